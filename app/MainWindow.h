@@ -1,0 +1,158 @@
+#pragma once
+
+#include "serial/Utf8Stream.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QSerialPort>
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class MainWindow;
+}
+class QLabel;
+QT_END_NAMESPACE
+
+class SettingsDialog;
+namespace jobs {
+struct Job;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+private slots:
+    // Picture loading.
+    void open();
+    bool loadFile(const QString &fileName);
+    void on_pushButton_Load_released();
+
+    // The serial link.
+    void openSerialPort();
+    void closeSerialPort();
+    void handleError(QSerialPort::SerialPortError error);
+    void readData();
+    void Write(const unsigned char *buf, size_t buflen);
+
+    void about();
+
+    // One operation per controller command; each hands the command's bytes to Write.
+    void setComMode(unsigned char ucComSet, unsigned char ucFlowSet);
+    void setPrinterHead(unsigned char ucHeadIndex);
+    void printerSoftInit();
+    void printLF();
+    void printCR();
+    void printStr(const char *pStr);
+    void printAndFeedNDotLine(unsigned char ucDotLineNum);
+    void fontTypeSet(unsigned char ucFontType);
+    void horizontalAlign(unsigned char align);
+    void lineSpacingSet(unsigned char ucDotLineNum);
+    void lineSpacingDefaults();
+    void horizontalTabSet(unsigned char *pucNBuf, unsigned char ucDataNum);
+    void horizontalTab();
+    void printAndFeedNFontLine(unsigned char ucFontLineNum);
+    void picturePrintH(unsigned char ucType, unsigned short usHSize, unsigned short usVSize,
+                       unsigned char *pucDataBuf);
+    void setLeftMargin(unsigned char ucDots);
+    void setRightMargin(unsigned char ucDots);
+    void printerState();
+    void absolutePrintPos(unsigned char ucLNum, unsigned char ucHNum);
+    void setFontGrayScale(unsigned char ucScale);
+    void setDbMode();
+    void cancelDbMode();
+    void setFontMode(unsigned char ucFont);
+    void barcodeHeightSet(unsigned char ucHeight);
+    void barcodeWidthSet(unsigned char ucWidth);
+    void barcodeTextYesNo(unsigned char ucYesNo);
+    void barcodePrint(unsigned char ucBarcodeSys, unsigned char *pucCodeBuf, unsigned char ucCodeLen);
+    void clearPrintBuffer();
+    void getFirmwareInfo();
+    void print_with_font(const char *str, unsigned char font);
+    void fullCut();
+    void partialCut();
+    void setPrinterCallBack(unsigned char ucCallBack);
+    void downloadNVBitmap(unsigned char ucLocation, unsigned char ucAlign, unsigned short usHSize,
+                          unsigned short usVSize, unsigned char *pucDataBuf);
+    void printNVBitmap(unsigned char ucBitmapIndex, unsigned char ucMode);
+    void setQRSizeVersion(unsigned char ucModuleSizeRange);
+    void setQRcodeErrorCorrection(unsigned char ucErrorCorrectionLevel);
+    void transferQRcodeData(unsigned short usbufferSize, unsigned char *pucDataBuf);
+    void printQRcodeData();
+    void enterSleepMode();
+
+    // "General" tab.
+    void on_pushButtonFont_released();
+    void on_pushButtonAttributes_released();
+    void on_pushButtonLanguage_released();
+    void on_pushButtonDensity_released();
+    void on_pushButtonBitmap_released();
+    void on_pushButtonFormatting_released();
+    void on_pushButtonTabs_released();
+    void on_pushButtonReset_released();
+    void on_pushButtonClear_released();
+    void on_pushButtonReceipt_released();
+    void on_pushButtonVersion_released();
+    void on_pushButtonStatus_released();
+    void on_pushButtonPowerManagment_released();
+
+    // "Bar Codes" tab.
+    void on_pushButtonBarcodeUPCA_released();
+    void on_pushButtonBarcodeUPCE_released();
+    void on_pushButtonBarcodeEAN13_released();
+    void on_pushButtonBarcodeEAN8_released();
+    void on_pushButtonBarcodeCODE39_released();
+    void on_pushButtonBarcodeITF25_released();
+    void on_pushButtonBarcodeCODABAR_released();
+    void on_pushButtonBarcodeCODE93_released();
+    void on_pushButtonBarcodeCODE128A_released();
+    void on_pushButtonYesText_released();
+    void on_pushButtonNoText_released();
+
+    // "Bitmaps" tab.
+    void on_pushButton_58PrintH_released();
+    void on_pushButton_LineFeed_released();
+
+    // "Cutter" tab.
+    void on_pushButtonFullCut_released();
+    void on_pushButtonPartialCut_released();
+    void on_pushButtonReceiptFullCut_released();
+    void on_pushButtonReceiptPartialCut_released();
+
+    // "Controller" tab.
+    void on_pushButtonFTP628_released();
+    void on_pushButtonFTP638_released();
+    void on_pushButtonLTP0213_released();
+    void on_pushButtonLTP02C1_released();
+    void on_pushButton58_384_released();
+    void on_pushButton80_576_released();
+    void on_pushButtonM23_H69_pressed();
+    void on_pushButtonM23_SX_released();
+    void on_pushButtonApply_released();
+
+private:
+    void connectActions();
+    void showStatus(const QString &text);
+    // The connect-first guard: true when the port is open, otherwise tells the user.
+    bool connectedOrTell();
+    void runJob(const jobs::Job &job);
+    void writeBytes(const QByteArray &bytes);
+    void setImage(const QImage &image);
+    void printBarcode(int system);
+    void setHead(unsigned char index);
+
+    Ui::MainWindow *ui = nullptr;
+    QLabel *statusLabel = nullptr;
+    SettingsDialog *settingsDialog = nullptr;
+    QSerialPort *serialPort = nullptr;
+    QImage loadedImage;
+    QLabel *previewLabel = nullptr;
+
+    Utf8Stream replyDecoder;
+    bool lineLost = false; // set once a dead line is being closed, to ignore its error storm
+    bool firstDialog = true;
+};

@@ -1,0 +1,62 @@
+#include "bitmap/Raster.h"
+
+#include "commands/Commands.h"
+
+#include <cstring>
+
+namespace raster {
+namespace {
+
+quint8 reverseBits(quint8 b)
+{
+    b = quint8((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = quint8((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    return quint8((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+// Which pixel index the picture shows dark. A one-bit picture without a colour table is
+// taken as the controller reads it: 1 is a dot.
+int darkIndex(const QImage &image)
+{
+    const QList<QRgb> table = image.colorTable();
+    if (table.size() < 2)
+        return 1;
+    return qGray(table.at(0)) < qGray(table.at(1)) ? 0 : 1;
+}
+
+} // namespace
+
+QByteArray printFrame(const QImage &mono)
+{
+    const int bytesPerLine = int(mono.bytesPerLine());
+    const int height = mono.height();
+    const int width = mono.width();
+    const bool lsbFirst = mono.format() == QImage::Format_MonoLSB;
+    const bool invert = darkIndex(mono) == 0;
+
+    // Header and a zeroed payload in one allocation; the rows are filled in place.
+    QByteArray frame = cmd::picturePrintH(0, quint16(bytesPerLine), quint16(height), nullptr);
+    auto *out = reinterpret_cast<quint8 *>(frame.data()) + (frame.size() - qsizetype(bytesPerLine) * height);
+
+    const int fullBytes = width / 8;
+    const int restBits = width % 8;
+    const quint8 lastMask = quint8(0xFF << (8 - restBits));
+    for (int y = 0; y < height; ++y) {
+        const quint8 *in = mono.constScanLine(y);
+        quint8 *row = out + qsizetype(y) * bytesPerLine;
+        if (!lsbFirst && !invert) {
+            std::memcpy(row, in, size_t(fullBytes + (restBits ? 1 : 0)));
+        } else {
+            for (int i = 0; i < fullBytes + (restBits ? 1 : 0); ++i) {
+                quint8 b = lsbFirst ? reverseBits(in[i]) : in[i];
+                row[i] = invert ? quint8(~b) : b;
+            }
+        }
+        if (restBits)
+            row[fullBytes] &= lastMask;
+        // The bytes past the width stay as zeroed.
+    }
+    return frame;
+}
+
+} // namespace raster

@@ -1,0 +1,52 @@
+# Script mode: -DIN=file.pbm -DOUT=file.cpp -DNAME=identifier
+cmake_minimum_required(VERSION 3.21)
+# Reads a P4 PBM without comments and writes its pixel data as a constant table.
+file(READ ${IN} hex HEX)
+string(LENGTH "${hex}" hexLen)
+
+# The header is ASCII: "P4", whitespace, width, whitespace, height, one whitespace byte.
+set(fields "")
+set(token "")
+set(pos 0)
+while(TRUE)
+  if(pos GREATER_EQUAL hexLen OR pos GREATER 80)
+    message(FATAL_ERROR "${IN}: no PBM header")
+  endif()
+  string(SUBSTRING "${hex}" ${pos} 2 byte)
+  math(EXPR pos "${pos} + 2")
+  if(byte MATCHES "^(20|09|0a|0d)$")
+    if(NOT token STREQUAL "")
+      list(APPEND fields "${token}")
+      set(token "")
+      list(LENGTH fields count)
+      if(count EQUAL 3)
+        break()
+      endif()
+    endif()
+  else()
+    math(EXPR code "0x${byte}")
+    string(ASCII ${code} ch)
+    string(APPEND token "${ch}")
+  endif()
+endwhile()
+list(GET fields 0 magic)
+list(GET fields 1 width)
+list(GET fields 2 height)
+if(NOT magic STREQUAL "P4")
+  message(FATAL_ERROR "${IN}: not a binary PBM (P4)")
+endif()
+math(EXPR stride "(${width} + 7) / 8")
+math(EXPR size "${stride} * ${height}")
+math(EXPR expected "${pos} + ${size} * 2")
+if(NOT hexLen EQUAL expected)
+  message(FATAL_ERROR "${IN}: ${width}x${height} needs exactly ${size} data bytes")
+endif()
+string(SUBSTRING "${hex}" ${pos} -1 data)
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," data "${data}")
+string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" data "${data}")
+file(WRITE ${OUT} "// Generated from ${NAME}.pbm; edit the picture, not this file.\n"
+  "#include \"demos/Pictures.h\"\n\n"
+  "namespace pictures {\n"
+  "static const unsigned char ${NAME}Data[] = {\n${data}\n};\n"
+  "const Picture ${NAME}{${width}, ${height}, ${stride}, ${NAME}Data};\n"
+  "} // namespace pictures\n")

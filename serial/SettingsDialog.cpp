@@ -1,0 +1,137 @@
+#include "serial/SettingsDialog.h"
+
+#include "ui_SettingsDialog.h"
+
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QSerialPortInfo>
+
+SettingsDialog::SettingsDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::SettingsDialog)
+    , baudRateValidator(new QIntValidator(0, 4000000, this))
+{
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    ui->baudRateBox->setInsertPolicy(QComboBox::NoInsert);
+
+    // Connected before filling, so that filling already shows the first port's details.
+    connect(ui->applyButton, &QPushButton::clicked, this, &SettingsDialog::apply);
+    connect(ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::showPortInfo);
+    connect(ui->baudRateBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::checkCustomBaudRatePolicy);
+    connect(ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this,
+            &SettingsDialog::checkCustomDevicePathPolicy);
+
+    fillParameterBoxes();
+    fillPortList();
+    collectSettings();
+}
+
+SettingsDialog::~SettingsDialog() { delete ui; }
+
+Settings SettingsDialog::settings() const { return currentSettings; }
+
+void SettingsDialog::showPortInfo(int idx)
+{
+    if (idx == -1)
+        return;
+    const QStringList list = ui->serialPortInfoListBox->itemData(idx).toStringList();
+    const QString na = tr("N/A");
+    auto field = [&](int k) { return list.size() > k ? list.at(k) : na; };
+    ui->descriptionLabel->setText(tr("Description: %1").arg(field(1)));
+    ui->manufacturerLabel->setText(tr("Manufacturer: %1").arg(field(2)));
+    ui->serialNumberLabel->setText(tr("Serial number: %1").arg(field(3)));
+    ui->locationLabel->setText(tr("Location: %1").arg(field(4)));
+    ui->vidLabel->setText(tr("Vendor Identifier: %1").arg(field(5)));
+    ui->pidLabel->setText(tr("Product Identifier: %1").arg(field(6)));
+}
+
+void SettingsDialog::apply()
+{
+    collectSettings();
+    hide();
+}
+
+void SettingsDialog::checkCustomBaudRatePolicy(int idx)
+{
+    const bool isCustom = !ui->baudRateBox->itemData(idx).isValid();
+    ui->baudRateBox->setEditable(isCustom);
+    if (isCustom) {
+        ui->baudRateBox->clearEditText();
+        ui->baudRateBox->lineEdit()->setValidator(baudRateValidator);
+    }
+}
+
+void SettingsDialog::checkCustomDevicePathPolicy(int idx)
+{
+    const bool isCustom = !ui->serialPortInfoListBox->itemData(idx).isValid();
+    ui->serialPortInfoListBox->setEditable(isCustom);
+    if (isCustom)
+        ui->serialPortInfoListBox->clearEditText();
+}
+
+void SettingsDialog::fillParameterBoxes()
+{
+    for (int rate : {9600, 19200, 38400, 57600, 115200, 256000, 375000})
+        ui->baudRateBox->addItem(QString::number(rate), rate);
+    ui->baudRateBox->setCurrentIndex(4);
+
+    for (int bits : {5, 6, 7, 8})
+        ui->dataBitsBox->addItem(QString::number(bits), bits);
+    ui->dataBitsBox->setCurrentIndex(3);
+
+    ui->parityBox->addItem(tr("None"), QSerialPort::NoParity);
+    ui->parityBox->addItem(tr("Even"), QSerialPort::EvenParity);
+    ui->parityBox->addItem(tr("Odd"), QSerialPort::OddParity);
+    ui->parityBox->addItem(tr("Mark"), QSerialPort::MarkParity);
+    ui->parityBox->addItem(tr("Space"), QSerialPort::SpaceParity);
+
+    ui->stopBitsBox->addItem(QStringLiteral("1"), QSerialPort::OneStop);
+    ui->stopBitsBox->addItem(tr("1.5"), QSerialPort::OneAndHalfStop);
+    ui->stopBitsBox->addItem(QStringLiteral("2"), QSerialPort::TwoStop);
+
+    // Software flow control first: it is the controller's own default.
+    ui->flowControlBox->addItem(tr("XON/XOFF"), QSerialPort::SoftwareControl);
+    ui->flowControlBox->addItem(tr("None"), QSerialPort::NoFlowControl);
+    ui->flowControlBox->addItem(tr("RTS/CTS"), QSerialPort::HardwareControl);
+}
+
+void SettingsDialog::fillPortList()
+{
+    QList<PortFacts> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        ports.append({info.portName(), info.description(), info.manufacturer(), info.serialNumber(),
+                      info.systemLocation(), info.vendorIdentifier(), info.productIdentifier()});
+    }
+    fillPortList(ports);
+}
+
+void SettingsDialog::fillPortList(const QList<PortFacts> &ports)
+{
+    ui->serialPortInfoListBox->clear();
+    for (const PortFacts &port : ports) {
+        const QStringList details = portDetails(port);
+        ui->serialPortInfoListBox->addItem(details.first(), details);
+    }
+    ui->serialPortInfoListBox->addItem(tr("Custom"));
+}
+
+void SettingsDialog::collectSettings()
+{
+    currentSettings.portName = ui->serialPortInfoListBox->currentText();
+
+    currentSettings.baudRate = ui->baudRateBox->currentData().toInt();
+    currentSettings.baudRateText = QString::number(currentSettings.baudRate);
+
+    currentSettings.dataBits = static_cast<QSerialPort::DataBits>(ui->dataBitsBox->currentData().toInt());
+    currentSettings.dataBitsText = ui->dataBitsBox->currentText();
+
+    currentSettings.parity = static_cast<QSerialPort::Parity>(ui->parityBox->currentData().toInt());
+    currentSettings.parityText = ui->parityBox->currentText();
+
+    currentSettings.stopBits = static_cast<QSerialPort::StopBits>(ui->stopBitsBox->currentData().toInt());
+    currentSettings.stopBitsText = ui->stopBitsBox->currentText();
+
+    currentSettings.flowControl = static_cast<QSerialPort::FlowControl>(ui->flowControlBox->currentData().toInt());
+    currentSettings.flowControlText = ui->flowControlBox->currentText();
+}

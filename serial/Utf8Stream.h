@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Decodes the controller's replies as one UTF-8 stream across arrivals. A character split
+// between two arrivals is held back until its last byte comes, so it is not shown as
+// replacement characters; invalid bytes still become U+FFFD and nothing is dropped.
+class Utf8Stream
+{
+public:
+    QString decode(const QByteArray &arrival);
+    void reset() { pending.clear(); }
+    bool hasPending() const { return !pending.isEmpty(); }
+
+private:
+    QByteArray pending;
+};
