@@ -31,7 +31,7 @@ QByteArray hex(const char *text)
     const QByteArray s(text);
     for (qsizetype i = 0; i < s.size();) {
         const char c = s.at(i);
-        if (c == ' ') {
+        if (c == ' ' || c == '\n' || c == '\t') {
             ++i;
         } else if (c == '\'') {
             const qsizetype end = s.indexOf('\'', i + 1);
@@ -216,4 +216,84 @@ void press(MainWindow &window, const char *buttonName)
             tabs->setCurrentWidget(w);
     }
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+namespace {
+
+// A pattern split into literal runs and picture runs (an empty literal with a length).
+struct Piece
+{
+    QByteArray literal;
+    qsizetype picture = 0;
+};
+
+QList<Piece> pieces(const QByteArray &pattern)
+{
+    QList<Piece> out;
+    QByteArray text;
+    qsizetype i = 0;
+    while (i < pattern.size()) {
+        const qsizetype open = pattern.indexOf('<', i);
+        // '<' inside quoted text is not a marker; our samples hold none.
+        if (open < 0) {
+            text += pattern.mid(i);
+            break;
+        }
+        text += pattern.mid(i, open - i);
+        const qsizetype close = pattern.indexOf('>', open);
+        out.append({hex(text.constData()), 0});
+        out.append({{}, pattern.mid(open + 1, close - open - 1).toLongLong()});
+        text.clear();
+        i = close + 1;
+    }
+    out.append({hex(text.constData()), 0});
+    return out;
+}
+
+} // namespace
+
+qsizetype patternLength(const QByteArray &pattern)
+{
+    qsizetype n = 0;
+    for (const Piece &p : pieces(pattern))
+        n += p.literal.size() + p.picture;
+    return n;
+}
+
+QString matchStream(const QByteArray &actual, const QByteArray &pattern, QList<QByteArray> *pictures)
+{
+    qsizetype at = 0;
+    for (const Piece &p : pieces(pattern)) {
+        if (p.picture) {
+            if (pictures)
+                pictures->append(actual.mid(at, p.picture));
+            at += p.picture;
+            continue;
+        }
+        const QByteArray got = actual.mid(at, p.literal.size());
+        if (got != p.literal) {
+            qsizetype k = 0;
+            while (k < got.size() && got.at(k) == p.literal.at(k))
+                ++k;
+            return QStringLiteral("at byte %1: expected %2 but got %3")
+                .arg(at + k)
+                .arg(QString::fromLatin1(p.literal.mid(k, 12).toHex(' ')),
+                     QString::fromLatin1(got.mid(k, 12).toHex(' ')));
+        }
+        at += p.literal.size();
+    }
+    if (at != actual.size())
+        return QStringLiteral("%1 bytes expected, %2 arrived").arg(at).arg(actual.size());
+    return {};
+}
+
+QList<int> inkedRows(const QByteArray &picture, int bytesPerRow)
+{
+    QList<int> rows;
+    for (int y = 0; y * bytesPerRow < picture.size(); ++y) {
+        const QByteArray row = picture.mid(qsizetype(y) * bytesPerRow, bytesPerRow);
+        if (row.count('\0') != row.size())
+            rows.append(y);
+    }
+    return rows;
 }

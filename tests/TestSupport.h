@@ -70,3 +70,12 @@ QString consoleText(MainWindow &window);
 QString statusText(MainWindow &window);
 // Presses a button with the mouse, as a user does.
 void press(MainWindow &window, const char *buttonName);
+
+// Matches a byte stream against a pattern written from the command tables: hex bytes,
+// 'quoted text', and <N> for N bytes of picture data. Fills pictures with those runs, in
+// order. On a mismatch returns a description of the first difference, else an empty string.
+QString matchStream(const QByteArray &actual, const QByteArray &pattern, QList<QByteArray> *pictures = nullptr);
+// How many bytes a pattern stands for.
+qsizetype patternLength(const QByteArray &pattern);
+// The rows of a raster picture (bytesPerRow wide) that hold any ink.
+QList<int> inkedRows(const QByteArray &picture, int bytesPerRow);
