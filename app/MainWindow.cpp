@@ -66,11 +66,11 @@ void MainWindow::showStatus(const QString &text) { statusLabel->setText(text); }
 void MainWindow::about()
 {
     QMessageBox::about(this, tr("Printer Ruvela"),
-                       tr("<b>Printer Ruvela</b> %1<br><br>"
-                          "Sends demonstration jobs to ZPC3x thermal receipt-printer controllers "
-                          "over a serial line and shows what the controller answers.<br><br>"
-                          "Running on Qt %2.")
-                           .arg(QStringLiteral(RUVELA_VERSION), QString::fromLatin1(qVersion())));
+        tr("<b>Printer Ruvela</b> %1<br><br>"
+           "Sends demonstration jobs to ZPC3x thermal receipt-printer controllers "
+           "over a serial line and shows what the controller answers.<br><br>"
+           "Running on Qt %2.")
+            .arg(QStringLiteral(RUVELA_VERSION), QString::fromLatin1(qVersion())));
 }
 
 bool MainWindow::connectedOrTell()

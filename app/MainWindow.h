@@ -56,8 +56,7 @@ private slots:
     void horizontalTabSet(unsigned char *pucNBuf, unsigned char ucDataNum);
     void horizontalTab();
     void printAndFeedNFontLine(unsigned char ucFontLineNum);
-    void picturePrintH(unsigned char ucType, unsigned short usHSize, unsigned short usVSize,
-                       unsigned char *pucDataBuf);
+    void picturePrintH(unsigned char ucType, unsigned short usHSize, unsigned short usVSize, unsigned char *pucDataBuf);
     void setLeftMargin(unsigned char ucDots);
     void setRightMargin(unsigned char ucDots);
     void printerState();
@@ -77,7 +76,7 @@ private slots:
     void partialCut();
     void setPrinterCallBack(unsigned char ucCallBack);
     void downloadNVBitmap(unsigned char ucLocation, unsigned char ucAlign, unsigned short usHSize,
-                          unsigned short usVSize, unsigned char *pucDataBuf);
+        unsigned short usVSize, unsigned char *pucDataBuf);
     void printNVBitmap(unsigned char ucBitmapIndex, unsigned char ucMode);
     void setQRSizeVersion(unsigned char ucModuleSizeRange);
     void setQRcodeErrorCorrection(unsigned char ucErrorCorrectionLevel);

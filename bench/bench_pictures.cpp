@@ -53,7 +53,7 @@ void loadRow(const char *name, const QString &path)
         preview = qMin(preview, msSince(t));
     }
     std::printf("| %-28s | %9.1f ms | %9.1f ms (%.2fx) | %9.1f ms (%.2fx) |\n", name, decode, convert, convert / decode,
-                preview, preview / decode);
+        preview, preview / decode);
 }
 
 size_t heapInUse() { return mallinfo2().uordblks; }
@@ -90,9 +90,10 @@ int main(int argc, char *argv[])
     QByteArray frame = raster::printFrame(tall);
     const double frameMs = msSince(t);
     const size_t extra = heapInUse() - heapBefore;
-    std::printf("\n| 384 x 65535 raster           | build frame %.1f ms = %.2fx a plain copy; memory beyond the picture "
-                "%.2fx its size |\n",
-                frameMs, frameMs / copyMs, double(extra) / double(pictureBytes));
+    std::printf(
+        "\n| 384 x 65535 raster           | build frame %.1f ms = %.2fx a plain copy; memory beyond the picture "
+        "%.2fx its size |\n",
+        frameMs, frameMs / copyMs, double(extra) / double(pictureBytes));
     frame.clear();
 
     // From the press to the last byte at the far end of a pseudo-terminal, against the wire.
@@ -111,7 +112,7 @@ int main(int argc, char *argv[])
     for (int baud : {115200, 375000}) {
         const double wireMs = double(total) * 10.0 * 1000.0 / baud;
         std::printf("| press to last byte at %6d | %.0f ms (slot %.0f ms) = %.4f of the wire time %.0f ms%s |\n", baud,
-                    lastByteMs, slotMs, lastByteMs / wireMs, wireMs, got.size() == total ? "" : " INCOMPLETE");
+            lastByteMs, slotMs, lastByteMs / wireMs, wireMs, got.size() == total ? "" : " INCOMPLETE");
     }
     return got.size() == total ? 0 : 1;
 }

@@ -23,8 +23,10 @@ void MainWindow::open()
     QFileDialog dialog(this, tr("Open File"));
     if (firstDialog) {
         firstDialog = false;
+        // A pictures folder that does not exist yet counts as none.
         const QStringList locations = QStandardPaths::standardLocations(QStandardPaths::PicturesLocation);
-        dialog.setDirectory(locations.isEmpty() ? QDir::currentPath() : locations.last());
+        const bool usable = !locations.isEmpty() && QDir(locations.last()).exists();
+        dialog.setDirectory(usable ? locations.last() : QDir::currentPath());
     }
     QStringList mimeTypeFilters;
     for (const QByteArray &mimeType : QImageReader::supportedMimeTypes())
@@ -33,8 +35,7 @@ void MainWindow::open()
     dialog.setMimeTypeFilters(mimeTypeFilters);
     dialog.selectMimeTypeFilter(QStringLiteral("image/bmp"));
 
-    while (dialog.exec() == QDialog::Accepted && !loadFile(dialog.selectedFiles().constFirst())) {
-    }
+    while (dialog.exec() == QDialog::Accepted && !loadFile(dialog.selectedFiles().constFirst())) { }
 }
 
 bool MainWindow::loadFile(const QString &fileName)
@@ -44,8 +45,7 @@ bool MainWindow::loadFile(const QString &fileName)
     reader.setAutoTransform(true);
     const QImage image = reader.read();
     if (image.isNull()) {
-        QMessageBox::information(
-            this, QGuiApplication::applicationDisplayName(),
+        QMessageBox::information(this, QGuiApplication::applicationDisplayName(),
             tr("Cannot load %1: %2").arg(QDir::toNativeSeparators(fileName), reader.errorString()));
         return false;
     }
@@ -91,16 +91,16 @@ void MainWindow::on_pushButton_58PrintH_released()
     }
     if (loadedImage.width() > raster::maxWidth) {
         ui->editRuvela->appendPlainText(QStringLiteral("Bitmap too wide. Max 384 pixels"));
-        QMessageBox::about(this, tr("Print Bitmap"),
-                           tr("This tool allows printing only for bitmaps of up to 384 pixel wide!"));
+        QMessageBox::about(
+            this, tr("Print Bitmap"), tr("This tool allows printing only for bitmaps of up to 384 pixel wide!"));
         return;
     }
     // The raster command carries the row count in 16 bits; a taller picture would be cut
     // short on paper and its remaining bytes read as commands.
     if (loadedImage.height() > raster::maxHeight) {
         ui->editRuvela->appendPlainText(QStringLiteral("Bitmap too high. Max 65535 pixels"));
-        QMessageBox::about(this, tr("Print Bitmap"),
-                           tr("This tool allows printing only for bitmaps of up to 65535 pixel high!"));
+        QMessageBox::about(
+            this, tr("Print Bitmap"), tr("This tool allows printing only for bitmaps of up to 65535 pixel high!"));
         return;
     }
     ui->editRuvela->appendPlainText(QStringLiteral("Validating bitmap..."));

@@ -5,7 +5,7 @@
 
 namespace raster {
 
-constexpr int maxWidth = 384;    // dots the tool prints, whatever the head type
+constexpr int maxWidth = 384; // dots the tool prints, whatever the head type
 constexpr int maxHeight = 65535; // rows the raster command's 16-bit field can express
 
 // The complete raster command for a one-bit picture: header, then each stored row of the

@@ -17,10 +17,7 @@ QByteArray bytes(std::initializer_list<quint8> list)
     return out;
 }
 
-QByteArray withParameter(char prefix, char letter, quint8 n)
-{
-    return bytes({quint8(prefix), quint8(letter), n});
-}
+QByteArray withParameter(char prefix, char letter, quint8 n) { return bytes({quint8(prefix), quint8(letter), n}); }
 
 void appendLe16(QByteArray &out, quint16 v)
 {
@@ -56,10 +53,7 @@ QByteArray qrFrame(char function, quint8 parameter)
 
 } // namespace
 
-QByteArray setComMode(quint8 ucComSet, quint8 ucFlowSet)
-{
-    return bytes({quint8(GS), 0x28, ucComSet, ucFlowSet});
-}
+QByteArray setComMode(quint8 ucComSet, quint8 ucFlowSet) { return bytes({quint8(GS), 0x28, ucComSet, ucFlowSet}); }
 
 QByteArray setPrinterHead(quint8 ucHeadIndex) { return withParameter(ESC, 'Z', ucHeadIndex); }
 QByteArray printerSoftInit() { return bytes({quint8(ESC), 0x40}); }
@@ -123,13 +117,16 @@ QByteArray fullCut() { return bytes({quint8(ESC), 'i'}); }
 QByteArray partialCut() { return bytes({quint8(ESC), 'n'}); }
 QByteArray setPrinterCallBack(quint8 ucCallBack) { return withParameter(GS, 'a', ucCallBack); }
 
-QByteArray downloadNVBitmap(quint8 ucLocation, quint8 ucAlign, quint16 usHSize, quint16 usVSize,
-                            const quint8 *pucDataBuf)
+QByteArray downloadNVBitmap(
+    quint8 ucLocation, quint8 ucAlign, quint16 usHSize, quint16 usVSize, const quint8 *pucDataBuf)
 {
     return sizedFrame(bytes({quint8(GS), 'q', ucLocation, ucAlign}), usHSize, usVSize, pucDataBuf);
 }
 
-QByteArray printNVBitmap(quint8 ucBitmapIndex, quint8 ucMode) { return bytes({quint8(FS), 'p', ucBitmapIndex, ucMode}); }
+QByteArray printNVBitmap(quint8 ucBitmapIndex, quint8 ucMode)
+{
+    return bytes({quint8(FS), 'p', ucBitmapIndex, ucMode});
+}
 QByteArray setQRSizeVersion(quint8 ucModuleSizeRange) { return qrFrame(0x43, ucModuleSizeRange); }
 QByteArray setQRcodeErrorCorrection(quint8 ucErrorCorrectionLevel) { return qrFrame(0x45, ucErrorCorrectionLevel); }
 

@@ -65,8 +65,8 @@ QByteArray print_with_font(const char *str, quint8 font);
 QByteArray fullCut();
 QByteArray partialCut();
 QByteArray setPrinterCallBack(quint8 ucCallBack);
-QByteArray downloadNVBitmap(quint8 ucLocation, quint8 ucAlign, quint16 usHSize, quint16 usVSize,
-                            const quint8 *pucDataBuf);
+QByteArray downloadNVBitmap(
+    quint8 ucLocation, quint8 ucAlign, quint16 usHSize, quint16 usVSize, const quint8 *pucDataBuf);
 QByteArray printNVBitmap(quint8 ucBitmapIndex, quint8 ucMode);
 QByteArray setQRSizeVersion(quint8 ucModuleSizeRange);
 QByteArray setQRcodeErrorCorrection(quint8 ucErrorCorrectionLevel);

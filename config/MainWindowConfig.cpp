@@ -26,9 +26,8 @@ void MainWindow::on_pushButtonApply_released()
         return;
     // The first checked button of each group in tab order gives the code; none checked
     // falls back to the controller's defaults, 115200 and XON/XOFF.
-    const QRadioButton *speeds[] = {ui->radioButton9600,   ui->radioButton19200,  ui->radioButton38400,
-                                    ui->radioButton57600,  ui->radioButton115200, ui->radioButton256000,
-                                    ui->radioButton375000};
+    const QRadioButton *speeds[] = {ui->radioButton9600, ui->radioButton19200, ui->radioButton38400,
+        ui->radioButton57600, ui->radioButton115200, ui->radioButton256000, ui->radioButton375000};
     const QRadioButton *flows[] = {ui->radioButtonNoFlow, ui->radioButtonSoftFlow, ui->radioButtonHardFlow};
     auto firstChecked = [](auto &buttons, unsigned char fallback) {
         for (unsigned char i = 0; i < std::size(buttons); ++i) {

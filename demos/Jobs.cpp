@@ -16,7 +16,7 @@ QByteArray Job::stream() const
 
 namespace {
 
-const char separator[] = ".................................";              // 33 full stops
+const char separator[] = "................................."; // 33 full stops
 const char closingSeparator[] = ".................................\n\n"; // three feeds in all
 
 Job make(const QString &heading, const QStringList &lines = {})
@@ -50,9 +50,9 @@ Job single(const QString &heading, const QByteArray &write)
 Job quickTest()
 {
     Job job = make("Printing features:",
-                   {"Normal", "Bold", "Double Width", "Double Height", "Reverse", "Underlined", "Italic",
-                    "Combined font attribute Italic and Underlined", "Printing tiny Windings Bitmaps",
-                    "Printing Bar Code", "Printing Raster Bitmap"});
+        {"Normal", "Bold", "Double Width", "Double Height", "Reverse", "Underlined", "Italic",
+            "Combined font attribute Italic and Underlined", "Printing tiny Windings Bitmaps", "Printing Bar Code",
+            "Printing Raster Bitmap"});
     job << printerSoftInit() << horizontalAlign(0) << setFontGrayScale(4);
     raster(job, pictures::header);
     job << printLF();
@@ -90,18 +90,15 @@ QByteArray alphabetBlock(const char *name, bool splitAfterP = false)
 }
 
 // Every text sample job starts the same way: left, initialise, a separator.
-void textPreamble(Job &job)
-{
-    job << horizontalAlign(0) << printerSoftInit() << print_with_font(separator, Normal);
-}
+void textPreamble(Job &job) { job << horizontalAlign(0) << printerSoftInit() << print_with_font(separator, Normal); }
 
 } // namespace
 
 Job attributes()
 {
     Job job = make("Printing text attribute options:",
-                   {"Normal", "Bold", "Double Width", "Double Height", "Double Width and Height", "Reverse",
-                    "Underlined", "Italic"});
+        {"Normal", "Bold", "Double Width", "Double Height", "Double Width and Height", "Reverse", "Underlined",
+            "Italic"});
     textPreamble(job);
     job << print_with_font(alphabetBlock("Normal"), Normal);
     job << print_with_font(alphabetBlock("Bold"), Bold);
@@ -132,26 +129,26 @@ Job formatting()
     const char lineSpace33[] = "Default Line Space 33:\n abcdefghijklmnopqrstuvwxyz\n"
                                "abcdefghijklmnopqrstuvwxyz\nabcdefghijklmnopqrstuvwxyz";
     Job job = make("Setting some text parameters:",
-                   {"Default line space of 33 dots", "Line space of 66 dots ", "Resetting to default 33 dots",
-                    "Print and feed paper 20 dots", "Print and feed paper 5 lines", "Test carriage return",
-                    "Setting a left margin of 8 dots", "Setting a right margin of 38 dots"});
+        {"Default line space of 33 dots", "Line space of 66 dots ", "Resetting to default 33 dots",
+            "Print and feed paper 20 dots", "Print and feed paper 5 lines", "Test carriage return",
+            "Setting a left margin of 8 dots", "Setting a right margin of 38 dots"});
     textPreamble(job);
     job << print_with_font(lineSpace33, Normal);
     job << lineSpacingSet(66);
     job << print_with_font("Line Space 66:\n abcdefghijklmnopqrstuvwxyz\n"
                            "abcdefghijklmnopqrstuvwxyz\nabcdefghijklmnopqrstuvwxyz",
-                           Normal);
+        Normal);
     job << lineSpacingDefaults();
     job << print_with_font(lineSpace33, Normal);
     job << print_with_font(separator, Normal);
     job << print_with_font("Feeding 20 dots after printing:\nabcdefghijklmnopqrstuvwxyz\n"
                            "abcdefghijklmnopqrstuvwxyz\nabcdefghijklmnopqrstuvwxyz",
-                           Normal);
+        Normal);
     job << printAndFeedNDotLine(20);
     job << print_with_font(separator, Normal);
     job << print_with_font("Feeding 5 lines after printing:\nabcdefghijklmnopqrstuvwxyz\n"
                            "abcdefghijklmnopqrstuvwxyz\nabcdefghijklmnopqrstuvwxyz",
-                           Normal);
+        Normal);
     job << printAndFeedNFontLine(5);
     job << print_with_font(separator, Normal);
     job << printCR();
@@ -169,8 +166,8 @@ Job alignment()
 {
     static const quint8 stops[] = {8, 24, 38};
     Job job = make("Setting 3 tabs and stepping to each",
-                   {"Setting absolute print position", "Setting print alignment center",
-                    "Setting print alignment right", "Setting print alignment left"});
+        {"Setting absolute print position", "Setting print alignment center", "Setting print alignment right",
+            "Setting print alignment left"});
     job << horizontalAlign(0) << printerSoftInit() << horizontalTabSet(stops, 3);
     job << print_with_font(separator, Normal);
     job << print_with_font("No Tab: abcd", Normal);
@@ -189,8 +186,7 @@ Job alignment()
 Job receipt(Cut cut)
 {
     static const char *const headings[] = {"Sample of typical POS receipt",
-                                           "Sample of typical POS receipt with full paper cut",
-                                           "Sample of typical POS receipt with partial paper cut"};
+        "Sample of typical POS receipt with full paper cut", "Sample of typical POS receipt with partial paper cut"};
     Job job = make(headings[int(cut)]);
     job << horizontalAlign(0) << printerSoftInit() << setFontGrayScale(4);
     raster(job, pictures::receipt_logo);
@@ -210,8 +206,8 @@ Job receipt(Cut cut)
     job << printAndFeedNFontLine(1);
     job << print_with_font("Incl. 19% VAT $5.55 (Net $23.68)", Normal);
     job << print_with_font(separator, Normal);
-    job << print_with_font("Credit Card         $29.23",
-                           cut == Cut::None ? quint8(DoubleHeight | Underlined) : quint8(DoubleHeight));
+    job << print_with_font(
+        "Credit Card         $29.23", cut == Cut::None ? quint8(DoubleHeight | Underlined) : quint8(DoubleHeight));
     job << printAndFeedNFontLine(2);
     job << horizontalAlign(1) << print_with_font("THANK YOU FOR YOUR VISIT", Normal);
     job << printAndFeedNFontLine(2);
@@ -252,7 +248,7 @@ Job sleep()
     // Two texts inserted one after the other; the first ends in a newline.
     return single("Setting controller into sleep mode.\n"
                   "Send any command to exit sleep mode and then continue printing...",
-                  enterSleepMode());
+        enterSleepMode());
 }
 
 namespace {
@@ -309,28 +305,27 @@ Job barcode(BarcodeSystem system, bool leftMargin)
 Job barcodeText(bool withText)
 {
     return single(withText ? "Enable Bar Code Text printing - Default" : "Disable Bar Code Text printing",
-                  barcodeTextYesNo(withText ? 1 : 0));
+        barcodeTextYesNo(withText ? 1 : 0));
 }
 
 Job printHead(quint8 index)
 {
-    static const char *const names[] = {
-        "0 - 58mm FTP628MCL101 or compatible",       "1 - 80mm FTP638MCL101 or compatible",
+    static const char *const names[] = {"0 - 58mm FTP628MCL101 or compatible", "1 - 80mm FTP638MCL101 or compatible",
         "2 - 58mm Seiko LTP02-245-13 or compatible", "3 - 58mm Seiko LTP02-245-C1 or compatible",
-        "4 - 58mm 384 dots with cutter 7.2V/24V",    "5 - 80mm 576 dots with cutter 7.2V/24V",
-        "6 - 58mm M23-DH-H69 or compatible",         "7 - 58mm M23-SX or compatible"};
+        "4 - 58mm 384 dots with cutter 7.2V/24V", "5 - 80mm 576 dots with cutter 7.2V/24V",
+        "6 - 58mm M23-DH-H69 or compatible", "7 - 58mm M23-SX or compatible"};
     Q_ASSERT(index < 8);
     const bool cutterModel = index == 4 || index == 5;
     Job job = make(QStringLiteral("Setting Print Head to Type: ") + QLatin1String(names[index]),
-                   {cutterModel ? "Updating ZPC34 controller flash..." : "Updating ZPC3x controller flash..."});
+        {cutterModel ? "Updating ZPC34 controller flash..." : "Updating ZPC3x controller flash..."});
     return job << setPrinterHead(index);
 }
 
 Job uartMode(quint8 speedCode, quint8 flowCode)
 {
     Job job = make("Setting UART com speed and flow control. Startup default settings are 115200bps and XON/XOFF",
-                   {"After issuing this command you must adjust your host UART settings as well by diconnecting "
-                    "and connectin with the right settings"});
+        {"After issuing this command you must adjust your host UART settings as well by diconnecting "
+         "and connectin with the right settings"});
     return job << setComMode(speedCode, flowCode);
 }
 

@@ -14,7 +14,7 @@ namespace jobs {
 struct Job
 {
     enum class Console {
-        Replace,   // clear, insert the heading, append each line as its own paragraph
+        Replace, // clear, insert the heading, append each line as its own paragraph
         ClearOnly, // clear and leave it to the controller's reply
         Untouched, // leave whatever the console holds
     };

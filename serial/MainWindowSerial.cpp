@@ -22,9 +22,9 @@ void MainWindow::openSerialPort()
         ui->actionConnect->setEnabled(false);
         ui->actionDisconnect->setEnabled(true);
         ui->actionConfigure->setEnabled(false);
-        showStatus(tr("Connected to %1 : %2, %3, %4, %5, %6")
-                       .arg(p.portName, p.baudRateText, p.dataBitsText, p.parityText, p.stopBitsText,
-                            p.flowControlText));
+        showStatus(
+            tr("Connected to %1 : %2, %3, %4, %5, %6")
+                .arg(p.portName, p.baudRateText, p.dataBitsText, p.parityText, p.stopBitsText, p.flowControlText));
     } else {
         QMessageBox::critical(this, tr("Error"), serialPort->errorString());
         showStatus(tr("Open error"));

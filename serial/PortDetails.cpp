@@ -12,11 +12,8 @@ QString hexOrNotAvailable(quint16 id) { return id ? QString::number(id, 16) : no
 
 QStringList portDetails(const PortFacts &port)
 {
-    return {port.portName,
-            orNotAvailable(port.description),
-            orNotAvailable(port.manufacturer),
-            orNotAvailable(port.serialNumber),
-            port.systemLocation, // an empty location stays empty
-            hexOrNotAvailable(port.vendorId),
-            hexOrNotAvailable(port.productId)};
+    return {port.portName, orNotAvailable(port.description), orNotAvailable(port.manufacturer),
+        orNotAvailable(port.serialNumber),
+        port.systemLocation, // an empty location stays empty
+        hexOrNotAvailable(port.vendorId), hexOrNotAvailable(port.productId)};
 }

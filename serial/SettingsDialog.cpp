@@ -19,8 +19,8 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     connect(ui->applyButton, &QPushButton::clicked, this, &SettingsDialog::apply);
     connect(ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::showPortInfo);
     connect(ui->baudRateBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::checkCustomBaudRatePolicy);
-    connect(ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this,
-            &SettingsDialog::checkCustomDevicePathPolicy);
+    connect(
+        ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::checkCustomDevicePathPolicy);
 
     fillParameterBoxes();
     fillPortList();
@@ -101,7 +101,7 @@ void SettingsDialog::fillPortList()
     QList<PortFacts> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         ports.append({info.portName(), info.description(), info.manufacturer(), info.serialNumber(),
-                      info.systemLocation(), info.vendorIdentifier(), info.productIdentifier()});
+            info.systemLocation(), info.vendorIdentifier(), info.productIdentifier()});
     }
     fillPortList(ports);
 }

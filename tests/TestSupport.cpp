@@ -14,8 +14,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTest>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include <cerrno>
@@ -61,10 +61,7 @@ PtyPeer::PtyPeer()
     path = QString::fromLocal8Bit(name);
 }
 
-PtyPeer::~PtyPeer()
-{
-    hangUp();
-}
+PtyPeer::~PtyPeer() { hangUp(); }
 
 void PtyPeer::hangUp()
 {
@@ -131,8 +128,7 @@ void PtyPeer::write(const QByteArray &bytes)
 
 ModalCloser::ModalCloser(std::function<void(QWidget *)> handler)
     : handler(std::move(handler))
-{
-}
+{ }
 
 void ModalCloser::arm(int times)
 {
@@ -195,15 +191,9 @@ QString connectTo(MainWindow &window, const QString &path)
     return statusText(window);
 }
 
-QString consoleText(MainWindow &window)
-{
-    return window.findChild<QPlainTextEdit *>("editRuvela")->toPlainText();
-}
+QString consoleText(MainWindow &window) { return window.findChild<QPlainTextEdit *>("editRuvela")->toPlainText(); }
 
-QString statusText(MainWindow &window)
-{
-    return window.findChild<QLabel *>("statusLabel")->text();
-}
+QString statusText(MainWindow &window) { return window.findChild<QLabel *>("statusLabel")->text(); }
 
 void press(MainWindow &window, const char *buttonName)
 {
@@ -278,7 +268,7 @@ QString matchStream(const QByteArray &actual, const QByteArray &pattern, QList<Q
             return QStringLiteral("at byte %1: expected %2 but got %3")
                 .arg(at + k)
                 .arg(QString::fromLatin1(p.literal.mid(k, 12).toHex(' ')),
-                     QString::fromLatin1(got.mid(k, 12).toHex(' ')));
+                    QString::fromLatin1(got.mid(k, 12).toHex(' ')));
         }
         at += p.literal.size();
     }

@@ -60,6 +60,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
+    void firstDialogStartsInPicturesWithSortedFilters();
     void loadDescribesThePicture_data();
     void loadDescribesThePicture();
     void failedLoadShowsTheBoxAndTheDialogReturns();
@@ -99,6 +100,32 @@ void TestBitmap::init()
 {
     dialogDirs.clear();
     dialogFilters.clear();
+}
+
+void TestBitmap::firstDialogStartsInPicturesWithSortedFilters()
+{
+    MainWindow fresh;
+    QStringList filters;
+    QString directory;
+    ModalCloser closer([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog);
+        filters = dialog->mimeTypeFilters();
+        directory = dialog->directory().absolutePath();
+        QCOMPARE(dialog->selectedMimeTypeFilter(), QStringLiteral("image/bmp"));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Open File"));
+        dialog->reject();
+    });
+    closer.arm();
+    press(fresh, "pushButton_Load");
+    QTRY_VERIFY(closer.done());
+    const QStringList pictures = QStandardPaths::standardLocations(QStandardPaths::PicturesLocation);
+    const bool usable = !pictures.isEmpty() && QDir(pictures.last()).exists();
+    QCOMPARE(directory, QDir(usable ? pictures.last() : QDir::currentPath()).absolutePath());
+    QStringList sorted = filters;
+    sorted.sort();
+    QCOMPARE(filters, sorted);
+    QVERIFY(filters.contains(QStringLiteral("image/png")));
 }
 
 QString TestBitmap::save(const QImage &img, const QString &name, const char *format)
@@ -189,7 +216,8 @@ void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns()
     QCOMPARE(closer->titles.at(1), QGuiApplication::applicationDisplayName());
     QVERIFY(closer->texts.at(1).startsWith(QStringLiteral("Cannot load %1: ").arg(broken.fileName())));
     QVERIFY(closer->texts.at(1).size() > QStringLiteral("Cannot load %1: ").arg(broken.fileName()).size());
-    QVERIFY(consoleText(*w).startsWith(QStringLiteral("Loading image:Loading image:Loading image:\nOpened \"%1\"").arg(good)));
+    QVERIFY(consoleText(*w).startsWith(
+        QStringLiteral("Loading image:Loading image:Loading image:\nOpened \"%1\"").arg(good)));
     QCOMPARE(dialogFilters, (QStringList{"image/bmp", "image/bmp", "image/bmp"}));
 }
 
@@ -249,7 +277,9 @@ void TestBitmap::refusals_data()
     QTest::addColumn<QString>("consoleLine");
     QTest::addColumn<QString>("boxText");
     QTest::addColumn<QString>("file");
-    QTest::newRow("nothing loaded") << QImage() << "No Bitmap loaded" << "No Bitmap loaded!" << "";
+    QTest::newRow("nothing loaded") << QImage() << "No Bitmap loaded"
+                                    << "No Bitmap loaded!"
+                                    << "";
     QTest::newRow("385 wide") << drawn(385, 2, QImage::Format_Mono) << "Bitmap too wide. Max 384 pixels"
                               << "This tool allows printing only for bitmaps of up to 384 pixel wide!"
                               << "wide.pbm";

@@ -51,9 +51,11 @@ void TestConfig::headTypes_data()
     QTest::newRow("FTP638") << "pushButtonFTP638" << hex("1B 5A 01")
                             << QString("Setting Print Head to Type: 1 - 80mm FTP638MCL101 or compatible") + zpc3x;
     QTest::newRow("LTP0213") << "pushButtonLTP0213" << hex("1B 5A 02")
-                             << QString("Setting Print Head to Type: 2 - 58mm Seiko LTP02-245-13 or compatible") + zpc3x;
+                             << QString("Setting Print Head to Type: 2 - 58mm Seiko LTP02-245-13 or compatible")
+            + zpc3x;
     QTest::newRow("LTP02C1") << "pushButtonLTP02C1" << hex("1B 5A 03")
-                             << QString("Setting Print Head to Type: 3 - 58mm Seiko LTP02-245-C1 or compatible") + zpc3x;
+                             << QString("Setting Print Head to Type: 3 - 58mm Seiko LTP02-245-C1 or compatible")
+            + zpc3x;
     QTest::newRow("58_384") << "pushButton58_384" << hex("1B 5A 04")
                             << QString("Setting Print Head to Type: 4 - 58mm 384 dots with cutter 7.2V/24V") + zpc34;
     QTest::newRow("80_576") << "pushButton80_576" << hex("1B 5A 05")
@@ -96,13 +98,20 @@ void TestConfig::applySendsTheCheckedCodes_data()
     QTest::addColumn<QString>("speed");
     QTest::addColumn<QString>("flow");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("start-up selection") << "radioButton115200" << "radioButtonSoftFlow" << hex("1D 28 04 01");
-    QTest::newRow("375000 hardware") << "radioButton375000" << "radioButtonHardFlow" << hex("1D 28 06 02");
-    QTest::newRow("9600 none") << "radioButton9600" << "radioButtonNoFlow" << hex("1D 28 00 00");
-    QTest::newRow("19200 soft") << "radioButton19200" << "radioButtonSoftFlow" << hex("1D 28 01 01");
-    QTest::newRow("38400 none") << "radioButton38400" << "radioButtonNoFlow" << hex("1D 28 02 00");
-    QTest::newRow("57600 hard") << "radioButton57600" << "radioButtonHardFlow" << hex("1D 28 03 02");
-    QTest::newRow("256000 soft") << "radioButton256000" << "radioButtonSoftFlow" << hex("1D 28 05 01");
+    QTest::newRow("start-up selection") << "radioButton115200"
+                                        << "radioButtonSoftFlow" << hex("1D 28 04 01");
+    QTest::newRow("375000 hardware") << "radioButton375000"
+                                     << "radioButtonHardFlow" << hex("1D 28 06 02");
+    QTest::newRow("9600 none") << "radioButton9600"
+                               << "radioButtonNoFlow" << hex("1D 28 00 00");
+    QTest::newRow("19200 soft") << "radioButton19200"
+                                << "radioButtonSoftFlow" << hex("1D 28 01 01");
+    QTest::newRow("38400 none") << "radioButton38400"
+                                << "radioButtonNoFlow" << hex("1D 28 02 00");
+    QTest::newRow("57600 hard") << "radioButton57600"
+                                << "radioButtonHardFlow" << hex("1D 28 03 02");
+    QTest::newRow("256000 soft") << "radioButton256000"
+                                 << "radioButtonSoftFlow" << hex("1D 28 05 01");
 }
 
 void TestConfig::applySendsTheCheckedCodes()
@@ -120,9 +129,9 @@ void TestConfig::applySendsTheCheckedCodes()
     got += peer->readUntilQuiet(50);
     QCOMPARE(got.toHex(' '), bytes.toHex(' '));
     QCOMPARE(consoleText(*w),
-             QStringLiteral("Setting UART com speed and flow control. Startup default settings are 115200bps and "
-                            "XON/XOFF\nAfter issuing this command you must adjust your host UART settings as well by "
-                            "diconnecting and connectin with the right settings"));
+        QStringLiteral("Setting UART com speed and flow control. Startup default settings are 115200bps and "
+                       "XON/XOFF\nAfter issuing this command you must adjust your host UART settings as well by "
+                       "diconnecting and connectin with the right settings"));
     QCOMPARE(port->baudRate(), hostBaud); // the host's own port keeps its settings
     QCOMPARE(port->flowControl(), hostFlow);
 }

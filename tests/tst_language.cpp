@@ -23,7 +23,7 @@ QByteArray u16(std::initializer_list<std::pair<int, int>> ranges)
     for (const auto &[first, last] : ranges)
         for (int c = first; c <= last; ++c)
             out += QByteArray::number(c >> 8, 16).rightJustified(2, '0') + ' '
-                   + QByteArray::number(c & 0xFF, 16).rightJustified(2, '0') + ' ';
+                + QByteArray::number(c & 0xFF, 16).rightJustified(2, '0') + ' ';
     return out;
 }
 
@@ -57,39 +57,40 @@ QByteArray languagePattern()
     QByteArray p = "1B 40 0A '[00h-7Fh]' 0A " + LATIN + "0A 0A ";
     p += "'[A0h-FFh]' 0A C6 C3 C0 DC FC A5 B5 DE D8 F8 D1 F1 80 C6 D4 DF F0 EB E7 FA EF D9 FF DC 0A 0A ";
     p += "'[100h-17Fh]' 0A "
-         + u16({0x012B, 0x0135, 0x0107, 0x0126, 0x0176, 0x0108, 0x0119, 0x010E, 0x017D, 0x014E, 0x015C, 0x017F,
-                0x0151, 0x0162, 0x0132, 0x014A, 0x016F})
-         + "0A 0A ";
+        + u16({0x012B, 0x0135, 0x0107, 0x0126, 0x0176, 0x0108, 0x0119, 0x010E, 0x017D, 0x014E, 0x015C, 0x017F, 0x0151,
+            0x0162, 0x0132, 0x014A, 0x016F})
+        + "0A 0A ";
     p += "'[1A0h-1CFh 1F0h-1FFh 210h-21Fh]' 0A "
-         + u16({0x01A0, 0x01AD, 0x01BB, 0x01CE, 0x01CF, 0x01F1, 0x01F9, 0x01FF, 0x0210, 0x0216, 0x0219, 0x021C,
-                0x021F, 0x01BE, 0x01FC, 0x021B})
-         + "0A 0A ";
+        + u16({0x01A0, 0x01AD, 0x01BB, 0x01CE, 0x01CF, 0x01F1, 0x01F9, 0x01FF, 0x0210, 0x0216, 0x0219, 0x021C, 0x021F,
+            0x01BE, 0x01FC, 0x021B})
+        + "0A 0A ";
     p += "'[1EA0h-1EF9h]' 0A "
-         + u16({0x1EA1, 0x1EC7, 0x1EF3, 0x1EAB, 0x1EDB, 0x1EE9, 0x1EF1, 0x1ED6, 0x1EE7, 0x1EED, 0x1ECF, 0x1EDD,
-                0x1EBC, 0x1EF9, 0x1ECA, 0x1EB5})
-         + "0A 0A ";
+        + u16({0x1EA1, 0x1EC7, 0x1EF3, 0x1EAB, 0x1EDB, 0x1EE9, 0x1EF1, 0x1ED6, 0x1EE7, 0x1EED, 0x1ECF, 0x1EDD, 0x1EBC,
+            0x1EF9, 0x1ECA, 0x1EB5})
+        + "0A 0A ";
     p += "'[Setting Small Font]' 0A 1B 4D 01 " + LATIN + "0A 0A ";
     p += "1B 4D 02 '[Setting Standard Font]' 0A " + LATIN + "0A 0A ";
     p += "'[DoubleByte - Chinese]' 0A 1C 26 B7 C9 C1 F7 D6 B1 CF C2 C8 FD C7 A7 B3 DF A3 AC D2 C9 CA C7 D2 F8 BA D3 "
          "C2 E4 BE C5 CC EC 0A 0A 1C 2E ";
     p += "'[DoubleByte - Hiragana]' 0A 1C 26 " + u16({{0x2421, 0x242F}}) + "0A " + u16({{0x2430, 0x243F}}) + "0A "
-         + u16({{0x2440, 0x244F}}) + "0A " + u16({{0x2450, 0x245F}}) + "0A " + u16({{0x2460, 0x246F}}) + "0A "
-         + u16({{0x2470, 0x2473}}) + "0A 0A 1C 2E ";
+        + u16({{0x2440, 0x244F}}) + "0A " + u16({{0x2450, 0x245F}}) + "0A " + u16({{0x2460, 0x246F}}) + "0A "
+        + u16({{0x2470, 0x2473}}) + "0A 0A 1C 2E ";
     p += "'[DoubleByte - Katakana]' 0A 1C 26 " + u16({{0x2521, 0x252E}}) + "0A " + u16({{0x2530, 0x253E}}) + "0A "
-         + u16({{0x2540, 0x254E}}) + "0A " + u16({{0x2550, 0x255E}}) + "0A " + u16({{0x2560, 0x256E}}) + "0A "
-         + u16({{0x2570, 0x2576}}) + "1C 2E 0A 0A ";
+        + u16({{0x2540, 0x254E}}) + "0A " + u16({{0x2550, 0x255E}}) + "0A " + u16({{0x2560, 0x256E}}) + "0A "
+        + u16({{0x2570, 0x2576}}) + "1C 2E 0A 0A ";
     p += "1C 26 42 67 38 36 24 64 44 33 24 4E 3D 50 24 46 49 71 24 26 5B 30 37 6E 1C 2E 0A 0A ";
     p += "'[Latin Language]' 0A " + LATIN + "0A 0A ";
     p += "'[Greek Language]' 0A '[Firmware 04/2020 or newer]' 0A '[0374h-0375h 037Ah-037Eh]' 0A "
          "'[0384h-038Ah 038Ch]' 0A '[038Eh-03A1h 03A3h-03CEh]' 0A ";
-    p += "0A " + u16({{0x0374, 0x0375}, {0x037A, 0x037E}}) + "0A " + u16({{0x0384, 0x038A}, {0x038C, 0x038C}, {0x038E, 0x038F}})
-         + "0A " + u16({{0x0390, 0x039F}}) + "0A " + u16({{0x03A0, 0x03A1}, {0x03A3, 0x03AF}}) + "0A "
-         + u16({{0x03B0, 0x03BF}}) + "0A " + u16({{0x03C0, 0x03CE}}) + "0A 0A ";
+    p += "0A " + u16({{0x0374, 0x0375}, {0x037A, 0x037E}}) + "0A "
+        + u16({{0x0384, 0x038A}, {0x038C, 0x038C}, {0x038E, 0x038F}}) + "0A " + u16({{0x0390, 0x039F}}) + "0A "
+        + u16({{0x03A0, 0x03A1}, {0x03A3, 0x03AF}}) + "0A " + u16({{0x03B0, 0x03BF}}) + "0A " + u16({{0x03C0, 0x03CE}})
+        + "0A 0A ";
     p += "'[Arabic Language]' 0A '[Firmware 04/2020 or newer]' 0A '[060Ch 061Bh 061F]' 0A '[0621h-063Ah]' 0A "
          "'[0640h-0655h]' 0A '[0660h-066Fh]' 0A '[0671h-06EDh]' 0A '[06F0h-06FEh]' 0A ";
     p += "0A " + u16({0x060C, 0x061B, 0x061F}) + "0A " + u16({{0x0621, 0x062F}}) + "0A " + u16({{0x0630, 0x063A}})
-         + "0A " + u16({{0x0640, 0x064F}}) + "0A " + u16({{0x0650, 0x0658}}) + "0A " + u16({{0x0660, 0x066F}})
-         + "0A " + u16({{0x0671, 0x067F}});
+        + "0A " + u16({{0x0640, 0x064F}}) + "0A " + u16({{0x0650, 0x0658}}) + "0A " + u16({{0x0660, 0x066F}}) + "0A "
+        + u16({{0x0671, 0x067F}});
     for (int block = 0x0680; block <= 0x06F0; block += 0x10)
         p += "0A " + u16({{block, block + 15}});
     return p + "0A 0A";
@@ -161,12 +162,13 @@ void TestLanguage::languageStreamAndConsole()
     const qsizetype end = text.indexOf(QStringLiteral("\nSetting Font to Small"));
     QCOMPARE(end - start, 1040);
     QVERIFY(text.mid(start).startsWith(QStringLiteral("The Controller works with Unicode however basic Latin")));
-    QVERIFY(text.contains(QStringLiteral("(unicode >=\t 0x1EA0UL && unicode <= 0x1EF9UL) ||  part of Latin Extended Additional\n")));
-    QVERIFY(text.contains(QStringLiteral("[060Ch 061Bh 061F 0621h-063Ah 0640h-0655h 0660h-066Fh 0671h-06EDh 06F0h-06FEh]\n\n")));
+    QVERIFY(text.contains(
+        QStringLiteral("(unicode >=\t 0x1EA0UL && unicode <= 0x1EF9UL) ||  part of Latin Extended Additional\n")));
+    QVERIFY(text.contains(
+        QStringLiteral("[060Ch 061Bh 061F 0621h-063Ah 0640h-0655h 0660h-066Fh 0671h-06EDh 06F0h-06FEh]\n\n")));
     QCOMPARE(text.mid(end + 1).split(QLatin1Char('\n')),
-             (QStringList{"Setting Font to Small", "Setting Font to Standard", "Printing DoubleByte Language",
-                          "Chinese", "Japanese - Hiragana", "Japanese - Katakana", "Latin Language", "Greek Language",
-                          "Arabic Language"}));
+        (QStringList{"Setting Font to Small", "Setting Font to Standard", "Printing DoubleByte Language", "Chinese",
+            "Japanese - Hiragana", "Japanese - Katakana", "Latin Language", "Greek Language", "Arabic Language"}));
 }
 
 void TestLanguage::doubleByteSamplesDecode()

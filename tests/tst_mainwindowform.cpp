@@ -46,8 +46,7 @@ private slots:
 
 private:
     MainWindow *w = nullptr;
-    template<typename T>
-    T *child(const QString &name)
+    template <typename T> T *child(const QString &name)
     {
         T *c = w->findChild<T *>(name);
         if (!c)
@@ -94,14 +93,31 @@ void TestMainWindowForm::actions_data()
     QTest::addColumn<QString>("toolTip");
     QTest::addColumn<QString>("shortcut");
     QTest::addColumn<bool>("hasIcon");
-    QTest::newRow("connect") << "actionConnect" << "C&onnect" << "Connect to serial port" << "Ctrl+O" << true;
-    QTest::newRow("disconnect") << "actionDisconnect" << "&Disconnect" << "Disconnect from serial port" << "Ctrl+D"
-                                << true;
-    QTest::newRow("configure") << "actionConfigure" << "&Configure" << "Configure serial port" << "Alt+C" << true;
+    QTest::newRow("connect") << "actionConnect"
+                             << "C&onnect"
+                             << "Connect to serial port"
+                             << "Ctrl+O" << true;
+    QTest::newRow("disconnect") << "actionDisconnect"
+                                << "&Disconnect"
+                                << "Disconnect from serial port"
+                                << "Ctrl+D" << true;
+    QTest::newRow("configure") << "actionConfigure"
+                               << "&Configure"
+                               << "Configure serial port"
+                               << "Alt+C" << true;
     // An action without a tooltip shows its text without the mnemonic.
-    QTest::newRow("quit") << "actionQuit" << "&Quit" << "Quit" << "Ctrl+Q" << true;
-    QTest::newRow("about") << "actionAbout" << "&About" << "About program" << "Alt+A" << false;
-    QTest::newRow("about Qt") << "actionAboutQt" << "About Qt" << "About Qt" << "" << false;
+    QTest::newRow("quit") << "actionQuit"
+                          << "&Quit"
+                          << "Quit"
+                          << "Ctrl+Q" << true;
+    QTest::newRow("about") << "actionAbout"
+                           << "&About"
+                           << "About program"
+                           << "Alt+A" << false;
+    QTest::newRow("about Qt") << "actionAboutQt"
+                              << "About Qt"
+                              << "About Qt"
+                              << "" << false;
 }
 
 void TestMainWindowForm::actions()
@@ -135,7 +151,7 @@ void TestMainWindowForm::menusAndToolbar()
         menus << a->menu()->objectName() + QLatin1Char('=') + a->menu()->title();
     QCOMPARE(menus, (QStringList{"menuCalls=Serial", "menuTools=Settings", "menuHelp=Help"}));
     QCOMPARE(names(child<QMenu>("menuCalls")->actions()),
-             (QStringList{"actionConnect", "actionDisconnect", "-", "actionQuit"}));
+        (QStringList{"actionConnect", "actionDisconnect", "-", "actionQuit"}));
     QCOMPARE(names(child<QMenu>("menuTools")->actions()), QStringList{"actionConfigure"});
     QCOMPARE(names(child<QMenu>("menuHelp")->actions()), (QStringList{"actionAbout", "actionAboutQt"}));
     auto *bar = child<QToolBar>("mainToolBar");
@@ -180,9 +196,9 @@ void TestMainWindowForm::gridButtons_data()
         {"gridLayout", 1, 0, "pushButtonDensity", "Density", "Shows font darkness attributes"},
         {"gridLayout", 1, 2, "pushButtonBitmap", "QR Bitmap", "Prints standard QR code 232x232 bitmap"},
         {"gridLayout", 1, 3, "pushButtonFormatting", "Formatting",
-         "Prints tabs, line spacing, margins, print position, alignment"},
+            "Prints tabs, line spacing, margins, print position, alignment"},
         {"gridLayout", 2, 0, "pushButtonTabs", "Alignment",
-         "Print horizontal tabs, absolute position, left center right alignment"},
+            "Print horizontal tabs, absolute position, left center right alignment"},
         {"gridLayout", 2, 2, "pushButtonReset", "Reset", "Reset and Init controller"},
         {"gridLayout", 2, 3, "pushButtonClear", "Clear Buffer && Line Feed", "Clears the print buffer"},
         {"gridLayout", 3, 0, "pushButtonReceipt", "Receipt", "Prints a typical sample POS receipt"},
@@ -243,61 +259,59 @@ void TestMainWindowForm::placedWidgets_data()
         {"layoutWidget_2", "QWidget", "tab_2", {20, 20, 661, 221}, nullptr, ""},
         {"groupBox_5", "QGroupBox", "tab_2", {20, 270, 701, 81}, "Bar Code Option", ""},
         {"pushButtonYesText", "QPushButton", "groupBox_5", {10, 30, 191, 31}, "Bar Code with Text",
-         "Enables text printing of bar code value. Default behavior"},
+            "Enables text printing of bar code value. Default behavior"},
         {"pushButtonNoText", "QPushButton", "groupBox_5", {220, 30, 191, 31}, "Bar Code without Text",
-         "Disables Bar Code text representation of the value"},
+            "Disables Bar Code text representation of the value"},
         {"checkBoxBarCodeMargin", "QCheckBox", "groupBox_5", {430, 30, 241, 31}, "Add Left Margin Formatting",
-         "Adds 4mm to the left margin allowing to move a bar code more to the center or right of the printing area"},
+            "Adds 4mm to the left margin allowing to move a bar code more to the center or right of the printing area"},
         {"scrollArea", "QScrollArea", "tab_3", {20, 20, 481, 351}, nullptr, ""},
         {"verticalLayoutWidget", "QWidget", "tab_3", {550, 20, 241, 221}, nullptr, ""},
         {"groupBox_7", "QGroupBox", "tab_6", {20, 20, 471, 261}, "Cutter Control", ""},
         {"pushButtonFullCut", "QPushButton", "groupBox_7", {30, 50, 171, 41}, "Full Cut",
-         "Sends full cut command to the controller. Requires ZPC34"},
+            "Sends full cut command to the controller. Requires ZPC34"},
         {"pushButtonPartialCut", "QPushButton", "groupBox_7", {250, 50, 171, 41}, "Partial Cut",
-         "Sends partial cut command to the controller. Requires ZPC34"},
+            "Sends partial cut command to the controller. Requires ZPC34"},
         {"pushButtonReceiptFullCut", "QPushButton", "groupBox_7", {30, 130, 391, 41}, "Receipt with Full Cut",
-         "Prints a sample receipt and cuts the paper"},
+            "Prints a sample receipt and cuts the paper"},
         {"pushButtonReceiptPartialCut", "QPushButton", "groupBox_7", {30, 190, 391, 41}, "Receipt with Partial Cut",
-         "Prints a sample receipt and makes a partial paper cut"},
+            "Prints a sample receipt and makes a partial paper cut"},
         {"groupBox_3", "QGroupBox", "tab_4", {10, 10, 441, 411}, "UART Serial Settings", ""},
         {"groupBox", "QGroupBox", "groupBox_3", {20, 20, 401, 231}, "Serial Speed Setting", ""},
         {"groupBox_2", "QGroupBox", "groupBox_3", {20, 250, 401, 111}, "Flow Control", ""},
         {"pushButtonApply", "QPushButton", "groupBox_3", {320, 370, 101, 31}, "Apply", "Activate new settings"},
         {"radioButton9600", "QRadioButton", "groupBox", {20, 30, 281, 21}, "9600 bps", "Set UART com speed to 9600"},
-        {"radioButton19200", "QRadioButton", "groupBox", {20, 60, 281, 21}, "19200 bps",
-         "Set UART com speed to 19200"},
-        {"radioButton38400", "QRadioButton", "groupBox", {20, 90, 281, 21}, "38400 bps",
-         "Set UART com speed to 38400"},
+        {"radioButton19200", "QRadioButton", "groupBox", {20, 60, 281, 21}, "19200 bps", "Set UART com speed to 19200"},
+        {"radioButton38400", "QRadioButton", "groupBox", {20, 90, 281, 21}, "38400 bps", "Set UART com speed to 38400"},
         {"radioButton57600", "QRadioButton", "groupBox", {20, 120, 281, 21}, "57600 bps",
-         "Set UART com speed to 57600"},
+            "Set UART com speed to 57600"},
         {"radioButton115200", "QRadioButton", "groupBox", {20, 150, 281, 21}, "115200 bps  (*Default)",
-         "Set UART com speed to 115200"},
+            "Set UART com speed to 115200"},
         {"radioButton256000", "QRadioButton", "groupBox", {20, 180, 281, 21}, "256000 bps (FW 1.22 and higher)", ""},
         {"radioButton375000", "QRadioButton", "groupBox", {20, 200, 281, 21}, "375000 bps (FW 1.22 and higher)", ""},
         {"line", "QFrame", "groupBox", {10, 170, 371, 16}, nullptr, ""},
         {"radioButtonNoFlow", "QRadioButton", "groupBox_2", {20, 20, 371, 21}, "No Flow Control",
-         "Set to no flow control"},
+            "Set to no flow control"},
         {"radioButtonSoftFlow", "QRadioButton", "groupBox_2", {20, 50, 371, 21}, "XON/XOFF Flow Control  (*Default)",
-         "Set to xon/xoff software flow control"},
+            "Set to xon/xoff software flow control"},
         {"radioButtonHardFlow", "QRadioButton", "groupBox_2", {20, 80, 371, 21}, "Hardware Flow Control",
-         "Set to RTS/Busy hardware flow control. Requires hardware line also on host"},
+            "Set to RTS/Busy hardware flow control. Requires hardware line also on host"},
         {"groupBox_4", "QGroupBox", "tab_4", {470, 10, 361, 411}, "Print Head Type Selection", ""},
         {"pushButtonFTP628", "QPushButton", "groupBox_4", {20, 40, 321, 31}, "58mm FTP628MCL101 Type",
-         "Sets the used print head type to 58mm 6 stb 7.2V compatible design. Default"},
+            "Sets the used print head type to 58mm 6 stb 7.2V compatible design. Default"},
         {"pushButtonFTP638", "QPushButton", "groupBox_4", {20, 80, 321, 31}, "80mm FTP638MCL101 Type",
-         "Sets the used print head type to 80mm 5 stb 7.2V compatible design"},
+            "Sets the used print head type to 80mm 5 stb 7.2V compatible design"},
         {"pushButtonLTP0213", "QPushButton", "groupBox_4", {20, 120, 321, 31}, "58mm LTP02-245-13 Type",
-         "Sets the used print head type to 58mm 1 stb 7.2V compatible design"},
+            "Sets the used print head type to 58mm 1 stb 7.2V compatible design"},
         {"pushButtonLTP02C1", "QPushButton", "groupBox_4", {20, 160, 321, 31}, "58mm LTP02-245-C1 Type",
-         "Sets the used print head type to 58mm 1 stb 4.0V compatible design"},
+            "Sets the used print head type to 58mm 1 stb 4.0V compatible design"},
         {"pushButton58_384", "QPushButton", "groupBox_4", {20, 200, 321, 31}, "58mm 384 dots Cutter Type",
-         "Sets the used print head type to 58mm 5V-24V 384 dots per line with cutter. ZPC34 required"},
+            "Sets the used print head type to 58mm 5V-24V 384 dots per line with cutter. ZPC34 required"},
         {"pushButton80_576", "QPushButton", "groupBox_4", {20, 240, 321, 31}, "80mm 576 dots Cutter Type",
-         "Sets the used print head type to 80mm 7.2V-24V 576 dots per line with cutter. ZPC34 required"},
+            "Sets the used print head type to 80mm 7.2V-24V 576 dots per line with cutter. ZPC34 required"},
         {"pushButtonM23_H69", "QPushButton", "groupBox_4", {20, 280, 321, 31}, "58mm M23-DH-H69 Type",
-         "Sets the used print head type to 58mm 1 stb 7.2V compatible design"},
+            "Sets the used print head type to 58mm 1 stb 7.2V compatible design"},
         {"pushButtonM23_SX", "QPushButton", "groupBox_4", {20, 320, 321, 31}, "58mm M23-SX Type",
-         "Sets the used print head type to 58mm 1 stb 7.2V compatible design"},
+            "Sets the used print head type to 58mm 1 stb 7.2V compatible design"},
     };
     for (const auto &r : rows)
         QTest::newRow(r.name) << r.name << r.cls << r.parent << r.geometry
@@ -354,7 +368,7 @@ void TestMainWindowForm::console()
         order << buttons->itemAt(i)->widget()->objectName();
     QCOMPARE(order, (QStringList{"pushButton_Load", "pushButton_58PrintH", "pushButton_LineFeed"}));
     QCOMPARE(child<QPushButton>("pushButton_Load")->toolTip(),
-             QStringLiteral("Load an image for printing 58mm: max width 384 pix  80mm: max width 576"));
+        QStringLiteral("Load an image for printing 58mm: max width 384 pix  80mm: max width 576"));
 }
 
 void TestMainWindowForm::initialState()

@@ -47,7 +47,7 @@ void TestSerialLink::cleanup()
 void TestSerialLink::connectsAndDisconnects()
 {
     QCOMPARE(connectTo(*w, peer->slavePath()),
-             QStringLiteral("Connected to %1 : 115200, 8, None, 1, XON/XOFF").arg(peer->slavePath()));
+        QStringLiteral("Connected to %1 : 115200, 8, None, 1, XON/XOFF").arg(peer->slavePath()));
     QVERIFY(!enabled("actionConnect"));
     QVERIFY(enabled("actionDisconnect"));
     QVERIFY(!enabled("actionConfigure"));
@@ -143,7 +143,7 @@ void TestSerialLink::hangUpClosesThePortAndGoesQuiet()
     getrusage(RUSAGE_SELF, &after);
     QCOMPARE(errors.count(), errorsAtClose);
     const long cpuMicros = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000000L
-                           + (after.ru_utime.tv_usec - before.ru_utime.tv_usec);
+        + (after.ru_utime.tv_usec - before.ru_utime.tv_usec);
     QVERIFY2(cpuMicros < 150000, qPrintable(QString::number(cpuMicros))); // half of the wait at most
 }
 
@@ -154,8 +154,8 @@ void TestSerialLink::transientErrorsOnALiveLineAreIgnored()
     // A write or read error on a line that is still there changes nothing.
     QVERIFY(QMetaObject::invokeMethod(w, "handleError", Q_ARG(QSerialPort::SerialPortError, QSerialPort::WriteError)));
     QVERIFY(QMetaObject::invokeMethod(w, "handleError", Q_ARG(QSerialPort::SerialPortError, QSerialPort::ReadError)));
-    QVERIFY(QMetaObject::invokeMethod(w, "handleError",
-                                      Q_ARG(QSerialPort::SerialPortError, QSerialPort::UnsupportedOperationError)));
+    QVERIFY(QMetaObject::invokeMethod(
+        w, "handleError", Q_ARG(QSerialPort::SerialPortError, QSerialPort::UnsupportedOperationError)));
     QVERIFY(port->isOpen());
     QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
     peer->write("still here");

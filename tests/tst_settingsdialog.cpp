@@ -34,7 +34,10 @@ private:
     static void setPorts(SettingsDialog &d, const QList<PortFacts> &ports) { d.fillPortList(ports); }
     static QComboBox *box(SettingsDialog &d, const char *name) { return d.findChild<QComboBox *>(name); }
     static QString label(SettingsDialog &d, const char *name) { return d.findChild<QLabel *>(name)->text(); }
-    static void apply(SettingsDialog &d) { QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton); }
+    static void apply(SettingsDialog &d)
+    {
+        QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    }
     static PortFacts ftdi()
     {
         return {"ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", "/dev/ttyUSB0", 0x0403, 0x6001};
@@ -46,8 +49,8 @@ void SettingsDialogTest::portDetailsList_data()
     QTest::addColumn<PortFacts>("port");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("all known") << ftdi()
-                               << QStringList{"ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", "/dev/ttyUSB0",
-                                              "403", "6001"};
+                               << QStringList{
+                                      "ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", "/dev/ttyUSB0", "403", "6001"};
     QTest::newRow("nothing known") << PortFacts{"ttyS0", {}, {}, {}, {}, 0, 0}
                                    << QStringList{"ttyS0", "N/A", "N/A", "N/A", "", "N/A", "N/A"};
     QTest::newRow("hex is lowercase") << PortFacts{"ttyACM0", "d", "m", "s", "/dev/ttyACM0", 0x2E8A, 0x000A}
@@ -73,9 +76,9 @@ void SettingsDialogTest::form()
     QVERIFY(!(d.windowFlags() & Qt::WindowContextHelpButtonHint));
     QCOMPARE(d.findChild<QPushButton *>("applyButton")->text(), QStringLiteral("Apply"));
     QCOMPARE(box(d, "baudRateBox")->insertPolicy(), QComboBox::NoInsert);
-    const QList<std::pair<const char *, const char *>> captions = {
-        {"baudRateLabel", "BaudRate:"}, {"dataBitsLabel", "Data bits:"}, {"parityLabel", "Parity:"},
-        {"stopBitsLabel", "Stop bits:"}, {"flowControlLabel", "Flow control:"}};
+    const QList<std::pair<const char *, const char *>> captions
+        = {{"baudRateLabel", "BaudRate:"}, {"dataBitsLabel", "Data bits:"}, {"parityLabel", "Parity:"},
+            {"stopBitsLabel", "Stop bits:"}, {"flowControlLabel", "Flow control:"}};
     for (const auto &[name, caption] : captions)
         QCOMPARE(label(d, name), QString::fromLatin1(caption));
 }
@@ -93,8 +96,7 @@ void SettingsDialogTest::parameterBoxes_data()
     QTest::newRow("parity") << "parityBox" << QStringList{"None", "Even", "Odd", "Mark", "Space"}
                             << QList<int>{0, 2, 3, 5, 4} << 0;
     QTest::newRow("stop bits") << "stopBitsBox" << QStringList{"1", "1.5", "2"} << QList<int>{1, 3, 2} << 0;
-    QTest::newRow("flow") << "flowControlBox" << QStringList{"XON/XOFF", "None", "RTS/CTS"} << QList<int>{2, 0, 1}
-                          << 0;
+    QTest::newRow("flow") << "flowControlBox" << QStringList{"XON/XOFF", "None", "RTS/CTS"} << QList<int>{2, 0, 1} << 0;
 }
 
 void SettingsDialogTest::parameterBoxes()
@@ -172,13 +174,20 @@ void SettingsDialogTest::choicesStoreToolkitValues_data()
     QTest::addColumn<QString>("boxName");
     QTest::addColumn<QString>("choice");
     QTest::addColumn<int>("stored");
-    QTest::newRow("RTS/CTS") << "flowControlBox" << "RTS/CTS" << int(QSerialPort::HardwareControl);
-    QTest::newRow("XON/XOFF") << "flowControlBox" << "XON/XOFF" << int(QSerialPort::SoftwareControl);
-    QTest::newRow("1.5 stop") << "stopBitsBox" << "1.5" << int(QSerialPort::OneAndHalfStop);
-    QTest::newRow("Space") << "parityBox" << "Space" << int(QSerialPort::SpaceParity);
-    QTest::newRow("Mark") << "parityBox" << "Mark" << int(QSerialPort::MarkParity);
-    QTest::newRow("375000") << "baudRateBox" << "375000" << 375000;
-    QTest::newRow("7 bits") << "dataBitsBox" << "7" << int(QSerialPort::Data7);
+    QTest::newRow("RTS/CTS") << "flowControlBox"
+                             << "RTS/CTS" << int(QSerialPort::HardwareControl);
+    QTest::newRow("XON/XOFF") << "flowControlBox"
+                              << "XON/XOFF" << int(QSerialPort::SoftwareControl);
+    QTest::newRow("1.5 stop") << "stopBitsBox"
+                              << "1.5" << int(QSerialPort::OneAndHalfStop);
+    QTest::newRow("Space") << "parityBox"
+                           << "Space" << int(QSerialPort::SpaceParity);
+    QTest::newRow("Mark") << "parityBox"
+                          << "Mark" << int(QSerialPort::MarkParity);
+    QTest::newRow("375000") << "baudRateBox"
+                            << "375000" << 375000;
+    QTest::newRow("7 bits") << "dataBitsBox"
+                            << "7" << int(QSerialPort::Data7);
 }
 
 void SettingsDialogTest::choicesStoreToolkitValues()
@@ -192,10 +201,9 @@ void SettingsDialogTest::choicesStoreToolkitValues()
     QVERIFY(!box(d, "baudRateBox")->isEditable());
     apply(d);
     const Settings s = d.settings();
-    const QMap<QString, std::pair<int, QString>> got = {
-        {"flowControlBox", {s.flowControl, s.flowControlText}}, {"stopBitsBox", {s.stopBits, s.stopBitsText}},
-        {"parityBox", {s.parity, s.parityText}},               {"baudRateBox", {s.baudRate, s.baudRateText}},
-        {"dataBitsBox", {s.dataBits, s.dataBitsText}}};
+    const QMap<QString, std::pair<int, QString>> got = {{"flowControlBox", {s.flowControl, s.flowControlText}},
+        {"stopBitsBox", {s.stopBits, s.stopBitsText}}, {"parityBox", {s.parity, s.parityText}},
+        {"baudRateBox", {s.baudRate, s.baudRateText}}, {"dataBitsBox", {s.dataBits, s.dataBitsText}}};
     QCOMPARE(got[boxName].first, stored);
     QCOMPARE(got[boxName].second, choice);
 }

@@ -179,8 +179,8 @@ QImage lettering(const QString &sans)
     QPainter p;
     begin(p, img);
     p.setFont(font(sans, 34, true));
-    const QString lines[] = {QStringLiteral("Crisp"), QStringLiteral("Thermal"), QStringLiteral("Dots at"),
-                             QStringLiteral("8/mm")};
+    const QString lines[]
+        = {QStringLiteral("Crisp"), QStringLiteral("Thermal"), QStringLiteral("Dots at"), QStringLiteral("8/mm")};
     for (int i = 0; i < 4; ++i)
         centredText(p, QRect(0, 50 + 38 * i, 256, 36), lines[i]);
     p.end();
@@ -199,8 +199,9 @@ QImage receiptLogo(const QString &sans, const QString &serif)
     centredText(p, QRect(0, 64, 384, 76), QStringLiteral("RUVELA"));
     p.fillRect(40, 144, 304, 3, Qt::black);
     p.setFont(font(sans, 17));
-    const QString small[] = {QStringLiteral("Fresh Food & Dairy Market"), QStringLiteral("12 Harbour Street, Springfield"),
-                             QStringLiteral("Tel. 0123 456 789"), QStringLiteral("Open daily 7:00 - 22:00")};
+    const QString small[]
+        = {QStringLiteral("Fresh Food & Dairy Market"), QStringLiteral("12 Harbour Street, Springfield"),
+            QStringLiteral("Tel. 0123 456 789"), QStringLiteral("Open daily 7:00 - 22:00")};
     for (int i = 0; i < 4; ++i)
         centredText(p, QRect(0, 150 + 19 * i, 384, 19), small[i]);
     p.end();
