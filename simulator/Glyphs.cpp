@@ -1,0 +1,160 @@
+#include "simulator/Glyphs.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTextOption>
+
+namespace sim {
+
+namespace {
+
+QString load(const char *path)
+{
+    const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(path));
+    const QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
+    return families.isEmpty() ? QString() : families.first();
+}
+
+QFont face(const QString &family, int pixelSize, bool bold, bool italic)
+{
+    QFont f(family);
+    f.setPixelSize(pixelSize);
+    f.setBold(bold);
+    f.setItalic(italic);
+    // Our own fallback chain decides; a silently merged system font would hide a missing glyph.
+    f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoFontMerging));
+    f.setHintingPreference(QFont::PreferFullHinting);
+    return f;
+}
+
+int pixelSize(FontSize size) { return size == FontSize::Small ? 15 : 20; }
+
+// Thresholds a painted Alpha8 image so that the mask holds whole dots only.
+void harden(QImage &mask)
+{
+    for (int y = 0; y < mask.height(); ++y) {
+        uchar *line = mask.scanLine(y);
+        for (int x = 0; x < mask.width(); ++x)
+            line[x] = line[x] > 127 ? 255 : 0;
+    }
+}
+
+Glyph placeholderBox(int w, int h)
+{
+    Glyph g;
+    g.mask = QImage(w, h, QImage::Format_Alpha8);
+    g.mask.fill(0);
+    for (int x = 1; x < w - 1; ++x) {
+        g.mask.setPixel(x, 2, 0xFF);
+        g.mask.setPixel(x, h - 3, 0xFF);
+    }
+    for (int y = 2; y < h - 2; ++y) {
+        g.mask.scanLine(y)[1] = 255;
+        g.mask.scanLine(y)[w - 2] = 255;
+    }
+    g.advance = w;
+    g.placeholder = true;
+    return g;
+}
+
+} // namespace
+
+bool isArabic(char32_t c) { return c >= 0x0600 && c <= 0x06FF; }
+
+bool isWide(char32_t c)
+{
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
+           || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+           || (c >= 0xFFE0 && c <= 0xFFE6);
+}
+
+Glyphs &Glyphs::instance()
+{
+    static Glyphs glyphs;
+    return glyphs;
+}
+
+Glyphs::Glyphs()
+    : mono(load("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"))
+    , monoBold(load("/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"))
+    , sans(load("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"))
+    , cjk(load("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"))
+{
+    load("/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Oblique.ttf");
+    load("/usr/share/fonts/truetype/dejavu/DejaVuSansMono-BoldOblique.ttf");
+    load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf");
+}
+
+const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
+{
+    const quint64 key = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33 | quint64(italic) << 34;
+    auto it = cache.constFind(key);
+    if (it != cache.constEnd())
+        return *it;
+
+    const bool wide = isWide(c);
+    const int w = cellWidth(size) * (wide ? 2 : 1), h = cellHeight(size);
+    const int px = pixelSize(size);
+    // Try the faces in order; the first that has the character draws it.
+    const QString families[] = {wide ? cjk : mono, sans, cjk};
+    Glyph g;
+    for (const QString &family : families) {
+        if (family.isEmpty())
+            continue;
+        const QFont f = face(family, wide || family == cjk ? px + 2 : px, bold, italic);
+        if (!QFontMetrics(f).inFontUcs4(uint(c)))
+            continue;
+        g.mask = QImage(w, h, QImage::Format_Alpha8);
+        g.mask.fill(0);
+        QPainter p(&g.mask);
+        p.setFont(f);
+        p.setPen(Qt::black);
+        p.drawText(QRect(0, 0, w, h), Qt::AlignHCenter | Qt::AlignBottom,
+                   QString::fromUcs4(&c, 1));
+        p.end();
+        harden(g.mask);
+        g.advance = w;
+        break;
+    }
+    if (g.mask.isNull())
+        g = placeholderBox(w, h);
+    return *cache.insert(key, g);
+}
+
+Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
+{
+    const QFont f = face(sans, pixelSize(size), bold, false);
+    const QFontMetrics metrics(f);
+    const int h = cellHeight(size);
+    Glyph g;
+    g.advance = qMax(1, metrics.horizontalAdvance(text));
+    g.mask = QImage(g.advance, h, QImage::Format_Alpha8);
+    g.mask.fill(0);
+    QPainter p(&g.mask);
+    p.setFont(f);
+    p.setPen(Qt::black);
+    QTextOption option(Qt::AlignRight | Qt::AlignBottom);
+    option.setTextDirection(Qt::RightToLeft);
+    p.drawText(QRectF(0, 0, g.advance, h), text, option);
+    p.end();
+    harden(g.mask);
+    return g;
+}
+
+Glyph Glyphs::text(const QString &s)
+{
+    Glyph g;
+    const int h = cellHeight(FontSize::Standard);
+    g.advance = cellWidth(FontSize::Standard) * int(s.size());
+    g.mask = QImage(qMax(1, g.advance), h, QImage::Format_Alpha8);
+    g.mask.fill(0);
+    for (int i = 0; i < s.size(); ++i) {
+        const Glyph &one = glyph(s.at(i).unicode(), FontSize::Standard, false, false);
+        QPainter p(&g.mask);
+        p.drawImage(i * cellWidth(FontSize::Standard), 0, one.mask);
+    }
+    return g;
+}
+
+} // namespace sim

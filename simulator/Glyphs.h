@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QHash>
+#include <QImage>
+#include <QString>
+
+namespace sim {
+
+enum class FontSize { Small, Standard };
+
+// One drawn character: a mask of the dots to print (Alpha8, set where the head fires) and its
+// advance in dots. Wide characters (CJK) take two cells.
+struct Glyph
+{
+    QImage mask;
+    int advance = 0;
+    bool placeholder = false; // no font had it: a box stands in its place
+};
+
+// Draws characters from the fonts of Debian's packages, without antialiasing, as a thermal
+// head prints whole dots: DejaVu Sans Mono for Latin and Greek, DejaVu Sans for what the
+// monospaced face lacks, WenQuanYi Micro Hei for Chinese and Japanese. Drawn glyphs are cached.
+class Glyphs
+{
+public:
+    static Glyphs &instance();
+
+    static int cellWidth(FontSize size) { return size == FontSize::Small ? 9 : 12; }
+    static int cellHeight(FontSize size) { return size == FontSize::Small ? 17 : 24; }
+
+    const Glyph &glyph(char32_t c, FontSize size, bool bold, bool italic);
+    // A run of Arabic shaped as one piece by the text layout, right to left.
+    Glyph shapedRun(const QString &text, FontSize size, bool bold);
+    // Plain text in the standard font, for the text under a barcode.
+    Glyph text(const QString &s);
+
+private:
+    Glyphs();
+    QString mono, monoBold, sans, cjk;
+    QHash<quint64, Glyph> cache;
+};
+
+bool isArabic(char32_t c);
+bool isWide(char32_t c);
+
+} // namespace sim

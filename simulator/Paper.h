@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QImage>
+
+namespace sim {
+
+// The printed roll: 8 dots per mm, as wide as the head, growing downward. White is 255; ink is
+// drawn in the grey of the darkness level it was printed with. The roll stops growing at
+// maxRows; whatever would print beyond that is dropped and counted.
+class Paper
+{
+public:
+    static constexpr int maxRows = 96000; // 12 m of paper
+
+    explicit Paper(int width = 384);
+    // The same roll carried on by a head of another width: what was printed stays at the left.
+    Paper widened(int width) const;
+
+    int width() const { return w; }
+    int rows() const { return used; } // rows printed or fed so far
+    qint64 droppedRows() const { return dropped; }
+
+    // Makes rows [0, y + count) exist and returns how many of the asked rows are on the roll.
+    int reserve(int y, int count);
+    void feed(int count); // advances the roll without ink
+    uchar *row(int y) { return roll.scanLine(y); }
+    const uchar *row(int y) const { return roll.constScanLine(y); }
+    // Darkens one dot: the darker of what is there and the ink wins.
+    void dot(int x, int y, uchar ink)
+    {
+        if (x >= 0 && x < w && y >= 0 && y < used) {
+            uchar &p = roll.scanLine(y)[x];
+            if (ink < p)
+                p = ink;
+        }
+    }
+    void fill(int x, int y, int width, int height, uchar grey);
+    // The visible part of the roll, rows [0, rows()).
+    QImage image() const;
+
+private:
+    int w;
+    int used = 0;
+    qint64 dropped = 0;
+    QImage roll;
+};
+
+} // namespace sim

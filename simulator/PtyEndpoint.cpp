@@ -1,0 +1,88 @@
+#include "simulator/PtyEndpoint.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+PtyEndpoint::PtyEndpoint(QObject *parent)
+    : QObject(parent)
+{
+}
+
+PtyEndpoint::~PtyEndpoint() { close(); }
+
+bool PtyEndpoint::open()
+{
+    close();
+    char name[256] = {};
+    if (::openpty(&master, &slaveHold, name, nullptr, nullptr) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        master = slaveHold = -1;
+        return false;
+    }
+    termios t{};
+    ::tcgetattr(master, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(master, TCSANOW, &t);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slaveHold, F_SETFD, FD_CLOEXEC);
+    slavePath = QString::fromLocal8Bit(name);
+    notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &PtyEndpoint::readAvailable);
+    return true;
+}
+
+void PtyEndpoint::close()
+{
+    delete notifier;
+    notifier = nullptr;
+    if (slaveHold >= 0)
+        ::close(slaveHold);
+    if (master >= 0)
+        ::close(master);
+    master = slaveHold = -1;
+}
+
+bool PtyEndpoint::link(const QString &linkPath)
+{
+    QFile::remove(linkPath);
+    return QFile::link(slavePath, linkPath);
+}
+
+void PtyEndpoint::write(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (master >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EINTR)
+            break; // a full line drops the rest of a reply, as a real one would
+    }
+}
+
+void PtyEndpoint::readAvailable()
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) {
+            emit received(QByteArray(buf, n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break; // EAGAIN: all read for now
+    }
+}
+
+} // namespace sim
