@@ -56,7 +56,12 @@ void loadRow(const char *name, const QString &path)
         preview, preview / decode);
 }
 
-size_t heapInUse() { return mallinfo2().uordblks; }
+// Heap in use, the blocks the allocator maps on its own for large requests included.
+size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
 
 } // namespace
 

@@ -55,10 +55,22 @@ Glyph placeholderBox(int w, int h)
     }
     g.advance = w;
     g.placeholder = true;
+    g.collectDots();
     return g;
 }
 
 } // namespace
+
+void Glyph::collectDots()
+{
+    dots.clear();
+    for (int y = 0; y < mask.height(); ++y) {
+        const uchar *line = mask.constScanLine(y);
+        for (int x = 0; x < mask.width(); ++x)
+            if (line[x])
+                dots.append(QPoint(x, y));
+    }
+}
 
 bool isArabic(char32_t c) { return c >= 0x0600 && c <= 0x06FF; }
 
@@ -119,7 +131,14 @@ const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
     }
     if (g.mask.isNull())
         g = placeholderBox(w, h);
+    else
+        g.collectDots();
     return *cache.insert(key, g);
+}
+
+int Glyphs::runAdvance(const QString &text, FontSize size, bool bold)
+{
+    return qMax(1, QFontMetrics(face(sans, pixelSize(size), bold, false)).horizontalAdvance(text));
 }
 
 Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
@@ -139,6 +158,7 @@ Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
     p.drawText(QRectF(0, 0, g.advance, h), text, option);
     p.end();
     harden(g.mask);
+    g.collectDots();
     return g;
 }
 
@@ -154,6 +174,7 @@ Glyph Glyphs::text(const QString &s)
         QPainter p(&g.mask);
         p.drawImage(i * cellWidth(FontSize::Standard), 0, one.mask);
     }
+    g.collectDots();
     return g;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QHash>
 #include <QImage>
+#include <QList>
+#include <QPoint>
 #include <QString>
 
 namespace sim {
@@ -13,8 +15,11 @@ enum class FontSize { Small, Standard };
 struct Glyph
 {
     QImage mask;
+    QList<QPoint> dots; // the set dots of the mask, so that printing touches only those
     int advance = 0;
     bool placeholder = false; // no font had it: a box stands in its place
+
+    void collectDots();
 };
 
 // Draws characters from the fonts of Debian's packages, without antialiasing, as a thermal
@@ -31,6 +36,7 @@ public:
     const Glyph &glyph(char32_t c, FontSize size, bool bold, bool italic);
     // A run of Arabic shaped as one piece by the text layout, right to left.
     Glyph shapedRun(const QString &text, FontSize size, bool bold);
+    int runAdvance(const QString &text, FontSize size, bool bold);
     // Plain text in the standard font, for the text under a barcode.
     Glyph text(const QString &s);
 

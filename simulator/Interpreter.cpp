@@ -21,20 +21,6 @@ quint8 u8(const char *p, qsizetype i) { return quint8(p[i]); }
 int le16(const char *p, qsizetype i) { return u8(p, i) | u8(p, i + 1) << 8; }
 QString num(int n) { return QString::number(n); }
 
-// Decodes one double-byte character with the C library's converter; 0 when it has none.
-char32_t decodePair(const char *charset, quint8 hi, quint8 lo)
-{
-    iconv_t cd = iconv_open("UTF-32LE", charset);
-    if (cd == iconv_t(-1))
-        return 0;
-    char in[2] = {char(hi), char(lo)};
-    char32_t out = 0;
-    char *src = in, *dst = reinterpret_cast<char *>(&out);
-    size_t srcLeft = 2, dstLeft = sizeof out;
-    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    return rc == size_t(-1) || dstLeft != 0 ? 0 : out;
-}
 
 // 0x80 to 0x9F as Windows-1252 has them; the few holes stay as they are.
 char32_t windows1252(quint8 b)
@@ -45,6 +31,26 @@ char32_t windows1252(quint8 b)
                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
     return table[b - 0x80];
 }
+
+// The set bits of every byte value, leftmost first: random raster data then costs no
+// mispredicted branches.
+struct SetBits
+{
+    quint8 count = 0;
+    quint8 bit[8] = {};
+};
+const struct SetBitsTable
+{
+    SetBits entries[256];
+    SetBitsTable()
+    {
+        for (int v = 0; v < 256; ++v)
+            for (int b = 0; b < 8; ++b)
+                if (v & (0x80 >> b))
+                    entries[v].bit[entries[v].count++] = quint8(b);
+    }
+    const SetBits &operator[](uchar v) const { return entries[v]; }
+} setBits;
 
 QString hexArgs(const char *p, qsizetype n)
 {
@@ -65,6 +71,25 @@ Interpreter::Interpreter(int headType)
     , head(headType)
 {
     resetModes();
+}
+
+// Decodes one double-byte character with the C library's converter; 0 when it has none.
+char32_t Interpreter::decodePair(std::shared_ptr<void> &converter, const char *charset, quint8 hi, quint8 lo)
+{
+    if (!converter) {
+        iconv_t opened = iconv_open("UTF-32LE", charset);
+        if (opened == iconv_t(-1))
+            return 0;
+        converter = std::shared_ptr<void>(opened, [](void *cd) { iconv_close(iconv_t(cd)); });
+    }
+    iconv_t cd = iconv_t(converter.get());
+    iconv(cd, nullptr, nullptr, nullptr, nullptr); // a fresh state for each pair
+    char in[2] = {char(hi), char(lo)};
+    char32_t out = 0;
+    char *src = in, *dst = reinterpret_cast<char *>(&out);
+    size_t srcLeft = 2, dstLeft = sizeof out;
+    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    return rc == size_t(-1) || dstLeft != 0 ? 0 : out;
 }
 
 void Interpreter::resetModes()
@@ -491,7 +516,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
     if (doubleByte && b >= 0xA1 && b <= 0xFE) {
         if (!need(2))
             return 0;
-        const char32_t c = decodePair("GB2312", b, u8(p, 1));
+        const char32_t c = decodePair(gb2312, "GB2312", b, u8(p, 1));
         putText(p, 2);
         putChar(c ? c : 0xFFFD);
         return 2;
@@ -499,7 +524,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
     if (doubleByte && b >= 0x21 && b <= 0x7E) {
         if (!need(2))
             return 0;
-        const char32_t c = decodePair("EUC-JP", b | 0x80, u8(p, 1) | 0x80);
+        const char32_t c = decodePair(eucJp, "EUC-JP", b | 0x80, u8(p, 1) | 0x80);
         putText(p, 2);
         putChar(c ? c : 0xFFFD);
         return 2;
@@ -592,12 +617,14 @@ void Interpreter::putChar(char32_t c)
         if (!line.isEmpty() && !line.last().arabic.isEmpty() && line.last().mode == mode) {
             Item &run = line.last();
             run.arabic += QString::fromUcs4(&c, 1);
-            run.glyph = Glyphs::instance().shapedRun(run.arabic, font, bold);
+            run.glyph.advance = Glyphs::instance().runAdvance(run.arabic, font, bold);
             cursor = run.x + run.glyph.advance * scaleX;
             return;
         }
         item.arabic = QString::fromUcs4(&c, 1);
-        item.glyph = Glyphs::instance().shapedRun(item.arabic, font, bold);
+        item.font = font;
+        item.glyph.advance = Glyphs::instance().runAdvance(item.arabic, font, bold);
+        item.glyph.mask = QImage(1, Glyphs::cellHeight(font), QImage::Format_Alpha8);
     } else {
         item.glyph = Glyphs::instance().glyph(c, font, bold, italic);
         if (item.glyph.placeholder)
@@ -637,6 +664,10 @@ void Interpreter::horizontalTab()
 
 void Interpreter::flushLine(int feedAfter, bool useLineSpacing)
 {
+    for (Item &item : line) {
+        if (!item.arabic.isEmpty()) // shaped once the run is complete
+            item.glyph = Glyphs::instance().shapedRun(item.arabic, item.font, item.mode & 0x08);
+    }
     int height = 0, width = 0;
     for (const Item &item : std::as_const(line)) {
         height = qMax(height, item.glyph.mask.height() * item.scaleY);
@@ -674,25 +705,25 @@ void Interpreter::storeNvBitmap()
 
 void Interpreter::drawItem(const Item &item, int x0, int top, int lineHeight)
 {
-    const QImage &mask = item.glyph.mask;
-    const int w = item.glyph.advance * item.scaleX;
-    const int h = mask.height() * item.scaleY;
+    const Glyph &glyph = item.glyph;
+    const int w = glyph.advance * item.scaleX;
+    const int h = glyph.mask.height() * item.scaleY;
     const int left = x0 + item.x;
     const int y0 = top + lineHeight - h; // glyphs stand on the line's bottom
     const bool reverse = item.mode & 0x40, underline = item.mode & 0x80;
     if (reverse)
         roll.fill(left, y0, w, h, item.ink);
-    for (int y = 0; y < h; ++y) {
-        const int py = y0 + y;
-        if (py < 0 || py >= roll.rows())
-            continue;
-        const uchar *src = mask.constScanLine(y / item.scaleY);
-        uchar *dst = roll.row(py);
-        for (int x = 0; x < w; ++x) {
-            const int px = left + x;
-            if (px < 0 || px >= roll.width() || x / item.scaleX >= mask.width())
+    const int width = roll.width(), rows = roll.rows();
+    for (const QPoint &d : glyph.dots) {
+        for (int sy = 0; sy < item.scaleY; ++sy) {
+            const int py = y0 + d.y() * item.scaleY + sy;
+            if (py < 0 || py >= rows)
                 continue;
-            if (src[x / item.scaleX]) {
+            uchar *dst = roll.row(py);
+            for (int sx = 0; sx < item.scaleX; ++sx) {
+                const int px = left + d.x() * item.scaleX + sx;
+                if (px < 0 || px >= width)
+                    continue;
                 if (reverse)
                     dst[px] = 255;
                 else if (item.ink < dst[px])
@@ -709,18 +740,21 @@ void Interpreter::printRasterRow(const uchar *bits, int bytesPerRow, int scaleX,
     const int y = roll.rows();
     const int rows = roll.reserve(y, scaleY);
     const uchar ink = inkFor(darkness);
+    const int width = roll.width();
+    // Bytes that start beyond the paper's edge cannot print.
+    const int usable = qMin(bytesPerRow, (width - rasterX + 8 * scaleX - 1) / (8 * scaleX));
     for (int r = 0; r < rows; ++r) {
         uchar *dst = roll.row(y + r);
-        for (int i = 0; i < bytesPerRow; ++i) {
+        for (int i = 0; i < usable; ++i) {
             const uchar byte = bits[i];
             if (!byte)
                 continue;
-            for (int bit = 0; bit < 8; ++bit) {
-                if (!(byte & (0x80 >> bit)))
-                    continue;
-                for (int s = 0; s < scaleX; ++s) {
-                    const int x = rasterX + (i * 8 + bit) * scaleX + s;
-                    if (x < roll.width() && ink < dst[x])
+            const int base = rasterX + i * 8 * scaleX;
+            const SetBits &set = setBits[byte];
+            for (int k = 0; k < set.count; ++k) {
+                const int x0 = base + set.bit[k] * scaleX;
+                for (int x = x0; x < x0 + scaleX && x < width; ++x) {
+                    if (ink < dst[x])
                         dst[x] = ink;
                 }
             }

@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QString>
 
+#include <memory>
+
 namespace sim {
 
 // One decoded command of the stream, as the encoder names it.
@@ -72,7 +74,8 @@ private:
         quint8 mode = 0;
         uchar ink = 0;
         int entry = -1;
-        QString arabic; // text of a shaped run, grown as characters come
+        QString arabic; // text of a shaped run, grown as characters come and drawn at the line's end
+        FontSize font = FontSize::Standard;
     };
 
     enum class Bulk { None, Raster, NvBitmap, QrData, Skip };
@@ -97,6 +100,9 @@ private:
     void printQr();
     void printNvBitmap(int index, int mode);
     void cut(bool full);
+
+    std::shared_ptr<void> gb2312, eucJp; // the C library's converters, opened once
+    char32_t decodePair(std::shared_ptr<void> &converter, const char *charset, quint8 hi, quint8 lo);
 
     Paper roll;
     int head = 0;

@@ -23,15 +23,8 @@ Paper Paper::widened(int width) const
 int Paper::reserve(int y, int count)
 {
     const int wanted = qMin(y + count, maxRows);
-    if (wanted > roll.height()) {
-        // Grow by doubling so that a long job costs a few copies, not one per line.
-        const int capacity = qMin(maxRows, qMax(wanted, qMax(256, roll.height() * 2)));
-        QImage bigger(w, capacity, QImage::Format_Grayscale8);
-        bigger.fill(255);
-        if (!roll.isNull())
-            std::memcpy(bigger.bits(), roll.constBits(), size_t(roll.bytesPerLine()) * size_t(used));
-        roll = bigger;
-    }
+    while (int(bands.size()) * bandRows < wanted)
+        bands.emplace_back(qsizetype(bandRows) * w, char(255));
     if (wanted > used)
         used = wanted;
     const int onRoll = qMax(0, wanted - y);
@@ -48,17 +41,18 @@ void Paper::feed(int count)
 void Paper::fill(int x, int y, int width, int height, uchar grey)
 {
     const int x0 = qMax(0, x), x1 = qMin(w, x + width);
-    for (int yy = qMax(0, y); yy < qMin(used, y + height); ++yy) {
-        if (x1 > x0)
-            std::memset(roll.scanLine(yy) + x0, grey, size_t(x1 - x0));
-    }
+    if (x1 <= x0)
+        return;
+    for (int yy = qMax(0, y); yy < qMin(used, y + height); ++yy)
+        std::memset(row(yy) + x0, grey, size_t(x1 - x0));
 }
 
 QImage Paper::image() const
 {
-    if (used == 0)
-        return QImage(w, 0, QImage::Format_Grayscale8);
-    return roll.copy(0, 0, w, used);
+    QImage out(w, used, QImage::Format_Grayscale8);
+    for (int y = 0; y < used; ++y)
+        std::memcpy(out.scanLine(y), row(y), size_t(w));
+    return out;
 }
 
 } // namespace sim

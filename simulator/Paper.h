@@ -1,20 +1,23 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
+
+#include <vector>
 
 namespace sim {
 
 // The printed roll: 8 dots per mm, as wide as the head, growing downward. White is 255; ink is
-// drawn in the grey of the darkness level it was printed with. The roll stops growing at
-// maxRows; whatever would print beyond that is dropped and counted.
+// drawn in the grey of the darkness level it was printed with. The roll is kept in bands of
+// rows so that growing it never copies what was printed. It stops growing at maxRows; whatever
+// would print beyond that is dropped and counted.
 class Paper
 {
 public:
     static constexpr int maxRows = 96000; // 12 m of paper
+    static constexpr int bandRows = 512;
 
     explicit Paper(int width = 384);
-    // The same roll carried on by a head of another width: what was printed stays at the left.
-    Paper widened(int width) const;
 
     int width() const { return w; }
     int rows() const { return used; } // rows printed or fed so far
@@ -23,13 +26,16 @@ public:
     // Makes rows [0, y + count) exist and returns how many of the asked rows are on the roll.
     int reserve(int y, int count);
     void feed(int count); // advances the roll without ink
-    uchar *row(int y) { return roll.scanLine(y); }
-    const uchar *row(int y) const { return roll.constScanLine(y); }
+    uchar *row(int y) { return reinterpret_cast<uchar *>(bands[size_t(y / bandRows)].data()) + (y % bandRows) * w; }
+    const uchar *row(int y) const
+    {
+        return reinterpret_cast<const uchar *>(bands[size_t(y / bandRows)].constData()) + (y % bandRows) * w;
+    }
     // Darkens one dot: the darker of what is there and the ink wins.
     void dot(int x, int y, uchar ink)
     {
         if (x >= 0 && x < w && y >= 0 && y < used) {
-            uchar &p = roll.scanLine(y)[x];
+            uchar &p = row(y)[x];
             if (ink < p)
                 p = ink;
         }
@@ -37,12 +43,14 @@ public:
     void fill(int x, int y, int width, int height, uchar grey);
     // The visible part of the roll, rows [0, rows()).
     QImage image() const;
+    // The same roll carried on by a head of another width: what was printed stays at the left.
+    Paper widened(int width) const;
 
 private:
     int w;
     int used = 0;
     qint64 dropped = 0;
-    QImage roll;
+    std::vector<QByteArray> bands;
 };
 
 } // namespace sim
