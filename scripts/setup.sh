@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
   qt6-qpa-plugins fonts-dejavu-core
-  libqrencode-dev zbar-tools libzint-dev fonts-wqy-microhei
+  libqrencode-dev zbar-tools libzint-dev fonts-wqy-microhei file
 )
 
 missing=()

@@ -131,8 +131,6 @@ quint8 Interpreter::status() const
         s |= CoverOpen;
     if (sleeping)
         s |= Sleeping;
-    if (doubleByte)
-        s |= DoubleByteMode;
     if (!line.isEmpty())
         s |= LinePending;
     if (head == 4 || head == 5)

@@ -28,15 +28,15 @@ struct LogEntry
 class Interpreter
 {
 public:
-    // Status byte bits answered to DLE EOT.
+    // Status byte bits answered to DLE EOT. Bit 0 stays clear, so that no status can read as
+    // XON (11) or XOFF (13) on a line with software flow control.
     enum StatusBit : quint8 {
-        PaperOut = 0x01,
-        CoverOpen = 0x02,
-        Sleeping = 0x04,
-        DoubleByteMode = 0x08,
-        Fixed = 0x10, // always set, so that a status is never 00
-        LinePending = 0x20,
-        HasCutter = 0x40,
+        Fixed = 0x12, // bits 1 and 4, always set
+        CoverOpen = 0x04,
+        Sleeping = 0x08,
+        PaperOut = 0x20,
+        LinePending = 0x40,
+        HasCutter = 0x80,
     };
 
     explicit Interpreter(int headType = 0);
