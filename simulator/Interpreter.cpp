@@ -138,6 +138,16 @@ quint8 Interpreter::status() const
     return s;
 }
 
+void Interpreter::clearPaper()
+{
+    roll = Paper(roll.width());
+    entries.clear();
+    textEntry = -1;
+    bulkEntry = -1;
+    for (Item &item : line)
+        item.entry = -1;
+}
+
 QByteArray Interpreter::takeReplies()
 {
     QByteArray out;

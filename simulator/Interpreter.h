@@ -60,6 +60,8 @@ public:
     quint8 status() const;
     void setPaperOut(bool out) { paperOut = out; }
     void setCoverOpen(bool open) { coverOpen = open; }
+    // Tears off the printed paper and forgets its log; modes and stored bitmaps stay.
+    void clearPaper();
 
     static int widthForHead(int headType) { return headType == 1 || headType == 5 ? 576 : 384; }
     // Ink grey for a darkness level: 1 lightest, 8 darkest, 0 the default (as 4).

@@ -37,6 +37,7 @@ bool PtyEndpoint::open()
     ::fcntl(slaveHold, F_SETFD, FD_CLOEXEC);
     slavePath = QString::fromLocal8Bit(name);
     notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+    notifier->setEnabled(autoRead);
     connect(notifier, &QSocketNotifier::activated, this, &PtyEndpoint::readAvailable);
     return true;
 }
@@ -68,6 +69,28 @@ void PtyEndpoint::write(const QByteArray &bytes)
         else if (n < 0 && errno != EINTR)
             break; // a full line drops the rest of a reply, as a real one would
     }
+}
+
+void PtyEndpoint::setAutoRead(bool on)
+{
+    autoRead = on;
+    if (notifier)
+        notifier->setEnabled(on);
+}
+
+QByteArray PtyEndpoint::read(qsizetype max)
+{
+    QByteArray out;
+    char buf[65536];
+    while (master >= 0 && (max < 0 || out.size() < max)) {
+        const size_t want = max < 0 ? sizeof buf : size_t(qMin<qsizetype>(sizeof buf, max - out.size()));
+        const ssize_t n = ::read(master, buf, want);
+        if (n > 0)
+            out.append(buf, n);
+        else if (!(n < 0 && errno == EINTR))
+            break;
+    }
+    return out;
 }
 
 void PtyEndpoint::readAvailable()

@@ -25,12 +25,17 @@ public:
     // Makes a symbolic link to the slave path, replacing an earlier one.
     bool link(const QString &linkPath);
     void write(const QByteArray &bytes);
+    // Reads what has arrived, at most max bytes (all there is when max is negative).
+    QByteArray read(qsizetype max);
+    // Off, nothing is read until read() is called: a paced line takes bytes at its own speed.
+    void setAutoRead(bool on);
 
 signals:
     void received(const QByteArray &bytes);
 
 private:
     void readAvailable();
+    bool autoRead = true;
     int master = -1;
     int slaveHold = -1;
     QString slavePath, error;

@@ -1,17 +1,18 @@
-// zpc3x-sim: the virtual ZPC3x controller. Serves a pseudo-terminal for the tool, or renders a
-// captured stream to a PNG.
+// zpc3x-sim: the virtual ZPC3x controller. Shows its window and serves a pseudo-terminal for the
+// tool, serves without a window, or renders a captured stream to a PNG.
 #include "simulator/Interpreter.h"
-#include "simulator/PtyEndpoint.h"
+#include "simulator/LineDriver.h"
+#include "simulator/SimWindow.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
-#include <QGuiApplication>
 #include <QImage>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -55,15 +56,26 @@ int render(const QString &in, const QString &out, int headType, bool log)
     return 0;
 }
 
+bool wantsWindow(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--render" || a == "--no-window" || a == "--help" || a == "-h" || a == "--version" || a == "-v")
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts only; this program shows no window
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("zpc3x-sim"));
-    QGuiApplication::setApplicationVersion(QStringLiteral("1.0"));
+    const bool window = wantsWindow(argc, argv);
+    if (!window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts only; no window to show
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zpc3x-sim"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Virtual ZPC3x thermal printer controller."));
@@ -78,6 +90,15 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("link"), QStringLiteral("Also make a symlink to the pseudo-terminal."),
                       QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("log"), QStringLiteral("Print the decoded commands, one per line.")});
+    parser.addOption({QStringLiteral("no-window"), QStringLiteral("Serve without showing a window.")});
+    parser.addOption({QStringLiteral("baud"), QStringLiteral("Pace reading to N bit/s with 8N1 (default: no pacing)."),
+                      QStringLiteral("N"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("buffer"), QStringLiteral("Receive buffer in bytes (default 4096)."),
+                      QStringLiteral("BYTES"), QStringLiteral("4096")});
+    parser.addOption({QStringLiteral("speed"), QStringLiteral("Printing speed in mm/s (default 80)."),
+                      QStringLiteral("MM_PER_S"), QStringLiteral("80")});
+    parser.addOption({QStringLiteral("flow"), QStringLiteral("xonxoff (default) or none."), QStringLiteral("MODE"),
+                      QStringLiteral("xonxoff")});
     parser.process(app);
 
     bool ok = false;
@@ -95,29 +116,56 @@ int main(int argc, char *argv[])
         return render(parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log);
     }
 
-    sim::Interpreter interpreter(headType);
-    sim::PtyEndpoint endpoint;
-    if (!endpoint.open()) {
-        std::fprintf(stderr, "zpc3x-sim: no pseudo-terminal: %s\n", qPrintable(endpoint.errorString()));
+    sim::LineSettings settings;
+    bool okBaud = false, okBuffer = false, okSpeed = false;
+    settings.baud = parser.value(QStringLiteral("baud")).toInt(&okBaud);
+    settings.bufferSize = parser.value(QStringLiteral("buffer")).toInt(&okBuffer);
+    settings.speedMmPerS = parser.value(QStringLiteral("speed")).toDouble(&okSpeed);
+    const QString flow = parser.value(QStringLiteral("flow"));
+    settings.xonXoff = flow == QLatin1String("xonxoff");
+    if (!okBaud || settings.baud < 0 || !okBuffer || settings.bufferSize < 16 || !okSpeed
+        || settings.speedMmPerS <= 0 || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
+        std::fprintf(stderr, "zpc3x-sim: --baud N>=0, --buffer BYTES>=16, --speed MM_PER_S>0, --flow xonxoff|none\n");
+        return 2;
+    }
+
+    std::unique_ptr<sim::SimWindow> simWindow;
+    std::unique_ptr<sim::Interpreter> headless;
+    sim::LineDriver *driver = nullptr;
+    sim::Interpreter *interpreter = nullptr;
+    if (window) {
+        simWindow = std::make_unique<sim::SimWindow>(headType, settings);
+        driver = &simWindow->driver();
+        interpreter = &simWindow->interpreter();
+    } else {
+        headless = std::make_unique<sim::Interpreter>(headType);
+        interpreter = headless.get();
+        driver = new sim::LineDriver(*interpreter, settings, &app);
+    }
+    driver->setLinkPath(parser.value(QStringLiteral("link")));
+    QObject::connect(driver, &sim::LineDriver::pathChanged, [](const QString &path) {
+        if (path.isEmpty())
+            std::printf("Unplugged.\n");
+        else
+            std::printf("Virtual ZPC3x controller ready. In Printer Ruvela choose Settings -> Custom and type:\n%s\n",
+                        qPrintable(path));
+        std::fflush(stdout);
+    });
+    if (!driver->plugIn()) {
+        std::fprintf(stderr, "zpc3x-sim: no pseudo-terminal: %s\n", qPrintable(driver->errorString()));
         return 1;
     }
-    if (parser.isSet(QStringLiteral("link")) && !endpoint.link(parser.value(QStringLiteral("link"))))
-        std::fprintf(stderr, "zpc3x-sim: cannot make the link %s\n", qPrintable(parser.value(QStringLiteral("link"))));
-    std::printf("Virtual ZPC3x controller ready. In Printer Ruvela choose Settings -> Custom and type:\n%s\n",
-                qPrintable(endpoint.path()));
-    std::fflush(stdout);
-
-    qsizetype logged = 0;
-    QObject::connect(&endpoint, &sim::PtyEndpoint::received, [&](const QByteArray &bytes) {
-        interpreter.feed(bytes);
-        const QByteArray replies = interpreter.takeReplies();
-        if (!replies.isEmpty())
-            endpoint.write(replies);
-        if (log) {
-            printLog(interpreter, logged);
-            logged = interpreter.log().size();
-        }
-    });
+    if (log) {
+        qsizetype logged = 0;
+        QObject::connect(driver, &sim::LineDriver::progressed, [interpreter, logged]() mutable {
+            if (interpreter->log().size() < logged)
+                logged = 0; // the paper was cleared
+            printLog(*interpreter, logged);
+            logged = interpreter->log().size();
+        });
+    }
+    if (simWindow)
+        simWindow->show();
 
     // Ctrl+C ends the service cleanly.
     if (::pipe(signalPipe) == 0) {

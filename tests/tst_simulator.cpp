@@ -422,7 +422,7 @@ void TestSimulator::commandLine()
     // Serving: the path it prints, and the link it makes, lead to a controller that answers.
     QProcess serve;
     const QString link = dir.filePath(QStringLiteral("zpc3x"));
-    serve.start(QStringLiteral(ZPC3X_SIM), {QStringLiteral("--link"), link});
+    serve.start(QStringLiteral(ZPC3X_SIM), {QStringLiteral("--no-window"), QStringLiteral("--link"), link});
     QByteArray announced;
     QTRY_VERIFY_WITH_TIMEOUT((announced += serve.readAllStandardOutput()).contains("/dev/pts/"), 10000);
     MainWindow window;

@@ -1,0 +1,228 @@
+#include "simulator/SimWindow.h"
+
+#include "ui_SimWindow.h"
+
+#include <QAbstractListModel>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
+
+namespace sim {
+
+// Draws the visible part of the roll at a whole-number zoom, with the selected rows tinted.
+class PaperWidget : public QWidget
+{
+public:
+    explicit PaperWidget(const Interpreter &printer)
+        : printer(printer)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    int zoom = 1;
+    int first = -1, last = -1;
+
+    void updateSize()
+    {
+        const Paper &p = printer.paper();
+        const QSize wanted(p.width() * zoom, qMax(1, p.rows()) * zoom);
+        if (size() != wanted)
+            resize(wanted);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        const Paper &p = printer.paper();
+        const QRect r = event->rect();
+        const int y0 = qMax(0, r.top() / zoom), y1 = qMin(p.rows(), r.bottom() / zoom + 1);
+        painter.fillRect(r, Qt::white);
+        if (y1 > y0) {
+            QImage band(p.width(), y1 - y0, QImage::Format_Grayscale8);
+            for (int y = y0; y < y1; ++y)
+                std::memcpy(band.scanLine(y - y0), p.row(y), size_t(p.width()));
+            painter.drawImage(QRect(0, y0 * zoom, p.width() * zoom, (y1 - y0) * zoom), band);
+        }
+        if (first >= 0 && last >= first)
+            painter.fillRect(QRect(0, first * zoom, width(), (last - first + 1) * zoom), QColor(255, 170, 0, 90));
+    }
+
+private:
+    const Interpreter &printer;
+};
+
+// The interpreter's log as a list, growing as commands are decoded.
+class LogModel : public QAbstractListModel
+{
+public:
+    explicit LogModel(const Interpreter &interpreter)
+        : interpreter(interpreter)
+    {
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : shown; }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || index.row() >= interpreter.log().size())
+            return {};
+        const LogEntry &e = interpreter.log().at(index.row());
+        return QStringLiteral("%1  %2 %3").arg(e.offset, 8).arg(e.name, e.args);
+    }
+
+    void sync()
+    {
+        const int now = int(interpreter.log().size());
+        if (now < shown) {
+            beginResetModel();
+            shown = now;
+            endResetModel();
+        } else if (now > shown) {
+            beginInsertRows({}, shown, now - 1);
+            shown = now;
+            endInsertRows();
+        }
+    }
+
+private:
+    const Interpreter &interpreter;
+    int shown = 0;
+};
+
+SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::SimWindow)
+    , printer(headType)
+    , lineDriver(new LineDriver(printer, settings, this))
+    , paper(new PaperWidget(printer))
+    , logModel(new LogModel(printer))
+{
+    ui->setupUi(this);
+    ui->paperScroll->setWidget(paper);
+    ui->paperScroll->setBackgroundRole(QPalette::Dark);
+    ui->logView->setModel(logModel);
+    ui->splitter->setStretchFactor(0, 3);
+    ui->splitter->setStretchFactor(1, 2);
+
+    pathStatus = new QLabel;
+    bytesStatus = new QLabel;
+    headStatus = new QLabel;
+    lineStatus = new QLabel;
+    unknownStatus = new QLabel;
+    for (QLabel *label : {pathStatus, bytesStatus, headStatus, lineStatus, unknownStatus})
+        ui->statusBar->addWidget(label);
+
+    connect(ui->logView->selectionModel(), &QItemSelectionModel::currentChanged, this, &SimWindow::selectEntry);
+    connect(ui->actionSavePaper, &QAction::triggered, this, [this] {
+        const QString file = QFileDialog::getSaveFileName(this, tr("Save Paper as PNG"), QStringLiteral("paper.png"),
+                                                          tr("PNG pictures (*.png)"));
+        if (!file.isEmpty() && !savePaper(file))
+            QMessageBox::warning(this, tr("Save Paper"), tr("Cannot write %1").arg(file));
+    });
+    connect(ui->actionClearPaper, &QAction::triggered, this, [this] {
+        printer.clearPaper();
+        paper->first = paper->last = -1;
+        refresh();
+    });
+    connect(ui->actionZoomIn, &QAction::triggered, this, [this] { zoomBy(1); });
+    connect(ui->actionZoomOut, &QAction::triggered, this, [this] { zoomBy(-1); });
+    connect(ui->actionPaperOut, &QAction::toggled, this, [this](bool on) {
+        lineDriver->line().setPaperOut(on);
+        refresh();
+    });
+    connect(ui->actionCoverOpen, &QAction::toggled, this, [this](bool on) {
+        lineDriver->line().setCoverOpen(on);
+        refresh();
+    });
+    connect(ui->actionUnplug, &QAction::triggered, lineDriver, &LineDriver::unplug);
+    connect(ui->actionPlugIn, &QAction::triggered, this, [this] {
+        if (!lineDriver->isPluggedIn() && !lineDriver->plugIn())
+            QMessageBox::warning(this, tr("Plug In"), lineDriver->errorString());
+    });
+    connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
+    connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);
+    showPath(QString());
+    refresh();
+}
+
+SimWindow::~SimWindow() { delete ui; }
+
+bool SimWindow::savePaper(const QString &fileName) const
+{
+    const QImage image = printer.paper().image();
+    return !image.isNull() && image.save(fileName, "PNG");
+}
+
+std::pair<int, int> SimWindow::highlightedRows() const { return {paper->first, paper->last}; }
+
+void SimWindow::showPath(const QString &path)
+{
+    ui->actionUnplug->setEnabled(!path.isEmpty());
+    ui->actionPlugIn->setEnabled(path.isEmpty());
+    ui->pathLabel->setText(path.isEmpty()
+                               ? tr("Unplugged. Press Plug In to offer a new line.")
+                               : tr("In Printer Ruvela choose Settings → Configure, pick <b>Custom</b> and type "
+                                    "<b>%1</b>, then Apply and Connect.")
+                                     .arg(path));
+    pathStatus->setText(path.isEmpty() ? tr("unplugged") : path);
+}
+
+void SimWindow::refresh()
+{
+    const bool atBottom = ui->paperScroll->verticalScrollBar()->value()
+                          >= ui->paperScroll->verticalScrollBar()->maximum() - 4;
+    paper->updateSize();
+    paper->update();
+    logModel->sync();
+    if (ui->actionFollow->isChecked() || atBottom)
+        ui->paperScroll->verticalScrollBar()->setValue(ui->paperScroll->verticalScrollBar()->maximum());
+
+    const Line &line = lineDriver->line();
+    const LineSettings &s = line.settings();
+    bytesStatus->setText(tr("%1 bytes received").arg(line.receivedBytes()));
+    headStatus->setText(tr("head type %1, %2 dots").arg(printer.headType()).arg(printer.paperWidth()));
+    lineStatus->setText(tr("%1, %2, buffer %3/%4%5")
+                            .arg(s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced"),
+                                 s.xonXoff ? (line.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF"))
+                                           : tr("no flow control"))
+                            .arg(line.bufferFill())
+                            .arg(s.bufferSize)
+                            .arg(line.droppedBytes() ? tr(", %1 bytes lost").arg(line.droppedBytes()) : QString()));
+    unknownStatus->setText(tr("%1 unknown").arg(printer.unknownCount()));
+    ui->lineLabel->setText(tr("Line: %1 bit/s, buffer %2 bytes, printing %3 mm/s, %4%5")
+                               .arg(s.baud > 0 ? QString::number(s.baud) : tr("unpaced"))
+                               .arg(s.bufferSize)
+                               .arg(s.speedMmPerS)
+                               .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
+                                    line.isPaused() ? tr(" — paused: %1").arg(
+                                                          line.isPaused() && printer.status() & Interpreter::PaperOut
+                                                              ? tr("paper out")
+                                                              : tr("cover open"))
+                                                    : QString()));
+}
+
+void SimWindow::selectEntry(const QModelIndex &index)
+{
+    if (!index.isValid() || index.row() >= printer.log().size())
+        return;
+    const LogEntry &e = printer.log().at(index.row());
+    paper->first = e.firstRow;
+    paper->last = e.lastRow;
+    paper->update();
+    if (e.firstRow >= 0) {
+        ui->actionFollow->setChecked(false);
+        ui->paperScroll->ensureVisible(0, e.firstRow * paper->zoom, 0, 40);
+    }
+}
+
+void SimWindow::zoomBy(int step)
+{
+    paper->zoom = qBound(1, paper->zoom + step, 6);
+    refresh();
+}
+
+} // namespace sim

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "simulator/Interpreter.h"
+#include "simulator/LineDriver.h"
+
+#include <QMainWindow>
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class SimWindow;
+}
+class QLabel;
+QT_END_NAMESPACE
+
+namespace sim {
+
+class PaperWidget;
+class LogModel;
+
+// The virtual controller's window: the paper as it prints, the decoded commands, the line's
+// state, and the faults a user can cause.
+class SimWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    SimWindow(int headType, const LineSettings &settings, QWidget *parent = nullptr);
+    ~SimWindow() override;
+
+    LineDriver &driver() { return *lineDriver; }
+    Interpreter &interpreter() { return printer; }
+    bool savePaper(const QString &fileName) const;
+    // The paper rows shown as belonging to the selected command, or (-1, -1).
+    std::pair<int, int> highlightedRows() const;
+    void refresh(); // brings paper, log and status up to date
+
+private:
+    void selectEntry(const QModelIndex &index);
+    void zoomBy(int step);
+    void showPath(const QString &path);
+
+    Ui::SimWindow *ui;
+    Interpreter printer;
+    LineDriver *lineDriver;
+    PaperWidget *paper;
+    LogModel *logModel;
+    QLabel *pathStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
+};
+
+} // namespace sim

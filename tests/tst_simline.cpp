@@ -1,0 +1,225 @@
+// The virtual controller's line: pacing, its buffer and flow control, faults, and its window,
+// end to end with the real tool over a pseudo-terminal where the tool is involved.
+#include "TestSupport.h"
+
+#include "app/MainWindow.h"
+#include "demos/Jobs.h"
+#include "simulator/Line.h"
+#include "simulator/SimWindow.h"
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QListView>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace sim;
+
+class TestSimLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pacingCarriesBaudOverTen();
+    void xoffAtThreeQuartersXonBelowAQuarter();
+    void withoutFlowControlOverflowIsLostAndCounted();
+    void queriesAreAnsweredWhilePrintingWaits();
+    void rasterArrivesCompleteUnderXonXoff();
+    void overflowIsReportedInTheWindow();
+    void paperOutChangesTheStatusTheToolShows();
+    void unplugAndPlugIn();
+    void windowSavesPaperAndHighlightsRows();
+};
+
+void TestSimLine::pacingCarriesBaudOverTen()
+{
+    Interpreter printer;
+    Line line(printer, {9600, 1 << 20, 80, false});
+    qsizetype carried = 0;
+    for (int tick = 0; tick < 100; ++tick) { // one second in 10 ms steps
+        line.advance(0.01);
+        const qsizetype n = line.readAllowance();
+        line.receive(QByteArray(n, 'x'));
+        carried += n;
+    }
+    QVERIFY2(carried >= 940 && carried <= 960, qPrintable(QString::number(carried))); // 9600 / 10
+    Line unpaced(printer, {0, 4096, 80, false});
+    QCOMPARE(unpaced.readAllowance(), -1);
+}
+
+void TestSimLine::xoffAtThreeQuartersXonBelowAQuarter()
+{
+    Interpreter printer;
+    Line line(printer, {0, 1000, 8, true}); // 64 rows a second
+    QCOMPARE(line.readAllowance(), 1000);
+    QCOMPARE(line.receive(QByteArray(700, '\0')), QByteArray()); // NUL prints nothing and stays queued
+    QCOMPARE(line.receive(hex("1D 76 30 00 01 00 64 00") + QByteArray(60, '\xFF')), hex("13"));
+    QVERIFY(line.isHeld());
+    QCOMPARE(line.readAllowance(), 1000 - 768);
+    // Printing 100 rows at 64 rows a second: the buffer drains, and XON follows below a quarter.
+    QByteArray back;
+    for (int i = 0; i < 400 && !back.contains('\x11'); ++i)
+        back += line.advance(0.01);
+    QCOMPARE(back, hex("11"));
+    QVERIFY(!line.isHeld());
+    QCOMPARE(line.xoffCount(), 1);
+    QCOMPARE(line.droppedBytes(), 0);
+}
+
+void TestSimLine::withoutFlowControlOverflowIsLostAndCounted()
+{
+    Interpreter printer;
+    Line line(printer, {0, 100, 80, false});
+    QCOMPARE(line.readAllowance(), -1);
+    QCOMPARE(line.receive(QByteArray(150, 'a')), QByteArray()); // never XOFF
+    QCOMPARE(line.droppedBytes(), 50);
+    QCOMPARE(line.bufferFill(), 100);
+    QCOMPARE(line.receivedBytes(), 150);
+}
+
+void TestSimLine::queriesAreAnsweredWhilePrintingWaits()
+{
+    Interpreter printer;
+    Line line(printer, {0, 4096, 80, true});
+    line.setPaperOut(true);
+    QCOMPARE(line.receive(hex("'abc' 0A 10")), QByteArray());
+    QCOMPARE(line.receive(hex("04")), QByteArray(1, char(Interpreter::Fixed | Interpreter::PaperOut)));
+    line.advance(1.0);
+    QCOMPARE(printer.paper().rows(), 0); // paused: nothing printed
+    QVERIFY(line.receive(hex("10 05")).startsWith("ZPC3x virtual controller"));
+    line.setPaperOut(false);
+    line.advance(1.0);
+    QVERIFY(printer.paper().rows() > 0);
+    QCOMPARE(printer.takeReplies(), QByteArray()); // not answered twice
+}
+
+void TestSimLine::rasterArrivesCompleteUnderXonXoff()
+{
+    // A picture whose every row differs, so that order and completeness show on paper.
+    QImage picture(384, 65535, QImage::Format_Mono);
+    picture.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    for (int y = 0; y < picture.height(); ++y) {
+        uchar *row = picture.scanLine(y);
+        for (int i = 0; i < 48; ++i)
+            row[i] = uchar((y * 31 + i * 7) ^ (y >> 8));
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tall.png"));
+    QVERIFY(picture.save(file));
+
+    Interpreter printer;
+    LineDriver driver(printer, {0, 4096, 6000, true}); // drains slowly against the pseudo-terminal
+    QVERIFY(driver.plugIn());
+    MainWindow tool;
+    QVERIFY(connectTo(tool, driver.path()).endsWith(QStringLiteral("XON/XOFF")));
+    QVERIFY(QMetaObject::invokeMethod(&tool, "loadFile", Q_ARG(QString, file)));
+    press(tool, "pushButton_58PrintH");
+    const qint64 total = 2 + 8 + 48 * 65535;
+    QTRY_VERIFY_WITH_TIMEOUT(driver.line().receivedBytes() == total && driver.line().bufferFill() == 0, 120000);
+    QCOMPARE(driver.line().droppedBytes(), 0);
+    QVERIFY(driver.line().xoffCount() > 0);
+    QCOMPARE(printer.paper().rows(), 65535);
+    for (int y = 0; y < 65535; ++y) {
+        const uchar *paper = printer.paper().row(y);
+        const uchar *row = picture.constScanLine(y);
+        for (int x = 0; x < 384; ++x) {
+            const bool dot = (row[x / 8] >> (7 - x % 8)) & 1;
+            if (dot != (paper[x] < 255))
+                QFAIL(qPrintable(QStringLiteral("row %1 differs at %2").arg(y).arg(x)));
+        }
+    }
+}
+
+void TestSimLine::overflowIsReportedInTheWindow()
+{
+    SimWindow window(0, {0, 512, 5, false});
+    QVERIFY(window.driver().plugIn());
+    MainWindow tool;
+    connectTo(tool, window.driver().path());
+    press(tool, "pushButtonReceipt");
+    QTRY_VERIFY(window.driver().line().receivedBytes() > 12288);
+    QTRY_VERIFY(window.driver().line().droppedBytes() > 0);
+    window.refresh();
+    bool reported = false;
+    for (QLabel *label : window.statusBar()->findChildren<QLabel *>())
+        reported |= label->text().contains(QStringLiteral("bytes lost"));
+    QVERIFY(reported);
+}
+
+void TestSimLine::paperOutChangesTheStatusTheToolShows()
+{
+    SimWindow window(0, LineSettings{});
+    QVERIFY(window.driver().plugIn());
+    MainWindow tool;
+    connectTo(tool, window.driver().path());
+    press(tool, "pushButtonStatus");
+    QTRY_COMPARE(consoleText(tool), QString(QChar(Interpreter::Fixed)));
+    window.findChild<QAction *>("actionPaperOut")->trigger();
+    press(tool, "pushButtonStatus");
+    QTRY_COMPARE(consoleText(tool), QString(QChar(Interpreter::Fixed | Interpreter::PaperOut)));
+    window.findChild<QAction *>("actionPaperOut")->trigger();
+    window.findChild<QAction *>("actionCoverOpen")->trigger();
+    press(tool, "pushButtonStatus");
+    QTRY_COMPARE(consoleText(tool), QString(QChar(Interpreter::Fixed | Interpreter::CoverOpen)));
+}
+
+void TestSimLine::unplugAndPlugIn()
+{
+    SimWindow window(0, LineSettings{});
+    QVERIFY(window.driver().plugIn());
+    MainWindow tool;
+    connectTo(tool, window.driver().path());
+    ModalCloser closer;
+    closer.arm();
+    window.findChild<QAction *>("actionUnplug")->trigger();
+    QTRY_VERIFY(closer.done());
+    QCOMPARE(closer.title, QStringLiteral("Critical Error"));
+    QCOMPARE(statusText(tool), QStringLiteral("Disconnected"));
+    QVERIFY(!window.driver().isPluggedIn());
+
+    window.findChild<QAction *>("actionPlugIn")->trigger();
+    QVERIFY(window.driver().isPluggedIn());
+    QVERIFY(connectTo(tool, window.driver().path()).startsWith(QStringLiteral("Connected to")));
+    press(tool, "pushButtonVersion");
+    QTRY_VERIFY(consoleText(tool).startsWith(QStringLiteral("ZPC3x virtual controller")));
+}
+
+void TestSimLine::windowSavesPaperAndHighlightsRows()
+{
+    SimWindow window(0, LineSettings{});
+    window.show();
+    window.interpreter().feed(jobs::receipt(jobs::Cut::Full).stream());
+    window.refresh();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("paper.png"));
+    QVERIFY(window.savePaper(file));
+    const QImage saved(file);
+    QCOMPARE(saved.width(), 384);
+    QCOMPARE(saved.height(), window.interpreter().paper().rows());
+
+    auto *view = window.findChild<QListView *>("logView");
+    const auto &log = window.interpreter().log();
+    int picture = -1, total = -1;
+    for (int i = 0; i < log.size(); ++i) {
+        if (log.at(i).name == QLatin1String("picturePrintH"))
+            picture = i;
+        if (log.at(i).args.startsWith(QLatin1String("Total:")))
+            total = i;
+    }
+    QVERIFY(picture >= 0 && total >= 0);
+    view->setCurrentIndex(view->model()->index(picture, 0));
+    QCOMPARE(window.highlightedRows(), std::make_pair(0, 255)); // the logo's rows
+    view->setCurrentIndex(view->model()->index(total, 0));
+    const auto rows = window.highlightedRows();
+    QCOMPARE(rows.first, log.at(total).firstRow);
+    QVERIFY(rows.first > 255 && rows.second - rows.first + 1 == 24); // one line of text
+
+    window.findChild<QAction *>("actionClearPaper")->trigger();
+    QCOMPARE(window.interpreter().paper().rows(), 0);
+    QCOMPARE(view->model()->rowCount(), 0);
+}
+
+QTEST_MAIN(TestSimLine)
+#include "tst_simline.moc"
