@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes a screenshot of the main window under Xvfb for the README: docs/main-window.png.
+# Takes the README's screenshots under Xvfb: docs/main-window.png (the tool) and
+# docs/virtual-controller.png (the virtual controller with a receipt on its paper).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 need=()
@@ -10,14 +11,28 @@ if [ ${#need[@]} -gt 0 ]; then
   sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
-cmake --build build --target printer-ruvela
+cmake --build build --target printer-ruvela zpc3x-sim dump-jobs
 mkdir -p docs
+jobs=$(mktemp -d)
+./build/dump-jobs "$jobs"
+link="$jobs/zpc3x"
+
 Xvfb :97 -screen 0 1000x860x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $app $xvfb 2>/dev/null || true' EXIT
+pids=()
+trap 'kill "${pids[@]}" $xvfb 2>/dev/null || true; rm -rf "$jobs"' EXIT
 sleep 1
+shot() { xwd -display :97 -name "$1" | xwdtopnm 2>/dev/null | pnmtopng > "$2"; echo "wrote $2"; }
+
 DISPLAY=:97 ./build/printer-ruvela &
-app=$!
+pids+=($!)
 sleep 3
-xwd -root -display :97 | xwdtopnm 2>/dev/null | pnmcut -left 0 -top 0 -width 900 -height 800 | pnmtopng > docs/main-window.png
-echo "wrote docs/main-window.png"
+shot "Printer Ruvela" docs/main-window.png
+kill "${pids[@]}"; pids=()
+
+DISPLAY=:97 ./build/zpc3x-sim --link "$link" --speed 400 >/dev/null &
+pids+=($!)
+for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+cat "$jobs/receipt-full-cut.bin" > "$link"
+sleep 4
+shot "Virtual ZPC3x Controller" docs/virtual-controller.png

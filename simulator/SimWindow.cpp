@@ -193,8 +193,8 @@ void SimWindow::refresh()
                             .arg(s.bufferSize)
                             .arg(line.droppedBytes() ? tr(", %1 bytes lost").arg(line.droppedBytes()) : QString()));
     unknownStatus->setText(tr("%1 unknown").arg(printer.unknownCount()));
-    ui->lineLabel->setText(tr("Line: %1 bit/s, buffer %2 bytes, printing %3 mm/s, %4%5")
-                               .arg(s.baud > 0 ? QString::number(s.baud) : tr("unpaced"))
+    ui->lineLabel->setText(tr("Line: %1, buffer %2 bytes, printing %3 mm/s, %4%5")
+                               .arg(s.baud > 0 ? tr("%1 bit/s").arg(s.baud) : tr("unpaced"))
                                .arg(s.bufferSize)
                                .arg(s.speedMmPerS)
                                .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
