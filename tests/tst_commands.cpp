@@ -70,7 +70,7 @@ void TestCommands::encodes_data()
     QTest::newRow("fullCut") << fullCut() << hex("1B 69");
     QTest::newRow("partialCut") << partialCut() << hex("1B 6E");
     QTest::newRow("setPrinterCallBack") << setPrinterCallBack(1) << hex("1D 61 01");
-    QTest::newRow("downloadNVBitmap") << downloadNVBitmap(1, 2, 0x0102, 0x0001, raster).left(8)
+    QTest::newRow("downloadNVBitmap") << downloadNVBitmap(1, 2, 0x0102, 0x0001, nullptr).left(8)
                                       << hex("1D 71 01 02 02 01 01 00");
     QTest::newRow("downloadNVBitmap data")
         << downloadNVBitmap(0, 0, 1, 2, raster) << hex("1D 71 00 00 01 00 02 00 AA 55");
