@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "demos/Jobs.h"
+#include "serial/ConsoleLines.h"
 #include "serial/SettingsDialog.h"
 #include "ui_MainWindow.h"
 
@@ -26,6 +27,8 @@ MainWindow::MainWindow(QWidget *parent)
     , previewLabel(new QLabel)
 {
     ui->setupUi(this);
+    // A controller that floods the line must not fill memory: the oldest lines give way.
+    ui->editRuvela->setMaximumBlockCount(console::maxLines);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     previewLabel->setObjectName(QStringLiteral("previewLabel"));
 

@@ -1,11 +1,13 @@
 // The serial link of the main window: the only code that touches the port.
 #include "app/MainWindow.h"
 
+#include "serial/ConsoleLines.h"
 #include "serial/LineState.h"
 #include "serial/SettingsDialog.h"
 #include "ui_MainWindow.h"
 
 #include <QMessageBox>
+#include <QTextBlock>
 
 void MainWindow::openSerialPort()
 {
@@ -62,7 +64,9 @@ void MainWindow::readData()
     const QByteArray data = serialPort->readAll();
     if (data.isEmpty())
         return;
-    ui->editRuvela->insertPlainText(replyDecoder.decode(data));
+    const QString text = replyDecoder.decode(data);
+    const int lineSoFar = ui->editRuvela->textCursor().block().length() - 1;
+    ui->editRuvela->insertPlainText(console::breakLongLines(text, lineSoFar));
 }
 
 void MainWindow::Write(const unsigned char *buf, size_t buflen)
