@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Builds a Release build and runs the benchmarks; prints their tables.
+# Builds a Release build and runs every benchmark case, each in a process of its own, printing
+# one table: the figure, the reference it was measured against in the same run, their ratio,
+# and the case's peak memory.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --target bench_pictures bench_simulator
-export QT_QPA_PLATFORM=offscreen
-echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
-./build/bench/bench_pictures
+cmake --build build --target bench_pictures bench_simulator bench_load bench_startup >/dev/null
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+b=build/bench
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(free -g | awk '/Mem:/{print $2}') GiB, Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6)"
 echo
-./build/bench/bench_simulator
+echo "| case | measured | reference | ratio | peak memory |"
+echo "|---|---|---|---|---|"
+for c in press-quick press-raster frame photo strip; do "$b/bench_pictures" "$c" 2>/dev/null; done
+"$b/bench_startup" 2>/dev/null
+for c in demos text raster metre; do "$b/bench_simulator" "$c" 2>/dev/null; done
+for c in flood-lines flood-long reconnects repeated; do "$b/bench_load" "$c" 2>/dev/null; done

@@ -1,5 +1,6 @@
 // Load on the tool: a far end that floods replies, a thousand reconnects, a job pressed a hundred
 // times. Reports the longest event-loop stall, memory, and descriptors, beside their references.
+#include "BenchTable.h"
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
@@ -16,13 +17,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-long peakRssKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
 
 long currentRssKb()
 {
@@ -59,23 +53,22 @@ void flood(bool lineBreaks)
     if (lineBreaks)
         for (int i = 79; i < chunk.size(); i += 80)
             chunk[i] = '\n';
-    const long rssBefore = currentRssKb();
     StallMeter stalls;
     QElapsedTimer t;
     t.start();
     const qint64 total = 20 * 1024 * 1024;
     for (qint64 sent = 0; sent < total; sent += chunk.size())
         peer.write(chunk); // waits, running the event loop, while the line is full
-    auto *console = window.findChild<QPlainTextEdit *>("editRuvela");
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 300)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::printf("| 20 MB reply flood, %-14s | %6.1f s for %.1f MB/s | longest stall %4lld ms | console %7d chars | "
-                "memory +%ld MB |\n",
-                lineBreaks ? "with breaks" : "one long line", t.elapsed() / 1000.0,
-                20.0 / (t.elapsed() / 1000.0), stalls.longest, console->document()->characterCount(),
-                (currentRssKb() - rssBefore) / 1024);
+    auto *console = window.findChild<QPlainTextEdit *>("editRuvela");
+    bench::row(QStringLiteral("20 MB reply flood, %1 (console then holds %2 characters)")
+                   .arg(lineBreaks ? QStringLiteral("80-character lines") : QStringLiteral("no line break"))
+                   .arg(console->document()->characterCount()),
+               QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest),
+               QStringLiteral("5 ms heartbeat"), double(stalls.longest) / 5.0);
 }
 
 } // namespace
@@ -83,28 +76,30 @@ void flood(bool lineBreaks)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    std::printf("| case | figures |\n|---|---|\n");
-    flood(true);
-    flood(false);
-
-    // A thousand connects and disconnects.
-    {
+    const QByteArray which = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (which == "flood-lines") {
+        flood(true);
+    } else if (which == "flood-long") {
+        flood(false);
+    } else if (which == "reconnects") {
         MainWindow window;
         PtyPeer peer;
         connectTo(window, peer.slavePath());
         window.findChild<QAction *>("actionDisconnect")->trigger();
+        for (int i = 0; i < 50; ++i) { // settle allocations first
+            window.findChild<QAction *>("actionConnect")->trigger();
+            window.findChild<QAction *>("actionDisconnect")->trigger();
+        }
         const int fds = openDescriptors();
         const long rss = currentRssKb();
         for (int i = 0; i < 1000; ++i) {
             window.findChild<QAction *>("actionConnect")->trigger();
             window.findChild<QAction *>("actionDisconnect")->trigger();
         }
-        std::printf("| 1000 reconnects | descriptors %d before, %d after; memory %+ld KB |\n", fds, openDescriptors(),
-                    currentRssKb() - rss);
-    }
-
-    // One job pressed a hundred times in a row.
-    {
+        bench::row(QStringLiteral("1000 connect/disconnect cycles"),
+                   QStringLiteral("%1 descriptors, memory %2 KB").arg(openDescriptors()).arg(currentRssKb() - rss, 0, 10),
+                   QStringLiteral("%1 descriptors before").arg(fds), double(openDescriptors()) / fds);
+    } else if (which == "repeated") {
         MainWindow window;
         PtyPeer peer;
         connectTo(window, peer.slavePath());
@@ -114,9 +109,13 @@ int main(int argc, char *argv[])
         for (int i = 0; i < 100; ++i)
             press(window, "pushButtonReceiptFullCut");
         const QByteArray got = peer.read(100 * once.size(), 60000);
-        std::printf("| Receipt pressed 100 times | %s in %lld ms |\n",
-                    got == once.repeated(100) ? "all 100 complete and in order" : "INCOMPLETE", t.elapsed());
+        const double ms = double(t.nsecsElapsed()) / 1e6;
+        const double wire = 100.0 * once.size() * 10.0 * 1000.0 / 375000;
+        bench::row(QStringLiteral("Receipt pressed 100 times: %1")
+                       .arg(got == once.repeated(100) ? QStringLiteral("complete, in order") : QStringLiteral("INCOMPLETE")),
+                   bench::ms(ms), QStringLiteral("wire %1 at 375000 bit/s").arg(bench::ms(wire)), ms / wire);
+    } else {
+        return 2;
     }
-    std::printf("| peak memory of the run | %ld MB |\n", peakRssKb() / 1024);
     return 0;
 }

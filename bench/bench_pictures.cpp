@@ -1,9 +1,12 @@
-// Pictures: load, convert and preview a photo and a long strip; hand the tallest raster the
-// command allows to the line. Every figure is a ratio to a reference measured in the same run.
+// Pictures: load, convert and preview a photo and a long strip; build the tallest raster the
+// command allows; and from a press to the last byte at the far end of a pseudo-terminal.
+// Usage: bench_pictures photo|strip|frame|press-quick|press-raster
+#include "BenchTable.h"
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
 #include "bitmap/Raster.h"
+#include "demos/Jobs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,9 +15,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <cstdio>
 #include <cstring>
-#include <malloc.h>
 
 namespace {
 
@@ -35,10 +36,14 @@ QImage photoLike(int w, int h)
     return img;
 }
 
-void loadRow(const char *name, const QString &path)
+// Reading the file is the reference: converting and previewing should cost less than it.
+void load(const char *name, int w, int h)
 {
-    double decode = 1e9, convert = 1e9, preview = 1e9;
-    for (int run = 0; run < 3; ++run) { // best of three
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.png"));
+    photoLike(w, h).save(path);
+    double decode = 1e9, rest = 1e9;
+    for (int run = 0; run < 3; ++run) {
         QElapsedTimer t;
         t.start();
         QImageReader reader(path);
@@ -47,20 +52,60 @@ void loadRow(const char *name, const QString &path)
         decode = qMin(decode, msSince(t));
         t.restart();
         const QImage mono = image.convertToFormat(QImage::Format_Mono);
-        convert = qMin(convert, msSince(t));
-        t.restart();
-        const QPixmap pixmap = QPixmap::fromImage(mono);
-        preview = qMin(preview, msSince(t));
+        const QPixmap preview = QPixmap::fromImage(mono);
+        rest = qMin(rest, msSince(t));
     }
-    std::printf("| %-28s | %9.1f ms | %9.1f ms (%.2fx) | %9.1f ms (%.2fx) |\n", name, decode, convert, convert / decode,
-        preview, preview / decode);
+    bench::row(QString::fromLatin1(name), bench::ms(rest) + QStringLiteral(" convert + preview"),
+               bench::ms(decode) + QStringLiteral(" decode"), rest / decode);
 }
 
-// Heap in use, the blocks the allocator maps on its own for large requests included.
-size_t heapInUse()
+QImage tallest()
 {
-    const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
+    QImage tall(384, 65535, QImage::Format_Mono);
+    tall.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    std::memset(tall.bits(), 0x5A, size_t(tall.sizeInBytes()));
+    return tall;
+}
+
+void frame()
+{
+    const QImage tall = tallest();
+    QElapsedTimer t;
+    t.start();
+    QByteArray copy(tall.sizeInBytes(), '\0');
+    std::memcpy(copy.data(), tall.constBits(), size_t(copy.size()));
+    const double copyMs = msSince(t);
+    t.restart();
+    const QByteArray built = raster::printFrame(tall);
+    const double frameMs = msSince(t);
+    bench::row(QStringLiteral("384 x 65535 raster frame"), bench::ms(frameMs), bench::ms(copyMs) + QStringLiteral(" memcpy"),
+               frameMs / copyMs);
+}
+
+// From the press until the last byte reaches the far end, against the wire time of the job.
+void pressToLastByte(const char *name, const char *button, const QImage &picture, qint64 total)
+{
+    QTemporaryDir dir;
+    MainWindow window;
+    PtyPeer peer;
+    connectTo(window, peer.slavePath());
+    if (!picture.isNull()) {
+        const QString file = dir.filePath(QStringLiteral("picture.png"));
+        picture.save(file);
+        QMetaObject::invokeMethod(&window, "loadFile", Q_ARG(QString, file));
+    }
+    QElapsedTimer t;
+    t.start();
+    press(window, button);
+    const QByteArray got = peer.read(total, 120000);
+    const double lastByte = msSince(t);
+    for (int baud : {115200, 375000}) {
+        const double wire = double(total) * 10.0 * 1000.0 / baud;
+        bench::row(QStringLiteral("%1, press to last byte%2").arg(QString::fromLatin1(name),
+                                                                 got.size() == total ? QString() : QStringLiteral(" INCOMPLETE")),
+                   bench::ms(lastByte), QStringLiteral("wire %1 at %2 bit/s").arg(bench::ms(wire)).arg(baud),
+                   lastByte / wire);
+    }
 }
 
 } // namespace
@@ -68,56 +113,18 @@ size_t heapInUse()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString photo = dir.filePath(QStringLiteral("photo.png"));
-    const QString strip = dir.filePath(QStringLiteral("strip.png"));
-    photoLike(4000, 3000).save(photo);
-    photoLike(384, 20000).save(strip);
-
-    std::printf("| picture                      | decode (ref)  | convert to one bit     | preview pixmap         |\n");
-    std::printf("|------------------------------|---------------|------------------------|------------------------|\n");
-    loadRow("4000 x 3000 photo PNG", photo);
-    loadRow("384 x 20000 PNG", strip);
-
-    // The tallest raster the command can carry, 384 dots wide.
-    QImage tall(384, 65535, QImage::Format_Mono);
-    tall.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    std::memset(tall.bits(), 0x5A, size_t(tall.sizeInBytes()));
-    const qsizetype pictureBytes = tall.sizeInBytes();
-
-    QElapsedTimer t;
-    t.start();
-    QByteArray reference(pictureBytes, '\0');
-    std::memcpy(reference.data(), tall.constBits(), size_t(pictureBytes));
-    const double copyMs = msSince(t);
-    const size_t heapBefore = heapInUse();
-    t.restart();
-    QByteArray frame = raster::printFrame(tall);
-    const double frameMs = msSince(t);
-    const size_t extra = heapInUse() - heapBefore;
-    std::printf(
-        "\n| 384 x 65535 raster           | build frame %.1f ms = %.2fx a plain copy; memory beyond the picture "
-        "%.2fx its size |\n",
-        frameMs, frameMs / copyMs, double(extra) / double(pictureBytes));
-    frame.clear();
-
-    // From the press to the last byte at the far end of a pseudo-terminal, against the wire.
-    MainWindow window;
-    PtyPeer peer;
-    connectTo(window, peer.slavePath());
-    const QString tallFile = dir.filePath(QStringLiteral("tall.png"));
-    tall.save(tallFile);
-    QMetaObject::invokeMethod(&window, "loadFile", Q_ARG(QString, tallFile));
-    const qsizetype total = 2 + 8 + pictureBytes;
-    t.restart();
-    press(window, "pushButton_58PrintH");
-    const double slotMs = msSince(t);
-    const QByteArray got = peer.read(total, 60000);
-    const double lastByteMs = msSince(t);
-    for (int baud : {115200, 375000}) {
-        const double wireMs = double(total) * 10.0 * 1000.0 / baud;
-        std::printf("| press to last byte at %6d | %.0f ms (slot %.0f ms) = %.4f of the wire time %.0f ms%s |\n", baud,
-            lastByteMs, slotMs, lastByteMs / wireMs, wireMs, got.size() == total ? "" : " INCOMPLETE");
-    }
-    return got.size() == total ? 0 : 1;
+    const QByteArray which = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (which == "photo")
+        load("load 4000 x 3000 photo PNG", 4000, 3000);
+    else if (which == "strip")
+        load("load 384 x 20000 PNG", 384, 20000);
+    else if (which == "frame")
+        frame();
+    else if (which == "press-quick")
+        pressToLastByte("Quick Test (13833 bytes)", "pushButtonFont", QImage(), jobs::quickTest().stream().size());
+    else if (which == "press-raster")
+        pressToLastByte("384 x 65535 raster", "pushButton_58PrintH", tallest(), 2 + 8 + 48 * 65535);
+    else
+        return 2;
+    return 0;
 }

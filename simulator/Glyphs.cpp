@@ -55,20 +55,28 @@ Glyph placeholderBox(int w, int h)
     }
     g.advance = w;
     g.placeholder = true;
-    g.collectDots();
+    g.collectSpans();
     return g;
 }
 
 } // namespace
 
-void Glyph::collectDots()
+void Glyph::collectSpans()
 {
-    dots.clear();
+    spans.clear();
     for (int y = 0; y < mask.height(); ++y) {
         const uchar *line = mask.constScanLine(y);
-        for (int x = 0; x < mask.width(); ++x)
-            if (line[x])
-                dots.append(QPoint(x, y));
+        for (int x = 0; x < mask.width();) {
+            if (!line[x]) {
+                ++x;
+                continue;
+            }
+            int end = x;
+            while (end < mask.width() && line[end])
+                ++end;
+            spans.append({short(y), short(x), short(end - x)});
+            x = end;
+        }
     }
 }
 
@@ -132,7 +140,7 @@ const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
     if (g.mask.isNull())
         g = placeholderBox(w, h);
     else
-        g.collectDots();
+        g.collectSpans();
     return *cache.insert(key, g);
 }
 
@@ -158,7 +166,7 @@ Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
     p.drawText(QRectF(0, 0, g.advance, h), text, option);
     p.end();
     harden(g.mask);
-    g.collectDots();
+    g.collectSpans();
     return g;
 }
 
@@ -174,7 +182,7 @@ Glyph Glyphs::text(const QString &s)
         QPainter p(&g.mask);
         p.drawImage(i * cellWidth(FontSize::Standard), 0, one.mask);
     }
-    g.collectDots();
+    g.collectSpans();
     return g;
 }
 

@@ -15,11 +15,15 @@ enum class FontSize { Small, Standard };
 struct Glyph
 {
     QImage mask;
-    QList<QPoint> dots; // the set dots of the mask, so that printing touches only those
+    struct Span
+    {
+        short y, x, length;
+    };
+    QList<Span> spans; // runs of set dots in the mask's rows, so that printing touches only those
     int advance = 0;
     bool placeholder = false; // no font had it: a box stands in its place
 
-    void collectDots();
+    void collectSpans();
 };
 
 // Draws characters from the fonts of Debian's packages, without antialiasing, as a thermal

@@ -722,21 +722,16 @@ void Interpreter::drawItem(const Item &item, int x0, int top, int lineHeight)
     if (reverse)
         roll.fill(left, y0, w, h, item.ink);
     const int width = roll.width(), rows = roll.rows();
-    for (const QPoint &d : glyph.dots) {
+    for (const Glyph::Span &span : glyph.spans) {
+        const int x0 = qMax(0, left + span.x * item.scaleX);
+        const int x1 = qMin(width, left + (span.x + span.length) * item.scaleX);
         for (int sy = 0; sy < item.scaleY; ++sy) {
-            const int py = y0 + d.y() * item.scaleY + sy;
+            const int py = y0 + span.y * item.scaleY + sy;
             if (py < 0 || py >= rows)
                 continue;
             uchar *dst = roll.row(py);
-            for (int sx = 0; sx < item.scaleX; ++sx) {
-                const int px = left + d.x() * item.scaleX + sx;
-                if (px < 0 || px >= width)
-                    continue;
-                if (reverse)
-                    dst[px] = 255;
-                else if (item.ink < dst[px])
-                    dst[px] = item.ink;
-            }
+            for (int px = x0; px < x1; ++px)
+                dst[px] = reverse ? 255 : qMin(dst[px], item.ink);
         }
     }
     if (underline)
