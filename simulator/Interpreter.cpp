@@ -222,6 +222,14 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
     }
 
     auto need = [n](qsizetype k) { return n >= k; };
+    // A prefix, a letter and one parameter byte: most commands.
+    auto one = [&](const char *name, auto apply) -> qsizetype {
+        if (!need(3))
+            return 0;
+        begin(QString::fromLatin1(name), num(u8(p, 2)));
+        apply(u8(p, 2));
+        return 3;
+    };
     auto unknownPrefix = [&]() -> qsizetype {
         ++unknown;
         begin(QStringLiteral("unknown"), hexArgs(p, qMin<qsizetype>(n, 2)));
@@ -249,13 +257,6 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
         if (!need(2))
             return 0;
         const char letter = p[1];
-        auto one = [&](const char *name, auto apply) -> qsizetype {
-            if (!need(3))
-                return 0;
-            begin(QString::fromLatin1(name), num(u8(p, 2)));
-            apply(u8(p, 2));
-            return 3;
-        };
         switch (letter) {
         case '@':
             begin(QStringLiteral("printerSoftInit"));
@@ -340,13 +341,6 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
         if (!need(2))
             return 0;
         const char letter = p[1];
-        auto one = [&](const char *name, auto apply) -> qsizetype {
-            if (!need(3))
-                return 0;
-            begin(QString::fromLatin1(name), num(u8(p, 2)));
-            apply(u8(p, 2));
-            return 3;
-        };
         switch (letter) {
         case '(':
             if (need(3) && p[2] == 'k') {

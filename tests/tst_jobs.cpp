@@ -4,7 +4,6 @@
 
 #include "app/MainWindow.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -75,8 +74,6 @@ private slots:
     void lineFeedLeavesTheConsole();
     void repeatedPressSendsTheJobAgain();
     void commandOperationsReachTheLine();
-    void closedPortSendsNothing_data();
-    void closedPortSendsNothing();
 
 private:
     QByteArray pressAndRead(const char *button, qsizetype expected);
@@ -348,31 +345,6 @@ void TestJobs::commandOperationsReachTheLine()
     const QByteArray expected = hex("1B 40 1B 21 90 'Hi' 0A 1D 76 30 00 02 00 03 00 00 00 00 00 00 00 "
                                     "1D 28 6B 05 00 31 50 30 00 00 1B 24 32 00");
     QCOMPARE(peer->read(expected.size()).toHex(' '), expected.toHex(' '));
-}
-
-void TestJobs::closedPortSendsNothing_data()
-{
-    QTest::addColumn<QString>("button");
-    for (const char *b : {"pushButtonFont", "pushButtonAttributes", "pushButtonDensity", "pushButtonFormatting",
-             "pushButtonTabs", "pushButtonReset", "pushButtonClear", "pushButtonReceipt", "pushButtonVersion",
-             "pushButtonStatus", "pushButtonPowerManagment", "pushButtonFullCut", "pushButtonPartialCut",
-             "pushButtonReceiptFullCut", "pushButtonReceiptPartialCut", "pushButton_LineFeed", "pushButtonYesText",
-             "pushButtonNoText", "pushButtonBarcodeUPCA", "pushButtonBarcodeCODE128A"})
-        QTest::newRow(b) << b;
-}
-
-void TestJobs::closedPortSendsNothing()
-{
-    QFETCH(QString, button);
-    w->findChild<QAction *>("actionDisconnect")->trigger();
-    ModalCloser closer;
-    closer.arm();
-    press(*w, qPrintable(button));
-    QTRY_VERIFY(closer.done());
-    QCOMPARE(closer.title, QStringLiteral("Serial Port Connect"));
-    QCOMPARE(consoleText(*w), QStringLiteral("left over"));
-    w->findChild<QAction *>("actionConnect")->trigger();
-    QCOMPARE(peer->readUntilQuiet(50), QByteArray());
 }
 
 QTEST_MAIN(TestJobs)
