@@ -95,6 +95,7 @@ private slots:
     void chunkingDoesNotMatter();
     void headTypesSetThePaperWidth();
     void logNamesCommands();
+    void storedBitmapsSleepAndClearing();
     void badInputNeverCrashes();
     void answersOverARealLine();
     void commandLine();
@@ -332,6 +333,35 @@ void TestSimulator::logNamesCommands()
                                  "25 picturePrintH 0 1 5", "34 truncated 4 data bytes missing"}));
     QCOMPARE(interpreter.unknownCount(), 1);
     QCOMPARE(interpreter.truncatedCount(), 1);
+}
+
+void TestSimulator::storedBitmapsSleepAndClearing()
+{
+    // A stored bitmap survives a reset and prints bit for bit, twice as wide in mode 1.
+    const quint8 bits[] = {0xF0, 0x0F, 0xAA, 0x55};
+    const Interpreter stored = run(cmd::downloadNVBitmap(2, 0, 2, 2, bits) + hex("1B 40") + cmd::printNVBitmap(2, 0)
+                                   + cmd::printNVBitmap(2, 1));
+    const QImage paper = stored.paper().image();
+    QCOMPARE(paper.height(), 4);
+    for (int x = 0; x < 16; ++x) {
+        QCOMPARE(inked(paper, x, 0), bool((bits[x / 8] >> (7 - x % 8)) & 1));
+        QCOMPARE(inked(paper, 2 * x, 2), bool((bits[x / 8] >> (7 - x % 8)) & 1));
+        QCOMPARE(inked(paper, 2 * x + 1, 2), bool((bits[x / 8] >> (7 - x % 8)) & 1));
+    }
+    // DLE DC4 drops the line not yet printed.
+    QVERIFY(!inkBox(run(hex("'lost' 10 14 0A")).paper().image()).isValid());
+    // DLE SYN sleeps; the next byte wakes the controller and is then processed.
+    Interpreter sleeper;
+    sleeper.feed(hex("10 16"));
+    QVERIFY(sleeper.isSleeping());
+    QVERIFY(sleeper.status() & Interpreter::Sleeping);
+    sleeper.feed(hex("'A' 0A"));
+    QVERIFY(!sleeper.isSleeping());
+    QVERIFY(inkBox(sleeper.paper().image()).isValid());
+    // Data a symbology rejects prints a crossed box and says why in the log.
+    const Interpreter rejected = run(hex("1D 6B 43 03 'abc'"));
+    QVERIFY(inkBox(rejected.paper().image()).width() > 100);
+    QVERIFY(rejected.log().last().args.contains(QStringLiteral("rejected")));
 }
 
 void TestSimulator::badInputNeverCrashes()
