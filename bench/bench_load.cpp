@@ -5,12 +5,14 @@
 
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
+#include "simulator/SimWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -81,6 +83,32 @@ int main(int argc, char *argv[])
         flood(true);
     } else if (which == "flood-long") {
         flood(false);
+    } else if (which == "sim-raster") {
+        // The virtual controller's window while a 3 MB raster arrives and prints.
+        QTemporaryDir dir;
+        QImage tall(384, 65535, QImage::Format_Mono);
+        tall.fill(0);
+        for (int y = 0; y < tall.height(); y += 3)
+            tall.scanLine(y)[y % 48] = 0xFF;
+        const QString file = dir.filePath(QStringLiteral("tall.png"));
+        tall.save(file);
+        sim::SimWindow simWindow(0, {0, 4096, 2000, true});
+        simWindow.show();
+        simWindow.driver().plugIn();
+        MainWindow window;
+        connectTo(window, simWindow.driver().path());
+        QMetaObject::invokeMethod(&window, "loadFile", Q_ARG(QString, file));
+        StallMeter stalls;
+        QElapsedTimer t;
+        t.start();
+        press(window, "pushButton_58PrintH");
+        const qint64 total = 2 + 8 + 48 * 65535;
+        while (simWindow.driver().line().receivedBytes() < total || simWindow.driver().line().bufferFill() > 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        bench::row(QStringLiteral("virtual controller window printing a 3 MB raster at 2000 mm/s (%1 s)")
+                       .arg(t.elapsed() / 1000.0, 0, 'f', 1),
+                   QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest), QStringLiteral("5 ms heartbeat"),
+                   double(stalls.longest) / 5.0);
     } else if (which == "reconnects") {
         MainWindow window;
         PtyPeer peer;
