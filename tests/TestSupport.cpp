@@ -163,6 +163,19 @@ void ModalCloser::poll()
         QTimer::singleShot(0, this, &ModalCloser::poll);
 }
 
+void ConnectedToolTest::initTestCase()
+{
+    w = new MainWindow;
+    peer = new PtyPeer;
+    QVERIFY(connectTo(*w, peer->slavePath()).startsWith(QStringLiteral("Connected to")));
+}
+
+void ConnectedToolTest::cleanupTestCase()
+{
+    delete w;
+    delete peer;
+}
+
 namespace {
 
 SettingsDialog *settingsDialog()

@@ -63,6 +63,19 @@ private:
     int remaining = 0;
 };
 
+// A test whose cases share one tool window, connected to the far end of a fresh pseudo-terminal.
+class ConnectedToolTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+protected:
+    MainWindow *w = nullptr;
+    PtyPeer *peer = nullptr;
+};
+
 // Types the path into Settings -> Custom, applies, and presses Connect. Returns the status text.
 QString connectTo(MainWindow &window, const QString &path);
 // The console's whole text and the status label's text.

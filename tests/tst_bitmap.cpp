@@ -52,13 +52,11 @@ QByteArray header(int bytesPerRow, int rows)
 
 } // namespace
 
-class TestBitmap : public QObject
+class TestBitmap : public ConnectedToolTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void firstDialogStartsInPicturesWithSortedFilters();
     void loadDescribesThePicture_data();
@@ -77,24 +75,9 @@ private:
     QString save(const QImage &img, const QString &name, const char *format = nullptr);
     QByteArray printAndRead(qsizetype expected);
 
-    MainWindow *w = nullptr;
-    PtyPeer *peer = nullptr;
     QTemporaryDir dir;
     QStringList dialogDirs, dialogFilters;
 };
-
-void TestBitmap::initTestCase()
-{
-    w = new MainWindow;
-    peer = new PtyPeer;
-    QVERIFY(connectTo(*w, peer->slavePath()).startsWith(QStringLiteral("Connected to")));
-}
-
-void TestBitmap::cleanupTestCase()
-{
-    delete w;
-    delete peer;
-}
 
 void TestBitmap::init()
 {

@@ -8,13 +8,11 @@
 #include <QSerialPort>
 #include <QTest>
 
-class TestConfig : public QObject
+class TestConfig : public ConnectedToolTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void headTypes_data();
     void headTypes();
     void m23H69ActsOnPress();
@@ -22,22 +20,7 @@ private slots:
     void applySendsTheCheckedCodes();
 
 private:
-    MainWindow *w = nullptr;
-    PtyPeer *peer = nullptr;
 };
-
-void TestConfig::initTestCase()
-{
-    w = new MainWindow;
-    peer = new PtyPeer;
-    QVERIFY(connectTo(*w, peer->slavePath()).startsWith(QStringLiteral("Connected to")));
-}
-
-void TestConfig::cleanupTestCase()
-{
-    delete w;
-    delete peer;
-}
 
 void TestConfig::headTypes_data()
 {

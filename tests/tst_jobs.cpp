@@ -55,13 +55,11 @@ QByteArray barcode(const char *label, bool margin, const char *width, const char
 
 } // namespace
 
-class TestJobs : public QObject
+class TestJobs : public ConnectedToolTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void jobs_data();
     void jobs();
@@ -77,22 +75,7 @@ private slots:
 
 private:
     QByteArray pressAndRead(const char *button, qsizetype expected);
-    MainWindow *w = nullptr;
-    PtyPeer *peer = nullptr;
 };
-
-void TestJobs::initTestCase()
-{
-    w = new MainWindow;
-    peer = new PtyPeer;
-    QVERIFY(connectTo(*w, peer->slavePath()).startsWith(QStringLiteral("Connected to")));
-}
-
-void TestJobs::cleanupTestCase()
-{
-    delete w;
-    delete peer;
-}
 
 void TestJobs::init()
 {

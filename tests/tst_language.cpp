@@ -114,13 +114,11 @@ QList<QByteArray> doubleByteRuns(const jobs::Job &job)
 
 } // namespace
 
-class TestLanguage : public QObject
+class TestLanguage : public ConnectedToolTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void languageStreamAndConsole();
     void doubleByteSamplesDecode();
     void twoByteSamplesDecode();
@@ -128,22 +126,7 @@ private slots:
     void qrSamplePicture();
 
 private:
-    MainWindow *w = nullptr;
-    PtyPeer *peer = nullptr;
 };
-
-void TestLanguage::initTestCase()
-{
-    w = new MainWindow;
-    peer = new PtyPeer;
-    QVERIFY(connectTo(*w, peer->slavePath()).startsWith(QStringLiteral("Connected to")));
-}
-
-void TestLanguage::cleanupTestCase()
-{
-    delete w;
-    delete peer;
-}
 
 void TestLanguage::languageStreamAndConsole()
 {
