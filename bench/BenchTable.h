@@ -16,11 +16,11 @@ inline long peakMegabytes(int who = RUSAGE_SELF)
     return u.ru_maxrss / 1024;
 }
 
-inline void row(const QString &what, const QString &measured, const QString &reference, double ratio,
-                long peakMb = peakMegabytes())
+inline void row(
+    const QString &what, const QString &measured, const QString &reference, double ratio, long peakMb = peakMegabytes())
 {
     std::printf("| %s | %s | %s | %.4g | %ld MB |\n", qPrintable(what), qPrintable(measured), qPrintable(reference),
-                ratio, peakMb);
+        ratio, peakMb);
     std::fflush(stdout);
 }
 

@@ -38,9 +38,7 @@ struct StallMeter
     StallMeter()
     {
         timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            longest = qMax(longest, clock.restart());
-        });
+        QObject::connect(&timer, &QTimer::timeout, [this] { longest = qMax(longest, clock.restart()); });
         clock.start();
         timer.start();
     }
@@ -69,8 +67,8 @@ void flood(bool lineBreaks)
     bench::row(QStringLiteral("20 MB reply flood, %1 (console then holds %2 characters)")
                    .arg(lineBreaks ? QStringLiteral("80-character lines") : QStringLiteral("no line break"))
                    .arg(console->document()->characterCount()),
-               QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest),
-               QStringLiteral("5 ms heartbeat"), double(stalls.longest) / 5.0);
+        QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest), QStringLiteral("5 ms heartbeat"),
+        double(stalls.longest) / 5.0);
 }
 
 } // namespace
@@ -107,8 +105,8 @@ int main(int argc, char *argv[])
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         bench::row(QStringLiteral("virtual controller window printing a 3 MB raster at 2000 mm/s (%1 s)")
                        .arg(t.elapsed() / 1000.0, 0, 'f', 1),
-                   QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest), QStringLiteral("5 ms heartbeat"),
-                   double(stalls.longest) / 5.0);
+            QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest), QStringLiteral("5 ms heartbeat"),
+            double(stalls.longest) / 5.0);
     } else if (which == "reconnects") {
         MainWindow window;
         PtyPeer peer;
@@ -125,8 +123,8 @@ int main(int argc, char *argv[])
             window.findChild<QAction *>("actionDisconnect")->trigger();
         }
         bench::row(QStringLiteral("1000 connect/disconnect cycles"),
-                   QStringLiteral("%1 descriptors, memory %2 KB").arg(openDescriptors()).arg(currentRssKb() - rss, 0, 10),
-                   QStringLiteral("%1 descriptors before").arg(fds), double(openDescriptors()) / fds);
+            QStringLiteral("%1 descriptors, memory %2 KB").arg(openDescriptors()).arg(currentRssKb() - rss, 0, 10),
+            QStringLiteral("%1 descriptors before").arg(fds), double(openDescriptors()) / fds);
     } else if (which == "repeated") {
         MainWindow window;
         PtyPeer peer;
@@ -139,9 +137,10 @@ int main(int argc, char *argv[])
         const QByteArray got = peer.read(100 * once.size(), 60000);
         const double ms = double(t.nsecsElapsed()) / 1e6;
         const double wire = 100.0 * once.size() * 10.0 * 1000.0 / 375000;
-        bench::row(QStringLiteral("Receipt pressed 100 times: %1")
-                       .arg(got == once.repeated(100) ? QStringLiteral("complete, in order") : QStringLiteral("INCOMPLETE")),
-                   bench::ms(ms), QStringLiteral("wire %1 at 375000 bit/s").arg(bench::ms(wire)), ms / wire);
+        bench::row(
+            QStringLiteral("Receipt pressed 100 times: %1")
+                .arg(got == once.repeated(100) ? QStringLiteral("complete, in order") : QStringLiteral("INCOMPLETE")),
+            bench::ms(ms), QStringLiteral("wire %1 at 375000 bit/s").arg(bench::ms(wire)), ms / wire);
     } else {
         return 2;
     }

@@ -56,7 +56,7 @@ void load(const char *name, int w, int h)
         rest = qMin(rest, msSince(t));
     }
     bench::row(QString::fromLatin1(name), bench::ms(rest) + QStringLiteral(" convert + preview"),
-               bench::ms(decode) + QStringLiteral(" decode"), rest / decode);
+        bench::ms(decode) + QStringLiteral(" decode"), rest / decode);
 }
 
 QImage tallest()
@@ -78,8 +78,8 @@ void frame()
     t.restart();
     const QByteArray built = raster::printFrame(tall);
     const double frameMs = msSince(t);
-    bench::row(QStringLiteral("384 x 65535 raster frame"), bench::ms(frameMs), bench::ms(copyMs) + QStringLiteral(" memcpy"),
-               frameMs / copyMs);
+    bench::row(QStringLiteral("384 x 65535 raster frame"), bench::ms(frameMs),
+        bench::ms(copyMs) + QStringLiteral(" memcpy"), frameMs / copyMs);
 }
 
 // From the press until the last byte reaches the far end, against the wire time of the job.
@@ -101,10 +101,9 @@ void pressToLastByte(const char *name, const char *button, const QImage &picture
     const double lastByte = msSince(t);
     for (int baud : {115200, 375000}) {
         const double wire = double(total) * 10.0 * 1000.0 / baud;
-        bench::row(QStringLiteral("%1, press to last byte%2").arg(QString::fromLatin1(name),
-                                                                 got.size() == total ? QString() : QStringLiteral(" INCOMPLETE")),
-                   bench::ms(lastByte), QStringLiteral("wire %1 at %2 bit/s").arg(bench::ms(wire)).arg(baud),
-                   lastByte / wire);
+        bench::row(QStringLiteral("%1, press to last byte%2")
+                       .arg(QString::fromLatin1(name), got.size() == total ? QString() : QStringLiteral(" INCOMPLETE")),
+            bench::ms(lastByte), QStringLiteral("wire %1 at %2 bit/s").arg(bench::ms(wire)).arg(baud), lastByte / wire);
     }
 }
 

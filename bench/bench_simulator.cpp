@@ -45,10 +45,10 @@ void rate(const char *name, const QByteArray &stream, double targetMBps)
     const double s = interpretSeconds(stream, 0, 4096);
     const double mbps = double(stream.size()) / s / 1e6;
     bench::row(QString::fromLatin1(name), QStringLiteral("%1 MB/s").arg(mbps, 0, 'f', 1),
-               QStringLiteral("%1 MB/s needed (%2x the 375000 bit/s line)")
-                   .arg(targetMBps, 0, 'f', 2)
-                   .arg(targetMBps * 1e6 / lineBytesPerSecond, 0, 'f', 0),
-               mbps / targetMBps);
+        QStringLiteral("%1 MB/s needed (%2x the 375000 bit/s line)")
+            .arg(targetMBps, 0, 'f', 2)
+            .arg(targetMBps * 1e6 / lineBytesPerSecond, 0, 'f', 0),
+        mbps / targetMBps);
 }
 
 } // namespace
@@ -60,24 +60,23 @@ int main(int argc, char *argv[])
 
     if (which == "demos") {
         QByteArray demos;
-        for (const jobs::Job &job :
-             {jobs::quickTest(), jobs::attributes(), jobs::density(), jobs::formatting(), jobs::alignment(),
-              jobs::receipt(jobs::Cut::Full), jobs::language(), jobs::qrSample()})
+        for (const jobs::Job &job : {jobs::quickTest(), jobs::attributes(), jobs::density(), jobs::formatting(),
+                 jobs::alignment(), jobs::receipt(jobs::Cut::Full), jobs::language(), jobs::qrSample()})
             demos += job.stream();
         for (int system = 0; system <= 8; ++system)
             demos += jobs::barcode(cmd::BarcodeSystem(system), false).stream();
         rate("virtual controller, all demonstration jobs", demos, 100 * lineBytesPerSecond / 1e6);
     } else if (which == "text") {
         rate("virtual controller, text jobs only",
-             jobs::attributes().stream() + jobs::formatting().stream() + jobs::alignment().stream(),
-             100 * lineBytesPerSecond / 1e6);
+            jobs::attributes().stream() + jobs::formatting().stream() + jobs::alignment().stream(),
+            100 * lineBytesPerSecond / 1e6);
     } else if (which == "raster") {
         QByteArray data(48 * 20000, '\0');
         QRandomGenerator rng(1);
         for (char &c : data)
             c = char(rng.bounded(256));
         rate("virtual controller, raster 384 x 20000",
-             cmd::picturePrintH(0, 48, 20000, reinterpret_cast<const quint8 *>(data.constData())), 20.0);
+            cmd::picturePrintH(0, 48, 20000, reinterpret_cast<const quint8 *>(data.constData())), 20.0);
     } else if (which == "metre") {
         // A metre of receipts on 576-dot paper: the roll and everything the interpreter keeps.
         QByteArray receipts;
@@ -88,8 +87,9 @@ int main(int argc, char *argv[])
         interpreter.feed(receipts);
         interpreter.finish();
         const double held = double(heldBytes() - before) / 1e6;
-        bench::row(QStringLiteral("virtual controller, %1 m of receipts at 576 dots").arg(interpreter.paper().rows() / 8000.0, 0, 'f', 2),
-                   QStringLiteral("%1 MB held").arg(held, 0, 'f', 1), QStringLiteral("50 MB budget"), held / 50.0);
+        bench::row(QStringLiteral("virtual controller, %1 m of receipts at 576 dots")
+                       .arg(interpreter.paper().rows() / 8000.0, 0, 'f', 2),
+            QStringLiteral("%1 MB held").arg(held, 0, 'f', 1), QStringLiteral("50 MB budget"), held / 50.0);
     } else {
         return 2;
     }

@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     const long minimalPeak = bench::peakMegabytes(RUSAGE_CHILDREN);
     const double tool = medianStartMs(QStringLiteral("tool"));
     bench::row(QStringLiteral("start-up to the first shown window"), bench::ms(tool),
-               QStringLiteral("%1 for a minimal Qt Widgets window (%2 MB)").arg(bench::ms(minimal)).arg(minimalPeak),
-               tool / minimal, bench::peakMegabytes(RUSAGE_CHILDREN));
+        QStringLiteral("%1 for a minimal Qt Widgets window (%2 MB)").arg(bench::ms(minimal)).arg(minimalPeak),
+        tool / minimal, bench::peakMegabytes(RUSAGE_CHILDREN));
     return 0;
 }

@@ -85,8 +85,8 @@ bool isArabic(char32_t c) { return c >= 0x0600 && c <= 0x06FF; }
 bool isWide(char32_t c)
 {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
-           || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-           || (c >= 0xFFE0 && c <= 0xFFE6);
+        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+        || (c >= 0xFFE0 && c <= 0xFFE6);
 }
 
 Glyphs &Glyphs::instance()
@@ -108,7 +108,8 @@ Glyphs::Glyphs()
 
 const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
 {
-    const quint64 key = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33 | quint64(italic) << 34;
+    const quint64 key
+        = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33 | quint64(italic) << 34;
     auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return *it;
@@ -130,8 +131,7 @@ const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
         QPainter p(&g.mask);
         p.setFont(f);
         p.setPen(Qt::black);
-        p.drawText(QRect(0, 0, w, h), Qt::AlignHCenter | Qt::AlignBottom,
-                   QString::fromUcs4(&c, 1));
+        p.drawText(QRect(0, 0, w, h), Qt::AlignHCenter | Qt::AlignBottom, QString::fromUcs4(&c, 1));
         p.end();
         harden(g.mask);
         g.advance = w;

@@ -12,23 +12,21 @@ namespace {
 
 constexpr char ESC = 0x1B, GS = 0x1D, FS = 0x1C, DLE = 0x10;
 constexpr qsizetype maxNvBitmap = 1 << 18; // bytes one stored bitmap may keep
-constexpr int maxNvBitmaps = 8;            // stored bitmaps at most
+constexpr int maxNvBitmaps = 8; // stored bitmaps at most
 constexpr qsizetype maxLogEntries = 200000; // past this the log stops growing
-constexpr qsizetype maxQrData = 7089;      // the most a QR code can hold
+constexpr qsizetype maxQrData = 7089; // the most a QR code can hold
 constexpr int maxTabStops = 32;
 
 quint8 u8(const char *p, qsizetype i) { return quint8(p[i]); }
 int le16(const char *p, qsizetype i) { return u8(p, i) | u8(p, i + 1) << 8; }
 QString num(int n) { return QString::number(n); }
 
-
 // 0x80 to 0x9F as Windows-1252 has them; the few holes stay as they are.
 char32_t windows1252(quint8 b)
 {
-    static const char16_t table[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                       0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    static const char16_t table[32] = {0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+        0x0160, 0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178};
     return table[b - 0x80];
 }
 
@@ -52,10 +50,7 @@ const struct SetBitsTable
     const SetBits &operator[](uchar v) const { return entries[v]; }
 } setBits;
 
-QString hexArgs(const char *p, qsizetype n)
-{
-    return QString::fromLatin1(QByteArray(p, n).toHex(' ').toUpper());
-}
+QString hexArgs(const char *p, qsizetype n) { return QString::fromLatin1(QByteArray(p, n).toHex(' ').toUpper()); }
 
 } // namespace
 
@@ -202,8 +197,8 @@ void Interpreter::finish()
     if (!pending.isEmpty() || bulk != Bulk::None) {
         ++truncated;
         begin(QStringLiteral("truncated"),
-              bulk != Bulk::None ? QStringLiteral("%1 data bytes missing").arg(bulkLeft)
-                                 : hexArgs(pending.constData(), qMin<qsizetype>(pending.size(), 16)));
+            bulk != Bulk::None ? QStringLiteral("%1 data bytes missing").arg(bulkLeft)
+                               : hexArgs(pending.constData(), qMin<qsizetype>(pending.size(), 16)));
         pendingOffset += pending.size();
         pending.clear();
         bulk = Bulk::None;
@@ -314,7 +309,8 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
         case 'l':
             return one("setLeftMargin", [this](int v) { leftMargin = qMin(v * 8, roll.width() - 8); });
         case 'Q':
-            return one("setRightMargin", [this](int v) { rightLimit = v == 0 ? roll.width() : qMin(v * 8, roll.width()); });
+            return one(
+                "setRightMargin", [this](int v) { rightLimit = v == 0 ? roll.width() : qMin(v * 8, roll.width()); });
         case '$':
             if (!need(4))
                 return 0;
@@ -402,8 +398,8 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
             if (p[2] != '0')
                 return unknownPrefix();
             const int bytesPerRow = le16(p, 4), rows = le16(p, 6);
-            bulkEntry = begin(QStringLiteral("picturePrintH"),
-                              QStringLiteral("%1 %2 %3").arg(u8(p, 3)).arg(bytesPerRow).arg(rows));
+            bulkEntry = begin(
+                QStringLiteral("picturePrintH"), QStringLiteral("%1 %2 %3").arg(u8(p, 3)).arg(bytesPerRow).arg(rows));
             printPendingLine();
             rasterBytesPerRow = bytesPerRow;
             rasterRowsLeft = rows;
@@ -430,8 +426,8 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
                 return 0;
             const int system = u8(p, 2) - 0x41;
             const QByteArray data(p + 4, length);
-            const int e = begin(QStringLiteral("barcodePrint"),
-                                QStringLiteral("%1 \"%2\"").arg(system).arg(QString::fromLatin1(data)));
+            const int e = begin(
+                QStringLiteral("barcodePrint"), QStringLiteral("%1 \"%2\"").arg(system).arg(QString::fromLatin1(data)));
             const int before = roll.rows();
             printBarcode(system, data);
             markRows(e, before, roll.rows() - 1);
@@ -443,8 +439,11 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
             nvIndex = u8(p, 2);
             nvIncoming = {le16(p, 4), le16(p, 6), {}};
             bulkEntry = begin(QStringLiteral("downloadNVBitmap"),
-                              QStringLiteral("%1 %2 %3 %4").arg(nvIndex).arg(u8(p, 3)).arg(nvIncoming.bytesPerRow)
-                                  .arg(nvIncoming.rows));
+                QStringLiteral("%1 %2 %3 %4")
+                    .arg(nvIndex)
+                    .arg(u8(p, 3))
+                    .arg(nvIncoming.bytesPerRow)
+                    .arg(nvIncoming.rows));
             bulkLeft = qint64(nvIncoming.bytesPerRow) * nvIncoming.rows;
             bulk = Bulk::NvBitmap;
             if (bulkLeft == 0) {
@@ -836,7 +835,7 @@ void Interpreter::printNvBitmap(int index, int bitmapMode)
     const qsizetype rowsKept = it->bits.size() / it->bytesPerRow;
     for (qsizetype r = 0; r < rowsKept; ++r)
         printRasterRow(reinterpret_cast<const uchar *>(it->bits.constData()) + r * it->bytesPerRow, it->bytesPerRow,
-                       scaleX, scaleY);
+            scaleX, scaleY);
 }
 
 void Interpreter::cut(bool full)

@@ -9,10 +9,10 @@ namespace sim {
 // How the virtual controller's end of the line behaves.
 struct LineSettings
 {
-    int baud = 0;               // bit/s the wire carries with 8N1 framing; 0 for no pacing
-    int bufferSize = 4096;      // receive buffer in bytes
-    double speedMmPerS = 80;    // how fast the mechanism prints, 8 dot rows a mm
-    bool xonXoff = true;        // software flow control, else bytes that do not fit are lost
+    int baud = 0; // bit/s the wire carries with 8N1 framing; 0 for no pacing
+    int bufferSize = 4096; // receive buffer in bytes
+    double speedMmPerS = 80; // how fast the mechanism prints, 8 dot rows a mm
+    bool xonXoff = true; // software flow control, else bytes that do not fit are lost
 };
 
 // The controller's receive buffer and print mechanism between the wire and the interpreter.
@@ -49,7 +49,7 @@ private:
     LineSettings config;
     QByteArray buffer;
     qsizetype head = 0; // bytes of buffer already printed
-    double credit = 0;  // bytes the paced wire may still carry
+    double credit = 0; // bytes the paced wire may still carry
     double rowBudget = 0;
     qint64 dropped = 0, received = 0;
     int xoffs = 0;

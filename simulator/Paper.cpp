@@ -6,8 +6,7 @@ namespace sim {
 
 Paper::Paper(int width)
     : w(width)
-{
-}
+{ }
 
 Paper Paper::widened(int width) const
 {

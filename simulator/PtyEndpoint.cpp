@@ -14,8 +14,7 @@ namespace sim {
 
 PtyEndpoint::PtyEndpoint(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 PtyEndpoint::~PtyEndpoint() { close(); }
 

@@ -6,8 +6,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 
 namespace sim {
@@ -61,8 +61,7 @@ class LogModel : public QAbstractListModel
 public:
     explicit LogModel(const Interpreter &interpreter)
         : interpreter(interpreter)
-    {
-    }
+    { }
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : shown; }
 
@@ -118,8 +117,8 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
 
     connect(ui->logView->selectionModel(), &QItemSelectionModel::currentChanged, this, &SimWindow::selectEntry);
     connect(ui->actionSavePaper, &QAction::triggered, this, [this] {
-        const QString file = QFileDialog::getSaveFileName(this, tr("Save Paper as PNG"), QStringLiteral("paper.png"),
-                                                          tr("PNG pictures (*.png)"));
+        const QString file = QFileDialog::getSaveFileName(
+            this, tr("Save Paper as PNG"), QStringLiteral("paper.png"), tr("PNG pictures (*.png)"));
         if (!file.isEmpty() && !savePaper(file))
             QMessageBox::warning(this, tr("Save Paper"), tr("Cannot write %1").arg(file));
     });
@@ -164,17 +163,17 @@ void SimWindow::showPath(const QString &path)
     ui->actionUnplug->setEnabled(!path.isEmpty());
     ui->actionPlugIn->setEnabled(path.isEmpty());
     ui->pathLabel->setText(path.isEmpty()
-                               ? tr("Unplugged. Press Plug In to offer a new line.")
-                               : tr("In Printer Ruvela choose Settings → Configure, pick <b>Custom</b> and type "
-                                    "<b>%1</b>, then Apply and Connect.")
-                                     .arg(path));
+            ? tr("Unplugged. Press Plug In to offer a new line.")
+            : tr("In Printer Ruvela choose Settings → Configure, pick <b>Custom</b> and type "
+                 "<b>%1</b>, then Apply and Connect.")
+                  .arg(path));
     pathStatus->setText(path.isEmpty() ? tr("unplugged") : path);
 }
 
 void SimWindow::refresh()
 {
-    const bool atBottom = ui->paperScroll->verticalScrollBar()->value()
-                          >= ui->paperScroll->verticalScrollBar()->maximum() - 4;
+    const bool atBottom
+        = ui->paperScroll->verticalScrollBar()->value() >= ui->paperScroll->verticalScrollBar()->maximum() - 4;
     paper->updateSize();
     paper->update();
     logModel->sync();
@@ -185,24 +184,25 @@ void SimWindow::refresh()
     const LineSettings &s = line.settings();
     bytesStatus->setText(tr("%1 bytes received").arg(line.receivedBytes()));
     headStatus->setText(tr("head type %1, %2 dots").arg(printer.headType()).arg(printer.paperWidth()));
-    lineStatus->setText(tr("%1, %2, buffer %3/%4%5")
-                            .arg(s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced"),
-                                 s.xonXoff ? (line.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF"))
-                                           : tr("no flow control"))
-                            .arg(line.bufferFill())
-                            .arg(s.bufferSize)
-                            .arg(line.droppedBytes() ? tr(", %1 bytes lost").arg(line.droppedBytes()) : QString()));
+    lineStatus->setText(
+        tr("%1, %2, buffer %3/%4%5")
+            .arg(s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced"),
+                s.xonXoff ? (line.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control"))
+            .arg(line.bufferFill())
+            .arg(s.bufferSize)
+            .arg(line.droppedBytes() ? tr(", %1 bytes lost").arg(line.droppedBytes()) : QString()));
     unknownStatus->setText(tr("%1 unknown").arg(printer.unknownCount()));
-    ui->lineLabel->setText(tr("Line: %1, buffer %2 bytes, printing %3 mm/s, %4%5")
-                               .arg(s.baud > 0 ? tr("%1 bit/s").arg(s.baud) : tr("unpaced"))
-                               .arg(s.bufferSize)
-                               .arg(s.speedMmPerS)
-                               .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
-                                    line.isPaused() ? tr(" — paused: %1").arg(
-                                                          line.isPaused() && printer.status() & Interpreter::PaperOut
-                                                              ? tr("paper out")
-                                                              : tr("cover open"))
-                                                    : QString()));
+    ui->lineLabel->setText(
+        tr("Line: %1, buffer %2 bytes, printing %3 mm/s, %4%5")
+            .arg(s.baud > 0 ? tr("%1 bit/s").arg(s.baud) : tr("unpaced"))
+            .arg(s.bufferSize)
+            .arg(s.speedMmPerS)
+            .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
+                line.isPaused()
+                    ? tr(" — paused: %1")
+                          .arg(line.isPaused() && printer.status() & Interpreter::PaperOut ? tr("paper out")
+                                                                                           : tr("cover open"))
+                    : QString()));
 }
 
 void SimWindow::selectEntry(const QModelIndex &index)

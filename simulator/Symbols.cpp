@@ -9,9 +9,8 @@ namespace sim {
 
 LinearSymbol encodeLinear(int system, const QByteArray &data)
 {
-    static const int symbologies[] = {BARCODE_UPCA,    BARCODE_UPCE,    BARCODE_EANX,
-                                      BARCODE_EANX,    BARCODE_CODE39,  BARCODE_C25INTER,
-                                      BARCODE_CODABAR, BARCODE_CODE93,  BARCODE_CODE128};
+    static const int symbologies[] = {BARCODE_UPCA, BARCODE_UPCE, BARCODE_EANX, BARCODE_EANX, BARCODE_CODE39,
+        BARCODE_C25INTER, BARCODE_CODABAR, BARCODE_CODE93, BARCODE_CODE128};
     LinearSymbol out;
     if (system < 0 || system > 8) {
         out.error = QStringLiteral("no such barcode system %1").arg(system);
@@ -24,8 +23,8 @@ LinearSymbol encodeLinear(int system, const QByteArray &data)
     symbol->height = 4;
     // The controller accepts the start and stop letters of CODABAR in either case.
     const QByteArray source = system == 6 ? data.toUpper() : data;
-    const int rc = ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char *>(source.constData()),
-                                   int(source.size()));
+    const int rc = ZBarcode_Encode(
+        symbol.get(), reinterpret_cast<const unsigned char *>(source.constData()), int(source.size()));
     if (rc >= ZINT_ERROR) {
         out.error = QString::fromLatin1(symbol->errtxt);
         return out;
@@ -56,8 +55,8 @@ QrSymbol encodeQr(const QByteArray &data, int errorCorrection)
     QRecLevel level = QR_ECLEVEL_M;
     if (errorCorrection >= 48 && errorCorrection <= 51)
         level = QRecLevel(errorCorrection - 48);
-    QRcode *code = QRcode_encodeData(int(data.size()), reinterpret_cast<const unsigned char *>(data.constData()), 0,
-                                     level);
+    QRcode *code
+        = QRcode_encodeData(int(data.size()), reinterpret_cast<const unsigned char *>(data.constData()), 0, level);
     if (!code)
         return out;
     out.size = code->width;

@@ -27,7 +27,7 @@ void printLog(const sim::Interpreter &interpreter, qsizetype from)
     for (qsizetype i = from; i < log.size(); ++i) {
         const sim::LogEntry &e = log.at(i);
         std::printf("%8lld  %s%s%s\n", static_cast<long long>(e.offset), qPrintable(e.name),
-                    e.args.isEmpty() ? "" : " ", qPrintable(e.args));
+            e.args.isEmpty() ? "" : " ", qPrintable(e.args));
     }
     std::fflush(stdout);
 }
@@ -48,11 +48,11 @@ int render(const QString &in, const QString &out, int headType, bool log)
     const QImage paper = interpreter.paper().image();
     if (paper.isNull() || !paper.save(out, "PNG")) {
         std::fprintf(stderr, "zpc3x-sim: %s\n",
-                     paper.isNull() ? "nothing was printed" : qPrintable(QStringLiteral("cannot write ") + out));
+            paper.isNull() ? "nothing was printed" : qPrintable(QStringLiteral("cannot write ") + out));
         return 1;
     }
     std::fprintf(stderr, "zpc3x-sim: %d rows, %d unknown, %d truncated\n", interpreter.paper().rows(),
-                 interpreter.unknownCount(), interpreter.truncatedCount());
+        interpreter.unknownCount(), interpreter.truncatedCount());
     return 0;
 }
 
@@ -82,23 +82,23 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("render"), QStringLiteral("Render a captured stream instead of serving."),
-                      QStringLiteral("IN.bin")});
+        QStringLiteral("IN.bin")});
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("PNG to write with --render."),
-                      QStringLiteral("OUT.png")});
+        QStringLiteral("OUT.png")});
     parser.addOption({QStringLiteral("head-type"), QStringLiteral("Print head type 0-7 (default 0)."),
-                      QStringLiteral("N"), QStringLiteral("0")});
+        QStringLiteral("N"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("link"), QStringLiteral("Also make a symlink to the pseudo-terminal."),
-                      QStringLiteral("PATH")});
+        QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("log"), QStringLiteral("Print the decoded commands, one per line.")});
     parser.addOption({QStringLiteral("no-window"), QStringLiteral("Serve without showing a window.")});
     parser.addOption({QStringLiteral("baud"), QStringLiteral("Pace reading to N bit/s with 8N1 (default: no pacing)."),
-                      QStringLiteral("N"), QStringLiteral("0")});
+        QStringLiteral("N"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("buffer"), QStringLiteral("Receive buffer in bytes (default 4096)."),
-                      QStringLiteral("BYTES"), QStringLiteral("4096")});
+        QStringLiteral("BYTES"), QStringLiteral("4096")});
     parser.addOption({QStringLiteral("speed"), QStringLiteral("Printing speed in mm/s (default 80)."),
-                      QStringLiteral("MM_PER_S"), QStringLiteral("80")});
+        QStringLiteral("MM_PER_S"), QStringLiteral("80")});
     parser.addOption({QStringLiteral("flow"), QStringLiteral("xonxoff (default) or none."), QStringLiteral("MODE"),
-                      QStringLiteral("xonxoff")});
+        QStringLiteral("xonxoff")});
     parser.process(app);
 
     bool ok = false;
@@ -123,8 +123,8 @@ int main(int argc, char *argv[])
     settings.speedMmPerS = parser.value(QStringLiteral("speed")).toDouble(&okSpeed);
     const QString flow = parser.value(QStringLiteral("flow"));
     settings.xonXoff = flow == QLatin1String("xonxoff");
-    if (!okBaud || settings.baud < 0 || !okBuffer || settings.bufferSize < 16 || !okSpeed
-        || settings.speedMmPerS <= 0 || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
+    if (!okBaud || settings.baud < 0 || !okBuffer || settings.bufferSize < 16 || !okSpeed || settings.speedMmPerS <= 0
+        || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
         std::fprintf(stderr, "zpc3x-sim: --baud N>=0, --buffer BYTES>=16, --speed MM_PER_S>0, --flow xonxoff|none\n");
         return 2;
     }
@@ -148,7 +148,7 @@ int main(int argc, char *argv[])
             std::printf("Unplugged.\n");
         else
             std::printf("Virtual ZPC3x controller ready. In Printer Ruvela choose Settings -> Custom and type:\n%s\n",
-                        qPrintable(path));
+                qPrintable(path));
         std::fflush(stdout);
     });
     if (!driver->plugIn()) {

@@ -263,7 +263,7 @@ void TestFaults::hostilePictures()
         QVERIFY(consoleText(window).contains(QStringLiteral("Width: 64 pixel")));
     } else {
         QVERIFY2(closer.texts.value(1).startsWith(QStringLiteral("Cannot load %1: ").arg(path)),
-                 qPrintable(closer.texts.value(1)));
+            qPrintable(closer.texts.value(1)));
         QCOMPARE(consoleText(window), QStringLiteral("Loading image:"));
     }
 }

@@ -64,9 +64,10 @@ QString zbar(const QImage &paper)
         std::memcpy(framed.scanLine(y + 40) + 40, paper.constScanLine(y), size_t(paper.width()));
     framed.save(file);
     QProcess p;
-    p.start(zbarimg, {QStringLiteral("-q"), QStringLiteral("-Sean13.enable"), QStringLiteral("-Supca.enable"),
-                      QStringLiteral("-Supce.enable"), QStringLiteral("-Scodabar.enable"),
-                      QStringLiteral("-Scode93.enable"), QStringLiteral("-Si25.enable"), file});
+    p.start(zbarimg,
+        {QStringLiteral("-q"), QStringLiteral("-Sean13.enable"), QStringLiteral("-Supca.enable"),
+            QStringLiteral("-Supce.enable"), QStringLiteral("-Scodabar.enable"), QStringLiteral("-Scode93.enable"),
+            QStringLiteral("-Si25.enable"), file});
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
@@ -107,13 +108,18 @@ private:
 QList<std::pair<QString, QByteArray>> TestSimulator::demoStreams()
 {
     QList<std::pair<QString, QByteArray>> all = {
-        {"quick test", jobs::quickTest().stream()}, {"attributes", jobs::attributes().stream()},
-        {"density", jobs::density().stream()},      {"formatting", jobs::formatting().stream()},
-        {"alignment", jobs::alignment().stream()},  {"receipt", jobs::receipt(jobs::Cut::Partial).stream()},
-        {"language", jobs::language().stream()},    {"qr", jobs::qrSample().stream()},
+        {"quick test", jobs::quickTest().stream()},
+        {"attributes", jobs::attributes().stream()},
+        {"density", jobs::density().stream()},
+        {"formatting", jobs::formatting().stream()},
+        {"alignment", jobs::alignment().stream()},
+        {"receipt", jobs::receipt(jobs::Cut::Partial).stream()},
+        {"language", jobs::language().stream()},
+        {"qr", jobs::qrSample().stream()},
     };
     for (int system = 0; system <= 8; ++system)
-        all.append({QStringLiteral("barcode %1").arg(system), jobs::barcode(cmd::BarcodeSystem(system), true).stream()});
+        all.append(
+            {QStringLiteral("barcode %1").arg(system), jobs::barcode(cmd::BarcodeSystem(system), true).stream()});
     return all;
 }
 
@@ -124,8 +130,8 @@ void TestSimulator::picturesArePixelExact_data()
     QTest::newRow("receipt logo") << jobs::receipt(jobs::Cut::None).stream()
                                   << QList<const pictures::Picture *>{&pictures::receipt_logo};
     QTest::newRow("quick test") << jobs::quickTest().stream()
-                                << QList<const pictures::Picture *>{&pictures::header, &pictures::arrows,
-                                                                    &pictures::digits, &pictures::lettering};
+                                << QList<const pictures::Picture *>{
+                                       &pictures::header, &pictures::arrows, &pictures::digits, &pictures::lettering};
     QTest::newRow("QR sample") << jobs::qrSample().stream() << QList<const pictures::Picture *>{&pictures::qr_sample};
 }
 
@@ -183,7 +189,7 @@ void TestSimulator::qrCodesDecode()
     // The controller's own QR commands: size, error correction, data, print.
     const quint8 *data = reinterpret_cast<const quint8 *>("ZPC3x stored QR");
     const QByteArray stream = cmd::setQRSizeVersion(6) + cmd::setQRcodeErrorCorrection(49)
-                              + cmd::transferQRcodeData(15, data) + cmd::printQRcodeData();
+        + cmd::transferQRcodeData(15, data) + cmd::printQRcodeData();
     QCOMPARE(zbar(run(stream).paper().image()), QStringLiteral("QR-Code:ZPC3x stored QR"));
 }
 
@@ -214,7 +220,8 @@ void TestSimulator::doubleWidthDoublesInk()
 {
     const QRect normal = inkBox(run(text("HHHH")).paper().image());
     const QRect wide = inkBox(run(text("HHHH", "1B 21 20")).paper().image());
-    QVERIFY2(qAbs(wide.width() - 2 * normal.width()) <= 2, qPrintable(QStringLiteral("%1 vs %2").arg(wide.width()).arg(normal.width())));
+    QVERIFY2(qAbs(wide.width() - 2 * normal.width()) <= 2,
+        qPrintable(QStringLiteral("%1 vs %2").arg(wide.width()).arg(normal.width())));
     QCOMPARE(wide.height(), normal.height());
     const QRect tall = inkBox(run(text("HHHH", "1B 21 10")).paper().image());
     QVERIFY(qAbs(tall.height() - 2 * normal.height()) <= 2);
@@ -230,7 +237,7 @@ void TestSimulator::reversePrintsLightOnDark()
         for (int x = band.left(); x <= band.right(); ++x)
             (inked(paper, x, y) ? dark : light)++;
     QVERIFY(dark > 2 * light); // mostly dark band
-    QVERIFY(light > 50);       // with the letters left light
+    QVERIFY(light > 50); // with the letters left light
 }
 
 void TestSimulator::cutsLeaveTheirMarks()
@@ -324,13 +331,15 @@ void TestSimulator::headTypesSetThePaperWidth()
 
 void TestSimulator::logNamesCommands()
 {
-    const Interpreter interpreter = run(hex("1B 40 1B 21 08 'Hi' 0A 1B 7F 1D 6B 41 0B '01234567890' 1D 76 30 00 01 00 05 00 AA"));
+    const Interpreter interpreter
+        = run(hex("1B 40 1B 21 08 'Hi' 0A 1B 7F 1D 6B 41 0B '01234567890' 1D 76 30 00 01 00 05 00 AA"));
     QStringList lines;
     for (const sim::LogEntry &e : interpreter.log())
         lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
-    QCOMPARE(lines, (QStringList{"0 printerSoftInit", "2 fontTypeSet 8", "5 printStr Hi", "7 printLF",
-                                 "8 unknown 1B 7F", "9 printStr \\x7f", "10 barcodePrint 0 \"01234567890\"",
-                                 "25 picturePrintH 0 1 5", "34 truncated 4 data bytes missing"}));
+    QCOMPARE(lines,
+        (QStringList{"0 printerSoftInit", "2 fontTypeSet 8", "5 printStr Hi", "7 printLF", "8 unknown 1B 7F",
+            "9 printStr \\x7f", "10 barcodePrint 0 \"01234567890\"", "25 picturePrintH 0 1 5",
+            "34 truncated 4 data bytes missing"}));
     QCOMPARE(interpreter.unknownCount(), 1);
     QCOMPARE(interpreter.truncatedCount(), 1);
 }
@@ -339,8 +348,8 @@ void TestSimulator::storedBitmapsSleepAndClearing()
 {
     // A stored bitmap survives a reset and prints bit for bit, twice as wide in mode 1.
     const quint8 bits[] = {0xF0, 0x0F, 0xAA, 0x55};
-    const Interpreter stored = run(cmd::downloadNVBitmap(2, 0, 2, 2, bits) + hex("1B 40") + cmd::printNVBitmap(2, 0)
-                                   + cmd::printNVBitmap(2, 1));
+    const Interpreter stored = run(
+        cmd::downloadNVBitmap(2, 0, 2, 2, bits) + hex("1B 40") + cmd::printNVBitmap(2, 0) + cmd::printNVBitmap(2, 1));
     const QImage paper = stored.paper().image();
     QCOMPARE(paper.height(), 4);
     for (int x = 0; x < 16; ++x) {
@@ -378,8 +387,8 @@ void TestSimulator::badInputNeverCrashes()
         } else {
             const int n = int(rng.bounded(600));
             for (int k = 0; k < n; ++k)
-                stream.append(rng.bounded(3) ? prefixes.at(int(rng.bounded(qint64(prefixes.size()))))
-                                             : char(rng.bounded(256)));
+                stream.append(
+                    rng.bounded(3) ? prefixes.at(int(rng.bounded(qint64(prefixes.size())))) : char(rng.bounded(256)));
         }
         Interpreter interpreter(int(rng.bounded(8)));
         qsizetype at = 0;
@@ -438,8 +447,9 @@ void TestSimulator::commandLine()
     capture.close();
 
     QProcess render;
-    render.start(QStringLiteral(ZPC3X_SIM), {QStringLiteral("--render"), in, QStringLiteral("-o"), out,
-                                             QStringLiteral("--head-type"), QStringLiteral("1"), QStringLiteral("--log")});
+    render.start(QStringLiteral(ZPC3X_SIM),
+        {QStringLiteral("--render"), in, QStringLiteral("-o"), out, QStringLiteral("--head-type"), QStringLiteral("1"),
+            QStringLiteral("--log")});
     QVERIFY(render.waitForFinished(30000));
     QCOMPARE(render.exitCode(), 0);
     const QImage paper(out);
