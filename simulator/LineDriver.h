@@ -24,6 +24,8 @@ public:
     QString path() const { return endpoint.path(); }
     QString errorString() const { return endpoint.errorString(); }
     void setLinkPath(const QString &path) { linkPath = path; }
+    // The path to type into the tool: the link when there is one, else the pseudo-terminal.
+    QString pathToType() const { return linkPath.isEmpty() || path().isEmpty() ? path() : linkPath; }
 
     Line &line() { return model; }
     const Line &line() const { return model; }

@@ -166,7 +166,7 @@ void SimWindow::showPath(const QString &path)
             ? tr("Unplugged. Press Plug In to offer a new line.")
             : tr("In Printer Ruvela choose Settings → Configure, pick <b>Custom</b> and type "
                  "<b>%1</b>, then Apply and Connect.")
-                  .arg(path));
+                  .arg(lineDriver->pathToType()));
     pathStatus->setText(path.isEmpty() ? tr("unplugged") : path);
 }
 
