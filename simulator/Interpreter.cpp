@@ -217,6 +217,12 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
     }
 
     auto need = [n](qsizetype k) { return n >= k; };
+    // Runs a command that prints and records the paper rows it produced.
+    auto printed = [this](int entry, auto action) {
+        const int before = roll.rows();
+        action();
+        markRows(entry, before, roll.rows() - 1);
+    };
     // A prefix, a letter and one parameter byte: most commands.
     auto one = [&](const char *name, auto apply) -> qsizetype {
         if (!need(3))
@@ -233,10 +239,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
 
     switch (b) {
     case 0x0A: {
-        const int e = begin(QStringLiteral("printLF"));
-        const int before = roll.rows();
-        flushLine(0, true);
-        markRows(e, before, roll.rows() - 1);
+        printed(begin(QStringLiteral("printLF")), [&] { flushLine(0, true); });
         return 1;
     }
     case 0x0D:
@@ -264,12 +267,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
         case 'J':
             if (!need(3))
                 return 0;
-            {
-                const int e = begin(QStringLiteral("printAndFeedNDotLine"), num(u8(p, 2)));
-                const int before = roll.rows();
-                flushLine(u8(p, 2), false);
-                markRows(e, before, roll.rows() - 1);
-            }
+            printed(begin(QStringLiteral("printAndFeedNDotLine"), num(u8(p, 2))), [&] { flushLine(u8(p, 2), false); });
             return 3;
         case '!':
             return one("fontTypeSet", [this](int v) { mode = quint8(v); });
@@ -300,10 +298,8 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
                 return 0;
             {
                 // Prints the pending line, then feeds n lines of the current spacing.
-                const int e = begin(QStringLiteral("printAndFeedNFontLine"), num(u8(p, 2)));
-                const int before = roll.rows();
-                flushLine(u8(p, 2) * lineSpacing, false);
-                markRows(e, before, roll.rows() - 1);
+                printed(begin(QStringLiteral("printAndFeedNFontLine"), num(u8(p, 2))),
+                    [&] { flushLine(u8(p, 2) * lineSpacing, false); });
             }
             return 3;
         case 'l':
@@ -323,10 +319,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
             return one("setFontMode", [this](int v) { font = v == 1 ? FontSize::Small : FontSize::Standard; });
         case 'i':
         case 'n': {
-            const int e = begin(QString::fromLatin1(letter == 'i' ? "fullCut" : "partialCut"));
-            const int before = roll.rows();
-            cut(letter == 'i');
-            markRows(e, before, roll.rows() - 1);
+            printed(begin(QString::fromLatin1(letter == 'i' ? "fullCut" : "partialCut")), [&] { cut(letter == 'i'); });
             return 2;
         }
         default:
@@ -355,10 +348,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
                     return 8;
                 }
                 if (length == 3 && fn == 0x51 && need(8)) {
-                    const int e = begin(QStringLiteral("printQRcodeData"));
-                    const int before = roll.rows();
-                    printQr();
-                    markRows(e, before, roll.rows() - 1);
+                    printed(begin(QStringLiteral("printQRcodeData")), [&] { printQr(); });
                     return 8;
                 }
                 if (fn == 0x50 && length >= 3) {
@@ -426,11 +416,9 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
                 return 0;
             const int system = u8(p, 2) - 0x41;
             const QByteArray data(p + 4, length);
-            const int e = begin(
-                QStringLiteral("barcodePrint"), QStringLiteral("%1 \"%2\"").arg(system).arg(QString::fromLatin1(data)));
-            const int before = roll.rows();
-            printBarcode(system, data);
-            markRows(e, before, roll.rows() - 1);
+            printed(begin(QStringLiteral("barcodePrint"),
+                        QStringLiteral("%1 \"%2\"").arg(system).arg(QString::fromLatin1(data))),
+                [&] { printBarcode(system, data); });
             return 4 + length;
         }
         case 'q': {
@@ -471,10 +459,8 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
         case 'p': {
             if (!need(4))
                 return 0;
-            const int e = begin(QStringLiteral("printNVBitmap"), num(u8(p, 2)) + QLatin1Char(' ') + num(u8(p, 3)));
-            const int before = roll.rows();
-            printNvBitmap(u8(p, 2), u8(p, 3));
-            markRows(e, before, roll.rows() - 1);
+            printed(begin(QStringLiteral("printNVBitmap"), num(u8(p, 2)) + QLatin1Char(' ') + num(u8(p, 3))),
+                [&] { printNvBitmap(u8(p, 2), u8(p, 3)); });
             return 4;
         }
         default:
