@@ -2,11 +2,13 @@
 
 #include "demos/Jobs.h"
 #include "serial/ConsoleLines.h"
+#include "serial/SerialLink.h"
 #include "serial/SettingsDialog.h"
 #include "ui_MainWindow.h"
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextBlock>
 
 // Registers the icons before the first window exists and drops them at exit, as a program
 // with its resources linked in directly would. Q_INIT_RESOURCE must stand outside namespaces.
@@ -23,7 +25,7 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui::MainWindow)
     , statusLabel(new QLabel)
     , settingsDialog(new SettingsDialog)
-    , serialPort(new QSerialPort(this))
+    , serialLink(new SerialLink(this))
     , previewLabel(new QLabel)
 {
     ui->setupUi(this);
@@ -44,8 +46,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     connectActions();
 
-    connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::handleError);
-    connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readData);
+    connect(serialLink, &SerialLink::openChanged, this, &MainWindow::showOpen);
+    connect(serialLink, &SerialLink::textReceived, this, &MainWindow::showReply);
+    connect(serialLink, &SerialLink::lost, this, &MainWindow::showLost);
 }
 
 MainWindow::~MainWindow()
@@ -76,12 +79,65 @@ void MainWindow::about()
             .arg(QStringLiteral(RUVELA_VERSION), QString::fromLatin1(qVersion())));
 }
 
+void MainWindow::openSerialPort()
+{
+    const Settings p = settingsDialog->settings();
+    if (serialLink->open(p)) {
+        showStatus(
+            tr("Connected to %1 : %2, %3, %4, %5, %6")
+                .arg(p.portName, p.baudRateText, p.dataBitsText, p.parityText, p.stopBitsText, p.flowControlText));
+    } else {
+        QMessageBox::critical(this, tr("Error"), serialLink->errorString());
+        showStatus(tr("Open error"));
+    }
+}
+
+void MainWindow::closeSerialPort()
+{
+    serialLink->close();
+    showStatus(tr("Disconnected"));
+}
+
+void MainWindow::handleError(QSerialPort::SerialPortError error) { serialLink->handleError(error); }
+
+void MainWindow::readData() { serialLink->readData(); }
+
+void MainWindow::Write(const unsigned char *buf, size_t buflen)
+{
+    serialLink->write(reinterpret_cast<const char *>(buf), qint64(buflen));
+}
+
+void MainWindow::showOpen(bool open)
+{
+    ui->actionConnect->setEnabled(!open);
+    ui->actionDisconnect->setEnabled(open);
+    ui->actionConfigure->setEnabled(!open);
+}
+
+void MainWindow::showReply(const QString &text)
+{
+    const int lineSoFar = ui->editRuvela->textCursor().block().length() - 1;
+    ui->editRuvela->insertPlainText(console::breakLongLines(text, lineSoFar));
+}
+
+void MainWindow::showLost(const QString &reason)
+{
+    QMessageBox::critical(this, tr("Critical Error"), reason);
+    closeSerialPort();
+}
+
 bool MainWindow::connectedOrTell()
 {
-    if (serialPort->isOpen())
+    if (serialLink->isOpen())
         return true;
     QMessageBox::about(this, tr("Serial Port Connect"), tr("Please configure and connect to the serial port first!"));
     return false;
+}
+
+void MainWindow::runGuarded(const jobs::Job &job)
+{
+    if (connectedOrTell())
+        runJob(job);
 }
 
 void MainWindow::runJob(const jobs::Job &job)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "serial/Utf8Stream.h"
-
 #include <QImage>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -13,6 +11,7 @@ class MainWindow;
 class QLabel;
 QT_END_NAMESPACE
 
+class SerialLink;
 class SettingsDialog;
 namespace jobs {
 struct Job;
@@ -32,7 +31,7 @@ private slots:
     bool loadFile(const QString &fileName);
     void on_pushButton_Load_released();
 
-    // The serial link.
+    // The serial link; the port itself belongs to SerialLink.
     void openSerialPort();
     void closeSerialPort();
     void handleError(QSerialPort::SerialPortError error);
@@ -136,22 +135,24 @@ private slots:
 private:
     void connectActions();
     void showStatus(const QString &text);
+    void showOpen(bool open);
+    void showReply(const QString &text);
+    void showLost(const QString &reason);
     // The connect-first guard: true when the port is open, otherwise tells the user.
     bool connectedOrTell();
+    // Every job button: the guard, then the job's console lines and writes.
+    void runGuarded(const jobs::Job &job);
     void runJob(const jobs::Job &job);
     void writeBytes(const QByteArray &bytes);
+    jobs::Job barcodeJob(unsigned char system) const;
+    jobs::Job uartJob() const;
     void setImage(const QImage &image);
-    void printBarcode(int system);
-    void setHead(unsigned char index);
 
     Ui::MainWindow *ui = nullptr;
     QLabel *statusLabel = nullptr;
     SettingsDialog *settingsDialog = nullptr;
-    QSerialPort *serialPort = nullptr;
+    SerialLink *serialLink = nullptr;
     QImage loadedImage;
     QLabel *previewLabel = nullptr;
-
-    Utf8Stream replyDecoder;
-    bool lineLost = false; // set once a dead line is being closed, to ignore its error storm
     bool firstDialog = true;
 };

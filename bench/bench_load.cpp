@@ -47,8 +47,8 @@ struct StallMeter
 void flood(bool lineBreaks)
 {
     MainWindow window;
-    PtyPeer peer;
-    connectTo(window, peer.slavePath());
+    FarEnd peer;
+    connectTo(window, peer.path());
     QByteArray chunk(64 * 1024, 'x');
     if (lineBreaks)
         for (int i = 79; i < chunk.size(); i += 80)
@@ -58,7 +58,7 @@ void flood(bool lineBreaks)
     t.start();
     const qint64 total = 20 * 1024 * 1024;
     for (qint64 sent = 0; sent < total; sent += chunk.size())
-        peer.write(chunk); // waits, running the event loop, while the line is full
+        peer.writeAll(chunk); // waits, running the event loop, while the line is full
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 300)
@@ -109,8 +109,8 @@ int main(int argc, char *argv[])
             double(stalls.longest) / 5.0);
     } else if (which == "reconnects") {
         MainWindow window;
-        PtyPeer peer;
-        connectTo(window, peer.slavePath());
+        FarEnd peer;
+        connectTo(window, peer.path());
         window.findChild<QAction *>("actionDisconnect")->trigger();
         for (int i = 0; i < 50; ++i) { // settle allocations first
             window.findChild<QAction *>("actionConnect")->trigger();
@@ -127,8 +127,8 @@ int main(int argc, char *argv[])
             QStringLiteral("%1 descriptors before").arg(fds), double(openDescriptors()) / fds);
     } else if (which == "repeated") {
         MainWindow window;
-        PtyPeer peer;
-        connectTo(window, peer.slavePath());
+        FarEnd peer;
+        connectTo(window, peer.path());
         const QByteArray once = jobs::receipt(jobs::Cut::Full).stream();
         QElapsedTimer t;
         t.start();

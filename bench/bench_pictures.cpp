@@ -87,8 +87,8 @@ void pressToLastByte(const char *name, const char *button, const QImage &picture
 {
     QTemporaryDir dir;
     MainWindow window;
-    PtyPeer peer;
-    connectTo(window, peer.slavePath());
+    FarEnd peer;
+    connectTo(window, peer.path());
     if (!picture.isNull()) {
         const QString file = dir.filePath(QStringLiteral("picture.png"));
         picture.save(file);

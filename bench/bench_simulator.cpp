@@ -3,7 +3,7 @@
 // and against a plain copy of the same bytes, measured in the same run.
 #include "BenchTable.h"
 #include "demos/Jobs.h"
-#include "simulator/Interpreter.h"
+#include "simulator/core/Interpreter.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

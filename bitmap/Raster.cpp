@@ -2,6 +2,9 @@
 
 #include "commands/Commands.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 #include <cstring>
 
 namespace raster {
@@ -23,6 +26,8 @@ int darkIndex(const QImage &image)
         return 1;
     return qGray(table.at(0)) < qGray(table.at(1)) ? 0 : 1;
 }
+
+QString tr(const char *text) { return QCoreApplication::translate("MainWindow", text); }
 
 } // namespace
 
@@ -57,6 +62,31 @@ QByteArray printFrame(const QImage &mono)
         // The bytes past the width stay as zeroed.
     }
     return frame;
+}
+
+std::optional<Refusal> refusal(const QImage &mono)
+{
+    if (mono.sizeInBytes() < 1)
+        return Refusal{QStringLiteral("No Bitmap loaded"), tr("No Bitmap loaded!")};
+    if (mono.width() > maxWidth)
+        return Refusal{QStringLiteral("Bitmap too wide. Max 384 pixels"),
+            tr("This tool allows printing only for bitmaps of up to 384 pixel wide!")};
+    // The raster command carries the row count in 16 bits; a taller picture would be cut short
+    // on paper and its remaining bytes read as commands.
+    if (mono.height() > maxHeight)
+        return Refusal{QStringLiteral("Bitmap too high. Max 65535 pixels"),
+            tr("This tool allows printing only for bitmaps of up to 65535 pixel high!")};
+    return std::nullopt;
+}
+
+QString description(const QString &fileName, const QImage &picture)
+{
+    return tr("Opened \"%1\"\nWidth: %2 pixel\nHeight: %3 pixel\nColor depth: %4\nBytes: %5\n")
+        .arg(QDir::toNativeSeparators(fileName))
+        .arg(picture.width())
+        .arg(picture.height())
+        .arg(picture.depth())
+        .arg(picture.sizeInBytes());
 }
 
 } // namespace raster

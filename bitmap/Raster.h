@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QString>
+
+#include <optional>
 
 namespace raster {
 
@@ -13,5 +16,17 @@ constexpr int maxHeight = 65535; // rows the raster command's 16-bit field can e
 // a set bit wherever the picture is dark. Bits beyond the width are sent as 0, whatever the
 // picture's memory held there. The caller has checked width and height.
 QByteArray printFrame(const QImage &mono);
+
+// Why a loaded picture cannot be printed: the console line and the text of the box that tell
+// the user. None when it can.
+struct Refusal
+{
+    QString consoleLine;
+    QString boxText;
+};
+std::optional<Refusal> refusal(const QImage &mono);
+
+// The console's description of a loaded picture, ending in a line break.
+QString description(const QString &fileName, const QImage &picture);
 
 } // namespace raster

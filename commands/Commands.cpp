@@ -3,11 +3,6 @@
 namespace cmd {
 namespace {
 
-constexpr char ESC = 0x1B;
-constexpr char GS = 0x1D;
-constexpr char FS = 0x1C;
-constexpr char DLE = 0x10;
-
 QByteArray bytes(std::initializer_list<quint8> list)
 {
     QByteArray out;
@@ -97,7 +92,7 @@ QByteArray barcodeTextYesNo(quint8 ucYesNo) { return withParameter(GS, 'H', ucYe
 QByteArray barcodePrint(quint8 ucBarcodeSys, const quint8 *pucCodeBuf, quint8 ucCodeLen)
 {
     // The system byte wraps modulo 256 as the controller's one-byte field does.
-    QByteArray out = bytes({quint8(GS), 'k', quint8(ucBarcodeSys + 0x41), ucCodeLen});
+    QByteArray out = bytes({quint8(GS), 'k', quint8(ucBarcodeSys + barcodeBase), ucCodeLen});
     out.append(reinterpret_cast<const char *>(pucCodeBuf), ucCodeLen);
     return out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/Protocol.h"
+
 #include <QByteArray>
 
 // One function per controller command, each returning the exact bytes that go down the line.
@@ -7,29 +9,7 @@
 // these bytes to the port. Nothing here checks ranges: the controller gets what it is given.
 namespace cmd {
 
-// Character mode bits of fontTypeSet and print_with_font; they combine by OR.
-enum FontBits : quint8 {
-    Normal = 0x00,
-    Italic = 0x02,
-    Bold = 0x08,
-    DoubleHeight = 0x10,
-    DoubleWidth = 0x20,
-    Reverse = 0x40,
-    Underlined = 0x80,
-};
-
-// Barcode systems as barcodePrint numbers them; the wire carries the number plus 0x41.
-enum BarcodeSystem : quint8 {
-    UpcA = 0,
-    UpcE = 1,
-    Ean13 = 2,
-    Ean8 = 3,
-    Code39 = 4,
-    Itf = 5,
-    Codabar = 6,
-    Code93 = 7,
-    Code128 = 8,
-};
+using namespace proto;
 
 QByteArray setComMode(quint8 ucComSet, quint8 ucFlowSet);
 QByteArray setPrinterHead(quint8 ucHeadIndex);

@@ -19,20 +19,6 @@ namespace {
 const char separator[] = "................................."; // 33 full stops
 const char closingSeparator[] = ".................................\n\n"; // three feeds in all
 
-Job make(const QString &heading, const QStringList &lines = {})
-{
-    Job job;
-    job.heading = heading;
-    job.lines = lines;
-    return job;
-}
-
-Job &operator<<(Job &job, const QByteArray &write)
-{
-    job.writes.append(write);
-    return job;
-}
-
 void raster(Job &job, const pictures::Picture &p)
 {
     job << picturePrintH(0, quint16(p.bytesPerRow), quint16(p.height), p.data);
@@ -40,16 +26,15 @@ void raster(Job &job, const pictures::Picture &p)
 
 Job single(const QString &heading, const QByteArray &write)
 {
-    Job job = make(heading);
-    job << write;
-    return job;
+    Job job(heading);
+    return job << write;
 }
 
 } // namespace
 
 Job quickTest()
 {
-    Job job = make("Printing features:",
+    Job job("Printing features:",
         {"Normal", "Bold", "Double Width", "Double Height", "Reverse", "Underlined", "Italic",
             "Combined font attribute Italic and Underlined", "Printing tiny Windings Bitmaps", "Printing Bar Code",
             "Printing Raster Bitmap"});
@@ -96,7 +81,7 @@ void textPreamble(Job &job) { job << horizontalAlign(0) << printerSoftInit() << 
 
 Job attributes()
 {
-    Job job = make("Printing text attribute options:",
+    Job job("Printing text attribute options:",
         {"Normal", "Bold", "Double Width", "Double Height", "Double Width and Height", "Reverse", "Underlined",
             "Italic"});
     textPreamble(job);
@@ -113,7 +98,7 @@ Job attributes()
 
 Job density()
 {
-    Job job = make("Printing text darkness options:", {"0 - Default", "1", "2", "3", "4", "5", "6", "7", "8"});
+    Job job("Printing text darkness options:", {"0 - Default", "1", "2", "3", "4", "5", "6", "7", "8"});
     textPreamble(job);
     for (quint8 level = 0; level <= 8; ++level) {
         job << setFontGrayScale(level);
@@ -128,7 +113,7 @@ Job formatting()
 {
     const char lineSpace33[] = "Default Line Space 33:\n abcdefghijklmnopqrstuvwxyz\n"
                                "abcdefghijklmnopqrstuvwxyz\nabcdefghijklmnopqrstuvwxyz";
-    Job job = make("Setting some text parameters:",
+    Job job("Setting some text parameters:",
         {"Default line space of 33 dots", "Line space of 66 dots ", "Resetting to default 33 dots",
             "Print and feed paper 20 dots", "Print and feed paper 5 lines", "Test carriage return",
             "Setting a left margin of 8 dots", "Setting a right margin of 38 dots"});
@@ -165,7 +150,7 @@ Job formatting()
 Job alignment()
 {
     static const quint8 stops[] = {8, 24, 38};
-    Job job = make("Setting 3 tabs and stepping to each",
+    Job job("Setting 3 tabs and stepping to each",
         {"Setting absolute print position", "Setting print alignment center", "Setting print alignment right",
             "Setting print alignment left"});
     job << horizontalAlign(0) << printerSoftInit() << horizontalTabSet(stops, 3);
@@ -187,7 +172,7 @@ Job receipt(Cut cut)
 {
     static const char *const headings[] = {"Sample of typical POS receipt",
         "Sample of typical POS receipt with full paper cut", "Sample of typical POS receipt with partial paper cut"};
-    Job job = make(headings[int(cut)]);
+    Job job(headings[int(cut)]);
     job << horizontalAlign(0) << printerSoftInit() << setFontGrayScale(4);
     raster(job, pictures::receipt_logo);
     job << printLF();
@@ -220,7 +205,7 @@ Job receipt(Cut cut)
 
 Job qrSample()
 {
-    Job job = make("Printing a sample QR code");
+    Job job("Printing a sample QR code");
     job << printerSoftInit();
     raster(job, pictures::qr_sample);
     return job;
@@ -290,7 +275,7 @@ Job status() { return query(printerState()); }
 Job barcode(BarcodeSystem system, bool leftMargin)
 {
     const BarcodeSample &sample = barcodeSamples[system];
-    Job job = make(sample.consoleText);
+    Job job(sample.consoleText);
     job << printerSoftInit() << print_with_font(sample.label, Normal) << printAndFeedNFontLine(2);
     if (leftMargin) {
         job.lines << "Adding 4 to left margin - Bar Code will be moved 4mm to the right";
@@ -306,27 +291,6 @@ Job barcodeText(bool withText)
 {
     return single(withText ? "Enable Bar Code Text printing - Default" : "Disable Bar Code Text printing",
         barcodeTextYesNo(withText ? 1 : 0));
-}
-
-Job printHead(quint8 index)
-{
-    static const char *const names[] = {"0 - 58mm FTP628MCL101 or compatible", "1 - 80mm FTP638MCL101 or compatible",
-        "2 - 58mm Seiko LTP02-245-13 or compatible", "3 - 58mm Seiko LTP02-245-C1 or compatible",
-        "4 - 58mm 384 dots with cutter 7.2V/24V", "5 - 80mm 576 dots with cutter 7.2V/24V",
-        "6 - 58mm M23-DH-H69 or compatible", "7 - 58mm M23-SX or compatible"};
-    Q_ASSERT(index < 8);
-    const bool cutterModel = index == 4 || index == 5;
-    Job job = make(QStringLiteral("Setting Print Head to Type: ") + QLatin1String(names[index]),
-        {cutterModel ? "Updating ZPC34 controller flash..." : "Updating ZPC3x controller flash..."});
-    return job << setPrinterHead(index);
-}
-
-Job uartMode(quint8 speedCode, quint8 flowCode)
-{
-    Job job = make("Setting UART com speed and flow control. Startup default settings are 115200bps and XON/XOFF",
-        {"After issuing this command you must adjust your host UART settings as well by diconnecting "
-         "and connectin with the right settings"});
-    return job << setComMode(speedCode, flowCode);
 }
 
 } // namespace jobs

@@ -13,6 +13,11 @@ namespace jobs {
 
 struct Job
 {
+    explicit Job(QString heading = {}, QStringList lines = {})
+        : heading(std::move(heading))
+        , lines(std::move(lines))
+    { }
+
     enum class Console {
         Replace, // clear, insert the heading, append each line as its own paragraph
         ClearOnly, // clear and leave it to the controller's reply
@@ -24,6 +29,11 @@ struct Job
     QList<QByteArray> writes;
     bool readBack = false; // pick up what has already arrived once the writes are queued
 
+    Job &operator<<(const QByteArray &write)
+    {
+        writes.append(write);
+        return *this;
+    }
     QByteArray stream() const; // all writes, in order, as the controller receives them
 };
 
@@ -53,9 +63,5 @@ Job qrSample();
 // Barcodes. leftMargin is the "Add Left Margin Formatting" box at the moment of the press.
 Job barcode(cmd::BarcodeSystem system, bool leftMargin);
 Job barcodeText(bool withText);
-
-// Controller configuration.
-Job printHead(quint8 index);
-Job uartMode(quint8 speedCode, quint8 flowCode);
 
 } // namespace jobs

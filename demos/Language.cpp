@@ -1,38 +1,19 @@
 #include "demos/Jobs.h"
 
-#include <QStringList>
+#include "commands/Charsets.h"
 
-#include <iconv.h>
+#include <QStringList>
 
 using namespace cmd;
 
 namespace jobs {
 namespace {
 
-// Encodes text in one of the controller's character sets with the C library's converter.
-QByteArray encode(const char *charset, const QString &text)
-{
-    const QByteArray in = text.toUtf8();
-    QByteArray out(in.size() * 2 + 8, '\0');
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    Q_ASSERT(cd != iconv_t(-1));
-    char *src = const_cast<char *>(in.constData());
-    size_t srcLeft = size_t(in.size());
-    char *dst = out.data();
-    size_t dstLeft = size_t(out.size());
-    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    Q_ASSERT(rc != size_t(-1));
-    Q_UNUSED(rc);
-    iconv_close(cd);
-    out.truncate(out.size() - qsizetype(dstLeft));
-    return out;
-}
-
 // Single bytes: ASCII, and Windows-1252 above it, where 0x80 is the euro sign.
-QByteArray singleByte(const QString &text) { return encode("CP1252", text); }
+QByteArray singleByte(const QString &text) { return Charset("windows-1252").encode(text); }
 
 // Code points above U+00FF go as two bytes, high first, with no byte-order mark.
-QByteArray utf16(const QString &text) { return encode("UTF-16BE", text); }
+QByteArray utf16(const QString &text) { return Charset("UTF-16BE").encode(text); }
 
 struct Range
 {
@@ -55,7 +36,7 @@ QByteArray utf16(std::initializer_list<Range> ranges)
 // JIS X 0208 in its 7-bit form: EUC-JP with the high bit of each byte cleared.
 QByteArray jis(const QString &text)
 {
-    QByteArray out = encode("EUC-JP", text);
+    QByteArray out = Charset("EUC-JP").encode(text);
     for (char &c : out)
         c = char(quint8(c) & 0x7F);
     return out;
@@ -90,7 +71,6 @@ const char explanation[]
       "[0374h-0375h 037Ah-037Eh 0384h-038Ah 038Ch 038Eh-03A1h 03A3h-03CEh]\n"
       "Arabic language support range is:\n"
       "[060Ch 061Bh 061F 0621h-063Ah 0640h-0655h 0660h-066Fh 0671h-06EDh 06F0h-06FEh]\n";
-;
 
 } // namespace
 
@@ -128,7 +108,7 @@ Job language()
 
     job.lines << QStringLiteral("Printing DoubleByte Language") << QStringLiteral("Chinese");
     S("[DoubleByte - Chinese]"), LF(), S(setDbMode());
-    S(encode("GB2312", QStringLiteral("飞流直下三千尺，疑是银河落九天"))), LF(), LF(), S(cancelDbMode());
+    S(Charset("GB2312").encode(QStringLiteral("飞流直下三千尺，疑是银河落九天"))), LF(), LF(), S(cancelDbMode());
 
     job.lines << QStringLiteral("Japanese - Hiragana");
     S("[DoubleByte - Hiragana]"), LF(), S(setDbMode());

@@ -6,14 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 ./scripts/setup.sh
-need=()
-for p in clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+./scripts/install-packages.sh clang libclang-rt-14-dev
 san="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUVELA_FUZZ=ON -DBUILD_TESTING=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -23,9 +16,7 @@ cmake --build build-fuzz --target fuzz_interpreter fuzz_raster dump-jobs
 work=build-fuzz/corpus
 mkdir -p "$work/interpreter" "$work/raster" build-fuzz/crashes
 ./build-fuzz/dump-jobs "$work/interpreter"
-cp tests/fuzz-regressions/interpreter/* "$work/interpreter/" 2>/dev/null || true
 cp demos/pictures/*.pbm resources/*.png docs/*.png "$work/raster/"
-cp tests/fuzz-regressions/raster/* "$work/raster/" 2>/dev/null || true
 
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
 status=0
@@ -35,7 +26,7 @@ for t in interpreter raster; do
       -artifact_prefix="build-fuzz/crashes/$t-" -print_final_stats=1 "$work/$t" 2>build-fuzz/fuzz-$t.log; then
     status=1
     tail -40 "build-fuzz/fuzz-$t.log"
-    echo "A crash was found; keep the input under tests/fuzz-regressions/$t/ once it is fixed."
+    echo "A crash was found: the input is in build-fuzz/crashes/; once it is fixed, add it to the bad-input test."
   else
     grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "build-fuzz/fuzz-$t.log" || true
   fi

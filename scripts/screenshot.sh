@@ -3,14 +3,7 @@
 # docs/virtual-controller.png (the virtual controller with a receipt on its paper).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-need=()
-for p in xvfb x11-apps netpbm; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+./scripts/install-packages.sh xvfb x11-apps netpbm
 cmake --build build --target printer-ruvela zpc3x-sim dump-jobs
 mkdir -p docs
 jobs=$(mktemp -d)

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "serial/PortDetails.h"
+#include "serial/Settings.h"
 
 #include <QDialog>
 #include <QList>
-#include <QSerialPort>
-#include <QString>
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -13,23 +12,6 @@ class SettingsDialog;
 }
 class QIntValidator;
 QT_END_NAMESPACE
-
-// The line parameters chosen in the settings dialog. The numbers go to the port unchanged;
-// the texts only make up the status message.
-struct Settings
-{
-    QString portName;
-    qint32 baudRate = 0;
-    QString baudRateText;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QString dataBitsText;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QString parityText;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    QString stopBitsText;
-    QSerialPort::FlowControl flowControl = QSerialPort::SoftwareControl;
-    QString flowControlText;
-};
 
 class SettingsDialog : public QDialog
 {
@@ -52,8 +34,6 @@ private:
     void fillPortList();
     void fillPortList(const QList<PortFacts> &ports);
     void collectSettings();
-
-    friend class SettingsDialogTest; // fills the port list with ports a test invents
 
     Ui::SettingsDialog *ui = nullptr;
     Settings currentSettings;

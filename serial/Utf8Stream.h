@@ -11,7 +11,6 @@ class Utf8Stream
 public:
     QString decode(const QByteArray &arrival);
     void reset() { pending.clear(); }
-    bool hasPending() const { return !pending.isEmpty(); }
 
 private:
     QByteArray pending;

@@ -7,7 +7,6 @@ LineDriver::LineDriver(Interpreter &interpreter, const LineSettings &settings, Q
     , interpreter(interpreter)
     , model(interpreter, settings)
 {
-    endpoint.setAutoRead(false);
     timer.setInterval(4);
     connect(&timer, &QTimer::timeout, this, &LineDriver::tick);
 }

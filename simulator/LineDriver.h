@@ -1,8 +1,8 @@
 #pragma once
 
-#include "simulator/Interpreter.h"
-#include "simulator/Line.h"
 #include "simulator/PtyEndpoint.h"
+#include "simulator/core/Interpreter.h"
+#include "simulator/core/Line.h"
 
 #include <QElapsedTimer>
 #include <QObject>

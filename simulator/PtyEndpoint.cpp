@@ -1,7 +1,6 @@
 #include "simulator/PtyEndpoint.h"
 
 #include <QFile>
-#include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstring>
@@ -35,16 +34,11 @@ bool PtyEndpoint::open()
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
     ::fcntl(slaveHold, F_SETFD, FD_CLOEXEC);
     slavePath = QString::fromLocal8Bit(name);
-    notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
-    notifier->setEnabled(autoRead);
-    connect(notifier, &QSocketNotifier::activated, this, &PtyEndpoint::readAvailable);
     return true;
 }
 
 void PtyEndpoint::close()
 {
-    delete notifier;
-    notifier = nullptr;
     if (slaveHold >= 0)
         ::close(slaveHold);
     if (master >= 0)
@@ -58,7 +52,7 @@ bool PtyEndpoint::link(const QString &linkPath)
     return QFile::link(slavePath, linkPath);
 }
 
-void PtyEndpoint::write(const QByteArray &bytes)
+qsizetype PtyEndpoint::write(const QByteArray &bytes)
 {
     qsizetype done = 0;
     while (master >= 0 && done < bytes.size()) {
@@ -66,15 +60,9 @@ void PtyEndpoint::write(const QByteArray &bytes)
         if (n > 0)
             done += n;
         else if (n < 0 && errno != EINTR)
-            break; // a full line drops the rest of a reply, as a real one would
+            break;
     }
-}
-
-void PtyEndpoint::setAutoRead(bool on)
-{
-    autoRead = on;
-    if (notifier)
-        notifier->setEnabled(on);
+    return done;
 }
 
 QByteArray PtyEndpoint::read(qsizetype max)
@@ -90,21 +78,6 @@ QByteArray PtyEndpoint::read(qsizetype max)
             break;
     }
     return out;
-}
-
-void PtyEndpoint::readAvailable()
-{
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n > 0) {
-            emit received(QByteArray(buf, n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break; // EAGAIN: all read for now
-    }
 }
 
 } // namespace sim

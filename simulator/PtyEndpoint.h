@@ -3,13 +3,11 @@
 #include <QObject>
 #include <QString>
 
-class QSocketNotifier;
-
 namespace sim {
 
 // The controller's end of the line: a pseudo-terminal whose slave path the tool opens as its
-// serial port. Bytes that arrive are handed on as they come; replies are written back. The
-// endpoint keeps its own hold on the slave so that the tool may disconnect and connect again.
+// serial port. Whoever owns it reads at its own pace and writes replies back. The endpoint keeps
+// its own hold on the slave so that the tool may disconnect and connect again.
 class PtyEndpoint : public QObject
 {
     Q_OBJECT
@@ -24,22 +22,16 @@ public:
     QString errorString() const { return error; }
     // Makes a symbolic link to the slave path, replacing an earlier one.
     bool link(const QString &linkPath);
-    void write(const QByteArray &bytes);
-    // Reads what has arrived, at most max bytes (all there is when max is negative).
+    // Writes what the line takes now and returns how much that was: a full line drops the rest
+    // of a reply, as a real one would.
+    qsizetype write(const QByteArray &bytes);
+    // Reads what has arrived, at most max bytes (all there is when max is negative); never waits.
     QByteArray read(qsizetype max);
-    // Off, nothing is read until read() is called: a paced line takes bytes at its own speed.
-    void setAutoRead(bool on);
-
-signals:
-    void received(const QByteArray &bytes);
 
 private:
-    void readAvailable();
-    bool autoRead = true;
     int master = -1;
     int slaveHold = -1;
     QString slavePath, error;
-    QSocketNotifier *notifier = nullptr;
 };
 
 } // namespace sim

@@ -183,7 +183,12 @@ void SimWindow::refresh()
     const Line &line = lineDriver->line();
     const LineSettings &s = line.settings();
     bytesStatus->setText(tr("%1 bytes received").arg(line.receivedBytes()));
-    headStatus->setText(tr("head type %1, %2 dots").arg(printer.headType()).arg(printer.paperWidth()));
+    // The roll is capped; say so once anything printed beyond the cap.
+    const qint64 dropped = printer.paper().droppedRows();
+    headStatus->setText(tr("head type %1, %2 dots%3")
+                            .arg(printer.headType())
+                            .arg(printer.paperWidth())
+                            .arg(dropped ? tr(", roll full: %1 rows dropped").arg(dropped) : QString()));
     lineStatus->setText(
         tr("%1, %2, buffer %3/%4%5")
             .arg(s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced"),

@@ -1,8 +1,8 @@
 // zpc3x-sim: the virtual ZPC3x controller. Shows its window and serves a pseudo-terminal for the
 // tool, serves without a window, or renders a captured stream to a PNG.
-#include "simulator/Interpreter.h"
 #include "simulator/LineDriver.h"
 #include "simulator/SimWindow.h"
+#include "simulator/core/Interpreter.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -51,7 +51,8 @@ int render(const QString &in, const QString &out, int headType, bool log)
             paper.isNull() ? "nothing was printed" : qPrintable(QStringLiteral("cannot write ") + out));
         return 1;
     }
-    std::fprintf(stderr, "zpc3x-sim: %d rows, %d unknown, %d truncated\n", interpreter.paper().rows(),
+    std::fprintf(stderr, "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated\n",
+        interpreter.paper().rows(), static_cast<long long>(interpreter.paper().droppedRows()),
         interpreter.unknownCount(), interpreter.truncatedCount());
     return 0;
 }

@@ -7,122 +7,81 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
-QByteArray hex(const char *text)
+QByteArray hex(const QByteArray &text)
 {
     QByteArray out;
-    const QByteArray s(text);
-    for (qsizetype i = 0; i < s.size();) {
-        const char c = s.at(i);
+    for (qsizetype i = 0; i < text.size();) {
+        const char c = text.at(i);
         if (c == ' ' || c == '\n' || c == '\t') {
             ++i;
         } else if (c == '\'') {
-            const qsizetype end = s.indexOf('\'', i + 1);
+            const qsizetype end = text.indexOf('\'', i + 1);
             Q_ASSERT(end > i);
-            out += s.mid(i + 1, end - i - 1);
+            out += text.mid(i + 1, end - i - 1);
             i = end + 1;
+        } else if (text.mid(i, 2) == "U+") {
+            // U+XXXX or U+XXXX..U+YYYY
+            const uint first = text.mid(i + 2, 4).toUInt(nullptr, 16);
+            const bool run = text.mid(i + 6, 4) == "..U+";
+            const uint last = run ? text.mid(i + 10, 4).toUInt(nullptr, 16) : first;
+            for (uint u = first; u <= last; ++u)
+                out.append(char(u >> 8)).append(char(u & 0xFF));
+            i += run ? 14 : 6;
         } else {
-            out.append(char(s.mid(i, 2).toUInt(nullptr, 16)));
+            out.append(char(text.mid(i, 2).toUInt(nullptr, 16)));
             i += 2;
         }
     }
     return out;
 }
 
-PtyPeer::PtyPeer()
-{
-    int slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-        qFatal("openpty failed: %s", strerror(errno));
-    termios t{};
-    ::tcgetattr(master, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(master, TCSANOW, &t);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    keepSlave = slave;
-    path = QString::fromLocal8Bit(name);
-}
-
-PtyPeer::~PtyPeer() { hangUp(); }
-
-void PtyPeer::hangUp()
-{
-    if (keepSlave >= 0)
-        ::close(keepSlave);
-    keepSlave = -1;
-    if (master >= 0)
-        ::close(master);
-    master = -1;
-}
-
-QByteArray PtyPeer::read(qsizetype n, int timeoutMs)
+QByteArray FarEnd::read(qsizetype n, int timeoutMs)
 {
     QByteArray out;
     QElapsedTimer clock;
     clock.start();
-    char buf[65536];
-    while (out.size() < n && clock.elapsed() < timeoutMs && master >= 0) {
+    while (out.size() < n && clock.elapsed() < timeoutMs && isOpen()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        pollfd pfd{master, POLLIN, 0};
-        if (::poll(&pfd, 1, 5) > 0 && (pfd.revents & POLLIN)) {
-            const ssize_t got = ::read(master, buf, size_t(qMin<qsizetype>(sizeof buf, n - out.size())));
-            if (got > 0)
-                out.append(buf, got);
-        }
+        out += PtyEndpoint::read(n - out.size());
     }
     return out;
 }
 
-QByteArray PtyPeer::readUntilQuiet(int quietMs, int timeoutMs)
+QByteArray FarEnd::readUntilQuiet(int quietMs, int timeoutMs)
 {
     QByteArray out;
     QElapsedTimer clock, quiet;
     clock.start();
     quiet.start();
-    char buf[65536];
-    while (quiet.elapsed() < quietMs && clock.elapsed() < timeoutMs && master >= 0) {
+    while (quiet.elapsed() < quietMs && clock.elapsed() < timeoutMs && isOpen()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        pollfd pfd{master, POLLIN, 0};
-        if (::poll(&pfd, 1, 5) > 0 && (pfd.revents & POLLIN)) {
-            const ssize_t got = ::read(master, buf, sizeof buf);
-            if (got > 0) {
-                out.append(buf, got);
-                quiet.restart();
-            }
+        const QByteArray got = PtyEndpoint::read(-1);
+        if (!got.isEmpty()) {
+            out += got;
+            quiet.restart();
         }
     }
     return out;
 }
 
-void PtyPeer::write(const QByteArray &bytes)
+void FarEnd::writeAll(const QByteArray &bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (errno == EAGAIN)
+    for (qsizetype done = 0; done < bytes.size() && isOpen();) {
+        done += write(bytes.mid(done));
+        if (done < bytes.size())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        else
-            qFatal("write to pty master failed: %s", strerror(errno));
     }
 }
 
@@ -144,21 +103,19 @@ void ModalCloser::poll()
         QTimer::singleShot(5, this, &ModalCloser::poll);
         return;
     }
+    auto *box = qobject_cast<QMessageBox *>(modal);
     title = modal->windowTitle();
-    text.clear();
-    if (auto *box = qobject_cast<QMessageBox *>(modal))
-        text = box->text();
+    text = box ? box->text() : QString();
     titles << title;
     texts << text;
-    if (handler) {
+    if (handler)
         handler(modal);
-    } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+    else if (box)
         box->accept();
-    } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+    else if (auto *dialog = qobject_cast<QDialog *>(modal))
         dialog->reject();
-    } else {
+    else
         modal->close();
-    }
     if (--remaining > 0)
         QTimer::singleShot(0, this, &ModalCloser::poll);
 }
@@ -166,8 +123,8 @@ void ModalCloser::poll()
 void ConnectedToolTest::initTestCase()
 {
     w = new MainWindow;
-    peer = new PtyPeer;
-    QVERIFY(connectTo(*w, peer->slavePath()).startsWith(QStringLiteral("Connected to")));
+    peer = new FarEnd;
+    QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("Connected to")));
 }
 
 void ConnectedToolTest::cleanupTestCase()
@@ -176,24 +133,11 @@ void ConnectedToolTest::cleanupTestCase()
     delete peer;
 }
 
-namespace {
-
-SettingsDialog *settingsDialog()
-{
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *d = qobject_cast<SettingsDialog *>(w))
-            return d;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 QString connectTo(MainWindow &window, const QString &path)
 {
     window.findChild<QAction *>("actionConfigure")->trigger();
-    SettingsDialog *dialog = settingsDialog();
-    Q_ASSERT(dialog && dialog->isVisible());
+    auto *dialog = qobject_cast<SettingsDialog *>(QApplication::activeModalWidget());
+    Q_ASSERT(dialog);
     auto *ports = dialog->findChild<QComboBox *>("serialPortInfoListBox");
     ports->setCurrentIndex(ports->count() - 1); // "Custom"
     ports->lineEdit()->selectAll();
@@ -212,7 +156,6 @@ void press(MainWindow &window, const char *buttonName)
 {
     auto *button = window.findChild<QAbstractButton *>(buttonName);
     Q_ASSERT_X(button, "press", buttonName);
-    // Bring its tab to the front first, as a user must.
     auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
     for (QWidget *w = button; w; w = w->parentWidget()) {
         if (tabs->indexOf(w) >= 0)
@@ -221,55 +164,41 @@ void press(MainWindow &window, const char *buttonName)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-namespace {
-
-// A pattern split into literal runs and picture runs (an empty literal with a length).
-struct Piece
+ExpectedStream::ExpectedStream(const QByteArray &pattern)
 {
-    QByteArray literal;
-    qsizetype picture = 0;
-};
-
-QList<Piece> pieces(const QByteArray &pattern)
-{
-    QList<Piece> out;
-    QByteArray text;
-    qsizetype i = 0;
-    while (i < pattern.size()) {
-        const qsizetype open = pattern.indexOf('<', i);
-        // '<' inside quoted text is not a marker; our samples hold none.
-        if (open < 0) {
-            text += pattern.mid(i);
-            break;
-        }
-        text += pattern.mid(i, open - i);
-        const qsizetype close = pattern.indexOf('>', open);
-        out.append({hex(text.constData()), 0});
-        out.append({{}, pattern.mid(open + 1, close - open - 1).toLongLong()});
-        text.clear();
-        i = close + 1;
+    static const QRegularExpression marker(QStringLiteral("<(\\d+)(?:/(\\d+):(\\d+)-(\\d+))?>"));
+    const QString text = QString::fromLatin1(pattern);
+    qsizetype at = 0;
+    for (const QRegularExpressionMatch &m : marker.globalMatch(text)) {
+        pieces.append({hex(text.mid(at, m.capturedStart() - at).toLatin1())});
+        pieces.append({{}, m.captured(1).toLongLong(), m.captured(2).toInt(), m.captured(3).toInt(),
+            m.captured(4).isEmpty() ? -1 : m.captured(4).toInt()});
+        at = m.capturedEnd();
     }
-    out.append({hex(text.constData()), 0});
-    return out;
+    pieces.append({hex(text.mid(at).toLatin1())});
 }
 
-} // namespace
-
-qsizetype patternLength(const QByteArray &pattern)
+qsizetype ExpectedStream::size() const
 {
     qsizetype n = 0;
-    for (const Piece &p : pieces(pattern))
+    for (const Piece &p : pieces)
         n += p.literal.size() + p.picture;
     return n;
 }
 
-QString matchStream(const QByteArray &actual, const QByteArray &pattern, QList<QByteArray> *pictures)
+QString ExpectedStream::mismatch(const QByteArray &actual) const
 {
     qsizetype at = 0;
-    for (const Piece &p : pieces(pattern)) {
+    for (const Piece &p : pieces) {
         if (p.picture) {
-            if (pictures)
-                pictures->append(actual.mid(at, p.picture));
+            // Ink only in the rows the picture promises, and some there.
+            for (int row = 0; p.bytesPerRow && row < p.picture / p.bytesPerRow; ++row) {
+                const QByteArray bytes = actual.mid(at + qsizetype(row) * p.bytesPerRow, p.bytesPerRow);
+                if (bytes.count('\0') != bytes.size() && (row < p.firstInk || row > p.lastInk))
+                    return QStringLiteral("picture at byte %1 has ink in row %2").arg(at).arg(row);
+            }
+            if (p.bytesPerRow && actual.mid(at, p.picture).count('\0') == p.picture)
+                return QStringLiteral("picture at byte %1 is blank").arg(at);
             at += p.picture;
             continue;
         }
@@ -285,18 +214,18 @@ QString matchStream(const QByteArray &actual, const QByteArray &pattern, QList<Q
         }
         at += p.literal.size();
     }
-    if (at != actual.size())
-        return QStringLiteral("%1 bytes expected, %2 arrived").arg(at).arg(actual.size());
-    return {};
+    return at == actual.size() ? QString() : QStringLiteral("%1 bytes expected, %2 arrived").arg(at).arg(actual.size());
 }
 
-QList<int> inkedRows(const QByteArray &picture, int bytesPerRow)
+QStringList dataLines(const QString &name)
 {
-    QList<int> rows;
-    for (int y = 0; y * bytesPerRow < picture.size(); ++y) {
-        const QByteArray row = picture.mid(qsizetype(y) * bytesPerRow, bytesPerRow);
-        if (row.count('\0') != row.size())
-            rows.append(y);
+    QFile file(QStringLiteral(RUVELA_TEST_DATA "/") + name);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        qFatal("cannot read test data %s", qPrintable(file.fileName()));
+    QStringList lines;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1Char('#')))
+            lines << line;
     }
-    return rows;
+    return lines;
 }

@@ -1,58 +1,48 @@
 #pragma once
 
+#include "simulator/PtyEndpoint.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 class QWidget;
 class MainWindow;
 
-// Bytes written out from hexadecimal as the controller's documentation gives them:
-// "1B 40 0A", with quoted ASCII allowed for sample texts: "1B 21 00 'Total:' 0A".
-QByteArray hex(const char *text);
+// Bytes written out as the controller's documentation gives them: hex bytes "1B 40 0A", quoted
+// ASCII "'Total:'", and "U+0374..U+0378" for a run of two-byte characters, high byte first.
+QByteArray hex(const QByteArray &text);
 
-// The far end of a real serial line: a pseudo-terminal whose slave the tool opens by path,
-// exactly as a user types it into Settings -> Custom. The master side is ours.
-class PtyPeer
+// The far end of a real serial line for the tool: the virtual controller's pseudo-terminal end,
+// read and written by the test while the event loop runs, so that the tool's port can move.
+class FarEnd : public sim::PtyEndpoint
 {
 public:
-    PtyPeer();
-    ~PtyPeer();
-    PtyPeer(const PtyPeer &) = delete;
-    PtyPeer &operator=(const PtyPeer &) = delete;
-
-    QString slavePath() const { return path; }
-    // Reads until n bytes came or the time-out passed, running the event loop meanwhile so that
-    // the tool's port can send. Returns what arrived.
+    FarEnd() { open(); }
+    // Reads until n bytes came or the time-out passed. Returns what arrived.
     QByteArray read(qsizetype n, int timeoutMs = 5000);
     // Everything that arrives until the line stays quiet for quietMs.
     QByteArray readUntilQuiet(int quietMs = 150, int timeoutMs = 10000);
-    void write(const QByteArray &bytes);
-    // Closes the master, as a controller that is switched off or unplugged.
-    void hangUp();
-    bool isOpen() const { return master >= 0; }
-
-private:
-    int master = -1;
-    int keepSlave = -1; // keeps the line up between the tool's connections
-    QString path;
+    // Writes all of it, waiting while the line is full.
+    void writeAll(const QByteArray &bytes);
 };
 
-// Closes the next modal window (message box or dialog) from a single-shot timer inside its
-// own event loop, and records what it showed. Arm it before the action that opens the box,
+// Closes the next modal windows (message box or dialog) from a single-shot timer inside their
+// own event loops, and records what they showed. Arm it before the action that opens the box,
 // then wait with QTRY_VERIFY(closer.done()).
 class ModalCloser : public QObject
 {
     Q_OBJECT
 public:
-    // The default handling accepts a message box or rejects a dialog. A handler can act on the
-    // modal window instead (type a file name, press a button) and must close it.
+    // The default accepts a message box or rejects a dialog. A handler can act on the modal
+    // window instead (type a file name, press a button) and must close it.
     explicit ModalCloser(std::function<void(QWidget *)> handler = {});
     void arm(int times = 1);
     bool done() const { return remaining == 0; }
-    QString title;
+    QString title; // of the last box handled
     QString text;
     QStringList titles; // every box handled, in order
     QStringList texts;
@@ -63,7 +53,7 @@ private:
     int remaining = 0;
 };
 
-// A test whose cases share one tool window, connected to the far end of a fresh pseudo-terminal.
+// A test whose cases share one tool window, connected to a fresh far end.
 class ConnectedToolTest : public QObject
 {
     Q_OBJECT
@@ -73,22 +63,34 @@ private slots:
 
 protected:
     MainWindow *w = nullptr;
-    PtyPeer *peer = nullptr;
+    FarEnd *peer = nullptr;
 };
 
 // Types the path into Settings -> Custom, applies, and presses Connect. Returns the status text.
 QString connectTo(MainWindow &window, const QString &path);
-// The console's whole text and the status label's text.
 QString consoleText(MainWindow &window);
 QString statusText(MainWindow &window);
-// Presses a button with the mouse, as a user does.
+// Brings the button's tab to the front and clicks it, as a user does.
 void press(MainWindow &window, const char *buttonName);
 
-// Matches a byte stream against a pattern written from the command tables: hex bytes,
-// 'quoted text', and <N> for N bytes of picture data. Fills pictures with those runs, in
-// order. On a mismatch returns a description of the first difference, else an empty string.
-QString matchStream(const QByteArray &actual, const QByteArray &pattern, QList<QByteArray> *pictures = nullptr);
-// How many bytes a pattern stands for.
-qsizetype patternLength(const QByteArray &pattern);
-// The rows of a raster picture (bytesPerRow wide) that hold any ink.
-QList<int> inkedRows(const QByteArray &picture, int bytesPerRow);
+// An expected stream: hex() text with <N> for N bytes of picture data, or <N/B:F-L> for a
+// picture B bytes a row whose ink lies in rows F to L and nowhere else.
+struct ExpectedStream
+{
+    explicit ExpectedStream(const QByteArray &pattern);
+    qsizetype size() const;
+    // Empty when actual matches, else where and how it first differs.
+    QString mismatch(const QByteArray &actual) const;
+
+private:
+    struct Piece
+    {
+        QByteArray literal;
+        qsizetype picture = 0;
+        int bytesPerRow = 0, firstInk = -1, lastInk = -1;
+    };
+    QList<Piece> pieces;
+};
+
+// Lines of a test data file under tests/data, without comments (#) and blank lines.
+QStringList dataLines(const QString &name);

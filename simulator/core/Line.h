@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simulator/Interpreter.h"
+#include "simulator/core/Interpreter.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "simulator/Symbols.h"
+#include "simulator/core/Symbols.h"
 
 #include <qrencode.h>
 #include <zint.h>

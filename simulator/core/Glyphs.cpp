@@ -1,4 +1,4 @@
-#include "simulator/Glyphs.h"
+#include "simulator/core/Glyphs.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "simulator/Paper.h"
+#include "simulator/core/Paper.h"
 
 #include <cstring>
 

@@ -1,9 +1,11 @@
-#include "simulator/Line.h"
+#include "simulator/core/Line.h"
 
 namespace sim {
 
 namespace {
-constexpr char XON = 0x11, XOFF = 0x13, DLE = 0x10;
+using proto::DLE;
+using proto::XOFF;
+using proto::XON;
 constexpr qsizetype sliceBytes = 2048; // fed to the interpreter at a time
 constexpr qsizetype maxWorkBytes = 256 * 1024; // per call of advance, so that a window stays responsive
 } // namespace
@@ -37,10 +39,7 @@ QByteArray Line::receive(const QByteArray &bytes)
             if (c == 0x04)
                 back.append(char(interpreter.status()));
             else
-                back.append(QStringLiteral("ZPC3x virtual controller 1.0, head type %1 (%2 dots)\r\n")
-                                .arg(interpreter.headType())
-                                .arg(Interpreter::widthForHead(interpreter.headType()))
-                                .toLatin1());
+                back.append(proto::firmwareReply(interpreter.headType()));
         }
         lastByte = c;
     }

@@ -1,16 +1,16 @@
-#include "simulator/Interpreter.h"
+#include "simulator/core/Interpreter.h"
 
-#include "simulator/Symbols.h"
-
-#include <QStringDecoder>
-
-#include <iconv.h>
+#include "simulator/core/Symbols.h"
 
 namespace sim {
 
 namespace {
 
-constexpr char ESC = 0x1B, GS = 0x1D, FS = 0x1C, DLE = 0x10;
+using proto::DLE;
+using proto::ESC;
+using proto::FS;
+using proto::GS;
+
 constexpr qsizetype maxNvBitmap = 1 << 18; // bytes one stored bitmap may keep
 constexpr int maxNvBitmaps = 8; // stored bitmaps at most
 constexpr qsizetype maxLogEntries = 200000; // past this the log stops growing
@@ -20,15 +20,6 @@ constexpr int maxTabStops = 32;
 quint8 u8(const char *p, qsizetype i) { return quint8(p[i]); }
 int le16(const char *p, qsizetype i) { return u8(p, i) | u8(p, i + 1) << 8; }
 QString num(int n) { return QString::number(n); }
-
-// 0x80 to 0x9F as Windows-1252 has them; the few holes stay as they are.
-char32_t windows1252(quint8 b)
-{
-    static const char16_t table[32] = {0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
-        0x0160, 0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178};
-    return table[b - 0x80];
-}
 
 // The set bits of every byte value, leftmost first: random raster data then costs no
 // mispredicted branches.
@@ -68,23 +59,11 @@ Interpreter::Interpreter(int headType)
     resetModes();
 }
 
-// Decodes one double-byte character with the C library's converter; 0 when it has none.
-char32_t Interpreter::decodePair(std::shared_ptr<void> &converter, const char *charset, quint8 hi, quint8 lo)
+// One double-byte character, or U+FFFD where the character set has none.
+char32_t Interpreter::decodePair(Charset &charset, quint8 hi, quint8 lo)
 {
-    if (!converter) {
-        iconv_t opened = iconv_open("UTF-32LE", charset);
-        if (opened == iconv_t(-1))
-            return 0;
-        converter = std::shared_ptr<void>(opened, [](void *cd) { iconv_close(iconv_t(cd)); });
-    }
-    iconv_t cd = iconv_t(converter.get());
-    iconv(cd, nullptr, nullptr, nullptr, nullptr); // a fresh state for each pair
-    char in[2] = {char(hi), char(lo)};
-    char32_t out = 0;
-    char *src = in, *dst = reinterpret_cast<char *>(&out);
-    size_t srcLeft = 2, dstLeft = sizeof out;
-    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    return rc == size_t(-1) || dstLeft != 0 ? 0 : out;
+    const QList<uint> decoded = charset.decode(QByteArray{char(hi), char(lo)}).toUcs4();
+    return decoded.size() == 1 ? char32_t(decoded.first()) : char32_t(0xFFFD);
 }
 
 void Interpreter::resetModes()
@@ -105,7 +84,7 @@ void Interpreter::resetModes()
 
 void Interpreter::setHead(int type)
 {
-    if (type < 0 || type > 7)
+    if (type < 0 || type >= proto::headTypes)
         return;
     head = type;
     const bool fullLine = rightLimit >= roll.width();
@@ -128,7 +107,7 @@ quint8 Interpreter::status() const
         s |= Sleeping;
     if (!line.isEmpty())
         s |= LinePending;
-    if (head == 4 || head == 5)
+    if (proto::headHasCutter(head))
         s |= HasCutter;
     return s;
 }
@@ -414,7 +393,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
             const int length = u8(p, 3);
             if (!need(4 + length))
                 return 0;
-            const int system = u8(p, 2) - 0x41;
+            const int system = u8(p, 2) - proto::barcodeBase;
             const QByteArray data(p + 4, length);
             printed(begin(QStringLiteral("barcodePrint"),
                         QStringLiteral("%1 \"%2\"").arg(system).arg(QString::fromLatin1(data))),
@@ -477,10 +456,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
             return 2;
         case 0x05:
             begin(QStringLiteral("getFirmwareInfo"));
-            replies.append(QStringLiteral("ZPC3x virtual controller 1.0, head type %1 (%2 dots)\r\n")
-                               .arg(head)
-                               .arg(roll.width())
-                               .toLatin1());
+            replies.append(proto::firmwareReply(head));
             return 2;
         case 0x14:
             begin(QStringLiteral("clearPrintBuffer"));
@@ -503,17 +479,15 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
     if (doubleByte && b >= 0xA1 && b <= 0xFE) {
         if (!need(2))
             return 0;
-        const char32_t c = decodePair(gb2312, "GB2312", b, u8(p, 1));
         putText(p, 2);
-        putChar(c ? c : 0xFFFD);
+        putChar(decodePair(gb2312, b, u8(p, 1)));
         return 2;
     }
     if (doubleByte && b >= 0x21 && b <= 0x7E) {
         if (!need(2))
             return 0;
-        const char32_t c = decodePair(eucJp, "EUC-JP", b | 0x80, u8(p, 1) | 0x80);
         putText(p, 2);
-        putChar(c ? c : 0xFFFD);
+        putChar(decodePair(eucJp, b | 0x80, u8(p, 1) | 0x80));
         return 2;
     }
     if (b < 0x20) {
@@ -526,7 +500,7 @@ qsizetype Interpreter::step(const char *p, qsizetype n)
     }
     putText(p, 1);
     if (b >= 0x80 && b <= 0x9F)
-        putChar(windows1252(b));
+        putChar(windows1252.decode(QByteArray(1, char(b))).at(0).unicode());
     else if (b != 0x7F)
         putChar(b);
     return 1;

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "simulator/Glyphs.h"
-#include "simulator/Paper.h"
+#include "commands/Charsets.h"
+#include "commands/Protocol.h"
+#include "simulator/core/Glyphs.h"
+#include "simulator/core/Paper.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
-
-#include <memory>
 
 namespace sim {
 
@@ -22,9 +22,9 @@ struct LogEntry
     int lastRow = -1;
 };
 
-// The virtual ZPC3x controller: a pure, incremental state machine. Bytes go in, in chunks of any
-// size; paper, replies and a log of decoded commands come out. The same stream in any chunking
-// gives the same paper.
+// The virtual ZPC3x controller: an incremental state machine. Bytes go in, in chunks of any size;
+// paper, replies and a log of decoded commands come out. The same stream in any chunking gives
+// the same paper. It draws text through Glyphs, so it needs a QGuiApplication for the fonts.
 class Interpreter
 {
 public:
@@ -56,14 +56,13 @@ public:
     int headType() const { return head; }
     int paperWidth() const { return roll.width(); }
     bool isSleeping() const { return sleeping; }
-    bool isDoubleByteMode() const { return doubleByte; }
     quint8 status() const;
     void setPaperOut(bool out) { paperOut = out; }
     void setCoverOpen(bool open) { coverOpen = open; }
     // Tears off the printed paper and forgets its log; modes and stored bitmaps stay.
     void clearPaper();
 
-    static int widthForHead(int headType) { return headType == 1 || headType == 5 ? 576 : 384; }
+    static int widthForHead(int headType) { return proto::headWidth(headType); }
     // Ink grey for a darkness level: 1 lightest, 8 darkest, 0 the default (as 4).
     static uchar inkFor(int level);
 
@@ -103,8 +102,8 @@ private:
     void printNvBitmap(int index, int mode);
     void cut(bool full);
 
-    std::shared_ptr<void> gb2312, eucJp; // the C library's converters, opened once
-    char32_t decodePair(std::shared_ptr<void> &converter, const char *charset, quint8 hi, quint8 lo);
+    Charset gb2312{"GB2312"}, eucJp{"EUC-JP"}, windows1252{"windows-1252"};
+    static char32_t decodePair(Charset &charset, quint8 hi, quint8 lo);
 
     Paper roll;
     int head = 0;

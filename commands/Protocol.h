@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What the tool's encoder and the virtual controller both know of the ZPC3x command set, named
+// once so that neither side types a value the other relies on.
+namespace proto {
+
+// Prefix bytes of the command families.
+constexpr char ESC = 0x1B;
+constexpr char GS = 0x1D;
+constexpr char FS = 0x1C;
+constexpr char DLE = 0x10;
+
+// Software flow control on the line.
+constexpr char XON = 0x11;
+constexpr char XOFF = 0x13;
+
+// Character mode bits of fontTypeSet and print_with_font; they combine by OR.
+enum FontBits : quint8 {
+    Normal = 0x00,
+    Italic = 0x02,
+    Bold = 0x08,
+    DoubleHeight = 0x10,
+    DoubleWidth = 0x20,
+    Reverse = 0x40,
+    Underlined = 0x80,
+};
+
+// Barcode systems as barcodePrint numbers them; the wire carries the number plus barcodeBase.
+enum BarcodeSystem : quint8 {
+    UpcA = 0,
+    UpcE = 1,
+    Ean13 = 2,
+    Ean8 = 3,
+    Code39 = 4,
+    Itf = 5,
+    Codabar = 6,
+    Code93 = 7,
+    Code128 = 8,
+};
+constexpr quint8 barcodeBase = 0x41;
+
+// Print head types 0 to 7: two are 80 mm heads of 576 dots, the rest 58 mm heads of 384; types
+// 4 and 5 drive a cutter.
+constexpr int headTypes = 8;
+constexpr int headWidth(int headType) { return headType == 1 || headType == 5 ? 576 : 384; }
+constexpr bool headHasCutter(int headType) { return headType == 4 || headType == 5; }
+
+// What the virtual controller answers to getFirmwareInfo.
+inline QByteArray firmwareReply(int headType)
+{
+    return QStringLiteral("ZPC3x virtual controller 1.0, head type %1 (%2 dots)\r\n")
+        .arg(headType)
+        .arg(headWidth(headType))
+        .toLatin1();
+}
+
+} // namespace proto

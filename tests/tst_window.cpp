@@ -1,0 +1,118 @@
+// The window without a line: the connect-first guard on every job button, the state it starts
+// in, and the Settings record the dialog builds from the user's choices.
+#include "TestSupport.h"
+
+#include "app/MainWindow.h"
+#include "serial/SettingsDialog.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { w = new MainWindow; }
+    void cleanupTestCase() { delete w; }
+    void startsDisconnected();
+    void guardAppliesToEveryJobButton_data();
+    void guardAppliesToEveryJobButton();
+    void choicesMakeTheSettingsRecord_data();
+    void choicesMakeTheSettingsRecord();
+    void closingWithoutApplyKeepsTheSettings();
+
+private:
+    MainWindow *w = nullptr;
+};
+
+void TestWindow::startsDisconnected()
+{
+    auto enabled = [this](const char *name) { return w->findChild<QAction *>(name)->isEnabled(); };
+    QVERIFY(enabled("actionConnect") && enabled("actionConfigure") && enabled("actionQuit"));
+    QVERIFY(!enabled("actionDisconnect"));
+    QCOMPARE(statusText(*w), QString());
+    QCOMPARE(consoleText(*w), QString());
+}
+
+void TestWindow::guardAppliesToEveryJobButton_data()
+{
+    QTest::addColumn<QString>("name");
+    for (QPushButton *b : w->findChildren<QPushButton *>()) {
+        if (b->objectName() != QLatin1String("pushButton_Load"))
+            QTest::newRow(qPrintable(b->objectName())) << b->objectName();
+    }
+    QCOMPARE(w->findChildren<QPushButton *>().size(), 40);
+}
+
+void TestWindow::guardAppliesToEveryJobButton()
+{
+    // Every printing and configuration button asks to connect first and leaves the console;
+    // only Load Image works without a line.
+    QFETCH(QString, name);
+    auto *edit = w->findChild<QPlainTextEdit *>("editRuvela");
+    edit->setPlainText(QStringLiteral("typed by the user"));
+    ModalCloser closer;
+    closer.arm();
+    press(*w, qPrintable(name));
+    QTRY_VERIFY(closer.done());
+    QCOMPARE(closer.title, QStringLiteral("Serial Port Connect"));
+    QCOMPARE(closer.text, QStringLiteral("Please configure and connect to the serial port first!"));
+    QCOMPARE(edit->toPlainText(), QStringLiteral("typed by the user"));
+}
+
+void TestWindow::choicesMakeTheSettingsRecord_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<int>("value");
+    QTest::newRow("RTS/CTS") << "flowControlBox"
+                             << "RTS/CTS" << int(QSerialPort::HardwareControl);
+    QTest::newRow("no flow") << "flowControlBox"
+                             << "None" << int(QSerialPort::NoFlowControl);
+    QTest::newRow("1.5 stop bits") << "stopBitsBox"
+                                   << "1.5" << int(QSerialPort::OneAndHalfStop);
+    QTest::newRow("Space") << "parityBox"
+                           << "Space" << int(QSerialPort::SpaceParity);
+    QTest::newRow("Mark") << "parityBox"
+                          << "Mark" << int(QSerialPort::MarkParity);
+    QTest::newRow("375000") << "baudRateBox"
+                            << "375000" << 375000;
+    QTest::newRow("7 bits") << "dataBitsBox"
+                            << "7" << int(QSerialPort::Data7);
+}
+
+void TestWindow::choicesMakeTheSettingsRecord()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, choice);
+    QFETCH(int, value);
+    SettingsDialog d;
+    auto *combo = d.findChild<QComboBox *>(box);
+    combo->setCurrentIndex(combo->findText(choice));
+    QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    const Settings s = d.settings();
+    const QMap<QString, std::pair<int, QString>> got = {{"flowControlBox", {s.flowControl, s.flowControlText}},
+        {"stopBitsBox", {s.stopBits, s.stopBitsText}}, {"parityBox", {s.parity, s.parityText}},
+        {"baudRateBox", {s.baudRate, s.baudRateText}}, {"dataBitsBox", {s.dataBits, s.dataBitsText}}};
+    QCOMPARE(got[box], std::make_pair(value, choice));
+}
+
+void TestWindow::closingWithoutApplyKeepsTheSettings()
+{
+    SettingsDialog d;
+    d.show();
+    d.findChild<QComboBox *>("baudRateBox")->setCurrentIndex(0);
+    d.reject(); // Escape or the title bar's close
+    QCOMPARE(d.settings().baudRate, 115200);
+    d.show();
+    QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    QCOMPARE(d.settings().baudRate, 9600);
+    QVERIFY(!d.isVisible());
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
