@@ -12,12 +12,23 @@ if [ "${1:-}" = "--no-sim" ]; then
   exec ./build/printer-ruvela
 fi
 
-link="${XDG_RUNTIME_DIR:-/tmp}/zpc3x-$(id -u)"
-rm -f "$link"
+# The link lives where only this user can write: the session's runtime folder, or else a private
+# folder of our own. A shared folder would let another user plant the link first.
+if [ -n "${XDG_RUNTIME_DIR:-}" ] && [ -d "$XDG_RUNTIME_DIR" ] && [ -O "$XDG_RUNTIME_DIR" ]; then
+  link="$XDG_RUNTIME_DIR/zpc3x-$(id -u)"
+  private=""
+else
+  private=$(mktemp -d)
+  link="$private/zpc3x"
+fi
 ./build/zpc3x-sim --link "$link" >/dev/null &
 sim=$!
-trap 'kill "$sim" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; [ -z "$private" ] || rmdir "$private" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -L "$link" ] && break; kill -0 "$sim" 2>/dev/null || break; sleep 0.1; done
+if [ ! -L "$link" ]; then
+  echo "The virtual controller did not start; see its message above." >&2
+  exit 1
+fi
 echo
 echo "Virtual ZPC3x controller: $link  (-> $(readlink "$link" 2>/dev/null || echo '?'))"
 echo "In Printer Ruvela: Settings -> Configure, choose Custom, type $link, Apply, then Serial -> Connect."

@@ -8,7 +8,7 @@ cmake --build build --target printer-ruvela zpc3x-sim dump-jobs
 mkdir -p docs
 jobs=$(mktemp -d)
 ./build/dump-jobs "$jobs"
-link=/tmp/zpc3x # a short path reads well in the picture
+link="$jobs/zpc3x" # private, and still short enough to read well in the picture
 
 Xvfb :97 -screen 0 1000x860x24 >/dev/null 2>&1 &
 xvfb=$!

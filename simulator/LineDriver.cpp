@@ -15,8 +15,10 @@ bool LineDriver::plugIn()
 {
     if (!endpoint.open())
         return false;
-    if (!linkPath.isEmpty())
-        endpoint.link(linkPath);
+    if (!linkPath.isEmpty() && !endpoint.link(linkPath)) {
+        endpoint.close();
+        return false;
+    }
     clock.start();
     timer.start();
     emit pathChanged(endpoint.path());

@@ -18,7 +18,7 @@ class LineDriver : public QObject
 public:
     LineDriver(Interpreter &interpreter, const LineSettings &settings, QObject *parent = nullptr);
 
-    bool plugIn(); // opens a new pseudo-terminal; false when none could be made
+    bool plugIn(); // opens a new pseudo-terminal and its link; false when either failed
     void unplug(); // closes it, as if the cable were pulled
     bool isPluggedIn() const { return endpoint.isOpen(); }
     QString path() const { return endpoint.path(); }

@@ -1,11 +1,14 @@
 #include "simulator/PtyEndpoint.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,6 +42,7 @@ bool PtyEndpoint::open()
 
 void PtyEndpoint::close()
 {
+    removeLink();
     if (slaveHold >= 0)
         ::close(slaveHold);
     if (master >= 0)
@@ -46,10 +50,60 @@ void PtyEndpoint::close()
     master = slaveHold = -1;
 }
 
+namespace {
+
+// Where the symbolic link at path points, or an empty string when path is no symbolic link.
+QByteArray linkTarget(const QByteArray &path)
+{
+    char target[4096];
+    const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+    return n > 0 ? QByteArray(target, n) : QByteArray();
+}
+
+QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+} // namespace
+
 bool PtyEndpoint::link(const QString &linkPath)
 {
-    QFile::remove(linkPath);
-    return QFile::link(slavePath, linkPath);
+    const QByteArray path = QFile::encodeName(linkPath);
+    struct stat st
+    {
+    };
+    if (::lstat(path.constData(), &st) == 0 && !(S_ISLNK(st.st_mode) && linkTarget(path).startsWith("/dev/pts/"))) {
+        error = QStringLiteral("%1 exists and is not a link to a pseudo-terminal; not replacing it").arg(linkPath);
+        return false;
+    }
+    const QByteArray target = QFile::encodeName(slavePath);
+    const QByteArray dir = QFile::encodeName(QFileInfo(linkPath).absolutePath());
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QByteArray temporary
+            = dir + "/.zpc3x-link-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        if (::symlink(target.constData(), temporary.constData()) != 0) {
+            if (errno == EEXIST)
+                continue;
+            error = QStringLiteral("cannot make a link in %1: %2").arg(QString::fromLocal8Bit(dir), systemError());
+            return false;
+        }
+        if (::rename(temporary.constData(), path.constData()) != 0) {
+            error = QStringLiteral("cannot make the link %1: %2").arg(linkPath, systemError());
+            ::unlink(temporary.constData());
+            return false;
+        }
+        madeLink = linkPath;
+        return true;
+    }
+    error = QStringLiteral("cannot find a free temporary name in %1").arg(QString::fromLocal8Bit(dir));
+    return false;
+}
+
+void PtyEndpoint::removeLink()
+{
+    // Only our own link: a later run may have put its own there meanwhile.
+    const QByteArray path = QFile::encodeName(madeLink);
+    if (!madeLink.isEmpty() && linkTarget(path) == QFile::encodeName(slavePath))
+        ::unlink(path.constData());
+    madeLink.clear();
 }
 
 qsizetype PtyEndpoint::write(const QByteArray &bytes)

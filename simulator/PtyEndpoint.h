@@ -20,7 +20,10 @@ public:
     bool isOpen() const { return master >= 0; }
     QString path() const { return slavePath; }
     QString errorString() const { return error; }
-    // Makes a symbolic link to the slave path, replacing an earlier one.
+    // Makes linkPath a symbolic link to the slave path, atomically: a link under a temporary name
+    // beside it, then renamed into place. Only a symbolic link to a pseudo-terminal (an earlier
+    // run's) is replaced; anything else at linkPath is refused. False, with errorString(), on
+    // any failure. The link goes when the endpoint closes, if it still points at this terminal.
     bool link(const QString &linkPath);
     // Writes what the line takes now and returns how much that was: a full line drops the rest
     // of a reply, as a real one would.
@@ -31,7 +34,8 @@ public:
 private:
     int master = -1;
     int slaveHold = -1;
-    QString slavePath, error;
+    void removeLink();
+    QString slavePath, error, madeLink;
 };
 
 } // namespace sim

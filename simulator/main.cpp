@@ -7,9 +7,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
 #include <QSocketNotifier>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -34,21 +38,48 @@ void printLog(const sim::Interpreter &interpreter, qsizetype from)
 
 int render(const QString &in, const QString &out, int headType, bool log)
 {
-    QFile file(in);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(file.errorString()));
+    // The picture format follows the output's suffix. Refused before anything is read: a format
+    // Qt cannot write, and a file that is there already.
+    const QByteArray format = QFileInfo(out).suffix().toLower().toLatin1();
+    QImageWriter writer;
+    writer.setFormat(format);
+    if (!QImageWriter::supportedImageFormats().contains(format)) {
+        std::fprintf(stderr, "zpc3x-sim: cannot write pictures of the kind %s names; use .png\n", qPrintable(out));
+        return 2;
+    }
+    if (QFileInfo::exists(out) || QFileInfo(out).isSymLink()) {
+        std::fprintf(stderr, "zpc3x-sim: %s exists; not replacing it\n", qPrintable(out));
+        return 1;
+    }
+    QFile input;
+    const bool opened = in == QLatin1String("-") ? input.open(stdin, QIODevice::ReadOnly)
+                                                 : (input.setFileName(in), input.open(QIODevice::ReadOnly));
+    if (!opened) {
+        std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
         return 1;
     }
     sim::Interpreter interpreter(headType);
-    while (!file.atEnd())
-        interpreter.feed(file.read(1 << 16));
+    // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
+    for (QByteArray chunk; !(chunk = input.read(1 << 16)).isEmpty();)
+        interpreter.feed(chunk);
+    if (input.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
+        return 1;
+    }
     interpreter.finish();
     if (log)
         printLog(interpreter, 0);
     const QImage paper = interpreter.paper().image();
-    if (paper.isNull() || !paper.save(out, "PNG")) {
-        std::fprintf(stderr, "zpc3x-sim: %s\n",
-            paper.isNull() ? "nothing was printed" : qPrintable(QStringLiteral("cannot write ") + out));
+    if (paper.isNull()) {
+        std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
+        return 1;
+    }
+    // Written whole under a temporary name and renamed into place.
+    QSaveFile file(out);
+    writer.setDevice(&file);
+    if (!file.open(QIODevice::WriteOnly) || !writer.write(paper) || !file.commit()) {
+        std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out),
+            qPrintable(file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()));
         return 1;
     }
     std::fprintf(stderr, "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated\n",
@@ -82,13 +113,16 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Virtual ZPC3x thermal printer controller."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption({QStringLiteral("render"), QStringLiteral("Render a captured stream instead of serving."),
+    parser.addOption({QStringLiteral("render"),
+        QStringLiteral("Render a captured stream instead of serving; - reads standard input."),
         QStringLiteral("IN.bin")});
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("PNG to write with --render."),
         QStringLiteral("OUT.png")});
     parser.addOption({QStringLiteral("head-type"), QStringLiteral("Print head type 0-7 (default 0)."),
         QStringLiteral("N"), QStringLiteral("0")});
-    parser.addOption({QStringLiteral("link"), QStringLiteral("Also make a symlink to the pseudo-terminal."),
+    parser.addOption({QStringLiteral("link"),
+        QStringLiteral("Also make PATH a symlink to the pseudo-terminal (never replacing anything but such a link); "
+                       "removed at exit."),
         QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("log"), QStringLiteral("Print the decoded commands, one per line.")});
     parser.addOption({QStringLiteral("no-window"), QStringLiteral("Serve without showing a window.")});
@@ -124,9 +158,16 @@ int main(int argc, char *argv[])
     settings.speedMmPerS = parser.value(QStringLiteral("speed")).toDouble(&okSpeed);
     const QString flow = parser.value(QStringLiteral("flow"));
     settings.xonXoff = flow == QLatin1String("xonxoff");
-    if (!okBaud || settings.baud < 0 || !okBuffer || settings.bufferSize < 16 || !okSpeed || settings.speedMmPerS <= 0
+    // Bounds that keep the line's arithmetic in range: a baud rate and a buffer far beyond any
+    // controller's, and a finite printing speed.
+    if (!okBaud || settings.baud < 0 || settings.baud > 100000000 || !okBuffer || settings.bufferSize < 16
+        || settings.bufferSize > sim::LineSettings::maxBuffer || !okSpeed || !std::isfinite(settings.speedMmPerS)
+        || settings.speedMmPerS <= 0 || settings.speedMmPerS > 1e6
         || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
-        std::fprintf(stderr, "zpc3x-sim: --baud N>=0, --buffer BYTES>=16, --speed MM_PER_S>0, --flow xonxoff|none\n");
+        std::fprintf(stderr,
+            "zpc3x-sim: --baud 0-100000000, --buffer 16-%d bytes, --speed 0-1000000 mm/s (above 0), "
+            "--flow xonxoff|none\n",
+            sim::LineSettings::maxBuffer);
         return 2;
     }
 
@@ -144,16 +185,17 @@ int main(int argc, char *argv[])
         driver = new sim::LineDriver(*interpreter, settings, &app);
     }
     driver->setLinkPath(parser.value(QStringLiteral("link")));
-    QObject::connect(driver, &sim::LineDriver::pathChanged, [](const QString &path) {
+    QObject::connect(driver, &sim::LineDriver::pathChanged, [driver](const QString &path) {
         if (path.isEmpty())
             std::printf("Unplugged.\n");
         else
-            std::printf("Virtual ZPC3x controller ready. In Printer Ruvela choose Settings -> Custom and type:\n%s\n",
-                qPrintable(path));
+            std::printf("Virtual ZPC3x controller ready. In Printer Ruvela choose Settings -> Custom and type:\n%s%s\n",
+                qPrintable(driver->pathToType()),
+                driver->pathToType() == path ? "" : qPrintable(QStringLiteral("  (a link to %1)").arg(path)));
         std::fflush(stdout);
     });
     if (!driver->plugIn()) {
-        std::fprintf(stderr, "zpc3x-sim: no pseudo-terminal: %s\n", qPrintable(driver->errorString()));
+        std::fprintf(stderr, "zpc3x-sim: cannot plug in: %s\n", qPrintable(driver->errorString()));
         return 1;
     }
     if (log) {

@@ -89,6 +89,7 @@ private slots:
     void sleepEndsWithTheNextByte();
     void badInputNeverCrashes();
     void commandLine();
+    void linksAndOutputsNeverHurtTheUser();
 
 private:
     QList<std::pair<QString, QByteArray>> demoStreams();
@@ -364,6 +365,43 @@ void TestSimulator::commandLine()
     QVERIFY(serve.waitForFinished(10000));
     QCOMPARE(serve.exitStatus(), QProcess::NormalExit);
     QCOMPARE(serve.exitCode(), 0);
+}
+
+void TestSimulator::linksAndOutputsNeverHurtTheUser()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("notes.txt")), toFile = dir.filePath(QStringLiteral("to-file")),
+                  stale = dir.filePath(QStringLiteral("stale"));
+    QFile notes(file);
+    QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("mine") == 4);
+    notes.close();
+    QVERIFY(QFile::link(file, toFile) && QFile::link(QStringLiteral("/dev/pts/999"), stale));
+    auto sim = [](const QStringList &args, const QByteArray &input = {}) {
+        QProcess p;
+        p.start(QStringLiteral(ZPC3X_SIM), args);
+        p.write(input);
+        p.closeWriteChannel();
+        p.waitForFinished(20000);
+        return p.exitCode();
+    };
+    // Anything but an earlier run's link to a pseudo-terminal is refused, and stays as it was.
+    QCOMPARE(sim({"--no-window", "--link", file}), 1);
+    QCOMPARE(sim({"--no-window", "--link", toFile}), 1);
+    QCOMPARE(QFile::symLinkTarget(toFile), file);
+    // A stale link is replaced, and the new one goes when the controller is stopped.
+    QProcess serve;
+    serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale});
+    QTRY_VERIFY(QFile::symLinkTarget(stale).startsWith(QStringLiteral("/dev/pts/")) && QFile::exists(stale));
+    serve.terminate();
+    QVERIFY(serve.waitForFinished(10000));
+    QVERIFY(!QFileInfo(stale).isSymLink());
+    // Rendering reads a pipe, and refuses to write over a file or in a format it cannot write.
+    const QString png = dir.filePath(QStringLiteral("paper.png"));
+    QCOMPARE(sim({"--render", "-", "-o", png}, hex("'Hello' 0A")), 0);
+    QVERIFY(!QImage(png).isNull());
+    QCOMPARE(sim({"--render", "-", "-o", file}, hex("'Hello' 0A")), 2);
+    QCOMPARE(sim({"--render", "-", "-o", png}, hex("'Hello' 0A")), 1);
+    QCOMPARE(notes.open(QIODevice::ReadOnly) ? notes.readAll() : QByteArray(), QByteArray("mine"));
 }
 
 QTEST_MAIN(TestSimulator)

@@ -9,6 +9,8 @@ namespace sim {
 // How the virtual controller's end of the line behaves.
 struct LineSettings
 {
+    static constexpr int maxBuffer = 64 << 20; // the line's arithmetic stays in int below this
+
     int baud = 0; // bit/s the wire carries with 8N1 framing; 0 for no pacing
     int bufferSize = 4096; // receive buffer in bytes
     double speedMmPerS = 80; // how fast the mechanism prints, 8 dot rows a mm
