@@ -16,6 +16,8 @@ public:
     bool isValid() const { return encoder.isValid() && decoder.isValid(); }
     QByteArray encode(const QString &text);
     QString decode(const QByteArray &bytes);
+    // One character, or U+FFFD where the bytes are none in this set.
+    static char32_t decodeOne(Charset &charset, const QByteArray &bytes);
 
 private:
     QStringEncoder encoder;

@@ -85,7 +85,8 @@ private slots:
     void inkLandsWhereTheModesSay();
     void darknessAndPlaceholders();
     void chunkingDoesNotMatter();
-    void logNamesCommands();
+    void decodesCommands_data();
+    void decodesCommands();
     void sleepEndsWithTheNextByte();
     void badInputNeverCrashes();
     void commandLine();
@@ -267,19 +268,47 @@ void TestSimulator::chunkingDoesNotMatter()
     }
 }
 
-void TestSimulator::logNamesCommands()
+void TestSimulator::decodesCommands_data()
 {
-    const Interpreter interpreter
-        = run(hex("1B 40 1B 21 08 'Hi' 0A 1B 7F 1D 6B 41 0B '01234567890' 1D 76 30 00 01 00 05 00 AA"));
-    QStringList lines;
-    for (const sim::LogEntry &e : interpreter.log())
-        lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
-    QCOMPARE(lines,
-        (QStringList{"0 printerSoftInit", "2 fontTypeSet 8", "5 printStr Hi", "7 printLF", "8 unknown 1B 7F",
-            "9 printStr \\x7f", "10 barcodePrint 0 \"01234567890\"", "25 picturePrintH 0 1 5",
-            "34 truncated 4 data bytes missing"}));
-    QCOMPARE(interpreter.unknownCount(), 1);
-    QCOMPARE(interpreter.truncatedCount(), 1);
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("expected");
+    QString name;
+    QByteArray stream;
+    QStringList expected;
+    auto add = [&] {
+        if (!name.isEmpty())
+            QTest::newRow(qPrintable(name)) << hex(stream) << expected;
+    };
+    for (const QString &line : dataLines(QStringLiteral("decoder.txt"))) {
+        if (line.startsWith(QLatin1String("== "))) {
+            add();
+            name = line.mid(3);
+            stream.clear();
+            expected.clear();
+        } else if (line.startsWith(QLatin1String("< "))) {
+            stream += line.mid(2).toLatin1() + ' ';
+        } else {
+            expected << line;
+        }
+    }
+    add();
+}
+
+void TestSimulator::decodesCommands()
+{
+    // The same commands however the stream is cut into chunks.
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, expected);
+    for (const qsizetype chunk : {stream.size(), qsizetype(1), qsizetype(3)}) {
+        Interpreter interpreter;
+        for (qsizetype at = 0; at < stream.size(); at += chunk)
+            interpreter.feed(stream.mid(at, chunk));
+        interpreter.finish();
+        QStringList lines;
+        for (const sim::LogEntry &e : interpreter.log())
+            lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
+        QCOMPARE(lines, expected);
+    }
 }
 
 void TestSimulator::sleepEndsWithTheNextByte()

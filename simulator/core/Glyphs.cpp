@@ -141,6 +141,13 @@ const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
         g = placeholderBox(w, h);
     else
         g.collectSpans();
+    // A stream that touches every character in every style must not grow the cache for ever.
+    const qsizetype bytes = g.mask.sizeInBytes() + g.spans.size() * qsizetype(sizeof(Glyph::Span)) + 64;
+    if (cacheBytes + bytes > maxCacheBytes) {
+        cache.clear();
+        cacheBytes = 0;
+    }
+    cacheBytes += bytes;
     return *cache.insert(key, g);
 }
 
@@ -170,18 +177,27 @@ Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
     return g;
 }
 
-Glyph Glyphs::text(const QString &s)
+Glyph Glyphs::text(const QString &s, FontSize size)
 {
     Glyph g;
-    const int h = cellHeight(FontSize::Standard);
-    g.advance = cellWidth(FontSize::Standard) * int(s.size());
+    const int h = cellHeight(size);
+    g.advance = cellWidth(size) * int(s.size());
     g.mask = QImage(qMax(1, g.advance), h, QImage::Format_Alpha8);
     g.mask.fill(0);
-    for (int i = 0; i < s.size(); ++i) {
-        const Glyph &one = glyph(s.at(i).unicode(), FontSize::Standard, false, false);
-        QPainter p(&g.mask);
-        p.drawImage(i * cellWidth(FontSize::Standard), 0, one.mask);
-    }
+    QPainter p(&g.mask);
+    for (int i = 0; i < s.size(); ++i)
+        p.drawImage(i * cellWidth(size), 0, glyph(s.at(i).unicode(), size, false, false).mask);
+    p.end();
+    g.collectSpans();
+    return g;
+}
+
+Glyph Glyphs::rotated(const Glyph &glyph)
+{
+    Glyph g;
+    g.mask = glyph.mask.transformed(QTransform().rotate(90));
+    g.advance = g.mask.width();
+    g.placeholder = glyph.placeholder;
     g.collectSpans();
     return g;
 }

@@ -41,13 +41,18 @@ public:
     // A run of Arabic shaped as one piece by the text layout, right to left.
     Glyph shapedRun(const QString &text, FontSize size, bool bold);
     int runAdvance(const QString &text, FontSize size, bool bold);
-    // Plain text in the standard font, for the text under a barcode.
-    Glyph text(const QString &s);
+    // Plain text, for the text under a barcode.
+    Glyph text(const QString &s, FontSize size = FontSize::Standard);
+    // A glyph turned a quarter clockwise, for 90-degree printing.
+    static Glyph rotated(const Glyph &glyph);
+
+    static constexpr qsizetype maxCacheBytes = 32 << 20; // then the cache starts afresh
 
 private:
     Glyphs();
     QString mono, monoBold, sans, cjk;
     QHash<quint64, Glyph> cache;
+    qsizetype cacheBytes = 0;
 };
 
 bool isArabic(char32_t c);

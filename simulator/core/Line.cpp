@@ -15,6 +15,7 @@ Line::Line(Interpreter &interpreter, const LineSettings &settings)
     , config(settings)
 {
     config.bufferSize = qMax(16, config.bufferSize);
+    interpreter.setAnswersRealTime(false); // answered here, as they arrive
 }
 
 qsizetype Line::readAllowance() const
@@ -33,13 +34,24 @@ QByteArray Line::receive(const QByteArray &bytes)
     if (config.baud > 0)
         credit = qMax(0.0, credit - double(bytes.size()));
     QByteArray back;
-    // Real-time queries, wherever they stand in the stream.
-    for (const char c : bytes) {
-        if (lastByte == DLE && (c == 0x04 || c == 0x05)) {
-            if (c == 0x04)
-                back.append(char(interpreter.status()));
-            else
-                back.append(proto::firmwareReply(interpreter.headType()));
+    // Real-time queries, wherever they stand in the stream. A DLE EOT takes the next byte as its
+    // n when that is 1 to 4; one that ends what has arrived is answered on the next tick unless
+    // its n comes first.
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (heldStatus) {
+            heldStatus = false;
+            back.append(char(c >= 1 && c <= 4 ? interpreter.realTimeStatus(c) : interpreter.status()));
+        }
+        if (lastByte == DLE && c == 0x05)
+            back.append(proto::firmwareReply(interpreter.headType()));
+        if (lastByte == DLE && c == 0x04) {
+            if (i + 1 < bytes.size()) {
+                const char next = bytes.at(i + 1);
+                back.append(char(next >= 1 && next <= 4 ? interpreter.realTimeStatus(next) : interpreter.status()));
+            } else {
+                heldStatus = true;
+            }
         }
         lastByte = c;
     }
@@ -56,6 +68,11 @@ QByteArray Line::receive(const QByteArray &bytes)
 
 QByteArray Line::advance(double seconds)
 {
+    QByteArray back;
+    if (heldStatus && seconds > 0) { // no n followed the DLE EOT
+        heldStatus = false;
+        back.append(char(interpreter.status()));
+    }
     if (config.baud > 0) // at most a twentieth of a second of credit, as a wire has no store
         credit = qMin(credit + seconds * config.baud / 10.0, config.baud / 200.0 + 64);
     if (!isPaused() && bufferFill() > 0) {
@@ -69,7 +86,6 @@ QByteArray Line::advance(double seconds)
             work += n;
         }
         rowBudget = qMax(0.0, rowBudget - (interpreter.paper().rows() - startRows));
-        interpreter.takeReplies(); // already answered as they arrived
         if (head > config.bufferSize) {
             buffer.remove(0, head);
             head = 0;
@@ -77,7 +93,8 @@ QByteArray Line::advance(double seconds)
     }
     if (bufferFill() == 0)
         rowBudget = 0; // an idle mechanism banks no time
-    return flowControl();
+    // Answers of commands as they are processed (printer ID, paper status) and the call-back.
+    return back + interpreter.takeReplies() + flowControl();
 }
 
 QByteArray Line::flowControl()

@@ -58,6 +58,7 @@ private:
     bool xoffSent = false;
     bool paperOut = false, coverOpen = false;
     char lastByte = 0; // a query split between two reads
+    bool heldStatus = false; // a DLE EOT ended the last read: its n may follow
 };
 
 } // namespace sim

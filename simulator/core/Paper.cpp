@@ -1,5 +1,6 @@
 #include "simulator/core/Paper.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace sim {
@@ -44,6 +45,22 @@ void Paper::fill(int x, int y, int width, int height, uchar grey)
         return;
     for (int yy = qMax(0, y); yy < qMin(used, y + height); ++yy)
         std::memset(row(yy) + x0, grey, size_t(x1 - x0));
+}
+
+void Paper::turnAround(int top, int height, int width)
+{
+    width = qMin(width, w);
+    const int bottom = qMin(used, top + height) - 1;
+    for (int a = qMax(0, top), b = bottom; a <= b; ++a, --b) {
+        uchar *ra = row(a), *rb = row(b);
+        if (a == b) {
+            std::reverse(ra, ra + width);
+            break;
+        }
+        std::reverse(ra, ra + width);
+        std::reverse(rb, rb + width);
+        std::swap_ranges(ra, ra + width, rb);
+    }
 }
 
 QImage Paper::image() const

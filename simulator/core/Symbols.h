@@ -15,8 +15,21 @@ struct LinearSymbol
     QString error; // set when the symbology rejects the data
 };
 
-// system is the barcode number of GS k (0 UPC-A ... 8 CODE 128).
+// system is the barcode number of GS k: 0 UPC-A, 1 UPC-E, 2 EAN-13, 3 EAN-8, 4 CODE 39, 5 ITF,
+// 6 CODABAR, 7 CODE 93, 8 CODE 128, and beyond the controller's own, 9 GS1-128, 10 to 13 GS1
+// DataBar omnidirectional, truncated, limited and expanded, 14 CODE 128 with automatic code sets.
 LinearSymbol encodeLinear(int system, const QByteArray &data);
+
+// A two-dimensional symbol as rows of modules, `width` a row.
+struct MatrixSymbol
+{
+    int width = 0;
+    QList<bool> modules;
+    QString error;
+};
+
+// PDF417 with that many data columns (0: as zint sees fit) and error level (-1: as zint sees fit).
+MatrixSymbol encodePdf417(const QByteArray &data, int columns, int errorLevel);
 
 // A QR code as rows of modules, or empty when the data does not fit.
 struct QrSymbol

@@ -1,0 +1,405 @@
+#include "simulator/core/Decoder.h"
+
+#include "commands/Protocol.h"
+
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+using proto::DLE;
+using proto::ESC;
+using proto::FS;
+using proto::GS;
+
+// How a command's parameters follow its prefix.
+enum class Shape : quint8 {
+    None, // the prefix alone
+    Fixed, // `size` parameter bytes
+    NulList, // bytes up to a NUL, at most `size` of them
+    Block16, // pL pH, then a block of that many bytes
+    Block32, // p1 p2 p3 p4, then a block of that many bytes
+    Sized, // `size` header bytes whose values give the bulk data that follows
+    Barcode, // m, then NUL-terminated data (m below 0x41) or n and n bytes
+    Cut, // m, and n when m is 65 or 66
+    RealTimeStatus, // an n of 1 to 4 when one follows
+};
+
+int le16(const char *p) { return quint8(p[0]) | quint8(p[1]) << 8; }
+
+qint64 rasterBulk(const char *header) { return qint64(le16(header + 1)) * le16(header + 3); }
+qint64 nvBulk(const char *header) { return qint64(le16(header + 2)) * le16(header + 4); }
+// 8-dot columns take one byte each, 24-dot columns three.
+qint64 columnBulk(const char *header) { return qint64(le16(header + 1)) * (quint8(header[0]) & 0x20 ? 3 : 1); }
+
+struct Spec
+{
+    const char *prefix;
+    int prefixLength;
+    Shape shape;
+    int size;
+    Op op;
+    const char *name;
+    qint64 (*bulkOf)(const char *header) = nullptr;
+};
+
+// Every command the virtual controller knows. The controller's own commands keep their meaning
+// where other controllers give the same bytes another one.
+const Spec table[] = {
+    {"\x0A", 1, Shape::None, 0, Op::PrintLF, "printLF"},
+    {"\x0D", 1, Shape::None, 0, Op::PrintCR, "printCR"},
+    {"\x09", 1, Shape::None, 0, Op::HorizontalTab, "horizontalTab"},
+    {"\x1B@", 2, Shape::None, 0, Op::SoftInit, "printerSoftInit"},
+    {"\x1BZ", 2, Shape::Fixed, 1, Op::SetHead, "setPrinterHead"},
+    {"\x1BJ", 2, Shape::Fixed, 1, Op::FeedDots, "printAndFeedNDotLine"},
+    {"\x1B!", 2, Shape::Fixed, 1, Op::FontType, "fontTypeSet"},
+    {"\x1B"
+     "a",
+        2, Shape::Fixed, 1, Op::Align, "horizontalAlign"},
+    {"\x1B"
+     "3",
+        2, Shape::Fixed, 1, Op::LineSpacing, "lineSpacingSet"},
+    {"\x1B"
+     "2",
+        2, Shape::None, 0, Op::LineSpacingDefault, "lineSpacingDefaults"},
+    {"\x1B"
+     "D",
+        2, Shape::NulList, 32, Op::TabStops, "horizontalTabSet"},
+    {"\x1B"
+     "d",
+        2, Shape::Fixed, 1, Op::FeedLines, "printAndFeedNFontLine"},
+    {"\x1Bl", 2, Shape::Fixed, 1, Op::LeftMarginColumns, "setLeftMargin"},
+    {"\x1BQ", 2, Shape::Fixed, 1, Op::RightLimitColumns, "setRightMargin"},
+    {"\x1B$", 2, Shape::Fixed, 2, Op::AbsolutePosition, "absolutePrintPos"},
+    {"\x1Bm", 2, Shape::Fixed, 1, Op::Darkness, "setFontGrayScale"},
+    {"\x1BM", 2, Shape::Fixed, 1, Op::FontMode, "setFontMode"},
+    {"\x1Bi", 2, Shape::None, 0, Op::FullCut, "fullCut"},
+    {"\x1Bn", 2, Shape::None, 0, Op::PartialCut, "partialCut"},
+    {"\x1B"
+     "E",
+        2, Shape::Fixed, 1, Op::Emphasis, "emphasis"},
+    {"\x1BG", 2, Shape::Fixed, 1, Op::DoubleStrike, "doubleStrike"},
+    {"\x1B"
+     "4",
+        2, Shape::Fixed, 1, Op::Italic, "italic"},
+    {"\x1B-", 2, Shape::Fixed, 1, Op::Underline, "underline"},
+    {"\x1B{", 2, Shape::Fixed, 1, Op::UpsideDown, "upsideDown"},
+    {"\x1BV", 2, Shape::Fixed, 1, Op::Rotate, "rotate"},
+    {"\x1B ", 2, Shape::Fixed, 1, Op::RightSpacing, "rightSpacing"},
+    {"\x1B\\", 2, Shape::Fixed, 2, Op::RelativePosition, "relativePosition"},
+    {"\x1Bt", 2, Shape::Fixed, 1, Op::CodeTable, "codeTable"},
+    {"\x1BR", 2, Shape::Fixed, 1, Op::InternationalSet, "internationalSet"},
+    {"\x1B*", 2, Shape::Sized, 3, Op::ColumnImage, "columnImage", columnBulk},
+    {"\x1Bp", 2, Shape::Fixed, 3, Op::DrawerKick, "drawerKick"},
+    {"\x1B=", 2, Shape::Fixed, 1, Op::NoEffect, "selectPeripheral"},
+    {"\x1B"
+     "c3",
+        3, Shape::Fixed, 1, Op::NoEffect, "paperEndSensors"},
+    {"\x1B"
+     "c4",
+        3, Shape::Fixed, 1, Op::NoEffect, "paperStopSensors"},
+    {"\x1B"
+     "c5",
+        3, Shape::Fixed, 1, Op::NoEffect, "panelButtons"},
+    {"\x1BU", 2, Shape::Fixed, 1, Op::NoEffect, "unidirectional"},
+    {"\x1Dv0", 3, Shape::Sized, 5, Op::Raster, "picturePrintH", rasterBulk},
+    {"\x1Dh", 2, Shape::Fixed, 1, Op::BarcodeHeight, "barcodeHeightSet"},
+    {"\x1Dw", 2, Shape::Fixed, 1, Op::BarcodeWidth, "barcodeWidthSet"},
+    {"\x1DH", 2, Shape::Fixed, 1, Op::BarcodeText, "barcodeTextYesNo"},
+    {"\x1D"
+     "a",
+        2, Shape::Fixed, 1, Op::CallBack, "setPrinterCallBack"},
+    {"\x1Dk", 2, Shape::Barcode, 0, Op::Barcode, "barcodePrint"},
+    {"\x1Dq", 2, Shape::Sized, 6, Op::NvDownload, "downloadNVBitmap", nvBulk},
+    {"\x1D!", 2, Shape::Fixed, 1, Op::CharacterSize, "characterSize"},
+    {"\x1D"
+     "B",
+        2, Shape::Fixed, 1, Op::WhiteOnBlack, "whiteOnBlack"},
+    {"\x1DL", 2, Shape::Fixed, 2, Op::LeftMarginDots, "leftMarginDots"},
+    {"\x1DW", 2, Shape::Fixed, 2, Op::PrintAreaWidth, "printAreaWidth"},
+    {"\x1DV", 2, Shape::Cut, 0, Op::Cut, "cut"},
+    {"\x1D"
+     "f",
+        2, Shape::Fixed, 1, Op::HriFont, "hriFont"},
+    {"\x1Dr", 2, Shape::Fixed, 1, Op::TransmitStatus, "transmitStatus"},
+    {"\x1DI", 2, Shape::Fixed, 1, Op::PrinterId, "printerId"},
+    {"\x1DP", 2, Shape::Fixed, 2, Op::NoEffect, "motionUnits"},
+    {"\x1D(k", 3, Shape::Block16, 0, Op::SymbolFunction, "symbolFunction"},
+    {"\x1D(L", 3, Shape::Block16, 0, Op::Graphics, "graphics"},
+    {"\x1D"
+     "8L",
+        3, Shape::Block32, 0, Op::Graphics, "graphics"},
+    {"\x1C&", 2, Shape::None, 0, Op::DoubleByteOn, "setDbMode"},
+    {"\x1C.", 2, Shape::None, 0, Op::DoubleByteOff, "cancelDbMode"},
+    {"\x1Cp", 2, Shape::Fixed, 2, Op::NvPrint, "printNVBitmap"},
+    {"\x1C"
+     "C",
+        2, Shape::Fixed, 1, Op::NoEffect, "kanjiCodeSystem"},
+    {"\x10\x04", 2, Shape::RealTimeStatus, 0, Op::Status, "printerState"},
+    {"\x10\x05", 2, Shape::None, 0, Op::Firmware, "getFirmwareInfo"},
+    {"\x10\x14", 2, Shape::None, 0, Op::ClearBuffer, "clearPrintBuffer"},
+    {"\x10\x16", 2, Shape::None, 0, Op::Sleep, "enterSleepMode"},
+};
+
+bool isPrefix(char b) { return b == ESC || b == GS || b == FS || b == DLE; }
+
+// The table's entry for the command at p: nullptr with needMore when more bytes must come
+// first, nullptr alone when the table has none.
+const Spec *lookUp(const char *p, qsizetype n, bool &needMore)
+{
+    needMore = false;
+    for (const Spec &spec : table) {
+        const int common = int(qMin<qsizetype>(n, spec.prefixLength));
+        if (std::memcmp(p, spec.prefix, size_t(common)) != 0)
+            continue;
+        if (common < spec.prefixLength) {
+            needMore = true;
+            return nullptr;
+        }
+        return &spec;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void Decoder::reset()
+{
+    pending.clear();
+    bulkLeft = 0;
+}
+
+void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink)
+{
+    pending.append(data, size);
+    qsizetype pos = 0;
+    while (pos < pending.size()) {
+        const char *p = pending.constData() + pos;
+        const qsizetype n = pending.size() - pos;
+        if (bulkLeft > 0) {
+            const qsizetype take = qsizetype(qMin<qint64>(bulkLeft, n));
+            scanRealTime(p, take, sink);
+            bulkLeft -= take;
+            sink.bulk(p, take);
+            pos += take;
+            consumed += take;
+            continue;
+        }
+        const qsizetype used = step(p, n, false, sink);
+        if (used == 0)
+            break; // the rest of the command has not come yet
+        pos += used;
+        consumed += used;
+    }
+    pending.remove(0, pos);
+}
+
+QString Decoder::finish(DecoderSink &sink)
+{
+    // A DLE EOT at the very end answers in its two-byte form.
+    while (!pending.isEmpty() && bulkLeft == 0) {
+        const qsizetype used = step(pending.constData(), pending.size(), true, sink);
+        if (used == 0)
+            break;
+        consumed += used;
+        pending.remove(0, used);
+    }
+    QString cut;
+    if (bulkLeft > 0)
+        cut = QStringLiteral("%1 data bytes missing").arg(bulkLeft);
+    else if (!pending.isEmpty())
+        cut = QString::fromLatin1(pending.left(16).toHex(' ').toUpper());
+    consumed += pending.size();
+    reset();
+    return cut;
+}
+
+void Decoder::scanRealTime(const char *p, qsizetype n, DecoderSink &sink)
+{
+    // DLE EOT [n] and DLE ENQ inside bulk data; a query may straddle two chunks.
+    auto report = [&](char what, char next, qint64 offset) {
+        const bool withN = what == 0x04 && next >= 1 && next <= 4;
+        const char query[3] = {DLE, what, next};
+        Command c;
+        c.op = what == 0x05 ? Op::Firmware : withN ? Op::StatusN : Op::Status;
+        c.name = what == 0x05 ? "getFirmwareInfo" : withN ? "transmitRealTimeStatus" : "printerState";
+        c.offset = offset;
+        c.data = query;
+        c.size = withN ? 3 : 2;
+        c.prefix = 2;
+        sink.command(c);
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        if (heldStatus >= 0) { // DLE EOT ended the last chunk: this byte may be its n
+            report(0x04, p[i], heldStatus);
+            heldStatus = -1;
+        }
+        const char before = i > 0 ? p[i - 1] : lastBulk;
+        if (before != DLE || (p[i] != 0x04 && p[i] != 0x05))
+            continue;
+        if (p[i] == 0x04 && i + 1 == n && bulkLeft > n)
+            heldStatus = consumed + i - 1;
+        else
+            report(p[i], i + 1 < n ? p[i + 1] : char(0), consumed + i - 1);
+    }
+    lastBulk = n > 0 ? p[n - 1] : lastBulk;
+    if (bulkLeft == n && heldStatus >= 0) { // the bulk data ends here
+        report(0x04, 0, heldStatus);
+        heldStatus = -1;
+    }
+    if (bulkLeft == n)
+        lastBulk = 0;
+}
+
+qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sink)
+{
+    const quint8 b = quint8(p[0]);
+    Command c;
+    c.offset = consumed;
+    c.data = p;
+
+    // Text, the common case, first.
+    if (b == 0x00)
+        return 1; // NUL prints nothing
+    if (b != 0x0A && b != 0x0D && b != 0x09 && !isPrefix(char(b))) {
+        const bool pair = b < 0x20 || (doubleByte && ((b >= 0xA1 && b <= 0xFE) || (b >= 0x21 && b <= 0x7E)));
+        if (pair && n < 2)
+            return 0;
+        c.op = Op::Text;
+        c.name = "printStr";
+        c.size = pair ? 2 : 1;
+        sink.command(c);
+        return c.size;
+    }
+
+    bool needMore = false;
+    const Spec *spec = lookUp(p, n, needMore);
+    if (needMore)
+        return 0;
+    if (!spec) {
+        // Not in the table: skipped by the shape of its family where that is known, else only
+        // the prefix and its letter go.
+        if (n < 2)
+            return 0;
+        c.op = Op::Unknown;
+        c.name = "unknown";
+        const bool block16 = (p[0] == GS || p[0] == ESC) && p[1] == '(';
+        const bool block32 = p[0] == GS && p[1] == '8';
+        if (p[0] == GS && p[1] == '(' && n >= 3 && quint8(p[2]) <= 6) {
+            // GS ( followed by 00 to 06 is the controller's UART mode.
+            if (n < 4)
+                return 0;
+            c.op = Op::ComMode;
+            c.name = "setComMode";
+            c.size = 4;
+            c.prefix = 2;
+            sink.command(c);
+            return 4;
+        }
+        if (block16 || block32) {
+            const int lengthBytes = block16 ? 2 : 4;
+            if (n < 3 + lengthBytes)
+                return 0;
+            qint64 length = 0;
+            for (int i = lengthBytes - 1; i >= 0; --i)
+                length = length << 8 | quint8(p[3 + i]);
+            c.size = 3 + lengthBytes;
+            c.prefix = 3;
+            c.bulk = length;
+            bulkLeft = length;
+        } else {
+            c.size = 2;
+            c.prefix = 2;
+            c.shapeKnown = false;
+        }
+        sink.command(c);
+        return c.size;
+    }
+
+    c.op = spec->op;
+    c.name = spec->name;
+    c.prefix = spec->prefixLength;
+    const qsizetype at = spec->prefixLength;
+    switch (spec->shape) {
+    case Shape::None:
+        c.size = int(at);
+        break;
+    case Shape::Fixed:
+        c.size = int(at) + spec->size;
+        break;
+    case Shape::NulList: {
+        qsizetype end = at;
+        while (end < n && end < at + spec->size && p[end] != 0)
+            ++end;
+        const bool closed = end < n && p[end] == 0;
+        if (!closed && end < at + spec->size)
+            return 0;
+        c.size = int(closed ? end + 1 : end);
+        break;
+    }
+    case Shape::Block16:
+    case Shape::Block32: {
+        const int lengthBytes = spec->shape == Shape::Block16 ? 2 : 4;
+        if (n < at + lengthBytes)
+            return 0;
+        qint64 length = 0;
+        for (int i = lengthBytes - 1; i >= 0; --i)
+            length = length << 8 | quint8(p[at + i]);
+        const int peek = int(qMin<qint64>(length, blockPeek));
+        c.size = int(at) + lengthBytes + peek;
+        c.prefix = int(at) + lengthBytes;
+        c.bulk = length - peek;
+        break;
+    }
+    case Shape::Sized:
+        c.size = int(at) + spec->size;
+        if (n >= c.size)
+            c.bulk = spec->bulkOf(p + at);
+        break;
+    case Shape::Barcode: {
+        if (n < at + 1)
+            return 0;
+        if (quint8(p[at]) >= proto::barcodeBase) { // function B: a length, then the data
+            if (n < at + 2)
+                return 0;
+            c.size = int(at) + 2 + quint8(p[at + 1]);
+        } else { // function A: data up to a NUL, at most 255 bytes
+            qsizetype end = at + 1;
+            while (end < n && end < at + 256 && p[end] != 0)
+                ++end;
+            if (end >= n && end < at + 256)
+                return 0;
+            c.size = int(end < n && p[end] == 0 ? end + 1 : end);
+        }
+        break;
+    }
+    case Shape::Cut:
+        if (n < at + 1)
+            return 0;
+        c.size = int(at) + (quint8(p[at]) == 65 || quint8(p[at]) == 66 ? 2 : 1);
+        break;
+    case Shape::RealTimeStatus:
+        if (n < at + 1 && !ended)
+            return 0; // an n of 1 to 4 may follow
+        if (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4) {
+            c.op = Op::StatusN;
+            c.name = "transmitRealTimeStatus";
+            c.size = int(at) + 1;
+        } else {
+            c.size = int(at);
+        }
+        break;
+    }
+    if (n < c.size)
+        return 0;
+    if (c.op == Op::DoubleByteOn)
+        doubleByte = true;
+    else if (c.op == Op::DoubleByteOff || c.op == Op::SoftInit)
+        doubleByte = false;
+    bulkLeft = c.bulk;
+    sink.command(c);
+    return c.size;
+}
+
+} // namespace sim

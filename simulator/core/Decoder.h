@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+namespace sim {
+
+// What a command asks of the printhead. The decoder only sorts bytes into these; the
+// printhead gives them their meaning.
+enum class Op : quint8 {
+    Text, // one character: one byte, or a pair in double-byte mode and after a lead of 0x01-0x1F
+    PrintLF,
+    PrintCR,
+    HorizontalTab,
+    SoftInit,
+    SetHead,
+    FeedDots,
+    FontType,
+    Align,
+    LineSpacing,
+    LineSpacingDefault,
+    TabStops,
+    FeedLines,
+    Raster,
+    LeftMarginColumns,
+    RightLimitColumns,
+    Status, // DLE EOT, the controller's own two-byte form
+    StatusN, // DLE EOT n, n 1 to 4
+    Firmware,
+    AbsolutePosition,
+    Darkness,
+    DoubleByteOn,
+    DoubleByteOff,
+    FontMode,
+    BarcodeHeight,
+    BarcodeWidth,
+    BarcodeText,
+    Barcode,
+    ClearBuffer,
+    Cut,
+    FullCut,
+    PartialCut,
+    CallBack,
+    NvDownload,
+    NvPrint,
+    ComMode,
+    SymbolFunction, // GS ( k: QR code and PDF417 functions
+    Sleep,
+    Emphasis,
+    DoubleStrike,
+    Italic,
+    Underline,
+    CharacterSize,
+    WhiteOnBlack,
+    UpsideDown,
+    Rotate,
+    RightSpacing,
+    RelativePosition,
+    LeftMarginDots,
+    PrintAreaWidth,
+    CodeTable,
+    InternationalSet,
+    HriFont,
+    ColumnImage,
+    Graphics, // GS ( L and GS 8 L
+    DrawerKick,
+    TransmitStatus,
+    PrinterId,
+    NoEffect, // known, and nothing to draw: motion units, panel buttons and the like
+    Unknown,
+};
+
+// One command as it came: a view of its bytes (prefix and parameters; for a block, at most its
+// first blockPeek bytes), valid only while the sink handles it.
+struct Command
+{
+    Op op = Op::Unknown;
+    const char *name = "";
+    qint64 offset = 0;
+    const char *data = nullptr;
+    int size = 0;
+    int prefix = 0; // how many of the bytes are the prefix
+    qint64 bulk = 0; // data bytes that follow, handed to the sink by bulk()
+    bool shapeKnown = true; // for Unknown: skipped by its family's shape, or only prefix and letter
+
+    quint8 at(int i) const { return i < size ? quint8(data[i]) : 0; } // byte i of the command
+    quint8 param(int i) const { return at(prefix + i); } // parameter byte i
+    int param16(int i) const { return param(i) | param(i + 1) << 8; }
+};
+
+class DecoderSink
+{
+public:
+    virtual ~DecoderSink() = default;
+    virtual void command(const Command &command) = 0;
+    virtual void bulk(const char *data, qsizetype size) = 0; // data of the last command, in order
+};
+
+// Turns the byte stream into commands by one table of prefixes and parameter shapes. It is
+// incremental: bytes come in chunks of any size, and the commands are the same for any
+// chunking. Real-time queries inside bulk data are reported where they stand, as the
+// hardware answers them there too; the bulk data still goes on whole.
+class Decoder
+{
+public:
+    static constexpr int blockPeek = 16; // bytes of a block handed over with its command
+
+    void feed(const char *data, qsizetype size, DecoderSink &sink);
+    // The stream ended: a DLE EOT waiting for a possible n is the two-byte form. Returns what was
+    // cut short, for the log, or an empty string.
+    QString finish(DecoderSink &sink);
+    void reset(); // forgets a command in progress, as at a new connection
+    qint64 offset() const { return consumed; }
+    bool doubleByteMode() const { return doubleByte; }
+
+private:
+    qsizetype step(const char *p, qsizetype n, bool ended, DecoderSink &sink);
+    void scanRealTime(const char *p, qsizetype n, DecoderSink &sink);
+
+    QByteArray pending;
+    qint64 consumed = 0; // offset of pending's first byte
+    qint64 bulkLeft = 0;
+    bool doubleByte = false;
+    char lastBulk = 0; // the bulk byte before the current chunk, for a query split between chunks
+    qint64 heldStatus = -1; // offset of a DLE EOT inside bulk data whose n has not come yet
+};
+
+} // namespace sim

@@ -1,0 +1,864 @@
+#include "simulator/core/Printhead.h"
+
+#include "commands/Protocol.h"
+#include "simulator/core/Symbols.h"
+
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+constexpr qsizetype maxBitmapBytes = 1 << 18; // one stored bitmap, graphics or QR payload kept
+constexpr int maxNvBitmaps = 8;
+constexpr qsizetype maxQrData = 7089; // the most a QR code can hold
+
+// The set bits of every byte value, leftmost first: random raster data then costs no
+// mispredicted branches.
+struct SetBits
+{
+    quint8 count = 0;
+    quint8 bit[8] = {};
+};
+const struct SetBitsTable
+{
+    SetBits entries[256];
+    SetBitsTable()
+    {
+        for (int v = 0; v < 256; ++v)
+            for (int b = 0; b < 8; ++b)
+                if (v & (0x80 >> b))
+                    entries[v].bit[entries[v].count++] = quint8(b);
+    }
+    const SetBits &operator[](uchar v) const { return entries[v]; }
+} setBits;
+
+// ESC R: the twelve ASCII positions national sets replace, and what sets 0 to 10 put there.
+const char asciiPositions[12] = {0x23, 0x24, 0x40, 0x5B, 0x5C, 0x5D, 0x5E, 0x60, 0x7B, 0x7C, 0x7D, 0x7E};
+const char16_t nationalSets[11][12] = {
+    {u'#', u'$', u'@', u'[', u'\\', u']', u'^', u'`', u'{', u'|', u'}', u'~'}, // USA
+    {u'#', u'$', u'à', u'°', u'ç', u'§', u'^', u'`', u'é', u'ù', u'è', u'¨'}, // France
+    {u'#', u'$', u'§', u'Ä', u'Ö', u'Ü', u'^', u'`', u'ä', u'ö', u'ü', u'ß'}, // Germany
+    {u'£', u'$', u'@', u'[', u'\\', u']', u'^', u'`', u'{', u'|', u'}', u'~'}, // UK
+    {u'#', u'$', u'@', u'Æ', u'Ø', u'Å', u'^', u'`', u'æ', u'ø', u'å', u'~'}, // Denmark I
+    {u'#', u'¤', u'É', u'Ä', u'Ö', u'Å', u'Ü', u'é', u'ä', u'ö', u'å', u'ü'}, // Sweden
+    {u'#', u'$', u'@', u'°', u'\\', u'é', u'^', u'ù', u'à', u'ò', u'è', u'ì'}, // Italy
+    {u'₧', u'$', u'@', u'¡', u'Ñ', u'¿', u'^', u'`', u'¨', u'ñ', u'}', u'~'}, // Spain I
+    {u'#', u'$', u'@', u'[', u'¥', u']', u'^', u'`', u'{', u'|', u'}', u'~'}, // Japan
+    {u'#', u'¤', u'É', u'Æ', u'Ø', u'Å', u'Ü', u'é', u'æ', u'ø', u'å', u'ü'}, // Norway
+    {u'#', u'$', u'É', u'Æ', u'Ø', u'Å', u'Ü', u'é', u'æ', u'ø', u'å', u'ü'}, // Denmark II
+};
+
+// ESC t: the code tables the virtual controller has, by their number.
+const char *codeTableName(int table)
+{
+    switch (table) {
+    case 0:
+        return "IBM437";
+    case 2:
+        return "IBM850";
+    case 17:
+        return "IBM866";
+    case 19:
+        return "IBM858";
+    default:
+        return "windows-1252"; // 16, and the controller's own single bytes
+    }
+}
+
+bool knownCodeTable(int table) { return table == 0 || table == 2 || table == 16 || table == 17 || table == 19; }
+
+} // namespace
+
+uchar Printhead::inkFor(int level)
+{
+    // Level 1 prints a light grey, 8 full black; 0 and anything out of range print as 4.
+    static const uchar greys[9] = {80, 170, 140, 110, 80, 60, 40, 20, 0};
+    return level >= 0 && level <= 8 ? greys[level] : greys[4];
+}
+
+Printhead::Printhead(int headType)
+    : roll(proto::headWidth(headType))
+    , head(headType)
+    , dots(proto::headWidth(headType))
+{
+    resetModes();
+}
+
+void Printhead::loadCodeTable(int table)
+{
+    codeTable = table;
+    Charset charset(codeTableName(table));
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        const QList<uint> decoded = charset.decode(QByteArray(1, char(b))).toUcs4();
+        upper[b - 0x80] = decoded.size() == 1 ? char32_t(decoded.first()) : char32_t(b);
+    }
+}
+
+void Printhead::resetModes()
+{
+    mode = 0;
+    emphasis = italic = whiteOnBlack = upsideDown = rotated = false;
+    underlineDots = rightSpacing = 0;
+    sizeX = sizeY = 1;
+    align = 0;
+    leftMargin = 0;
+    rightLimit = dots;
+    lineSpacing = 33;
+    darkness = 0;
+    font = FontSize::Standard;
+    tabStops = {8, 16, 24, 32, 40, 48, 56, 64};
+    barcodeHeight = 162;
+    barcodeWidth = 3;
+    barcodeTextPosition = 2;
+    hriFont = FontSize::Standard;
+    international = 0;
+    loadCodeTable(16);
+}
+
+void Printhead::setHead(int type)
+{
+    if (type < 0 || type >= proto::headTypes)
+        return;
+    head = type;
+    const bool fullLine = rightLimit >= dots;
+    dots = proto::headWidth(type);
+    // The roll only ever widens, and only once: switching back and forth copies nothing.
+    if (dots > roll.width())
+        roll = roll.widened(dots);
+    rightLimit = fullLine ? dots : qMin(rightLimit, dots);
+    leftMargin = qMin(leftMargin, dots - 8);
+}
+
+quint8 Printhead::status() const
+{
+    quint8 s = Fixed;
+    if (paperOut)
+        s |= PaperOut;
+    if (coverOpen)
+        s |= CoverOpen;
+    if (sleeping)
+        s |= Sleeping;
+    if (!line.isEmpty())
+        s |= LinePending;
+    if (proto::headHasCutter(head))
+        s |= HasCutter;
+    return s;
+}
+
+quint8 Printhead::realTimeStatus(int which) const
+{
+    quint8 s = Fixed;
+    if (which == 1 && (paperOut || coverOpen || sleeping))
+        s |= 0x08; // offline
+    if (which == 2)
+        s |= (coverOpen ? 0x04 : 0) | (paperOut ? 0x20 : 0);
+    if (which == 4 && paperOut)
+        s |= 0x60; // paper end
+    return s;
+}
+
+void Printhead::clearPaper()
+{
+    roll = Paper(roll.width());
+    entries.clear();
+    bulkEntry = -1;
+    for (Item &item : line)
+        item.entry = -1;
+}
+
+void Printhead::markRows(int entry, int first, int last)
+{
+    if (entry < 0 || entry >= entries.size() || last < first)
+        return;
+    LogEntry &e = entries[entry];
+    e.firstRow = e.firstRow < 0 ? first : qMin(e.firstRow, first);
+    e.lastRow = qMax(e.lastRow, last);
+}
+
+void Printhead::startBulk(Bulk kind, qint64 size, int entry)
+{
+    bulkKind = size > 0 ? kind : Bulk::None;
+    bulkLeft = size;
+    bulkEntry = entry;
+}
+
+int Printhead::scaleX() const { return qMax(mode & proto::DoubleWidth ? 2 : 1, sizeX); }
+int Printhead::scaleY() const { return qMax(mode & proto::DoubleHeight ? 2 : 1, sizeY); }
+
+char32_t Printhead::singleByte(quint8 b) const
+{
+    if (b >= 0x80)
+        return upper[b - 0x80];
+    if (international > 0) {
+        const char *at = static_cast<const char *>(std::memchr(asciiPositions, b, sizeof asciiPositions));
+        if (at)
+            return nationalSets[international][at - asciiPositions];
+    }
+    return b;
+}
+
+QByteArray Printhead::apply(const Command &c, int entry, QString &note)
+{
+    const int before = roll.rows();
+    QByteArray reply;
+    const quint8 n = c.param(0);
+    switch (c.op) {
+    case Op::Text:
+        if (c.size == 2) {
+            const quint8 hi = c.at(0), lo = c.at(1);
+            if (hi >= 0xA1) // GB2312 in its EUC form
+                putChar(Charset::decodeOne(gb2312, QByteArray{char(hi), char(lo)}), entry);
+            else if (hi >= 0x21) // JIS X 0208, 7-bit
+                putChar(Charset::decodeOne(eucJp, QByteArray{char(hi | 0x80), char(lo | 0x80)}), entry);
+            else // a UTF-16 character, high byte first
+                putChar(char32_t(hi) << 8 | lo, entry);
+        } else if (c.at(0) != 0x7F) {
+            putChar(singleByte(c.at(0)), entry);
+        }
+        break;
+    case Op::PrintLF:
+        flushLine(0, true);
+        break;
+    case Op::PrintCR: // a carriage return does not feed
+    case Op::NoEffect:
+    case Op::Unknown:
+        break;
+    case Op::HorizontalTab:
+        horizontalTab();
+        break;
+    case Op::SoftInit:
+        line.clear();
+        cursor = 0;
+        resetModes();
+        break;
+    case Op::SetHead:
+        setHead(n);
+        break;
+    case Op::FeedDots:
+        flushLine(n, false);
+        break;
+    case Op::FeedLines: // prints the pending line, then feeds n lines of the current spacing
+        flushLine(n * lineSpacing, false);
+        break;
+    case Op::FontType:
+        mode = n;
+        break;
+    case Op::Align:
+        align = n <= 2 ? n : n >= 48 && n <= 50 ? n - 48 : align;
+        break;
+    case Op::LineSpacing:
+        lineSpacing = n;
+        break;
+    case Op::LineSpacingDefault:
+        lineSpacing = 33;
+        break;
+    case Op::TabStops:
+        tabStops.clear();
+        for (int i = c.prefix; i < c.size && c.at(i) != 0; ++i)
+            tabStops.append(c.at(i));
+        break;
+    case Op::LeftMarginColumns:
+        leftMargin = qMin(n * 8, dots - 8);
+        break;
+    case Op::RightLimitColumns:
+        rightLimit = n == 0 ? dots : qMin(n * 8, dots);
+        break;
+    case Op::AbsolutePosition:
+        cursor = qMin(c.param16(0), qMax(0, rightLimit - leftMargin));
+        break;
+    case Op::RelativePosition:
+        cursor = qBound(0, cursor + qint16(c.param16(0)), qMax(0, rightLimit - leftMargin));
+        break;
+    case Op::LeftMarginDots:
+        leftMargin = qMin(c.param16(0), dots - 8);
+        rightLimit = qMax(rightLimit, leftMargin + 8);
+        break;
+    case Op::PrintAreaWidth:
+        rightLimit = c.param16(0) == 0 ? dots : qMin(dots, leftMargin + qMax(8, c.param16(0)));
+        break;
+    case Op::Darkness:
+        darkness = n;
+        break;
+    case Op::FontMode: // the controller's 1 and 2, and font A and B of other controllers
+        font = n == 1 || n == 49 ? FontSize::Small : FontSize::Standard;
+        break;
+    case Op::DoubleByteOn:
+    case Op::DoubleByteOff:
+        break; // the decoder reads the pairs
+    case Op::Emphasis:
+    case Op::DoubleStrike:
+        emphasis = n & 1;
+        break;
+    case Op::Italic:
+        italic = n & 1;
+        break;
+    case Op::Underline:
+        underlineDots = n == 1 || n == 49 ? 1 : n == 2 || n == 50 ? 2 : 0;
+        break;
+    case Op::CharacterSize:
+        sizeX = 1 + ((n >> 4) & 7);
+        sizeY = 1 + (n & 7);
+        break;
+    case Op::WhiteOnBlack:
+        whiteOnBlack = n & 1;
+        break;
+    case Op::UpsideDown:
+        upsideDown = n & 1;
+        break;
+    case Op::Rotate:
+        rotated = n == 1 || n == 49;
+        break;
+    case Op::RightSpacing:
+        rightSpacing = n;
+        break;
+    case Op::CodeTable:
+        if (!knownCodeTable(n))
+            note = QStringLiteral("code table %1 not held: Windows-1252 instead").arg(n);
+        loadCodeTable(n);
+        break;
+    case Op::InternationalSet:
+        international = n <= 10 ? n : 0;
+        break;
+    case Op::BarcodeHeight:
+        barcodeHeight = n;
+        break;
+    case Op::BarcodeWidth:
+        barcodeWidth = n;
+        break;
+    case Op::BarcodeText: // the controller's 1 is text below; 2 below, 3 both, as others have them
+        barcodeTextPosition = (n & 3) == 1 ? 2 : n & 3;
+        break;
+    case Op::HriFont:
+        hriFont = n == 1 || n == 49 ? FontSize::Small : FontSize::Standard;
+        break;
+    case Op::Barcode: {
+        const bool functionB = n >= proto::barcodeBase;
+        const int dataStart = functionB ? 2 : 1;
+        QByteArray data(c.data + c.prefix + dataStart, c.size - c.prefix - dataStart);
+        if (!functionB && data.endsWith('\0'))
+            data.chop(1);
+        printBarcode(functionB ? n - proto::barcodeBase : n, data, entry, note);
+        break;
+    }
+    case Op::Raster: {
+        printPendingLine();
+        rasterBytesPerRow = c.param16(1);
+        const int width = qMin(rasterBytesPerRow * 8, dots);
+        rasterX = qMin(leftMargin + alignOffset(width), dots);
+        rowBuffer.clear();
+        startBulk(Bulk::Raster, c.bulk, entry);
+        break;
+    }
+    case Op::ColumnImage: {
+        // 8-dot columns print three rows a dot, 24-dot columns one; single density doubles
+        // each column.
+        columnBytes = n & 0x20 ? 3 : 1;
+        columnScaleY = columnBytes == 1 ? 3 : 1;
+        columnScaleX = n & 1 ? 1 : 2;
+        incoming = {columnBytes, int(c.bulk / columnBytes), {}};
+        startBulk(Bulk::ColumnImage, c.bulk, entry);
+        if (c.bulk == 0)
+            bulk(nullptr, 0);
+        break;
+    }
+    case Op::NvDownload:
+        nvIndex = n;
+        incoming = {c.param16(2), c.param16(4), {}};
+        startBulk(Bulk::NvBitmap, c.bulk, entry);
+        if (c.bulk == 0)
+            bulk(nullptr, 0);
+        break;
+    case Op::NvPrint: {
+        printPendingLine();
+        const auto it = nvBitmaps.constFind(n);
+        if (it == nvBitmaps.constEnd())
+            note = QStringLiteral("no bitmap stored at %1").arg(n);
+        else
+            printBitmap(*it, c.param(1) & 1 ? 2 : 1, c.param(1) & 2 ? 2 : 1);
+        break;
+    }
+    case Op::SymbolFunction:
+        reply = symbolFunction(c, entry, note);
+        break;
+    case Op::Graphics:
+        graphicsFunction(c, entry, note);
+        break;
+    case Op::FullCut:
+        cut(true);
+        break;
+    case Op::PartialCut:
+        cut(false);
+        break;
+    case Op::Cut:
+        if (n == 0 || n == 48 || n == 1 || n == 49) {
+            cut(n == 0 || n == 48);
+        } else if (n == 65 || n == 66) {
+            printPendingLine();
+            roll.feed(c.param(1));
+            cut(n == 65);
+        } else {
+            note = QStringLiteral("cut %1 skipped").arg(n);
+        }
+        break;
+    case Op::ClearBuffer:
+        line.clear(); // what was not printed yet is gone
+        cursor = 0;
+        break;
+    case Op::Sleep:
+        sleeping = true;
+        break;
+    case Op::CallBack:
+        callBackMode = n;
+        break;
+    case Op::ComMode:
+        uartSpeed = c.param(0);
+        uartFlow = c.param(1);
+        break;
+    case Op::DrawerKick:
+        ++kicks;
+        note = QStringLiteral("drawer %1 kicked").arg(n & 1 ? 2 : 1);
+        break;
+    case Op::Status:
+        reply = QByteArray(1, char(status()));
+        break;
+    case Op::StatusN:
+        reply = QByteArray(1, char(realTimeStatus(c.param(0))));
+        break;
+    case Op::Firmware:
+        reply = proto::firmwareReply(head);
+        break;
+    case Op::TransmitStatus:
+        // 1 the paper sensor (near end and end), 2 the drawer, which is always closed.
+        reply = QByteArray(1, char((n == 1 || n == 49) && paperOut ? 0x0F : 0x00));
+        break;
+    case Op::PrinterId:
+        if (n == 1 || n == 49)
+            reply = QByteArray(1, '\x33'); // model: ZPC3x
+        else if (n == 2 || n == 50)
+            reply = QByteArray(1, char(proto::headHasCutter(head) ? 0x02 : 0x00)); // type: bit 1 a cutter
+        else if (n == 3 || n == 51)
+            reply = QByteArray(1, '\x10'); // firmware 1.0
+        else if (n == 65)
+            reply = QByteArray("_1.0", 5); // firmware, as text
+        else if (n == 66)
+            reply = QByteArray("_ZPC", 5); // maker
+        else if (n == 67)
+            reply = QByteArray("_ZPC3x", 7); // model
+        else
+            note = QStringLiteral("no such printer ID %1").arg(n);
+        break;
+    }
+    markRows(entry, before, roll.rows() - 1);
+    return reply;
+}
+
+QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
+{
+    // GS ( k: cn 0x31 is the QR code, 0x30 PDF417; fn says what to do.
+    const quint8 cn = c.param(0), fn = c.param(1), value = c.param(2);
+    const bool qr = cn == 0x31, pdf = cn == 0x30;
+    const int before = roll.rows();
+    if ((qr || pdf) && fn == 0x50) {
+        QByteArray &data = qr ? qrData : pdfData;
+        data = QByteArray(c.data + c.prefix + 3, qMax(0, c.size - c.prefix - 3));
+        startBulk(qr ? Bulk::QrData : Bulk::Pdf417Data, c.bulk, entry);
+    } else if (qr && fn == 0x43) {
+        qrModule = value;
+    } else if (qr && fn == 0x45) {
+        qrErrorCorrection = value;
+    } else if (qr && fn == 0x51) {
+        printPendingLine();
+        const QrSymbol symbol = encodeQr(qrData, qrErrorCorrection);
+        if (symbol.size == 0)
+            note = qrData.isEmpty() ? QStringLiteral("no QR data stored")
+                                    : QStringLiteral("%1 bytes do not fit a QR code").arg(qrData.size());
+        else
+            printMatrix(symbol.modules, symbol.size, qBound(1, qrModule, 16), qBound(1, qrModule, 16));
+    } else if (pdf && fn == 0x41) {
+        pdfColumns = value;
+    } else if (pdf && fn == 0x43) {
+        pdfModuleWidth = value;
+    } else if (pdf && fn == 0x44) {
+        pdfRowHeight = value;
+    } else if (pdf && fn == 0x45) {
+        pdfErrorLevel = c.param(3) - 0x30;
+    } else if (pdf && fn == 0x51) {
+        printPendingLine();
+        const MatrixSymbol symbol = encodePdf417(pdfData, pdfColumns, pdfErrorLevel);
+        if (!symbol.error.isEmpty())
+            note = QStringLiteral("rejected: ") + symbol.error;
+        else
+            printMatrix(symbol.modules, symbol.width, qBound(1, pdfModuleWidth, 8),
+                qBound(1, pdfRowHeight, 8) * qBound(1, pdfModuleWidth, 8));
+    } else if (!(qr && fn == 0x41) && !(pdf && (fn == 0x42 || fn == 0x46))) {
+        note = QStringLiteral("function %1 %2 skipped")
+                   .arg(cn, 2, 16, QLatin1Char('0'))
+                   .arg(fn, 2, 16, QLatin1Char('0'));
+        startBulk(Bulk::Skip, c.bulk, entry);
+    }
+    markRows(entry, before, roll.rows() - 1);
+    return {};
+}
+
+void Printhead::graphicsFunction(const Command &c, int entry, QString &note)
+{
+    // GS ( L and GS 8 L: m, fn, then the function's parameters.
+    const quint8 fn = c.param(1);
+    if (fn == 0x70 || fn == 112) { // store raster graphics: a bx by c xL xH yL yH data
+        graphicsScaleX = qBound(1, int(c.param(3)), 2);
+        graphicsScaleY = qBound(1, int(c.param(4)), 2);
+        const int width = c.param16(6), height = c.param16(8);
+        incoming = {(width + 7) / 8, height, {}};
+        const int peeked = qMax(0, c.size - c.prefix - 10);
+        incoming.bits = QByteArray(c.data + c.prefix + 10, peeked);
+        startBulk(Bulk::Graphics, c.bulk, entry);
+        if (c.bulk == 0)
+            bulk(nullptr, 0);
+    } else if (fn == 0x32 || fn == 2) { // print what is stored
+        printPendingLine();
+        printBitmap(graphics, graphicsScaleX, graphicsScaleY);
+    } else {
+        note = QStringLiteral("graphics function %1 skipped").arg(fn);
+        startBulk(Bulk::Skip, c.bulk, entry);
+    }
+}
+
+void Printhead::bulk(const char *p, qsizetype n)
+{
+    bulkLeft -= n;
+    const int before = roll.rows();
+    switch (bulkKind) {
+    case Bulk::Raster: {
+        qsizetype i = 0;
+        while (i < n && rasterBytesPerRow > 0) {
+            const qsizetype take = qMin<qsizetype>(rasterBytesPerRow - rowBuffer.size(), n - i);
+            rowBuffer.append(p + i, take);
+            i += take;
+            if (rowBuffer.size() == rasterBytesPerRow) {
+                printRasterRow(reinterpret_cast<const uchar *>(rowBuffer.constData()), rasterBytesPerRow, 1, 1);
+                rowBuffer.clear();
+            }
+        }
+        break;
+    }
+    case Bulk::NvBitmap:
+    case Bulk::ColumnImage:
+    case Bulk::Graphics:
+        if (incoming.bits.size() < maxBitmapBytes)
+            incoming.bits.append(p, qMin<qsizetype>(n, maxBitmapBytes - incoming.bits.size()));
+        if (bulkLeft > 0)
+            break;
+        if (bulkKind == Bulk::NvBitmap && (nvBitmaps.contains(nvIndex) || nvBitmaps.size() < maxNvBitmaps))
+            nvBitmaps.insert(nvIndex, incoming);
+        if (bulkKind == Bulk::Graphics)
+            graphics = incoming;
+        if (bulkKind == Bulk::ColumnImage) {
+            // A strip of columns joins the line like a wide character.
+            Item item;
+            const int columns = incoming.rows, rows = 8 * columnBytes;
+            item.glyph.mask = QImage(columns, rows, QImage::Format_Alpha8);
+            item.glyph.mask.fill(0);
+            for (int x = 0; x < columns; ++x)
+                for (int y = 0; y < rows && x * columnBytes + y / 8 < incoming.bits.size(); ++y)
+                    if (quint8(incoming.bits.at(x * columnBytes + y / 8)) & (0x80 >> (y % 8)))
+                        item.glyph.mask.scanLine(y)[x] = 255;
+            item.glyph.advance = columns;
+            item.glyph.collectSpans();
+            item.scaleX = columnScaleX;
+            item.scaleY = columnScaleY;
+            item.ink = inkFor(darkness);
+            item.entry = bulkEntry;
+            putItem(item);
+        }
+        incoming = {};
+        break;
+    case Bulk::QrData:
+        if (qrData.size() < maxQrData)
+            qrData.append(p, qMin<qsizetype>(n, maxQrData - qrData.size()));
+        break;
+    case Bulk::Pdf417Data:
+        if (pdfData.size() < maxQrData)
+            pdfData.append(p, qMin<qsizetype>(n, maxQrData - pdfData.size()));
+        break;
+    case Bulk::Skip:
+    case Bulk::None:
+        break;
+    }
+    markRows(bulkEntry, before, roll.rows() - 1);
+    if (bulkLeft <= 0)
+        bulkKind = Bulk::None;
+}
+
+void Printhead::bulkCutShort()
+{
+    bulkKind = Bulk::None;
+    bulkLeft = 0;
+    incoming = {};
+}
+
+void Printhead::putChar(char32_t c, int entry)
+{
+    const bool bold = (mode & proto::Bold) || emphasis, slanted = (mode & proto::Italic) || italic;
+    Item item;
+    item.bold = bold;
+    item.reverse = (mode & proto::Reverse) || whiteOnBlack;
+    item.underline = mode & proto::Underlined ? 2 : underlineDots;
+    item.ink = inkFor(darkness);
+    item.scaleX = scaleX();
+    item.scaleY = scaleY();
+    item.entry = entry;
+    const int room = rightLimit - leftMargin;
+
+    if (isArabic(c)) {
+        // Consecutive Arabic is shaped as one run by the text layout; a run wraps like text.
+        if (!line.isEmpty() && !line.last().arabic.isEmpty() && line.last().bold == bold
+            && line.last().scaleX == item.scaleX) {
+            Item &run = line.last();
+            const QString grown = run.arabic + QString::fromUcs4(&c, 1);
+            const int advance = Glyphs::instance().runAdvance(grown, run.font, bold);
+            if (run.x + advance * run.scaleX <= room) {
+                run.arabic = grown;
+                run.glyph.advance = advance;
+                cursor = run.x + advance * run.scaleX;
+                return;
+            }
+        }
+        item.arabic = QString::fromUcs4(&c, 1);
+        item.font = font;
+        item.glyph.advance = Glyphs::instance().runAdvance(item.arabic, font, bold);
+        item.glyph.mask = QImage(1, Glyphs::cellHeight(font), QImage::Format_Alpha8);
+    } else {
+        item.glyph = Glyphs::instance().glyph(c, font, bold, slanted);
+        if (item.glyph.placeholder)
+            ++placeholders;
+        if (rotated)
+            item.glyph = Glyphs::rotated(item.glyph);
+    }
+    item.glyph.advance += rightSpacing;
+    putItem(item);
+}
+
+void Printhead::putItem(Item item)
+{
+    const int width = item.glyph.advance * item.scaleX;
+    // The line wraps at the right limit; a line that keeps being written over (an absolute
+    // position again and again) prints once it holds maxLineItems pieces.
+    if ((cursor + width > rightLimit - leftMargin && !line.isEmpty()) || line.size() >= maxLineItems)
+        flushLine(0, true);
+    item.x = cursor;
+    cursor += width;
+    line.append(item);
+}
+
+int Printhead::alignOffset(int contentWidth) const
+{
+    const int room = qMax(0, rightLimit - leftMargin);
+    if (align == 1)
+        return qMax(0, (room - contentWidth) / 2);
+    if (align == 2)
+        return qMax(0, room - contentWidth);
+    return 0;
+}
+
+void Printhead::horizontalTab()
+{
+    // Stops count in standard columns from the left margin. One beyond the right limit is
+    // ignored, and with no stop ahead HT does nothing.
+    const int column = Glyphs::cellWidth(FontSize::Standard);
+    for (int stop : std::as_const(tabStops)) {
+        const int x = stop * column;
+        if (x > cursor && leftMargin + x < rightLimit) {
+            cursor = x;
+            return;
+        }
+    }
+}
+
+void Printhead::flushLine(int feedAfter, bool useLineSpacing)
+{
+    for (Item &item : line) {
+        if (!item.arabic.isEmpty()) // shaped once the run is complete
+            item.glyph = Glyphs::instance().shapedRun(item.arabic, item.font, item.bold);
+    }
+    int height = 0, width = 0;
+    for (const Item &item : std::as_const(line)) {
+        height = qMax(height, item.glyph.mask.height() * item.scaleY);
+        width = qMax(width, item.x + item.glyph.advance * item.scaleX);
+    }
+    const int top = roll.rows();
+    if (height > 0) {
+        roll.reserve(top, height);
+        const int x0 = leftMargin + alignOffset(width);
+        for (const Item &item : std::as_const(line)) {
+            drawItem(item, x0, top, height);
+            markRows(item.entry, top, top + height - 1);
+        }
+        if (upsideDown)
+            roll.turnAround(top, height, dots);
+    }
+    line.clear();
+    cursor = 0;
+    if (useLineSpacing)
+        roll.feed(qMax(lineSpacing, height) - height + feedAfter);
+    else
+        roll.feed(feedAfter);
+}
+
+void Printhead::printPendingLine()
+{
+    if (!line.isEmpty())
+        flushLine(0, true);
+}
+
+void Printhead::drawItem(const Item &item, int x0, int top, int lineHeight)
+{
+    const Glyph &glyph = item.glyph;
+    const int w = glyph.advance * item.scaleX;
+    const int h = glyph.mask.height() * item.scaleY;
+    const int left = x0 + item.x;
+    const int y0 = top + lineHeight - h; // glyphs stand on the line's bottom
+    if (item.reverse)
+        roll.fill(left, y0, w, h, item.ink);
+    const int width = qMin(roll.width(), dots), rows = roll.rows();
+    for (const Glyph::Span &span : glyph.spans) {
+        const int x0 = qMax(0, left + span.x * item.scaleX);
+        const int x1 = qMin(width, left + (span.x + span.length) * item.scaleX);
+        for (int sy = 0; sy < item.scaleY; ++sy) {
+            const int py = y0 + span.y * item.scaleY + sy;
+            if (py < 0 || py >= rows)
+                continue;
+            uchar *dst = roll.row(py);
+            for (int px = x0; px < x1; ++px)
+                dst[px] = item.reverse ? 255 : qMin(dst[px], item.ink);
+        }
+    }
+    if (item.underline)
+        roll.fill(left, top + lineHeight - item.underline, w, item.underline, item.ink);
+}
+
+void Printhead::printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, int scaleY)
+{
+    const int y = roll.rows();
+    const int rows = roll.reserve(y, scaleY);
+    const uchar ink = inkFor(darkness);
+    const int width = dots;
+    // Bytes that start beyond the paper's edge cannot print.
+    const int usable = qMin(bytesPerRow, (width - rasterX + 8 * scaleX - 1) / (8 * scaleX));
+    for (int r = 0; r < rows; ++r) {
+        uchar *dst = roll.row(y + r);
+        for (int i = 0; i < usable; ++i) {
+            const uchar byte = bits[i];
+            if (!byte)
+                continue;
+            const int base = rasterX + i * 8 * scaleX;
+            const SetBits &set = setBits[byte];
+            for (int k = 0; k < set.count; ++k) {
+                const int x0 = base + set.bit[k] * scaleX;
+                for (int x = x0; x < x0 + scaleX && x < width; ++x) {
+                    if (ink < dst[x])
+                        dst[x] = ink;
+                }
+            }
+        }
+    }
+}
+
+void Printhead::printBitmap(const Bitmap &bitmap, int scaleX, int scaleY)
+{
+    if (bitmap.bytesPerRow <= 0)
+        return;
+    rasterX = leftMargin + alignOffset(qMin(bitmap.bytesPerRow * 8 * scaleX, dots));
+    const qsizetype rowsKept = qMin<qsizetype>(bitmap.rows, bitmap.bits.size() / bitmap.bytesPerRow);
+    for (qsizetype r = 0; r < rowsKept; ++r)
+        printRasterRow(reinterpret_cast<const uchar *>(bitmap.bits.constData()) + r * bitmap.bytesPerRow,
+            bitmap.bytesPerRow, scaleX, scaleY);
+}
+
+void Printhead::printBarcode(int system, QByteArray data, int entry, QString &note)
+{
+    Q_UNUSED(entry);
+    printPendingLine();
+    if (system == proto::Code128 && data.startsWith('{') && data.size() >= 2)
+        data = data.replace("{A", "").replace("{B", "").replace("{C", ""); // code-set selectors
+    const LinearSymbol symbol = encodeLinear(system, data);
+    const uchar ink = inkFor(darkness);
+    const int module = qBound(1, barcodeWidth, 6);
+    const int height = qMax(1, barcodeHeight);
+    if (!symbol.error.isEmpty()) {
+        // A visible mark instead of a barcode: a crossed box the size of a short code.
+        note = QStringLiteral("rejected: ") + symbol.error;
+        const int w = qMin(160, rightLimit - leftMargin), x = leftMargin + alignOffset(w);
+        const int y = roll.rows(), rows = roll.reserve(y, 40);
+        roll.fill(x, y, w, 3, ink);
+        roll.fill(x, y + rows - 3, w, 3, ink);
+        roll.fill(x, y, 3, rows, ink);
+        roll.fill(x + w - 3, y, 3, rows, ink);
+        for (int i = 0; i < rows; ++i) {
+            for (int t = 0; t < 3; ++t) {
+                roll.dot(x + i * w / 40 + t, y + i, ink);
+                roll.dot(x + w - 1 - i * w / 40 - t, y + i, ink);
+            }
+        }
+        roll.feed(8);
+        return;
+    }
+    const int width = int(symbol.modules.size()) * module;
+    const int x = leftMargin + alignOffset(width);
+    auto drawText = [&] {
+        const Glyph text = Glyphs::instance().text(symbol.text, hriFont);
+        const int ty = roll.rows() + 2;
+        roll.reserve(ty, text.mask.height());
+        const int tx = x + qMax(0, (width - text.advance) / 2);
+        for (const Glyph::Span &span : text.spans)
+            roll.fill(tx + span.x, ty + span.y, span.length, 1, ink);
+    };
+    if (barcodeTextPosition & 1) {
+        drawText();
+        roll.feed(2);
+    }
+    const int y = roll.rows();
+    const int rows = roll.reserve(y, height);
+    for (int m = 0; m < symbol.modules.size(); ++m)
+        if (symbol.modules.at(m))
+            roll.fill(x + m * module, y, module, rows, ink);
+    if (barcodeTextPosition & 2)
+        drawText();
+}
+
+void Printhead::printMatrix(const QList<bool> &modules, int width, int moduleW, int moduleH)
+{
+    const int rowsOfModules = width > 0 ? int(modules.size()) / width : 0;
+    const int x = leftMargin + alignOffset(width * moduleW);
+    const uchar ink = inkFor(darkness);
+    for (int r = 0; r < rowsOfModules; ++r) {
+        const int y = roll.rows();
+        const int rows = roll.reserve(y, moduleH);
+        for (int m = 0; m < width; ++m)
+            if (modules.at(r * width + m))
+                roll.fill(x + m * moduleW, y, moduleW, rows, ink);
+    }
+}
+
+void Printhead::cut(bool full)
+{
+    // A full cut is a solid line across the roll; a partial cut is dashed and leaves the
+    // middle of the paper holding.
+    printPendingLine();
+    roll.feed(12);
+    const int y = roll.rows();
+    roll.reserve(y, 3);
+    const int w = dots;
+    if (full) {
+        roll.fill(0, y, w, 3, 0);
+    } else {
+        for (int x = 0; x < w; x += 16) {
+            if (x + 16 > w / 2 - 32 && x < w / 2 + 32)
+                continue;
+            roll.fill(x, y, 10, 3, 0);
+        }
+    }
+    roll.feed(12);
+}
+
+} // namespace sim

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "commands/Charsets.h"
+#include "simulator/core/Decoder.h"
+#include "simulator/core/Glyphs.h"
+#include "simulator/core/Paper.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+namespace sim {
+
+// One decoded command of the stream, as the encoder names it.
+struct LogEntry
+{
+    qint64 offset = 0;
+    QString name; // "printStr", "setLeftMargin", ... ; "unknown" or "truncated" for bad input
+    QString args;
+    int firstRow = -1; // paper rows this command produced, or -1
+    int lastRow = -1;
+};
+
+// The controller's mechanism: it holds the modes the commands set and draws on the paper.
+// Commands come from the Decoder; each is applied with the index of its log entry, so that the
+// rows it prints are recorded there.
+class Printhead
+{
+public:
+    // Status byte bits answered to DLE EOT. Bit 0 stays clear, so that no status can read as
+    // XON (11) or XOFF (13) on a line with software flow control.
+    enum StatusBit : quint8 {
+        Fixed = 0x12, // bits 1 and 4, always set
+        CoverOpen = 0x04,
+        Sleeping = 0x08,
+        PaperOut = 0x20,
+        LinePending = 0x40,
+        HasCutter = 0x80,
+    };
+
+    static constexpr int maxLineItems = 4096; // pieces one line holds before it prints by itself
+
+    explicit Printhead(int headType);
+
+    // The decoded commands, kept here so that what a command prints is recorded on its entry.
+    QList<LogEntry> &log() { return entries; }
+    const QList<LogEntry> &log() const { return entries; }
+
+    // Applies a command; returns what it answers (empty for most) and appends a note for the
+    // log to note where there is one to make.
+    QByteArray apply(const Command &command, int entry, QString &note);
+    void bulk(const char *data, qsizetype size); // the data of the last command applied
+    void bulkCutShort(); // the stream ended inside bulk data
+    void printPendingLine();
+
+    const Paper &paper() const { return roll; }
+    int headType() const { return head; }
+    int headWidth() const { return dots; }
+    bool isSleeping() const { return sleeping; }
+    void wake() { sleeping = false; }
+    quint8 status() const;
+    // DLE EOT n: 1 the printer, 2 the cause of being offline, 3 errors, 4 the paper sensor.
+    quint8 realTimeStatus(int which) const;
+    int placeholderCount() const { return placeholders; }
+    int drawerKicks() const { return kicks; }
+    int callBack() const { return callBackMode; }
+    void setPaperOut(bool out) { paperOut = out; }
+    void setCoverOpen(bool open) { coverOpen = open; }
+    void clearPaper(); // tears off the printed paper; modes and stored bitmaps stay
+
+    static uchar inkFor(int level);
+
+private:
+    struct Item // one piece of the pending line
+    {
+        int x = 0;
+        Glyph glyph;
+        int scaleX = 1, scaleY = 1;
+        bool bold = false, reverse = false;
+        int underline = 0; // dots
+        uchar ink = 0;
+        int entry = -1;
+        QString arabic; // text of a shaped run, grown as characters come and drawn at the line's end
+        FontSize font = FontSize::Standard;
+    };
+    enum class Bulk { None, Raster, NvBitmap, QrData, Pdf417Data, ColumnImage, Graphics, Skip };
+    struct Bitmap
+    {
+        int bytesPerRow = 0, rows = 0;
+        QByteArray bits;
+    };
+
+    void resetModes();
+    void setHead(int type);
+    void markRows(int entry, int first, int last);
+    QByteArray symbolFunction(const Command &c, int entry, QString &note);
+    void graphicsFunction(const Command &c, int entry, QString &note);
+    void startBulk(Bulk kind, qint64 size, int entry);
+
+    void putChar(char32_t c, int entry);
+    void putItem(Item item);
+    void flushLine(int feedAfter, bool useLineSpacing);
+    void drawItem(const Item &item, int x0, int top, int lineHeight);
+    void horizontalTab();
+    int alignOffset(int contentWidth) const;
+    int scaleX() const;
+    int scaleY() const;
+    void printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, int scaleY);
+    void printBarcode(int system, QByteArray data, int entry, QString &note);
+    void printMatrix(const QList<bool> &modules, int width, int moduleW, int moduleH);
+    void printBitmap(const Bitmap &bitmap, int scaleX, int scaleY);
+    void cut(bool full);
+    char32_t singleByte(quint8 b) const;
+
+    QList<LogEntry> entries;
+    Paper roll;
+    int head = 0;
+    int dots = 384; // the head's width; the roll keeps the widest head's width
+    int placeholders = 0, kicks = 0;
+
+    // Modes that ESC @ resets.
+    quint8 mode = 0;
+    bool emphasis = false, italic = false, whiteOnBlack = false, upsideDown = false, rotated = false;
+    int underlineDots = 0, sizeX = 1, sizeY = 1, rightSpacing = 0;
+    int align = 0;
+    int leftMargin = 0;
+    int rightLimit = 384;
+    int lineSpacing = 33;
+    int darkness = 0;
+    FontSize font = FontSize::Standard;
+    QList<int> tabStops;
+    int barcodeHeight = 162, barcodeWidth = 3, barcodeTextPosition = 2;
+    FontSize hriFont = FontSize::Standard;
+    int codeTable = 16, international = 0;
+
+    // Kept across ESC @.
+    bool sleeping = false, paperOut = false, coverOpen = false;
+    int callBackMode = 0, uartSpeed = 4, uartFlow = 1;
+    int qrModule = 3, qrErrorCorrection = 49;
+    int pdfColumns = 0, pdfModuleWidth = 3, pdfRowHeight = 3, pdfErrorLevel = -1;
+    QByteArray qrData, pdfData;
+    QMap<int, Bitmap> nvBitmaps;
+    Bitmap graphics; // GS ( L: stored, then printed on its own command
+    int graphicsScaleX = 1, graphicsScaleY = 1;
+
+    // The line being collected.
+    QList<Item> line;
+    int cursor = 0; // dots from the left margin
+
+    // A command whose data is still arriving.
+    Bulk bulkKind = Bulk::None;
+    qint64 bulkLeft = 0;
+    int bulkEntry = -1;
+    int rasterBytesPerRow = 0, rasterX = 0, columnBytes = 1, columnScaleX = 1, columnScaleY = 1;
+    QByteArray rowBuffer;
+    Bitmap incoming;
+    int nvIndex = 0;
+
+    Charset gb2312{"GB2312"}, eucJp{"EUC-JP"};
+    char32_t upper[128] = {}; // 0x80 to 0xFF in the current code table
+    void loadCodeTable(int table);
+};
+
+} // namespace sim
