@@ -13,11 +13,16 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <cstring>
 
 QByteArray hex(const QByteArray &text)
 {
@@ -228,4 +233,42 @@ QStringList dataLines(const QString &name)
             lines << line;
     }
     return lines;
+}
+
+QRect inkBox(const QImage &paper)
+{
+    int left = paper.width(), right = -1, first = -1, last = -1;
+    for (int y = 0; y < paper.height(); ++y) {
+        for (int x = 0; x < paper.width(); ++x) {
+            if (inked(paper, x, y)) {
+                left = qMin(left, x);
+                right = qMax(right, x);
+                if (first < 0)
+                    first = y;
+                last = y;
+            }
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, first), QPoint(right, last));
+}
+
+QString zbar(const QImage &paper)
+{
+    const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
+    if (zbarimg.isEmpty())
+        return QStringLiteral("<zbarimg missing>");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("paper.png"));
+    // A white margin around the roll, as scanners want a quiet zone.
+    QImage framed(paper.width() + 80, paper.height() + 80, QImage::Format_Grayscale8);
+    framed.fill(255);
+    for (int y = 0; y < paper.height(); ++y)
+        std::memcpy(framed.scanLine(y + 40) + 40, paper.constScanLine(y), size_t(paper.width()));
+    framed.save(file);
+    QProcess p;
+    p.start(zbarimg,
+        {"-q", "-Sean13.enable", "-Supca.enable", "-Supce.enable", "-Scodabar.enable", "-Scode93.enable",
+            "-Si25.enable", "-Sdatabar.enable", "-Sdatabar-exp.enable", file});
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }

@@ -3,7 +3,9 @@
 #include "simulator/PtyEndpoint.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -91,6 +93,12 @@ private:
     };
     QList<Piece> pieces;
 };
+
+// Ink is anything darker than the paper; inkBox is the rectangle that holds all of it.
+inline bool inked(const QImage &paper, int x, int y) { return paper.constScanLine(y)[x] < 255; }
+QRect inkBox(const QImage &paper);
+// What zbarimg reads on the paper, every symbology it knows enabled: "EAN-8:01234565".
+QString zbar(const QImage &paper);
 
 // Lines of a test data file under tests/data, without comments (#) and blank lines.
 QStringList dataLines(const QString &name);

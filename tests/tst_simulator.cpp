@@ -26,49 +26,6 @@ Interpreter run(const QByteArray &stream, int headType = 0)
     return interpreter;
 }
 
-// Ink is anything darker than the paper.
-bool inked(const QImage &paper, int x, int y) { return paper.constScanLine(y)[x] < 255; }
-
-// The columns and rows that hold ink.
-QRect inkBox(const QImage &paper)
-{
-    int left = paper.width(), right = -1, first = -1, last = -1;
-    for (int y = 0; y < paper.height(); ++y) {
-        for (int x = 0; x < paper.width(); ++x) {
-            if (inked(paper, x, y)) {
-                left = qMin(left, x);
-                right = qMax(right, x);
-                if (first < 0)
-                    first = y;
-                last = y;
-            }
-        }
-    }
-    return right < 0 ? QRect() : QRect(QPoint(left, first), QPoint(right, last));
-}
-
-QString zbar(const QImage &paper)
-{
-    const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
-    if (zbarimg.isEmpty())
-        return QStringLiteral("<zbarimg missing>");
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("paper.png"));
-    // A white margin around the roll, as scanners want a quiet zone.
-    QImage framed(paper.width() + 80, paper.height() + 80, QImage::Format_Grayscale8);
-    framed.fill(255);
-    for (int y = 0; y < paper.height(); ++y)
-        std::memcpy(framed.scanLine(y + 40) + 40, paper.constScanLine(y), size_t(paper.width()));
-    framed.save(file);
-    QProcess p;
-    p.start(zbarimg,
-        {QStringLiteral("-q"), QStringLiteral("-Sean13.enable"), QStringLiteral("-Supca.enable"),
-            QStringLiteral("-Supce.enable"), QStringLiteral("-Scodabar.enable"), QStringLiteral("-Scode93.enable"),
-            QStringLiteral("-Si25.enable"), file});
-    p.waitForFinished(20000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 } // namespace
 
 class TestSimulator : public QObject

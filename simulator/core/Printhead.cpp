@@ -783,7 +783,10 @@ void Printhead::printBarcode(int system, QByteArray data, int entry, QString &no
         data = data.replace("{A", "").replace("{B", "").replace("{C", ""); // code-set selectors
     const LinearSymbol symbol = encodeLinear(system, data);
     const uchar ink = inkFor(darkness);
-    const int module = qBound(1, barcodeWidth, 6);
+    // A code wider than the print area prints with narrower modules, down to one dot.
+    int module = qBound(1, barcodeWidth, 6);
+    while (module > 1 && symbol.modules.size() * module > rightLimit - leftMargin)
+        --module;
     const int height = qMax(1, barcodeHeight);
     if (!symbol.error.isEmpty()) {
         // A visible mark instead of a barcode: a crossed box the size of a short code.

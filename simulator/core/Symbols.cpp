@@ -16,6 +16,8 @@ QByteArray bracketGs1(const QByteArray &raw)
 {
     if (raw.startsWith('['))
         return raw;
+    if (raw.startsWith('(')) // the human-readable form
+        return QByteArray(raw).replace('(', '[').replace(')', ']');
     static const struct
     {
         const char *ai;
