@@ -25,9 +25,26 @@ bool LineDriver::plugIn()
     return true;
 }
 
+bool LineDriver::serveTcp(const QString &where)
+{
+    tcp = new TcpEndpoint(this);
+    if (!tcp->listen(where)) {
+        tcpError = tcp->errorString();
+        delete tcp;
+        tcp = nullptr;
+        return false;
+    }
+    connect(tcp, &TcpEndpoint::clientChanged, this, &LineDriver::tcpClientChanged);
+    if (!clock.isValid())
+        clock.start();
+    timer.start();
+    return true;
+}
+
 void LineDriver::unplug()
 {
-    timer.stop();
+    if (!tcp)
+        timer.stop();
     endpoint.close();
     emit pathChanged(QString());
 }
@@ -38,16 +55,26 @@ void LineDriver::tick()
     clock.restart();
     const qint64 rowsBefore = interpreter.paper().rows(), bytesBefore = interpreter.bytesReceived();
     QByteArray back = model.advance(seconds);
-    const qsizetype allowance = model.readAllowance();
-    if (allowance != 0) {
-        const QByteArray bytes = endpoint.read(allowance);
+    for (const bool fromTcp : {false, true}) {
+        const qsizetype allowance = model.readAllowance();
+        if (allowance == 0 || (fromTcp && !tcp))
+            continue;
+        const QByteArray bytes = fromTcp ? tcp->read(allowance) : endpoint.read(allowance);
         if (!bytes.isEmpty()) {
+            lastFromTcp = fromTcp;
             back += model.receive(bytes);
             back += model.advance(0); // text waiting for nothing prints at once
         }
     }
-    if (!back.isEmpty())
-        endpoint.write(back);
+    if (!back.isEmpty()) {
+        // Status bytes keep bit 0 clear and no answer holds 0x11 or 0x13: those are flow control.
+        QByteArray flow, answers;
+        for (const char c : std::as_const(back))
+            (c == proto::XON || c == proto::XOFF ? flow : answers).append(c);
+        endpoint.write(lastFromTcp ? flow : back);
+        if (lastFromTcp)
+            tcp->write(answers);
+    }
     if (interpreter.paper().rows() != rowsBefore || interpreter.bytesReceived() != bytesBefore || !back.isEmpty())
         emit progressed();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "simulator/PtyEndpoint.h"
+#include "simulator/TcpEndpoint.h"
 #include "simulator/core/Interpreter.h"
 #include "simulator/core/Line.h"
 
@@ -10,8 +11,9 @@
 
 namespace sim {
 
-// Runs the virtual controller in real time: reads the pseudo-terminal as fast as the line
-// allows, lets the mechanism print, and sends answers and flow control back.
+// Runs the virtual controller in real time: reads the pseudo-terminal, and the TCP client when
+// there is one, as fast as the line allows, lets the mechanism print, and sends answers back to
+// where the last bytes came from; flow control goes to the pseudo-terminal, as TCP has its own.
 class LineDriver : public QObject
 {
     Q_OBJECT
@@ -19,10 +21,14 @@ public:
     LineDriver(Interpreter &interpreter, const LineSettings &settings, QObject *parent = nullptr);
 
     bool plugIn(); // opens a new pseudo-terminal and its link; false when either failed
+    // Serves raw TCP beside (or without) the pseudo-terminal; false when it cannot listen.
+    bool serveTcp(const QString &where);
+    QString tcpAddress() const { return tcp ? tcp->address() : QString(); }
+    QString tcpClient() const { return tcp ? tcp->client() : QString(); }
     void unplug(); // closes it, as if the cable were pulled
     bool isPluggedIn() const { return endpoint.isOpen(); }
     QString path() const { return endpoint.path(); }
-    QString errorString() const { return endpoint.errorString(); }
+    QString errorString() const { return tcpError.isEmpty() ? endpoint.errorString() : tcpError; }
     void setLinkPath(const QString &path) { linkPath = path; }
     // The path to type into the tool: the link when there is one, else the pseudo-terminal.
     QString pathToType() const { return linkPath.isEmpty() || path().isEmpty() ? path() : linkPath; }
@@ -32,6 +38,7 @@ public:
 
 signals:
     void pathChanged(const QString &path);
+    void tcpClientChanged(const QString &client);
     void progressed(); // bytes arrived or rows were printed
 
 private:
@@ -40,6 +47,9 @@ private:
     Interpreter &interpreter;
     Line model;
     PtyEndpoint endpoint;
+    TcpEndpoint *tcp = nullptr;
+    QString tcpError;
+    bool lastFromTcp = false;
     QTimer timer;
     QElapsedTimer clock;
     QString linkPath;

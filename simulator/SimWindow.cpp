@@ -112,7 +112,8 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     headStatus = new QLabel;
     lineStatus = new QLabel;
     unknownStatus = new QLabel;
-    for (QLabel *label : {pathStatus, bytesStatus, headStatus, lineStatus, unknownStatus})
+    tcpStatus = new QLabel;
+    for (QLabel *label : {pathStatus, tcpStatus, bytesStatus, headStatus, lineStatus, unknownStatus})
         ui->statusBar->addWidget(label);
 
     connect(ui->logView->selectionModel(), &QItemSelectionModel::currentChanged, this, &SimWindow::selectEntry);
@@ -144,6 +145,7 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     });
     connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
     connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);
+    connect(lineDriver, &LineDriver::tcpClientChanged, this, &SimWindow::refresh);
     showPath(QString());
     refresh();
 }
@@ -197,6 +199,11 @@ void SimWindow::refresh()
             .arg(s.bufferSize)
             .arg(line.droppedBytes() ? tr(", %1 bytes lost").arg(line.droppedBytes()) : QString()));
     unknownStatus->setText(tr("%1 unknown").arg(printer.unknownCount()));
+    tcpStatus->setVisible(!lineDriver->tcpAddress().isEmpty());
+    tcpStatus->setText(
+        tr("TCP %1, %2")
+            .arg(lineDriver->tcpAddress(),
+                lineDriver->tcpClient().isEmpty() ? tr("no client") : tr("client %1").arg(lineDriver->tcpClient())));
     ui->lineLabel->setText(
         tr("Line: %1, buffer %2 bytes, printing %3 mm/s, %4%5")
             .arg(s.baud > 0 ? tr("%1 bit/s").arg(s.baud) : tr("unpaced"))

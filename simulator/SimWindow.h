@@ -43,7 +43,7 @@ private:
     LineDriver *lineDriver;
     PaperWidget *paper;
     LogModel *logModel;
-    QLabel *pathStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
+    QLabel *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
 };
 
 } // namespace sim

@@ -124,6 +124,11 @@ int main(int argc, char *argv[])
         QStringLiteral("Also make PATH a symlink to the pseudo-terminal (never replacing anything but such a link); "
                        "removed at exit."),
         QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("tcp"),
+        QStringLiteral("Also serve raw TCP on [ADDRESS:]PORT (127.0.0.1 unless an address is given), one client "
+                       "at a time."),
+        QStringLiteral("[ADDRESS:]PORT")});
+    parser.addOption({QStringLiteral("no-pty"), QStringLiteral("Serve TCP only, without a pseudo-terminal.")});
     parser.addOption({QStringLiteral("log"), QStringLiteral("Print the decoded commands, one per line.")});
     parser.addOption({QStringLiteral("no-window"), QStringLiteral("Serve without showing a window.")});
     parser.addOption({QStringLiteral("baud"), QStringLiteral("Pace reading to N bit/s with 8N1 (default: no pacing)."),
@@ -194,7 +199,25 @@ int main(int argc, char *argv[])
                 driver->pathToType() == path ? "" : qPrintable(QStringLiteral("  (a link to %1)").arg(path)));
         std::fflush(stdout);
     });
-    if (!driver->plugIn()) {
+    const bool withTcp = parser.isSet(QStringLiteral("tcp"));
+    if (parser.isSet(QStringLiteral("no-pty")) && !withTcp) {
+        std::fprintf(stderr, "zpc3x-sim: --no-pty needs --tcp\n");
+        return 2;
+    }
+    if (withTcp) {
+        if (!driver->serveTcp(parser.value(QStringLiteral("tcp")))) {
+            std::fprintf(stderr, "zpc3x-sim: cannot serve TCP on %s: %s\n",
+                qPrintable(parser.value(QStringLiteral("tcp"))), qPrintable(driver->errorString()));
+            return 1;
+        }
+        std::printf("Virtual ZPC3x controller on TCP %s\n", qPrintable(driver->tcpAddress()));
+        std::fflush(stdout);
+        QObject::connect(driver, &sim::LineDriver::tcpClientChanged, [](const QString &client) {
+            std::printf(client.isEmpty() ? "TCP client left\n" : "TCP client %s\n", qPrintable(client));
+            std::fflush(stdout);
+        });
+    }
+    if (!parser.isSet(QStringLiteral("no-pty")) && !driver->plugIn()) {
         std::fprintf(stderr, "zpc3x-sim: cannot plug in: %s\n", qPrintable(driver->errorString()));
         return 1;
     }

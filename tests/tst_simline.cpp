@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QStatusBar>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,6 +30,7 @@ private slots:
     void rasterArrivesCompleteUnderXonXoff();
     void paperOutChangesTheStatusTheToolShows();
     void unplugAndPlugIn();
+    void servesOneTcpClientAtATime();
     void windowSavesPaperAndHighlightsRows();
 };
 
@@ -201,6 +203,31 @@ void TestSimLine::windowSavesPaperAndHighlightsRows()
     window.findChild<QAction *>("actionClearPaper")->trigger();
     QCOMPARE(window.interpreter().paper().rows(), 0);
     QCOMPARE(view->model()->rowCount(), 0);
+}
+
+void TestSimLine::servesOneTcpClientAtATime()
+{
+    Interpreter printer;
+    LineDriver driver(printer, LineSettings{});
+    QVERIFY(!driver.serveTcp(QStringLiteral("localhost:9x")));
+    QVERIFY(driver.serveTcp(QStringLiteral("0"))); // any free port on 127.0.0.1
+    QVERIFY(driver.tcpAddress().startsWith(QStringLiteral("127.0.0.1:")));
+    const quint16 port = driver.tcpAddress().section(QLatin1Char(':'), 1).toUShort();
+    QTcpSocket first, second;
+    first.connectToHost(QHostAddress::LocalHost, port);
+    QTRY_VERIFY(!driver.tcpClient().isEmpty());
+    second.connectToHost(QHostAddress::LocalHost, port);
+    QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState); // turned away
+    // The same controller, its answers on the socket and without flow control.
+    first.write(jobs::receipt(jobs::Cut::Full).stream() + hex("10 04 01 1D 49 01"));
+    QByteArray answers;
+    QTRY_VERIFY((answers += first.readAll()).size() >= 2);
+    QCOMPARE(answers, hex("12 33"));
+    QTRY_VERIFY(printer.paper().rows() > 1000);
+    first.disconnectFromHost();
+    QTRY_VERIFY(driver.tcpClient().isEmpty());
+    second.connectToHost(QHostAddress::LocalHost, port);
+    QTRY_COMPARE(driver.tcpClient(), QStringLiteral("127.0.0.1:%1").arg(second.localPort()));
 }
 
 QTEST_MAIN(TestSimLine)
