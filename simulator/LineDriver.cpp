@@ -74,6 +74,8 @@ void LineDriver::tick()
         endpoint.write(lastFromTcp ? flow : back);
         if (lastFromTcp)
             tcp->write(answers);
+        if (!answers.isEmpty())
+            emit answered(answers);
     }
     if (interpreter.paper().rows() != rowsBefore || interpreter.bytesReceived() != bytesBefore || !back.isEmpty())
         emit progressed();

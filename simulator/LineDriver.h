@@ -39,6 +39,7 @@ public:
 signals:
     void pathChanged(const QString &path);
     void tcpClientChanged(const QString &client);
+    void answered(const QByteArray &answer); // what went back, flow control left out
     void progressed(); // bytes arrived or rows were printed
 
 private:

@@ -146,6 +146,12 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
     connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);
     connect(lineDriver, &LineDriver::tcpClientChanged, this, &SimWindow::refresh);
+    replyLabel = new QLabel(tr("Last reply: none yet"));
+    replyLabel->setObjectName(QStringLiteral("replyLabel"));
+    ui->logLayout->addWidget(replyLabel);
+    connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
+        replyLabel->setText(tr("Last reply: %1").arg(Printhead::describeReply(answer)));
+    });
     showPath(QString());
     refresh();
 }
@@ -181,6 +187,8 @@ void SimWindow::refresh()
     logModel->sync();
     if (ui->actionFollow->isChecked() || atBottom)
         ui->paperScroll->verticalScrollBar()->setValue(ui->paperScroll->verticalScrollBar()->maximum());
+    if (ui->actionFollow->isChecked())
+        ui->logView->scrollToBottom();
 
     const Line &line = lineDriver->line();
     const LineSettings &s = line.settings();
@@ -198,7 +206,10 @@ void SimWindow::refresh()
             .arg(line.bufferFill())
             .arg(s.bufferSize)
             .arg(line.droppedBytes() ? tr(", %1 bytes lost").arg(line.droppedBytes()) : QString()));
-    unknownStatus->setText(tr("%1 unknown").arg(printer.unknownCount()));
+    unknownStatus->setText(
+        tr("%1 unknown%2")
+            .arg(printer.unknownCount())
+            .arg(printer.drawerKicks() ? tr(", drawer kicked %1 times").arg(printer.drawerKicks()) : QString()));
     tcpStatus->setVisible(!lineDriver->tcpAddress().isEmpty());
     tcpStatus->setText(
         tr("TCP %1, %2")

@@ -43,7 +43,7 @@ private:
     LineDriver *lineDriver;
     PaperWidget *paper;
     LogModel *logModel;
-    QLabel *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
+    QLabel *replyLabel, *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
 };
 
 } // namespace sim

@@ -96,6 +96,11 @@ void TestSimLine::queriesAreAnsweredWhilePrintingWaits()
     line.advance(1.0);
     QVERIFY(printer.paper().rows() > 0);
     QCOMPARE(printer.takeReplies(), QByteArray()); // not answered twice
+    // With the call-back on, a change of status is sent unasked.
+    line.receive(hex("1D 61 01"));
+    line.advance(0.01);
+    line.setCoverOpen(true);
+    QCOMPARE(line.advance(0.01), QByteArray(1, char(Interpreter::Fixed | Interpreter::CoverOpen)));
 }
 
 void TestSimLine::rasterArrivesCompleteUnderXonXoff()
@@ -146,6 +151,7 @@ void TestSimLine::paperOutChangesTheStatusTheToolShows()
     window.findChild<QAction *>("actionPaperOut")->trigger();
     press(tool, "pushButtonStatus");
     QTRY_COMPARE(consoleText(tool), QString(QChar(Interpreter::Fixed | Interpreter::PaperOut)));
+    QCOMPARE(window.findChild<QLabel *>("replyLabel")->text(), QStringLiteral("Last reply: 32 (paper out)"));
     window.findChild<QAction *>("actionPaperOut")->trigger();
     window.findChild<QAction *>("actionCoverOpen")->trigger();
     press(tool, "pushButtonStatus");

@@ -70,6 +70,8 @@ public:
     void clearPaper(); // tears off the printed paper; modes and stored bitmaps stay
 
     static uchar inkFor(int level);
+    // An answer as the window shows it: its bytes and, for a status byte, what its bits say.
+    static QString describeReply(const QByteArray &reply);
 
 private:
     struct Item // one piece of the pending line
