@@ -4,6 +4,7 @@
 #include "BenchTable.h"
 #include "demos/Jobs.h"
 #include "simulator/core/Interpreter.h"
+#include "simulator/core/Line.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -51,6 +52,74 @@ void rate(const char *name, const QByteArray &stream, double targetMBps)
         mbps / targetMBps);
 }
 
+// Plain text of about `size` bytes: the reference a hostile stream's cost per byte is held to.
+QByteArray plainText(qsizetype size)
+{
+    QByteArray out;
+    while (out.size() < size)
+        out += "The quick brown fox jumps 01234\n";
+    return out.left(size);
+}
+
+// A hostile stream of about `size` bytes, by name.
+QByteArray hostile(const QByteArray &name, qsizetype size)
+{
+    QByteArray out;
+    if (name == "head-switches") {
+        out = jobs::receipt(jobs::Cut::None).stream(); // paper on the roll first
+        while (out.size() < size)
+            out += "\x1BZ\x01\x1BZ\x00";
+    } else if (name == "arabic") {
+        while (out.size() < size)
+            out += QByteArray("\x06\x28\x06\x33\x06\x45", 6); // letters, never a line feed
+    } else if (name == "overstrike") {
+        while (out.size() < size)
+            out += QByteArray("\x1B$\x00\x00A", 5);
+    } else if (name == "long-run") {
+        out = QByteArray(size, 'A');
+    } else if (name == "every-glyph") {
+        // Every character of the Basic Multilingual Plane above Latin-1, in all eight styles.
+        for (int style = 0; style < 8 && out.size() < size; ++style) {
+            out += "\x1BM" + QByteArray(1, char(style & 1 ? 1 : 2)) + "\x1B!"
+                + QByteArray(1, char((style & 2 ? 0x08 : 0) | (style & 4 ? 0x02 : 0)));
+            for (int c = 0x100; c < 0x10000 && out.size() < size; ++c)
+                if ((c >> 8) >= 0x20 && (c & 0xFF) >= 0x20 && (c & 0xFF) != 0x7F)
+                    out.append(char(c >> 8)).append(char(c & 0xFF));
+        }
+    }
+    return out.left(size);
+}
+
+// A flood sent faster than the controller prints, on a line without flow control: what does not
+// fit the buffer is lost, and the time and memory stay those of what fits.
+double floodSeconds(const QByteArray &stream)
+{
+    sim::Interpreter interpreter;
+    sim::Line line(interpreter, {0, 4096, 80, false});
+    QElapsedTimer t;
+    t.start();
+    for (qsizetype at = 0; at < stream.size(); at += 64 * 1024) {
+        line.receive(stream.mid(at, 64 * 1024));
+        line.advance(0.004);
+    }
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+void hostileRow(const QByteArray &name, qsizetype size)
+{
+    const bool flood = name == "unpaced-flood";
+    const QByteArray stream = flood ? plainText(size) : hostile(name, size), plain = plainText(stream.size());
+    interpretSeconds(plain, 0, 4096); // warm the glyph cache for the reference
+    const double plainSeconds = interpretSeconds(plain, 0, 4096);
+    const double seconds = flood ? floodSeconds(stream) : interpretSeconds(stream, 0, 4096);
+    const double perByte = seconds / double(stream.size()) * 1e9,
+                 plainPerByte = plainSeconds / double(plain.size()) * 1e9;
+    bench::row(
+        QStringLiteral("hostile stream: %1, %2 MB").arg(QString::fromLatin1(name)).arg(stream.size() / 1e6, 0, 'f', 1),
+        QStringLiteral("%1 ns a byte").arg(perByte, 0, 'f', 0),
+        QStringLiteral("%1 ns a byte of plain text, 3x allowed").arg(plainPerByte, 0, 'f', 0), perByte / plainPerByte);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -90,6 +159,8 @@ int main(int argc, char *argv[])
         bench::row(QStringLiteral("virtual controller, %1 m of receipts at 576 dots")
                        .arg(interpreter.paper().rows() / 8000.0, 0, 'f', 2),
             QStringLiteral("%1 MB held").arg(held, 0, 'f', 1), QStringLiteral("50 MB budget"), held / 50.0);
+    } else if (which == "hostile" && argc > 2) {
+        hostileRow(QByteArray(argv[2]), argc > 3 ? QByteArray(argv[3]).toLongLong() : 4 << 20);
     } else {
         return 2;
     }

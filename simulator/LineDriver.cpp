@@ -2,6 +2,10 @@
 
 namespace sim {
 
+namespace {
+constexpr qsizetype maxReadBytes = 256 * 1024;
+}
+
 LineDriver::LineDriver(Interpreter &interpreter, const LineSettings &settings, QObject *parent)
     : QObject(parent)
     , interpreter(interpreter)
@@ -56,7 +60,9 @@ void LineDriver::tick()
     const qint64 rowsBefore = interpreter.paper().rows(), bytesBefore = interpreter.bytesReceived();
     QByteArray back = model.advance(seconds);
     for (const bool fromTcp : {false, true}) {
-        const qsizetype allowance = model.readAllowance();
+        // An unpaced line without flow control still reads a bounded slice a tick, so that a
+        // flood cannot keep one tick, and the queries behind it, waiting.
+        const qsizetype allowance = model.readAllowance() < 0 ? maxReadBytes : model.readAllowance();
         if (allowance == 0 || (fromTcp && !tcp))
             continue;
         const QByteArray bytes = fromTcp ? tcp->read(allowance) : endpoint.read(allowance);

@@ -230,10 +230,18 @@ void Decoder::scanRealTime(const char *p, qsizetype n, DecoderSink &sink)
         c.prefix = 2;
         sink.command(c);
     };
+    if (n > 0 && heldStatus >= 0) { // DLE EOT ended the last chunk: this byte may be its n
+        report(0x04, p[0], heldStatus);
+        heldStatus = -1;
+    }
     for (qsizetype i = 0; i < n; ++i) {
-        if (heldStatus >= 0) { // DLE EOT ended the last chunk: this byte may be its n
-            report(0x04, p[i], heldStatus);
-            heldStatus = -1;
+        if (i > 0) { // jump to the byte after the next DLE: picture data rarely holds one
+            const void *dle = std::memchr(p + i - 1, DLE, size_t(n - i + 1));
+            if (!dle)
+                break;
+            i = static_cast<const char *>(dle) - p + 1;
+            if (i >= n)
+                break;
         }
         const char before = i > 0 ? p[i - 1] : lastBulk;
         if (before != DLE || (p[i] != 0x04 && p[i] != 0x05))

@@ -3,7 +3,10 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextLayout>
 #include <QTextOption>
+
+#include <cmath>
 
 namespace sim {
 
@@ -64,15 +67,16 @@ Glyph placeholderBox(int w, int h)
 void Glyph::collectSpans()
 {
     spans.clear();
-    for (int y = 0; y < mask.height(); ++y) {
+    const int w = mask.width(), h = mask.height();
+    for (int y = 0; y < h; ++y) {
         const uchar *line = mask.constScanLine(y);
-        for (int x = 0; x < mask.width();) {
+        for (int x = 0; x < w;) {
             if (!line[x]) {
                 ++x;
                 continue;
             }
             int end = x;
-            while (end < mask.width() && line[end])
+            while (end < w && line[end])
                 ++end;
             spans.append({short(y), short(x), short(end - x)});
             x = end;
@@ -151,26 +155,38 @@ const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
     return *cache.insert(key, g);
 }
 
-int Glyphs::runAdvance(const QString &text, FontSize size, bool bold)
+int Glyphs::letterAdvance(char32_t c, FontSize size, bool bold)
 {
-    return qMax(1, QFontMetrics(face(sans, pixelSize(size), bold, false)).horizontalAdvance(text));
+    const quint64 key = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33;
+    auto it = letterAdvances.constFind(key);
+    if (it != letterAdvances.constEnd())
+        return *it;
+    const int advance
+        = QFontMetrics(face(sans, pixelSize(size), bold, false)).horizontalAdvance(QString::fromUcs4(&c, 1));
+    return *letterAdvances.insert(key, qMax(1, advance));
 }
 
 Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
 {
-    const QFont f = face(sans, pixelSize(size), bold, false);
-    const QFontMetrics metrics(f);
+    // One layout both measures and draws the run: shaping is the costly part.
+    QTextLayout layout(text, face(sans, pixelSize(size), bold, false));
+    QTextOption option(Qt::AlignRight);
+    option.setTextDirection(Qt::RightToLeft);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
     const int h = cellHeight(size);
     Glyph g;
-    g.advance = qMax(1, metrics.horizontalAdvance(text));
+    g.advance = qMax(1, int(std::ceil(line.naturalTextWidth())));
     g.mask = QImage(g.advance, h, QImage::Format_Alpha8);
     g.mask.fill(0);
     QPainter p(&g.mask);
-    p.setFont(f);
     p.setPen(Qt::black);
-    QTextOption option(Qt::AlignRight | Qt::AlignBottom);
-    option.setTextDirection(Qt::RightToLeft);
-    p.drawText(QRectF(0, 0, g.advance, h), text, option);
+    // Right-aligned in a line a million dots wide: bring its right end to the mask's, and its
+    // baseline to the cell's bottom as the other glyphs stand.
+    layout.draw(&p, QPointF(g.advance - line.width(), h - line.height()));
     p.end();
     harden(g.mask);
     g.collectSpans();

@@ -40,7 +40,9 @@ public:
     const Glyph &glyph(char32_t c, FontSize size, bool bold, bool italic);
     // A run of Arabic shaped as one piece by the text layout, right to left.
     Glyph shapedRun(const QString &text, FontSize size, bool bold);
-    int runAdvance(const QString &text, FontSize size, bool bold);
+    // The width of one Arabic letter on its own: a run's width is laid out from these as it
+    // grows, in constant time a letter, and shaped once the line prints.
+    int letterAdvance(char32_t c, FontSize size, bool bold);
     // Plain text, for the text under a barcode.
     Glyph text(const QString &s, FontSize size = FontSize::Standard);
     // A glyph turned a quarter clockwise, for 90-degree printing.
@@ -52,6 +54,7 @@ private:
     Glyphs();
     QString mono, monoBold, sans, cjk;
     QHash<quint64, Glyph> cache;
+    QHash<quint64, int> letterAdvances;
     qsizetype cacheBytes = 0;
 };
 

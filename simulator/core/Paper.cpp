@@ -9,13 +9,20 @@ Paper::Paper(int width)
     : w(width)
 { }
 
+const uchar *Paper::blankRow()
+{
+    static const QByteArray white(1024, char(255)); // wider than any head
+    return reinterpret_cast<const uchar *>(white.constData());
+}
+
 Paper Paper::widened(int width) const
 {
     Paper out(width);
     out.reserve(0, used);
     const int common = qMin(width, w);
     for (int y = 0; y < used; ++y)
-        std::memcpy(out.row(y), row(y), size_t(common));
+        if (!bands[size_t(y / bandRows)].isNull())
+            std::memcpy(out.row(y), row(y), size_t(common));
     out.dropped = dropped;
     return out;
 }
@@ -24,7 +31,7 @@ int Paper::reserve(int y, int count)
 {
     const int wanted = qMin(y + count, maxRows);
     while (int(bands.size()) * bandRows < wanted)
-        bands.emplace_back(qsizetype(bandRows) * w, char(255));
+        bands.emplace_back();
     if (wanted > used)
         used = wanted;
     const int onRoll = qMax(0, wanted - y);
@@ -41,7 +48,7 @@ void Paper::feed(int count)
 void Paper::fill(int x, int y, int width, int height, uchar grey)
 {
     const int x0 = qMax(0, x), x1 = qMin(w, x + width);
-    if (x1 <= x0)
+    if (x1 <= x0 || grey == 255) // white on white paper
         return;
     for (int yy = qMax(0, y); yy < qMin(used, y + height); ++yy)
         std::memset(row(yy) + x0, grey, size_t(x1 - x0));

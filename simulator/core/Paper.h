@@ -9,13 +9,14 @@ namespace sim {
 
 // The printed roll: 8 dots per mm, as wide as the head, growing downward. White is 255; ink is
 // drawn in the grey of the darkness level it was printed with. The roll is kept in bands of
-// rows so that growing it never copies what was printed. It stops growing at maxRows; whatever
+// rows so that growing it never copies what was printed, and a band is only made once something
+// is drawn in it. It stops growing at maxRows; whatever
 // would print beyond that is dropped and counted.
 class Paper
 {
 public:
     static constexpr int maxRows = 96000; // 12 m of paper
-    static constexpr int bandRows = 512;
+    static constexpr int bandRows = 64; // small enough to come from the heap, not a mapping of its own
 
     explicit Paper(int width = 384);
 
@@ -26,10 +27,19 @@ public:
     // Makes rows [0, y + count) exist and returns how many of the asked rows are on the roll.
     int reserve(int y, int count);
     void feed(int count); // advances the roll without ink
-    uchar *row(int y) { return reinterpret_cast<uchar *>(bands[size_t(y / bandRows)].data()) + (y % bandRows) * w; }
+    // A row to draw on. Bands are only made when something is drawn in them: fed paper costs
+    // nothing.
+    uchar *row(int y)
+    {
+        QByteArray &band = bands[size_t(y / bandRows)];
+        if (band.isNull())
+            band = QByteArray(qsizetype(bandRows) * w, char(255));
+        return reinterpret_cast<uchar *>(band.data()) + (y % bandRows) * w;
+    }
     const uchar *row(int y) const
     {
-        return reinterpret_cast<const uchar *>(bands[size_t(y / bandRows)].constData()) + (y % bandRows) * w;
+        const QByteArray &band = bands[size_t(y / bandRows)];
+        return band.isNull() ? blankRow() : reinterpret_cast<const uchar *>(band.constData()) + (y % bandRows) * w;
     }
     // Darkens one dot: the darker of what is there and the ink wins.
     void dot(int x, int y, uchar ink)
@@ -49,6 +59,7 @@ public:
     Paper widened(int width) const;
 
 private:
+    static const uchar *blankRow();
     int w;
     int used = 0;
     qint64 dropped = 0;

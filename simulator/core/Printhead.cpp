@@ -1,8 +1,12 @@
 #include "simulator/core/Printhead.h"
 
+#include "commands/Charsets.h"
 #include "commands/Protocol.h"
 #include "simulator/core/Symbols.h"
 
+#include <QHash>
+
+#include <array>
 #include <cstring>
 
 namespace sim {
@@ -68,6 +72,30 @@ const char *codeTableName(int table)
 
 bool knownCodeTable(int table) { return table == 0 || table == 2 || table == 16 || table == 17 || table == 19; }
 
+// 0x80 to 0xFF of a code table as characters, worked out once a table: ESC @ sets the table
+// again on every reset.
+const char32_t *upperHalf(int table)
+{
+    static QHash<int, std::array<char32_t, 128>> tables;
+    const int key = knownCodeTable(table) ? table : 16;
+    auto it = tables.find(key);
+    if (it == tables.end()) {
+        Charset charset(codeTableName(key));
+        std::array<char32_t, 128> upper{};
+        for (int b = 0x80; b <= 0xFF; ++b)
+            upper[b - 0x80] = Charset::decodeOne(charset, QByteArray(1, char(b)));
+        it = tables.insert(key, upper);
+    }
+    return it->data();
+}
+
+// The double-byte sets, opened once: opening a converter costs far more than using it.
+char32_t decodePair(const char *name, quint8 hi, quint8 lo)
+{
+    static Charset gb2312("GB2312"), eucJp("EUC-JP");
+    return Charset::decodeOne(qstrcmp(name, "GB2312") == 0 ? gb2312 : eucJp, QByteArray{char(hi), char(lo)});
+}
+
 } // namespace
 
 uchar Printhead::inkFor(int level)
@@ -88,11 +116,7 @@ Printhead::Printhead(int headType)
 void Printhead::loadCodeTable(int table)
 {
     codeTable = table;
-    Charset charset(codeTableName(table));
-    for (int b = 0x80; b <= 0xFF; ++b) {
-        const QList<uint> decoded = charset.decode(QByteArray(1, char(b))).toUcs4();
-        upper[b - 0x80] = decoded.size() == 1 ? char32_t(decoded.first()) : char32_t(b);
-    }
+    upper = upperHalf(table);
 }
 
 void Printhead::resetModes()
@@ -230,9 +254,9 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
         if (c.size == 2) {
             const quint8 hi = c.at(0), lo = c.at(1);
             if (hi >= 0xA1) // GB2312 in its EUC form
-                putChar(Charset::decodeOne(gb2312, QByteArray{char(hi), char(lo)}), entry);
+                putChar(decodePair("GB2312", hi, lo), entry);
             else if (hi >= 0x21) // JIS X 0208, 7-bit
-                putChar(Charset::decodeOne(eucJp, QByteArray{char(hi | 0x80), char(lo | 0x80)}), entry);
+                putChar(decodePair("EUC-JP", hi | 0x80, lo | 0x80), entry);
             else // a UTF-16 character, high byte first
                 putChar(char32_t(hi) << 8 | lo, entry);
         } else if (c.at(0) != 0x7F) {
@@ -634,21 +658,20 @@ void Printhead::putChar(char32_t c, int entry)
 
     if (isArabic(c)) {
         // Consecutive Arabic is shaped as one run by the text layout; a run wraps like text.
+        const int advance = Glyphs::instance().letterAdvance(c, font, bold);
         if (!line.isEmpty() && !line.last().arabic.isEmpty() && line.last().bold == bold
-            && line.last().scaleX == item.scaleX) {
+            && line.last().scaleX == item.scaleX && line.last().font == font) {
             Item &run = line.last();
-            const QString grown = run.arabic + QString::fromUcs4(&c, 1);
-            const int advance = Glyphs::instance().runAdvance(grown, run.font, bold);
-            if (run.x + advance * run.scaleX <= room) {
-                run.arabic = grown;
-                run.glyph.advance = advance;
-                cursor = run.x + advance * run.scaleX;
+            if (run.x + (run.glyph.advance + advance) * run.scaleX <= room) {
+                run.arabic += QString::fromUcs4(&c, 1);
+                run.glyph.advance += advance;
+                cursor = run.x + run.glyph.advance * run.scaleX;
                 return;
             }
         }
         item.arabic = QString::fromUcs4(&c, 1);
         item.font = font;
-        item.glyph.advance = Glyphs::instance().runAdvance(item.arabic, font, bold);
+        item.glyph.advance = advance;
         item.glyph.mask = QImage(1, Glyphs::cellHeight(font), QImage::Format_Alpha8);
     } else {
         item.glyph = Glyphs::instance().glyph(c, font, bold, slanted);
@@ -699,9 +722,16 @@ void Printhead::horizontalTab()
 
 void Printhead::flushLine(int feedAfter, bool useLineSpacing)
 {
+    // Arabic runs are shaped once complete; what follows a run moves by the difference shaping
+    // made to its width.
+    int shift = 0;
     for (Item &item : line) {
-        if (!item.arabic.isEmpty()) // shaped once the run is complete
+        item.x += shift;
+        if (!item.arabic.isEmpty()) {
+            const int laidOut = item.glyph.advance;
             item.glyph = Glyphs::instance().shapedRun(item.arabic, item.font, item.bold);
+            shift += (item.glyph.advance - laidOut) * item.scaleX;
+        }
     }
     int height = 0, width = 0;
     for (const Item &item : std::as_const(line)) {
@@ -743,16 +773,21 @@ void Printhead::drawItem(const Item &item, int x0, int top, int lineHeight)
     if (item.reverse)
         roll.fill(left, y0, w, h, item.ink);
     const int width = qMin(roll.width(), dots), rows = roll.rows();
+    const uchar ink = item.reverse ? 255 : item.ink;
     for (const Glyph::Span &span : glyph.spans) {
         const int x0 = qMax(0, left + span.x * item.scaleX);
         const int x1 = qMin(width, left + (span.x + span.length) * item.scaleX);
         for (int sy = 0; sy < item.scaleY; ++sy) {
             const int py = y0 + span.y * item.scaleY + sy;
-            if (py < 0 || py >= rows)
+            if (py < 0 || py >= rows || x1 <= x0)
                 continue;
-            uchar *dst = roll.row(py);
-            for (int px = x0; px < x1; ++px)
-                dst[px] = item.reverse ? 255 : qMin(dst[px], item.ink);
+            uchar *dst = roll.row(py) + x0;
+            if (item.reverse) {
+                std::memset(dst, 255, size_t(x1 - x0));
+                continue;
+            }
+            for (uchar *end = dst + (x1 - x0); dst < end; ++dst)
+                *dst = *dst < ink ? *dst : ink;
         }
     }
     if (item.underline)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "commands/Charsets.h"
 #include "simulator/core/Decoder.h"
 #include "simulator/core/Glyphs.h"
 #include "simulator/core/Paper.h"
@@ -159,8 +158,7 @@ private:
     Bitmap incoming;
     int nvIndex = 0;
 
-    Charset gb2312{"GB2312"}, eucJp{"EUC-JP"};
-    char32_t upper[128] = {}; // 0x80 to 0xFF in the current code table
+    const char32_t *upper = nullptr; // 0x80 to 0xFF in the current code table
     void loadCodeTable(int table);
 };
 
