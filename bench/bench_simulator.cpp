@@ -75,6 +75,11 @@ QByteArray hostile(const QByteArray &name, qsizetype size)
     } else if (name == "overstrike") {
         while (out.size() < size)
             out += QByteArray("\x1B$\x00\x00A", 5);
+    } else if (name == "fill-everything") {
+        // The widest head, the whole roll in one picture, then more commands than the log keeps.
+        out = "\x1BZ\x05" + cmd::picturePrintH(0, 72, 0xFFFF, nullptr) + cmd::picturePrintH(0, 72, 0xFFFF, nullptr);
+        while (out.size() < size)
+            out += "\x1B!\x08\x1B!\x00";
     } else if (name == "long-run") {
         out = QByteArray(size, 'A');
     } else if (name == "every-glyph") {

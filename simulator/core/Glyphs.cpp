@@ -32,6 +32,8 @@ QFont face(const QString &family, int pixelSize, bool bold, bool italic)
 }
 
 int pixelSize(FontSize size) { return size == FontSize::Small ? 15 : 20; }
+// Scheherazade draws its letters small for their size; this brings them to the Latin letters'.
+int arabicPixelSize(FontSize size) { return pixelSize(size) * 3 / 2; }
 
 // Thresholds a painted Alpha8 image so that the mask holds whole dots only.
 void harden(QImage &mask)
@@ -104,6 +106,7 @@ Glyphs::Glyphs()
     , monoBold(load("/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"))
     , sans(load("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"))
     , cjk(load("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"))
+    , arabic(load("/usr/share/fonts/truetype/scheherazade/Scheherazade-Regular.ttf"))
 {
     load("/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Oblique.ttf");
     load("/usr/share/fonts/truetype/dejavu/DejaVuSansMono-BoldOblique.ttf");
@@ -161,15 +164,20 @@ int Glyphs::letterAdvance(char32_t c, FontSize size, bool bold)
     auto it = letterAdvances.constFind(key);
     if (it != letterAdvances.constEnd())
         return *it;
-    const int advance
-        = QFontMetrics(face(sans, pixelSize(size), bold, false)).horizontalAdvance(QString::fromUcs4(&c, 1));
+    const int advance = QFontMetrics(face(arabicFace(), arabicPixelSize(size), bold, false))
+                            .horizontalAdvance(QString::fromUcs4(&c, 1));
     return *letterAdvances.insert(key, qMax(1, advance));
+}
+
+bool Glyphs::hasArabicLetter(char32_t c)
+{
+    return QFontMetrics(face(arabicFace(), pixelSize(FontSize::Standard), false, false)).inFontUcs4(uint(c));
 }
 
 Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
 {
     // One layout both measures and draws the run: shaping is the costly part.
-    QTextLayout layout(text, face(sans, pixelSize(size), bold, false));
+    QTextLayout layout(text, face(arabicFace(), arabicPixelSize(size), bold, false));
     QTextOption option(Qt::AlignRight);
     option.setTextDirection(Qt::RightToLeft);
     layout.setTextOption(option);
@@ -186,7 +194,7 @@ Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
     p.setPen(Qt::black);
     // Right-aligned in a line a million dots wide: bring its right end to the mask's, and its
     // baseline to the cell's bottom as the other glyphs stand.
-    layout.draw(&p, QPointF(g.advance - line.width(), h - line.height()));
+    layout.draw(&p, QPointF(g.advance - line.width(), h - line.ascent() - line.descent() / 2));
     p.end();
     harden(g.mask);
     g.collectSpans();

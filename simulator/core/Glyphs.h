@@ -28,7 +28,8 @@ struct Glyph
 
 // Draws characters from the fonts of Debian's packages, without antialiasing, as a thermal
 // head prints whole dots: DejaVu Sans Mono for Latin and Greek, DejaVu Sans for what the
-// monospaced face lacks, WenQuanYi Micro Hei for Chinese and Japanese. Drawn glyphs are cached.
+// monospaced face lacks, WenQuanYi Micro Hei for Chinese and Japanese, Scheherazade for Arabic.
+// Drawn glyphs are cached.
 class Glyphs
 {
 public:
@@ -43,6 +44,7 @@ public:
     // The width of one Arabic letter on its own: a run's width is laid out from these as it
     // grows, in constant time a letter, and shaped once the line prints.
     int letterAdvance(char32_t c, FontSize size, bool bold);
+    bool hasArabicLetter(char32_t c); // false: it prints as a box
     // Plain text, for the text under a barcode.
     Glyph text(const QString &s, FontSize size = FontSize::Standard);
     // A glyph turned a quarter clockwise, for 90-degree printing.
@@ -52,7 +54,8 @@ public:
 
 private:
     Glyphs();
-    QString mono, monoBold, sans, cjk;
+    QString arabicFace() const { return arabic.isEmpty() ? sans : arabic; }
+    QString mono, monoBold, sans, cjk, arabic;
     QHash<quint64, Glyph> cache;
     QHash<quint64, int> letterAdvances;
     qsizetype cacheBytes = 0;

@@ -21,7 +21,7 @@ public:
     static constexpr StatusBit Fixed = Printhead::Fixed, CoverOpen = Printhead::CoverOpen,
                                Sleeping = Printhead::Sleeping, PaperOut = Printhead::PaperOut,
                                LinePending = Printhead::LinePending, HasCutter = Printhead::HasCutter;
-    static constexpr qsizetype maxLogEntries = 100000; // then one entry says the log is full
+    static constexpr qsizetype maxLogEntries = 50000; // then one entry says the log is full
     static constexpr int maxTextArgs = 120; // characters one printStr entry shows
 
     explicit Interpreter(int headType = 0);

@@ -657,6 +657,8 @@ void Printhead::putChar(char32_t c, int entry)
     const int room = rightLimit - leftMargin;
 
     if (isArabic(c)) {
+        if (!Glyphs::instance().hasArabicLetter(c))
+            ++placeholders;
         // Consecutive Arabic is shaped as one run by the text layout; a run wraps like text.
         const int advance = Glyphs::instance().letterAdvance(c, font, bold);
         if (!line.isEmpty() && !line.last().arabic.isEmpty() && line.last().bold == bold
@@ -803,11 +805,13 @@ void Printhead::printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, i
     // Bytes that start beyond the paper's edge cannot print.
     const int usable = qMin(bytesPerRow, (width - rasterX + 8 * scaleX - 1) / (8 * scaleX));
     for (int r = 0; r < rows; ++r) {
-        uchar *dst = roll.row(y + r);
+        uchar *dst = nullptr; // made only for a row with ink
         for (int i = 0; i < usable; ++i) {
             const uchar byte = bits[i];
             if (!byte)
                 continue;
+            if (!dst)
+                dst = roll.row(y + r);
             const int base = rasterX + i * 8 * scaleX;
             const SetBits &set = setBits[byte];
             for (int k = 0; k < set.count; ++k) {
