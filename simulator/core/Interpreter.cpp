@@ -142,9 +142,11 @@ void Interpreter::command(const Command &c)
                 args += QChar(0x2026); // and more
             }
         }
-        const int entry = textEntry;
-        head.apply(c, entry, note);
-        textEntry = entry;
+        head.apply(c, textEntry, note);
+        if (head.linesCutShort() > linesCutShortLogged || (!rollFullLogged && head.paper().droppedRows() > 0)) {
+            noteLimits(c.offset);
+            textEntry = -1;
+        }
         return;
     }
     if (c.op == Op::Unknown)
@@ -163,9 +165,32 @@ void Interpreter::command(const Command &c)
     }
     if (!isRealTime(c.op) || answersRealTime)
         replies += reply;
+    noteLimits(c.offset);
 }
 
-void Interpreter::bulk(const char *data, qsizetype size) { head.bulk(data, size); }
+void Interpreter::noteLimits(qint64 offset)
+{
+    // Every limit says so in the log the first time it is hit.
+    if (!rollFullLogged && head.paper().droppedRows() > 0) {
+        rollFullLogged = true;
+        begin(offset, QStringLiteral("roll full"),
+            QStringLiteral("%1 rows printed; what follows is not kept").arg(Paper::maxRows));
+    }
+    if (head.linesCutShort() > linesCutShortLogged) {
+        linesCutShortLogged = head.linesCutShort();
+        begin(offset, QStringLiteral("line full"),
+            QStringLiteral("printed at %1 pieces, %2 times so far")
+                .arg(Printhead::maxLineItems)
+                .arg(linesCutShortLogged));
+    }
+}
+
+void Interpreter::bulk(const char *data, qsizetype size)
+{
+    head.bulk(data, size);
+    if (!rollFullLogged && head.paper().droppedRows() > 0)
+        noteLimits(decoder.offset());
+}
 
 void Interpreter::afterSwitch(quint8 before)
 {
@@ -191,6 +216,7 @@ void Interpreter::clearPaper()
 {
     head.clearPaper();
     textEntry = -1;
+    rollFullLogged = false;
 }
 
 } // namespace sim

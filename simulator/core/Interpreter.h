@@ -63,6 +63,7 @@ private:
     void bulk(const char *data, qsizetype size) override;
     int begin(qint64 offset, const QString &name, const QString &args = {});
     void afterSwitch(quint8 before);
+    void noteLimits(qint64 offset);
 
     Decoder decoder;
     Printhead head;
@@ -70,6 +71,8 @@ private:
     qint64 received = 0;
     int unknown = 0, truncated = 0;
     int textEntry = -1; // the printStr entry that collects consecutive text
+    bool rollFullLogged = false;
+    int linesCutShortLogged = 0;
     bool answersRealTime = true;
 };
 

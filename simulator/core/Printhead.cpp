@@ -224,7 +224,7 @@ void Printhead::markRows(int entry, int first, int last)
 
 void Printhead::startBulk(Bulk kind, qint64 size, int entry)
 {
-    bulkKind = size > 0 ? kind : Bulk::None;
+    bulkKind = kind; // with no data, the caller hands over the empty rest at once
     bulkLeft = size;
     bulkEntry = entry;
 }
@@ -409,6 +409,10 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
         break;
     }
     case Op::NvDownload:
+        if (!nvBitmaps.contains(n) && nvBitmaps.size() >= maxNvBitmaps)
+            note = QStringLiteral("the store holds %1 bitmaps already: not kept").arg(maxNvBitmaps);
+        else if (c.bulk > maxBitmapBytes)
+            note = QStringLiteral("only the first %1 bytes kept").arg(maxBitmapBytes);
         nvIndex = n;
         incoming = {c.param16(2), c.param16(4), {}};
         startBulk(Bulk::NvBitmap, c.bulk, entry);
@@ -691,6 +695,8 @@ void Printhead::putItem(Item item)
     const int width = item.glyph.advance * item.scaleX;
     // The line wraps at the right limit; a line that keeps being written over (an absolute
     // position again and again) prints once it holds maxLineItems pieces.
+    if (line.size() >= maxLineItems)
+        ++forcedLines;
     if ((cursor + width > rightLimit - leftMargin && !line.isEmpty()) || line.size() >= maxLineItems)
         flushLine(0, true);
     item.x = cursor;

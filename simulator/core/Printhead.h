@@ -63,6 +63,7 @@ public:
     quint8 realTimeStatus(int which) const;
     int placeholderCount() const { return placeholders; }
     int drawerKicks() const { return kicks; }
+    int linesCutShort() const { return forcedLines; } // lines printed at maxLineItems
     int callBack() const { return callBackMode; }
     void setPaperOut(bool out) { paperOut = out; }
     void setCoverOpen(bool open) { coverOpen = open; }
@@ -118,7 +119,7 @@ private:
     Paper roll;
     int head = 0;
     int dots = 384; // the head's width; the roll keeps the widest head's width
-    int placeholders = 0, kicks = 0;
+    int placeholders = 0, kicks = 0, forcedLines = 0;
 
     // Modes that ESC @ resets.
     quint8 mode = 0;
