@@ -31,6 +31,6 @@ if [ ! -L "$link" ]; then
 fi
 echo
 echo "Virtual ZPC3x controller: $link  (-> $(readlink "$link" 2>/dev/null || echo '?'))"
-echo "In Printer Ruvela: Settings -> Configure, choose Custom, type $link, Apply, then Serial -> Connect."
+echo "Printer Ruvela starts connected to it: press Receipt."
 echo
-./build/printer-ruvela
+./build/printer-ruvela --port "$link" --connect

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/Launch.h"
 #include "demos/Jobs.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
@@ -49,6 +50,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(serialLink, &SerialLink::openChanged, this, &MainWindow::showOpen);
     connect(serialLink, &SerialLink::textReceived, this, &MainWindow::showReply);
     connect(serialLink, &SerialLink::lost, this, &MainWindow::showLost);
+    setUpLine();
 }
 
 MainWindow::~MainWindow()
@@ -79,15 +81,23 @@ void MainWindow::about()
             .arg(QStringLiteral(RUVELA_VERSION), QString::fromLatin1(qVersion())));
 }
 
+void MainWindow::start(const Launch &launch)
+{
+    settingsDialog->choose(launch.choice);
+    if (launch.connect) // once the window shows, so that a failure's box has it as parent
+        QMetaObject::invokeMethod(this, &MainWindow::openSerialPort, Qt::QueuedConnection);
+}
+
 void MainWindow::openSerialPort()
 {
     const Settings p = settingsDialog->settings();
     if (serialLink->open(p)) {
+        lineBaud = p.baudRate;
         showStatus(
             tr("Connected to %1 : %2, %3, %4, %5, %6")
                 .arg(p.portName, p.baudRateText, p.dataBitsText, p.parityText, p.stopBitsText, p.flowControlText));
     } else {
-        QMessageBox::critical(this, tr("Error"), serialLink->errorString());
+        QMessageBox::critical(this, tr("Error"), tr("Cannot open %1: %2").arg(p.portName, serialLink->errorString()));
         showStatus(tr("Open error"));
     }
 }
@@ -116,13 +126,16 @@ void MainWindow::showOpen(bool open)
 
 void MainWindow::showReply(const QString &text)
 {
+    if (ui->checkBoxHex->isChecked())
+        return; // showBytes shows them
     const int lineSoFar = ui->editRuvela->textCursor().block().length() - 1;
     ui->editRuvela->insertPlainText(console::breakLongLines(text, lineSoFar));
 }
 
 void MainWindow::showLost(const QString &reason)
 {
-    QMessageBox::critical(this, tr("Critical Error"), reason);
+    QMessageBox::critical(
+        this, tr("Critical Error"), tr("The device %1 was lost: %2").arg(serialLink->portName(), reason));
     closeSerialPort();
 }
 

@@ -9,8 +9,13 @@ namespace Ui {
 class MainWindow;
 }
 class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
 QT_END_NAMESPACE
 
+struct Launch;
+class SendHistory;
 class SerialLink;
 class SettingsDialog;
 namespace jobs {
@@ -24,6 +29,10 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Presets the line from the command line and connects at once if it asks to, with the
+    // same box and status as pressing Connect.
+    void start(const Launch &launch);
 
 private slots:
     // Picture loading.
@@ -132,6 +141,9 @@ private slots:
     void on_pushButtonM23_SX_released();
     void on_pushButtonApply_released();
 
+    // The engineer's own bytes, under the console.
+    void on_pushButtonSend_released();
+
 private:
     void connectActions();
     void showStatus(const QString &text);
@@ -148,6 +160,16 @@ private:
     jobs::Job uartJob() const;
     void setImage(const QImage &image);
 
+    // The console's hex view, sending files, saving what was sent, and the progress of long writes.
+    void setUpLine();
+    void showBytes(qint64 offset, const QByteArray &bytes);
+    void reshowReplies();
+    void sendFile();
+    void saveSent();
+    void showProgress();
+    void cancelWrite();
+    QList<QWidget *> progressWidgets() const;
+
     Ui::MainWindow *ui = nullptr;
     QLabel *statusLabel = nullptr;
     SettingsDialog *settingsDialog = nullptr;
@@ -155,4 +177,10 @@ private:
     QImage loadedImage;
     QLabel *previewLabel = nullptr;
     bool firstDialog = true;
+    SendHistory *sendHistory = nullptr;
+    QProgressBar *progressBar = nullptr;
+    QLabel *progressLabel = nullptr;
+    QPushButton *cancelButton = nullptr;
+    QTimer *progressTimer = nullptr;
+    qint32 lineBaud = 115200; // of the open line, for the time a write takes
 };

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
@@ -33,6 +34,11 @@ void MainWindow::open()
         mimeTypeFilters.append(QString::fromLatin1(mimeType));
     mimeTypeFilters.sort();
     dialog.setMimeTypeFilters(mimeTypeFilters);
+    // Every readable kind at once, after the kinds one by one.
+    QStringList patterns;
+    for (const QByteArray &suffix : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(suffix);
+    dialog.setNameFilters(dialog.nameFilters() << tr("All pictures (%1)").arg(patterns.join(QLatin1Char(' '))));
     dialog.selectMimeTypeFilter(QStringLiteral("image/bmp"));
 
     while (dialog.exec() == QDialog::Accepted && !loadFile(dialog.selectedFiles().constFirst())) { }
@@ -41,6 +47,12 @@ void MainWindow::open()
 bool MainWindow::loadFile(const QString &fileName)
 {
     ui->editRuvela->insertPlainText(QStringLiteral("Loading image:"));
+    // A FIFO or a device would hang the window on reading: only regular files are read.
+    if (!QFileInfo(fileName).isFile()) {
+        QMessageBox::information(this, QGuiApplication::applicationDisplayName(),
+            tr("Cannot load %1: %2").arg(QDir::toNativeSeparators(fileName), tr("not a regular file")));
+        return false;
+    }
     QImageReader reader(fileName);
     reader.setAutoTransform(true);
     const QImage image = reader.read();

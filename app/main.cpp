@@ -1,11 +1,25 @@
+#include "app/Launch.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // The command line is read before the application object: --help and a bad value answer
+    // at once, without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Launch launch = parseLaunch(arguments);
+    if (launch.exitCode >= 0) {
+        std::fputs(qPrintable(launch.output), launch.exitCode == 0 ? stdout : stderr);
+        return launch.exitCode;
+    }
     QApplication app(argc, argv);
     MainWindow window;
     window.show();
+    window.start(launch);
     return app.exec();
 }

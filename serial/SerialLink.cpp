@@ -27,6 +27,7 @@ SerialLink::SerialLink(QObject *parent)
 {
     connect(port, &QSerialPort::errorOccurred, this, &SerialLink::handleError);
     connect(port, &QSerialPort::readyRead, this, &SerialLink::readData);
+    connect(port, &QSerialPort::bytesWritten, this, &SerialLink::written);
 }
 
 bool SerialLink::open(const Settings &settings)
@@ -41,24 +42,105 @@ bool SerialLink::open(const Settings &settings)
         return false;
     replyDecoder.reset();
     lineLost = false;
+    sentBytes.clear();
+    receivedBytes.clear();
+    sentCount = receivedCount = done = total = 0;
     emit openChanged(true);
     return true;
 }
 
 void SerialLink::close()
 {
+    file.close();
     if (port->isOpen())
         port->close();
+    done = total = 0;
     emit openChanged(false);
+    emit progressed();
 }
 
-void SerialLink::write(const char *data, qint64 size) { port->write(data, size); }
+void SerialLink::write(const char *data, qint64 size)
+{
+    if (!port->isOpen() || size <= 0) {
+        port->write(data, size);
+        return;
+    }
+    if (sentBytes.size() < maxSentKept)
+        sentBytes.append(data, qMin(size, maxSentKept - sentBytes.size()));
+    sentCount += size;
+    if (port->bytesToWrite() == 0 && !file.isOpen())
+        done = total = 0; // a new run of writes
+    if (total == done)
+        moved.start();
+    total += size;
+    port->write(data, size);
+    emit progressed();
+}
+
+bool SerialLink::sendFile(const QString &fileName, QString &why)
+{
+    file.close();
+    file.setFileName(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    if (port->bytesToWrite() == 0)
+        done = total = 0;
+    if (total == done)
+        moved.start();
+    total += file.size();
+    feedFile();
+    return true;
+}
+
+void SerialLink::feedFile()
+{
+    // A slice at a time, so that a file of any size never sits whole in memory.
+    constexpr qint64 slice = 64 * 1024;
+    while (file.isOpen() && port->isOpen() && port->bytesToWrite() < slice) {
+        const QByteArray bytes = file.read(slice);
+        if (bytes.isEmpty()) {
+            file.close();
+            break;
+        }
+        total -= bytes.size(); // counted when the file was handed over
+        write(bytes.constData(), bytes.size());
+    }
+}
+
+void SerialLink::written(qint64 bytes)
+{
+    done += bytes;
+    moved.start();
+    feedFile();
+    if (port->bytesToWrite() == 0 && !file.isOpen())
+        done = total; // the run is complete
+    emit progressed();
+}
+
+std::pair<qint64, qint64> SerialLink::cancel()
+{
+    const std::pair<qint64, qint64> result{done, total};
+    file.close();
+    port->clear(QSerialPort::Output);
+    done = total = 0;
+    emit progressed();
+    return result;
+}
 
 void SerialLink::readData()
 {
     const QByteArray data = port->readAll();
-    if (!data.isEmpty())
-        emit textReceived(replyDecoder.decode(data));
+    if (data.isEmpty())
+        return;
+    const qint64 offset = receivedCount;
+    receivedCount += data.size();
+    receivedBytes += data;
+    if (receivedBytes.size() > maxReceivedKept)
+        receivedBytes.remove(0, receivedBytes.size() - maxReceivedKept);
+    emit bytesReceived(offset, data);
+    emit textReceived(replyDecoder.decode(data));
 }
 
 void SerialLink::handleError(QSerialPort::SerialPortError error)

@@ -3,6 +3,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <optional>
+
 // The line parameters chosen in the settings dialog. The numbers go to the port unchanged;
 // the texts only make up the status message.
 struct Settings
@@ -18,4 +20,16 @@ struct Settings
     QString stopBitsText;
     QSerialPort::FlowControl flowControl = QSerialPort::SoftwareControl;
     QString flowControlText;
+};
+
+// Values to preselect in the settings dialog, from the command line; what is not set keeps the
+// dialog's own choice.
+struct SettingsChoice
+{
+    std::optional<QString> port;
+    std::optional<qint32> baudRate;
+    std::optional<QSerialPort::DataBits> dataBits;
+    std::optional<QSerialPort::Parity> parity;
+    std::optional<QSerialPort::StopBits> stopBits;
+    std::optional<QSerialPort::FlowControl> flowControl;
 };

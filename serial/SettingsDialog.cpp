@@ -17,6 +17,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
 
     // Connected before filling, so that filling already shows the first port's details.
     connect(ui->applyButton, &QPushButton::clicked, this, &SettingsDialog::apply);
+    connect(ui->refreshButton, &QPushButton::clicked, this, &SettingsDialog::refreshPorts);
     connect(ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::showPortInfo);
     connect(ui->baudRateBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::checkCustomBaudRatePolicy);
     connect(
@@ -30,6 +31,41 @@ SettingsDialog::SettingsDialog(QWidget *parent)
 SettingsDialog::~SettingsDialog() { delete ui; }
 
 Settings SettingsDialog::settings() const { return currentSettings; }
+
+void SettingsDialog::choose(const SettingsChoice &choice)
+{
+    auto select = [](QComboBox *box, const auto &value) {
+        if (value)
+            box->setCurrentIndex(qMax(0, box->findData(int(*value))));
+    };
+    select(ui->baudRateBox, choice.baudRate);
+    select(ui->dataBitsBox, choice.dataBits);
+    select(ui->parityBox, choice.parity);
+    select(ui->stopBitsBox, choice.stopBits);
+    select(ui->flowControlBox, choice.flowControl);
+    if (choice.port) {
+        const int listed = ui->serialPortInfoListBox->findText(*choice.port);
+        const int custom = ui->serialPortInfoListBox->count() - 1;
+        ui->serialPortInfoListBox->setCurrentIndex(listed >= 0 && listed != custom ? listed : custom);
+        if (listed < 0 || listed == custom)
+            ui->serialPortInfoListBox->setEditText(*choice.port);
+    }
+    collectSettings();
+}
+
+void SettingsDialog::refreshPorts()
+{
+    // An adapter plugged in after start-up: list the ports again, keeping the choice where the
+    // port is still there.
+    const QString chosen = ui->serialPortInfoListBox->currentText();
+    const bool wasCustom = !ui->serialPortInfoListBox->currentData().isValid();
+    fillPortList();
+    const int listed = ui->serialPortInfoListBox->findText(chosen);
+    const int custom = ui->serialPortInfoListBox->count() - 1;
+    ui->serialPortInfoListBox->setCurrentIndex(!wasCustom && listed >= 0 ? listed : wasCustom ? custom : 0);
+    if (wasCustom)
+        ui->serialPortInfoListBox->setEditText(chosen);
+}
 
 void SettingsDialog::showPortInfo(int idx)
 {
@@ -66,8 +102,10 @@ void SettingsDialog::checkCustomDevicePathPolicy(int idx)
 {
     const bool isCustom = !ui->serialPortInfoListBox->itemData(idx).isValid();
     ui->serialPortInfoListBox->setEditable(isCustom);
-    if (isCustom)
+    if (isCustom) {
         ui->serialPortInfoListBox->clearEditText();
+        ui->serialPortInfoListBox->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
+    }
 }
 
 void SettingsDialog::fillParameterBoxes()

@@ -22,9 +22,12 @@ public:
     ~SettingsDialog() override;
 
     Settings settings() const;
+    // Selects these values, a port not in the list as Custom, and takes them as applied.
+    void choose(const SettingsChoice &choice);
 
 private slots:
     void showPortInfo(int idx);
+    void refreshPorts();
     void apply();
     void checkCustomBaudRatePolicy(int idx);
     void checkCustomDevicePathPolicy(int idx);

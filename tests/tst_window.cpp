@@ -41,11 +41,15 @@ void TestWindow::startsDisconnected()
 void TestWindow::guardAppliesToEveryJobButton_data()
 {
     QTest::addColumn<QString>("name");
+    int buttons = 0;
     for (QPushButton *b : w->findChildren<QPushButton *>()) {
+        if (!b->objectName().startsWith(QLatin1String("pushButton")))
+            continue; // Cancel of a long write
+        ++buttons;
         if (b->objectName() != QLatin1String("pushButton_Load"))
             QTest::newRow(qPrintable(b->objectName())) << b->objectName();
     }
-    QCOMPARE(w->findChildren<QPushButton *>().size(), 40);
+    QCOMPARE(buttons, 41); // the form's 40 and Send
 }
 
 void TestWindow::guardAppliesToEveryJobButton()

@@ -1,0 +1,103 @@
+#include "app/Launch.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+// Looks a value up in a table of the words the option takes; false when it is not there.
+template <typename T>
+bool lookUp(const QString &value, std::initializer_list<std::pair<const char *, T>> table, std::optional<T> &out)
+{
+    for (const auto &[word, meaning] : table) {
+        if (value == QLatin1String(word)) {
+            out = meaning;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+Launch parseLaunch(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Evaluation tool for ZPC3x thermal receipt-printer controllers on a serial line."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+        QStringLiteral("Serial port, as a name or a path: /dev/ttyUSB0."), QStringLiteral("PATH"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+        QStringLiteral("Baud rate: 9600, 19200, 38400, 57600, 115200, 256000 or 375000."), QStringLiteral("N"));
+    const QCommandLineOption dataBits(
+        QStringLiteral("data-bits"), QStringLiteral("Data bits: 5 to 8."), QStringLiteral("N"));
+    const QCommandLineOption parity(
+        QStringLiteral("parity"), QStringLiteral("Parity: none, even, odd, space or mark."), QStringLiteral("P"));
+    const QCommandLineOption stopBits(
+        QStringLiteral("stop-bits"), QStringLiteral("Stop bits: 1, 1.5 or 2."), QStringLiteral("N"));
+    const QCommandLineOption flow(
+        QStringLiteral("flow"), QStringLiteral("Flow control: none, hardware or software."), QStringLiteral("F"));
+    const QCommandLineOption connect(QStringLiteral("connect"), QStringLiteral("Connect at start."));
+    parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect});
+
+    Launch launch;
+    auto refuse = [&](const QString &why) {
+        launch.exitCode = 2;
+        launch.output = QStringLiteral("printer-ruvela: %1\nTry printer-ruvela --help.\n").arg(why);
+        return launch;
+    };
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+    if (parser.isSet(help)) {
+        launch.exitCode = 0;
+        launch.output
+            = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("printer-ruvela"));
+        return launch;
+    }
+    if (parser.isSet(version)) {
+        launch.exitCode = 0;
+        launch.output = QStringLiteral("printer-ruvela %1\n").arg(QStringLiteral(RUVELA_VERSION));
+        return launch;
+    }
+    if (parser.isSet(port)) {
+        if (parser.value(port).isEmpty())
+            return refuse(QStringLiteral("--port needs a name or a path"));
+        launch.choice.port = parser.value(port);
+    }
+    const QString rate = parser.value(baud);
+    if (parser.isSet(baud)
+        && !lookUp<qint32>(rate,
+            {{"9600", 9600}, {"19200", 19200}, {"38400", 38400}, {"57600", 57600}, {"115200", 115200},
+                {"256000", 256000}, {"375000", 375000}},
+            launch.choice.baudRate))
+        return refuse(
+            QStringLiteral("--baud %1: not one of 9600, 19200, 38400, 57600, 115200, 256000, 375000").arg(rate));
+    if (parser.isSet(dataBits)
+        && !lookUp<QSerialPort::DataBits>(parser.value(dataBits),
+            {{"5", QSerialPort::Data5}, {"6", QSerialPort::Data6}, {"7", QSerialPort::Data7},
+                {"8", QSerialPort::Data8}},
+            launch.choice.dataBits))
+        return refuse(QStringLiteral("--data-bits %1: not 5, 6, 7 or 8").arg(parser.value(dataBits)));
+    if (parser.isSet(parity)
+        && !lookUp<QSerialPort::Parity>(parser.value(parity),
+            {{"none", QSerialPort::NoParity}, {"even", QSerialPort::EvenParity}, {"odd", QSerialPort::OddParity},
+                {"space", QSerialPort::SpaceParity}, {"mark", QSerialPort::MarkParity}},
+            launch.choice.parity))
+        return refuse(QStringLiteral("--parity %1: not none, even, odd, space or mark").arg(parser.value(parity)));
+    if (parser.isSet(stopBits)
+        && !lookUp<QSerialPort::StopBits>(parser.value(stopBits),
+            {{"1", QSerialPort::OneStop}, {"1.5", QSerialPort::OneAndHalfStop}, {"2", QSerialPort::TwoStop}},
+            launch.choice.stopBits))
+        return refuse(QStringLiteral("--stop-bits %1: not 1, 1.5 or 2").arg(parser.value(stopBits)));
+    if (parser.isSet(flow)
+        && !lookUp<QSerialPort::FlowControl>(parser.value(flow),
+            {{"none", QSerialPort::NoFlowControl}, {"hardware", QSerialPort::HardwareControl},
+                {"software", QSerialPort::SoftwareControl}},
+            launch.choice.flowControl))
+        return refuse(QStringLiteral("--flow %1: not none, hardware or software").arg(parser.value(flow)));
+    launch.connect = parser.isSet(connect);
+    return launch;
+}

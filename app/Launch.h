@@ -1,0 +1,19 @@
+#pragma once
+
+#include "serial/Settings.h"
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for: line parameters that preset the settings dialog, whether to
+// connect at once, or something to print and an exit code, before any window opens.
+struct Launch
+{
+    int exitCode = -1; // 0 or more: print `output` (to stdout for 0, else stderr) and exit
+    QString output;
+    SettingsChoice choice;
+    bool connect = false;
+};
+
+// arguments as QCoreApplication::arguments() has them, the program first.
+Launch parseLaunch(const QStringList &arguments);

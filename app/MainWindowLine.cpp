@@ -1,0 +1,171 @@
+// The console's hex view, the send line, sending a file, saving what was sent, and the progress
+// of long writes, with Cancel.
+#include "app/MainWindow.h"
+
+#include "app/SendLine.h"
+#include "serial/ConsoleLines.h"
+#include "serial/SerialLink.h"
+#include "ui_MainWindow.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+
+namespace {
+
+// One hex line of the view: the offset of its first byte, then up to sixteen bytes.
+constexpr int hexPerLine = 16;
+QString hexOffset(qint64 offset) { return QStringLiteral("%1 ").arg(offset, 8, 16, QLatin1Char('0')); }
+
+// Seconds a number of bytes takes on the line: a start bit, eight data bits and a stop bit.
+double wireSeconds(qint64 bytes, qint32 baud) { return baud > 0 ? double(bytes) * 10.0 / baud : 0; }
+
+} // namespace
+
+void MainWindow::setUpLine()
+{
+    sendHistory = new SendHistory(ui->lineEditSend);
+    connect(ui->lineEditSend, &QLineEdit::returnPressed, this, &MainWindow::on_pushButtonSend_released);
+    connect(ui->checkBoxHex, &QCheckBox::toggled, this, &MainWindow::reshowReplies);
+    connect(serialLink, &SerialLink::bytesReceived, this, &MainWindow::showBytes);
+    connect(ui->actionSendFile, &QAction::triggered, this, &MainWindow::sendFile);
+    connect(ui->actionSaveSent, &QAction::triggered, this, &MainWindow::saveSent);
+
+    progressLabel = new QLabel;
+    progressBar = new QProgressBar;
+    cancelButton = new QPushButton(tr("Cancel"));
+    progressLabel->setObjectName(QStringLiteral("progressLabel"));
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    for (QWidget *w : progressWidgets()) {
+        ui->statusBar->addPermanentWidget(w);
+        w->hide();
+    }
+    connect(cancelButton, &QPushButton::clicked, this, &MainWindow::cancelWrite);
+    connect(serialLink, &SerialLink::progressed, this, &MainWindow::showProgress);
+    // The time left and a stalled line show even while no byte moves.
+    progressTimer = new QTimer(this);
+    progressTimer->setInterval(500);
+    connect(progressTimer, &QTimer::timeout, this, &MainWindow::showProgress);
+}
+
+QList<QWidget *> MainWindow::progressWidgets() const { return {progressLabel, progressBar, cancelButton}; }
+
+void MainWindow::on_pushButtonSend_released()
+{
+    if (!connectedOrTell())
+        return;
+    const QString text = ui->lineEditSend->text();
+    const SendLine line = parseSendLine(text);
+    if (line.errorAt >= 0) {
+        ui->lineEditSend->setFocus();
+        ui->lineEditSend->setSelection(line.errorAt, 1);
+        QMessageBox::warning(
+            this, tr("Send"), tr("Nothing was sent: %1 (at position %2).").arg(line.error).arg(line.errorAt + 1));
+        return;
+    }
+    writeBytes(line.bytes);
+    sendHistory->add(text);
+    ui->lineEditSend->clear();
+}
+
+void MainWindow::showBytes(qint64 offset, const QByteArray &bytes)
+{
+    if (!ui->checkBoxHex->isChecked())
+        return;
+    QString text;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const qint64 at = offset + i;
+        if (at % hexPerLine == 0)
+            text += (at > 0 || !ui->editRuvela->toPlainText().isEmpty() ? QStringLiteral("\n") : QString())
+                + hexOffset(at);
+        text += QStringLiteral(" %1").arg(quint8(bytes.at(i)), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    ui->editRuvela->moveCursor(QTextCursor::End);
+    ui->editRuvela->insertPlainText(text);
+}
+
+void MainWindow::reshowReplies()
+{
+    // What was received since connecting, kept as far back as the console keeps it.
+    ui->editRuvela->clear();
+    const QByteArray &kept = serialLink->received();
+    if (ui->checkBoxHex->isChecked()) {
+        const qint64 first = serialLink->receivedOffset();
+        const qint64 lineStart = first + (hexPerLine - first % hexPerLine) % hexPerLine;
+        showBytes(lineStart, kept.mid(lineStart - first));
+    } else {
+        ui->editRuvela->insertPlainText(console::breakLongLines(QString::fromUtf8(kept), 0));
+    }
+}
+
+void MainWindow::sendFile()
+{
+    if (!connectedOrTell())
+        return;
+    const QString name = QFileDialog::getOpenFileName(this, tr("Send File"));
+    if (name.isEmpty())
+        return;
+    QString why;
+    if (!QFileInfo(name).isFile())
+        why = tr("not a regular file");
+    if (!why.isEmpty() || !serialLink->sendFile(name, why)) {
+        QMessageBox::warning(this, tr("Send File"), tr("Cannot send %1: %2").arg(QDir::toNativeSeparators(name), why));
+        return;
+    }
+    ui->editRuvela->appendPlainText(
+        tr("Sending %1 (%2 bytes)").arg(QDir::toNativeSeparators(name)).arg(QFileInfo(name).size()));
+}
+
+void MainWindow::saveSent()
+{
+    const QByteArray &sent = serialLink->sent();
+    if (sent.isEmpty()) {
+        QMessageBox::information(this, tr("Save Sent Bytes"), tr("Nothing has been sent since the last connect."));
+        return;
+    }
+    const bool cut = serialLink->sentTotal() > sent.size();
+    const QString caption = cut ? tr("Save Sent Bytes: only the first %1 MiB of %2 bytes sent were kept")
+                                      .arg(SerialLink::maxSentKept >> 20)
+                                      .arg(serialLink->sentTotal())
+                                : tr("Save Sent Bytes (%1 bytes)").arg(sent.size());
+    const QString name = QFileDialog::getSaveFileName(this, caption, QStringLiteral("sent.bin"));
+    if (name.isEmpty())
+        return;
+    // Written whole under a temporary name and renamed into place: never half a file.
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(sent) != sent.size() || !file.commit())
+        QMessageBox::warning(this, tr("Save Sent Bytes"),
+            tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(name), file.errorString()));
+}
+
+void MainWindow::showProgress()
+{
+    const qint64 done = serialLink->runDone(), total = serialLink->runTotal();
+    // Only writes that take the line more than about a second show a bar.
+    const bool shown = total > done && wireSeconds(total, lineBaud) > 1.0;
+    for (QWidget *w : progressWidgets())
+        w->setVisible(shown);
+    if (!shown) {
+        progressTimer->stop();
+        return;
+    }
+    if (!progressTimer->isActive())
+        progressTimer->start();
+    progressBar->setRange(0, 1000);
+    progressBar->setValue(int(1000 * done / total));
+    progressLabel->setText(serialLink->msSinceMoved() >= 2000
+            ? tr("Waiting for the controller: %1 of %2 bytes sent").arg(done).arg(total)
+            : tr("%1 of %2 bytes, %3 s left").arg(done).arg(total).arg(int(wireSeconds(total - done, lineBaud) + 0.5)));
+}
+
+void MainWindow::cancelWrite()
+{
+    const auto [done, total] = serialLink->cancel();
+    ui->editRuvela->appendPlainText(QStringLiteral("Cancelled: %1 of %2 bytes sent").arg(done).arg(total));
+}

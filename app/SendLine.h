@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLineEdit;
+
+// What the send line holds, as bytes: hexadecimal pairs ("1B 40 0A") when every word is two hex
+// digits, else text with C escapes ("Hello\n", "\x1B@"), each character one byte of Latin-1.
+struct SendLine
+{
+    QByteArray bytes;
+    int errorAt = -1; // position of the first fault, or -1
+    QString error;
+};
+
+SendLine parseSendLine(const QString &text);
+
+// Up and Down in the send line walk back and forth through what was sent before.
+class SendHistory : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SendHistory(QLineEdit *edit);
+    void add(const QString &line);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLineEdit *edit;
+    QStringList lines;
+    qsizetype at = 0; // lines.size() is the line being typed
+    QString typing;
+};

@@ -1,0 +1,227 @@
+// The engineer's own use of the line beside the fixed jobs: the command line, the send line,
+// Send File, Save Sent Bytes, the hex view, and the progress of a long write with Cancel,
+// over a real pseudo-terminal.
+#include "TestSupport.h"
+
+#include "app/Launch.h"
+#include "app/MainWindow.h"
+#include "app/SendLine.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestOwnBytes : public ConnectedToolTest
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void startsConnectedOrSaysWhyNot();
+    void sendLine_data();
+    void sendLine();
+    void sendLineSendsAndRemembers();
+    void filesGoOutWholeAndWhatWasSentIsSaved();
+    void hexViewShowsOffsetsAndReshows();
+    void longWriteShowsProgressAndCancels();
+
+private:
+    void answerFileDialog(const QString &file);
+    QTemporaryDir dir;
+};
+
+void TestOwnBytes::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode"); // -1: the window opens
+    QTest::addColumn<QString>("output");
+    QTest::newRow("nothing") << QStringList{} << -1 << "";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--stop-bits <N>";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "printer-ruvela 0.1.0";
+    QTest::newRow("all good") << QStringList{"--port", "/dev/ttyUSB0", "--baud", "9600", "--data-bits", "7", "--parity",
+        "mark", "--stop-bits", "1.5", "--flow", "none", "--connect"}
+                              << -1 << "";
+    QTest::newRow("baud") << QStringList{"--baud", "1234"} << 2 << "--baud 1234";
+    QTest::newRow("data bits") << QStringList{"--data-bits", "9"} << 2 << "--data-bits 9";
+    QTest::newRow("parity") << QStringList{"--parity", "maybe"} << 2 << "--parity maybe";
+    QTest::newRow("stop bits") << QStringList{"--stop-bits", "3"} << 2 << "--stop-bits 3";
+    QTest::newRow("flow") << QStringList{"--flow", "xon"} << 2 << "--flow xon";
+    QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << "Unknown option 'colour'";
+    QTest::newRow("stray argument") << QStringList{"ttyUSB0"} << 2 << "unexpected argument ttyUSB0";
+}
+
+void TestOwnBytes::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const Launch launch = parseLaunch(QStringList{"printer-ruvela"} + arguments);
+    QCOMPARE(launch.exitCode, exitCode);
+    QVERIFY2(launch.output.contains(output), qPrintable(launch.output));
+    if (exitCode < 0)
+        return;
+    // The program itself answers before any window: no display is needed.
+    QProcess program;
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    headless.remove(QStringLiteral("DISPLAY"));
+    program.setProcessEnvironment(headless);
+    program.start(QStringLiteral(PRINTER_RUVELA), arguments);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), exitCode);
+    QVERIFY((program.readAllStandardOutput() + program.readAllStandardError()).contains(output.toUtf8()));
+}
+
+void TestOwnBytes::startsConnectedOrSaysWhyNot()
+{
+    FarEnd line;
+    MainWindow ready;
+    ready.start(
+        parseLaunch({"printer-ruvela", "--port", line.path(), "--baud", "9600", "--flow", "none", "--connect"}));
+    QTRY_COMPARE(statusText(ready), QStringLiteral("Connected to %1 : 9600, 8, None, 1, None").arg(line.path()));
+    MainWindow failing;
+    ModalCloser closer;
+    closer.arm();
+    failing.start(parseLaunch({"printer-ruvela", "--port", "/dev/ttyRUVELA-none", "--connect"}));
+    QTRY_VERIFY(closer.done());
+    QCOMPARE(closer.title, QStringLiteral("Error"));
+    QVERIFY(closer.text.startsWith(QStringLiteral("Cannot open /dev/ttyRUVELA-none: ")));
+    QCOMPARE(statusText(failing), QStringLiteral("Open error"));
+}
+
+void TestOwnBytes::sendLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes"); // empty where it is refused
+    QTest::addColumn<int>("errorAt");
+    QTest::newRow("hex") << "1B 40 0a" << hex("1B 40 0A") << -1;
+    QTest::newRow("hex, spaced") << "  1b   40 " << hex("1B 40") << -1;
+    QTest::newRow("text") << "Hello" << QByteArray("Hello") << -1;
+    QTest::newRow("escapes") << "Hi\\n\\x1B@\\t\\\\\\0" << hex("'Hi' 0A 1B 40 09 5C 00") << -1;
+    QTest::newRow("hex-looking text") << "1B40" << QByteArray("1B40") << -1;
+    QTest::newRow("Latin-1") << "café" << hex("'caf' E9") << -1;
+    QTest::newRow("bad escape") << "ab\\q" << QByteArray() << 2;
+    QTest::newRow("short \\x") << "\\x1" << QByteArray() << 0;
+    QTest::newRow("lone backslash") << "abc\\" << QByteArray() << 3;
+    QTest::newRow("beyond a byte") << "ok €" << QByteArray() << 3;
+    QTest::newRow("empty") << "" << QByteArray() << 0;
+}
+
+void TestOwnBytes::sendLine()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, errorAt);
+    const SendLine line = parseSendLine(text);
+    QCOMPARE(line.bytes.toHex(' '), bytes.toHex(' '));
+    QCOMPARE(line.errorAt, errorAt);
+}
+
+void TestOwnBytes::sendLineSendsAndRemembers()
+{
+    auto *edit = w->findChild<QLineEdit *>("lineEditSend");
+    for (const char *typed : {"1B 40", "Hi\\n"}) {
+        edit->setText(QString::fromLatin1(typed));
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    QCOMPARE(peer->read(5), hex("1B 40 'Hi' 0A"));
+    QTest::keyClick(edit, Qt::Key_Up);
+    QTest::keyClick(edit, Qt::Key_Up);
+    QCOMPARE(edit->text(), QStringLiteral("1B 40"));
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(edit->text(), QStringLiteral("Hi\\n"));
+    // A fault is refused with its position, and nothing goes out.
+    edit->setText(QStringLiteral("\\z"));
+    ModalCloser closer;
+    closer.arm();
+    press(*w, "pushButtonSend");
+    QTRY_VERIFY(closer.done());
+    QVERIFY(closer.text.contains(QStringLiteral("at position 1")));
+    QCOMPARE(peer->readUntilQuiet(100), QByteArray());
+}
+
+void TestOwnBytes::answerFileDialog(const QString &file)
+{
+    auto *closer = new ModalCloser([file](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        dialog->selectFile(file);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    closer->setParent(this);
+    closer->arm();
+}
+
+void TestOwnBytes::filesGoOutWholeAndWhatWasSentIsSaved()
+{
+    QByteArray content(300 * 1024, '\0');
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = char(i * 7 + i / 256);
+    QFile file(dir.filePath(QStringLiteral("job.bin")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+    w->findChild<QAction *>("actionDisconnect")->trigger();
+    w->findChild<QAction *>("actionConnect")->trigger(); // what was sent counts from here
+    press(*w, "pushButtonReset");
+    answerFileDialog(file.fileName());
+    w->findChild<QAction *>("actionSendFile")->trigger();
+    QCOMPARE(peer->read(2 + content.size(), 20000), hex("1B 40") + content);
+    const QString saved = dir.filePath(QStringLiteral("sent.bin"));
+    answerFileDialog(saved);
+    w->findChild<QAction *>("actionSaveSent")->trigger();
+    QFile back(saved);
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QVERIFY(back.readAll() == hex("1B 40") + content);
+}
+
+void TestOwnBytes::hexViewShowsOffsetsAndReshows()
+{
+    auto *hexBox = w->findChild<QCheckBox *>("checkBoxHex");
+    w->findChild<QAction *>("actionDisconnect")->trigger();
+    w->findChild<QAction *>("actionConnect")->trigger();
+    w->findChild<QPlainTextEdit *>("editRuvela")->clear();
+    peer->writeAll("Status ok\n");
+    QTRY_COMPARE(consoleText(*w), QStringLiteral("Status ok\n"));
+    hexBox->setChecked(true);
+    QCOMPARE(consoleText(*w), QStringLiteral("00000000  53 74 61 74 75 73 20 6F 6B 0A"));
+    peer->writeAll(hex("12 00 01 02 03 04 05 10"));
+    QTRY_COMPARE(consoleText(*w),
+        QStringLiteral("00000000  53 74 61 74 75 73 20 6F 6B 0A 12 00 01 02 03 04\n"
+                       "00000010  05 10"));
+    hexBox->setChecked(false);
+    QCOMPARE(
+        consoleText(*w), QStringLiteral("Status ok\n\x12") + QChar(0) + QStringLiteral("\x01\x02\x03\x04\x05\x10"));
+}
+
+void TestOwnBytes::longWriteShowsProgressAndCancels()
+{
+    // 9600 bit/s makes 20 kB a job of 20 s; the far end holds the line with XOFF from the start.
+    FarEnd held;
+    MainWindow tool;
+    tool.start(parseLaunch({"printer-ruvela", "--port", held.path(), "--baud", "9600", "--connect"}));
+    QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
+    held.writeAll(hex("13"));
+    QTest::qWait(100);
+    const QByteArray job(20000, 'x');
+    QVERIFY(QMetaObject::invokeMethod(&tool, "Write",
+        Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
+        Q_ARG(size_t, size_t(job.size()))));
+    auto *label = tool.findChild<QLabel *>("progressLabel");
+    QTRY_VERIFY(label->isVisibleTo(&tool));
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("Waiting for the controller")), 5000);
+    QTest::mouseClick(tool.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
+    QVERIFY(consoleText(tool).contains(QRegularExpression(QStringLiteral("Cancelled: \\d+ of 20000 bytes sent$"))));
+    QTRY_VERIFY(!label->isVisibleTo(&tool));
+    held.writeAll(hex("11")); // the line moves again, and what was dropped stays dropped
+    QVERIFY(held.readUntilQuiet(300).size() < 20000);
+}
+
+QTEST_MAIN(TestOwnBytes)
+#include "tst_ownbytes.moc"
