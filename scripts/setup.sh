@@ -10,7 +10,7 @@ command -v node >/dev/null && command -v npm >/dev/null || ./scripts/install-pac
   build-essential cmake ninja-build pkg-config \
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev \
   qt6-qpa-plugins fonts-dejavu-core \
-  libqrencode-dev zbar-tools libzint-dev fonts-wqy-microhei fonts-sil-scheherazade file
+  libqrencode-dev zbar-tools libzint-dev fonts-wqy-microhei fonts-sil-scheherazade file appstream
 stamp=tests/corpus/node_modules/.installed-from-lock
 if ! cmp -s tests/corpus/package-lock.json "$stamp" 2>/dev/null; then
   npm ci --prefix tests/corpus --no-audit --no-fund --loglevel=error
