@@ -27,12 +27,12 @@ public:
 
 private slots:
     void showPortInfo(int idx);
-    void refreshPorts();
     void apply();
     void checkCustomBaudRatePolicy(int idx);
     void checkCustomDevicePathPolicy(int idx);
 
 private:
+    void refreshPorts();
     void fillParameterBoxes();
     void fillPortList();
     void fillPortList(const QList<PortFacts> &ports);
