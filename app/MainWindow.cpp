@@ -90,6 +90,7 @@ void MainWindow::start(const Launch &launch)
 
 void MainWindow::openSerialPort()
 {
+    settingsDialog->listPorts();
     const Settings p = settingsDialog->settings();
     if (serialLink->open(p)) {
         lineBaud = p.baudRate;

@@ -24,8 +24,23 @@ SettingsDialog::SettingsDialog(QWidget *parent)
         ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::checkCustomDevicePathPolicy);
 
     fillParameterBoxes();
-    fillPortList();
+    fillPortList({});
     collectSettings();
+}
+
+void SettingsDialog::listPorts()
+{
+    if (portsListed)
+        return;
+    portsListed = true;
+    fillPortList();
+    collectSettings(); // the first port, as if it had been listed from the start
+}
+
+void SettingsDialog::showEvent(QShowEvent *event)
+{
+    listPorts();
+    QDialog::showEvent(event);
 }
 
 SettingsDialog::~SettingsDialog() { delete ui; }
@@ -34,6 +49,7 @@ Settings SettingsDialog::settings() const { return currentSettings; }
 
 void SettingsDialog::choose(const SettingsChoice &choice)
 {
+    listPorts();
     auto select = [](QComboBox *box, const auto &value) {
         if (value)
             box->setCurrentIndex(qMax(0, box->findData(int(*value))));
@@ -55,6 +71,7 @@ void SettingsDialog::choose(const SettingsChoice &choice)
 
 void SettingsDialog::refreshPorts()
 {
+    portsListed = true;
     // An adapter plugged in after start-up: list the ports again, keeping the choice where the
     // port is still there.
     const QString chosen = ui->serialPortInfoListBox->currentText();

@@ -24,6 +24,12 @@ public:
     Settings settings() const;
     // Selects these values, a port not in the list as Custom, and takes them as applied.
     void choose(const SettingsChoice &choice);
+    // Lists the host's serial ports, once: asking the system costs more than the rest of
+    // start-up, so it waits until the ports are first needed.
+    void listPorts();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private slots:
     void showPortInfo(int idx);
@@ -41,4 +47,5 @@ private:
     Ui::SettingsDialog *ui = nullptr;
     Settings currentSettings;
     QIntValidator *baudRateValidator = nullptr;
+    bool portsListed = false;
 };
