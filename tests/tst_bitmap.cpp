@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A picture with a dark diagonal and a dark left column, easy to recognise after conversion.
@@ -193,6 +195,7 @@ void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns_data()
     qToLittleEndian<qint32>(100000, huge.data() + 18);
     qToLittleEndian<qint32>(100000, huge.data() + 22);
     QTest::newRow("100000 x 100000 header") << huge << "huge.bmp";
+    QTest::newRow("a FIFO, which would hang the window") << QByteArray("fifo") << "fifo.png";
 }
 
 void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns()
@@ -200,7 +203,10 @@ void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns()
     QFETCH(QByteArray, content);
     QFETCH(QString, name);
     QFile broken(dir.filePath(name));
-    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write(content) == content.size());
+    if (content == "fifo")
+        QVERIFY(::mkfifo(QFile::encodeName(broken.fileName()).constData(), 0600) == 0);
+    else
+        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write(content) == content.size());
     broken.close();
     const QString good = save(drawn(16, 2, QImage::Format_Mono), QStringLiteral("good.bmp"));
     ModalCloser *closer = load({broken.fileName(), broken.fileName(), good});

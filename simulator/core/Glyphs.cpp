@@ -38,9 +38,10 @@ int arabicPixelSize(FontSize size) { return pixelSize(size) * 3 / 2; }
 // Thresholds a painted Alpha8 image so that the mask holds whole dots only.
 void harden(QImage &mask)
 {
-    for (int y = 0; y < mask.height(); ++y) {
+    const int w = mask.width(), h = mask.height();
+    for (int y = 0; y < h; ++y) {
         uchar *line = mask.scanLine(y);
-        for (int x = 0; x < mask.width(); ++x)
+        for (int x = 0; x < w; ++x)
             line[x] = line[x] > 127 ? 255 : 0;
     }
 }
@@ -171,7 +172,11 @@ int Glyphs::letterAdvance(char32_t c, FontSize size, bool bold)
 
 bool Glyphs::hasArabicLetter(char32_t c)
 {
-    return QFontMetrics(face(arabicFace(), pixelSize(FontSize::Standard), false, false)).inFontUcs4(uint(c));
+    auto it = arabicLetters.constFind(c);
+    if (it == arabicLetters.constEnd())
+        it = arabicLetters.insert(
+            c, QFontMetrics(face(arabicFace(), pixelSize(FontSize::Standard), false, false)).inFontUcs4(uint(c)));
+    return *it;
 }
 
 Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)

@@ -58,6 +58,7 @@ private:
     QString mono, monoBold, sans, cjk, arabic;
     QHash<quint64, Glyph> cache;
     QHash<quint64, int> letterAdvances;
+    QHash<char32_t, bool> arabicLetters;
     qsizetype cacheBytes = 0;
 };
 
