@@ -52,31 +52,18 @@ QByteArray hex(const QByteArray &text)
     return out;
 }
 
-QByteArray FarEnd::read(qsizetype n, int timeoutMs)
-{
-    QByteArray out;
-    QElapsedTimer clock;
-    clock.start();
-    while (out.size() < n && clock.elapsed() < timeoutMs && isOpen()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        out += PtyEndpoint::read(n - out.size());
-    }
-    return out;
-}
-
-QByteArray FarEnd::readUntilQuiet(int quietMs, int timeoutMs)
+QByteArray FarEnd::read(qsizetype n, int timeoutMs, int quietMs)
 {
     QByteArray out;
     QElapsedTimer clock, quiet;
     clock.start();
     quiet.start();
-    while (quiet.elapsed() < quietMs && clock.elapsed() < timeoutMs && isOpen()) {
+    while (out.size() < n && clock.elapsed() < timeoutMs && (quietMs < 0 || quiet.elapsed() < quietMs) && isOpen()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        const QByteArray got = PtyEndpoint::read(-1);
-        if (!got.isEmpty()) {
-            out += got;
+        const QByteArray got = PtyEndpoint::read(n - out.size());
+        if (!got.isEmpty())
             quiet.restart();
-        }
+        out += got;
     }
     return out;
 }
@@ -233,6 +220,14 @@ QStringList dataLines(const QString &name)
             lines << line;
     }
     return lines;
+}
+
+QList<QStringList> dataTable(const QString &name)
+{
+    QList<QStringList> rows;
+    for (const QString &line : dataLines(name))
+        rows << line.split(QStringLiteral(" | "));
+    return rows;
 }
 
 QRect inkBox(const QImage &paper)

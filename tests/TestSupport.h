@@ -24,10 +24,11 @@ class FarEnd : public sim::PtyEndpoint
 {
 public:
     FarEnd() { open(); }
-    // Reads until n bytes came or the time-out passed. Returns what arrived.
-    QByteArray read(qsizetype n, int timeoutMs = 5000);
+    // Reads until n bytes came, the time-out passed or, with quietMs, the line stayed quiet that
+    // long. Returns what arrived.
+    QByteArray read(qsizetype n, int timeoutMs = 5000, int quietMs = -1);
     // Everything that arrives until the line stays quiet for quietMs.
-    QByteArray readUntilQuiet(int quietMs = 150, int timeoutMs = 10000);
+    QByteArray readUntilQuiet(int quietMs = 150) { return read(1 << 30, 10000, quietMs); }
     // Writes all of it, waiting while the line is full.
     void writeAll(const QByteArray &bytes);
 };
@@ -102,3 +103,5 @@ QString zbar(const QImage &paper);
 
 // Lines of a test data file under tests/data, without comments (#) and blank lines.
 QStringList dataLines(const QString &name);
+// The same, each line cut at " | " into its fields.
+QList<QStringList> dataTable(const QString &name);

@@ -79,6 +79,7 @@ private:
     ModalCloser *load(QStringList files);
     QString save(const QImage &img, const QString &name, const char *format = nullptr);
     QByteArray printAndRead(qsizetype expected);
+    void loadPicture(const QImage &picture, const QString &file);
 
     QTemporaryDir dir;
     QStringList dialogDirs, dialogFilters;
@@ -130,6 +131,14 @@ ModalCloser *TestBitmap::load(QStringList files)
     });
     closer->setParent(this);
     return closer;
+}
+
+void TestBitmap::loadPicture(const QImage &picture, const QString &file)
+{
+    ModalCloser *closer = load({save(picture, file)});
+    closer->arm();
+    press(*w, "pushButton_Load");
+    QTRY_VERIFY(closer->done());
 }
 
 QByteArray TestBitmap::printAndRead(qsizetype expected)
@@ -224,11 +233,8 @@ void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns()
 void TestBitmap::cancelKeepsThePreviousPicture()
 {
     const QImage picture = drawn(32, 4, QImage::Format_Mono);
-    ModalCloser *closer = load({save(picture, QStringLiteral("keep.bmp"))});
-    closer->arm();
-    press(*w, "pushButton_Load");
-    QTRY_VERIFY(closer->done());
-    closer = load({});
+    loadPicture(picture, QStringLiteral("keep.bmp"));
+    ModalCloser *closer = load({});
     closer->arm();
     press(*w, "pushButton_Load");
     QTRY_VERIFY(closer->done());
@@ -260,10 +266,7 @@ void TestBitmap::printsExactlyWhatIsDark()
     QFETCH(QImage, picture);
     QFETCH(QString, file);
     QFETCH(int, bytesPerRow);
-    ModalCloser *closer = load({save(picture, file)});
-    closer->arm();
-    press(*w, "pushButton_Load");
-    QTRY_VERIFY(closer->done());
+    loadPicture(picture, file);
     const QByteArray expected = header(bytesPerRow, picture.height()) + expectedRows(picture);
     const QByteArray got = printAndRead(expected.size());
     QCOMPARE(got.size(), expected.size());
@@ -297,10 +300,7 @@ void TestBitmap::refusals()
     QFETCH(QString, boxText);
     QFETCH(QString, file);
     if (!picture.isNull()) {
-        ModalCloser *closer = load({save(picture, file)});
-        closer->arm();
-        press(*w, "pushButton_Load");
-        QTRY_VERIFY(closer->done());
+        loadPicture(picture, file);
     } else {
         // A fresh window has nothing loaded.
         delete w;

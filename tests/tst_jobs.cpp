@@ -137,22 +137,11 @@ void TestJobs::commandOperationsReachTheLine()
 
 void TestJobs::samplesDecodeBackToTheirText_data()
 {
-    // The Language job's samples, each between two line feeds, read back in their character set.
     QTest::addColumn<QByteArray>("charset");
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Latin") << QByteArray("windows-1252") << QByteArray("[00h-7Fh]\n")
-                           << QStringLiteral("ABCDabcd1234%&/!)(.-_;€$@£¥©®");
-    QTest::newRow("Latin-1") << QByteArray("windows-1252") << QByteArray("[A0h-FFh]\n")
-                             << QStringLiteral("ÆÃÀÜü¥µÞØøÑñ€ÆÔßðëçúïÙÿÜ");
-    QTest::newRow("Latin Extended-A") << QByteArray("UTF-16BE") << QByteArray("[100h-17Fh]\n")
-                                      << QStringLiteral("īĵćĦŶĈęĎŽŎŜſőŢĲŊů");
-    QTest::newRow("Chinese") << QByteArray("GB2312") << QByteArray("[DoubleByte - Chinese]\n\x1C&")
-                             << QStringLiteral("飞流直下三千尺，疑是银河落九天");
-    QTest::newRow("hiragana") << QByteArray("EUC-JP") << QByteArray("[DoubleByte - Hiragana]\n\x1C&")
-                              << QStringLiteral("ぁあぃいぅうぇえぉおかがきぎく");
-    QTest::newRow("haiku") << QByteArray("EUC-JP") << QByteArray("\n\n\x1C&")
-                           << QStringLiteral("大原や蝶の出て舞う朧月");
+    for (const QStringList &row : dataTable(QStringLiteral("samples.txt")))
+        QTest::newRow(qPrintable(row[0])) << row[1].toLatin1() << hex(row[2].toLatin1()) << row[3];
 }
 
 void TestJobs::samplesDecodeBackToTheirText()

@@ -73,20 +73,8 @@ void TestWindow::choicesMakeTheSettingsRecord_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("choice");
     QTest::addColumn<int>("value");
-    QTest::newRow("RTS/CTS") << "flowControlBox"
-                             << "RTS/CTS" << int(QSerialPort::HardwareControl);
-    QTest::newRow("no flow") << "flowControlBox"
-                             << "None" << int(QSerialPort::NoFlowControl);
-    QTest::newRow("1.5 stop bits") << "stopBitsBox"
-                                   << "1.5" << int(QSerialPort::OneAndHalfStop);
-    QTest::newRow("Space") << "parityBox"
-                           << "Space" << int(QSerialPort::SpaceParity);
-    QTest::newRow("Mark") << "parityBox"
-                          << "Mark" << int(QSerialPort::MarkParity);
-    QTest::newRow("375000") << "baudRateBox"
-                            << "375000" << 375000;
-    QTest::newRow("7 bits") << "dataBitsBox"
-                            << "7" << int(QSerialPort::Data7);
+    for (const QStringList &row : dataTable(QStringLiteral("settings.txt")))
+        QTest::newRow(qPrintable(row[0] + QLatin1Char(' ') + row[1])) << row[0] << row[1] << row[2].toInt();
 }
 
 void TestWindow::choicesMakeTheSettingsRecord()
