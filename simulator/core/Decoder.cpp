@@ -33,7 +33,7 @@ qint64 nvBulk(const char *header) { return qint64(le16(header + 2)) * le16(heade
 // 8-dot columns take one byte each, 24-dot columns three.
 qint64 columnBulk(const char *header) { return qint64(le16(header + 1)) * (quint8(header[0]) & 0x20 ? 3 : 1); }
 
-struct Spec
+struct TableEntry
 {
     const char *prefix;
     int prefixLength;
@@ -46,7 +46,7 @@ struct Spec
 
 // Every command the virtual controller knows. The controller's own commands keep their meaning
 // where other controllers give the same bytes another one.
-const Spec table[] = {
+const TableEntry table[] = {
     {"\x0A", 1, Shape::None, 0, Op::PrintLF, "printLF"},
     {"\x0D", 1, Shape::None, 0, Op::PrintCR, "printCR"},
     {"\x09", 1, Shape::None, 0, Op::HorizontalTab, "horizontalTab"},
@@ -146,18 +146,18 @@ bool isPrefix(char b) { return b == ESC || b == GS || b == FS || b == DLE; }
 
 // The table's entry for the command at p: nullptr with needMore when more bytes must come
 // first, nullptr alone when the table has none.
-const Spec *lookUp(const char *p, qsizetype n, bool &needMore)
+const TableEntry *lookUp(const char *p, qsizetype n, bool &needMore)
 {
     needMore = false;
-    for (const Spec &spec : table) {
-        const int common = int(qMin<qsizetype>(n, spec.prefixLength));
-        if (std::memcmp(p, spec.prefix, size_t(common)) != 0)
+    for (const TableEntry &entry : table) {
+        const int common = int(qMin<qsizetype>(n, entry.prefixLength));
+        if (std::memcmp(p, entry.prefix, size_t(common)) != 0)
             continue;
-        if (common < spec.prefixLength) {
+        if (common < entry.prefixLength) {
             needMore = true;
             return nullptr;
         }
-        return &spec;
+        return &entry;
     }
     return nullptr;
 }
@@ -282,10 +282,10 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
     }
 
     bool needMore = false;
-    const Spec *spec = lookUp(p, n, needMore);
+    const TableEntry *entry = lookUp(p, n, needMore);
     if (needMore)
         return 0;
-    if (!spec) {
+    if (!entry) {
         // Not in the table: skipped by the shape of its family where that is known, else only
         // the prefix and its letter go.
         if (n < 2)
@@ -325,30 +325,30 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
         return c.size;
     }
 
-    c.op = spec->op;
-    c.name = spec->name;
-    c.prefix = spec->prefixLength;
-    const qsizetype at = spec->prefixLength;
-    switch (spec->shape) {
+    c.op = entry->op;
+    c.name = entry->name;
+    c.prefix = entry->prefixLength;
+    const qsizetype at = entry->prefixLength;
+    switch (entry->shape) {
     case Shape::None:
         c.size = int(at);
         break;
     case Shape::Fixed:
-        c.size = int(at) + spec->size;
+        c.size = int(at) + entry->size;
         break;
     case Shape::NulList: {
         qsizetype end = at;
-        while (end < n && end < at + spec->size && p[end] != 0)
+        while (end < n && end < at + entry->size && p[end] != 0)
             ++end;
         const bool closed = end < n && p[end] == 0;
-        if (!closed && end < at + spec->size)
+        if (!closed && end < at + entry->size)
             return 0;
         c.size = int(closed ? end + 1 : end);
         break;
     }
     case Shape::Block16:
     case Shape::Block32: {
-        const int lengthBytes = spec->shape == Shape::Block16 ? 2 : 4;
+        const int lengthBytes = entry->shape == Shape::Block16 ? 2 : 4;
         if (n < at + lengthBytes)
             return 0;
         qint64 length = 0;
@@ -361,9 +361,9 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
         break;
     }
     case Shape::Sized:
-        c.size = int(at) + spec->size;
+        c.size = int(at) + entry->size;
         if (n >= c.size)
-            c.bulk = spec->bulkOf(p + at);
+            c.bulk = entry->bulkOf(p + at);
         break;
     case Shape::Barcode: {
         if (n < at + 1)
