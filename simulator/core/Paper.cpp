@@ -2,12 +2,41 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 namespace sim {
 
 Paper::Paper(int width)
     : w(width)
 { }
+
+void Paper::FreeBlock::operator()(uchar *block) const { ::munmap(block, blockBytes); }
+
+uchar *Paper::newBand()
+{
+    const size_t bandBytes = size_t(bandRows) * size_t(w);
+    if (blockUsed + bandBytes > blockBytes) {
+        // A mapping of its own, aligned to the block's size as huge pages need; it goes back to
+        // the system as soon as the roll is torn off.
+        const size_t mapped = 2 * blockBytes;
+        void *area = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area == MAP_FAILED)
+            throw std::bad_alloc();
+        const uintptr_t from = uintptr_t(area), start = (from + blockBytes - 1) & ~uintptr_t(blockBytes - 1);
+        if (start > from)
+            ::munmap(area, start - from);
+        if (from + mapped > start + blockBytes)
+            ::munmap(reinterpret_cast<void *>(start + blockBytes), from + mapped - start - blockBytes);
+        ::madvise(reinterpret_cast<void *>(start), blockBytes, MADV_HUGEPAGE); // a hint only
+        blocks.emplace_back(reinterpret_cast<uchar *>(start));
+        blockUsed = 0;
+    }
+    uchar *band = blocks.back().get() + blockUsed;
+    blockUsed += bandBytes;
+    std::memset(band, 255, bandBytes);
+    return band;
+}
 
 const uchar *Paper::blankRow()
 {
@@ -21,7 +50,7 @@ Paper Paper::widened(int width) const
     out.reserve(0, used);
     const int common = qMin(width, w);
     for (int y = 0; y < used; ++y)
-        if (!bands[size_t(y / bandRows)].isNull())
+        if (bands[size_t(y / bandRows)])
             std::memcpy(out.row(y), row(y), size_t(common));
     out.dropped = dropped;
     return out;
@@ -31,7 +60,7 @@ int Paper::reserve(int y, int count)
 {
     const int wanted = qMin(y + count, maxRows);
     while (int(bands.size()) * bandRows < wanted)
-        bands.emplace_back();
+        bands.push_back(nullptr);
     if (wanted > used)
         used = wanted;
     const int onRoll = qMax(0, wanted - y);

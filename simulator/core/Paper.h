@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 
+#include <memory>
 #include <vector>
 
 namespace sim {
@@ -10,19 +11,25 @@ namespace sim {
 // The printed roll: 8 dots per mm, as wide as the head, growing downward. White is 255; ink is
 // drawn in the grey of the darkness level it was printed with. The roll is kept in bands of
 // rows so that growing it never copies what was printed, and a band is only made once something
-// is drawn in it. It stops growing at maxRows; whatever
+// is drawn in it. Bands are cut from blocks of 2 MiB that the system may back with huge pages:
+// a text job makes hundreds of bytes of roll for each byte it sends, and faulting that in a
+// small page at a time cost more than drawing it. The roll stops growing at maxRows; whatever
 // would print beyond that is dropped and counted.
 class Paper
 {
 public:
     static constexpr int maxRows = 96000; // 12 m of paper
-    static constexpr int bandRows = 64; // small enough to come from the heap, not a mapping of its own
+    static constexpr int bandRows = 64;
+    static constexpr size_t blockBytes = 2 << 20;
 
     explicit Paper(int width = 384);
+    Paper(Paper &&) = default;
+    Paper &operator=(Paper &&) = default;
 
     int width() const { return w; }
     int rows() const { return used; } // rows printed or fed so far
     qint64 droppedRows() const { return dropped; }
+    size_t heldBytes() const { return blocks.size() * blockBytes; } // mapped for drawn bands
 
     // Makes rows [0, y + count) exist and returns how many of the asked rows are on the roll.
     int reserve(int y, int count);
@@ -31,15 +38,15 @@ public:
     // nothing.
     uchar *row(int y)
     {
-        QByteArray &band = bands[size_t(y / bandRows)];
-        if (band.isNull())
-            band = QByteArray(qsizetype(bandRows) * w, char(255));
-        return reinterpret_cast<uchar *>(band.data()) + (y % bandRows) * w;
+        uchar *&band = bands[size_t(y / bandRows)];
+        if (!band)
+            band = newBand();
+        return band + (y % bandRows) * w;
     }
     const uchar *row(int y) const
     {
-        const QByteArray &band = bands[size_t(y / bandRows)];
-        return band.isNull() ? blankRow() : reinterpret_cast<const uchar *>(band.constData()) + (y % bandRows) * w;
+        const uchar *band = bands[size_t(y / bandRows)];
+        return band ? band + (y % bandRows) * w : blankRow();
     }
     // Darkens one dot: the darker of what is there and the ink wins.
     void dot(int x, int y, uchar ink)
@@ -59,11 +66,18 @@ public:
     Paper widened(int width) const;
 
 private:
+    struct FreeBlock
+    {
+        void operator()(uchar *block) const;
+    };
     static const uchar *blankRow();
+    uchar *newBand();
     int w;
     int used = 0;
     qint64 dropped = 0;
-    std::vector<QByteArray> bands;
+    std::vector<uchar *> bands; // nullptr: nothing drawn there yet
+    std::vector<std::unique_ptr<uchar, FreeBlock>> blocks;
+    size_t blockUsed = blockBytes; // of the newest block
 };
 
 } // namespace sim
