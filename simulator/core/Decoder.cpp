@@ -144,6 +144,15 @@ const TableEntry table[] = {
 
 bool isPrefix(char b) { return b == ESC || b == GS || b == FS || b == DLE; }
 
+// A block's length field: lengthBytes bytes at p, low byte first.
+qint64 blockLength(const char *p, int lengthBytes)
+{
+    qint64 length = 0;
+    for (int i = lengthBytes - 1; i >= 0; --i)
+        length = length << 8 | quint8(p[i]);
+    return length;
+}
+
 // The table's entry for the command at p: nullptr with needMore when more bytes must come
 // first, nullptr alone when the table has none.
 const TableEntry *lookUp(const char *p, qsizetype n, bool &needMore)
@@ -309,13 +318,10 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
             const int lengthBytes = block16 ? 2 : 4;
             if (n < 3 + lengthBytes)
                 return 0;
-            qint64 length = 0;
-            for (int i = lengthBytes - 1; i >= 0; --i)
-                length = length << 8 | quint8(p[3 + i]);
             c.size = 3 + lengthBytes;
             c.prefix = 3;
-            c.bulk = length;
-            bulkLeft = length;
+            c.bulk = blockLength(p + 3, lengthBytes);
+            bulkLeft = c.bulk;
         } else {
             c.size = 2;
             c.prefix = 2;
@@ -351,9 +357,7 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
         const int lengthBytes = entry->shape == Shape::Block16 ? 2 : 4;
         if (n < at + lengthBytes)
             return 0;
-        qint64 length = 0;
-        for (int i = lengthBytes - 1; i >= 0; --i)
-            length = length << 8 | quint8(p[at + i]);
+        const qint64 length = blockLength(p + at, lengthBytes);
         const int peek = int(qMin<qint64>(length, blockPeek));
         c.size = int(at) + lengthBytes + peek;
         c.prefix = int(at) + lengthBytes;

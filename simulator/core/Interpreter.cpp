@@ -143,10 +143,7 @@ void Interpreter::command(const Command &c)
             }
         }
         head.apply(c, textEntry, note);
-        if (head.linesCutShort() > linesCutShortLogged || (!rollFullLogged && head.paper().droppedRows() > 0)) {
-            noteLimits(c.offset);
-            textEntry = -1;
-        }
+        noteLimits(c.offset); // a limit's entry ends the text run
         return;
     }
     if (c.op == Op::Unknown)
@@ -188,8 +185,7 @@ void Interpreter::noteLimits(qint64 offset)
 void Interpreter::bulk(const char *data, qsizetype size)
 {
     head.bulk(data, size);
-    if (!rollFullLogged && head.paper().droppedRows() > 0)
-        noteLimits(decoder.offset());
+    noteLimits(decoder.offset());
 }
 
 void Interpreter::afterSwitch(quint8 before)

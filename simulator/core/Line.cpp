@@ -37,18 +37,20 @@ QByteArray Line::receive(const QByteArray &bytes)
     // Real-time queries, wherever they stand in the stream. A DLE EOT takes the next byte as its
     // n when that is 1 to 4; one that ends what has arrived is answered on the next tick unless
     // its n comes first.
+    auto statusFor = [this](char next) {
+        return char(next >= 1 && next <= 4 ? interpreter.realTimeStatus(next) : interpreter.status());
+    };
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes.at(i);
         if (heldStatus) {
             heldStatus = false;
-            back.append(char(c >= 1 && c <= 4 ? interpreter.realTimeStatus(c) : interpreter.status()));
+            back.append(statusFor(c));
         }
         if (lastByte == DLE && c == 0x05)
             back.append(proto::firmwareReply(interpreter.headType()));
         if (lastByte == DLE && c == 0x04) {
             if (i + 1 < bytes.size()) {
-                const char next = bytes.at(i + 1);
-                back.append(char(next >= 1 && next <= 4 ? interpreter.realTimeStatus(next) : interpreter.status()));
+                back.append(statusFor(bytes.at(i + 1)));
             } else {
                 heldStatus = true;
             }

@@ -113,11 +113,7 @@ Printhead::Printhead(int headType)
     resetModes();
 }
 
-void Printhead::loadCodeTable(int table)
-{
-    codeTable = table;
-    upper = upperHalf(table);
-}
+void Printhead::loadCodeTable(int table) { upper = upperHalf(table); }
 
 void Printhead::resetModes()
 {
@@ -384,7 +380,7 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
         QByteArray data(c.data + c.prefix + dataStart, c.size - c.prefix - dataStart);
         if (!functionB && data.endsWith('\0'))
             data.chop(1);
-        printBarcode(functionB ? n - proto::barcodeBase : n, data, entry, note);
+        printBarcode(functionB ? n - proto::barcodeBase : n, data, note);
         break;
     }
     case Op::Raster: {
@@ -842,9 +838,8 @@ void Printhead::printBitmap(const Bitmap &bitmap, int scaleX, int scaleY)
             bitmap.bytesPerRow, scaleX, scaleY);
 }
 
-void Printhead::printBarcode(int system, QByteArray data, int entry, QString &note)
+void Printhead::printBarcode(int system, QByteArray data, QString &note)
 {
-    Q_UNUSED(entry);
     printPendingLine();
     if (system == proto::Code128 && data.startsWith('{') && data.size() >= 2)
         data = data.replace("{A", "").replace("{B", "").replace("{C", ""); // code-set selectors

@@ -109,7 +109,7 @@ private:
     int scaleX() const;
     int scaleY() const;
     void printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, int scaleY);
-    void printBarcode(int system, QByteArray data, int entry, QString &note);
+    void printBarcode(int system, QByteArray data, QString &note);
     void printMatrix(const QList<bool> &modules, int width, int moduleW, int moduleH);
     void printBitmap(const Bitmap &bitmap, int scaleX, int scaleY);
     void cut(bool full);
@@ -134,7 +134,7 @@ private:
     QList<int> tabStops;
     int barcodeHeight = 162, barcodeWidth = 3, barcodeTextPosition = 2;
     FontSize hriFont = FontSize::Standard;
-    int codeTable = 16, international = 0;
+    int international = 0;
 
     // Kept across ESC @.
     bool sleeping = false, paperOut = false, coverOpen = false;
