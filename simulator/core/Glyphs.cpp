@@ -114,7 +114,7 @@ Glyphs::Glyphs()
     load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf");
 }
 
-const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
+const GlyphPtr &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
 {
     const quint64 key
         = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33 | quint64(italic) << 34;
@@ -156,7 +156,7 @@ const Glyph &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
         cacheBytes = 0;
     }
     cacheBytes += bytes;
-    return *cache.insert(key, g);
+    return *cache.insert(key, std::make_shared<const Glyph>(std::move(g)));
 }
 
 int Glyphs::letterAdvance(char32_t c, FontSize size, bool bold)
@@ -215,7 +215,7 @@ Glyph Glyphs::text(const QString &s, FontSize size)
     g.mask.fill(0);
     QPainter p(&g.mask);
     for (int i = 0; i < s.size(); ++i)
-        p.drawImage(i * cellWidth(size), 0, glyph(s.at(i).unicode(), size, false, false).mask);
+        p.drawImage(i * cellWidth(size), 0, glyph(s.at(i).unicode(), size, false, false)->mask);
     p.end();
     g.collectSpans();
     return g;

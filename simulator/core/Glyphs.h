@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QString>
 
+#include <memory>
+
 namespace sim {
 
 enum class FontSize { Small, Standard };
@@ -26,6 +28,9 @@ struct Glyph
     void collectSpans();
 };
 
+// Drawn glyphs are shared, not copied: a line holds one for each character it prints.
+using GlyphPtr = std::shared_ptr<const Glyph>;
+
 // Draws characters from the fonts of Debian's packages, without antialiasing, as a thermal
 // head prints whole dots: DejaVu Sans Mono for Latin and Greek, DejaVu Sans for what the
 // monospaced face lacks, WenQuanYi Micro Hei for Chinese and Japanese, Scheherazade for Arabic.
@@ -38,7 +43,7 @@ public:
     static int cellWidth(FontSize size) { return size == FontSize::Small ? 9 : 12; }
     static int cellHeight(FontSize size) { return size == FontSize::Small ? 17 : 24; }
 
-    const Glyph &glyph(char32_t c, FontSize size, bool bold, bool italic);
+    const GlyphPtr &glyph(char32_t c, FontSize size, bool bold, bool italic);
     // A run of Arabic shaped as one piece by the text layout, right to left.
     Glyph shapedRun(const QString &text, FontSize size, bool bold);
     // The width of one Arabic letter on its own: a run's width is laid out from these as it
@@ -56,7 +61,7 @@ private:
     Glyphs();
     QString arabicFace() const { return arabic.isEmpty() ? sans : arabic; }
     QString mono, monoBold, sans, cjk, arabic;
-    QHash<quint64, Glyph> cache;
+    QHash<quint64, GlyphPtr> cache;
     QHash<quint64, int> letterAdvances;
     QHash<char32_t, bool> arabicLetters;
     qsizetype cacheBytes = 0;

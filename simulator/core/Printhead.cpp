@@ -603,19 +603,23 @@ void Printhead::bulk(const char *p, qsizetype n)
             // A strip of columns joins the line like a wide character.
             Item item;
             const int columns = incoming.rows, rows = 8 * columnBytes;
-            item.glyph.mask = QImage(columns, rows, QImage::Format_Alpha8);
-            item.glyph.mask.fill(0);
+            Glyph strip;
+            strip.mask = QImage(columns, rows, QImage::Format_Alpha8);
+            strip.mask.fill(0);
             for (int x = 0; x < columns; ++x)
                 for (int y = 0; y < rows && x * columnBytes + y / 8 < incoming.bits.size(); ++y)
                     if (quint8(incoming.bits.at(x * columnBytes + y / 8)) & (0x80 >> (y % 8)))
-                        item.glyph.mask.scanLine(y)[x] = 255;
-            item.glyph.advance = columns;
-            item.glyph.collectSpans();
+                        strip.mask.scanLine(y)[x] = 255;
+            strip.advance = columns;
+            strip.collectSpans();
+            item.glyph = std::make_shared<const Glyph>(std::move(strip));
+            item.advance = columns;
+            item.height = rows;
             item.scaleX = columnScaleX;
             item.scaleY = columnScaleY;
             item.ink = inkFor(darkness);
             item.entry = bulkEntry;
-            putItem(item);
+            putItem(std::move(item));
         }
         incoming = {};
         break;
@@ -664,31 +668,33 @@ void Printhead::putChar(char32_t c, int entry)
         if (!line.isEmpty() && !line.last().arabic.isEmpty() && line.last().bold == bold
             && line.last().scaleX == item.scaleX && line.last().font == font) {
             Item &run = line.last();
-            if (run.x + (run.glyph.advance + advance) * run.scaleX <= room) {
+            if (run.x + (run.advance + advance) * run.scaleX <= room) {
                 run.arabic += QString::fromUcs4(&c, 1);
-                run.glyph.advance += advance;
-                cursor = run.x + run.glyph.advance * run.scaleX;
+                run.advance += advance;
+                cursor = run.x + run.advance * run.scaleX;
                 return;
             }
         }
         item.arabic = QString::fromUcs4(&c, 1);
         item.font = font;
-        item.glyph.advance = advance;
-        item.glyph.mask = QImage(1, Glyphs::cellHeight(font), QImage::Format_Alpha8);
+        item.advance = advance;
+        item.height = Glyphs::cellHeight(font);
     } else {
         item.glyph = Glyphs::instance().glyph(c, font, bold, slanted);
-        if (item.glyph.placeholder)
+        if (item.glyph->placeholder)
             ++placeholders;
         if (rotated)
-            item.glyph = Glyphs::rotated(item.glyph);
+            item.glyph = std::make_shared<const Glyph>(Glyphs::rotated(*item.glyph));
+        item.advance = item.glyph->advance;
+        item.height = item.glyph->mask.height();
     }
-    item.glyph.advance += rightSpacing;
-    putItem(item);
+    item.advance += rightSpacing;
+    putItem(std::move(item));
 }
 
-void Printhead::putItem(Item item)
+void Printhead::putItem(Item &&item)
 {
-    const int width = item.glyph.advance * item.scaleX;
+    const int width = item.advance * item.scaleX;
     // The line wraps at the right limit; a line that keeps being written over (an absolute
     // position again and again) prints once it holds maxLineItems pieces.
     if (line.size() >= maxLineItems)
@@ -697,7 +703,7 @@ void Printhead::putItem(Item item)
         flushLine(0, true);
     item.x = cursor;
     cursor += width;
-    line.append(item);
+    line.append(std::move(item));
 }
 
 int Printhead::alignOffset(int contentWidth) const
@@ -732,15 +738,17 @@ void Printhead::flushLine(int feedAfter, bool useLineSpacing)
     for (Item &item : line) {
         item.x += shift;
         if (!item.arabic.isEmpty()) {
-            const int laidOut = item.glyph.advance;
-            item.glyph = Glyphs::instance().shapedRun(item.arabic, item.font, item.bold);
-            shift += (item.glyph.advance - laidOut) * item.scaleX;
+            const int laidOut = item.advance;
+            item.glyph = std::make_shared<const Glyph>(Glyphs::instance().shapedRun(item.arabic, item.font, item.bold));
+            item.advance = item.glyph->advance;
+            item.height = item.glyph->mask.height();
+            shift += (item.advance - laidOut) * item.scaleX;
         }
     }
     int height = 0, width = 0;
     for (const Item &item : std::as_const(line)) {
-        height = qMax(height, item.glyph.mask.height() * item.scaleY);
-        width = qMax(width, item.x + item.glyph.advance * item.scaleX);
+        height = qMax(height, item.height * item.scaleY);
+        width = qMax(width, item.x + item.advance * item.scaleX);
     }
     const int top = roll.rows();
     if (height > 0) {
@@ -769,29 +777,36 @@ void Printhead::printPendingLine()
 
 void Printhead::drawItem(const Item &item, int x0, int top, int lineHeight)
 {
-    const Glyph &glyph = item.glyph;
-    const int w = glyph.advance * item.scaleX;
-    const int h = glyph.mask.height() * item.scaleY;
+    const int w = item.advance * item.scaleX;
+    const int h = item.height * item.scaleY;
     const int left = x0 + item.x;
     const int y0 = top + lineHeight - h; // glyphs stand on the line's bottom
     if (item.reverse)
         roll.fill(left, y0, w, h, item.ink);
     const int width = qMin(roll.width(), dots), rows = roll.rows();
     const uchar ink = item.reverse ? 255 : item.ink;
-    for (const Glyph::Span &span : glyph.spans) {
+    int lastRow = -1;
+    uchar *row = nullptr;
+    for (const Glyph::Span &span : item.glyph->spans) {
         const int x0 = qMax(0, left + span.x * item.scaleX);
         const int x1 = qMin(width, left + (span.x + span.length) * item.scaleX);
+        if (x1 <= x0)
+            continue;
         for (int sy = 0; sy < item.scaleY; ++sy) {
             const int py = y0 + span.y * item.scaleY + sy;
-            if (py < 0 || py >= rows || x1 <= x0)
+            if (py < 0 || py >= rows)
                 continue;
-            uchar *dst = roll.row(py) + x0;
+            if (py != lastRow) { // a glyph's spans come a row at a time
+                row = roll.row(py);
+                lastRow = py;
+            }
+            uchar *dst = row + x0;
             if (item.reverse) {
                 std::memset(dst, 255, size_t(x1 - x0));
                 continue;
             }
             for (uchar *end = dst + (x1 - x0); dst < end; ++dst)
-                *dst = *dst < ink ? *dst : ink;
+                *dst = std::min(*dst, ink);
         }
     }
     if (item.underline)

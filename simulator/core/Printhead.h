@@ -77,7 +77,8 @@ private:
     struct Item // one piece of the pending line
     {
         int x = 0;
-        Glyph glyph;
+        GlyphPtr glyph; // null for an Arabic run until the line prints and shapes it
+        int advance = 0, height = 0; // in unscaled dots; the advance includes right spacing
         int scaleX = 1, scaleY = 1;
         bool bold = false, reverse = false;
         int underline = 0; // dots
@@ -101,7 +102,7 @@ private:
     void startBulk(Bulk kind, qint64 size, int entry);
 
     void putChar(char32_t c, int entry);
-    void putItem(Item item);
+    void putItem(Item &&item);
     void flushLine(int feedAfter, bool useLineSpacing);
     void drawItem(const Item &item, int x0, int top, int lineHeight);
     void horizontalTab();
