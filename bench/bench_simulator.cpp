@@ -71,8 +71,10 @@ QByteArray hostile(const QByteArray &name, qsizetype size)
         while (out.size() < size)
             out += "\x1BZ\x01\x1BZ\x00";
     } else if (name == "arabic") {
-        while (out.size() < size)
-            out += QByteArray("\x06\x28\x06\x33\x06\x45", 6); // letters, never a line feed
+        // Every letter and mark of the basic block in turn, so that each form is drawn: never a
+        // line feed.
+        for (int c = 0x0621; out.size() < size; c = c == 0x0652 ? 0x0621 : c + 1)
+            out.append(char(c >> 8)).append(char(c & 0xFF));
     } else if (name == "overstrike") {
         while (out.size() < size)
             out += QByteArray("\x1B$\x00\x00A", 5);

@@ -40,6 +40,8 @@ private slots:
     void qrCodesDecode();
     void inkLandsWhereTheModesSay_data();
     void inkLandsWhereTheModesSay();
+    void arabicJoinsRightToLeft_data();
+    void arabicJoinsRightToLeft();
     void darknessAndPlaceholders();
     void chunkingDoesNotMatter();
     void decodesCommands_data();
@@ -143,6 +145,33 @@ void TestSimulator::inkLandsWhereTheModesSay()
     QVERIFY2(box.left() >= row[3].toInt() && box.left() <= row[4].toInt() && box.right() >= row[5].toInt()
             && box.right() <= row[6].toInt(),
         qPrintable(QStringLiteral("ink from %1 to %2").arg(box.left()).arg(box.right())));
+}
+
+void TestSimulator::arabicJoinsRightToLeft_data()
+{
+    QTest::addColumn<QStringList>("row");
+    for (const QStringList &row : dataTable(QStringLiteral("arabic.txt")))
+        QTest::newRow(qPrintable(row[0])) << row;
+}
+
+void TestSimulator::arabicJoinsRightToLeft()
+{
+    QFETCH(QStringList, row);
+    const QImage paper = run(hex(row[1].toLatin1())).paper().image();
+    const QRect box = inkBox(paper);
+    QVERIFY(box.isValid());
+    int blankColumns = 0, tallestX = -1, tallestTop = paper.height();
+    for (int x = box.left(); x <= box.right(); ++x) {
+        int top = -1;
+        for (int y = box.top(); y <= box.bottom() && top < 0; ++y)
+            top = inked(paper, x, y) ? y : -1;
+        blankColumns += top < 0;
+        if (top >= 0 && top < tallestTop)
+            tallestTop = top, tallestX = x;
+    }
+    QCOMPARE(blankColumns == 0, row[2] == QLatin1String("yes"));
+    if (row[3] != QLatin1String("-"))
+        QCOMPARE(tallestX < box.center().x() ? QStringLiteral("left") : QStringLiteral("right"), row[3]);
 }
 
 void TestSimulator::darknessAndPlaceholders()

@@ -3,9 +3,12 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
 #include <QTextLayout>
 #include <QTextOption>
 
+#include <algorithm>
 #include <cmath>
 
 namespace sim {
@@ -67,7 +70,7 @@ Glyph placeholderBox(int w, int h)
 
 } // namespace
 
-void Glyph::collectSpans()
+void Glyph::collectSpans(int originX)
 {
     spans.clear();
     const int w = mask.width(), h = mask.height();
@@ -81,7 +84,7 @@ void Glyph::collectSpans()
             int end = x;
             while (end < w && line[end])
                 ++end;
-            spans.append({short(y), short(x), short(end - x)});
+            spans.append({short(y), short(x - originX), short(end - x)});
             x = end;
         }
     }
@@ -149,14 +152,19 @@ const GlyphPtr &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
         g = placeholderBox(w, h);
     else
         g.collectSpans();
+    return cached(key, std::move(g));
+}
+
+GlyphPtr &Glyphs::cached(quint64 key, Glyph &&glyph)
+{
     // A stream that touches every character in every style must not grow the cache for ever.
-    const qsizetype bytes = g.mask.sizeInBytes() + g.spans.size() * qsizetype(sizeof(Glyph::Span)) + 64;
+    const qsizetype bytes = glyph.mask.sizeInBytes() + glyph.spans.size() * qsizetype(sizeof(Glyph::Span)) + 64;
     if (cacheBytes + bytes > maxCacheBytes) {
         cache.clear();
         cacheBytes = 0;
     }
     cacheBytes += bytes;
-    return *cache.insert(key, std::make_shared<const Glyph>(std::move(g)));
+    return *cache.insert(key, std::make_shared<const Glyph>(std::move(glyph)));
 }
 
 int Glyphs::letterAdvance(char32_t c, FontSize size, bool bold)
@@ -179,10 +187,73 @@ bool Glyphs::hasArabicLetter(char32_t c)
     return *it;
 }
 
-Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
+namespace {
+
+// The forms a letter takes by the letters it joins: on its right, its left, both or neither.
+enum class Form { Isolated, Initial, Medial, Final };
+
+bool joinsBefore(QChar::JoiningType t)
 {
-    // One layout both measures and draws the run: shaping is the costly part.
-    QTextLayout layout(text, face(arabicFace(), arabicPixelSize(size), bold, false));
+    return t == QChar::Joining_Dual || t == QChar::Joining_Right || t == QChar::Joining_Causing;
+}
+
+bool joinsAfter(QChar::JoiningType t)
+{
+    return t == QChar::Joining_Dual || t == QChar::Joining_Left || t == QChar::Joining_Causing;
+}
+
+bool isAlef(char32_t c) { return c == 0x0622 || c == 0x0623 || c == 0x0625 || c == 0x0627; }
+
+} // namespace
+
+const GlyphPtr &Glyphs::arabicForm(char32_t c, char32_t alef, int form, FontSize size, bool bold)
+{
+    const quint64 key = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33 | quint64(1) << 35
+        | quint64(form) << 36 | quint64(alef) << 40;
+    auto it = cache.constFind(key);
+    if (it != cache.constEnd())
+        return *it;
+    const QFont f = face(arabicFace(), arabicPixelSize(size), bold, false);
+    const int h = cellHeight(size), margin = 2 * h;
+    const qreal baseline = h - QFontMetricsF(f).descent() / 2;
+    Glyph g;
+    if (QChar::joiningType(c) == QChar::Joining_Transparent) {
+        // A mark is drawn from the font as it is, centred on the pen, to be set over the middle
+        // of its letter; shaped alone it would come with a dotted circle.
+        const QRawFont raw = QRawFont::fromFont(f);
+        const QList<quint32> indexes = raw.glyphIndexesForString(QString::fromUcs4(&c, 1));
+        g.mask = QImage(2 * margin, h, QImage::Format_Alpha8);
+        g.mask.fill(0);
+        if (!indexes.isEmpty()) {
+            QPainter p(&g.mask);
+            p.fillPath(raw.pathForGlyph(indexes.first()).translated(margin, baseline), Qt::black);
+        }
+        harden(g.mask);
+        g.collectSpans(margin);
+        if (!g.spans.isEmpty()) {
+            int left = g.spans.first().x, right = left;
+            for (const Glyph::Span &span : std::as_const(g.spans)) {
+                left = qMin<int>(left, span.x);
+                right = qMax<int>(right, span.x + span.length);
+            }
+            for (Glyph::Span &span : g.spans)
+                span.x = short(span.x - (left + right) / 2);
+        }
+        return cached(key, std::move(g));
+    }
+    // A letter is shaped once for each form, between zero-width joiners that ask for it, and
+    // drawn at its own advance on the cell's baseline in a mask wide enough for the tails that
+    // reach beyond it; the spans are kept from the advance's left end.
+    const QString joiner(QChar(0x200D));
+    QString text = QString::fromUcs4(&c, 1);
+    if (alef)
+        text += QString::fromUcs4(&alef, 1);
+    const Form wanted = Form(form);
+    if (wanted == Form::Medial || wanted == Form::Final) // joined to the letter read before it
+        text.prepend(joiner);
+    if (wanted == Form::Medial || wanted == Form::Initial) // and to the one read after it
+        text.append(joiner);
+    QTextLayout layout(text, f);
     QTextOption option(Qt::AlignRight);
     option.setTextDirection(Qt::RightToLeft);
     layout.setTextOption(option);
@@ -190,20 +261,80 @@ Glyph Glyphs::shapedRun(const QString &text, FontSize size, bool bold)
     QTextLine line = layout.createLine();
     line.setLineWidth(1e6);
     layout.endLayout();
-    const int h = cellHeight(size);
-    Glyph g;
     g.advance = qMax(1, int(std::ceil(line.naturalTextWidth())));
-    g.mask = QImage(g.advance, h, QImage::Format_Alpha8);
+    g.mask = QImage(g.advance + 2 * margin, h, QImage::Format_Alpha8);
     g.mask.fill(0);
     QPainter p(&g.mask);
     p.setPen(Qt::black);
-    // Right-aligned in a line a million dots wide: bring its right end to the mask's, and its
-    // baseline to the cell's bottom as the other glyphs stand.
-    layout.draw(&p, QPointF(g.advance - line.width(), h - line.ascent() - line.descent() / 2));
+    layout.draw(&p, QPointF(margin + g.advance - line.width(), baseline - line.ascent()));
     p.end();
     harden(g.mask);
-    g.collectSpans();
-    return g;
+    g.collectSpans(margin);
+    return cached(key, std::move(g));
+}
+
+ArabicRun Glyphs::arabicRun(const QString &text, FontSize size, bool bold)
+{
+    const QList<uint> letters = text.toUcs4();
+    const qsizetype n = letters.size();
+    auto type = [&](qsizetype i) { return QChar::joiningType(char32_t(letters.at(i))); };
+    auto nextLetter = [&](qsizetype i) {
+        for (++i; i < n && type(i) == QChar::Joining_Transparent; ++i) { }
+        return i;
+    };
+    // In reading order: each letter in its joined form, with the marks that sit on it.
+    struct Unit
+    {
+        GlyphPtr glyph;
+        QList<GlyphPtr> marks;
+        bool digit = false;
+    };
+    QList<Unit> units;
+    units.reserve(n);
+    qsizetype previous = -1;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char32_t c = letters.at(i);
+        if (type(i) == QChar::Joining_Transparent && !units.isEmpty()) {
+            units.last().marks.append(arabicForm(c, 0, 0, size, bold));
+            continue;
+        }
+        qsizetype next = nextLetter(i);
+        const bool before = previous >= 0 && joinsBefore(type(i)) && joinsAfter(type(previous));
+        const bool ligature = c == 0x0644 && next < n && isAlef(letters.at(next)); // lam and alef print as one
+        const char32_t alef = ligature ? char32_t(letters.at(next)) : 0;
+        const qsizetype last = ligature ? next : i; // the last letter this glyph stands for
+        if (ligature)
+            next = nextLetter(next);
+        const bool after = !ligature && next < n && joinsAfter(type(i)) && joinsBefore(type(next));
+        const Form form = before && after ? Form::Medial
+            : before                      ? Form::Final
+            : after                       ? Form::Initial
+                                          : Form::Isolated;
+        units.append({hasArabicLetter(c) ? arabicForm(c, alef, int(form), size, bold) : glyph(c, size, bold, false), {},
+            QChar::isDigit(c)});
+        for (qsizetype m = i + 1; m < last; ++m) // marks between lam and alef
+            units.last().marks.append(arabicForm(letters.at(m), 0, 0, size, bold));
+        previous = last;
+        i = last;
+    }
+    // Right to left, but a number keeps its digits' order.
+    ArabicRun run;
+    run.pieces.reserve(n);
+    for (qsizetype end = units.size(); end > 0;) {
+        qsizetype start = end - 1;
+        while (start > 0 && units.at(start).digit && units.at(start - 1).digit)
+            --start;
+        for (qsizetype u = start; u < end; ++u) {
+            const Unit &unit = units.at(u);
+            const int advance = unit.glyph->advance;
+            run.pieces.append({unit.glyph, run.advance, advance});
+            for (const GlyphPtr &mark : unit.marks)
+                run.pieces.append({mark, run.advance + advance / 2, 0});
+            run.advance += advance;
+        }
+        end = start;
+    }
+    return run;
 }
 
 Glyph Glyphs::text(const QString &s, FontSize size)

@@ -25,11 +25,25 @@ struct Glyph
     int advance = 0;
     bool placeholder = false; // no font had it: a box stands in its place
 
-    void collectSpans();
+    // Spans are kept relative to originX of the mask: a letter may reach past its own cell.
+    void collectSpans(int originX = 0);
 };
 
 // Drawn glyphs are shared, not copied: a line holds one for each character it prints.
 using GlyphPtr = std::shared_ptr<const Glyph>;
+
+// A run of Arabic laid out right to left, as a list of glyphs from its left end.
+struct ArabicRun
+{
+    struct Piece
+    {
+        GlyphPtr glyph;
+        int x = 0;
+        int advance = 0; // 0 for a mark set over its letter
+    };
+    QList<Piece> pieces;
+    int advance = 0;
+};
 
 // Draws characters from the fonts of Debian's packages, without antialiasing, as a thermal
 // head prints whole dots: DejaVu Sans Mono for Latin and Greek, DejaVu Sans for what the
@@ -44,10 +58,11 @@ public:
     static int cellHeight(FontSize size) { return size == FontSize::Small ? 17 : 24; }
 
     const GlyphPtr &glyph(char32_t c, FontSize size, bool bold, bool italic);
-    // A run of Arabic shaped as one piece by the text layout, right to left.
-    Glyph shapedRun(const QString &text, FontSize size, bool bold);
+    // A run of Arabic, each letter in the form its neighbours join it by, as a printer's font
+    // holds them: at a cached glyph's cost a letter, whatever the run.
+    ArabicRun arabicRun(const QString &text, FontSize size, bool bold);
     // The width of one Arabic letter on its own: a run's width is laid out from these as it
-    // grows, in constant time a letter, and shaped once the line prints.
+    // grows, in constant time a letter, and its joined forms are chosen once the line prints.
     int letterAdvance(char32_t c, FontSize size, bool bold);
     bool hasArabicLetter(char32_t c); // false: it prints as a box
     // Plain text, for the text under a barcode.
@@ -60,6 +75,9 @@ public:
 private:
     Glyphs();
     QString arabicFace() const { return arabic.isEmpty() ? sans : arabic; }
+    // A letter (or lam with an alef) in one of its joined forms; a mark as it is.
+    const GlyphPtr &arabicForm(char32_t c, char32_t alef, int form, FontSize size, bool bold);
+    GlyphPtr &cached(quint64 key, Glyph &&glyph);
     QString mono, monoBold, sans, cjk, arabic;
     QHash<quint64, GlyphPtr> cache;
     QHash<quint64, int> letterAdvances;

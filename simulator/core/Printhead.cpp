@@ -6,6 +6,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -663,7 +664,7 @@ void Printhead::putChar(char32_t c, int entry)
     if (isArabic(c)) {
         if (!Glyphs::instance().hasArabicLetter(c))
             ++placeholders;
-        // Consecutive Arabic is shaped as one run by the text layout; a run wraps like text.
+        // Consecutive Arabic is laid out as one run, right to left; a run wraps like text.
         const int advance = Glyphs::instance().letterAdvance(c, font, bold);
         if (!line.isEmpty() && !line.last().arabic.isEmpty() && line.last().bold == bold
             && line.last().scaleX == item.scaleX && line.last().font == font) {
@@ -732,18 +733,31 @@ void Printhead::horizontalTab()
 
 void Printhead::flushLine(int feedAfter, bool useLineSpacing)
 {
-    // Arabic runs are shaped once complete; what follows a run moves by the difference shaping
-    // made to its width.
-    int shift = 0;
-    for (Item &item : line) {
-        item.x += shift;
-        if (!item.arabic.isEmpty()) {
-            const int laidOut = item.advance;
-            item.glyph = std::make_shared<const Glyph>(Glyphs::instance().shapedRun(item.arabic, item.font, item.bold));
-            item.advance = item.glyph->advance;
-            item.height = item.glyph->mask.height();
-            shift += (item.advance - laidOut) * item.scaleX;
+    // Arabic runs are laid out once complete; what follows a run moves by the difference the
+    // joined forms made to its width.
+    if (std::any_of(line.cbegin(), line.cend(), [](const Item &item) { return !item.arabic.isEmpty(); })) {
+        QList<Item> laid;
+        laid.reserve(line.size());
+        int shift = 0;
+        for (Item &item : line) {
+            item.x += shift;
+            if (item.arabic.isEmpty()) {
+                laid.append(std::move(item));
+                continue;
+            }
+            const ArabicRun run = Glyphs::instance().arabicRun(item.arabic, item.font, item.bold);
+            shift += (run.advance - item.advance) * item.scaleX;
+            item.arabic.clear();
+            for (const ArabicRun::Piece &piece : run.pieces) {
+                Item letter = item;
+                letter.glyph = piece.glyph;
+                letter.x = item.x + piece.x * item.scaleX;
+                letter.advance = piece.advance;
+                letter.height = piece.glyph->mask.height();
+                laid.append(std::move(letter));
+            }
         }
+        line = std::move(laid);
     }
     int height = 0, width = 0;
     for (const Item &item : std::as_const(line)) {
