@@ -346,6 +346,16 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QVERIFY(render.readAllStandardOutput().contains("   12304  printLF\n")); // after 8 + 8 + 12288 bytes of logo
     QCOMPARE(sim({"--render", "-", "-o", file}, hex("'Hello' 0A")), 2);
     QCOMPARE(sim({"--render", "-", "-o", png}, hex("'Hello' 0A")), 1);
+    // The job dump fills a folder again, but writes over nothing of the user's.
+    auto dump = [](const QString &to) { return QProcess::execute(QStringLiteral(DUMP_JOBS), {to}); };
+    QCOMPARE(QProcess::execute(QStringLiteral(DUMP_JOBS), {"--help"}), 0);
+    QCOMPARE(dump(dir.path()), 0);
+    QCOMPARE(dump(dir.path()), 0);
+    QFile receipt(dir.filePath(QStringLiteral("receipt.bin")));
+    QVERIFY(receipt.open(QIODevice::WriteOnly) && receipt.write("mine") == 4);
+    receipt.close();
+    QCOMPARE(dump(dir.path()), 1);
+    QCOMPARE(receipt.open(QIODevice::ReadOnly) ? receipt.readAll() : QByteArray(), QByteArray("mine"));
     QCOMPARE(notes.open(QIODevice::ReadOnly) ? notes.readAll() : QByteArray(), QByteArray("mine"));
 }
 
