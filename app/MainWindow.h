@@ -168,7 +168,7 @@ private:
     void saveSent();
     void showProgress();
     void cancelWrite();
-    QList<QWidget *> progressWidgets() const;
+    QList<QWidget *> progressWidgets();
 
     Ui::MainWindow *ui = nullptr;
     QLabel *statusLabel = nullptr;

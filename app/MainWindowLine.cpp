@@ -36,17 +36,6 @@ void MainWindow::setUpLine()
     connect(ui->actionSendFile, &QAction::triggered, this, &MainWindow::sendFile);
     connect(ui->actionSaveSent, &QAction::triggered, this, &MainWindow::saveSent);
 
-    progressLabel = new QLabel;
-    progressBar = new QProgressBar;
-    cancelButton = new QPushButton(tr("Cancel"));
-    progressLabel->setObjectName(QStringLiteral("progressLabel"));
-    progressBar->setObjectName(QStringLiteral("progressBar"));
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    for (QWidget *w : progressWidgets()) {
-        ui->statusBar->addPermanentWidget(w);
-        w->hide();
-    }
-    connect(cancelButton, &QPushButton::clicked, this, &MainWindow::cancelWrite);
     connect(serialLink, &SerialLink::progressed, this, &MainWindow::showProgress);
     // The time left and a stalled line show even while no byte moves.
     progressTimer = new QTimer(this);
@@ -54,7 +43,23 @@ void MainWindow::setUpLine()
     connect(progressTimer, &QTimer::timeout, this, &MainWindow::showProgress);
 }
 
-QList<QWidget *> MainWindow::progressWidgets() const { return {progressLabel, progressBar, cancelButton}; }
+QList<QWidget *> MainWindow::progressWidgets()
+{
+    // Made with the first long write: most runs never need them, and laying them out costs the
+    // start-up.
+    if (!progressBar) {
+        progressLabel = new QLabel;
+        progressBar = new QProgressBar;
+        cancelButton = new QPushButton(tr("Cancel"));
+        progressLabel->setObjectName(QStringLiteral("progressLabel"));
+        progressBar->setObjectName(QStringLiteral("progressBar"));
+        cancelButton->setObjectName(QStringLiteral("cancelButton"));
+        for (QWidget *w : QList<QWidget *>{progressLabel, progressBar, cancelButton})
+            ui->statusBar->addPermanentWidget(w);
+        connect(cancelButton, &QPushButton::clicked, this, &MainWindow::cancelWrite);
+    }
+    return {progressLabel, progressBar, cancelButton};
+}
 
 void MainWindow::on_pushButtonSend_released()
 {
@@ -149,12 +154,15 @@ void MainWindow::showProgress()
     const qint64 done = serialLink->runDone(), total = serialLink->runTotal();
     // Only writes that take the line more than about a second show a bar.
     const bool shown = total > done && wireSeconds(total, lineBaud) > 1.0;
-    for (QWidget *w : progressWidgets())
-        w->setVisible(shown);
     if (!shown) {
         progressTimer->stop();
+        if (progressBar)
+            for (QWidget *w : progressWidgets())
+                w->hide();
         return;
     }
+    for (QWidget *w : progressWidgets())
+        w->show();
     if (!progressTimer->isActive())
         progressTimer->start();
     progressBar->setRange(0, 1000);

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Renders the icons drawn in resources/icons/*.svg to the 128 x 128 RGBA PNGs the program
-# compiles in. The PNGs are checked in; run this after changing a drawing.
+# Renders the icons drawn in resources/icons/*.svg to the RGBA PNGs that are checked in: the two
+# programs' icons at 128 x 128 for the desktop, and the toolbar's at 48 x 48, twice the toolbar's
+# size, since the window decodes every toolbar icon as it starts. Run this after changing a drawing.
 set -euo pipefail
 cd "$(dirname "$0")"
 ../scripts/install-packages.sh librsvg2-bin
 for svg in icons/*.svg; do
-  rsvg-convert --width 128 --height 128 --format png --output "$(basename "${svg%.svg}").png" "$svg"
+  name=$(basename "${svg%.svg}")
+  case "$name" in printer-ruvela | zpc3x-sim) size=128 ;; *) size=48 ;; esac
+  rsvg-convert --width "$size" --height "$size" --format png --output "$name.png" "$svg"
 done

@@ -24,7 +24,8 @@ SettingsDialog::SettingsDialog(QWidget *parent)
         ui->serialPortInfoListBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::checkCustomDevicePathPolicy);
 
     fillParameterBoxes();
-    fillPortList({});
+    // The port list is filled when it is first needed (shown, chosen or connected): listing
+    // ports, and the editable Custom entry an empty list would select, cost the start-up.
     collectSettings();
 }
 

@@ -194,6 +194,7 @@ void TestOwnBytes::longWriteShowsProgressAndCancels()
     QVERIFY(QMetaObject::invokeMethod(&tool, "Write",
         Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
         Q_ARG(size_t, size_t(job.size()))));
+    QTRY_VERIFY(tool.findChild<QLabel *>("progressLabel"));
     auto *label = tool.findChild<QLabel *>("progressLabel");
     QTRY_VERIFY(label->isVisibleTo(&tool));
     QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("Waiting for the controller")), 5000);
