@@ -204,6 +204,18 @@ bool joinsAfter(QChar::JoiningType t)
 
 bool isAlef(char32_t c) { return c == 0x0622 || c == 0x0623 || c == 0x0625 || c == 0x0627; }
 
+int inkWidth(const Glyph &glyph)
+{
+    if (glyph.spans.isEmpty())
+        return 0;
+    int left = glyph.spans.first().x, right = left;
+    for (const Glyph::Span &span : glyph.spans) {
+        left = qMin<int>(left, span.x);
+        right = qMax<int>(right, span.x + span.length);
+    }
+    return right - left;
+}
+
 } // namespace
 
 const GlyphPtr &Glyphs::arabicForm(char32_t c, char32_t alef, int form, FontSize size, bool bold)
@@ -231,13 +243,12 @@ const GlyphPtr &Glyphs::arabicForm(char32_t c, char32_t alef, int form, FontSize
         harden(g.mask);
         g.collectSpans(margin);
         if (!g.spans.isEmpty()) {
-            int left = g.spans.first().x, right = left;
-            for (const Glyph::Span &span : std::as_const(g.spans)) {
+            int left = g.spans.first().x;
+            for (const Glyph::Span &span : std::as_const(g.spans))
                 left = qMin<int>(left, span.x);
-                right = qMax<int>(right, span.x + span.length);
-            }
+            const int centre = left + inkWidth(g) / 2;
             for (Glyph::Span &span : g.spans)
-                span.x = short(span.x - (left + right) / 2);
+                span.x = short(span.x - centre);
         }
         return cached(key, std::move(g));
     }
@@ -311,7 +322,7 @@ ArabicRun Glyphs::arabicRun(const QString &text, FontSize size, bool bold)
             : after                       ? Form::Initial
                                           : Form::Isolated;
         units.append({hasArabicLetter(c) ? arabicForm(c, alef, int(form), size, bold) : glyph(c, size, bold, false), {},
-            QChar::isDigit(c)});
+            QChar::isDigit(c) || c == 0x066B || c == 0x066C}); // digits and their separators
         for (qsizetype m = i + 1; m < last; ++m) // marks between lam and alef
             units.last().marks.append(arabicForm(letters.at(m), 0, 0, size, bold));
         previous = last;
@@ -326,8 +337,13 @@ ArabicRun Glyphs::arabicRun(const QString &text, FontSize size, bool bold)
             --start;
         for (qsizetype u = start; u < end; ++u) {
             const Unit &unit = units.at(u);
-            const int advance = unit.glyph->advance;
-            run.pieces.append({unit.glyph, run.advance, advance});
+            int advance = unit.glyph->advance;
+            if (advance == 0) { // a mark with no letter before it takes the room of its ink
+                advance = inkWidth(*unit.glyph);
+                run.pieces.append({unit.glyph, run.advance + advance / 2, advance});
+            } else {
+                run.pieces.append({unit.glyph, run.advance, advance});
+            }
             for (const GlyphPtr &mark : unit.marks)
                 run.pieces.append({mark, run.advance + advance / 2, 0});
             run.advance += advance;
