@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/Icons.h"
 #include "app/Launch.h"
 #include "demos/Jobs.h"
 #include "serial/ConsoleLines.h"
@@ -30,6 +31,11 @@ MainWindow::MainWindow(QWidget *parent)
     , previewLabel(new QLabel)
 {
     ui->setupUi(this);
+    // Given here rather than in the form, which would have the image reader guess their format.
+    ui->actionConnect->setIcon(resourceIcon(QStringLiteral(":/images/connect.png")));
+    ui->actionDisconnect->setIcon(resourceIcon(QStringLiteral(":/images/disconnect.png")));
+    ui->actionConfigure->setIcon(resourceIcon(QStringLiteral(":/images/settings.png")));
+    ui->actionQuit->setIcon(resourceIcon(QStringLiteral(":/images/application-exit.png")));
     // A controller that floods the line must not fill memory: the oldest lines give way.
     ui->editRuvela->setMaximumBlockCount(console::maxLines);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));

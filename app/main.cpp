@@ -1,3 +1,4 @@
+#include "app/Icons.h"
 #include "app/Launch.h"
 #include "app/MainWindow.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
         return launch.exitCode;
     }
     QApplication app(argc, argv);
+    QApplication::setStyle(new DeferredIconStyle);
     MainWindow window;
     window.show();
     window.start(launch);

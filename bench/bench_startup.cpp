@@ -5,6 +5,7 @@
 //        bench_startup --probe tool|minimal   (one start, used by the comparison)
 #include "BenchTable.h"
 
+#include "app/Icons.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
@@ -22,6 +23,8 @@ namespace {
 int probe(int argc, char *argv[], bool tool)
 {
     QApplication app(argc, argv);
+    if (tool) // as the program starts
+        QApplication::setStyle(new DeferredIconStyle);
     QWidget *window = tool ? static_cast<QWidget *>(new MainWindow) : new QWidget;
     window->resize(880, 768);
     window->show();

@@ -2,6 +2,7 @@
 // in, and the Settings record the dialog builds from the user's choices.
 #include "TestSupport.h"
 
+#include "app/Icons.h"
 #include "app/MainWindow.h"
 #include "serial/SettingsDialog.h"
 
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <QTest>
 
 class TestWindow : public QObject
@@ -19,6 +21,7 @@ private slots:
     void initTestCase() { w = new MainWindow; }
     void cleanupTestCase() { delete w; }
     void startsDisconnected();
+    void iconsShowAsTheyWouldLoadedAtOnce();
     void guardAppliesToEveryJobButton_data();
     void guardAppliesToEveryJobButton();
     void choicesMakeTheSettingsRecord_data();
@@ -36,6 +39,23 @@ void TestWindow::startsDisconnected()
     QVERIFY(!enabled("actionDisconnect"));
     QCOMPARE(statusText(*w), QString());
     QCOMPARE(consoleText(*w), QString());
+}
+
+void TestWindow::iconsShowAsTheyWouldLoadedAtOnce()
+{
+    for (const char *name : {"actionConnect", "actionDisconnect", "actionConfigure", "actionQuit"})
+        QVERIFY2(w->findChild<QAction *>(name)->icon().availableSizes().contains(QSize(48, 48)), name);
+    // A standard icon asked for now and drawn later is the one the style would have given.
+    DeferredIconStyle deferred(QStyleFactory::create(QStringLiteral("Fusion")));
+    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    for (QStyle::StandardPixmap which : {QStyle::SP_ToolBarHorizontalExtensionButton,
+             QStyle::SP_ToolBarVerticalExtensionButton, QStyle::SP_MessageBoxWarning, QStyle::SP_DialogApplyButton}) {
+        const QIcon later = deferred.standardIcon(which), now = fusion->standardIcon(which);
+        QVERIFY(!now.isNull());
+        QCOMPARE(later.pixmap(16).toImage(), now.pixmap(16).toImage());
+        QCOMPARE(later.actualSize(QSize(64, 64)), now.actualSize(QSize(64, 64)));
+    }
+    delete fusion;
 }
 
 void TestWindow::guardAppliesToEveryJobButton_data()

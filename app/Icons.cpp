@@ -1,0 +1,86 @@
+#include "app/Icons.h"
+
+#include <QApplication>
+#include <QIconEngine>
+#include <QImageReader>
+#include <QPainter>
+#include <QPointer>
+#include <QStyleOption>
+
+#include <optional>
+
+QIcon resourceIcon(const QString &path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+}
+
+namespace {
+
+// Stands in for a standard icon and asks the style for it when it is first needed.
+class DeferredIconEngine : public QIconEngine
+{
+public:
+    DeferredIconEngine(
+        const QStyle *style, QStyle::StandardPixmap which, const QStyleOption *option, const QWidget *widget)
+        : style(const_cast<QStyle *>(style))
+        , which(which)
+        , widget(const_cast<QWidget *>(widget))
+    {
+        if (option)
+            this->option = *option; // the direction decides which way an arrow points
+    }
+
+    QIconEngine *clone() const override { return new DeferredIconEngine(*this); }
+    QString key() const override { return QStringLiteral("DeferredIconEngine"); }
+    // Known without loading: a standard icon is there to be drawn.
+    bool isNull() override { return false; }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().availableSizes(mode, state);
+    }
+
+private:
+    const QIcon &icon()
+    {
+        if (!loaded) {
+            const QStyle *from = style ? style.data() : QApplication::style();
+            const auto *proxy = qobject_cast<const QProxyStyle *>(from);
+            const QStyle *base = proxy && proxy->baseStyle() ? proxy->baseStyle() : from;
+            loaded = base->standardIcon(which, option ? &*option : nullptr, widget);
+        }
+        return *loaded;
+    }
+
+    QPointer<QStyle> style;
+    QStyle::StandardPixmap which;
+    std::optional<QStyleOption> option;
+    QPointer<QWidget> widget;
+    std::optional<QIcon> loaded;
+};
+
+} // namespace
+
+QIcon DeferredIconStyle::standardIcon(StandardPixmap which, const QStyleOption *option, const QWidget *widget) const
+{
+    return QIcon(new DeferredIconEngine(this, which, option, widget));
+}
