@@ -24,8 +24,8 @@ class DeferredIconEngine : public QIconEngine
 {
 public:
     DeferredIconEngine(
-        const QStyle *style, QStyle::StandardPixmap which, const QStyleOption *option, const QWidget *widget)
-        : style(const_cast<QStyle *>(style))
+        const QStyle *base, QStyle::StandardPixmap which, const QStyleOption *option, const QWidget *widget)
+        : base(const_cast<QStyle *>(base))
         , which(which)
         , widget(const_cast<QWidget *>(widget))
     {
@@ -62,16 +62,13 @@ public:
 private:
     const QIcon &icon()
     {
-        if (!loaded) {
-            const QStyle *from = style ? style.data() : QApplication::style();
-            const auto *proxy = qobject_cast<const QProxyStyle *>(from);
-            const QStyle *base = proxy && proxy->baseStyle() ? proxy->baseStyle() : from;
-            loaded = base->standardIcon(which, option ? &*option : nullptr, widget);
-        }
+        if (!loaded) // the application's style, should the one asked have gone since
+            loaded = (base ? base.data() : QApplication::style())
+                         ->standardIcon(which, option ? &*option : nullptr, widget);
         return *loaded;
     }
 
-    QPointer<QStyle> style;
+    QPointer<QStyle> base;
     QStyle::StandardPixmap which;
     std::optional<QStyleOption> option;
     QPointer<QWidget> widget;
@@ -82,5 +79,5 @@ private:
 
 QIcon DeferredIconStyle::standardIcon(StandardPixmap which, const QStyleOption *option, const QWidget *widget) const
 {
-    return QIcon(new DeferredIconEngine(this, which, option, widget));
+    return QIcon(new DeferredIconEngine(baseStyle(), which, option, widget));
 }

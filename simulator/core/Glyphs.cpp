@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace sim {
 
@@ -204,16 +205,17 @@ bool joinsAfter(QChar::JoiningType t)
 
 bool isAlef(char32_t c) { return c == 0x0622 || c == 0x0623 || c == 0x0625 || c == 0x0627; }
 
-int inkWidth(const Glyph &glyph)
+// The leftmost and one past the rightmost inked dot of a glyph, from its pen position.
+std::pair<int, int> inkExtent(const Glyph &glyph)
 {
     if (glyph.spans.isEmpty())
-        return 0;
+        return {0, 0};
     int left = glyph.spans.first().x, right = left;
     for (const Glyph::Span &span : glyph.spans) {
         left = qMin<int>(left, span.x);
         right = qMax<int>(right, span.x + span.length);
     }
-    return right - left;
+    return {left, right};
 }
 
 } // namespace
@@ -242,14 +244,9 @@ const GlyphPtr &Glyphs::arabicForm(char32_t c, char32_t alef, int form, FontSize
         }
         harden(g.mask);
         g.collectSpans(margin);
-        if (!g.spans.isEmpty()) {
-            int left = g.spans.first().x;
-            for (const Glyph::Span &span : std::as_const(g.spans))
-                left = qMin<int>(left, span.x);
-            const int centre = left + inkWidth(g) / 2;
-            for (Glyph::Span &span : g.spans)
-                span.x = short(span.x - centre);
-        }
+        const auto [left, right] = inkExtent(g);
+        for (Glyph::Span &span : g.spans)
+            span.x = short(span.x - (left + (right - left) / 2));
         return cached(key, std::move(g));
     }
     // A letter is shaped once for each form, between zero-width joiners that ask for it, and
@@ -339,7 +336,8 @@ ArabicRun Glyphs::arabicRun(const QString &text, FontSize size, bool bold)
             const Unit &unit = units.at(u);
             int advance = unit.glyph->advance;
             if (advance == 0) { // a mark with no letter before it takes the room of its ink
-                advance = inkWidth(*unit.glyph);
+                const auto [left, right] = inkExtent(*unit.glyph);
+                advance = right - left;
                 run.pieces.append({unit.glyph, run.advance + advance / 2, advance});
             } else {
                 run.pieces.append({unit.glyph, run.advance, advance});
