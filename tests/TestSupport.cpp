@@ -230,6 +230,13 @@ QList<QStringList> dataTable(const QString &name)
     return rows;
 }
 
+void addTableRows(const QString &name)
+{
+    QTest::addColumn<QStringList>("row");
+    for (const QStringList &row : dataTable(name))
+        QTest::newRow(qPrintable(row[0])) << row;
+}
+
 QRect inkBox(const QImage &paper)
 {
     int left = paper.width(), right = -1, first = -1, last = -1;

@@ -105,3 +105,6 @@ QString zbar(const QImage &paper);
 QStringList dataLines(const QString &name);
 // The same, each line cut at " | " into its fields.
 QList<QStringList> dataTable(const QString &name);
+// A _data() function's rows from a data table: one column "row" holding the whole line, each
+// row named by its first field.
+void addTableRows(const QString &name);

@@ -127,12 +127,7 @@ void TestSimulator::qrCodesDecode()
     QCOMPARE(zbar(run(stream).paper().image()), QStringLiteral("QR-Code:ZPC3x stored QR"));
 }
 
-void TestSimulator::inkLandsWhereTheModesSay_data()
-{
-    QTest::addColumn<QStringList>("row");
-    for (const QStringList &row : dataTable(QStringLiteral("ink.txt")))
-        QTest::newRow(qPrintable(row[0])) << row;
-}
+void TestSimulator::inkLandsWhereTheModesSay_data() { addTableRows(QStringLiteral("ink.txt")); }
 
 void TestSimulator::inkLandsWhereTheModesSay()
 {
@@ -147,12 +142,7 @@ void TestSimulator::inkLandsWhereTheModesSay()
         qPrintable(QStringLiteral("ink from %1 to %2").arg(box.left()).arg(box.right())));
 }
 
-void TestSimulator::arabicJoinsRightToLeft_data()
-{
-    QTest::addColumn<QStringList>("row");
-    for (const QStringList &row : dataTable(QStringLiteral("arabic.txt")))
-        QTest::newRow(qPrintable(row[0])) << row;
-}
+void TestSimulator::arabicJoinsRightToLeft_data() { addTableRows(QStringLiteral("arabic.txt")); }
 
 void TestSimulator::arabicJoinsRightToLeft()
 {
