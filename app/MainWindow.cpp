@@ -139,10 +139,12 @@ void MainWindow::showReply(const QString &text)
     ui->editRuvela->insertPlainText(console::breakLongLines(text, lineSoFar));
 }
 
-void MainWindow::showLost(const QString &reason)
+void MainWindow::showLost(const QString &reason, qint64 done, qint64 total)
 {
+    if (total > done)
+        ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     QMessageBox::critical(
-        this, tr("Critical Error"), tr("The device %1 was lost: %2").arg(serialLink->portName(), reason));
+        this, tr("Critical Error"), tr("The line to %1 is lost: %2.").arg(serialLink->portName(), reason));
     closeSerialPort();
 }
 

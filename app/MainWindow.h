@@ -149,7 +149,7 @@ private:
     void showStatus(const QString &text);
     void showOpen(bool open);
     void showReply(const QString &text);
-    void showLost(const QString &reason);
+    void showLost(const QString &reason, qint64 done, qint64 total);
     // The connect-first guard: true when the port is open, otherwise tells the user.
     bool connectedOrTell();
     // Every job button: the guard, then the job's console lines and writes.
@@ -166,6 +166,7 @@ private:
     void reshowReplies();
     void sendFile();
     void saveSent();
+    void showSendStopped(const QString &name, qint64 position, qint64 size, const QString &reason);
     void showProgress();
     void cancelWrite();
     QList<QWidget *> progressWidgets();

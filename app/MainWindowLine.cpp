@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "app/SendLine.h"
+#include "app/WholeFile.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
 #include "ui_MainWindow.h"
@@ -13,8 +14,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
 
@@ -29,12 +30,26 @@ double wireSeconds(qint64 bytes, qint32 baud) { return baud > 0 ? double(bytes) 
 
 void MainWindow::setUpLine()
 {
+    // The send row stands in a toolbar of its own beside the form's, so that the form keeps all
+    // the room it was laid out for at the window's first size.
+    auto *bar = new QToolBar(tr("Send"), this);
+    bar->setObjectName(QStringLiteral("sendToolBar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->addWidget(ui->sendRow);
+    addToolBar(Qt::TopToolBarArea, bar);
+    connect(ui->comboBoxSendMode, &QComboBox::currentIndexChanged, this, [this](int mode) {
+        ui->lineEditSend->setPlaceholderText(
+            mode == 0 ? tr("Bytes to send: 1B 40 0A") : tr("Text to send, with C escapes: Hello\\n, \\x1B@"));
+    });
+
     sendHistory = new SendHistory(ui->lineEditSend);
     connect(ui->lineEditSend, &QLineEdit::returnPressed, this, &MainWindow::on_pushButtonSend_released);
     connect(ui->checkBoxHex, &QCheckBox::toggled, this, &MainWindow::reshowReplies);
     connect(serialLink, &SerialLink::bytesReceived, this, &MainWindow::showBytes);
     connect(ui->actionSendFile, &QAction::triggered, this, &MainWindow::sendFile);
     connect(ui->actionSaveSent, &QAction::triggered, this, &MainWindow::saveSent);
+    connect(serialLink, &SerialLink::sendStopped, this, &MainWindow::showSendStopped);
 
     connect(serialLink, &SerialLink::progressed, this, &MainWindow::showProgress);
     // The time left and a stalled line show even while no byte moves.
@@ -46,7 +61,7 @@ void MainWindow::setUpLine()
 QList<QWidget *> MainWindow::progressWidgets()
 {
     // Made with the first long write: most runs never need them, and laying them out costs the
-    // start-up.
+    // start-up. They take the send line's place while they show.
     if (!progressBar) {
         progressLabel = new QLabel;
         progressBar = new QProgressBar;
@@ -54,8 +69,12 @@ QList<QWidget *> MainWindow::progressWidgets()
         progressLabel->setObjectName(QStringLiteral("progressLabel"));
         progressBar->setObjectName(QStringLiteral("progressBar"));
         cancelButton->setObjectName(QStringLiteral("cancelButton"));
+        progressLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        progressLabel->setMinimumWidth(1); // a long text is cut, never the Cancel beside it
+        progressBar->setMaximumWidth(160);
+        progressBar->setTextVisible(false);
         for (QWidget *w : QList<QWidget *>{progressLabel, progressBar, cancelButton})
-            ui->statusBar->addPermanentWidget(w);
+            ui->sendLayout->insertWidget(ui->sendLayout->indexOf(ui->checkBoxHex), w);
         connect(cancelButton, &QPushButton::clicked, this, &MainWindow::cancelWrite);
     }
     return {progressLabel, progressBar, cancelButton};
@@ -63,10 +82,13 @@ QList<QWidget *> MainWindow::progressWidgets()
 
 void MainWindow::on_pushButtonSend_released()
 {
+    const QString text = ui->lineEditSend->text();
+    if (text.trimmed().isEmpty())
+        return; // nothing typed: nothing to send, nothing to say
     if (!connectedOrTell())
         return;
-    const QString text = ui->lineEditSend->text();
-    const SendLine line = parseSendLine(text);
+    const auto mode = ui->comboBoxSendMode->currentIndex() == 0 ? SendMode::Hex : SendMode::Text;
+    const SendLine line = parseSendLine(text, mode);
     if (line.errorAt >= 0) {
         ui->lineEditSend->setFocus();
         ui->lineEditSend->setSelection(line.errorAt, 1);
@@ -127,26 +149,40 @@ void MainWindow::sendFile()
         tr("Sending %1 (%2 bytes)").arg(QDir::toNativeSeparators(name)).arg(QFileInfo(name).size()));
 }
 
+void MainWindow::showSendStopped(const QString &name, qint64 position, qint64 size, const QString &reason)
+{
+    ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(position).arg(size));
+    QMessageBox::warning(this, tr("Send File"),
+        tr("Sending %1 stopped at byte %2 of %3: %4")
+            .arg(QDir::toNativeSeparators(name))
+            .arg(position)
+            .arg(size)
+            .arg(reason));
+}
+
 void MainWindow::saveSent()
 {
-    const QByteArray &sent = serialLink->sent();
-    if (sent.isEmpty()) {
+    // What left the port, not what was handed to it: bytes still queued may never go out.
+    const QByteArray sent = serialLink->sent();
+    const qint64 queued = serialLink->queued();
+    if (sent.isEmpty() && queued == 0) {
         QMessageBox::information(this, tr("Save Sent Bytes"), tr("Nothing has been sent since the last connect."));
         return;
     }
-    const bool cut = serialLink->sentTotal() > sent.size();
-    const QString caption = cut ? tr("Save Sent Bytes: only the first %1 MiB of %2 bytes sent were kept")
-                                      .arg(SerialLink::maxSentKept >> 20)
-                                      .arg(serialLink->sentTotal())
-                                : tr("Save Sent Bytes (%1 bytes)").arg(sent.size());
+    QString caption = serialLink->sentTotal() > sent.size()
+        ? tr("Save Sent Bytes: only the first %1 MiB of %2 bytes sent were kept")
+              .arg(SerialLink::maxSentKept >> 20)
+              .arg(serialLink->sentTotal())
+        : tr("Save Sent Bytes (%1 bytes)").arg(sent.size());
+    if (queued > 0)
+        caption += tr("; %1 bytes queued but not sent yet are left out").arg(queued);
     const QString name = QFileDialog::getSaveFileName(this, caption, QStringLiteral("sent.bin"));
     if (name.isEmpty())
         return;
-    // Written whole under a temporary name and renamed into place: never half a file.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(sent) != sent.size() || !file.commit())
-        QMessageBox::warning(this, tr("Save Sent Bytes"),
-            tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(name), file.errorString()));
+    const QString failure = writeWholeFile(name, sent);
+    if (!failure.isEmpty())
+        QMessageBox::warning(
+            this, tr("Save Sent Bytes"), tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(name), failure));
 }
 
 void MainWindow::showProgress()
@@ -154,13 +190,19 @@ void MainWindow::showProgress()
     const qint64 done = serialLink->runDone(), total = serialLink->runTotal();
     // Only writes that take the line more than about a second show a bar.
     const bool shown = total > done && wireSeconds(total, lineBaud) > 1.0;
+    const QList<QWidget *> sendWidgets{ui->lineEditSend, ui->comboBoxSendMode, ui->pushButtonSend};
     if (!shown) {
         progressTimer->stop();
-        if (progressBar)
+        if (progressBar) {
             for (QWidget *w : progressWidgets())
                 w->hide();
+            for (QWidget *w : sendWidgets)
+                w->show();
+        }
         return;
     }
+    for (QWidget *w : sendWidgets)
+        w->hide();
     for (QWidget *w : progressWidgets())
         w->show();
     if (!progressTimer->isActive())

@@ -55,10 +55,13 @@ bool MainWindow::loadFile(const QString &fileName)
     }
     QImageReader reader(fileName);
     reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
     const QImage image = reader.read();
     if (image.isNull()) {
         QMessageBox::information(this, QGuiApplication::applicationDisplayName(),
-            tr("Cannot load %1: %2").arg(QDir::toNativeSeparators(fileName), reader.errorString()));
+            tr("Cannot load %1: %2")
+                .arg(QDir::toNativeSeparators(fileName), raster::readFailure(size, format, reader.errorString())));
         return false;
     }
 

@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpression>
 
 namespace {
 
@@ -18,33 +17,56 @@ int hexDigit(QChar c)
     return -1;
 }
 
-} // namespace
-
-SendLine parseSendLine(const QString &text)
+SendLine refused(int at, const QString &why)
 {
     SendLine out;
-    static const QRegularExpression hexOnly(QStringLiteral("^\\s*([0-9A-Fa-f]{2}\\s+)*[0-9A-Fa-f]{2}\\s*$"));
-    if (hexOnly.match(text).hasMatch()) {
-        for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            out.bytes.append(char(hexDigit(word.at(0)) * 16 + hexDigit(word.at(1))));
-        return out;
+    out.errorAt = at;
+    out.error = why;
+    return out;
+}
+
+bool blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+
+SendLine parseHex(const QString &text)
+{
+    SendLine out;
+    int high = -1, highAt = -1; // the first digit of a pair waiting for its second
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (blank(c)) {
+            if (high >= 0)
+                return refused(highAt, QStringLiteral("a lone hex digit: bytes are pairs of digits"));
+            continue;
+        }
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            return refused(i, QStringLiteral("%1 is not a hex digit").arg(c));
+        if (high < 0) {
+            high = digit;
+            highAt = i;
+        } else {
+            out.bytes.append(char(high * 16 + digit));
+            high = -1;
+        }
     }
-    auto fail = [&](int at, const QString &why) {
-        out.bytes.clear();
-        out.errorAt = at;
-        out.error = why;
-        return out;
-    };
+    if (high >= 0)
+        return refused(highAt, QStringLiteral("a lone hex digit: bytes are pairs of digits"));
+    return out;
+}
+
+SendLine parseText(const QString &text)
+{
+    SendLine out;
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c != QLatin1Char('\\')) {
             if (c.unicode() > 0xFF)
-                return fail(i, QStringLiteral("%1 is not a single byte: write it as \\xHH").arg(c));
+                return refused(i, QStringLiteral("%1 is not a single byte: write it as \\xHH").arg(c));
             out.bytes.append(char(c.unicode()));
             continue;
         }
         if (i + 1 >= text.size())
-            return fail(i, QStringLiteral("a lone \\ at the end"));
+            return refused(i, QStringLiteral("a lone \\ at the end"));
         const char e = text.at(++i).toLatin1();
         static const char plain[] = "n\nr\rt\t0\0a\ab\bf\fv\ve\x1B\\\\\"\"''";
         const char *known = nullptr;
@@ -57,16 +79,21 @@ SendLine parseSendLine(const QString &text)
             const int hi = i + 1 < text.size() ? hexDigit(text.at(i + 1)) : -1;
             const int lo = i + 2 < text.size() ? hexDigit(text.at(i + 2)) : -1;
             if (hi < 0 || lo < 0)
-                return fail(i - 1, QStringLiteral("\\x needs two hex digits"));
+                return refused(i - 1, QStringLiteral("\\x needs two hex digits"));
             out.bytes.append(char(hi * 16 + lo));
             i += 2;
         } else {
-            return fail(i - 1, QStringLiteral("unknown escape \\%1").arg(text.at(i)));
+            return refused(i - 1, QStringLiteral("unknown escape \\%1").arg(text.at(i)));
         }
     }
-    if (out.bytes.isEmpty())
-        return fail(0, QStringLiteral("nothing to send"));
     return out;
+}
+
+} // namespace
+
+SendLine parseSendLine(const QString &text, SendMode mode)
+{
+    return mode == SendMode::Hex ? parseHex(text) : parseText(text);
 }
 
 SendHistory::SendHistory(QLineEdit *edit)

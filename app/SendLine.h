@@ -7,8 +7,11 @@
 
 class QLineEdit;
 
-// What the send line holds, as bytes: hexadecimal pairs ("1B 40 0A") when every word is two hex
-// digits, else text with C escapes ("Hello\n", "\x1B@"), each character one byte of Latin-1.
+// How the send line's text is read: hexadecimal pairs ("1B 40 0A", blanks optional between
+// pairs), or text with C escapes ("Hello\n", "\x1B@"), each character one byte of Latin-1.
+enum class SendMode { Hex, Text };
+
+// What the send line holds, as bytes. A blank line holds nothing and is no fault.
 struct SendLine
 {
     QByteArray bytes;
@@ -16,7 +19,7 @@ struct SendLine
     QString error;
 };
 
-SendLine parseSendLine(const QString &text);
+SendLine parseSendLine(const QString &text, SendMode mode);
 
 // Up and Down in the send line walk back and forth through what was sent before.
 class SendHistory : public QObject

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QImageReader>
 
 #include <cstring>
 
@@ -87,6 +88,23 @@ QString description(const QString &fileName, const QImage &picture)
         .arg(picture.height())
         .arg(picture.depth())
         .arg(picture.sizeInBytes());
+}
+
+QString readFailure(QSize size, QImage::Format format, const QString &readerError)
+{
+    // The reader only says "Unable to read image data" when a picture would need more memory
+    // than it allows itself, and the real reason goes to the terminal.
+    const int limitMb = QImageReader::allocationLimit();
+    if (!size.isValid() || limitMb <= 0)
+        return readerError;
+    const int bits = format == QImage::Format_Invalid ? 32 : qMax(1, int(QImage::toPixelFormat(format).bitsPerPixel()));
+    const qint64 bytes = (qint64(size.width()) * bits + 31) / 32 * 4 * size.height();
+    if (bytes <= qint64(limitMb) << 20)
+        return readerError;
+    return tr("too large: %1 \u00D7 %2 pixels (pictures are read up to %3 MB decoded)")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(limitMb);
 }
 
 } // namespace raster

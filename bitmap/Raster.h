@@ -26,6 +26,10 @@ struct Refusal
 };
 std::optional<Refusal> refusal(const QImage &mono);
 
+// Why a picture of this size and format, which the reader would not read, was refused: its
+// size against the reader's allocation limit when that is what stopped it, else readerError.
+QString readFailure(QSize size, QImage::Format format, const QString &readerError);
+
 // The console's description of a loaded picture, ending in a line break.
 QString description(const QString &fileName, const QImage &picture);
 

@@ -1,7 +1,10 @@
 #include "serial/SerialLink.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <poll.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -9,14 +12,18 @@ namespace {
 // side closed, or an adapter that was pulled out. Asks the system without waiting.
 bool lineHungUp(qintptr handle)
 {
-    if (handle < 0)
-        return true;
     pollfd pfd{int(handle), POLLIN, 0};
     int n;
     do {
         n = ::poll(&pfd, 1, 0);
     } while (n < 0 && errno == EINTR);
     return n > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+// Where the port's device node lives, as the port itself finds it from its name.
+QByteArray nodePath(const QString &portName)
+{
+    return QFile::encodeName(portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName);
 }
 
 } // namespace
@@ -29,6 +36,8 @@ SerialLink::SerialLink(QObject *parent)
     connect(port, &QSerialPort::readyRead, this, &SerialLink::readData);
     connect(port, &QSerialPort::bytesWritten, this, &SerialLink::written);
 }
+
+SerialLink::~SerialLink() = default;
 
 bool SerialLink::open(const Settings &settings)
 {
@@ -44,16 +53,17 @@ bool SerialLink::open(const Settings &settings)
     lineLost = false;
     sentBytes.clear();
     receivedBytes.clear();
-    sentCount = receivedCount = done = total = 0;
+    handedCount = writtenCount = receivedCount = done = total = 0;
     emit openChanged(true);
     return true;
 }
 
 void SerialLink::close()
 {
-    file.close();
+    stopSource();
     if (port->isOpen())
-        port->close();
+        port->close(); // what was still queued never leaves
+    forgetQueued();
     done = total = 0;
     emit openChanged(false);
     emit progressed();
@@ -67,8 +77,8 @@ void SerialLink::write(const char *data, qint64 size)
     }
     if (sentBytes.size() < maxSentKept)
         sentBytes.append(data, qMin(size, maxSentKept - sentBytes.size()));
-    sentCount += size;
-    if (port->bytesToWrite() == 0 && !file.isOpen())
+    handedCount += size;
+    if (port->bytesToWrite() == 0 && !source)
         done = total = 0; // a new run of writes
     if (total == done)
         moved.start();
@@ -79,42 +89,83 @@ void SerialLink::write(const char *data, qint64 size)
 
 bool SerialLink::sendFile(const QString &fileName, QString &why)
 {
-    file.close();
-    file.setFileName(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = file.errorString();
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly)) {
+        why = file->errorString();
         return false;
     }
+    const qint64 size = file->size();
+    sendFrom(std::move(file), fileName, size);
+    return true;
+}
+
+void SerialLink::sendFrom(std::unique_ptr<QIODevice> from, const QString &name, qint64 size)
+{
+    stopSource();
     if (port->bytesToWrite() == 0)
         done = total = 0;
     if (total == done)
         moved.start();
-    total += file.size();
-    feedFile();
-    return true;
+    source = std::move(from);
+    sourceName = name;
+    sourceSize = size;
+    sourceRead = 0;
+    total += size;
+    feedSource();
 }
 
-void SerialLink::feedFile()
+void SerialLink::feedSource()
 {
-    // A slice at a time, so that a file of any size never sits whole in memory.
+    // A slice at a time, so that a file of any size never sits whole in memory. Only the bytes
+    // there at the start are sent: a file that grows meanwhile is not chased.
     constexpr qint64 slice = 64 * 1024;
-    while (file.isOpen() && port->isOpen() && port->bytesToWrite() < slice) {
-        const QByteArray bytes = file.read(slice);
-        if (bytes.isEmpty()) {
-            file.close();
-            break;
+    QByteArray bytes;
+    while (source && port->isOpen() && port->bytesToWrite() < slice && sourceRead < sourceSize) {
+        bytes.resize(qMin(slice, sourceSize - sourceRead));
+        const qint64 n = source->read(bytes.data(), bytes.size());
+        if (n <= 0) {
+            const QString reason = n < 0
+                ? source->errorString()
+                : tr("it ended after %1 of the %2 bytes it had").arg(sourceRead).arg(sourceSize);
+            const QString name = sourceName;
+            const qint64 at = sourceRead, size = sourceSize;
+            total -= size - at; // never coming
+            stopSource();
+            emit sendStopped(name, at, size, reason);
+            emit progressed();
+            return;
         }
-        total -= bytes.size(); // counted when the file was handed over
-        write(bytes.constData(), bytes.size());
+        sourceRead += n;
+        total -= n; // counted when the source was handed over
+        write(bytes.constData(), n);
     }
+    if (source && sourceRead >= sourceSize)
+        stopSource();
+}
+
+void SerialLink::stopSource()
+{
+    source.reset();
+    sourceName.clear();
+    sourceSize = sourceRead = 0;
+}
+
+void SerialLink::forgetQueued()
+{
+    // What never left is no longer counted as sent, so that a later write follows on from what
+    // really went out.
+    handedCount = writtenCount;
+    if (sentBytes.size() > writtenCount)
+        sentBytes.truncate(writtenCount);
 }
 
 void SerialLink::written(qint64 bytes)
 {
+    writtenCount += bytes;
     done += bytes;
     moved.start();
-    feedFile();
-    if (port->bytesToWrite() == 0 && !file.isOpen())
+    feedSource();
+    if (port->bytesToWrite() == 0 && !source)
         done = total; // the run is complete
     emit progressed();
 }
@@ -122,8 +173,9 @@ void SerialLink::written(qint64 bytes)
 std::pair<qint64, qint64> SerialLink::cancel()
 {
     const std::pair<qint64, qint64> result{done, total};
-    file.close();
+    stopSource();
     port->clear(QSerialPort::Output);
+    forgetQueued();
     done = total = 0;
     emit progressed();
     return result;
@@ -143,16 +195,37 @@ void SerialLink::readData()
     emit textReceived(replyDecoder.decode(data));
 }
 
+QString SerialLink::whyGone() const
+{
+    const qintptr handle = port->handle();
+    struct stat opened
+    {
+    }, named{};
+    if (handle < 0 || ::fstat(int(handle), &opened) != 0)
+        return tr("the port's descriptor is no longer valid");
+    const QByteArray node = nodePath(port->portName());
+    if (::stat(node.constData(), &named) != 0 || named.st_rdev != opened.st_rdev)
+        return tr("the device was unplugged: %1 is gone").arg(QFile::decodeName(node));
+    if (lineHungUp(handle))
+        return tr("the device was unplugged, or the other end closed it");
+    const QString said = port->errorString();
+    for (const int code : {EIO, ENODEV, ENXIO})
+        if (said == qt_error_string(code))
+            return tr("the device failed: %1").arg(said);
+    return {};
+}
+
 void SerialLink::handleError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || !port->isOpen() || lineLost)
         return;
-    // A pty or adapter that vanished reads end-of-file over and over, which the port reports as
-    // read or ioctl errors rather than a resource error.
-    if (error != QSerialPort::ResourceError && !lineHungUp(port->handle()))
-        return; // a passing fault on a line that is still there
+    const QString reason = whyGone();
+    if (reason.isEmpty()) {
+        port->clearError(); // held back, or a passing fault: the line is still there
+        return;
+    }
     lineLost = true;
-    const QString reason = port->errorString();
+    const qint64 doneAtLoss = done, totalAtLoss = total;
     close();
-    emit lost(reason);
+    emit lost(reason, doneAtLoss, totalAtLoss);
 }

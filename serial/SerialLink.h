@@ -4,9 +4,11 @@
 #include "serial/Utf8Stream.h"
 
 #include <QElapsedTimer>
-#include <QFile>
+#include <QIODevice>
 #include <QObject>
 #include <QSerialPort>
+
+#include <memory>
 
 // The one owner of the serial port: opens it with the dialog's settings, writes, reads the
 // controller's replies as text, and notices when the line is gone. It reports by signals; the
@@ -16,6 +18,7 @@ class SerialLink : public QObject
     Q_OBJECT
 public:
     explicit SerialLink(QObject *parent = nullptr);
+    ~SerialLink() override;
 
     // False when the port would not open; errorString() says why.
     bool open(const Settings &settings);
@@ -26,17 +29,21 @@ public:
     QString errorString() const { return port->errorString(); }
     void write(const char *data, qint64 size);
     // Sends a file as it is, read a slice at a time as the line drains: any size. False, with
-    // the reason in why, when it cannot be read.
+    // the reason in why, when it cannot be opened.
     bool sendFile(const QString &fileName, QString &why);
+    // The same for any open source of size bytes, named name in what the link reports.
+    void sendFrom(std::unique_ptr<QIODevice> source, const QString &name, qint64 size);
     // Drops what has not reached the line yet; returns how many of the bytes handed over since
     // the line was last idle went out.
     std::pair<qint64, qint64> cancel();
 
     static constexpr qint64 maxSentKept = 64 << 20; // bytes kept for Save Sent Bytes
     static constexpr qint64 maxReceivedKept = 80000; // bytes kept for re-showing the replies
-    // Every byte sent since the last connect, up to maxSentKept; sentTotal() counts them all.
-    const QByteArray &sent() const { return sentBytes; }
-    qint64 sentTotal() const { return sentCount; }
+    // The bytes that left the port since the last connect, up to maxSentKept; sentTotal() counts
+    // them all, and queued() those handed over that have not left yet.
+    QByteArray sent() const { return sentBytes.left(qMin<qint64>(writtenCount, sentBytes.size())); }
+    qint64 sentTotal() const { return writtenCount; }
+    qint64 queued() const { return handedCount - writtenCount; }
     // The last maxReceivedKept bytes received since the last connect, and the offset of the first.
     const QByteArray &received() const { return receivedBytes; }
     qint64 receivedOffset() const { return receivedCount - receivedBytes.size(); }
@@ -48,9 +55,12 @@ public:
 public slots:
     // Moves what has arrived into textReceived; a character cut short waits for its end.
     void readData();
-    // A resource error, or any error on a line whose far end has hung up, means the device is
-    // gone: the port closes at once, so that the dead line cannot raise more errors, and lost()
-    // follows. Every other error leaves the line as it is.
+    // The line is lost only when it is gone: the device node removed or replaced, the far end
+    // hung up, or the device failing with an input/output error. The port then closes at once,
+    // so that the dead line cannot raise more errors, and lost() follows. A write the line holds
+    // back (XOFF, a full driver buffer) comes back from the system as "try again", which the port
+    // reports as a resource error too: that and every other error on a line that is still there
+    // leave it as it is, and the port writes on when the line has room.
     void handleError(QSerialPort::SerialPortError error);
 
 signals:
@@ -58,15 +68,24 @@ signals:
     void bytesReceived(qint64 offset, const QByteArray &bytes);
     void progressed(); // bytes went out, more were handed over, or the line went idle
     void openChanged(bool open);
-    void lost(const QString &reason);
+    // The line is gone; done of total bytes of the run in progress had gone out.
+    void lost(const QString &reason, qint64 done, qint64 total);
+    // A source being sent could not be read on: its name, the offset it stopped at of its size,
+    // and why. What was read before still goes out.
+    void sendStopped(const QString &name, qint64 position, qint64 size, const QString &reason);
 
 private:
     void written(qint64 bytes);
-    void feedFile();
+    void feedSource();
+    void stopSource();
+    void forgetQueued();
+    QString whyGone() const;
     QSerialPort *port;
-    QFile file; // a file being sent
+    std::unique_ptr<QIODevice> source; // a file being sent
+    QString sourceName;
+    qint64 sourceSize = 0, sourceRead = 0;
     QByteArray sentBytes, receivedBytes;
-    qint64 sentCount = 0, receivedCount = 0;
+    qint64 handedCount = 0, writtenCount = 0, receivedCount = 0;
     qint64 done = 0, total = 0;
     QElapsedTimer moved; // since bytes last went out
     Utf8Stream replyDecoder;

@@ -209,6 +209,25 @@ QString ExpectedStream::mismatch(const QByteArray &actual) const
     return at == actual.size() ? QString() : QStringLiteral("%1 bytes expected, %2 arrived").arg(at).arg(actual.size());
 }
 
+QString cutOff(const QWidget *widget)
+{
+    if (!widget->isVisible())
+        return widget->objectName() + QStringLiteral(" is hidden");
+    const QRect shown(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+    for (const QWidget *p = widget->parentWidget(); p; p = p->parentWidget()) {
+        const QRect room(p->mapTo(widget->window(), QPoint(0, 0)), p->size());
+        if (!room.contains(shown))
+            return QStringLiteral("%1 at %2,%3 %4x%5 does not fit in %6")
+                .arg(widget->objectName())
+                .arg(shown.x())
+                .arg(shown.y())
+                .arg(shown.width())
+                .arg(shown.height())
+                .arg(p->objectName());
+    }
+    return {};
+}
+
 QStringList dataLines(const QString &name)
 {
     QFile file(QStringLiteral(RUVELA_TEST_DATA "/") + name);

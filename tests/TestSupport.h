@@ -71,6 +71,8 @@ protected:
 
 // Types the path into Settings -> Custom, applies, and presses Connect. Returns the status text.
 QString connectTo(MainWindow &window, const QString &path);
+// Empty when the widget shows whole on its window, else what hides or cuts it.
+QString cutOff(const QWidget *widget);
 QString consoleText(MainWindow &window);
 QString statusText(MainWindow &window);
 // Brings the button's tab to the front and clicks it, as a user does.

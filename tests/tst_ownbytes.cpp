@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,29 +88,31 @@ void TestOwnBytes::startsConnectedOrSaysWhyNot()
     QCOMPARE(statusText(failing), QStringLiteral("Open error"));
 }
 
-void TestOwnBytes::sendLine_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    for (const QStringList &row : dataTable(QStringLiteral("sendline.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[1] << row[2];
-}
+void TestOwnBytes::sendLine_data() { addTableRows(QStringLiteral("sendline.txt")); }
 
 void TestOwnBytes::sendLine()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    const SendLine line = parseSendLine(text);
-    if (expected.startsWith(QLatin1String("refused at ")))
+    QFETCH(QStringList, row);
+    const QString expected = row[3];
+    const SendLine line = parseSendLine(row[2], row[1] == QLatin1String("hex") ? SendMode::Hex : SendMode::Text);
+    if (expected.startsWith(QLatin1String("refused at "))) {
         QCOMPARE(line.errorAt, expected.mid(11).toInt());
-    else
-        QCOMPARE(line.bytes.toHex(' ').toUpper(), expected.toLatin1());
+        QVERIFY(line.bytes.isEmpty());
+    } else {
+        QCOMPARE(line.errorAt, -1);
+        QCOMPARE(
+            line.bytes.toHex(' ').toUpper(), expected == QLatin1String("nothing") ? QByteArray() : expected.toLatin1());
+    }
 }
 
 void TestOwnBytes::sendLineSendsAndRemembers()
 {
     auto *edit = w->findChild<QLineEdit *>("lineEditSend");
+    auto *mode = w->findChild<QComboBox *>("comboBoxSendMode");
+    QCOMPARE(mode->currentText(), QStringLiteral("Hex"));
     for (const char *typed : {"1B 40", "Hi\\n"}) {
+        mode->setCurrentText(
+            QLatin1String(typed) == QLatin1String("1B 40") ? QStringLiteral("Hex") : QStringLiteral("Text"));
         edit->setText(QString::fromLatin1(typed));
         QTest::keyClick(edit, Qt::Key_Return);
     }
@@ -119,13 +122,31 @@ void TestOwnBytes::sendLineSendsAndRemembers()
     QCOMPARE(edit->text(), QStringLiteral("1B 40"));
     QTest::keyClick(edit, Qt::Key_Down);
     QCOMPARE(edit->text(), QStringLiteral("Hi\\n"));
+    // Return on an empty line does nothing: no box, no byte.
+    ModalCloser none;
+    none.arm();
+    edit->clear();
+    QTest::keyClick(edit, Qt::Key_Return);
+    // A paste of any length goes out whole.
+    mode->setCurrentText(QStringLiteral("Hex"));
+    QByteArray pairs, bytes;
+    for (int i = 0; i < 40000; ++i) {
+        bytes += char(0x20 + i % 0x5F);
+        pairs += QByteArray::number(0x20 + i % 0x5F, 16) + ' ';
+    }
+    edit->setText(QString::fromLatin1(pairs));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QVERIFY(peer->read(40000, 20000) == bytes);
+    QCOMPARE(peer->readUntilQuiet(100), QByteArray());
+    QVERIFY2(none.titles.isEmpty(), qPrintable(none.titles.join(QLatin1Char(','))));
     // A fault is refused with its position, and nothing goes out.
-    edit->setText(QStringLiteral("\\z"));
+    edit->setText(QStringLiteral("1B 40 0"));
     ModalCloser closer;
     closer.arm();
     press(*w, "pushButtonSend");
     QTRY_VERIFY(closer.done());
-    QVERIFY(closer.text.contains(QStringLiteral("at position 1")));
+    QVERIFY2(closer.text.contains(QStringLiteral("at position 7")), qPrintable(closer.text));
+    QCOMPARE(closer.titles.size(), 1);
     QCOMPARE(peer->readUntilQuiet(100), QByteArray());
 }
 
@@ -186,6 +207,7 @@ void TestOwnBytes::longWriteShowsProgressAndCancels()
     // 9600 bit/s makes 20 kB a job of 20 s; the far end holds the line with XOFF from the start.
     FarEnd held;
     MainWindow tool;
+    tool.show(); // at the size it opens with, where the progress must fit
     tool.start(parseLaunch({"printer-ruvela", "--port", held.path(), "--baud", "9600", "--connect"}));
     QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
     held.writeAll(hex("13"));
@@ -196,11 +218,15 @@ void TestOwnBytes::longWriteShowsProgressAndCancels()
         Q_ARG(size_t, size_t(job.size()))));
     QTRY_VERIFY(tool.findChild<QLabel *>("progressLabel"));
     auto *label = tool.findChild<QLabel *>("progressLabel");
-    QTRY_VERIFY(label->isVisibleTo(&tool));
+    QTRY_VERIFY(label->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("Waiting for the controller")), 5000);
-    QTest::mouseClick(tool.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
+    auto *cancel = tool.findChild<QPushButton *>("cancelButton");
+    for (const QWidget *shown :
+        {static_cast<QWidget *>(label), tool.findChild<QWidget *>("progressBar"), static_cast<QWidget *>(cancel)})
+        QVERIFY2(cutOff(shown).isEmpty(), qPrintable(cutOff(shown)));
+    QTest::mouseClick(cancel, Qt::LeftButton);
     QVERIFY(consoleText(tool).contains(QRegularExpression(QStringLiteral("Cancelled: \\d+ of 20000 bytes sent$"))));
-    QTRY_VERIFY(!label->isVisibleTo(&tool));
+    QTRY_VERIFY(!label->isVisible());
     held.writeAll(hex("11")); // the line moves again, and what was dropped stays dropped
     QVERIFY(held.readUntilQuiet(300).size() < 20000);
 }

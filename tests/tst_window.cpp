@@ -8,9 +8,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QTabWidget>
 #include <QTest>
 
 class TestWindow : public QObject
@@ -27,6 +29,7 @@ private slots:
     void choicesMakeTheSettingsRecord_data();
     void choicesMakeTheSettingsRecord();
     void closingWithoutApplyKeepsTheSettings();
+    void firstSizeShowsEveryControl();
 
 private:
     MainWindow *w = nullptr;
@@ -79,6 +82,7 @@ void TestWindow::guardAppliesToEveryJobButton()
     QFETCH(QString, name);
     auto *edit = w->findChild<QPlainTextEdit *>("editRuvela");
     edit->setPlainText(QStringLiteral("typed by the user"));
+    w->findChild<QLineEdit *>("lineEditSend")->setText(QStringLiteral("1B 40"));
     ModalCloser closer;
     closer.arm();
     press(*w, qPrintable(name));
@@ -124,6 +128,25 @@ void TestWindow::closingWithoutApplyKeepsTheSettings()
     QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
     QCOMPARE(d.settings().baudRate, 9600);
     QVERIFY(!d.isVisible());
+}
+
+void TestWindow::firstSizeShowsEveryControl()
+{
+    // At the size it opens with, every button of every tab and the send row show whole.
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), QSize(880, 768));
+    auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        for (const QWidget *control : tabs->widget(i)->findChildren<QAbstractButton *>())
+            QVERIFY2(cutOff(control).isEmpty(), qPrintable(cutOff(control)));
+    }
+    for (const char *name : {"lineEditSend", "comboBoxSendMode", "pushButtonSend", "checkBoxHex", "editRuvela"}) {
+        const QWidget *control = window.findChild<QWidget *>(name);
+        QVERIFY2(cutOff(control).isEmpty(), qPrintable(cutOff(control)));
+    }
 }
 
 QTEST_MAIN(TestWindow)
