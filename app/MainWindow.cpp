@@ -144,7 +144,7 @@ void MainWindow::showLost(const QString &reason, qint64 done, qint64 total)
     if (total > done)
         ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     QMessageBox::critical(
-        this, tr("Critical Error"), tr("The line to %1 is lost: %2.").arg(serialLink->portName(), reason));
+        this, tr("Critical Error"), tr("The line to %1 is lost: %2.").arg(serialLink->portPath(), reason));
     closeSerialPort();
 }
 

@@ -60,6 +60,7 @@ bool SerialLink::open(const Settings &settings)
 
 void SerialLink::close()
 {
+    behindSource.clear(); // dropped with the rest of the queue
     stopSource();
     if (port->isOpen())
         port->close(); // what was still queued never leaves
@@ -75,6 +76,17 @@ void SerialLink::write(const char *data, qint64 size)
         port->write(data, size);
         return;
     }
+    if (source) { // queued behind the file, never between two of its slices
+        behindSource.append(data, size);
+        total += size;
+        emit progressed();
+        return;
+    }
+    put(data, size);
+}
+
+void SerialLink::put(const char *data, qint64 size)
+{
     if (sentBytes.size() < maxSentKept)
         sentBytes.append(data, qMin(size, maxSentKept - sentBytes.size()));
     handedCount += size;
@@ -89,6 +101,10 @@ void SerialLink::write(const char *data, qint64 size)
 
 bool SerialLink::sendFile(const QString &fileName, QString &why)
 {
+    if (source) {
+        why = tr("%1 is still being sent; wait for it or cancel it first").arg(sourceName);
+        return false;
+    }
     auto file = std::make_unique<QFile>(fileName);
     if (!file->open(QIODevice::ReadOnly)) {
         why = file->errorString();
@@ -101,7 +117,7 @@ bool SerialLink::sendFile(const QString &fileName, QString &why)
 
 void SerialLink::sendFrom(std::unique_ptr<QIODevice> from, const QString &name, qint64 size)
 {
-    stopSource();
+    Q_ASSERT(!source);
     if (port->bytesToWrite() == 0)
         done = total = 0;
     if (total == done)
@@ -130,14 +146,14 @@ void SerialLink::feedSource()
             const QString name = sourceName;
             const qint64 at = sourceRead, size = sourceSize;
             total -= size - at; // never coming
-            stopSource();
+            stopSource(); // what was queued behind the file goes out now
             emit sendStopped(name, at, size, reason);
             emit progressed();
             return;
         }
         sourceRead += n;
         total -= n; // counted when the source was handed over
-        write(bytes.constData(), n);
+        put(bytes.constData(), n);
     }
     if (source && sourceRead >= sourceSize)
         stopSource();
@@ -148,6 +164,12 @@ void SerialLink::stopSource()
     source.reset();
     sourceName.clear();
     sourceSize = sourceRead = 0;
+    if (!behindSource.isEmpty() && port->isOpen()) {
+        const QByteArray waiting = std::exchange(behindSource, {});
+        total -= waiting.size(); // counted when it was handed over
+        put(waiting.constData(), waiting.size());
+    }
+    behindSource.clear();
 }
 
 void SerialLink::forgetQueued()
@@ -173,6 +195,7 @@ void SerialLink::written(qint64 bytes)
 std::pair<qint64, qint64> SerialLink::cancel()
 {
     const std::pair<qint64, qint64> result{done, total};
+    behindSource.clear();
     stopSource();
     port->clear(QSerialPort::Output);
     forgetQueued();
@@ -195,6 +218,8 @@ void SerialLink::readData()
     emit textReceived(replyDecoder.decode(data));
 }
 
+QString SerialLink::portPath() const { return QFile::decodeName(nodePath(port->portName())); }
+
 QString SerialLink::whyGone() const
 {
     const qintptr handle = port->handle();
@@ -203,11 +228,11 @@ QString SerialLink::whyGone() const
     }, named{};
     if (handle < 0 || ::fstat(int(handle), &opened) != 0)
         return tr("the port's descriptor is no longer valid");
+    if (lineHungUp(handle))
+        return tr("the device was unplugged, or the other end closed it");
     const QByteArray node = nodePath(port->portName());
     if (::stat(node.constData(), &named) != 0 || named.st_rdev != opened.st_rdev)
         return tr("the device was unplugged: %1 is gone").arg(QFile::decodeName(node));
-    if (lineHungUp(handle))
-        return tr("the device was unplugged, or the other end closed it");
     const QString said = port->errorString();
     for (const int code : {EIO, ENODEV, ENXIO})
         if (said == qt_error_string(code))

@@ -26,12 +26,14 @@ public:
     void close();
     bool isOpen() const { return port->isOpen(); }
     QString portName() const { return port->portName(); }
+    QString portPath() const; // the device node the port opens
     QString errorString() const { return port->errorString(); }
     void write(const char *data, qint64 size);
-    // Sends a file as it is, read a slice at a time as the line drains: any size. False, with
-    // the reason in why, when it cannot be opened.
+    // Sends a file as it is, read a slice at a time as the line drains: any size. Writes made
+    // meanwhile follow the whole file. False, with the reason in why, when it cannot be opened.
     bool sendFile(const QString &fileName, QString &why);
-    // The same for any open source of size bytes, named name in what the link reports.
+    // The same for any open source of size bytes, named name in what the link reports, while no
+    // other is being sent.
     void sendFrom(std::unique_ptr<QIODevice> source, const QString &name, qint64 size);
     // Drops what has not reached the line yet; returns how many of the bytes handed over since
     // the line was last idle went out.
@@ -75,6 +77,7 @@ signals:
     void sendStopped(const QString &name, qint64 position, qint64 size, const QString &reason);
 
 private:
+    void put(const char *data, qint64 size);
     void written(qint64 bytes);
     void feedSource();
     void stopSource();
@@ -83,6 +86,7 @@ private:
     QSerialPort *port;
     std::unique_ptr<QIODevice> source; // a file being sent
     QString sourceName;
+    QByteArray behindSource; // written while a source is being sent; goes out after it
     qint64 sourceSize = 0, sourceRead = 0;
     QByteArray sentBytes, receivedBytes;
     qint64 handedCount = 0, writtenCount = 0, receivedCount = 0;

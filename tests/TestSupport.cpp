@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -207,6 +208,17 @@ QString ExpectedStream::mismatch(const QByteArray &actual) const
         at += p.literal.size();
     }
     return at == actual.size() ? QString() : QStringLiteral("%1 bytes expected, %2 arrived").arg(at).arg(actual.size());
+}
+
+void answerFileDialog(QObject *owner, const QString &file)
+{
+    auto *closer = new ModalCloser([file](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        dialog->selectFile(file);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    closer->setParent(owner);
+    closer->arm();
 }
 
 QString cutOff(const QWidget *widget)

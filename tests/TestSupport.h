@@ -56,6 +56,9 @@ private:
     int remaining = 0;
 };
 
+// Answers the next file dialog with file, as a user who picks it and presses Open or Save.
+void answerFileDialog(QObject *owner, const QString &file);
+
 // A test whose cases share one tool window, connected to a fresh far end.
 class ConnectedToolTest : public QObject
 {

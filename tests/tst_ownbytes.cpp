@@ -35,7 +35,6 @@ private slots:
     void longWriteShowsProgressAndCancels();
 
 private:
-    void answerFileDialog(const QString &file);
     QTemporaryDir dir;
 };
 
@@ -150,17 +149,6 @@ void TestOwnBytes::sendLineSendsAndRemembers()
     QCOMPARE(peer->readUntilQuiet(100), QByteArray());
 }
 
-void TestOwnBytes::answerFileDialog(const QString &file)
-{
-    auto *closer = new ModalCloser([file](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        dialog->selectFile(file);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    closer->setParent(this);
-    closer->arm();
-}
-
 void TestOwnBytes::filesGoOutWholeAndWhatWasSentIsSaved()
 {
     QByteArray content(300 * 1024, '\0');
@@ -172,11 +160,11 @@ void TestOwnBytes::filesGoOutWholeAndWhatWasSentIsSaved()
     w->findChild<QAction *>("actionDisconnect")->trigger();
     w->findChild<QAction *>("actionConnect")->trigger(); // what was sent counts from here
     press(*w, "pushButtonReset");
-    answerFileDialog(file.fileName());
+    answerFileDialog(this, file.fileName());
     w->findChild<QAction *>("actionSendFile")->trigger();
     QCOMPARE(peer->read(2 + content.size(), 20000), hex("1B 40") + content);
     const QString saved = dir.filePath(QStringLiteral("sent.bin"));
-    answerFileDialog(saved);
+    answerFileDialog(this, saved);
     w->findChild<QAction *>("actionSaveSent")->trigger();
     QFile back(saved);
     QVERIFY(back.open(QIODevice::ReadOnly));

@@ -4,17 +4,23 @@
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
+#include "serial/SerialLink.h"
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 
+#include <cstring>
 #include <sys/resource.h>
 
 class TestSerialLink : public QObject
@@ -30,6 +36,8 @@ private slots:
     void repliesAppearAsTheyArrive();
     void hangUpClosesThePortAndGoesQuiet_data();
     void hangUpClosesThePortAndGoesQuiet();
+    void longJobsArriveWholeUnderFlowControl_data();
+    void longJobsArriveWholeUnderFlowControl();
     void floodKeepsTheConsoleBounded();
     void reconnectsLeakNoDescriptors();
 
@@ -57,9 +65,15 @@ void TestSerialLink::connectsAndDisconnects()
     QCOMPARE(connectTo(*w, peer->path()),
         QStringLiteral("Connected to %1 : 115200, 8, None, 1, XON/XOFF").arg(peer->path()));
     QVERIFY(!enabled("actionConnect") && enabled("actionDisconnect") && !enabled("actionConfigure"));
-    // A passing fault on a line that is still there changes nothing.
-    for (auto error : {QSerialPort::WriteError, QSerialPort::ReadError, QSerialPort::UnsupportedOperationError})
+    // A passing fault on a line that is still there changes nothing; nor does the resource error
+    // the port reports for a write that XOFF or a full driver buffer holds back.
+    for (auto error : {QSerialPort::ResourceError, QSerialPort::WriteError, QSerialPort::ReadError,
+             QSerialPort::UnsupportedOperationError}) {
+        ModalCloser none;
+        none.arm();
         QVERIFY(QMetaObject::invokeMethod(w, "handleError", Q_ARG(QSerialPort::SerialPortError, error)));
+        QVERIFY2(none.titles.isEmpty(), qPrintable(none.text));
+    }
     QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
     w->findChild<QAction *>("actionDisconnect")->trigger();
     QCOMPARE(statusText(*w), QStringLiteral("Disconnected"));
@@ -145,6 +159,16 @@ void TestSerialLink::hangUpClosesThePortAndGoesQuiet()
     peer->close();
     QTRY_VERIFY(closer.done());
     QCOMPARE(closer.title, QStringLiteral("Critical Error"));
+    // The port and what happened to it, never an error number left over from elsewhere.
+    QCOMPARE(closer.text,
+        QStringLiteral("The line to %1 is lost: the device was unplugged, or the other end closed it.")
+            .arg(peer->path()));
+    // A job cut short says how much of it went out.
+    const QRegularExpression stopped(QStringLiteral("Stopped: (\\d+) of 960010 bytes sent$"));
+    const QRegularExpressionMatch cut = stopped.match(consoleText(*w));
+    QVERIFY2(cut.hasMatch() == midPicture, qPrintable(consoleText(*w).right(200)));
+    if (midPicture)
+        QVERIFY(cut.captured(1).toLongLong() > 0 && cut.captured(1).toLongLong() < 960010);
     QCOMPARE(statusText(*w), QStringLiteral("Disconnected"));
     QVERIFY(!port->isOpen() && enabled("actionConnect") && !enabled("actionDisconnect"));
 
@@ -163,6 +187,77 @@ void TestSerialLink::hangUpClosesThePortAndGoesQuiet()
     press(*w, "pushButtonReset");
     QTRY_VERIFY(guard.done());
     QCOMPARE(guard.title, QStringLiteral("Serial Port Connect"));
+}
+
+void TestSerialLink::longJobsArriveWholeUnderFlowControl_data()
+{
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<QString>("speed"); // the paper's, in mm/s: far slower than the wire
+    QTest::newRow("Send File of 2 MB of text") << QStringLiteral("file") << QStringLiteral("40000");
+    QTest::newRow("a raster of 65535 rows") << QStringLiteral("raster") << QStringLiteral("4000");
+}
+
+void TestSerialLink::longJobsArriveWholeUnderFlowControl()
+{
+    // The virtual controller, a program of its own at its own buffer and flow control, holds the
+    // tool back with XOFF over and over. The tool waits each time; a reset typed afterwards
+    // follows the whole job, and the controller's log finds it just past the job's last byte.
+    QFETCH(QString, job);
+    QFETCH(QString, speed);
+    const QString link = dir.filePath(QStringLiteral("zpc3x"));
+    QProcess controller;
+    const QString logFile = dir.filePath(QStringLiteral("controller.log"));
+    controller.setStandardOutputFile(logFile);
+    controller.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", link, "--speed", speed, "--log"});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+    QVERIFY(connectTo(*w, link).startsWith(QStringLiteral("Connected to")));
+    qint64 expected = 0;
+    if (job == QLatin1String("file")) {
+        QFile file(dir.filePath(QStringLiteral("long.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // Long lines that the controller wraps, so that its log keeps up with 2 MB.
+        const QByteArray line
+            = QByteArray("The quick brown fox jumps over the lazy dog 0123456789 ").repeated(18) + '\n';
+        for (qint64 i = 0; i < (2 << 20) / line.size(); ++i)
+            expected += file.write(line);
+        file.close();
+        answerFileDialog(this, file.fileName());
+        w->findChild<QAction *>("actionSendFile")->trigger();
+    } else {
+        QImage picture(384, 65535, QImage::Format_Mono);
+        picture.fill(0);
+        for (int y = 0; y < picture.height(); y += 7)
+            std::memset(picture.scanLine(y), 0x5A, 48);
+        const QString file = dir.filePath(QStringLiteral("long.png"));
+        QVERIFY(picture.save(file));
+        QVERIFY(QMetaObject::invokeMethod(w, "loadFile", Q_ARG(QString, file)));
+        press(*w, "pushButton_58PrintH");
+        expected = 2 + 8 + 48 * 65535; // reset, raster header, rows
+    }
+    auto *send = w->findChild<QLineEdit *>("lineEditSend");
+    send->setText(QStringLiteral("1B 40"));
+    QTest::keyClick(send, Qt::Key_Return);
+
+    ModalCloser boxes;
+    boxes.arm();
+    const QByteArray last = QByteArray::number(expected).rightJustified(8, ' ') + "  printerSoftInit\n";
+    QByteArray log;
+    QFile logReader(logFile);
+    QVERIFY(logReader.open(QIODevice::ReadOnly));
+    QElapsedTimer clock;
+    clock.start();
+    while (!log.contains(last) && boxes.titles.isEmpty() && clock.elapsed() < 120000) {
+        QTest::qWait(20);
+        log = log.right(4096) + logReader.readAll();
+    }
+    QVERIFY2(boxes.titles.isEmpty(), qPrintable(boxes.text));
+    QVERIFY2(log.contains(last), log.right(300).constData());
+    QVERIFY(!log.contains("overrun"));
+    // XON and XOFF are the line's own: a tool that honours them never sees them as replies.
+    const QByteArray &replies = w->findChild<SerialLink *>()->received();
+    QVERIFY(!replies.contains('\x11') && !replies.contains('\x13'));
+    controller.terminate();
+    QVERIFY(controller.waitForFinished(5000));
 }
 
 void TestSerialLink::floodKeepsTheConsoleBounded()
