@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -91,7 +91,7 @@ void ModalCloser::arm(int times)
 void ModalCloser::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();
-    if (!modal) {
+    if (!modal || modal == handled) { // a dialog being accepted may still show for a moment
         // Not up yet: look again shortly, from whichever event loop runs then.
         QTimer::singleShot(5, this, &ModalCloser::poll);
         return;
@@ -101,6 +101,7 @@ void ModalCloser::poll()
     text = box ? box->text() : QString();
     titles << title;
     texts << text;
+    handled = modal;
     if (handler)
         handler(modal);
     else if (box)
@@ -210,15 +211,24 @@ QString ExpectedStream::mismatch(const QByteArray &actual) const
     return at == actual.size() ? QString() : QStringLiteral("%1 bytes expected, %2 arrived").arg(at).arg(actual.size());
 }
 
-void answerFileDialog(QObject *owner, const QString &file)
+ModalCloser *answerFileDialog(QObject *owner, const QString &file, int modals)
 {
     auto *closer = new ModalCloser([file](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        dialog->selectFile(file);
-        QMetaObject::invokeMethod(dialog, "accept");
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            dialog->selectFile(file);
+            // Later, from the event loop: accepting may ask whether to replace the file, in a
+            // box of its own that this closer must be free to answer.
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                yes->click(); // replace the file that is there
+            else
+                box->accept();
+        }
     });
     closer->setParent(owner);
-    closer->arm();
+    closer->arm(modals);
+    return closer;
 }
 
 QString cutOff(const QWidget *widget)

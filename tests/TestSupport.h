@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -53,11 +54,13 @@ public:
 private:
     void poll();
     std::function<void(QWidget *)> handler;
+    QPointer<QWidget> handled; // the last modal window handled
     int remaining = 0;
 };
 
-// Answers the next file dialog with file, as a user who picks it and presses Open or Save.
-void answerFileDialog(QObject *owner, const QString &file);
+// Answers the next file dialog with file, as a user who picks it and presses Open or Save, and
+// accepts any message box among the next modals; the closer records what they said.
+ModalCloser *answerFileDialog(QObject *owner, const QString &file, int modals = 1);
 
 // A test whose cases share one tool window, connected to a fresh far end.
 class ConnectedToolTest : public QObject

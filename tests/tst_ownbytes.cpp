@@ -6,6 +6,7 @@
 #include "app/Launch.h"
 #include "app/MainWindow.h"
 #include "app/SendLine.h"
+#include "serial/SerialLink.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,6 +20,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 class TestOwnBytes : public ConnectedToolTest
 {
     Q_OBJECT
@@ -31,6 +39,9 @@ private slots:
     void sendLine();
     void sendLineSendsAndRemembers();
     void filesGoOutWholeAndWhatWasSentIsSaved();
+    void sendFileStopsAtAReadError();
+    void savedBytesAreWholeOrNothing_data();
+    void savedBytesAreWholeOrNothing();
     void hexViewShowsOffsetsAndReshows();
     void longWriteShowsProgressAndCancels();
 
@@ -163,12 +174,132 @@ void TestOwnBytes::filesGoOutWholeAndWhatWasSentIsSaved()
     answerFileDialog(this, file.fileName());
     w->findChild<QAction *>("actionSendFile")->trigger();
     QCOMPARE(peer->read(2 + content.size(), 20000), hex("1B 40") + content);
+    QTRY_COMPARE(w->findChild<SerialLink *>()->sentTotal(), 2 + content.size()); // reported as it leaves
     const QString saved = dir.filePath(QStringLiteral("sent.bin"));
     answerFileDialog(this, saved);
     w->findChild<QAction *>("actionSaveSent")->trigger();
     QFile back(saved);
     QVERIFY(back.open(QIODevice::ReadOnly));
     QVERIFY(back.readAll() == hex("1B 40") + content);
+}
+
+namespace {
+
+// A source that reads well up to a point and then fails, as a file on a failing disk does.
+class FailingReader : public QIODevice
+{
+public:
+    explicit FailingReader(qint64 good)
+        : good(good)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        if (given >= good) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        const qint64 n = qMin(max, good - given);
+        std::memset(data, 'r', size_t(n));
+        given += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    qint64 good, given = 0;
+};
+
+} // namespace
+
+void TestOwnBytes::sendFileStopsAtAReadError()
+{
+    ModalCloser closer;
+    closer.arm();
+    w->findChild<SerialLink *>()->sendFrom(
+        std::make_unique<FailingReader>(100000), QStringLiteral("flaky.bin"), 1 << 20);
+    QCOMPARE(peer->read(100000, 10000), QByteArray(100000, 'r'));
+    QTRY_VERIFY(closer.done());
+    QCOMPARE(closer.text, QStringLiteral("Sending flaky.bin stopped at byte 100000 of 1048576: Input/output error"));
+    QVERIFY(consoleText(*w).endsWith(QStringLiteral("Stopped: 100000 of 1048576 bytes sent")));
+    QCOMPARE(peer->readUntilQuiet(100), QByteArray());
+}
+
+void TestOwnBytes::savedBytesAreWholeOrNothing_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("a full disk") << QStringLiteral("full") << QString();
+    QTest::newRow("a device") << QStringLiteral("device") << QStringLiteral("not a regular file");
+    QTest::newRow("a pipe") << QStringLiteral("fifo") << QStringLiteral("not a regular file");
+}
+
+void TestOwnBytes::savedBytesAreWholeOrNothing()
+{
+    // Nothing is written at all rather than part of it, and nothing but a regular file is.
+    QFETCH(QString, where);
+    QFETCH(QString, why);
+    QTemporaryDir place;
+    QString target = where;
+    QString mounted;
+    if (where == QLatin1String("full")) {
+        target = place.filePath(QStringLiteral("sent.bin"));
+        if (::geteuid() == 0) { // a real small disk
+            QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", place.path()})
+                == 0);
+            mounted = place.path();
+            why = QStringLiteral("No space left on device");
+        } else { // a limit on the size of what this process writes
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit small{64 << 10, RLIM_INFINITY};
+            QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+            why = QStringLiteral("File too large");
+        }
+    } else if (where == QLatin1String("device")) {
+        // As root a node of our own, like /dev/full, so that a fault cannot replace the system's.
+        target = ::geteuid() == 0 ? place.filePath(QStringLiteral("full")) : QStringLiteral("/dev/full");
+        QVERIFY(::geteuid() != 0 || ::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0);
+    } else if (where == QLatin1String("fifo")) {
+        target = place.filePath(QStringLiteral("pipe"));
+        QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0600) == 0);
+    }
+    w->findChild<QAction *>("actionDisconnect")->trigger();
+    w->findChild<QAction *>("actionConnect")->trigger();
+    const QByteArray job(200 * 1024, 'j');
+    QVERIFY(QMetaObject::invokeMethod(w, "Write",
+        Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
+        Q_ARG(size_t, size_t(job.size()))));
+    QCOMPARE(peer->read(job.size(), 10000).size(), job.size());
+    QTRY_COMPARE(w->findChild<SerialLink *>()->sentTotal(), job.size());
+    struct stat before
+    {
+    };
+    ::stat(QFile::encodeName(target).constData(), &before);
+    // The dialog, its question whether to replace what is there, and the box that refuses.
+    ModalCloser *closer = answerFileDialog(this, target, where == QLatin1String("full") ? 2 : 3);
+    w->findChild<QAction *>("actionSaveSent")->trigger();
+    QTRY_VERIFY(closer->done());
+    if (!mounted.isEmpty())
+        QProcess::execute(QStringLiteral("umount"), {mounted}); // what stood there went with it
+    else if (where == QLatin1String("full")) {
+        const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+    }
+    QCOMPARE(closer->titles.last(), QStringLiteral("Save Sent Bytes"));
+    QVERIFY2(closer->texts.last().contains(why), qPrintable(closer->texts.last()));
+    if (where == QLatin1String("full")) {
+        QVERIFY(mounted.isEmpty() || QDir(place.path()).isEmpty()); // no partial file, no folder
+    } else {
+        struct stat after
+        {
+        };
+        QVERIFY(::stat(QFile::encodeName(target).constData(), &after) == 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_rdev, before.st_rdev);
+    }
 }
 
 void TestOwnBytes::hexViewShowsOffsetsAndReshows()
