@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -343,6 +344,14 @@ void TestOwnBytes::longWriteShowsProgressAndCancels()
     for (const QWidget *shown :
         {static_cast<QWidget *>(label), tool.findChild<QWidget *>("progressBar"), static_cast<QWidget *>(cancel)})
         QVERIFY2(cutOff(shown).isEmpty(), qPrintable(cutOff(shown)));
+    // What is saved is what left the port, and the title says what is still queued.
+    const QString saved = dir.filePath(QStringLiteral("held.bin"));
+    ModalCloser *save = answerFileDialog(this, saved);
+    tool.findChild<QAction *>("actionSaveSent")->trigger();
+    QTRY_VERIFY(save->done());
+    QVERIFY2(save->title.contains(QStringLiteral("; 20000 bytes queued but not sent yet are left out")),
+        qPrintable(save->title));
+    QCOMPARE(QFileInfo(saved).size(), 0);
     QTest::mouseClick(cancel, Qt::LeftButton);
     QVERIFY(consoleText(tool).contains(QRegularExpression(QStringLiteral("Cancelled: \\d+ of 20000 bytes sent$"))));
     QTRY_VERIFY(!label->isVisible());
