@@ -8,7 +8,8 @@ namespace {
 using proto::XOFF;
 using proto::XON;
 using Clock = std::chrono::steady_clock;
-constexpr auto maxWork = std::chrono::milliseconds(20); // a call of advance, so that signals and a window wait little
+// Interpreting between two ticks of time, so that signals and a window wait little.
+constexpr auto maxWork = std::chrono::milliseconds(20);
 constexpr qsizetype minSlice = 8, maxSlice = 64 * 1024, pacedSlice = 256; // a paced slice moves little paper
 constexpr double bankedSeconds = 0.25; // of paper motion a late tick may catch up on
 } // namespace
@@ -75,6 +76,7 @@ void Line::endStream(Port port)
 QByteArray Line::advance(double seconds)
 {
     if (seconds > 0) {
+        worked = {};
         interpreter.settle(); // no n followed a DLE EOT
         route(lastPort);
         if (overrun > 0 && !lostSinceTick) { // the overrun is over: said once
@@ -102,8 +104,7 @@ QByteArray Line::advance(double seconds)
 void Line::process()
 {
     const bool paced = config.speedMmPerS > 0;
-    const auto start = Clock::now();
-    while (!segments.isEmpty() && (!paced || rowBudget > 0) && Clock::now() - start < maxWork) {
+    while (!segments.isEmpty() && (!paced || rowBudget > 0) && worked < maxWork) {
         const Segment segment = segments.first();
         const qsizetype n = qsizetype(qMin<qint64>(paced ? qMin(slice, pacedSlice) : slice, segment.end - processed));
         if (n == 0) {
@@ -118,6 +119,7 @@ void Line::process()
         const auto sliceStart = Clock::now();
         interpreter.process(buffer.constData() + head, n);
         const auto took = Clock::now() - sliceStart;
+        worked += took;
         head += n;
         processed += n;
         route(segment.port);

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <chrono>
+
 namespace sim {
 
 // How the virtual controller's end of the line behaves.
@@ -83,6 +85,7 @@ private:
     double credit = 0; // bytes the paced wire may still carry
     double rowBudget = 0; // rows the paper may still move; below 0 while it catches up
     qsizetype slice = 256; // bytes processed at a time, fitted to how long they take
+    std::chrono::nanoseconds worked{}; // interpreting since time last passed
     qint64 dropped = 0, received = 0, overrun = 0;
     bool lostSinceTick = false;
     int xoffs = 0;
