@@ -101,10 +101,11 @@ void TcpEndpoint::serve()
         return;
     if (socket >= 0) {
         flush();
-        // A silent client gives way to one that waits; a lone one may stay as long as it likes.
-        pollfd unread{socket, POLLIN, 0}, waiting{listener, POLLIN, 0};
-        if (::poll(&unread, 1, 0) > 0)
+        pull();
+        if (inboxHead < inbox.size())
             heard.start(); // bytes wait for room in the buffer: not silence
+        // A silent client gives way to one that waits; a lone one may stay as long as it likes.
+        pollfd waiting{listener, POLLIN, 0};
         if (!ended && idleMs > 0 && heard.elapsed() > idleMs && ::poll(&waiting, 1, 0) > 0) {
             notices << QStringLiteral("TCP client %1 dropped after %2 s of silence: another waits")
                            .arg(peer)
@@ -126,27 +127,42 @@ void TcpEndpoint::serve()
     emit clientChanged(peer);
 }
 
-QByteArray TcpEndpoint::read(qsizetype max)
+void TcpEndpoint::pull()
 {
-    QByteArray out;
-    if (socket < 0 || readClosed || max <= 0)
-        return out;
-    out.resize(qMin<qsizetype>(max, 256 * 1024));
-    qsizetype got = 0;
-    while (got < out.size()) {
-        const ssize_t n = ::recv(socket, out.data() + got, size_t(out.size() - got), MSG_DONTWAIT);
+    if (inboxHead > 0 && inboxHead * 2 >= inbox.size()) {
+        inbox.remove(0, inboxHead);
+        inboxHead = 0;
+    }
+    char buffer[65536];
+    while (socket >= 0 && !readClosed && inbox.size() < maxInbox) {
+        const size_t want = size_t(qMin<qsizetype>(sizeof buffer, maxInbox - inbox.size()));
+        const ssize_t n = ::recv(socket, buffer, want, MSG_DONTWAIT);
         if (n > 0) {
-            got += n;
-        } else if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
-            readClosed = ended = true; // closed, half-closed or reset: nothing more will come
+            inbox.append(buffer, n);
+            heard.start();
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             break;
-        } else if (errno != EINTR) {
-            break;
+        } else { // closed or half-closed, or reset: nothing more will come
+            if (n < 0)
+                notices << QStringLiteral("TCP client %1 reset the connection (%2): what it had not sent yet is lost")
+                               .arg(peer, systemError());
+            readClosed = true;
         }
     }
-    out.truncate(got);
-    if (got > 0)
-        heard.start();
+}
+
+QByteArray TcpEndpoint::read(qsizetype max)
+{
+    if (socket < 0)
+        return {};
+    pull();
+    const qsizetype n = qBound<qsizetype>(0, max, inbox.size() - inboxHead);
+    const QByteArray out = inbox.mid(inboxHead, n);
+    inboxHead += n;
+    if (readClosed && inboxHead == inbox.size())
+        ended = true;
     return out;
 }
 
@@ -163,6 +179,8 @@ bool TcpEndpoint::takeEnd()
     socket = -1;
     peer.clear();
     unsent.clear();
+    inbox.clear();
+    inboxHead = 0;
     emit clientChanged(QString());
     return true;
 }

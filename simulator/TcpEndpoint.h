@@ -10,13 +10,17 @@ namespace sim {
 
 // The controller's end of a raw TCP line, as network receipt printers offer on port 9100. One
 // client is served at a time; the others wait in the listen backlog and are served in turn.
-// Bytes are read at the line's pace, so that TCP holds back a client that sends faster than the
-// controller prints. Everything a client sent is read, also after it closed or half-closed.
+// Everything a client sent is read, also after it closed or half-closed. Up to maxInbox bytes
+// are taken ahead of the line, as a network printer takes in a job, so that a client that sends
+// and closes has sent it all before an answer reaches it (an answer to a closed socket resets
+// the connection, losing what the client had not sent yet); beyond that, TCP holds the client
+// back.
 // The owner polls it, as it does the pseudo-terminal.
 class TcpEndpoint : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr qsizetype maxInbox = 1 << 20;
     static constexpr qsizetype maxUnread = 64 * 1024; // answers kept for a client that does not read them
 
     explicit TcpEndpoint(QObject *parent = nullptr);
@@ -47,10 +51,12 @@ signals:
 
 private:
     void flush();
+    void pull();
 
     int listener = -1, socket = -1;
     QString error, peer;
-    QByteArray unsent;
+    QByteArray inbox, unsent;
+    qsizetype inboxHead = 0; // bytes of inbox already read
     qint64 answersDropped = 0;
     qint64 idleMs = 5000;
     QElapsedTimer heard;

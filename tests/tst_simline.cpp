@@ -271,6 +271,17 @@ void TestSimLine::servesTcpClientsInTurnAndWhole()
         }
         sendAndClose(port, job);
     }
+    // One more asks for its status first and closes while 200 KB are still on their way: the
+    // answer must not reach it before it has sent them all.
+    QTcpSocket asker;
+    asker.connectToHost(QHostAddress::LocalHost, port);
+    QByteArray job = hex("10 04 01");
+    for (int line = 0; line < 5000; ++line) {
+        expected << QStringLiteral("asker line %1 of a long job").arg(line);
+        job += expected.last().toLatin1() + '\n';
+    }
+    asker.write(job);
+    asker.disconnectFromHost();
     QTRY_VERIFY_WITH_TIMEOUT(logged(printer, {"printStr"}).size() >= expected.size(), 15000);
     QCOMPARE(logged(printer, {"printStr"}), expected);
     QCOMPARE(logged(printer, {"truncated"}), QStringList({"4294967263 data bytes missing"}));
