@@ -346,7 +346,7 @@ void TestSimLine::hostFlowControlDecidesOverrun()
     QVERIFY(::tcsetattr(host, TCSANOW, &t) == 0);
     QByteArray job;
     for (int line = 0; line < 300; ++line)
-        job += QByteArray::number(line).leftJustified(40, '.') + '\n';
+        job += QByteArray::number(line).leftJustified(30, '.') + '\n';
     QElapsedTimer clock;
     clock.start();
     for (qsizetype at = 0; at < job.size() && clock.elapsed() < 15000;) {

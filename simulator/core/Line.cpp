@@ -45,7 +45,11 @@ QByteArray Line::receive(const QByteArray &bytes, Port port)
         lostSinceTick = true;
     }
     if (fits > 0) {
-        lastPort = port;
+        if (port != lastPort) { // a query's bytes never come from two ports
+            interpreter.settle(true);
+            route(lastPort);
+            lastPort = port;
+        }
         interpreter.receive(bytes.constData(), fits);
         route(port);
         if (head > 0 && head == buffer.size()) {
