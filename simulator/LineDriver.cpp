@@ -104,10 +104,22 @@ void LineDriver::sendBack(Line::Port port, const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return;
-    if (port == Line::Network)
+    if (port == Line::Network) {
         tcp->write(bytes);
-    else
-        endpoint.write(bytes);
+    } else if (endpoint.isOpen()) {
+        // A host that does not read fills the line: what does not fit is dropped, and said.
+        const qsizetype lost = bytes.size() - endpoint.write(bytes);
+        QString line;
+        if (lost > 0 && unreadAnswers == 0)
+            line = QStringLiteral("the host on the pseudo-terminal does not read its answers: dropping them");
+        else if (lost == 0 && unreadAnswers > 0)
+            line = QStringLiteral("the host reads again: %1 bytes of answers were dropped").arg(unreadAnswers);
+        unreadAnswers = lost > 0 ? unreadAnswers + lost : 0;
+        if (!line.isEmpty()) {
+            interpreter.note(QStringLiteral("answers"), line);
+            emit notice(line);
+        }
+    }
     // Status bytes keep bit 0 clear and no answer holds 0x11 or 0x13: those are flow control.
     QByteArray answers = bytes;
     answers.removeIf([](char c) { return c == proto::XON || c == proto::XOFF; });

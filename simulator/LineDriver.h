@@ -55,6 +55,7 @@ private:
     QTimer timer;
     QElapsedTimer clock;
     QString linkPath;
+    qint64 unreadAnswers = 0; // dropped since the host on the pseudo-terminal last took them all
 };
 
 } // namespace sim
