@@ -410,16 +410,10 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
             return 0;
         c.size = int(at) + (quint8(p[at]) == 65 || quint8(p[at]) == 66 ? 2 : 1);
         break;
-    case Shape::RealTimeStatus:
+    case Shape::RealTimeStatus: // answered as it arrived; here only skipped, with its n
         if (n < at + 1 && !ended)
             return 0; // an n of 1 to 4 may follow
-        if (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4) {
-            c.op = Op::StatusN;
-            c.name = "transmitRealTimeStatus";
-            c.size = int(at) + 1;
-        } else {
-            c.size = int(at);
-        }
+        c.size = int(at) + (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4 ? 1 : 0);
         break;
     }
     if (n < c.size)
@@ -429,7 +423,7 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
     else if (c.op == Op::DoubleByteOff || c.op == Op::SoftInit)
         doubleByte = false;
     bulkLeft = c.bulk;
-    if (c.op != Op::Status && c.op != Op::StatusN && c.op != Op::Firmware) // reported as they arrive
+    if (c.op != Op::Status && c.op != Op::Firmware) // real-time queries are reported as they arrive
         sink.command(c);
     return c.size;
 }
