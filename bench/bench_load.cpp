@@ -15,8 +15,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <cstdio>
+#include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -71,6 +76,62 @@ void flood(bool lineBreaks)
         double(stalls.longest) / 5.0);
 }
 
+// Sends a stream to a virtual controller that prints as fast as it can, on its pseudo-terminal or
+// as a TCP client, as fast as it takes it; answers are read and thrown away, or never read.
+// Returns the seconds until all was processed; notes the longest event-loop stall.
+double through(const QByteArray &stream, bool tcp, bool readAnswers, qint64 &stall)
+{
+    sim::Interpreter interpreter;
+    sim::LineDriver driver(interpreter, {0, 4096, 0, true});
+    int fd = -1;
+    if (tcp) {
+        driver.serveTcp(QStringLiteral("0"), 0);
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(driver.tcpAddress().section(QLatin1Char(':'), 1).toUShort());
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    } else {
+        driver.plugIn();
+        fd = ::open(QFile::encodeName(driver.path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    }
+    StallMeter stalls;
+    QElapsedTimer t;
+    t.start();
+    char answers[65536];
+    for (qsizetype at = 0; interpreter.bytesReceived() < stream.size() && t.elapsed() < 120000;) {
+        const ssize_t n = at < stream.size() ? ::write(fd, stream.constData() + at, size_t(stream.size() - at)) : 0;
+        at += qMax<ssize_t>(n, 0);
+        while (readAnswers && ::read(fd, answers, sizeof answers) > 0) { }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    stall = stalls.longest;
+    ::close(fd);
+    return seconds;
+}
+
+void queries(bool tcp)
+{
+    const qsizetype size = 4 << 20;
+    QByteArray plain;
+    while (plain.size() < size)
+        plain += "The quick brown fox jumps 01234\n";
+    plain.truncate(size);
+    qint64 stall = 0, plainStall = 0;
+    const double plainSeconds = through(plain, tcp, !tcp, plainStall);
+    const double seconds = through(QByteArray("\x10\x05").repeated(size / 2), tcp, !tcp, stall);
+    bench::row(QStringLiteral("%1, 4.2 MB of firmware queries (DLE ENQ)")
+                   .arg(tcp ? QStringLiteral("unread TCP answers: a client that never reads")
+                            : QStringLiteral("query flood on the pseudo-terminal, answers read")),
+        QStringLiteral("%1 ns a byte, longest event-loop stall %2 ms").arg(seconds / size * 1e9, 0, 'f', 0).arg(stall),
+        QStringLiteral("%1 ns a byte of plain text the same way (stall %2 ms), 3x allowed")
+            .arg(plainSeconds / size * 1e9, 0, 'f', 0)
+            .arg(plainStall),
+        seconds / plainSeconds);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -107,6 +168,10 @@ int main(int argc, char *argv[])
                        .arg(t.elapsed() / 1000.0, 0, 'f', 1),
             QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest), QStringLiteral("5 ms heartbeat"),
             double(stalls.longest) / 5.0);
+    } else if (which == "query-flood") {
+        queries(false);
+    } else if (which == "tcp-unread") {
+        queries(true);
     } else if (which == "reconnects") {
         MainWindow window;
         FarEnd peer;

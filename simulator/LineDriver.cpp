@@ -23,15 +23,17 @@ bool LineDriver::plugIn()
         endpoint.close();
         return false;
     }
-    clock.start();
+    if (!clock.isValid())
+        clock.start();
     timer.start();
     emit pathChanged(endpoint.path());
     return true;
 }
 
-bool LineDriver::serveTcp(const QString &where)
+bool LineDriver::serveTcp(const QString &where, double idleSeconds)
 {
     tcp = new TcpEndpoint(this);
+    tcp->setIdleSeconds(idleSeconds);
     if (!tcp->listen(where)) {
         tcpError = tcp->errorString();
         delete tcp;
@@ -58,33 +60,71 @@ void LineDriver::tick()
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     clock.restart();
     const qint64 rowsBefore = interpreter.paper().rows(), bytesBefore = interpreter.bytesReceived();
-    QByteArray back = model.advance(seconds);
-    for (const bool fromTcp : {false, true}) {
-        // An unpaced line without flow control still reads a bounded slice a tick, so that a
-        // flood cannot keep one tick, and the queries behind it, waiting.
-        const qsizetype allowance = model.readAllowance() < 0 ? maxReadBytes : model.readAllowance();
-        if (allowance == 0 || (fromTcp && !tcp))
-            continue;
-        const QByteArray bytes = fromTcp ? tcp->read(allowance) : endpoint.read(allowance);
+    const qint64 receivedBefore = model.receivedBytes();
+    if (endpoint.isOpen())
+        model.setHostHonoursXoff(endpoint.hostHonoursXoff());
+    QByteArray serial = model.advance(seconds);
+    if (endpoint.isOpen()) {
+        // A host that ignores XOFF is read as fast as the wire carries, so that what does not
+        // fit is lost; an unpaced one still a bounded slice a tick, so that a flood cannot keep
+        // one tick, and the queries behind it, waiting.
+        const qsizetype allowance = model.readAllowance(Line::Serial);
+        const QByteArray bytes = endpoint.read(allowance < 0 ? maxReadBytes : allowance);
         if (!bytes.isEmpty()) {
-            lastFromTcp = fromTcp;
-            back += model.receive(bytes);
-            back += model.advance(0); // text waiting for nothing prints at once
+            serial += model.receive(bytes, Line::Serial);
+            serial += model.advance(0); // text waiting for nothing prints at once
         }
     }
-    if (!back.isEmpty()) {
-        // Status bytes keep bit 0 clear and no answer holds 0x11 or 0x13: those are flow control.
-        QByteArray flow, answers;
-        for (const char c : std::as_const(back))
-            (c == proto::XON || c == proto::XOFF ? flow : answers).append(c);
-        endpoint.write(lastFromTcp ? flow : back);
-        if (lastFromTcp)
-            tcp->write(answers);
-        if (!answers.isEmpty())
-            emit answered(answers);
+    if (tcp) {
+        tcp->serve();
+        const QByteArray bytes = tcp->read(model.readAllowance(Line::Network));
+        if (!bytes.isEmpty()) {
+            serial += model.receive(bytes, Line::Network);
+            serial += model.advance(0);
+        }
+        if (tcp->takeEnd()) {
+            model.endStream(Line::Network);
+            serial += model.advance(0);
+        }
+        sendBack(Line::Network, model.take(Line::Network));
+        for (const QString &line : tcp->takeNotices()) {
+            interpreter.note(QStringLiteral("tcp"), line);
+            emit notice(line);
+        }
     }
-    if (interpreter.paper().rows() != rowsBefore || interpreter.bytesReceived() != bytesBefore || !back.isEmpty())
+    sendBack(Line::Serial, serial);
+    for (const QString &line : model.takeNotices())
+        emit notice(line);
+    if (interpreter.paper().rows() != rowsBefore || interpreter.bytesReceived() != bytesBefore
+        || model.receivedBytes() != receivedBefore || !serial.isEmpty())
         emit progressed();
+}
+
+void LineDriver::sendBack(Line::Port port, const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (port == Line::Network) {
+        tcp->write(bytes);
+    } else if (endpoint.isOpen()) {
+        // A host that does not read fills the line: what does not fit is dropped, and said.
+        const qsizetype lost = bytes.size() - endpoint.write(bytes);
+        QString line;
+        if (lost > 0 && unreadAnswers == 0)
+            line = QStringLiteral("the host on the pseudo-terminal does not read its answers: dropping them");
+        else if (lost == 0 && unreadAnswers > 0)
+            line = QStringLiteral("the host reads again: %1 bytes of answers were dropped").arg(unreadAnswers);
+        unreadAnswers = lost > 0 ? unreadAnswers + lost : 0;
+        if (!line.isEmpty()) {
+            interpreter.note(QStringLiteral("answers"), line);
+            emit notice(line);
+        }
+    }
+    // Status bytes keep bit 0 clear and no answer holds 0x11 or 0x13: those are flow control.
+    QByteArray answers = bytes;
+    answers.removeIf([](char c) { return c == proto::XON || c == proto::XOFF; });
+    if (!answers.isEmpty())
+        emit answered(answers);
 }
 
 } // namespace sim

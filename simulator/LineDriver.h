@@ -12,8 +12,8 @@
 namespace sim {
 
 // Runs the virtual controller in real time: reads the pseudo-terminal, and the TCP client when
-// there is one, as fast as the line allows, lets the mechanism print, and sends answers back to
-// where the last bytes came from; flow control goes to the pseudo-terminal, as TCP has its own.
+// there is one, as fast as the line allows, lets the paper move, and sends each answer back on
+// the endpoint whose bytes asked; flow control goes to the pseudo-terminal, as TCP has its own.
 class LineDriver : public QObject
 {
     Q_OBJECT
@@ -22,7 +22,7 @@ public:
 
     bool plugIn(); // opens a new pseudo-terminal and its link; false when either failed
     // Serves raw TCP beside (or without) the pseudo-terminal; false when it cannot listen.
-    bool serveTcp(const QString &where);
+    bool serveTcp(const QString &where, double idleSeconds = 5);
     QString tcpAddress() const { return tcp ? tcp->address() : QString(); }
     QString tcpClient() const { return tcp ? tcp->client() : QString(); }
     void unplug(); // closes it, as if the cable were pulled
@@ -41,19 +41,21 @@ signals:
     void tcpClientChanged(const QString &client);
     void answered(const QByteArray &answer); // what went back, flow control left out
     void progressed(); // bytes arrived or rows were printed
+    void notice(const QString &line); // overruns and TCP clients dropped or not reading, as logged
 
 private:
     void tick();
+    void sendBack(Line::Port port, const QByteArray &bytes);
 
     Interpreter &interpreter;
     Line model;
     PtyEndpoint endpoint;
     TcpEndpoint *tcp = nullptr;
     QString tcpError;
-    bool lastFromTcp = false;
     QTimer timer;
     QElapsedTimer clock;
     QString linkPath;
+    qint64 unreadAnswers = 0; // dropped since the host on the pseudo-terminal last took them all
 };
 
 } // namespace sim

@@ -32,6 +32,7 @@ bool PtyEndpoint::open()
     termios t{};
     ::tcgetattr(master, &t);
     ::cfmakeraw(&t);
+    t.c_iflag |= IXON; // as a serial port starts: XOFF holds the host back until it says otherwise
     ::tcsetattr(master, TCSANOW, &t);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
@@ -104,6 +105,13 @@ void PtyEndpoint::removeLink()
     if (!madeLink.isEmpty() && linkTarget(path) == QFile::encodeName(slavePath))
         ::unlink(path.constData());
     madeLink.clear();
+}
+
+bool PtyEndpoint::hostHonoursXoff() const
+{
+    // The master's settings are the slave's: the host's line discipline stops its output on XOFF.
+    termios t{};
+    return master >= 0 && ::tcgetattr(master, &t) == 0 && (t.c_iflag & IXON);
 }
 
 qsizetype PtyEndpoint::write(const QByteArray &bytes)

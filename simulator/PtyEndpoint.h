@@ -28,6 +28,9 @@ public:
     // Writes what the line takes now and returns how much that was: a full line drops the rest
     // of a reply, as a real one would.
     qsizetype write(const QByteArray &bytes);
+    // Whether the host's end stops sending when it reads XOFF: its software flow control, which
+    // a serial port has on until the host turns it off.
+    bool hostHonoursXoff() const;
     // Reads what has arrived, at most max bytes (all there is when max is negative); never waits.
     QByteArray read(qsizetype max);
 

@@ -205,7 +205,7 @@ void SimWindow::refresh()
                 s.xonXoff ? (line.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control"))
             .arg(line.bufferFill())
             .arg(s.bufferSize)
-            .arg(line.droppedBytes() ? tr(", %1 bytes lost").arg(line.droppedBytes()) : QString()));
+            .arg(line.droppedBytes() ? tr(", overrun: %1 bytes lost").arg(line.droppedBytes()) : QString()));
     unknownStatus->setText(
         tr("%1 unknown%2")
             .arg(printer.unknownCount())
@@ -216,10 +216,10 @@ void SimWindow::refresh()
             .arg(lineDriver->tcpAddress(),
                 lineDriver->tcpClient().isEmpty() ? tr("no client") : tr("client %1").arg(lineDriver->tcpClient())));
     ui->lineLabel->setText(
-        tr("Line: %1, buffer %2 bytes, printing %3 mm/s, %4%5")
+        tr("Line: %1, buffer %2 bytes, printing %3, %4%5")
             .arg(s.baud > 0 ? tr("%1 bit/s").arg(s.baud) : tr("unpaced"))
             .arg(s.bufferSize)
-            .arg(s.speedMmPerS)
+            .arg(s.speedMmPerS > 0 ? tr("%1 mm/s").arg(s.speedMmPerS) : tr("as fast as possible"))
             .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
                 line.isPaused()
                     ? tr(" — paused: %1")

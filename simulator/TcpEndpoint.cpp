@@ -1,19 +1,48 @@
 #include "simulator/TcpEndpoint.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QHostAddress>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace sim {
 
 namespace {
-constexpr qint64 socketBuffer = 64 * 1024; // held in memory before TCP holds the client back
+
+constexpr int backlog = 128;
+
+QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+QString describe(const sockaddr_storage &address)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+        const auto &a = reinterpret_cast<const sockaddr_in &>(address);
+        ::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+        return QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(a.sin_port));
+    }
+    const auto &a = reinterpret_cast<const sockaddr_in6 &>(address);
+    ::inet_ntop(AF_INET6, &a.sin6_addr, text, sizeof text);
+    return QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(a.sin6_port));
 }
+
+} // namespace
 
 TcpEndpoint::TcpEndpoint(QObject *parent)
     : QObject(parent)
-    , server(new QTcpServer(this))
+{ }
+
+TcpEndpoint::~TcpEndpoint()
 {
-    connect(server, &QTcpServer::newConnection, this, &TcpEndpoint::accept);
+    if (socket >= 0)
+        ::close(socket);
+    if (listener >= 0)
+        ::close(listener);
 }
 
 bool TcpEndpoint::listen(const QString &where)
@@ -27,8 +56,31 @@ bool TcpEndpoint::listen(const QString &where)
         error = QStringLiteral("%1 is not [ADDRESS:]PORT").arg(where);
         return false;
     }
-    if (!server->listen(address, quint16(port))) {
-        error = server->errorString();
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto &a = reinterpret_cast<sockaddr_in &>(storage);
+        a.sin_family = AF_INET;
+        a.sin_port = htons(quint16(port));
+        a.sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof a;
+    } else {
+        auto &a = reinterpret_cast<sockaddr_in6 &>(storage);
+        a.sin6_family = AF_INET6;
+        a.sin6_port = htons(quint16(port));
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&a.sin6_addr, &bytes, sizeof bytes);
+        length = sizeof a;
+    }
+    listener = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0
+        || ::bind(listener, reinterpret_cast<const sockaddr *>(&storage), length) != 0
+        || ::listen(listener, backlog) != 0) {
+        error = systemError();
+        if (listener >= 0)
+            ::close(listener);
+        listener = -1;
         return false;
     }
     return true;
@@ -36,46 +88,135 @@ bool TcpEndpoint::listen(const QString &where)
 
 QString TcpEndpoint::address() const
 {
-    return server->isListening()
-        ? QStringLiteral("%1:%2").arg(server->serverAddress().toString()).arg(server->serverPort())
-        : QString();
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (listener < 0 || ::getsockname(listener, reinterpret_cast<sockaddr *>(&storage), &length) != 0)
+        return {};
+    return describe(storage);
 }
 
-QString TcpEndpoint::client() const
+void TcpEndpoint::serve()
 {
-    return socket ? QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort()) : QString();
-}
-
-void TcpEndpoint::accept()
-{
-    while (QTcpSocket *next = server->nextPendingConnection()) {
-        if (socket) { // one client at a time
-            next->abort();
-            next->deleteLater();
-            continue;
+    if (listener < 0)
+        return;
+    if (socket >= 0) {
+        flush();
+        pull();
+        if (inboxHead < inbox.size())
+            heard.start(); // bytes wait for room in the buffer: not silence
+        // A silent client gives way to one that waits; a lone one may stay as long as it likes.
+        pollfd waiting{listener, POLLIN, 0};
+        if (!ended && idleMs > 0 && heard.elapsed() > idleMs && ::poll(&waiting, 1, 0) > 0) {
+            notices << QStringLiteral("TCP client %1 dropped after %2 s of silence: another waits")
+                           .arg(peer)
+                           .arg(double(idleMs) / 1000.0);
+            ended = true; // what it sent is all read: its stream ends here
         }
-        socket = next;
-        socket->setReadBufferSize(socketBuffer);
-        connect(socket, &QTcpSocket::disconnected, this, [this] {
-            socket->deleteLater();
-            socket = nullptr;
-            emit clientChanged(QString());
-        });
-        emit clientChanged(client());
+        return;
+    }
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    const int next = ::accept4(listener, reinterpret_cast<sockaddr *>(&storage), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (next < 0)
+        return;
+    socket = next;
+    peer = describe(storage);
+    ended = readClosed = false;
+    answersDropped = 0;
+    heard.start();
+    emit clientChanged(peer);
+}
+
+void TcpEndpoint::pull()
+{
+    if (inboxHead > 0 && inboxHead * 2 >= inbox.size()) {
+        inbox.remove(0, inboxHead);
+        inboxHead = 0;
+    }
+    char buffer[65536];
+    while (socket >= 0 && !readClosed && inbox.size() < maxInbox) {
+        const size_t want = size_t(qMin<qsizetype>(sizeof buffer, maxInbox - inbox.size()));
+        const ssize_t n = ::recv(socket, buffer, want, MSG_DONTWAIT);
+        if (n > 0) {
+            inbox.append(buffer, n);
+            heard.start();
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        } else { // closed or half-closed, or reset: nothing more will come
+            if (n < 0)
+                notices << QStringLiteral("TCP client %1 reset the connection (%2): what it had not sent yet is lost")
+                               .arg(peer, systemError());
+            readClosed = true;
+        }
     }
 }
 
 QByteArray TcpEndpoint::read(qsizetype max)
 {
-    if (!socket)
+    if (socket < 0)
         return {};
-    return max < 0 ? socket->readAll() : socket->read(max);
+    pull();
+    const qsizetype n = qBound<qsizetype>(0, max, inbox.size() - inboxHead);
+    const QByteArray out = inbox.mid(inboxHead, n);
+    inboxHead += n;
+    if (readClosed && inboxHead == inbox.size())
+        ended = true;
+    return out;
+}
+
+bool TcpEndpoint::takeEnd()
+{
+    if (socket < 0 || !ended)
+        return false;
+    flush(); // a half-closed client may still read its last answers
+    if (answersDropped > 0)
+        notices << QStringLiteral("TCP client %1 left: %2 bytes of answers it did not read were dropped")
+                       .arg(peer)
+                       .arg(answersDropped);
+    ::close(socket);
+    socket = -1;
+    peer.clear();
+    unsent.clear();
+    inbox.clear();
+    inboxHead = 0;
+    emit clientChanged(QString());
+    return true;
 }
 
 void TcpEndpoint::write(const QByteArray &bytes)
 {
-    if (socket && !bytes.isEmpty())
-        socket->write(bytes);
+    if (socket < 0 || bytes.isEmpty())
+        return;
+    const qsizetype fits = qMax<qsizetype>(0, qMin<qsizetype>(bytes.size(), maxUnread - unsent.size()));
+    unsent.append(bytes.constData(), fits);
+    if (fits < bytes.size()) {
+        if (answersDropped == 0)
+            notices << QStringLiteral("TCP client %1 does not read its answers: answers beyond %2 bytes are dropped")
+                           .arg(peer)
+                           .arg(maxUnread);
+        answersDropped += bytes.size() - fits;
+    }
+    flush();
 }
+
+void TcpEndpoint::flush()
+{
+    while (socket >= 0 && !unsent.isEmpty()) {
+        const ssize_t n = ::send(socket, unsent.constData(), size_t(unsent.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) {
+            unsent.remove(0, n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                unsent.clear(); // the client has gone: nobody to tell
+            break;
+        }
+    }
+}
+
+QStringList TcpEndpoint::takeNotices() { return std::exchange(notices, QStringList()); }
 
 } // namespace sim

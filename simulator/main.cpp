@@ -126,8 +126,11 @@ int main(int argc, char *argv[])
         QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("tcp"),
         QStringLiteral("Also serve raw TCP on [ADDRESS:]PORT (127.0.0.1 unless an address is given), one client "
-                       "at a time."),
+                       "at a time; the others wait their turn."),
         QStringLiteral("[ADDRESS:]PORT")});
+    parser.addOption({QStringLiteral("tcp-idle"),
+        QStringLiteral("Drop a TCP client silent for S seconds while another waits (default 5; 0 never)."),
+        QStringLiteral("S"), QStringLiteral("5")});
     parser.addOption({QStringLiteral("no-pty"), QStringLiteral("Serve TCP only, without a pseudo-terminal.")});
     parser.addOption({QStringLiteral("log"), QStringLiteral("Print the decoded commands, one per line.")});
     parser.addOption({QStringLiteral("no-window"), QStringLiteral("Serve without showing a window.")});
@@ -135,7 +138,8 @@ int main(int argc, char *argv[])
         QStringLiteral("N"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("buffer"), QStringLiteral("Receive buffer in bytes (default 4096)."),
         QStringLiteral("BYTES"), QStringLiteral("4096")});
-    parser.addOption({QStringLiteral("speed"), QStringLiteral("Printing speed in mm/s (default 80)."),
+    parser.addOption({QStringLiteral("speed"),
+        QStringLiteral("Printing speed in mm/s (default 80), or max for as fast as possible."),
         QStringLiteral("MM_PER_S"), QStringLiteral("80")});
     parser.addOption({QStringLiteral("flow"), QStringLiteral("xonxoff (default) or none."), QStringLiteral("MODE"),
         QStringLiteral("xonxoff")});
@@ -160,18 +164,22 @@ int main(int argc, char *argv[])
     bool okBaud = false, okBuffer = false, okSpeed = false;
     settings.baud = parser.value(QStringLiteral("baud")).toInt(&okBaud);
     settings.bufferSize = parser.value(QStringLiteral("buffer")).toInt(&okBuffer);
-    settings.speedMmPerS = parser.value(QStringLiteral("speed")).toDouble(&okSpeed);
+    const bool fastest = parser.value(QStringLiteral("speed")) == QLatin1String("max");
+    settings.speedMmPerS = fastest ? 0 : parser.value(QStringLiteral("speed")).toDouble(&okSpeed);
+    okSpeed = okSpeed || fastest;
+    bool okIdle = false;
+    const double tcpIdle = parser.value(QStringLiteral("tcp-idle")).toDouble(&okIdle);
     const QString flow = parser.value(QStringLiteral("flow"));
     settings.xonXoff = flow == QLatin1String("xonxoff");
     // Bounds that keep the line's arithmetic in range: a baud rate and a buffer far beyond any
     // controller's, and a finite printing speed.
     if (!okBaud || settings.baud < 0 || settings.baud > 100000000 || !okBuffer || settings.bufferSize < 16
         || settings.bufferSize > sim::LineSettings::maxBuffer || !okSpeed || !std::isfinite(settings.speedMmPerS)
-        || settings.speedMmPerS <= 0 || settings.speedMmPerS > 1e6
-        || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
+        || (settings.speedMmPerS <= 0 && !fastest) || settings.speedMmPerS > 1e6 || !okIdle || !std::isfinite(tcpIdle)
+        || tcpIdle < 0 || tcpIdle > 1e6 || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
         std::fprintf(stderr,
-            "zpc3x-sim: --baud 0-100000000, --buffer 16-%d bytes, --speed 0-1000000 mm/s (above 0), "
-            "--flow xonxoff|none\n",
+            "zpc3x-sim: --baud 0-100000000, --buffer 16-%d bytes, --speed 0-1000000 mm/s (above 0) or max, "
+            "--flow xonxoff|none, --tcp-idle 0-1000000 s\n",
             sim::LineSettings::maxBuffer);
         return 2;
     }
@@ -205,7 +213,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (withTcp) {
-        if (!driver->serveTcp(parser.value(QStringLiteral("tcp")))) {
+        if (!driver->serveTcp(parser.value(QStringLiteral("tcp")), tcpIdle)) {
             std::fprintf(stderr, "zpc3x-sim: cannot serve TCP on %s: %s\n",
                 qPrintable(parser.value(QStringLiteral("tcp"))), qPrintable(driver->errorString()));
             return 1;
@@ -217,6 +225,8 @@ int main(int argc, char *argv[])
             std::fflush(stdout);
         });
     }
+    QObject::connect(driver, &sim::LineDriver::notice,
+        [](const QString &line) { std::fprintf(stderr, "zpc3x-sim: %s\n", qPrintable(line)); });
     if (!parser.isSet(QStringLiteral("no-pty")) && !driver->plugIn()) {
         std::fprintf(stderr, "zpc3x-sim: cannot plug in: %s\n", qPrintable(driver->errorString()));
         return 1;

@@ -8,6 +8,7 @@
 #include "simulator/core/Line.h"
 
 #include <QAction>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QListView>
@@ -16,7 +17,40 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
 using namespace sim;
+
+namespace {
+
+// A client in the raw TCP way of printing: connects, sends its job and closes at once.
+void sendAndClose(quint16 port, const QByteArray &job)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QVERIFY(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0);
+    QCOMPARE(::send(fd, job.constData(), size_t(job.size()), 0), ssize_t(job.size()));
+    ::close(fd);
+}
+
+QStringList logged(const Interpreter &printer, const QStringList &names)
+{
+    QStringList out;
+    for (const LogEntry &e : printer.log())
+        if (names.contains(e.name))
+            out << (e.name == QLatin1String("printLF") ? QStringLiteral("\n") : e.args);
+    return out;
+}
+
+} // namespace
 
 class TestSimLine : public QObject
 {
@@ -30,7 +64,10 @@ private slots:
     void rasterArrivesCompleteUnderXonXoff();
     void paperOutChangesTheStatusTheToolShows();
     void unplugAndPlugIn();
-    void servesOneTcpClientAtATime();
+    void servesTcpClientsInTurnAndWhole();
+    void answersGoBackWhereTheyWereAsked();
+    void hostFlowControlDecidesOverrun_data();
+    void hostFlowControlDecidesOverrun();
     void windowHighlightsRowsAndClears();
 };
 
@@ -96,6 +133,8 @@ void TestSimLine::queriesAreAnsweredWhilePrintingWaits()
     line.advance(1.0);
     QVERIFY(printer.paper().rows() > 0);
     QCOMPARE(printer.takeReplies(), QByteArray()); // not answered twice
+    // The log gives each query the answer that went back, though it was processed later.
+    QCOMPARE(logged(printer, {"printerState", "transmitRealTimeStatus"}), QStringList({"-> 32", "4 -> 72"}));
     // With the call-back on, a change of status is sent unasked.
     line.receive(hex("1D 61 01"));
     line.advance(0.01);
@@ -204,29 +243,138 @@ void TestSimLine::windowHighlightsRowsAndClears()
     QCOMPARE(view->model()->rowCount(), 0);
 }
 
-void TestSimLine::servesOneTcpClientAtATime()
+void TestSimLine::servesTcpClientsInTurnAndWhole()
 {
     Interpreter printer;
-    LineDriver driver(printer, LineSettings{});
+    LineDriver driver(printer, {0, 4096, 0, true}); // the paper as fast as possible
     QVERIFY(!driver.serveTcp(QStringLiteral("localhost:9x")));
-    QVERIFY(driver.serveTcp(QStringLiteral("0"))); // any free port on 127.0.0.1
+    QVERIFY(driver.serveTcp(QStringLiteral("0"), 0.3)); // any free port on 127.0.0.1
     QVERIFY(driver.tcpAddress().startsWith(QStringLiteral("127.0.0.1:")));
     const quint16 port = driver.tcpAddress().section(QLatin1Char(':'), 1).toUShort();
-    QTcpSocket first, second;
-    first.connectToHost(QHostAddress::LocalHost, port);
-    QTRY_VERIFY(!driver.tcpClient().isEmpty());
-    second.connectToHost(QHostAddress::LocalHost, port);
-    QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState); // turned away
     // The same controller, its answers on the socket and without flow control.
-    first.write(jobs::receipt(jobs::Cut::Full).stream() + hex("10 04 01 1D 49 01"));
+    QTcpSocket talker;
+    talker.connectToHost(QHostAddress::LocalHost, port);
+    QTRY_COMPARE(driver.tcpClient(), QStringLiteral("127.0.0.1:%1").arg(talker.localPort()));
+    talker.write(hex("10 04 01 1D 49 01"));
     QByteArray answers;
-    QTRY_VERIFY((answers += first.readAll()).size() >= 2);
+    QTRY_VERIFY((answers += talker.readAll()).size() >= 2);
     QCOMPARE(answers, hex("12 33"));
-    QTRY_VERIFY(printer.paper().rows() > 1000);
-    first.disconnectFromHost();
+    // It falls silent while others wait: one that leaves inside a block promising 4 GB, then 30
+    // that each send a job and close at once. Each is read whole and starts a fresh stream.
+    sendAndClose(port, hex("1D 38 4C FF FF FF FF 30 70") + QByteArray(30, 'x'));
+    QStringList expected;
+    for (int client = 0; client < 30; ++client) {
+        QByteArray job;
+        for (int line = 0; line < 40; ++line) {
+            expected << QStringLiteral("client %1 line %2").arg(client).arg(line);
+            job += expected.last().toLatin1() + '\n';
+        }
+        sendAndClose(port, job);
+    }
+    // One more asks for its status first and closes while 200 KB are still on their way: the
+    // answer must not reach it before it has sent them all.
+    QTcpSocket asker;
+    asker.connectToHost(QHostAddress::LocalHost, port);
+    QByteArray job = hex("10 04 01");
+    for (int line = 0; line < 5000; ++line) {
+        expected << QStringLiteral("asker line %1 of a long job").arg(line);
+        job += expected.last().toLatin1() + '\n';
+    }
+    asker.write(job);
+    asker.disconnectFromHost();
+    // The lines as printed: a query's entry may stand between two pieces of one.
+    const auto printed = [&] {
+        return logged(printer, {"printStr", "printLF"}).join(QString()).split(QStringLiteral("\n"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(printed().size() > expected.size(), 15000);
+    QCOMPARE(printed(), expected + QStringList(QString()));
+    QCOMPARE(logged(printer, {"truncated"}), QStringList({"4294967263 data bytes missing"}));
     QTRY_VERIFY(driver.tcpClient().isEmpty());
-    second.connectToHost(QHostAddress::LocalHost, port);
-    QTRY_COMPARE(driver.tcpClient(), QStringLiteral("127.0.0.1:%1").arg(second.localPort()));
+}
+
+void TestSimLine::answersGoBackWhereTheyWereAsked()
+{
+    Interpreter printer;
+    LineDriver driver(printer, {0, 4096, 0, true});
+    QVERIFY(driver.plugIn());
+    QVERIFY(driver.serveTcp(QStringLiteral("0")));
+    const int host = ::open(QFile::encodeName(driver.path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(host >= 0);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, driver.tcpAddress().section(QLatin1Char(':'), 1).toUShort());
+    QTRY_VERIFY(!driver.tcpClient().isEmpty());
+    // Real-time queries are answered as they arrive, the others as they are processed.
+    const QByteArray serialAsks = hex("10 04 01 1D 72 01"), networkAsks = hex("1D 49 01");
+    QByteArray onSerial, onNetwork;
+    for (int i = 0; i < 20; ++i) {
+        QCOMPARE(::write(host, serialAsks.constData(), size_t(serialAsks.size())), ssize_t(serialAsks.size()));
+        client.write(networkAsks);
+        QTest::qWait(5);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            char buf[256];
+            for (ssize_t n; (n = ::read(host, buf, sizeof buf)) > 0;)
+                onSerial.append(buf, n);
+            onNetwork += client.readAll();
+            return onSerial.size() >= 40 && onNetwork.size() >= 20;
+        }(),
+        5000);
+    QTest::qWait(50);
+    onNetwork += client.readAll();
+    ::close(host);
+    QCOMPARE(onNetwork, hex("33").repeated(20));
+    QCOMPARE(onSerial.count('\x12'), 20);
+    QCOMPARE(onSerial.count('\0'), 20);
+}
+
+void TestSimLine::hostFlowControlDecidesOverrun_data()
+{
+    QTest::addColumn<bool>("honours");
+    QTest::newRow("host honours XOFF") << true;
+    QTest::newRow("host ignores XOFF") << false;
+}
+
+void TestSimLine::hostFlowControlDecidesOverrun()
+{
+    // 300 lines at 400 mm/s, three times the buffer, written as fast as the host may.
+    QFETCH(bool, honours);
+    Interpreter printer;
+    LineDriver driver(printer, {0, 4096, 400, true});
+    QVERIFY(driver.plugIn());
+    const int host = ::open(QFile::encodeName(driver.path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(host >= 0);
+    termios t{};
+    QVERIFY(::tcgetattr(host, &t) == 0);
+    t.c_iflag = honours ? t.c_iflag | IXON : t.c_iflag & ~IXON;
+    QVERIFY(::tcsetattr(host, TCSANOW, &t) == 0);
+    QByteArray job;
+    for (int line = 0; line < 300; ++line)
+        job += QByteArray::number(line).leftJustified(30, '.') + '\n';
+    QElapsedTimer clock;
+    clock.start();
+    for (qsizetype at = 0; at < job.size() && clock.elapsed() < 15000;) {
+        const ssize_t n = ::write(host, job.constData() + at, size_t(job.size() - at));
+        if (n > 0)
+            at += n;
+        else
+            QTest::qWait(2);
+    }
+    ::close(host);
+    if (honours) {
+        QTRY_VERIFY_WITH_TIMEOUT(logged(printer, {"printLF"}).size() == 300, 15000);
+        const double paperSeconds = printer.paper().rows() / (400.0 * 8);
+        const double ratio = clock.elapsed() / 1000.0 / paperSeconds;
+        QVERIFY2(ratio > 0.8 && ratio < 1.5, qPrintable(QString::number(ratio)));
+        QVERIFY(driver.line().xoffCount() > 0);
+        QCOMPARE(driver.line().droppedBytes(), 0);
+        QCOMPARE(logged(printer, {"overrun:"}), QStringList());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!logged(printer, {"overrun:"}).isEmpty(), 15000);
+        QVERIFY(driver.line().droppedBytes() > 0);
+        QCOMPARE(logged(printer, {"overrun:"}),
+            QStringList(QStringLiteral("%1 bytes lost").arg(driver.line().droppedBytes())));
+    }
 }
 
 QTEST_MAIN(TestSimLine)

@@ -3,6 +3,7 @@
 #include "commands/Protocol.h"
 
 #include <cstring>
+#include <utility>
 
 namespace sim {
 
@@ -179,7 +180,7 @@ void Decoder::reset()
     bulkLeft = 0;
 }
 
-void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink)
+void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink, bool arrivals)
 {
     pending.append(data, size);
     qsizetype pos = 0;
@@ -188,7 +189,8 @@ void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink)
         const qsizetype n = pending.size() - pos;
         if (bulkLeft > 0) {
             const qsizetype take = qsizetype(qMin<qint64>(bulkLeft, n));
-            scanRealTime(p, take, sink);
+            if (arrivals)
+                arrive(p, take, n, sink);
             bulkLeft -= take;
             sink.bulk(p, take);
             pos += take;
@@ -198,21 +200,28 @@ void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink)
         const qsizetype used = step(p, n, false, sink);
         if (used == 0)
             break; // the rest of the command has not come yet
+        if (arrivals)
+            arrive(p, used, n, sink);
         pos += used;
         consumed += used;
     }
     pending.remove(0, pos);
 }
 
-QString Decoder::finish(DecoderSink &sink)
+QString Decoder::finish(DecoderSink &sink, bool arrivals)
 {
-    // A DLE EOT at the very end answers in its two-byte form.
     while (!pending.isEmpty() && bulkLeft == 0) {
         const qsizetype used = step(pending.constData(), pending.size(), true, sink);
         if (used == 0)
             break;
+        if (arrivals)
+            arrive(pending.constData(), used, pending.size(), sink);
         consumed += used;
         pending.remove(0, used);
+    }
+    if (arrivals) {
+        arrive(pending.constData(), pending.size(), sink); // a command cut short may hold a query
+        settle(sink, true);
     }
     QString cut;
     if (bulkLeft > 0)
@@ -224,27 +233,40 @@ QString Decoder::finish(DecoderSink &sink)
     return cut;
 }
 
-void Decoder::scanRealTime(const char *p, qsizetype n, DecoderSink &sink)
+namespace {
+
+void reportQuery(char what, char next, qint64 offset, DecoderSink &sink)
 {
-    // DLE EOT [n] and DLE ENQ inside bulk data; a query may straddle two chunks.
-    auto report = [&](char what, char next, qint64 offset) {
-        const bool withN = what == 0x04 && next >= 1 && next <= 4;
-        const char query[3] = {DLE, what, next};
-        Command c;
-        c.op = what == 0x05 ? Op::Firmware : withN ? Op::StatusN : Op::Status;
-        c.name = what == 0x05 ? "getFirmwareInfo" : withN ? "transmitRealTimeStatus" : "printerState";
-        c.offset = offset;
-        c.data = query;
-        c.size = withN ? 3 : 2;
-        c.prefix = 2;
-        sink.command(c);
-    };
-    if (n > 0 && heldStatus >= 0) { // DLE EOT ended the last chunk: this byte may be its n
-        report(0x04, p[0], heldStatus);
-        heldStatus = -1;
-    }
+    const bool withN = what == 0x04 && next >= 1 && next <= 4;
+    const char query[3] = {DLE, what, next};
+    Command c;
+    c.op = what == 0x05 ? Op::Firmware : withN ? Op::StatusN : Op::Status;
+    c.name = what == 0x05 ? "getFirmwareInfo" : withN ? "transmitRealTimeStatus" : "printerState";
+    c.offset = offset;
+    c.data = query;
+    c.size = withN ? 3 : 2;
+    c.prefix = 2;
+    sink.command(c);
+}
+
+} // namespace
+
+void Decoder::settle(DecoderSink &sink, bool streamEnded)
+{
+    if (heldStatus >= 0)
+        reportQuery(0x04, 0, std::exchange(heldStatus, -1), sink);
+    if (streamEnded)
+        lastArrived = 0;
+}
+
+void Decoder::arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &sink)
+{
+    if (n <= 0)
+        return;
+    if (heldStatus >= 0) // DLE EOT ended the last arrival: this byte may be its n
+        reportQuery(0x04, p[0], std::exchange(heldStatus, -1), sink);
     for (qsizetype i = 0; i < n; ++i) {
-        if (i > 0) { // jump to the byte after the next DLE: picture data rarely holds one
+        if (i > 0) { // jump to the byte after the next DLE: most data holds none
             const void *dle = std::memchr(p + i - 1, DLE, size_t(n - i + 1));
             if (!dle)
                 break;
@@ -252,21 +274,18 @@ void Decoder::scanRealTime(const char *p, qsizetype n, DecoderSink &sink)
             if (i >= n)
                 break;
         }
-        const char before = i > 0 ? p[i - 1] : lastBulk;
+        const char before = i > 0 ? p[i - 1] : lastArrived;
         if (before != DLE || (p[i] != 0x04 && p[i] != 0x05))
             continue;
-        if (p[i] == 0x04 && i + 1 == n && bulkLeft > n)
-            heldStatus = consumed + i - 1;
+        const qint64 offset = arrived + i - 1;
+        if (p[i] == 0x04 && i + 1 == avail)
+            heldStatus = offset;
         else
-            report(p[i], i + 1 < n ? p[i + 1] : char(0), consumed + i - 1);
+            reportQuery(p[i], p[i] == 0x04 ? p[i + 1] : char(0), offset, sink);
     }
-    lastBulk = n > 0 ? p[n - 1] : lastBulk;
-    if (bulkLeft == n && heldStatus >= 0) { // the bulk data ends here
-        report(0x04, 0, heldStatus);
-        heldStatus = -1;
-    }
-    if (bulkLeft == n)
-        lastBulk = 0;
+    // A query's second byte is never the first of another.
+    lastArrived = p[n - 1];
+    arrived += n;
 }
 
 qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sink)
@@ -391,16 +410,10 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
             return 0;
         c.size = int(at) + (quint8(p[at]) == 65 || quint8(p[at]) == 66 ? 2 : 1);
         break;
-    case Shape::RealTimeStatus:
+    case Shape::RealTimeStatus: // answered as it arrived; here only skipped, with its n
         if (n < at + 1 && !ended)
             return 0; // an n of 1 to 4 may follow
-        if (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4) {
-            c.op = Op::StatusN;
-            c.name = "transmitRealTimeStatus";
-            c.size = int(at) + 1;
-        } else {
-            c.size = int(at);
-        }
+        c.size = int(at) + (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4 ? 1 : 0);
         break;
     }
     if (n < c.size)
@@ -410,7 +423,8 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
     else if (c.op == Op::DoubleByteOff || c.op == Op::SoftInit)
         doubleByte = false;
     bulkLeft = c.bulk;
-    sink.command(c);
+    if (c.op != Op::Status && c.op != Op::Firmware) // real-time queries are reported as they arrive
+        sink.command(c);
     return c.size;
 }
 

@@ -99,31 +99,45 @@ public:
 
 // Turns the byte stream into commands by one table of prefixes and parameter shapes. It is
 // incremental: bytes come in chunks of any size, and the commands are the same for any
-// chunking. Real-time queries inside bulk data are reported where they stand, as the
-// hardware answers them there too; the bulk data still goes on whole.
+// chunking.
+//
+// Real-time queries (DLE EOT [n], DLE ENQ) are reported as their bytes arrive, wherever they
+// stand, inside bulk data and a block's first bytes too, as the hardware answers them there;
+// the commands around them still go on whole. A controller with a receive buffer hands each
+// byte to arrive() when it comes and to feed() with arrivals off when it is processed; without
+// a buffer, feed() does both in the stream's order.
 class Decoder
 {
 public:
     static constexpr int blockPeek = 16; // bytes of a block handed over with its command
 
-    void feed(const char *data, qsizetype size, DecoderSink &sink);
-    // The stream ended: a DLE EOT waiting for a possible n is the two-byte form. Returns what was
-    // cut short, for the log, or an empty string.
-    QString finish(DecoderSink &sink);
+    void feed(const char *data, qsizetype size, DecoderSink &sink, bool arrivals = true);
+    // Bytes that just came in: reports the real-time queries among them. A DLE EOT that ends
+    // them waits for its possible n until more come or settle() is called.
+    void arrive(const char *data, qsizetype size, DecoderSink &sink) { arrive(data, size, size, sink); }
+    // Nothing more came for now: a DLE EOT waiting for its n is the two-byte form. At the end of
+    // a stream, the next stream's first byte does not end a query either.
+    void settle(DecoderSink &sink, bool streamEnded = false);
+    // The stream ended: a command waiting for more is cut short. Returns what was cut short, for
+    // the log, or an empty string.
+    QString finish(DecoderSink &sink, bool arrivals = true);
     void reset(); // forgets a command in progress, as at a new connection
     qint64 offset() const { return consumed; }
+    qint64 arrivedBytes() const { return arrived; }
     bool doubleByteMode() const { return doubleByte; }
 
 private:
     qsizetype step(const char *p, qsizetype n, bool ended, DecoderSink &sink);
-    void scanRealTime(const char *p, qsizetype n, DecoderSink &sink);
+    // Scans the first n of the avail bytes at p; the rest may give a DLE EOT that ends them its n.
+    void arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &sink);
 
     QByteArray pending;
     qint64 consumed = 0; // offset of pending's first byte
     qint64 bulkLeft = 0;
     bool doubleByte = false;
-    char lastBulk = 0; // the bulk byte before the current chunk, for a query split between chunks
-    qint64 heldStatus = -1; // offset of a DLE EOT inside bulk data whose n has not come yet
+    qint64 arrived = 0; // bytes arrive() has seen
+    char lastArrived = 0; // for a query split between two arrivals
+    qint64 heldStatus = -1; // offset of a DLE EOT whose n has not come yet
 };
 
 } // namespace sim

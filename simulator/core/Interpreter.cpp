@@ -84,9 +84,19 @@ void Interpreter::feed(const char *data, qsizetype size)
     decoder.feed(data, size, *this);
 }
 
-void Interpreter::finish()
+void Interpreter::finish() { end(true); }
+
+void Interpreter::process(const char *data, qsizetype size)
 {
-    const QString cut = decoder.finish(*this);
+    received += size;
+    decoder.feed(data, size, *this, false);
+}
+
+void Interpreter::finishStream() { end(false); }
+
+void Interpreter::end(bool arrivals)
+{
+    const QString cut = decoder.finish(*this, arrivals);
     if (!cut.isEmpty()) {
         ++truncated;
         begin(decoder.offset(), QStringLiteral("truncated"), cut);
@@ -94,6 +104,8 @@ void Interpreter::finish()
     }
     head.printPendingLine();
 }
+
+void Interpreter::note(const QString &name, const QString &args) { begin(decoder.arrivedBytes(), name, args); }
 
 QByteArray Interpreter::takeReplies()
 {
@@ -160,8 +172,7 @@ void Interpreter::command(const Command &c)
         if (!note.isEmpty())
             e.args += (e.args.isEmpty() ? QString() : QStringLiteral(" ")) + note;
     }
-    if (!isRealTime(c.op) || answersRealTime)
-        replies += reply;
+    replies += reply;
     noteLimits(c.offset);
 }
 

@@ -31,11 +31,19 @@ public:
     // The stream ended: prints the pending line and logs a command cut short.
     void finish();
 
+    // A controller with a receive buffer: bytes are received as they come, which answers the
+    // real-time queries among them at once, and processed later, in order.
+    void receive(const char *data, qsizetype size) { decoder.arrive(data, size, *this); }
+    void process(const char *data, qsizetype size);
+    // Nothing more came for now; with streamEnded, the next bytes start another stream.
+    void settle(bool streamEnded = false) { decoder.settle(*this, streamEnded); }
+    // The processing reached the end of a stream that receive() ended.
+    void finishStream();
+    // A line of the controller's own in the log, at the offset bytes have arrived to.
+    void note(const QString &name, const QString &args);
+
     // What the controller sends back, in order.
     QByteArray takeReplies();
-    // A line that answers the real-time queries (DLE EOT, DLE ENQ) as they arrive turns this
-    // off, so that they are not answered twice; they are still logged with their reply.
-    void setAnswersRealTime(bool on) { answersRealTime = on; }
 
     const Paper &paper() const { return head.paper(); }
     const QList<LogEntry> &log() const { return head.log(); }
@@ -63,6 +71,7 @@ private:
     void bulk(const char *data, qsizetype size) override;
     int begin(qint64 offset, const QString &name, const QString &args = {});
     void afterSwitch(quint8 before);
+    void end(bool arrivals);
     void noteLimits(qint64 offset);
 
     Decoder decoder;
@@ -73,7 +82,6 @@ private:
     int textEntry = -1; // the printStr entry that collects consecutive text
     bool rollFullLogged = false;
     int linesCutShortLogged = 0;
-    bool answersRealTime = true;
 };
 
 } // namespace sim

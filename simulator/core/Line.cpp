@@ -1,13 +1,17 @@
 #include "simulator/core/Line.h"
 
+#include <chrono>
+
 namespace sim {
 
 namespace {
-using proto::DLE;
 using proto::XOFF;
 using proto::XON;
-constexpr qsizetype sliceBytes = 2048; // fed to the interpreter at a time
-constexpr qsizetype maxWorkBytes = 256 * 1024; // per call of advance, so that a window stays responsive
+using Clock = std::chrono::steady_clock;
+// Interpreting between two ticks of time, so that signals and a window wait little.
+constexpr auto maxWork = std::chrono::milliseconds(20);
+constexpr qsizetype minSlice = 8, maxSlice = 64 * 1024, pacedSlice = 256; // a paced slice moves little paper
+constexpr double bankedSeconds = 0.25; // of paper motion a late tick may catch up on
 } // namespace
 
 Line::Line(Interpreter &interpreter, const LineSettings &settings)
@@ -15,116 +19,161 @@ Line::Line(Interpreter &interpreter, const LineSettings &settings)
     , config(settings)
 {
     config.bufferSize = qMax(16, config.bufferSize);
-    interpreter.setAnswersRealTime(false); // answered here, as they arrive
+    config.speedMmPerS = qMax(0.0, config.speedMmPerS);
 }
 
-qsizetype Line::readAllowance() const
+qsizetype Line::readAllowance(Port port) const
 {
+    const qsizetype room = config.bufferSize - bufferFill();
+    if (port == Network)
+        return room;
     qsizetype allowance = config.baud > 0 ? qsizetype(credit) : -1;
-    if (config.xonXoff) {
-        const qsizetype room = config.bufferSize - bufferFill();
+    if (config.xonXoff && hostHonoursXoff)
         allowance = allowance < 0 ? room : qMin(allowance, room);
-    }
     return allowance;
 }
 
-QByteArray Line::receive(const QByteArray &bytes)
+QByteArray Line::receive(const QByteArray &bytes, Port port)
 {
     received += bytes.size();
-    if (config.baud > 0)
+    if (config.baud > 0 && port == Serial)
         credit = qMax(0.0, credit - double(bytes.size()));
-    QByteArray back;
-    // Real-time queries, wherever they stand in the stream. A DLE EOT takes the next byte as its
-    // n when that is 1 to 4; one that ends what has arrived is answered on the next tick unless
-    // its n comes first.
-    auto statusFor = [this](char next) {
-        return char(next >= 1 && next <= 4 ? interpreter.realTimeStatus(next) : interpreter.status());
-    };
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
-        if (heldStatus) {
-            heldStatus = false;
-            back.append(statusFor(c));
-        }
-        if (lastByte == DLE && c == 0x05)
-            back.append(proto::firmwareReply(interpreter.headType()));
-        if (lastByte == DLE && c == 0x04) {
-            if (i + 1 < bytes.size()) {
-                back.append(statusFor(bytes.at(i + 1)));
-            } else {
-                heldStatus = true;
-            }
-        }
-        lastByte = c;
+    const qsizetype fits = qMin<qsizetype>(config.bufferSize - bufferFill(), bytes.size());
+    if (fits < bytes.size()) { // an overrun: the controller has nowhere to put them
+        dropped += bytes.size() - fits;
+        overrun += bytes.size() - fits;
+        lostSinceTick = true;
     }
-    const qsizetype room = config.bufferSize - bufferFill();
-    const qsizetype kept = qMin<qsizetype>(room, bytes.size());
-    dropped += bytes.size() - kept;
-    if (head > 0 && head == buffer.size()) {
-        buffer.clear();
-        head = 0;
+    if (fits > 0) {
+        if (port != lastPort) { // a query's bytes never come from two ports
+            interpreter.settle(true);
+            route(lastPort);
+            lastPort = port;
+        }
+        interpreter.receive(bytes.constData(), fits);
+        route(port);
+        if (head > 0 && head == buffer.size()) {
+            buffer.clear();
+            head = 0;
+        }
+        buffer.append(bytes.constData(), fits);
+        kept += fits;
+        if (!segments.isEmpty() && segments.last().port == port && !segments.last().endsStream)
+            segments.last().end = kept;
+        else
+            segments.append({kept, port, false});
     }
-    buffer.append(bytes.constData(), kept);
-    return back + flowControl();
+    flowControl();
+    return take(Serial);
+}
+
+void Line::endStream(Port port)
+{
+    interpreter.settle(true);
+    route(port);
+    if (!segments.isEmpty() && segments.last().port == port && !segments.last().endsStream)
+        segments.last().endsStream = true;
+    else
+        segments.append({kept, port, true});
 }
 
 QByteArray Line::advance(double seconds)
 {
-    QByteArray back;
-    if (heldStatus && seconds > 0) { // no n followed the DLE EOT
-        heldStatus = false;
-        back.append(char(interpreter.status()));
+    if (seconds > 0) {
+        worked = {};
+        interpreter.settle(); // no n followed a DLE EOT
+        route(lastPort);
+        if (overrun > 0 && !lostSinceTick) { // the overrun is over: said once
+            interpreter.note(QStringLiteral("overrun:"), QStringLiteral("%1 bytes lost").arg(overrun));
+            notices << QStringLiteral("overrun: %1 bytes lost").arg(overrun);
+            overrun = 0;
+        }
+        lostSinceTick = false;
     }
     if (config.baud > 0) // at most a twentieth of a second of credit, as a wire has no store
         credit = qMin(credit + seconds * config.baud / 10.0, config.baud / 200.0 + 64);
-    if (!isPaused() && bufferFill() > 0) {
-        rowBudget += seconds * config.speedMmPerS * 8.0;
-        const int startRows = interpreter.paper().rows();
-        qsizetype work = 0;
-        while (bufferFill() > 0 && work < maxWorkBytes && interpreter.paper().rows() - startRows < rowBudget) {
-            const qsizetype n = qMin(sliceBytes, bufferFill());
-            interpreter.feed(buffer.constData() + head, n);
-            head += n;
-            work += n;
+    if (!isPaused() && !segments.isEmpty()) {
+        if (config.speedMmPerS > 0) {
+            const double rowsPerSecond = config.speedMmPerS * 8.0;
+            rowBudget = qMin(rowBudget + seconds * rowsPerSecond, bankedSeconds * rowsPerSecond);
         }
-        rowBudget = qMax(0.0, rowBudget - (interpreter.paper().rows() - startRows));
-        if (head > config.bufferSize) {
-            buffer.remove(0, head);
-            head = 0;
-        }
+        process();
     }
     if (bufferFill() == 0)
-        rowBudget = 0; // an idle mechanism banks no time
-    // Answers of commands as they are processed (printer ID, paper status) and the call-back.
-    return back + interpreter.takeReplies() + flowControl();
+        rowBudget = qMin(rowBudget, 0.0); // an idle mechanism banks no time
+    flowControl();
+    return take(Serial);
 }
 
-QByteArray Line::flowControl()
+void Line::process()
+{
+    const bool paced = config.speedMmPerS > 0;
+    while (!segments.isEmpty() && (!paced || rowBudget > 0) && worked < maxWork) {
+        const Segment segment = segments.first();
+        const qsizetype n = qsizetype(qMin<qint64>(paced ? qMin(slice, pacedSlice) : slice, segment.end - processed));
+        if (n == 0) {
+            if (segment.endsStream) {
+                interpreter.finishStream();
+                route(segment.port);
+            }
+            segments.removeFirst();
+            continue;
+        }
+        const qint64 rowsBefore = printedRows();
+        const auto sliceStart = Clock::now();
+        interpreter.process(buffer.constData() + head, n);
+        const auto took = Clock::now() - sliceStart;
+        worked += took;
+        head += n;
+        processed += n;
+        route(segment.port);
+        rowBudget -= double(printedRows() - rowsBefore);
+        // Slices that each take about a millisecond: the deadline above is kept within one.
+        if (took > std::chrono::microseconds(2000))
+            slice = qMax(minSlice, slice / 2);
+        else if (took < std::chrono::microseconds(500) && n == slice)
+            slice = qMin(maxSlice, slice * 2);
+    }
+    if (head > config.bufferSize) {
+        buffer.remove(0, head);
+        head = 0;
+    }
+}
+
+qint64 Line::printedRows() const { return interpreter.paper().rows() + interpreter.paper().droppedRows(); }
+
+void Line::route(Port port) { outbox[port] += interpreter.takeReplies(); }
+
+QByteArray Line::take(Port port) { return std::exchange(outbox[port], QByteArray()); }
+
+QStringList Line::takeNotices() { return std::exchange(notices, QStringList()); }
+
+void Line::flowControl()
 {
     if (!config.xonXoff)
-        return {};
+        return;
     if (!xoffSent && bufferFill() > config.bufferSize * 3 / 4) {
         xoffSent = true;
         ++xoffs;
-        return QByteArray(1, XOFF);
-    }
-    if (xoffSent && bufferFill() < config.bufferSize / 4) {
+        outbox[Serial] += XOFF;
+    } else if (xoffSent && bufferFill() < config.bufferSize / 4) {
         xoffSent = false;
-        return QByteArray(1, XON);
+        outbox[Serial] += XON;
     }
-    return {};
 }
 
 void Line::setPaperOut(bool out)
 {
     paperOut = out;
     interpreter.setPaperOut(out);
+    route(lastPort);
 }
 
 void Line::setCoverOpen(bool open)
 {
     coverOpen = open;
     interpreter.setCoverOpen(open);
+    route(lastPort);
 }
 
 } // namespace sim

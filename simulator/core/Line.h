@@ -3,6 +3,10 @@
 #include "simulator/core/Interpreter.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+#include <chrono>
 
 namespace sim {
 
@@ -13,30 +17,44 @@ struct LineSettings
 
     int baud = 0; // bit/s the wire carries with 8N1 framing; 0 for no pacing
     int bufferSize = 4096; // receive buffer in bytes
-    double speedMmPerS = 80; // how fast the mechanism prints, 8 dot rows a mm
+    double speedMmPerS = 80; // how fast the paper moves, 8 dot rows a mm; 0 for as fast as possible
     bool xonXoff = true; // software flow control, else bytes that do not fit are lost
 };
 
-// The controller's receive buffer and print mechanism between the wire and the interpreter.
+// The controller's receive buffer and print mechanism between its ports and the interpreter.
 // Time is passed in explicitly, so that the model is pure and tests can run it at any pace.
-// Real-time queries (DLE EOT, DLE ENQ) are answered as they arrive, even while printing waits,
-// as a real controller does; the interpreter's own answers are not sent again.
+// Bytes are received as they come: the interpreter answers the real-time queries among them at
+// once, even while printing waits, as a real controller does. They are processed as the paper
+// moves. Every answer goes back on the port whose bytes asked; flow control goes to the serial
+// port, as TCP has its own.
 class Line
 {
 public:
+    enum Port { Serial, Network };
+
     Line(Interpreter &interpreter, const LineSettings &settings);
 
-    // How many bytes may be read from the wire now: the pacing's credit and, under XON/XOFF,
-    // the room in the buffer. -1 when nothing limits it.
-    qsizetype readAllowance() const;
-    // Bytes read from the wire; returns what goes straight back (replies, XOFF).
-    QByteArray receive(const QByteArray &bytes);
-    // Time passes: the wire earns credit and the mechanism prints. Returns what goes back (XON).
+    // How many bytes may be read from the port now: on the serial port the pacing's credit and,
+    // from a host that honours XOFF, the room in the buffer; on the network port the room, as
+    // TCP holds the client back. -1 when nothing limits it.
+    qsizetype readAllowance(Port port = Serial) const;
+    // Bytes read from a port; what does not fit the buffer is lost. Returns what goes back on
+    // the serial port now (answers, XOFF); take() gives the other port's.
+    QByteArray receive(const QByteArray &bytes, Port port = Serial);
+    // Time passes: the wire earns credit and the paper moves. Returns what goes back on the
+    // serial port (answers, XON).
     QByteArray advance(double seconds);
+    QByteArray take(Port port); // what goes back on the port, taken
+    // The port's stream ended (a TCP client left): the bytes after it start a new job.
+    void endStream(Port port);
+    // Whether the host on the serial port stops sending on XOFF: a host that does not loses what
+    // does not fit.
+    void setHostHonoursXoff(bool on) { hostHonoursXoff = on; }
+    QStringList takeNotices(); // lines the log got, for the console too
 
     const LineSettings &settings() const { return config; }
     qsizetype bufferFill() const { return buffer.size() - head; }
-    qint64 droppedBytes() const { return dropped; }
+    qint64 droppedBytes() const { return dropped; } // lost in overruns
     qint64 receivedBytes() const { return received; }
     int xoffCount() const { return xoffs; }
     bool isHeld() const { return xoffSent; } // XOFF in force
@@ -45,20 +63,36 @@ public:
     bool isPaused() const { return paperOut || coverOpen; }
 
 private:
-    QByteArray flowControl();
+    struct Segment
+    {
+        qint64 end; // stream position after the segment's last byte
+        Port port;
+        bool endsStream;
+    };
+    void flowControl();
+    void route(Port port);
+    void process();
+    qint64 printedRows() const;
 
     Interpreter &interpreter;
     LineSettings config;
     QByteArray buffer;
-    qsizetype head = 0; // bytes of buffer already printed
+    qsizetype head = 0; // bytes of buffer already processed
+    qint64 kept = 0, processed = 0; // bytes that went into the buffer, and out of it
+    QList<Segment> segments; // whose bytes the buffer holds, in order
+    QByteArray outbox[2];
+    QStringList notices;
     double credit = 0; // bytes the paced wire may still carry
-    double rowBudget = 0;
-    qint64 dropped = 0, received = 0;
+    double rowBudget = 0; // rows the paper may still move; below 0 while it catches up
+    qsizetype slice = 256; // bytes processed at a time, fitted to how long they take
+    std::chrono::nanoseconds worked{}; // interpreting since time last passed
+    qint64 dropped = 0, received = 0, overrun = 0;
+    bool lostSinceTick = false;
     int xoffs = 0;
     bool xoffSent = false;
+    bool hostHonoursXoff = true;
     bool paperOut = false, coverOpen = false;
-    char lastByte = 0; // a query split between two reads
-    bool heldStatus = false; // a DLE EOT ended the last read: its n may follow
+    Port lastPort = Serial;
 };
 
 } // namespace sim
