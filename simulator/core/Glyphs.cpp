@@ -85,7 +85,7 @@ void Glyph::collectSpans(int originX)
             int end = x;
             while (end < w && line[end])
                 ++end;
-            spans.append({short(y), short(x - originX), short(end - x)});
+            spans.append({y, x - originX, end - x});
             x = end;
         }
     }
@@ -246,7 +246,7 @@ const GlyphPtr &Glyphs::arabicForm(char32_t c, char32_t alef, int form, FontSize
         g.collectSpans(margin);
         const auto [left, right] = inkExtent(g);
         for (Glyph::Span &span : g.spans)
-            span.x = short(span.x - (left + (right - left) / 2));
+            span.x -= left + (right - left) / 2;
         return cached(key, std::move(g));
     }
     // A letter is shaped once for each form, between zero-width joiners that ask for it, and

@@ -19,7 +19,7 @@ struct Glyph
     QImage mask;
     struct Span
     {
-        short y, x, length;
+        int y, x, length; // a strip of columns may be far wider than a short holds
     };
     QList<Span> spans; // runs of set dots in the mask's rows, so that printing touches only those
     int advance = 0;

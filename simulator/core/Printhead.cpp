@@ -601,13 +601,14 @@ void Printhead::bulk(const char *p, qsizetype n)
         if (bulkKind == Bulk::Graphics)
             graphics = incoming;
         if (bulkKind == Bulk::ColumnImage) {
-            // A strip of columns joins the line like a wide character.
+            // A strip of columns joins the line like a wide character. Columns beyond the head's
+            // width can never land on the paper, so only those before it are drawn.
             Item item;
-            const int columns = incoming.rows, rows = 8 * columnBytes;
+            const int columns = incoming.rows, rows = 8 * columnBytes, drawn = qMin(columns, dots);
             Glyph strip;
-            strip.mask = QImage(columns, rows, QImage::Format_Alpha8);
+            strip.mask = QImage(qMax(1, drawn), rows, QImage::Format_Alpha8);
             strip.mask.fill(0);
-            for (int x = 0; x < columns; ++x)
+            for (int x = 0; x < drawn; ++x)
                 for (int y = 0; y < rows && x * columnBytes + y / 8 < incoming.bits.size(); ++y)
                     if (quint8(incoming.bits.at(x * columnBytes + y / 8)) & (0x80 >> (y % 8)))
                         strip.mask.scanLine(y)[x] = 255;
