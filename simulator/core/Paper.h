@@ -29,6 +29,7 @@ public:
     int width() const { return w; }
     int rows() const { return used; } // rows printed or fed so far
     qint64 droppedRows() const { return dropped; }
+    bool isFull() const { return used >= maxRows; } // nothing more can be drawn
     size_t heldBytes() const { return blocks.size() * blockBytes; } // mapped for drawn bands
 
     // Makes rows [0, y + count) exist and returns how many of the asked rows are on the roll.
