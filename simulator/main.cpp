@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QSocketNotifier>
 
 #include <cmath>
@@ -41,8 +40,6 @@ int render(const QString &in, const QString &out, int headType, bool log)
     // The picture format follows the output's suffix. Refused before anything is read: a format
     // Qt cannot write, and a file that is there already.
     const QByteArray format = QFileInfo(out).suffix().toLower().toLatin1();
-    QImageWriter writer;
-    writer.setFormat(format);
     if (!QImageWriter::supportedImageFormats().contains(format)) {
         std::fprintf(stderr, "zpc3x-sim: cannot write pictures of the kind %s names; use .png\n", qPrintable(out));
         return 2;
@@ -60,13 +57,18 @@ int render(const QString &in, const QString &out, int headType, bool log)
     }
     sim::Interpreter interpreter(headType);
     // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
-    for (QByteArray chunk; !(chunk = input.read(1 << 16)).isEmpty();)
+    // Nobody reads the answers here: they are counted, not kept.
+    qint64 answered = 0;
+    for (QByteArray chunk; !(chunk = input.read(1 << 16)).isEmpty();) {
         interpreter.feed(chunk);
+        answered += interpreter.takeReplies().size();
+    }
     if (input.error() != QFileDevice::NoError) {
         std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
         return 1;
     }
     interpreter.finish();
+    answered += interpreter.takeReplies().size();
     if (log)
         printLog(interpreter, 0);
     const QImage paper = interpreter.paper().image();
@@ -74,17 +76,16 @@ int render(const QString &in, const QString &out, int headType, bool log)
         std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
         return 1;
     }
-    // Written whole under a temporary name and renamed into place.
-    QSaveFile file(out);
-    writer.setDevice(&file);
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(paper) || !file.commit()) {
-        std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out),
-            qPrintable(file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()));
+    QString error;
+    if (!sim::writePicture(paper, out, format, error)) {
+        std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out), qPrintable(error));
         return 1;
     }
-    std::fprintf(stderr, "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated\n",
+    std::fprintf(stderr,
+        "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated, %lld bytes of "
+        "answers\n",
         interpreter.paper().rows(), static_cast<long long>(interpreter.paper().droppedRows()),
-        interpreter.unknownCount(), interpreter.truncatedCount());
+        interpreter.unknownCount(), interpreter.truncatedCount(), static_cast<long long>(answered));
     return 0;
 }
 

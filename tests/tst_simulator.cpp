@@ -8,11 +8,17 @@
 #include "simulator/core/Interpreter.h"
 
 #include <QAction>
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using sim::Interpreter;
 
@@ -24,6 +30,20 @@ Interpreter run(const QByteArray &stream, int headType = 0)
     interpreter.feed(stream);
     interpreter.finish();
     return interpreter;
+}
+
+// Runs the virtual controller on input, under the limits `limit` sets in it; returns its exit
+// code (-1 for a crash) and what it said on standard error.
+std::pair<int, QByteArray> runSim(
+    const QStringList &args, const QByteArray &input = {}, std::function<void()> limit = {})
+{
+    QProcess p;
+    p.setChildProcessModifier(limit);
+    p.start(QStringLiteral(ZPC3X_SIM), args);
+    p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(20000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
 }
 
 } // namespace
@@ -48,6 +68,8 @@ private slots:
     void decodesCommands();
     void badInputNeverCrashes();
     void linksAndOutputsNeverHurtTheUser();
+    void renderToAFullDiskLeavesNothing();
+    void renderKeepsNoAnswers();
 
 private:
     QList<QByteArray> demoStreams();
@@ -334,8 +356,8 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QVERIFY(render.waitForFinished(30000) && render.exitCode() == 0);
     QCOMPARE(QImage(png).width(), 576);
     QVERIFY(render.readAllStandardOutput().contains("   12304  printLF\n")); // after 8 + 8 + 12288 bytes of logo
-    QCOMPARE(sim({"--render", "-", "-o", file}, hex("'Hello' 0A")), 2);
-    QCOMPARE(sim({"--render", "-", "-o", png}, hex("'Hello' 0A")), 1);
+    QCOMPARE(runSim({"--render", "-", "-o", file}, hex("'Hello' 0A")).first, 2);
+    QCOMPARE(runSim({"--render", "-", "-o", png}, hex("'Hello' 0A")).first, 1);
     // The job dump fills a folder again, but writes over nothing of the user's.
     auto dump = [](const QString &to) { return QProcess::execute(QStringLiteral(DUMP_JOBS), {to}); };
     QCOMPARE(QProcess::execute(QStringLiteral(DUMP_JOBS), {"--help"}), 0);
@@ -347,6 +369,47 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QCOMPARE(dump(dir.path()), 1);
     QCOMPARE(receipt.open(QIODevice::ReadOnly) ? receipt.readAll() : QByteArray(), QByteArray("mine"));
     QCOMPARE(notes.open(QIODevice::ReadOnly) ? notes.readAll() : QByteArray(), QByteArray("mine"));
+}
+
+void TestSimulator::renderToAFullDiskLeavesNothing()
+{
+    // A full disk: a small tmpfs, filled, where the test may mount one; else a limit on the size
+    // of the files the controller writes. Either way the picture cannot be written whole.
+    QTemporaryDir dir;
+    const bool mounted
+        = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {dir.path()});
+    });
+    QFile filler(dir.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (mounted && filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) { }
+    filler.close();
+    const auto [code, said] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))},
+        jobs::receipt(jobs::Cut::Full).stream(), [mounted] {
+            const rlimit size{2048, 2048};
+            if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
+                std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
+        });
+    QCOMPARE(code, 1);
+    QVERIFY2(said.contains(mounted ? "No space left on device" : "File too large"), said.constData());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"filler"});
+}
+
+void TestSimulator::renderKeepsNoAnswers()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizer's shadow memory does not fit under a data limit");
+#endif
+    // 2 M firmware queries ask for over 100 MB of answers that nothing reads: 96 MB of data do.
+    QTemporaryDir dir;
+    const auto [code, said] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))},
+        hex("10 05").repeated(1 << 21) + hex("'ok' 0A"), [] {
+            const rlimit data{96 << 20, 96 << 20};
+            ::setrlimit(RLIMIT_DATA, &data);
+        });
+    QVERIFY2(code == 0, said.constData());
 }
 
 QTEST_MAIN(TestSimulator)

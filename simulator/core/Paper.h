@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QString>
 
 #include <memory>
 #include <vector>
@@ -80,5 +81,10 @@ private:
     std::vector<std::unique_ptr<uchar, FreeBlock>> blocks;
     size_t blockUsed = blockBytes; // of the newest block
 };
+
+// Writes a picture in a format Qt writes ("png"), whole or not at all: under a temporary name
+// beside the file, renamed into place once all of it is on the disk. False, with the reason,
+// when any part failed (a full disk); then no file is left.
+bool writePicture(const QImage &picture, const QString &fileName, const QByteArray &format, QString &error);
 
 } // namespace sim
