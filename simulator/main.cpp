@@ -177,6 +177,18 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // Ctrl+C ends the service cleanly, and so does the end of its terminal's session unless it
+    // was started to outlive that (nohup). Caught before the link is made, so that it always goes.
+    if (::pipe(signalPipe) == 0) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        struct sigaction hangUp = {};
+        if (::sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+            std::signal(SIGHUP, onSignal);
+        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    }
+
     std::unique_ptr<sim::SimWindow> simWindow;
     std::unique_ptr<sim::Interpreter> headless;
     sim::LineDriver *driver = nullptr;
@@ -234,12 +246,5 @@ int main(int argc, char *argv[])
     if (simWindow)
         simWindow->show();
 
-    // Ctrl+C ends the service cleanly.
-    if (::pipe(signalPipe) == 0) {
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    }
     return app.exec();
 }

@@ -323,29 +323,31 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QFile notes(file);
     QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("mine") == 4);
     notes.close();
-    QVERIFY(QFile::link(file, toFile) && QFile::link(QStringLiteral("/dev/pts/999"), stale));
-    auto sim = [](const QStringList &args, const QByteArray &input = {}) {
-        QProcess p;
-        p.start(QStringLiteral(ZPC3X_SIM), args);
-        p.write(input);
-        p.closeWriteChannel();
-        p.waitForFinished(20000);
-        return p.exitCode();
-    };
+    const QString sneaky = dir.filePath(QStringLiteral("sneaky")); // its text starts as a terminal's
+    QVERIFY(QFile::link(file, toFile) && QFile::link(QStringLiteral("/dev/pts/999"), stale)
+        && ::symlink("/dev/pts/../../etc/hostname", QFile::encodeName(sneaky).constData()) == 0);
     // Anything but an earlier run's link to a pseudo-terminal is refused, and stays as it was.
-    QCOMPARE(sim({"--no-window", "--link", file}), 1);
-    QCOMPARE(sim({"--no-window", "--link", toFile}), 1);
+    for (const QString &path : {file, toFile, sneaky})
+        QCOMPARE(runSim({"--no-window", "--link", path}).first, 1);
     QCOMPARE(QFile::symLinkTarget(toFile), file);
+    QCOMPARE(QFile::symLinkTarget(sneaky), QStringLiteral("/etc/hostname"));
     // A stale link is replaced, and the new one goes when the controller is stopped.
     QProcess serve;
     serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale});
     QTRY_VERIFY(QFile::symLinkTarget(stale).startsWith(QStringLiteral("/dev/pts/")) && QFile::exists(stale));
-    MainWindow window; // the link leads to a controller that answers
-    QVERIFY(connectTo(window, stale).startsWith(QStringLiteral("Connected to")));
-    press(window, "pushButtonVersion");
-    QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
+    {
+        MainWindow window; // the link leads to a controller that answers
+        QVERIFY(connectTo(window, stale).startsWith(QStringLiteral("Connected to")));
+        press(window, "pushButtonVersion");
+        QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
+    }
     serve.terminate(); // as Ctrl+C: it ends cleanly and takes its link along
     QVERIFY(serve.waitForFinished(10000) && serve.exitCode() == 0);
+    QVERIFY(!QFileInfo(stale).isSymLink());
+    serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale}); // and so at a hang-up
+    QTRY_VERIFY(QFileInfo(stale).isSymLink());
+    ::kill(pid_t(serve.processId()), SIGHUP);
+    QVERIFY(serve.waitForFinished(10000) && serve.exitStatus() == QProcess::NormalExit && serve.exitCode() == 0);
     QVERIFY(!QFileInfo(stale).isSymLink());
     // Rendering reads a pipe, and refuses to write over a file or in a format it cannot write.
     const QString png = dir.filePath(QStringLiteral("paper.png"));
