@@ -163,7 +163,7 @@ bool SimWindow::savePaper(const QString &fileName, QString &error) const
 {
     const QImage image = printer.paper().image();
     if (image.isNull()) {
-        error = tr("nothing was printed");
+        error = printer.paper().rows() == 0 ? tr("nothing was printed") : tr("out of memory");
         return false;
     }
     return writePicture(image, fileName, "png", error);

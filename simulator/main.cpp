@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -71,9 +72,14 @@ int render(const QString &in, const QString &out, int headType, bool log)
     answered += interpreter.takeReplies().size();
     if (log)
         printLog(interpreter, 0);
+    if (interpreter.paper().rows() == 0) {
+        std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
+        return 1;
+    }
     const QImage paper = interpreter.paper().image();
     if (paper.isNull()) {
-        std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
+        std::fprintf(stderr, "zpc3x-sim: out of memory for a picture of %d x %d dots\n", interpreter.paper().width(),
+            interpreter.paper().rows());
         return 1;
     }
     QString error;
@@ -154,7 +160,13 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "zpc3x-sim: --render needs -o OUT.png\n");
             return 2;
         }
-        return render(parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log);
+        try {
+            return render(
+                parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log);
+        } catch (const std::bad_alloc &) { // a roll too long for the memory there is
+            std::fprintf(stderr, "zpc3x-sim: out of memory; nothing written\n");
+            return 1;
+        }
     }
 
     sim::LineSettings settings;

@@ -69,7 +69,8 @@ private slots:
     void badInputNeverCrashes();
     void linksAndOutputsNeverHurtTheUser();
     void renderToAFullDiskLeavesNothing();
-    void renderKeepsNoAnswers();
+    void renderWithinAMemoryLimit_data();
+    void renderWithinAMemoryLimit();
 
 private:
     QList<QByteArray> demoStreams();
@@ -399,19 +400,33 @@ void TestSimulator::renderToAFullDiskLeavesNothing()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"filler"});
 }
 
-void TestSimulator::renderKeepsNoAnswers()
+void TestSimulator::renderWithinAMemoryLimit_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said");
+    // 2 M firmware queries ask for over 100 MB of answers that nothing reads.
+    QTest::newRow("answers") << hex("10 05").repeated(1 << 21) + hex("'ok' 0A") << 0 << QByteArray("bytes of answers");
+    // A whole roll of ink at 576 dots, and its picture, need more than there is: said so.
+    const QByteArray block = hex("1D 76 30 00 48 00 FF FF FF*4718520");
+    QTest::newRow("whole roll") << hex("1B 5A 01") + block + block << 1 << QByteArray("out of memory");
+}
+
+void TestSimulator::renderWithinAMemoryLimit()
 {
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("the sanitizer's shadow memory does not fit under a data limit");
 #endif
-    // 2 M firmware queries ask for over 100 MB of answers that nothing reads: 96 MB of data do.
+    QFETCH(QByteArray, stream);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
     QTemporaryDir dir;
-    const auto [code, said] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))},
-        hex("10 05").repeated(1 << 21) + hex("'ok' 0A"), [] {
-            const rlimit data{96 << 20, 96 << 20};
-            ::setrlimit(RLIMIT_DATA, &data);
-        });
-    QVERIFY2(code == 0, said.constData());
+    const auto [code, told] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))}, stream, [] {
+        const rlimit data{96 << 20, 96 << 20};
+        ::setrlimit(RLIMIT_DATA, &data);
+    });
+    QVERIFY2(code == exitCode && told.contains(said), told.constData());
+    QCOMPARE(QDir(dir.path()).isEmpty(), exitCode != 0);
 }
 
 QTEST_MAIN(TestSimulator)

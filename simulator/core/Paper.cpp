@@ -107,6 +107,8 @@ void Paper::turnAround(int top, int height, int width)
 QImage Paper::image() const
 {
     QImage out(w, used, QImage::Format_Grayscale8);
+    if (out.isNull()) // no rows, or no memory for them
+        return out;
     for (int y = 0; y < used; ++y)
         std::memcpy(out.scanLine(y), row(y), size_t(w));
     return out;

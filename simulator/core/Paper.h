@@ -62,7 +62,7 @@ public:
     void fill(int x, int y, int width, int height, uchar grey);
     // Turns rows [top, top + height) of the first `width` dots half a turn: an upside-down line.
     void turnAround(int top, int height, int width);
-    // The visible part of the roll, rows [0, rows()).
+    // The visible part of the roll, rows [0, rows()); a null image when there is no memory for it.
     QImage image() const;
     // The same roll carried on by a head of another width: what was printed stays at the left.
     Paper widened(int width) const;
