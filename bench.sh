@@ -19,4 +19,5 @@ for c in demos text raster metre; do "$b/bench_simulator" "$c" 2>/dev/null; done
 for c in head-switches arabic overstrike long-run unpaced-flood every-glyph fill-everything; do
   "$b/bench_simulator" hostile "$c" 2>/dev/null
 done
+for c in qr-reprint pdf417-reprint rotated-text; do "$b/bench_simulator" hostile "$c" 2>/dev/null; done
 for c in flood-lines flood-long sim-raster query-flood tcp-unread reconnects repeated; do "$b/bench_load" "$c" 2>/dev/null; done

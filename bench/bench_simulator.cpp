@@ -83,6 +83,27 @@ QByteArray hostile(const QByteArray &name, qsizetype size)
         out = "\x1BZ\x05" + cmd::picturePrintH(0, 72, 0xFFFF, nullptr) + cmd::picturePrintH(0, 72, 0xFFFF, nullptr);
         while (out.size() < size)
             out += "\x1B!\x08\x1B!\x00";
+    } else if (name == "qr-reprint" || name == "pdf417-reprint") {
+        // A large code stored once, then printed again and again until the roll is full and on.
+        QByteArray payload;
+        while (payload.size() < 1000)
+            payload += "Printer Ruvela ZPC3x reprint " + QByteArray::number(payload.size()) + ' ';
+        payload.truncate(1000);
+        if (name == "qr-reprint") {
+            out = cmd::setQRcodeErrorCorrection(49)
+                + cmd::transferQRcodeData(
+                    quint16(payload.size()), reinterpret_cast<const quint8 *>(payload.constData()));
+        } else {
+            // GS ( k pL pH 30 50 30 data: the length counts the three bytes before the data.
+            const int length = int(payload.size()) + 3;
+            out = QByteArray("\x1D(k", 3) + char(length & 0xFF) + char(length >> 8) + "\x30\x50\x30" + payload;
+        }
+        const QByteArray print
+            = name == "qr-reprint" ? cmd::printQRcodeData() : QByteArray("\x1D(k\x03\x00\x30\x51\x30", 8);
+        while (out.size() < size)
+            out += print;
+    } else if (name == "rotated-text") {
+        out = "\x1BV\x01" + plainText(size);
     } else if (name == "long-run") {
         out = QByteArray(size, 'A');
     } else if (name == "every-glyph") {

@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
@@ -63,6 +66,19 @@ QByteArray linkTarget(const QByteArray &path)
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
+// Whether a link in directory `dir` with this target leads to a pseudo-terminal: a terminal's
+// number in the directory that resolves to /dev/pts. The text alone proves nothing
+// ("/dev/pts/../../etc/hostname"), and the terminal of a stale link need not exist any more.
+bool leadsToPseudoTerminal(const QByteArray &dir, const QByteArray &target)
+{
+    const QByteArray full = target.startsWith('/') ? target : dir + '/' + target;
+    const qsizetype slash = full.lastIndexOf('/');
+    const QByteArray parent = slash > 0 ? full.left(slash) : QByteArray("/"), name = full.mid(slash + 1);
+    char resolved[PATH_MAX];
+    return !name.isEmpty() && std::all_of(name.cbegin(), name.cend(), [](char c) { return c >= '0' && c <= '9'; })
+        && ::realpath(parent.constData(), resolved) && qstrcmp(resolved, "/dev/pts") == 0;
+}
+
 } // namespace
 
 bool PtyEndpoint::link(const QString &linkPath)
@@ -71,12 +87,12 @@ bool PtyEndpoint::link(const QString &linkPath)
     struct stat st
     {
     };
-    if (::lstat(path.constData(), &st) == 0 && !(S_ISLNK(st.st_mode) && linkTarget(path).startsWith("/dev/pts/"))) {
+    const QByteArray dir = QFile::encodeName(QFileInfo(linkPath).absolutePath());
+    if (::lstat(path.constData(), &st) == 0 && !(S_ISLNK(st.st_mode) && leadsToPseudoTerminal(dir, linkTarget(path)))) {
         error = QStringLiteral("%1 exists and is not a link to a pseudo-terminal; not replacing it").arg(linkPath);
         return false;
     }
     const QByteArray target = QFile::encodeName(slavePath);
-    const QByteArray dir = QFile::encodeName(QFileInfo(linkPath).absolutePath());
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray temporary
             = dir + "/.zpc3x-link-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);

@@ -120,8 +120,9 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     connect(ui->actionSavePaper, &QAction::triggered, this, [this] {
         const QString file = QFileDialog::getSaveFileName(
             this, tr("Save Paper as PNG"), QStringLiteral("paper.png"), tr("PNG pictures (*.png)"));
-        if (!file.isEmpty() && !savePaper(file))
-            QMessageBox::warning(this, tr("Save Paper"), tr("Cannot write %1").arg(file));
+        QString error;
+        if (!file.isEmpty() && !savePaper(file, error))
+            QMessageBox::warning(this, tr("Save Paper"), tr("Cannot write %1: %2").arg(file, error));
     });
     connect(ui->actionClearPaper, &QAction::triggered, this, [this] {
         printer.clearPaper();
@@ -158,10 +159,14 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
 
 SimWindow::~SimWindow() { delete ui; }
 
-bool SimWindow::savePaper(const QString &fileName) const
+bool SimWindow::savePaper(const QString &fileName, QString &error) const
 {
     const QImage image = printer.paper().image();
-    return !image.isNull() && image.save(fileName, "PNG");
+    if (image.isNull()) {
+        error = printer.paper().rows() == 0 ? tr("nothing was printed") : tr("out of memory");
+        return false;
+    }
+    return writePicture(image, fileName, "png", error);
 }
 
 std::pair<int, int> SimWindow::highlightedRows() const { return {paper->first, paper->last}; }

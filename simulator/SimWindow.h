@@ -28,7 +28,7 @@ public:
 
     LineDriver &driver() { return *lineDriver; }
     Interpreter &interpreter() { return printer; }
-    bool savePaper(const QString &fileName) const;
+    bool savePaper(const QString &fileName, QString &error) const;
     // The paper rows shown as belonging to the selected command, or (-1, -1).
     std::pair<int, int> highlightedRows() const;
     void refresh(); // brings paper, log and status up to date

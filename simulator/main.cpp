@@ -10,13 +10,13 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QSocketNotifier>
 
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -41,8 +41,6 @@ int render(const QString &in, const QString &out, int headType, bool log)
     // The picture format follows the output's suffix. Refused before anything is read: a format
     // Qt cannot write, and a file that is there already.
     const QByteArray format = QFileInfo(out).suffix().toLower().toLatin1();
-    QImageWriter writer;
-    writer.setFormat(format);
     if (!QImageWriter::supportedImageFormats().contains(format)) {
         std::fprintf(stderr, "zpc3x-sim: cannot write pictures of the kind %s names; use .png\n", qPrintable(out));
         return 2;
@@ -60,31 +58,40 @@ int render(const QString &in, const QString &out, int headType, bool log)
     }
     sim::Interpreter interpreter(headType);
     // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
-    for (QByteArray chunk; !(chunk = input.read(1 << 16)).isEmpty();)
+    // Nobody reads the answers here: they are counted, not kept.
+    qint64 answered = 0;
+    for (QByteArray chunk; !(chunk = input.read(1 << 16)).isEmpty();) {
         interpreter.feed(chunk);
+        answered += interpreter.takeReplies().size();
+    }
     if (input.error() != QFileDevice::NoError) {
         std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
         return 1;
     }
     interpreter.finish();
+    answered += interpreter.takeReplies().size();
     if (log)
         printLog(interpreter, 0);
-    const QImage paper = interpreter.paper().image();
-    if (paper.isNull()) {
+    if (interpreter.paper().rows() == 0) {
         std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
         return 1;
     }
-    // Written whole under a temporary name and renamed into place.
-    QSaveFile file(out);
-    writer.setDevice(&file);
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(paper) || !file.commit()) {
-        std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out),
-            qPrintable(file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()));
+    const QImage paper = interpreter.paper().image();
+    if (paper.isNull()) {
+        std::fprintf(stderr, "zpc3x-sim: out of memory for a picture of %d x %d dots\n", interpreter.paper().width(),
+            interpreter.paper().rows());
         return 1;
     }
-    std::fprintf(stderr, "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated\n",
+    QString error;
+    if (!sim::writePicture(paper, out, format, error)) {
+        std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out), qPrintable(error));
+        return 1;
+    }
+    std::fprintf(stderr,
+        "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated, %lld bytes of "
+        "answers\n",
         interpreter.paper().rows(), static_cast<long long>(interpreter.paper().droppedRows()),
-        interpreter.unknownCount(), interpreter.truncatedCount());
+        interpreter.unknownCount(), interpreter.truncatedCount(), static_cast<long long>(answered));
     return 0;
 }
 
@@ -157,7 +164,13 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "zpc3x-sim: --render needs -o OUT.png\n");
             return 2;
         }
-        return render(parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log);
+        try {
+            return render(
+                parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log);
+        } catch (const std::bad_alloc &) { // a roll too long for the memory there is
+            std::fprintf(stderr, "zpc3x-sim: out of memory; nothing written\n");
+            return 1;
+        }
     }
 
     sim::LineSettings settings;
@@ -182,6 +195,18 @@ int main(int argc, char *argv[])
             "--flow xonxoff|none, --tcp-idle 0-1000000 s\n",
             sim::LineSettings::maxBuffer);
         return 2;
+    }
+
+    // Ctrl+C ends the service cleanly, and so does the end of its terminal's session unless it
+    // was started to outlive that (nohup). Caught before the link is made, so that it always goes.
+    if (::pipe(signalPipe) == 0) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        struct sigaction hangUp = {};
+        if (::sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+            std::signal(SIGHUP, onSignal);
+        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     }
 
     std::unique_ptr<sim::SimWindow> simWindow;
@@ -243,12 +268,5 @@ int main(int argc, char *argv[])
     if (simWindow)
         simWindow->show();
 
-    // Ctrl+C ends the service cleanly.
-    if (::pipe(signalPipe) == 0) {
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    }
     return app.exec();
 }

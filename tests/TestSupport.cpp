@@ -46,8 +46,18 @@ QByteArray hex(const QByteArray &text)
                 out.append(char(u >> 8)).append(char(u & 0xFF));
             i += run ? 14 : 6;
         } else {
-            out.append(char(text.mid(i, 2).toUInt(nullptr, 16)));
+            // A byte, or a byte and *N for N of them.
+            const char byte = char(text.mid(i, 2).toUInt(nullptr, 16));
+            qsizetype count = 1;
             i += 2;
+            if (i < text.size() && text.at(i) == '*') {
+                qsizetype end = ++i;
+                while (end < text.size() && text.at(end) >= '0' && text.at(end) <= '9')
+                    ++end;
+                count = text.mid(i, end - i).toLongLong();
+                i = end;
+            }
+            out.append(count, byte);
         }
     }
     return out;

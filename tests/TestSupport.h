@@ -16,7 +16,8 @@ class QWidget;
 class MainWindow;
 
 // Bytes written out as the controller's documentation gives them: hex bytes "1B 40 0A", quoted
-// ASCII "'Total:'", and "U+0374..U+0378" for a run of two-byte characters, high byte first.
+// ASCII "'Total:'", "U+0374..U+0378" for a run of two-byte characters, high byte first, and
+// "FF*300" for 300 bytes FF.
 QByteArray hex(const QByteArray &text);
 
 // The far end of a real serial line for the tool: the virtual controller's pseudo-terminal end,

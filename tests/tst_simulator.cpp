@@ -8,11 +8,17 @@
 #include "simulator/core/Interpreter.h"
 
 #include <QAction>
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using sim::Interpreter;
 
@@ -24,6 +30,20 @@ Interpreter run(const QByteArray &stream, int headType = 0)
     interpreter.feed(stream);
     interpreter.finish();
     return interpreter;
+}
+
+// Runs the virtual controller on input, under the limits `limit` sets in it; returns its exit
+// code (-1 for a crash) and what it said on standard error.
+std::pair<int, QByteArray> runSim(
+    const QStringList &args, const QByteArray &input = {}, std::function<void()> limit = {})
+{
+    QProcess p;
+    p.setChildProcessModifier(limit);
+    p.start(QStringLiteral(ZPC3X_SIM), args);
+    p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(20000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
 }
 
 } // namespace
@@ -48,6 +68,9 @@ private slots:
     void decodesCommands();
     void badInputNeverCrashes();
     void linksAndOutputsNeverHurtTheUser();
+    void renderToAFullDiskLeavesNothing();
+    void renderWithinAMemoryLimit_data();
+    void renderWithinAMemoryLimit();
 
 private:
     QList<QByteArray> demoStreams();
@@ -301,29 +324,31 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QFile notes(file);
     QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("mine") == 4);
     notes.close();
-    QVERIFY(QFile::link(file, toFile) && QFile::link(QStringLiteral("/dev/pts/999"), stale));
-    auto sim = [](const QStringList &args, const QByteArray &input = {}) {
-        QProcess p;
-        p.start(QStringLiteral(ZPC3X_SIM), args);
-        p.write(input);
-        p.closeWriteChannel();
-        p.waitForFinished(20000);
-        return p.exitCode();
-    };
+    const QString sneaky = dir.filePath(QStringLiteral("sneaky")); // its text starts as a terminal's
+    QVERIFY(QFile::link(file, toFile) && QFile::link(QStringLiteral("/dev/pts/999"), stale)
+        && ::symlink("/dev/pts/../../etc/hostname", QFile::encodeName(sneaky).constData()) == 0);
     // Anything but an earlier run's link to a pseudo-terminal is refused, and stays as it was.
-    QCOMPARE(sim({"--no-window", "--link", file}), 1);
-    QCOMPARE(sim({"--no-window", "--link", toFile}), 1);
+    for (const QString &path : {file, toFile, sneaky})
+        QCOMPARE(runSim({"--no-window", "--link", path}).first, 1);
     QCOMPARE(QFile::symLinkTarget(toFile), file);
+    QCOMPARE(QFile::symLinkTarget(sneaky), QStringLiteral("/etc/hostname"));
     // A stale link is replaced, and the new one goes when the controller is stopped.
     QProcess serve;
     serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale});
     QTRY_VERIFY(QFile::symLinkTarget(stale).startsWith(QStringLiteral("/dev/pts/")) && QFile::exists(stale));
-    MainWindow window; // the link leads to a controller that answers
-    QVERIFY(connectTo(window, stale).startsWith(QStringLiteral("Connected to")));
-    press(window, "pushButtonVersion");
-    QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
+    {
+        MainWindow window; // the link leads to a controller that answers
+        QVERIFY(connectTo(window, stale).startsWith(QStringLiteral("Connected to")));
+        press(window, "pushButtonVersion");
+        QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
+    }
     serve.terminate(); // as Ctrl+C: it ends cleanly and takes its link along
     QVERIFY(serve.waitForFinished(10000) && serve.exitCode() == 0);
+    QVERIFY(!QFileInfo(stale).isSymLink());
+    serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale}); // and so at a hang-up
+    QTRY_VERIFY(QFileInfo(stale).isSymLink());
+    ::kill(pid_t(serve.processId()), SIGHUP);
+    QVERIFY(serve.waitForFinished(10000) && serve.exitStatus() == QProcess::NormalExit && serve.exitCode() == 0);
     QVERIFY(!QFileInfo(stale).isSymLink());
     // Rendering reads a pipe, and refuses to write over a file or in a format it cannot write.
     const QString png = dir.filePath(QStringLiteral("paper.png"));
@@ -334,8 +359,8 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QVERIFY(render.waitForFinished(30000) && render.exitCode() == 0);
     QCOMPARE(QImage(png).width(), 576);
     QVERIFY(render.readAllStandardOutput().contains("   12304  printLF\n")); // after 8 + 8 + 12288 bytes of logo
-    QCOMPARE(sim({"--render", "-", "-o", file}, hex("'Hello' 0A")), 2);
-    QCOMPARE(sim({"--render", "-", "-o", png}, hex("'Hello' 0A")), 1);
+    QCOMPARE(runSim({"--render", "-", "-o", file}, hex("'Hello' 0A")).first, 2);
+    QCOMPARE(runSim({"--render", "-", "-o", png}, hex("'Hello' 0A")).first, 1);
     // The job dump fills a folder again, but writes over nothing of the user's.
     auto dump = [](const QString &to) { return QProcess::execute(QStringLiteral(DUMP_JOBS), {to}); };
     QCOMPARE(QProcess::execute(QStringLiteral(DUMP_JOBS), {"--help"}), 0);
@@ -347,6 +372,61 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QCOMPARE(dump(dir.path()), 1);
     QCOMPARE(receipt.open(QIODevice::ReadOnly) ? receipt.readAll() : QByteArray(), QByteArray("mine"));
     QCOMPARE(notes.open(QIODevice::ReadOnly) ? notes.readAll() : QByteArray(), QByteArray("mine"));
+}
+
+void TestSimulator::renderToAFullDiskLeavesNothing()
+{
+    // A full disk: a small tmpfs, filled, where the test may mount one; else a limit on the size
+    // of the files the controller writes. Either way the picture cannot be written whole.
+    QTemporaryDir dir;
+    const bool mounted
+        = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {dir.path()});
+    });
+    QFile filler(dir.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (mounted && filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) { }
+    filler.close();
+    const auto [code, said] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))},
+        jobs::receipt(jobs::Cut::Full).stream(), [mounted] {
+            const rlimit size{2048, 2048};
+            if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
+                std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
+        });
+    QCOMPARE(code, 1);
+    QVERIFY2(said.contains(mounted ? "No space left on device" : "File too large"), said.constData());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"filler"});
+}
+
+void TestSimulator::renderWithinAMemoryLimit_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said");
+    // 2 M firmware queries ask for over 100 MB of answers that nothing reads.
+    QTest::newRow("answers") << hex("10 05").repeated(1 << 21) + hex("'ok' 0A") << 0 << QByteArray("bytes of answers");
+    // A whole roll of ink at 576 dots, and its picture, need more than there is: said so.
+    const QByteArray block = hex("1D 76 30 00 48 00 FF FF FF*4718520");
+    QTest::newRow("whole roll") << hex("1B 5A 01") + block + block << 1 << QByteArray("out of memory");
+}
+
+void TestSimulator::renderWithinAMemoryLimit()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the sanitizer's shadow memory does not fit under a data limit");
+#endif
+    QFETCH(QByteArray, stream);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
+    QTemporaryDir dir;
+    const auto [code, told] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))}, stream, [] {
+        const rlimit data{96 << 20, 96 << 20};
+        ::setrlimit(RLIMIT_DATA, &data);
+    });
+    QVERIFY2(code == exitCode && told.contains(said), told.constData());
+    QCOMPARE(QDir(dir.path()).isEmpty(), exitCode != 0);
 }
 
 QTEST_MAIN(TestSimulator)

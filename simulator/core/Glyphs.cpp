@@ -85,7 +85,7 @@ void Glyph::collectSpans(int originX)
             int end = x;
             while (end < w && line[end])
                 ++end;
-            spans.append({short(y), short(x - originX), short(end - x)});
+            spans.append({y, x - originX, end - x});
             x = end;
         }
     }
@@ -118,13 +118,24 @@ Glyphs::Glyphs()
     load("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf");
 }
 
-const GlyphPtr &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic)
+const GlyphPtr &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic, bool rotated)
 {
-    const quint64 key
-        = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33 | quint64(italic) << 34;
+    const quint64 key = quint64(c) | quint64(size == FontSize::Small) << 32 | quint64(bold) << 33
+        | quint64(italic) << 34 | quint64(rotated) << 63;
     auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return *it;
+    if (rotated) {
+        // Turned from the upright glyph, held by a copy of its pointer: caching the turned one
+        // may start the cache afresh.
+        const GlyphPtr upright = glyph(c, size, bold, italic);
+        Glyph g;
+        g.mask = upright->mask.transformed(QTransform().rotate(90));
+        g.advance = g.mask.width();
+        g.placeholder = upright->placeholder;
+        g.collectSpans();
+        return cached(key, std::move(g));
+    }
 
     const bool wide = isWide(c);
     const int w = cellWidth(size) * (wide ? 2 : 1), h = cellHeight(size);
@@ -246,7 +257,7 @@ const GlyphPtr &Glyphs::arabicForm(char32_t c, char32_t alef, int form, FontSize
         g.collectSpans(margin);
         const auto [left, right] = inkExtent(g);
         for (Glyph::Span &span : g.spans)
-            span.x = short(span.x - (left + (right - left) / 2));
+            span.x -= left + (right - left) / 2;
         return cached(key, std::move(g));
     }
     // A letter is shaped once for each form, between zero-width joiners that ask for it, and
@@ -362,16 +373,6 @@ Glyph Glyphs::text(const QString &s, FontSize size)
     for (int i = 0; i < s.size(); ++i)
         p.drawImage(i * cellWidth(size), 0, glyph(s.at(i).unicode(), size, false, false)->mask);
     p.end();
-    g.collectSpans();
-    return g;
-}
-
-Glyph Glyphs::rotated(const Glyph &glyph)
-{
-    Glyph g;
-    g.mask = glyph.mask.transformed(QTransform().rotate(90));
-    g.advance = g.mask.width();
-    g.placeholder = glyph.placeholder;
     g.collectSpans();
     return g;
 }

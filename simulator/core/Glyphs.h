@@ -19,7 +19,7 @@ struct Glyph
     QImage mask;
     struct Span
     {
-        short y, x, length;
+        int y, x, length; // a strip of columns may be far wider than a short holds
     };
     QList<Span> spans; // runs of set dots in the mask's rows, so that printing touches only those
     int advance = 0;
@@ -57,7 +57,8 @@ public:
     static int cellWidth(FontSize size) { return size == FontSize::Small ? 9 : 12; }
     static int cellHeight(FontSize size) { return size == FontSize::Small ? 17 : 24; }
 
-    const GlyphPtr &glyph(char32_t c, FontSize size, bool bold, bool italic);
+    // rotated: turned a quarter clockwise, for 90-degree printing.
+    const GlyphPtr &glyph(char32_t c, FontSize size, bool bold, bool italic, bool rotated = false);
     // A run of Arabic, each letter in the form its neighbours join it by, as a printer's font
     // holds them: at a cached glyph's cost a letter, whatever the run.
     ArabicRun arabicRun(const QString &text, FontSize size, bool bold);
@@ -67,8 +68,6 @@ public:
     bool hasArabicLetter(char32_t c); // false: it prints as a box
     // Plain text, for the text under a barcode.
     Glyph text(const QString &s, FontSize size = FontSize::Standard);
-    // A glyph turned a quarter clockwise, for 90-degree printing.
-    static Glyph rotated(const Glyph &glyph);
 
     static constexpr qsizetype maxCacheBytes = 32 << 20; // then the cache starts afresh
 

@@ -1,9 +1,14 @@
 #include "simulator/core/Paper.h"
 
+#include <QImageWriter>
+#include <QSaveFile>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace sim {
 
@@ -102,9 +107,40 @@ void Paper::turnAround(int top, int height, int width)
 QImage Paper::image() const
 {
     QImage out(w, used, QImage::Format_Grayscale8);
+    if (out.isNull()) // no rows, or no memory for them
+        return out;
     for (int y = 0; y < used; ++y)
         std::memcpy(out.scanLine(y), row(y), size_t(w));
     return out;
+}
+
+bool writePicture(const QImage &picture, const QString &fileName, const QByteArray &format, QString &error)
+{
+    QSaveFile file(fileName);
+    QImageWriter writer(&file, format);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    if (!writer.write(picture)) {
+        error = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        return false;
+    }
+    // What is still buffered goes out here, where a full disk is told: the commit would rename
+    // a short file into place without a word. The unwritten file goes with `file`.
+    if (!file.flush()) {
+        error = file.errorString();
+        return false;
+    }
+    if (::fsync(file.handle()) != 0 && errno != EINVAL) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace sim

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QString>
 
 #include <memory>
 #include <vector>
@@ -29,6 +30,7 @@ public:
     int width() const { return w; }
     int rows() const { return used; } // rows printed or fed so far
     qint64 droppedRows() const { return dropped; }
+    bool isFull() const { return used >= maxRows; } // nothing more can be drawn
     size_t heldBytes() const { return blocks.size() * blockBytes; } // mapped for drawn bands
 
     // Makes rows [0, y + count) exist and returns how many of the asked rows are on the roll.
@@ -60,7 +62,7 @@ public:
     void fill(int x, int y, int width, int height, uchar grey);
     // Turns rows [top, top + height) of the first `width` dots half a turn: an upside-down line.
     void turnAround(int top, int height, int width);
-    // The visible part of the roll, rows [0, rows()).
+    // The visible part of the roll, rows [0, rows()); a null image when there is no memory for it.
     QImage image() const;
     // The same roll carried on by a head of another width: what was printed stays at the left.
     Paper widened(int width) const;
@@ -79,5 +81,10 @@ private:
     std::vector<std::unique_ptr<uchar, FreeBlock>> blocks;
     size_t blockUsed = blockBytes; // of the newest block
 };
+
+// Writes a picture in a format Qt writes ("png"), whole or not at all: under a temporary name
+// beside the file, renamed into place once all of it is on the disk. False, with the reason,
+// when any part failed (a full disk); then no file is left.
+bool writePicture(const QImage &picture, const QString &fileName, const QByteArray &format, QString &error);
 
 } // namespace sim

@@ -516,12 +516,12 @@ QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
         qrErrorCorrection = value;
     } else if (qr && fn == 0x51) {
         printPendingLine();
-        const QrSymbol symbol = encodeQr(qrData, qrErrorCorrection);
-        if (symbol.size == 0)
+        EncodedSymbol &code = storedSymbol(true);
+        if (code.symbol.width == 0)
             note = qrData.isEmpty() ? QStringLiteral("no QR data stored")
                                     : QStringLiteral("%1 bytes do not fit a QR code").arg(qrData.size());
         else
-            printMatrix(symbol.modules, symbol.size, qBound(1, qrModule, 16), qBound(1, qrModule, 16));
+            printMatrix(code, qBound(1, qrModule, 16), qBound(1, qrModule, 16));
     } else if (pdf && fn == 0x41) {
         pdfColumns = value;
     } else if (pdf && fn == 0x43) {
@@ -532,12 +532,11 @@ QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
         pdfErrorLevel = c.param(3) - 0x30;
     } else if (pdf && fn == 0x51) {
         printPendingLine();
-        const MatrixSymbol symbol = encodePdf417(pdfData, pdfColumns, pdfErrorLevel);
-        if (!symbol.error.isEmpty())
-            note = QStringLiteral("rejected: ") + symbol.error;
+        EncodedSymbol &code = storedSymbol(false);
+        if (!code.symbol.error.isEmpty())
+            note = QStringLiteral("rejected: ") + code.symbol.error;
         else
-            printMatrix(symbol.modules, symbol.width, qBound(1, pdfModuleWidth, 8),
-                qBound(1, pdfRowHeight, 8) * qBound(1, pdfModuleWidth, 8));
+            printMatrix(code, qBound(1, pdfModuleWidth, 8), qBound(1, pdfRowHeight, 8) * qBound(1, pdfModuleWidth, 8));
     } else if (!(qr && fn == 0x41) && !(pdf && (fn == 0x42 || fn == 0x46))) {
         note = QStringLiteral("function %1 %2 skipped")
                    .arg(cn, 2, 16, QLatin1Char('0'))
@@ -546,6 +545,31 @@ QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
     }
     markRows(entry, before, roll.rows() - 1);
     return {};
+}
+
+Printhead::EncodedSymbol &Printhead::storedSymbol(bool qr)
+{
+    const QByteArray &data = qr ? qrData : pdfData;
+    const int first = qr ? qrErrorCorrection : pdfColumns, second = qr ? 0 : pdfErrorLevel;
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        const EncodedSymbol &e = encoded.at(i);
+        if (e.qr == qr && e.first == first && e.second == second && e.data == data) {
+            encoded.move(i, 0);
+            return encoded.first();
+        }
+    }
+    EncodedSymbol e{qr, first, second, data, {}, {}, 0, 255};
+    if (qr) {
+        QrSymbol symbol = encodeQr(data, first);
+        e.symbol.width = symbol.size;
+        e.symbol.modules = std::move(symbol.modules);
+    } else {
+        e.symbol = encodePdf417(data, first, second);
+    }
+    if (encoded.size() >= maxEncodedSymbols)
+        encoded.removeLast();
+    encoded.prepend(std::move(e));
+    return encoded.first();
 }
 
 void Printhead::graphicsFunction(const Command &c, int entry, QString &note)
@@ -601,13 +625,14 @@ void Printhead::bulk(const char *p, qsizetype n)
         if (bulkKind == Bulk::Graphics)
             graphics = incoming;
         if (bulkKind == Bulk::ColumnImage) {
-            // A strip of columns joins the line like a wide character.
+            // A strip of columns joins the line like a wide character. Columns beyond the head's
+            // width can never land on the paper, so only those before it are drawn.
             Item item;
-            const int columns = incoming.rows, rows = 8 * columnBytes;
+            const int columns = incoming.rows, rows = 8 * columnBytes, drawn = qMin(columns, dots);
             Glyph strip;
-            strip.mask = QImage(columns, rows, QImage::Format_Alpha8);
+            strip.mask = QImage(qMax(1, drawn), rows, QImage::Format_Alpha8);
             strip.mask.fill(0);
-            for (int x = 0; x < columns; ++x)
+            for (int x = 0; x < drawn; ++x)
                 for (int y = 0; y < rows && x * columnBytes + y / 8 < incoming.bits.size(); ++y)
                     if (quint8(incoming.bits.at(x * columnBytes + y / 8)) & (0x80 >> (y % 8)))
                         strip.mask.scanLine(y)[x] = 255;
@@ -681,11 +706,9 @@ void Printhead::putChar(char32_t c, int entry)
         item.advance = advance;
         item.height = Glyphs::cellHeight(font);
     } else {
-        item.glyph = Glyphs::instance().glyph(c, font, bold, slanted);
+        item.glyph = Glyphs::instance().glyph(c, font, bold, slanted, rotated);
         if (item.glyph->placeholder)
             ++placeholders;
-        if (rotated)
-            item.glyph = std::make_shared<const Glyph>(Glyphs::rotated(*item.glyph));
         item.advance = item.glyph->advance;
         item.height = item.glyph->mask.height();
     }
@@ -734,8 +757,9 @@ void Printhead::horizontalTab()
 void Printhead::flushLine(int feedAfter, bool useLineSpacing)
 {
     // Arabic runs are laid out once complete; what follows a run moves by the difference the
-    // joined forms made to its width.
-    if (std::any_of(line.cbegin(), line.cend(), [](const Item &item) { return !item.arabic.isEmpty(); })) {
+    // joined forms made to its width. Past the roll's end nothing is laid out or drawn.
+    if (!roll.isFull()
+        && std::any_of(line.cbegin(), line.cend(), [](const Item &item) { return !item.arabic.isEmpty(); })) {
         QList<Item> laid;
         laid.reserve(line.size());
         int shift = 0;
@@ -766,13 +790,14 @@ void Printhead::flushLine(int feedAfter, bool useLineSpacing)
     }
     const int top = roll.rows();
     if (height > 0) {
-        roll.reserve(top, height);
+        const bool onRoll = roll.reserve(top, height) > 0;
         const int x0 = leftMargin + alignOffset(width);
         for (const Item &item : std::as_const(line)) {
-            drawItem(item, x0, top, height);
+            if (onRoll)
+                drawItem(item, x0, top, height);
             markRows(item.entry, top, top + height - 1);
         }
-        if (upsideDown)
+        if (upsideDown && onRoll)
             roll.turnAround(top, height, dots);
     }
     line.clear();
@@ -879,9 +904,18 @@ void Printhead::printBarcode(int system, QByteArray data, QString &note)
     while (module > 1 && symbol.modules.size() * module > rightLimit - leftMargin)
         --module;
     const int height = qMax(1, barcodeHeight);
+    if (!symbol.error.isEmpty())
+        note = QStringLiteral("rejected: ") + symbol.error;
+    if (roll.isFull()) { // past the roll's end only the rows it would take are counted
+        const int text = 2 + Glyphs::cellHeight(hriFont);
+        roll.reserve(roll.rows(),
+            !symbol.error.isEmpty()
+                ? 48
+                : height + (barcodeTextPosition & 1 ? text + 2 : 0) + (barcodeTextPosition & 2 ? text : 0));
+        return;
+    }
     if (!symbol.error.isEmpty()) {
         // A visible mark instead of a barcode: a crossed box the size of a short code.
-        note = QStringLiteral("rejected: ") + symbol.error;
         const int w = qMin(160, rightLimit - leftMargin), x = leftMargin + alignOffset(w);
         const int y = roll.rows(), rows = roll.reserve(y, 40);
         roll.fill(x, y, w, 3, ink);
@@ -920,18 +954,27 @@ void Printhead::printBarcode(int system, QByteArray data, QString &note)
         drawText();
 }
 
-void Printhead::printMatrix(const QList<bool> &modules, int width, int moduleW, int moduleH)
+void Printhead::printMatrix(EncodedSymbol &code, int moduleW, int moduleH)
 {
-    const int rowsOfModules = width > 0 ? int(modules.size()) / width : 0;
-    const int x = leftMargin + alignOffset(width * moduleW);
+    const int width = code.symbol.width, stride = width * moduleW;
+    const int rowsOfModules = width > 0 ? int(code.symbol.modules.size()) / width : 0;
+    const int x = leftMargin + alignOffset(stride);
     const uchar ink = inkFor(darkness);
-    for (int r = 0; r < rowsOfModules; ++r) {
-        const int y = roll.rows();
-        const int rows = roll.reserve(y, moduleH);
-        for (int m = 0; m < width; ++m)
-            if (modules.at(r * width + m))
-                roll.fill(x + m * moduleW, y, moduleW, rows, ink);
+    const int top = roll.rows(), onRoll = roll.reserve(top, rowsOfModules * moduleH);
+    const int x0 = qMin(x, roll.width()), x1 = qMin(x + stride, roll.width());
+    if (onRoll == 0 || x1 <= x0) // nothing is drawn past the roll's end
+        return;
+    if (code.dotsModule != moduleW || code.dotsInk != ink) {
+        code.dots = QByteArray(qsizetype(rowsOfModules) * stride, char(255));
+        for (int i = 0; i < rowsOfModules * width; ++i)
+            if (code.symbol.modules.at(i))
+                std::memset(code.dots.data() + qsizetype(i) * moduleW, ink, size_t(moduleW));
+        code.dotsModule = moduleW;
+        code.dotsInk = ink;
     }
+    // The rows are still blank: each is the symbol's row of dots.
+    for (int y = 0; y < onRoll; ++y)
+        std::memcpy(roll.row(top + y) + x0, code.dots.constData() + qsizetype(y / moduleH) * stride, size_t(x1 - x0));
 }
 
 void Printhead::cut(bool full)

@@ -3,6 +3,7 @@
 #include "simulator/core/Decoder.h"
 #include "simulator/core/Glyphs.h"
 #include "simulator/core/Paper.h"
+#include "simulator/core/Symbols.h"
 
 #include <QByteArray>
 #include <QList>
@@ -98,6 +99,8 @@ private:
     void setHead(int type);
     void markRows(int entry, int first, int last);
     QByteArray symbolFunction(const Command &c, int entry, QString &note);
+    struct EncodedSymbol;
+    EncodedSymbol &storedSymbol(bool qr);
     void graphicsFunction(const Command &c, int entry, QString &note);
     void startBulk(Bulk kind, qint64 size, int entry);
 
@@ -111,7 +114,7 @@ private:
     int scaleY() const;
     void printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, int scaleY);
     void printBarcode(int system, QByteArray data, QString &note);
-    void printMatrix(const QList<bool> &modules, int width, int moduleW, int moduleH);
+    void printMatrix(EncodedSymbol &code, int moduleW, int moduleH);
     void printBitmap(const Bitmap &bitmap, int scaleX, int scaleY);
     void cut(bool full);
     char32_t singleByte(quint8 b) const;
@@ -143,6 +146,21 @@ private:
     int qrModule = 3, qrErrorCorrection = 49;
     int pdfColumns = 0, pdfModuleWidth = 3, pdfRowHeight = 3, pdfErrorLevel = -1;
     QByteArray qrData, pdfData;
+    // The last few stored codes as encoded, most recent first, with what they were encoded from
+    // and their rows of dots as last drawn: a stored code is often printed again and again, and
+    // encoding it costs far more than copying its dots.
+    struct EncodedSymbol
+    {
+        bool qr = false;
+        int first = 0, second = 0; // QR: the error correction; PDF417: the columns and error level
+        QByteArray data;
+        MatrixSymbol symbol;
+        QByteArray dots; // a row of dots for each row of modules
+        int dotsModule = 0;
+        uchar dotsInk = 255;
+    };
+    static constexpr int maxEncodedSymbols = 8;
+    QList<EncodedSymbol> encoded;
     QMap<int, Bitmap> nvBitmaps;
     Bitmap graphics; // GS ( L: stored, then printed on its own command
     int graphicsScaleX = 1, graphicsScaleY = 1;
