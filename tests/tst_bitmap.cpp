@@ -7,14 +7,18 @@
 
 #include <QBuffer>
 #include <QFileDialog>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QStandardPaths>
+
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <cstring>
 
 #include <sys/stat.h>
 
@@ -73,6 +77,7 @@ private slots:
     void refusals_data();
     void refusals();
     void lsbFirstPicturesAreMirroredBack();
+    void rowsEndWhereThePictureEnds();
 
 private:
     // Runs Load Image with the dialog answering with these files in turn, then cancel.
@@ -191,32 +196,46 @@ void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason"); // the box's, where it is the tool's own
     QByteArray png, bmp;
     QBuffer pngBuffer(&png), bmpBuffer(&bmp);
     QVERIFY(drawn(64, 64, QImage::Format_RGB32).save(&pngBuffer, "PNG"));
     QVERIFY(drawn(64, 64, QImage::Format_RGB32).save(&bmpBuffer, "BMP"));
-    QTest::newRow("truncated PNG") << png.left(png.size() / 2) << "cut.png";
-    QTest::newRow("BMP cut in its header") << bmp.left(50) << "cut.bmp";
-    QTest::newRow("empty file") << QByteArray() << "empty.png";
-    QTest::newRow("text named .png") << QByteArray("not a picture at all\n") << "text.png";
+    QTest::newRow("truncated PNG") << png.left(png.size() / 2) << "cut.png" << QString();
+    QTest::newRow("BMP cut in its header") << bmp.left(50) << "cut.bmp" << QString();
+    QTest::newRow("empty file") << QByteArray() << "empty.png" << QString();
+    QTest::newRow("text named .png") << QByteArray("not a picture at all\n") << "text.png" << QString();
     // A BMP header that claims 100000 x 100000 at 24 bits and holds no pixels.
     QByteArray huge = bmp.left(54);
     qToLittleEndian<qint32>(100000, huge.data() + 18);
     qToLittleEndian<qint32>(100000, huge.data() + 22);
-    QTest::newRow("100000 x 100000 header") << huge << "huge.bmp";
-    QTest::newRow("a FIFO, which would hang the window") << QByteArray("fifo") << "fifo.png";
+    QTest::newRow("100000 x 100000 header") << huge << "huge.bmp" << QString();
+    // A whole picture past what the reader decodes (here made 1 MB): its size is the reason.
+    QByteArray large;
+    QBuffer largeBuffer(&large);
+    QVERIFY(drawn(1000, 700, QImage::Format_RGB32).save(&largeBuffer, "PNG"));
+    QTest::newRow("past the reader's limit")
+        << large << "large.png"
+        << QStringLiteral("too large: 1000 \u00D7 700 pixels (pictures are read up to 1 MB decoded)");
+    QTest::newRow("a FIFO, which would hang the window")
+        << QByteArray("fifo") << "fifo.png" << QStringLiteral("not a regular file");
 }
 
 void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, name);
+    QFETCH(QString, reason);
     QFile broken(dir.filePath(name));
     if (content == "fifo")
         QVERIFY(::mkfifo(QFile::encodeName(broken.fileName()).constData(), 0600) == 0);
     else
         QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write(content) == content.size());
     broken.close();
+    const int limit = QImageReader::allocationLimit();
+    if (name == QLatin1String("large.png"))
+        QImageReader::setAllocationLimit(1);
+    const auto restore = qScopeGuard([limit] { QImageReader::setAllocationLimit(limit); });
     const QString good = save(drawn(16, 2, QImage::Format_Mono), QStringLiteral("good.bmp"));
     ModalCloser *closer = load({broken.fileName(), broken.fileName(), good});
     closer->arm(5); // dialog, box, dialog, box, dialog
@@ -225,6 +244,8 @@ void TestBitmap::failedLoadShowsTheBoxAndTheDialogReturns()
     QCOMPARE(closer->titles.at(1), QGuiApplication::applicationDisplayName());
     const QString cannot = QStringLiteral("Cannot load %1: ").arg(broken.fileName());
     QVERIFY(closer->texts.at(1).startsWith(cannot) && closer->texts.at(1).size() > cannot.size());
+    if (!reason.isEmpty())
+        QCOMPARE(closer->texts.at(1), cannot + reason);
     QVERIFY(consoleText(*w).startsWith(
         QStringLiteral("Loading image:Loading image:Loading image:\nOpened \"%1\"").arg(good)));
     QCOMPARE(dialogFilters, (QStringList{"image/bmp", "image/bmp", "image/bmp"}));
@@ -259,6 +280,8 @@ void TestBitmap::printsExactlyWhatIsDark_data()
     inverted.invertPixels(); // same picture, opposite indices
     QTest::newRow("inverted palette PNG") << inverted << "inverted.png" << 12;
     QTest::newRow("inverted palette BMP") << inverted << "inverted.bmp" << 12;
+    // A width that ends inside a byte.
+    QTest::newRow("383 wide grey") << drawn(383, 7, QImage::Format_Grayscale8) << "w383.png" << 48;
 }
 
 void TestBitmap::printsExactlyWhatIsDark()
@@ -330,6 +353,21 @@ void TestBitmap::lsbFirstPicturesAreMirroredBack()
     bare.setColorCount(0);
     bare.scanLine(0)[0] = 0xA5;
     QCOMPARE(raster::printFrame(bare).mid(8).toHex(' '), QByteArray("a5 00 00 00"));
+}
+
+void TestBitmap::rowsEndWhereThePictureEnds()
+{
+    // Whatever a picture's memory holds past its last column never prints: here every bit of
+    // it is set, for widths that end anywhere inside a byte.
+    for (const int width : {1, 7, 9, 13, 100, 383}) {
+        QImage picture(width, 3, QImage::Format_Mono);
+        picture.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        std::memset(picture.bits(), 0xFF, size_t(picture.sizeInBytes()));
+        for (int x = 0; x < width; x += 3)
+            picture.setPixel(x, 1, 0);
+        const QByteArray frame = raster::printFrame(picture);
+        QCOMPARE(frame.mid(8).toHex(' '), expectedRows(picture).toHex(' '));
+    }
 }
 
 QTEST_MAIN(TestBitmap)

@@ -64,6 +64,8 @@ private slots:
     void arabicJoinsRightToLeft();
     void darknessAndPlaceholders();
     void chunkingDoesNotMatter();
+    void answersByteForByte_data();
+    void answersByteForByte();
     void decodesCommands_data();
     void decodesCommands();
     void badInputNeverCrashes();
@@ -163,6 +165,8 @@ void TestSimulator::inkLandsWhereTheModesSay()
     QVERIFY2(box.left() >= row[3].toInt() && box.left() <= row[4].toInt() && box.right() >= row[5].toInt()
             && box.right() <= row[6].toInt(),
         qPrintable(QStringLiteral("ink from %1 to %2").arg(box.left()).arg(box.right())));
+    if (row.size() > 8)
+        QCOMPARE(std::make_pair(box.top(), box.bottom()), std::make_pair(row[7].toInt(), row[8].toInt()));
 }
 
 void TestSimulator::arabicJoinsRightToLeft_data() { addTableRows(QStringLiteral("arabic.txt")); }
@@ -227,6 +231,17 @@ void TestSimulator::chunkingDoesNotMatter()
         interpreter.finish();
         QVERIFY(interpreter.paper().image() == whole);
     }
+}
+
+void TestSimulator::answersByteForByte_data() { addTableRows(QStringLiteral("replies.txt")); }
+
+void TestSimulator::answersByteForByte()
+{
+    QFETCH(QStringList, row);
+    Interpreter interpreter(row[1].toInt());
+    interpreter.feed(hex(row[2].toLatin1()));
+    interpreter.finish();
+    QCOMPARE(interpreter.takeReplies().toHex(' '), hex(row.value(3).toLatin1()).toHex(' '));
 }
 
 void TestSimulator::decodesCommands_data()
