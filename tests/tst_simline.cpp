@@ -9,12 +9,10 @@
 
 #include <QAction>
 #include <QFile>
-#include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QStatusBar>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -61,7 +59,6 @@ private slots:
     void xoffAtThreeQuartersXonBelowAQuarter();
     void withoutFlowControlOverflowIsLostAndCounted();
     void queriesAreAnsweredWhilePrintingWaits();
-    void rasterArrivesCompleteUnderXonXoff();
     void paperOutChangesTheStatusTheToolShows();
     void unplugAndPlugIn();
     void servesTcpClientsInTurnAndWhole();
@@ -140,43 +137,6 @@ void TestSimLine::queriesAreAnsweredWhilePrintingWaits()
     line.advance(0.01);
     line.setCoverOpen(true);
     QCOMPARE(line.advance(0.01), QByteArray(1, char(Interpreter::Fixed | Interpreter::CoverOpen)));
-}
-
-void TestSimLine::rasterArrivesCompleteUnderXonXoff()
-{
-    // A picture whose every row differs, so that order and completeness show on paper.
-    QImage picture(384, 1000, QImage::Format_Mono);
-    picture.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    for (int y = 0; y < picture.height(); ++y) {
-        uchar *row = picture.scanLine(y);
-        for (int i = 0; i < 48; ++i)
-            row[i] = uchar((y * 31 + i * 7) ^ (y >> 8));
-    }
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("tall.png"));
-    QVERIFY(picture.save(file));
-
-    Interpreter printer;
-    LineDriver driver(printer, {0, 4096, 800, true}); // prints 48 kB in 0.15 s: slower than the line
-    QVERIFY(driver.plugIn());
-    MainWindow tool;
-    QVERIFY(connectTo(tool, driver.path()).endsWith(QStringLiteral("XON/XOFF")));
-    QVERIFY(QMetaObject::invokeMethod(&tool, "loadFile", Q_ARG(QString, file)));
-    press(tool, "pushButton_58PrintH");
-    const qint64 total = 2 + 8 + 48 * 1000;
-    QTRY_VERIFY_WITH_TIMEOUT(driver.line().receivedBytes() == total && driver.line().bufferFill() == 0, 30000);
-    QCOMPARE(driver.line().droppedBytes(), 0);
-    QVERIFY2(driver.line().xoffCount() >= 5, qPrintable(QString::number(driver.line().xoffCount())));
-    QCOMPARE(printer.paper().rows(), 1000);
-    for (int y = 0; y < 1000; ++y) {
-        const uchar *paper = printer.paper().row(y);
-        const uchar *row = picture.constScanLine(y);
-        for (int x = 0; x < 384; ++x) {
-            const bool dot = (row[x / 8] >> (7 - x % 8)) & 1;
-            if (dot != (paper[x] < 255))
-                QFAIL(qPrintable(QStringLiteral("row %1 differs at %2").arg(y).arg(x)));
-        }
-    }
 }
 
 void TestSimLine::paperOutChangesTheStatusTheToolShows()
