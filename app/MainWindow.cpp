@@ -111,7 +111,11 @@ void MainWindow::openSerialPort()
 
 void MainWindow::closeSerialPort()
 {
+    // What was still queued never goes out: the console says how much did.
+    const qint64 done = serialLink->runDone(), total = serialLink->runTotal();
     serialLink->close();
+    if (total > done)
+        ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     showStatus(tr("Disconnected"));
 }
 
@@ -141,7 +145,7 @@ void MainWindow::showReply(const QString &text)
 
 void MainWindow::showLost(const QString &reason, qint64 done, qint64 total)
 {
-    if (total > done)
+    if (total > done) // the link closed itself first, so closeSerialPort finds nothing queued
         ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     QMessageBox::critical(
         this, tr("Critical Error"), tr("The line to %1 is lost: %2.").arg(serialLink->portPath(), reason));

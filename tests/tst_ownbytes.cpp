@@ -357,6 +357,14 @@ void TestOwnBytes::longWriteShowsProgressAndCancels()
     QTRY_VERIFY(!label->isVisible());
     held.writeAll(hex("11")); // the line moves again, and what was dropped stays dropped
     QVERIFY(held.readUntilQuiet(300).size() < 20000);
+    // Disconnecting in the middle of a write says what never went out, too.
+    held.writeAll(hex("13"));
+    QTest::qWait(100);
+    QVERIFY(QMetaObject::invokeMethod(&tool, "Write",
+        Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
+        Q_ARG(size_t, size_t(job.size()))));
+    tool.findChild<QAction *>("actionDisconnect")->trigger();
+    QVERIFY(consoleText(tool).contains(QRegularExpression(QStringLiteral("Stopped: \\d+ of 20000 bytes sent$"))));
 }
 
 QTEST_MAIN(TestOwnBytes)
