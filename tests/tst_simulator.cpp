@@ -128,15 +128,19 @@ void TestSimulator::barcodesDecode_data()
 {
     QTest::addColumn<int>("system");
     QTest::addColumn<QStringList>("accepted");
+    QTest::addColumn<QByteArray>("stream");
     for (const QStringList &row : dataTable(QStringLiteral("barcodes.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[0].toInt() << row[1].split(QStringLiteral(", "));
+        QTest::newRow(qPrintable(row.value(2, row[0])))
+            << row[0].toInt() << row[1].split(QStringLiteral(", ")) << hex(row.value(2).toLatin1());
 }
 
 void TestSimulator::barcodesDecode()
 {
     QFETCH(int, system);
     QFETCH(QStringList, accepted);
-    const Interpreter interpreter = run(jobs::barcode(cmd::BarcodeSystem(system), false).stream());
+    QFETCH(QByteArray, stream);
+    const Interpreter interpreter
+        = run(stream.isEmpty() ? jobs::barcode(cmd::BarcodeSystem(system), false).stream() : stream);
     QCOMPARE(interpreter.unknownCount(), 0);
     const QString decoded = zbar(interpreter.paper().image());
     QVERIFY2(accepted.contains(decoded), qPrintable(decoded));

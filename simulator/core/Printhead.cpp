@@ -895,8 +895,6 @@ void Printhead::printBitmap(const Bitmap &bitmap, int scaleX, int scaleY)
 void Printhead::printBarcode(int system, QByteArray data, QString &note)
 {
     printPendingLine();
-    if (system == proto::Code128 && data.startsWith('{') && data.size() >= 2)
-        data = data.replace("{A", "").replace("{B", "").replace("{C", ""); // code-set selectors
     const LinearSymbol symbol = encodeLinear(system, data);
     const uchar ink = inkFor(darkness);
     // A code wider than the print area prints with narrower modules, down to one dot.
