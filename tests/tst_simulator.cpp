@@ -208,6 +208,10 @@ void TestSimulator::darknessAndPlaceholders()
     QVERIFY(darkest("1B 6D 08 'dark' 0A") < darkest("1B 6D 01 'dark' 0A"));
     QCOMPARE(darkest("1B 6D 00 'dark' 0A"), darkest("1B 6D 04 'dark' 0A"));
     QCOMPARE(darkest("1B 6D 08 'dark' 0A"), 0);
+    // The second colour (ESC r, or GS ( N colour 2) prints as a second, lighter shade.
+    QVERIFY(darkest("1B 72 01 'red' 0A") > darkest("'red' 0A") && darkest("1B 72 01 'red' 0A") < 255);
+    QCOMPARE(darkest("1D 28 4E 02 00 30 32 'red' 0A"), darkest("1B 72 01 'red' 0A"));
+    QCOMPARE(darkest("1B 72 01 1B 72 30 'red' 0A"), darkest("'red' 0A"));
     // A partial cut leaves the middle of the roll holding.
     const QImage partial = run(hex("1B 6E")).paper().image();
     QVERIFY(inkBox(partial).width() > 300 && !inked(partial, 192, inkBox(partial).top()));

@@ -37,6 +37,8 @@ QString arguments(const Command &c)
     }
     case Op::Graphics:
         return QStringLiteral("function %1, %2 bytes").arg(c.param(1)).arg(params + c.bulk);
+    case Op::Skipped:
+        return QStringLiteral("%1 bytes").arg(c.size + c.bulk);
     case Op::Unknown:
         return hexBytes(c.data, c.size)
             + (c.shapeKnown ? c.bulk ? QStringLiteral(", %1 more bytes skipped").arg(c.bulk) : QString()

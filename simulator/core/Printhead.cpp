@@ -134,6 +134,9 @@ void Printhead::resetModes()
     barcodeTextPosition = 2;
     hriFont = FontSize::Standard;
     international = 0;
+    doubleByteMode = 0;
+    doubleByteUnderline = doubleByteLeft = doubleByteRight = 0;
+    doubleByteQuadruple = secondColour = false;
     loadCodeTable(16);
 }
 
@@ -251,9 +254,9 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
         if (c.size == 2) {
             const quint8 hi = c.at(0), lo = c.at(1);
             if (hi >= 0xA1) // GB2312 in its EUC form
-                putChar(decodePair("GB2312", hi, lo), entry);
+                putChar(decodePair("GB2312", hi, lo), entry, true);
             else if (hi >= 0x21) // JIS X 0208, 7-bit
-                putChar(decodePair("EUC-JP", hi | 0x80, lo | 0x80), entry);
+                putChar(decodePair("EUC-JP", hi | 0x80, lo | 0x80), entry, true);
             else // a UTF-16 character, high byte first
                 putChar(char32_t(hi) << 8 | lo, entry);
         } else if (c.at(0) != 0x7F) {
@@ -266,6 +269,16 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
     case Op::PrintCR: // a carriage return does not feed
     case Op::NoEffect:
     case Op::Unknown:
+        break;
+    case Op::Skipped:
+    case Op::Buzzer:
+    case Op::InkColour:
+    case Op::CharacterEffects:
+    case Op::DoubleByteMode:
+    case Op::DoubleByteUnderline:
+    case Op::DoubleByteSpacing:
+    case Op::DoubleByteQuadruple:
+        clientFamily(c, note);
         break;
     case Op::HorizontalTab:
         horizontalTab();
@@ -500,6 +513,48 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
     return reply;
 }
 
+void Printhead::clientFamily(const Command &c, QString &note)
+{
+    const quint8 n = c.param(0);
+    switch (c.op) {
+    case Op::Buzzer:
+        note = QStringLiteral("buzzer sounds %1 times").arg(qBound(1, int(n), 9));
+        break;
+    case Op::InkColour:
+        secondColour = n == 1 || n == 49;
+        break;
+    case Op::CharacterEffects: // fn 48 m: 49 the first colour, 50 and 51 the second
+        if (n == 48 && c.param(1) >= 49 && c.param(1) <= 51)
+            secondColour = c.param(1) != 49;
+        else
+            note = QStringLiteral("character effect %1 skipped").arg(n);
+        break;
+    case Op::DoubleByteMode:
+        doubleByteMode = n;
+        break;
+    case Op::DoubleByteUnderline:
+        doubleByteUnderline = n == 1 || n == 49 ? 1 : n == 2 || n == 50 ? 2 : 0;
+        break;
+    case Op::DoubleByteSpacing:
+        doubleByteLeft = n;
+        doubleByteRight = c.param(1);
+        break;
+    case Op::DoubleByteQuadruple:
+        doubleByteQuadruple = n & 1;
+        break;
+    default:
+        note = QStringLiteral("ignored");
+        break;
+    }
+}
+
+uchar Printhead::textInk() const
+{
+    // The second colour prints as a lighter shade of the ink, halfway to the paper's white.
+    const uchar ink = inkFor(darkness);
+    return secondColour ? uchar((ink + 255) / 2) : ink;
+}
+
 QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
 {
     // GS ( k: cn 0x31 is the QR code, 0x30 PDF417; fn says what to do.
@@ -673,17 +728,28 @@ void Printhead::bulkCutShort()
     incoming = {};
 }
 
-void Printhead::putChar(char32_t c, int entry)
+void Printhead::putChar(char32_t c, int entry, bool doubleByte)
 {
     const bool bold = (mode & proto::Bold) || emphasis, slanted = (mode & proto::Italic) || italic;
     Item item;
     item.bold = bold;
     item.reverse = (mode & proto::Reverse) || whiteOnBlack;
     item.underline = mode & proto::Underlined ? 2 : underlineDots;
-    item.ink = inkFor(darkness);
+    item.ink = textInk();
     item.scaleX = scaleX();
     item.scaleY = scaleY();
     item.entry = entry;
+    int spacing = rightSpacing;
+    if (doubleByte) { // a character of the double-byte mode takes the modes FS commands set
+        const bool wide = doubleByteQuadruple || (doubleByteMode & 0x04);
+        const bool tall = doubleByteQuadruple || (doubleByteMode & 0x08);
+        item.scaleX = qMax(item.scaleX, wide ? 2 : 1);
+        item.scaleY = qMax(item.scaleY, tall ? 2 : 1);
+        const int underline = doubleByteUnderline ? doubleByteUnderline : doubleByteMode & 0x80 ? 1 : 0;
+        item.underline = qMax(item.underline, underline);
+        item.leftSpace = doubleByteLeft;
+        spacing = doubleByteLeft + doubleByteRight;
+    }
     const int room = rightLimit - leftMargin;
 
     if (isArabic(c)) {
@@ -712,7 +778,7 @@ void Printhead::putChar(char32_t c, int entry)
         item.advance = item.glyph->advance;
         item.height = item.glyph->mask.height();
     }
-    item.advance += rightSpacing;
+    item.advance += spacing;
     putItem(std::move(item));
 }
 
@@ -826,9 +892,10 @@ void Printhead::drawItem(const Item &item, int x0, int top, int lineHeight)
     const uchar ink = item.reverse ? 255 : item.ink;
     int lastRow = -1;
     uchar *row = nullptr;
+    const int glyphLeft = left + item.leftSpace * item.scaleX;
     for (const Glyph::Span &span : item.glyph->spans) {
-        const int x0 = qMax(0, left + span.x * item.scaleX);
-        const int x1 = qMin(width, left + (span.x + span.length) * item.scaleX);
+        const int x0 = qMax(0, glyphLeft + span.x * item.scaleX);
+        const int x1 = qMin(width, glyphLeft + (span.x + span.length) * item.scaleX);
         if (x1 <= x0)
             continue;
         for (int sy = 0; sy < item.scaleY; ++sy) {

@@ -83,6 +83,7 @@ private:
         int scaleX = 1, scaleY = 1;
         bool bold = false, reverse = false;
         int underline = 0; // dots
+        int leftSpace = 0; // unscaled dots before the glyph, within the advance
         uchar ink = 0;
         int entry = -1;
         QString arabic; // text of a shaped run, grown as characters come and drawn at the line's end
@@ -104,7 +105,9 @@ private:
     void graphicsFunction(const Command &c, int entry, QString &note);
     void startBulk(Bulk kind, qint64 size, int entry);
 
-    void putChar(char32_t c, int entry);
+    void clientFamily(const Command &c, QString &note); // the commands other controllers' clients send
+    uchar textInk() const;
+    void putChar(char32_t c, int entry, bool doubleByte = false);
     void putItem(Item &&item);
     void flushLine(int feedAfter, bool useLineSpacing);
     void drawItem(const Item &item, int x0, int top, int lineHeight);
@@ -139,6 +142,10 @@ private:
     int barcodeHeight = 162, barcodeWidth = 3, barcodeTextPosition = 2;
     FontSize hriFont = FontSize::Standard;
     int international = 0;
+    // Two-byte characters' own modes (FS !, FS -, FS S, FS W), and the second colour.
+    quint8 doubleByteMode = 0;
+    int doubleByteUnderline = 0, doubleByteLeft = 0, doubleByteRight = 0;
+    bool doubleByteQuadruple = false, secondColour = false;
 
     // Kept across ESC @.
     bool sleeping = false, paperOut = false, coverOpen = false;
