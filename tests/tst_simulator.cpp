@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
+#include "simulator/core/CodeTables.h"
 #include "simulator/core/Interpreter.h"
 
 #include <QAction>
@@ -62,6 +63,8 @@ private slots:
     void inkLandsWhereTheModesSay();
     void arabicJoinsRightToLeft_data();
     void arabicJoinsRightToLeft();
+    void codeTablesPrintTheirText_data();
+    void codeTablesPrintTheirText();
     void darknessAndPlaceholders();
     void chunkingDoesNotMatter();
     void answersByteForByte_data();
@@ -193,6 +196,26 @@ void TestSimulator::arabicJoinsRightToLeft()
     QCOMPARE(blankColumns == 0, row[2] == QLatin1String("yes"));
     if (row[3] != QLatin1String("-"))
         QCOMPARE(tallestX < box.center().x() ? QStringLiteral("left") : QStringLiteral("right"), row[3]);
+}
+
+void TestSimulator::codeTablesPrintTheirText_data() { addTableRows(QStringLiteral("codetables.txt")); }
+
+void TestSimulator::codeTablesPrintTheirText()
+{
+    QFETCH(QStringList, row);
+    const QByteArray bytes = hex(row[2].toLatin1());
+    QCOMPARE(sim::decodeCodeTable(row[1].toInt(), bytes), row[3]);
+    QByteArray twoByte; // the same text in the controller's two-byte form, high byte first
+    for (const QChar ch : std::as_const(row[3])) {
+        const int hi = ch.unicode() >> 8;
+        if (ch.unicode() >= 0x80 && (hi < 1 || hi > 0x1F))
+            return; // no such form for this text
+        if (ch.unicode() >= 0x80)
+            twoByte += char(hi);
+        twoByte += char(ch.unicode() & 0xFF);
+    }
+    const QByteArray selected = "\x1Bt" + QByteArray(1, char(row[1].toInt())) + bytes + '\n';
+    QVERIFY(run(selected).paper().image() == run(twoByte + '\n').paper().image());
 }
 
 void TestSimulator::darknessAndPlaceholders()

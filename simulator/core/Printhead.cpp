@@ -2,6 +2,7 @@
 
 #include "commands/Charsets.h"
 #include "commands/Protocol.h"
+#include "simulator/core/CodeTables.h"
 #include "simulator/core/Symbols.h"
 
 #include <QHash>
@@ -54,47 +55,12 @@ const char16_t nationalSets[11][12] = {
     {u'#', u'$', u'É', u'Æ', u'Ø', u'Å', u'Ü', u'é', u'æ', u'ø', u'å', u'ü'}, // Denmark II
 };
 
-// ESC t: the code tables the virtual controller has, by their number.
-const char *codeTableName(int table)
-{
-    switch (table) {
-    case 0:
-        return "IBM437";
-    case 2:
-        return "IBM850";
-    case 17:
-        return "IBM866";
-    case 19:
-        return "IBM858";
-    default:
-        return "windows-1252"; // 16, and the controller's own single bytes
-    }
-}
-
-bool knownCodeTable(int table) { return table == 0 || table == 2 || table == 16 || table == 17 || table == 19; }
-
-// 0x80 to 0xFF of a code table as characters, worked out once a table: ESC @ sets the table
-// again on every reset.
-const char32_t *upperHalf(int table)
-{
-    static QHash<int, std::array<char32_t, 128>> tables;
-    const int key = knownCodeTable(table) ? table : 16;
-    auto it = tables.find(key);
-    if (it == tables.end()) {
-        Charset charset(codeTableName(key));
-        std::array<char32_t, 128> upper{};
-        for (int b = 0x80; b <= 0xFF; ++b)
-            upper[b - 0x80] = Charset::decodeOne(charset, QByteArray(1, char(b)));
-        it = tables.insert(key, upper);
-    }
-    return it->data();
-}
-
 // The double-byte sets, opened once: opening a converter costs far more than using it.
 char32_t decodePair(const char *name, quint8 hi, quint8 lo)
 {
     static Charset gb2312("GB2312"), eucJp("EUC-JP");
-    return Charset::decodeOne(qstrcmp(name, "GB2312") == 0 ? gb2312 : eucJp, QByteArray{char(hi), char(lo)});
+    const char pair[2] = {char(hi), char(lo)}; // QByteArray{hi, lo} would be hi copies of lo
+    return Charset::decodeOne(qstrcmp(name, "GB2312") == 0 ? gb2312 : eucJp, QByteArray(pair, 2));
 }
 
 } // namespace
@@ -114,7 +80,7 @@ Printhead::Printhead(int headType)
     resetModes();
 }
 
-void Printhead::loadCodeTable(int table) { upper = upperHalf(table); }
+void Printhead::loadCodeTable(int table) { upper = codeTable(table).upper; }
 
 void Printhead::resetModes()
 {
@@ -208,6 +174,7 @@ void Printhead::clearPaper()
 {
     roll = Paper(roll.width());
     entries.clear();
+    tablesNoted.clear();
     bulkEntry = -1;
     for (Item &item : line)
         item.entry = -1;
@@ -368,11 +335,15 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
     case Op::RightSpacing:
         rightSpacing = n;
         break;
-    case Op::CodeTable:
-        if (!knownCodeTable(n))
-            note = QStringLiteral("code table %1 not held: Windows-1252 instead").arg(n);
-        loadCodeTable(n);
+    case Op::CodeTable: {
+        const CodeTable table = codeTable(n);
+        if (!table.held && !tablesNoted.contains(n)) { // said once: clients select tables often
+            tablesNoted.insert(n);
+            note = QStringLiteral("code table %1 not held: %2 instead").arg(n).arg(QLatin1String(table.codec));
+        }
+        upper = table.upper;
         break;
+    }
     case Op::InternationalSet:
         international = n <= 10 ? n : 0;
         break;

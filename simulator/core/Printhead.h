@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 namespace sim {
@@ -186,6 +187,7 @@ private:
     int nvIndex = 0;
 
     const char32_t *upper = nullptr; // 0x80 to 0xFF in the current code table
+    QSet<int> tablesNoted; // code tables not held that the log has named
     void loadCodeTable(int table);
 };
 
