@@ -73,6 +73,7 @@ private slots:
     void decodesCommands();
     void badInputNeverCrashes();
     void linksAndOutputsNeverHurtTheUser();
+    void renderToAFullDiskLeavesNothing_data();
     void renderToAFullDiskLeavesNothing();
     void renderWithinAMemoryLimit_data();
     void renderWithinAMemoryLimit();
@@ -407,6 +408,19 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QVERIFY(render.readAllStandardOutput().contains("   12304  printLF\n")); // after 8 + 8 + 12288 bytes of logo
     QCOMPARE(runSim({"--render", "-", "-o", file}, hex("'Hello' 0A")).first, 2);
     QCOMPARE(runSim({"--render", "-", "-o", png}, hex("'Hello' 0A")).first, 1);
+    // --split: a picture a cut, without the cut's mark, each named in the summary; none replaced.
+    const QString piece = dir.filePath(QStringLiteral("piece.png"));
+    const QByteArray cuts = hex("'one' 0A 1B 69 'two' 0A 1D 56 01 'three' 0A");
+    const auto [splitCode, splitSaid] = runSim({"--render", "-", "-o", piece, "--split"}, cuts);
+    QCOMPARE(splitCode, 0);
+    for (const char *name : {"piece-001.png", "piece-002.png", "piece-003.png"}) {
+        QVERIFY2(splitSaid.contains(name), splitSaid.constData());
+        const QRect box = inkBox(QImage(dir.filePath(QLatin1String(name))));
+        QVERIFY(box.isValid() && box.width() < 100); // a word, and no mark across the roll
+    }
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("piece-004.png"))));
+    QCOMPARE(runSim({"--render", "-", "-o", piece, "--split"}, cuts).first, 1);
+    QCOMPARE(runSim({"--split"}).first, 2);
     // The job dump fills a folder again, but writes over nothing of the user's.
     auto dump = [](const QString &to) { return QProcess::execute(QStringLiteral(DUMP_JOBS), {to}); };
     QCOMPARE(QProcess::execute(QStringLiteral(DUMP_JOBS), {"--help"}), 0);
@@ -420,13 +434,22 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QCOMPARE(notes.open(QIODevice::ReadOnly) ? notes.readAll() : QByteArray(), QByteArray("mine"));
 }
 
+void TestSimulator::renderToAFullDiskLeavesNothing_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::newRow("one picture") << false;
+    // Under the limit on file sizes the first piece fits and the second does not.
+    QTest::newRow("a picture a cut") << true;
+}
+
 void TestSimulator::renderToAFullDiskLeavesNothing()
 {
     // A full disk: a small tmpfs, filled, where the test may mount one; else a limit on the size
     // of the files the controller writes. Either way the picture cannot be written whole.
+    QFETCH(bool, split);
     QTemporaryDir dir;
-    const bool mounted
-        = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
+    const bool mounted = !split
+        && QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
     const auto unmount = qScopeGuard([&] {
         if (mounted)
             QProcess::execute(QStringLiteral("umount"), {dir.path()});
@@ -435,12 +458,16 @@ void TestSimulator::renderToAFullDiskLeavesNothing()
     QVERIFY(filler.open(QIODevice::WriteOnly));
     while (mounted && filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) { }
     filler.close();
-    const auto [code, said] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))},
-        jobs::receipt(jobs::Cut::Full).stream(), [mounted] {
-            const rlimit size{2048, 2048};
-            if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
-                std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
-        });
+    QStringList args{"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))};
+    if (split)
+        args << QStringLiteral("--split");
+    const QByteArray stream
+        = (split ? hex("'Hello' 0A 1B 69") : QByteArray()) + jobs::receipt(jobs::Cut::Full).stream();
+    const auto [code, said] = runSim(args, stream, [mounted] {
+        const rlimit size{2048, 2048};
+        if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
+            std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
+    });
     QCOMPARE(code, 1);
     QVERIFY2(said.contains(mounted ? "No space left on device" : "File too large"), said.constData());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"filler"});

@@ -175,6 +175,7 @@ void Printhead::clearPaper()
     roll = Paper(roll.width());
     entries.clear();
     tablesNoted.clear();
+    cuts.clear();
     bulkEntry = -1;
     for (Item &item : line)
         item.entry = -1;
@@ -1020,15 +1021,16 @@ void Printhead::cut(bool full)
     printPendingLine();
     roll.feed(12);
     const int y = roll.rows();
-    roll.reserve(y, 3);
+    if (roll.reserve(y, cutMarkRows) > 0)
+        cuts.append(y);
     const int w = dots;
     if (full) {
-        roll.fill(0, y, w, 3, 0);
+        roll.fill(0, y, w, cutMarkRows, 0);
     } else {
         for (int x = 0; x < w; x += 16) {
             if (x + 16 > w / 2 - 32 && x < w / 2 + 32)
                 continue;
-            roll.fill(x, y, 10, 3, 0);
+            roll.fill(x, y, 10, cutMarkRows, 0);
         }
     }
     roll.feed(12);

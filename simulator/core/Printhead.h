@@ -41,6 +41,7 @@ public:
     };
 
     static constexpr int maxLineItems = 4096; // pieces one line holds before it prints by itself
+    static constexpr int cutMarkRows = 3; // the line a cut draws across the roll
 
     explicit Printhead(int headType);
 
@@ -67,6 +68,7 @@ public:
     int drawerKicks() const { return kicks; }
     int linesCutShort() const { return forcedLines; } // lines printed at maxLineItems
     int callBack() const { return callBackMode; }
+    const QList<int> &cutRows() const { return cuts; } // the first row of each cut's mark
     void setPaperOut(bool out) { paperOut = out; }
     void setCoverOpen(bool open) { coverOpen = open; }
     void clearPaper(); // tears off the printed paper; modes and stored bitmaps stay
@@ -188,6 +190,7 @@ private:
 
     const char32_t *upper = nullptr; // 0x80 to 0xFF in the current code table
     QSet<int> tablesNoted; // code tables not held that the log has named
+    QList<int> cuts;
     void loadCodeTable(int table);
 };
 
