@@ -332,6 +332,82 @@ void Decoder::arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &s
     arrived += n;
 }
 
+namespace {
+
+// Sizes the command at p by its entry's shape: false when more bytes must come first.
+bool measure(const TableEntry &entry, const char *p, qsizetype n, bool ended, Command &c)
+{
+    c.op = entry.op;
+    c.name = entry.name;
+    c.prefix = entry.prefixLength;
+    const qsizetype at = entry.prefixLength;
+    switch (entry.shape) {
+    case Shape::None:
+        c.size = int(at);
+        break;
+    case Shape::Fixed:
+        c.size = int(at) + entry.size;
+        break;
+    case Shape::NulList: {
+        qsizetype end = at;
+        while (end < n && end < at + entry.size && p[end] != 0)
+            ++end;
+        const bool closed = end < n && p[end] == 0;
+        if (!closed && end < at + entry.size)
+            return false;
+        c.size = int(closed ? end + 1 : end);
+        break;
+    }
+    case Shape::Block16:
+    case Shape::Block32: {
+        const int lengthBytes = entry.shape == Shape::Block16 ? 2 : 4;
+        if (n < at + lengthBytes)
+            return false;
+        const qint64 length = blockLength(p + at, lengthBytes);
+        const int peek = int(qMin<qint64>(length, Decoder::blockPeek));
+        c.size = int(at) + lengthBytes + peek;
+        c.prefix = int(at) + lengthBytes;
+        c.bulk = length - peek;
+        break;
+    }
+    case Shape::Sized:
+        c.size = int(at) + entry.size;
+        if (n >= c.size)
+            c.bulk = entry.bulkOf(p + at);
+        break;
+    case Shape::Barcode: {
+        if (n < at + 1)
+            return false;
+        if (quint8(p[at]) >= proto::barcodeBase) { // function B: a length, then the data
+            if (n < at + 2)
+                return false;
+            c.size = int(at) + 2 + quint8(p[at + 1]);
+        } else { // function A: data up to a NUL, at most 255 bytes
+            qsizetype end = at + 1;
+            while (end < n && end < at + 256 && p[end] != 0)
+                ++end;
+            if (end >= n && end < at + 256)
+                return false;
+            c.size = int(end < n && p[end] == 0 ? end + 1 : end);
+        }
+        break;
+    }
+    case Shape::Cut:
+        if (n < at + 1)
+            return false;
+        c.size = int(at) + (quint8(p[at]) == 65 || quint8(p[at]) == 66 ? 2 : 1);
+        break;
+    case Shape::RealTimeStatus: // answered as it arrived; here only skipped, with its n
+        if (n < at + 1 && !ended)
+            return false; // an n of 1 to 4 may follow
+        c.size = int(at) + (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4 ? 1 : 0);
+        break;
+    }
+    return n >= c.size;
+}
+
+} // namespace
+
 qsizetype Decoder::unlisted(const char *p, qsizetype n, Command &c, DecoderSink &sink)
 {
     // Not in the table: skipped by the shape of its family where that is known, else only
@@ -410,76 +486,10 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
     if (!entry)
         return unlisted(p, n, c, sink);
 
-    c.op = entry->op;
-    c.name = entry->name;
-    c.prefix = entry->prefixLength;
-    const qsizetype at = entry->prefixLength;
-    switch (entry->shape) {
-    case Shape::None:
-        c.size = int(at);
-        break;
-    case Shape::Fixed:
-        c.size = int(at) + entry->size;
-        break;
-    case Shape::NulList: {
-        qsizetype end = at;
-        while (end < n && end < at + entry->size && p[end] != 0)
-            ++end;
-        const bool closed = end < n && p[end] == 0;
-        if (!closed && end < at + entry->size)
-            return 0;
-        c.size = int(closed ? end + 1 : end);
-        break;
-    }
-    case Shape::Block16:
-    case Shape::Block32: {
-        const int lengthBytes = entry->shape == Shape::Block16 ? 2 : 4;
-        if (n < at + lengthBytes)
-            return 0;
-        const qint64 length = blockLength(p + at, lengthBytes);
-        const int peek = int(qMin<qint64>(length, blockPeek));
-        c.size = int(at) + lengthBytes + peek;
-        c.prefix = int(at) + lengthBytes;
-        c.bulk = length - peek;
-        break;
-    }
-    case Shape::Sized:
-        c.size = int(at) + entry->size;
-        if (n >= c.size)
-            c.bulk = entry->bulkOf(p + at);
-        break;
-    case Shape::Barcode: {
-        if (n < at + 1)
-            return 0;
-        if (quint8(p[at]) >= proto::barcodeBase) { // function B: a length, then the data
-            if (n < at + 2)
-                return 0;
-            c.size = int(at) + 2 + quint8(p[at + 1]);
-        } else { // function A: data up to a NUL, at most 255 bytes
-            qsizetype end = at + 1;
-            while (end < n && end < at + 256 && p[end] != 0)
-                ++end;
-            if (end >= n && end < at + 256)
-                return 0;
-            c.size = int(end < n && p[end] == 0 ? end + 1 : end);
-        }
-        break;
-    }
-    case Shape::Cut:
-        if (n < at + 1)
-            return 0;
-        c.size = int(at) + (quint8(p[at]) == 65 || quint8(p[at]) == 66 ? 2 : 1);
-        break;
-    case Shape::RealTimeStatus: // answered as it arrived; here only skipped, with its n
-        if (n < at + 1 && !ended)
-            return 0; // an n of 1 to 4 may follow
-        c.size = int(at) + (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4 ? 1 : 0);
-        break;
-    }
-    if (n < c.size)
+    if (!measure(*entry, p, n, ended, c))
         return 0;
     if (std::memcmp(entry->prefix, "\x1Cq", 2) == 0)
-        imagesLeft = quint8(p[at]);
+        imagesLeft = quint8(p[c.prefix]);
     if (c.op == Op::DoubleByteOn)
         doubleByte = true;
     else if (c.op == Op::DoubleByteOff || c.op == Op::SoftInit)
