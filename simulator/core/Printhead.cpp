@@ -5,10 +5,7 @@
 #include "simulator/core/CodeTables.h"
 #include "simulator/core/Symbols.h"
 
-#include <QHash>
-
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace sim {
@@ -499,7 +496,7 @@ void Printhead::clientFamily(const Command &c, QString &note)
         if (n == 48 && c.param(1) >= 49 && c.param(1) <= 51)
             secondColour = c.param(1) != 49;
         else
-            note = QStringLiteral("character effect %1 skipped").arg(n);
+            note = QStringLiteral("character effect %1 ignored").arg(n);
         break;
     case Op::DoubleByteMode:
         doubleByteMode = n;
@@ -931,7 +928,7 @@ void Printhead::printBitmap(const Bitmap &bitmap, int scaleX, int scaleY)
             bitmap.bytesPerRow, scaleX, scaleY);
 }
 
-void Printhead::printBarcode(int system, QByteArray data, QString &note)
+void Printhead::printBarcode(int system, const QByteArray &data, QString &note)
 {
     printPendingLine();
     const LinearSymbol symbol = encodeLinear(system, data);

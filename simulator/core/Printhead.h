@@ -119,7 +119,7 @@ private:
     int scaleX() const;
     int scaleY() const;
     void printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, int scaleY);
-    void printBarcode(int system, QByteArray data, QString &note);
+    void printBarcode(int system, const QByteArray &data, QString &note);
     void printMatrix(EncodedSymbol &code, int moduleW, int moduleH);
     void printBitmap(const Bitmap &bitmap, int scaleX, int scaleY);
     void cut(bool full);

@@ -1,5 +1,7 @@
 #include "simulator/core/Symbols.h"
 
+#include "commands/Protocol.h"
+
 #include <qrencode.h>
 #include <zint.h>
 
@@ -166,7 +168,7 @@ LinearSymbol encodeLinear(int system, const QByteArray &data)
         out.error = QStringLiteral("no such barcode system %1").arg(system);
         return out;
     }
-    if (system == 8 && data.size() >= 2 && data.at(0) == '{' && data.at(1) >= 'A' && data.at(1) <= 'C')
+    if (system == proto::Code128 && data.size() >= 2 && data.at(0) == '{' && data.at(1) >= 'A' && data.at(1) <= 'C')
         return encodeCode128Sets(data);
     std::unique_ptr<zint_symbol, decltype(&ZBarcode_Delete)> symbol(ZBarcode_Create(), &ZBarcode_Delete);
     symbol->symbology = symbologies[system];
