@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -60,14 +59,14 @@ QList<QImage> piecesOf(const QImage &paper, const QList<int> &cuts)
     return pieces;
 }
 
-// OUT.png becomes OUT-001.png, OUT-002.png, ... beside it.
+// OUT.png becomes OUT-001.png, OUT-002.png, ... beside it, named as OUT was.
 QString pieceName(const QString &out, int number)
 {
-    const QFileInfo info(out);
-    return info.dir().filePath(QStringLiteral("%1-%2.%3")
-                                   .arg(info.completeBaseName())
-                                   .arg(number, 3, 10, QLatin1Char('0'))
-                                   .arg(info.suffix()));
+    const QString suffix = QFileInfo(out).suffix(); // never empty: it names the format
+    return QStringLiteral("%1-%2.%3")
+        .arg(out.chopped(suffix.size() + 1))
+        .arg(number, 3, 10, QLatin1Char('0'))
+        .arg(suffix);
 }
 
 // Writes one picture a piece, all or none: refused when any of the names is taken, and the
