@@ -61,11 +61,11 @@ CodeTable codeTable(int number)
         if (name.number == number)
             table = {nullptr, name.codec, name.held};
     }
-    // Worked out once a set: ESC @ sets the table again on every reset.
-    static QHash<QByteArray, std::array<char32_t, 128>> sets;
-    auto it = sets.find(table.codec);
-    if (it == sets.end())
-        it = sets.insert(table.codec, upperHalf(table.codec));
+    // Worked out once a table: ESC @ sets the table again on every reset.
+    static QHash<int, std::array<char32_t, 128>> tables;
+    auto it = tables.find(number);
+    if (it == tables.end())
+        it = tables.insert(number, upperHalf(table.codec));
     table.upper = it->data();
     return table;
 }
