@@ -7,6 +7,7 @@
 #include "demos/Pictures.h"
 #include "simulator/core/CodeTables.h"
 #include "simulator/core/Interpreter.h"
+#include "simulator/core/Symbols.h"
 
 #include <QAction>
 #include <QDir>
@@ -148,6 +149,10 @@ void TestSimulator::barcodesDecode()
     QCOMPARE(interpreter.unknownCount(), 0);
     const QString decoded = zbar(interpreter.paper().image());
     QVERIFY2(accepted.contains(decoded), qPrintable(decoded));
+    // The line under a code in code sets shows what a scanner reads from it.
+    const qsizetype at = stream.indexOf("\x1Dk\x49");
+    if (at >= 0)
+        QCOMPARE(sim::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text, decoded.section(':', 1));
 }
 
 void TestSimulator::qrCodesDecode()
