@@ -12,6 +12,7 @@
 #include <QImageWriter>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -36,7 +37,67 @@ void printLog(const sim::Interpreter &interpreter, qsizetype from)
     std::fflush(stdout);
 }
 
-int render(const QString &in, const QString &out, int headType, bool log)
+bool isTaken(const QString &file) { return QFileInfo::exists(file) || QFileInfo(file).isSymLink(); }
+
+// The pieces of paper the cuts part: each cut's mark goes with neither piece, and what follows
+// the last cut is a piece only when something is printed on it.
+QList<QImage> piecesOf(const QImage &paper, const QList<int> &cuts)
+{
+    QList<QImage> pieces;
+    int top = 0;
+    for (const int cut : cuts) {
+        pieces << paper.copy(0, top, paper.width(), qMax(1, cut - top));
+        top = cut + sim::Printhead::cutMarkRows;
+    }
+    for (int y = top; y < paper.height(); ++y) {
+        const uchar *row = paper.constScanLine(y);
+        if (std::any_of(row, row + paper.width(), [](uchar dot) { return dot < 255; })) {
+            pieces << paper.copy(0, top, paper.width(), paper.height() - top);
+            break;
+        }
+    }
+    return pieces;
+}
+
+// OUT.png becomes OUT-001.png, OUT-002.png, ... beside it, named as OUT was.
+QString pieceName(const QString &out, int number)
+{
+    const QString suffix = QFileInfo(out).suffix(); // never empty: it names the format
+    return QStringLiteral("%1-%2.%3")
+        .arg(out.chopped(suffix.size() + 1))
+        .arg(number, 3, 10, QLatin1Char('0'))
+        .arg(suffix);
+}
+
+// Writes one picture a piece, all or none: refused when any of the names is taken, and the
+// pieces already written go again when one cannot be written.
+bool writePieces(const QList<QImage> &pieces, const QString &out, const QByteArray &format)
+{
+    QStringList names;
+    for (int i = 0; i < pieces.size(); ++i)
+        names << pieceName(out, i + 1);
+    for (const QString &name : std::as_const(names)) {
+        if (isTaken(name)) {
+            std::fprintf(stderr, "zpc3x-sim: %s exists; not replacing it, nothing written\n", qPrintable(name));
+            return false;
+        }
+    }
+    for (int i = 0; i < pieces.size(); ++i) {
+        QString error;
+        if (!sim::writePicture(pieces.at(i), names.at(i), format, error)) {
+            for (int j = 0; j < i; ++j)
+                QFile::remove(names.at(j));
+            std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s; nothing written\n", qPrintable(names.at(i)),
+                qPrintable(error));
+            return false;
+        }
+    }
+    for (int i = 0; i < pieces.size(); ++i)
+        std::fprintf(stderr, "zpc3x-sim: wrote %s, %d rows\n", qPrintable(names.at(i)), pieces.at(i).height());
+    return true;
+}
+
+int render(const QString &in, const QString &out, int headType, bool log, bool split)
 {
     // The picture format follows the output's suffix. Refused before anything is read: a format
     // Qt cannot write, and a file that is there already.
@@ -45,7 +106,7 @@ int render(const QString &in, const QString &out, int headType, bool log)
         std::fprintf(stderr, "zpc3x-sim: cannot write pictures of the kind %s names; use .png\n", qPrintable(out));
         return 2;
     }
-    if (QFileInfo::exists(out) || QFileInfo(out).isSymLink()) {
+    if (!split && isTaken(out)) {
         std::fprintf(stderr, "zpc3x-sim: %s exists; not replacing it\n", qPrintable(out));
         return 1;
     }
@@ -83,8 +144,10 @@ int render(const QString &in, const QString &out, int headType, bool log)
         return 1;
     }
     QString error;
-    if (!sim::writePicture(paper, out, format, error)) {
-        std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out), qPrintable(error));
+    if (split ? !writePieces(piecesOf(paper, interpreter.cutRows()), out, format)
+              : !sim::writePicture(paper, out, format, error)) {
+        if (!split)
+            std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out), qPrintable(error));
         return 1;
     }
     std::fprintf(stderr,
@@ -99,7 +162,8 @@ bool wantsWindow(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
-        if (a == "--render" || a == "--no-window" || a == "--help" || a == "-h" || a == "--version" || a == "-v")
+        if (a == "--render" || a == "--split" || a == "--no-window" || a == "--help" || a == "-h" || a == "--version"
+            || a == "-v")
             return false;
     }
     return true;
@@ -125,6 +189,8 @@ int main(int argc, char *argv[])
         QStringLiteral("IN.bin")});
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("PNG to write with --render."),
         QStringLiteral("OUT.png")});
+    parser.addOption({QStringLiteral("split"),
+        QStringLiteral("With --render: one PNG a cut, OUT-001.png, OUT-002.png, ... beside OUT.png.")});
     parser.addOption({QStringLiteral("head-type"), QStringLiteral("Print head type 0-7 (default 0)."),
         QStringLiteral("N"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("link"),
@@ -159,14 +225,18 @@ int main(int argc, char *argv[])
         return 2;
     }
     const bool log = parser.isSet(QStringLiteral("log"));
+    if (parser.isSet(QStringLiteral("split")) && !parser.isSet(QStringLiteral("render"))) {
+        std::fprintf(stderr, "zpc3x-sim: --split goes with --render\n");
+        return 2;
+    }
     if (parser.isSet(QStringLiteral("render"))) {
         if (!parser.isSet(QStringLiteral("output"))) {
             std::fprintf(stderr, "zpc3x-sim: --render needs -o OUT.png\n");
             return 2;
         }
         try {
-            return render(
-                parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log);
+            return render(parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log,
+                parser.isSet(QStringLiteral("split")));
         } catch (const std::bad_alloc &) { // a roll too long for the memory there is
             std::fprintf(stderr, "zpc3x-sim: out of memory; nothing written\n");
             return 1;

@@ -5,7 +5,9 @@
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
+#include "simulator/core/CodeTables.h"
 #include "simulator/core/Interpreter.h"
+#include "simulator/core/Symbols.h"
 
 #include <QAction>
 #include <QDir>
@@ -62,6 +64,8 @@ private slots:
     void inkLandsWhereTheModesSay();
     void arabicJoinsRightToLeft_data();
     void arabicJoinsRightToLeft();
+    void codeTablesPrintTheirText_data();
+    void codeTablesPrintTheirText();
     void darknessAndPlaceholders();
     void chunkingDoesNotMatter();
     void answersByteForByte_data();
@@ -70,6 +74,7 @@ private slots:
     void decodesCommands();
     void badInputNeverCrashes();
     void linksAndOutputsNeverHurtTheUser();
+    void renderToAFullDiskLeavesNothing_data();
     void renderToAFullDiskLeavesNothing();
     void renderWithinAMemoryLimit_data();
     void renderWithinAMemoryLimit();
@@ -128,18 +133,26 @@ void TestSimulator::barcodesDecode_data()
 {
     QTest::addColumn<int>("system");
     QTest::addColumn<QStringList>("accepted");
+    QTest::addColumn<QByteArray>("stream");
     for (const QStringList &row : dataTable(QStringLiteral("barcodes.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[0].toInt() << row[1].split(QStringLiteral(", "));
+        QTest::newRow(qPrintable(row.value(2, row[0])))
+            << row[0].toInt() << row[1].split(QStringLiteral(", ")) << hex(row.value(2).toLatin1());
 }
 
 void TestSimulator::barcodesDecode()
 {
     QFETCH(int, system);
     QFETCH(QStringList, accepted);
-    const Interpreter interpreter = run(jobs::barcode(cmd::BarcodeSystem(system), false).stream());
+    QFETCH(QByteArray, stream);
+    const Interpreter interpreter
+        = run(stream.isEmpty() ? jobs::barcode(cmd::BarcodeSystem(system), false).stream() : stream);
     QCOMPARE(interpreter.unknownCount(), 0);
     const QString decoded = zbar(interpreter.paper().image());
     QVERIFY2(accepted.contains(decoded), qPrintable(decoded));
+    // The line under a code in code sets shows what a scanner reads from it.
+    const qsizetype at = stream.indexOf("\x1Dk\x49");
+    if (at >= 0)
+        QCOMPARE(sim::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text, decoded.section(':', 1));
 }
 
 void TestSimulator::qrCodesDecode()
@@ -191,6 +204,26 @@ void TestSimulator::arabicJoinsRightToLeft()
         QCOMPARE(tallestX < box.center().x() ? QStringLiteral("left") : QStringLiteral("right"), row[3]);
 }
 
+void TestSimulator::codeTablesPrintTheirText_data() { addTableRows(QStringLiteral("codetables.txt")); }
+
+void TestSimulator::codeTablesPrintTheirText()
+{
+    QFETCH(QStringList, row);
+    const QByteArray bytes = hex(row[2].toLatin1());
+    QCOMPARE(sim::decodeCodeTable(row[1].toInt(), bytes), row[3]);
+    QByteArray twoByte; // the same text in the controller's two-byte form, high byte first
+    for (const QChar ch : std::as_const(row[3])) {
+        const int hi = ch.unicode() >> 8;
+        if (ch.unicode() >= 0x80 && (hi < 1 || hi > 0x1F))
+            return; // no such form for this text
+        if (ch.unicode() >= 0x80)
+            twoByte += char(hi);
+        twoByte += char(ch.unicode() & 0xFF);
+    }
+    const QByteArray selected = "\x1Bt" + QByteArray(1, char(row[1].toInt())) + bytes + '\n';
+    QVERIFY(run(selected).paper().image() == run(twoByte + '\n').paper().image());
+}
+
 void TestSimulator::darknessAndPlaceholders()
 {
     auto darkest = [](const QByteArray &stream) {
@@ -204,6 +237,10 @@ void TestSimulator::darknessAndPlaceholders()
     QVERIFY(darkest("1B 6D 08 'dark' 0A") < darkest("1B 6D 01 'dark' 0A"));
     QCOMPARE(darkest("1B 6D 00 'dark' 0A"), darkest("1B 6D 04 'dark' 0A"));
     QCOMPARE(darkest("1B 6D 08 'dark' 0A"), 0);
+    // The second colour (ESC r, or GS ( N colour 2) prints as a second, lighter shade.
+    QVERIFY(darkest("1B 72 01 'red' 0A") > darkest("'red' 0A") && darkest("1B 72 01 'red' 0A") < 255);
+    QCOMPARE(darkest("1D 28 4E 02 00 30 32 'red' 0A"), darkest("1B 72 01 'red' 0A"));
+    QCOMPARE(darkest("1B 72 01 1B 72 30 'red' 0A"), darkest("'red' 0A"));
     // A partial cut leaves the middle of the roll holding.
     const QImage partial = run(hex("1B 6E")).paper().image();
     QVERIFY(inkBox(partial).width() > 300 && !inked(partial, 192, inkBox(partial).top()));
@@ -350,6 +387,19 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QVERIFY(render.readAllStandardOutput().contains("   12304  printLF\n")); // after 8 + 8 + 12288 bytes of logo
     QCOMPARE(runSim({"--render", "-", "-o", file}, hex("'Hello' 0A")).first, 2);
     QCOMPARE(runSim({"--render", "-", "-o", png}, hex("'Hello' 0A")).first, 1);
+    // --split: a picture a cut, without the cut's mark, each named in the summary; none replaced.
+    const QString piece = dir.filePath(QStringLiteral("piece.png"));
+    const QByteArray cuts = hex("'one' 0A 1B 69 'two' 0A 1D 56 01 'three' 0A");
+    const auto [splitCode, splitSaid] = runSim({"--render", "-", "-o", piece, "--split"}, cuts);
+    QCOMPARE(splitCode, 0);
+    for (const char *name : {"piece-001.png", "piece-002.png", "piece-003.png"}) {
+        QVERIFY2(splitSaid.contains(name), splitSaid.constData());
+        const QRect box = inkBox(QImage(dir.filePath(QLatin1String(name))));
+        QVERIFY(box.isValid() && box.width() < 100); // a word, and no mark across the roll
+    }
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("piece-004.png"))));
+    QCOMPARE(runSim({"--render", "-", "-o", piece, "--split"}, cuts).first, 1);
+    QCOMPARE(runSim({"--split"}).first, 2);
     // The job dump fills a folder again, but writes over nothing of the user's.
     auto dump = [](const QString &to) { return QProcess::execute(QStringLiteral(DUMP_JOBS), {to}); };
     QCOMPARE(QProcess::execute(QStringLiteral(DUMP_JOBS), {"--help"}), 0);
@@ -363,13 +413,22 @@ void TestSimulator::linksAndOutputsNeverHurtTheUser()
     QCOMPARE(notes.open(QIODevice::ReadOnly) ? notes.readAll() : QByteArray(), QByteArray("mine"));
 }
 
+void TestSimulator::renderToAFullDiskLeavesNothing_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::newRow("one picture") << false;
+    // Under the limit on file sizes the first piece fits and the second does not.
+    QTest::newRow("a picture a cut") << true;
+}
+
 void TestSimulator::renderToAFullDiskLeavesNothing()
 {
     // A full disk: a small tmpfs, filled, where the test may mount one; else a limit on the size
     // of the files the controller writes. Either way the picture cannot be written whole.
+    QFETCH(bool, split);
     QTemporaryDir dir;
-    const bool mounted
-        = QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
+    const bool mounted = !split
+        && QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
     const auto unmount = qScopeGuard([&] {
         if (mounted)
             QProcess::execute(QStringLiteral("umount"), {dir.path()});
@@ -378,12 +437,16 @@ void TestSimulator::renderToAFullDiskLeavesNothing()
     QVERIFY(filler.open(QIODevice::WriteOnly));
     while (mounted && filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) { }
     filler.close();
-    const auto [code, said] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))},
-        jobs::receipt(jobs::Cut::Full).stream(), [mounted] {
-            const rlimit size{2048, 2048};
-            if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
-                std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
-        });
+    QStringList args{"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))};
+    if (split)
+        args << QStringLiteral("--split");
+    const QByteArray stream
+        = (split ? hex("'Hello' 0A 1B 69") : QByteArray()) + jobs::receipt(jobs::Cut::Full).stream();
+    const auto [code, said] = runSim(args, stream, [mounted] {
+        const rlimit size{2048, 2048};
+        if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
+            std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
+    });
     QCOMPARE(code, 1);
     QVERIFY2(said.contains(mounted ? "No space left on device" : "File too large"), said.constData());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"filler"});

@@ -33,6 +33,17 @@ qint64 rasterBulk(const char *header) { return qint64(le16(header + 1)) * le16(h
 qint64 nvBulk(const char *header) { return qint64(le16(header + 2)) * le16(header + 4); }
 // 8-dot columns take one byte each, 24-dot columns three.
 qint64 columnBulk(const char *header) { return qint64(le16(header + 1)) * (quint8(header[0]) & 0x20 ? 3 : 1); }
+qint64 nvMemoryBulk(const char *header) { return le16(header + 5); }
+// An FS q image: xL xH yL yH, then x * y * 8 bytes.
+qint64 nvImageBulk(const char *header) { return qint64(le16(header)) * le16(header + 2) * 8; }
+// The families whose commands carry their length: ESC (, GS ( and FS ( with pL pH, GS 8 with
+// four bytes.
+const char *blockFamily(const char *p)
+{
+    if (p[1] == '(')
+        return p[0] == ESC ? "escFunction" : p[0] == FS ? "fsFunction" : p[0] == GS ? "gsFunction" : nullptr;
+    return p[0] == GS && p[1] == '8' ? "gsFunction" : nullptr;
+}
 
 struct TableEntry
 {
@@ -137,6 +148,38 @@ const TableEntry table[] = {
     {"\x1C"
      "C",
         2, Shape::Fixed, 1, Op::NoEffect, "kanjiCodeSystem"},
+    {"\x1C!", 2, Shape::Fixed, 1, Op::DoubleByteMode, "kanjiMode"},
+    {"\x1C-", 2, Shape::Fixed, 1, Op::DoubleByteUnderline, "kanjiUnderline"},
+    {"\x1CS", 2, Shape::Fixed, 2, Op::DoubleByteSpacing, "kanjiSpacing"},
+    {"\x1CW", 2, Shape::Fixed, 1, Op::DoubleByteQuadruple, "kanjiQuadruple"},
+    {"\x1C"
+     "2",
+        2, Shape::Fixed, 74, Op::Skipped, "defineUserKanji"},
+    {"\x1C?", 2, Shape::Fixed, 2, Op::Skipped, "cancelUserKanji"},
+    {"\x1Cg1", 3, Shape::Sized, 7, Op::Skipped, "writeNvUserMemory", nvMemoryBulk},
+    {"\x1Cg2", 3, Shape::Fixed, 7, Op::Skipped, "readNvUserMemory"},
+    {"\x1Cq", 2, Shape::Fixed, 1, Op::Skipped, "defineNvImages"}, // n, then the images one by one
+    {"\x1C(A", 3, Shape::Block16, 0, Op::Skipped, "kanjiEffects"},
+    {"\x1C(C", 3, Shape::Block16, 0, Op::Skipped, "codeConversion"},
+    {"\x1C(E", 3, Shape::Block16, 0, Op::Skipped, "receiptEnhancement"},
+    {"\x1C(L", 3, Shape::Block16, 0, Op::Skipped, "paperLayout"},
+    {"\x1C(e", 3, Shape::Block16, 0, Op::Skipped, "autoStatusOptions"},
+    {"\x1B"
+     "B",
+        2, Shape::Fixed, 2, Op::Buzzer, "buzzer"},
+    {"\x1Br", 2, Shape::Fixed, 1, Op::InkColour, "inkColour"},
+    {"\x1B(A", 3, Shape::Block16, 0, Op::Skipped, "beeper"},
+    {"\x1B(Y", 3, Shape::Block16, 0, Op::Skipped, "batchPrint"},
+    {"\x1D(A", 3, Shape::Block16, 0, Op::Skipped, "testPrint"},
+    {"\x1D(C", 3, Shape::Block16, 0, Op::Skipped, "editNvMemory"},
+    {"\x1D(D", 3, Shape::Block16, 0, Op::Skipped, "realTimeSwitches"},
+    {"\x1D(E", 3, Shape::Block16, 0, Op::Skipped, "userSetup"},
+    {"\x1D(H", 3, Shape::Block16, 0, Op::Skipped, "responseRequest"},
+    {"\x1D(K", 3, Shape::Block16, 0, Op::Skipped, "printControl"},
+    {"\x1D(M", 3, Shape::Block16, 0, Op::Skipped, "customValues"},
+    {"\x1D(N", 3, Shape::Block16, 0, Op::CharacterEffects, "characterEffects"},
+    {"\x1D(P", 3, Shape::Block16, 0, Op::Skipped, "pageArea"},
+    {"\x1D(Q", 3, Shape::Block16, 0, Op::Skipped, "graphicsLines"},
     {"\x10\x04", 2, Shape::RealTimeStatus, 0, Op::Status, "printerState"},
     {"\x10\x05", 2, Shape::None, 0, Op::Firmware, "getFirmwareInfo"},
     {"\x10\x14", 2, Shape::None, 0, Op::ClearBuffer, "clearPrintBuffer"},
@@ -178,6 +221,7 @@ void Decoder::reset()
 {
     pending.clear();
     bulkLeft = 0;
+    imagesLeft = 0;
 }
 
 void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink, bool arrivals)
@@ -288,12 +332,138 @@ void Decoder::arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &s
     arrived += n;
 }
 
+namespace {
+
+// Sizes the command at p by its entry's shape: false when more bytes must come first.
+bool measure(const TableEntry &entry, const char *p, qsizetype n, bool ended, Command &c)
+{
+    c.op = entry.op;
+    c.name = entry.name;
+    c.prefix = entry.prefixLength;
+    const qsizetype at = entry.prefixLength;
+    switch (entry.shape) {
+    case Shape::None:
+        c.size = int(at);
+        break;
+    case Shape::Fixed:
+        c.size = int(at) + entry.size;
+        break;
+    case Shape::NulList: {
+        qsizetype end = at;
+        while (end < n && end < at + entry.size && p[end] != 0)
+            ++end;
+        const bool closed = end < n && p[end] == 0;
+        if (!closed && end < at + entry.size)
+            return false;
+        c.size = int(closed ? end + 1 : end);
+        break;
+    }
+    case Shape::Block16:
+    case Shape::Block32: {
+        const int lengthBytes = entry.shape == Shape::Block16 ? 2 : 4;
+        if (n < at + lengthBytes)
+            return false;
+        const qint64 length = blockLength(p + at, lengthBytes);
+        const int peek = int(qMin<qint64>(length, Decoder::blockPeek));
+        c.size = int(at) + lengthBytes + peek;
+        c.prefix = int(at) + lengthBytes;
+        c.bulk = length - peek;
+        break;
+    }
+    case Shape::Sized:
+        c.size = int(at) + entry.size;
+        if (n >= c.size)
+            c.bulk = entry.bulkOf(p + at);
+        break;
+    case Shape::Barcode: {
+        if (n < at + 1)
+            return false;
+        if (quint8(p[at]) >= proto::barcodeBase) { // function B: a length, then the data
+            if (n < at + 2)
+                return false;
+            c.size = int(at) + 2 + quint8(p[at + 1]);
+        } else { // function A: data up to a NUL, at most 255 bytes
+            qsizetype end = at + 1;
+            while (end < n && end < at + 256 && p[end] != 0)
+                ++end;
+            if (end >= n && end < at + 256)
+                return false;
+            c.size = int(end < n && p[end] == 0 ? end + 1 : end);
+        }
+        break;
+    }
+    case Shape::Cut:
+        if (n < at + 1)
+            return false;
+        c.size = int(at) + (quint8(p[at]) == 65 || quint8(p[at]) == 66 ? 2 : 1);
+        break;
+    case Shape::RealTimeStatus: // answered as it arrived; here only skipped, with its n
+        if (n < at + 1 && !ended)
+            return false; // an n of 1 to 4 may follow
+        c.size = int(at) + (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4 ? 1 : 0);
+        break;
+    }
+    return n >= c.size;
+}
+
+} // namespace
+
+qsizetype Decoder::unlisted(const char *p, qsizetype n, Command &c, DecoderSink &sink)
+{
+    // Not in the table: skipped by the shape of its family where that is known, else only
+    // the prefix and its letter go.
+    if (n < 2)
+        return 0;
+    c.op = Op::Unknown;
+    c.name = "unknown";
+    if (p[0] == GS && p[1] == '(' && n >= 3 && quint8(p[2]) <= 6) {
+        // GS ( followed by 00 to 06 is the controller's UART mode.
+        if (n < 4)
+            return 0;
+        c.op = Op::ComMode;
+        c.name = "setComMode";
+        c.size = 4;
+        c.prefix = 2;
+        sink.command(c);
+        return 4;
+    }
+    if (const char *family = blockFamily(p)) {
+        const int lengthBytes = p[1] == '(' ? 2 : 4;
+        if (n < 3 + lengthBytes)
+            return 0;
+        c.op = Op::Skipped;
+        c.name = family;
+        c.size = 3 + lengthBytes;
+        c.prefix = 3;
+        c.bulk = blockLength(p + 3, lengthBytes);
+        bulkLeft = c.bulk;
+    } else {
+        c.size = 2;
+        c.prefix = 2;
+        c.shapeKnown = false;
+    }
+    sink.command(c);
+    return c.size;
+}
+
 qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sink)
 {
     const quint8 b = quint8(p[0]);
     Command c;
     c.offset = consumed;
     c.data = p;
+
+    if (imagesLeft > 0) { // the next image of FS q: its header, then its data
+        if (n < 4)
+            return 0;
+        --imagesLeft;
+        c.op = Op::Skipped;
+        c.name = "nvImage";
+        c.size = 4;
+        c.bulk = bulkLeft = nvImageBulk(p);
+        sink.command(c);
+        return 4;
+    }
 
     // Text, the common case, first.
     if (b == 0x00)
@@ -313,111 +483,13 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
     const TableEntry *entry = lookUp(p, n, needMore);
     if (needMore)
         return 0;
-    if (!entry) {
-        // Not in the table: skipped by the shape of its family where that is known, else only
-        // the prefix and its letter go.
-        if (n < 2)
-            return 0;
-        c.op = Op::Unknown;
-        c.name = "unknown";
-        const bool block16 = (p[0] == GS || p[0] == ESC) && p[1] == '(';
-        const bool block32 = p[0] == GS && p[1] == '8';
-        if (p[0] == GS && p[1] == '(' && n >= 3 && quint8(p[2]) <= 6) {
-            // GS ( followed by 00 to 06 is the controller's UART mode.
-            if (n < 4)
-                return 0;
-            c.op = Op::ComMode;
-            c.name = "setComMode";
-            c.size = 4;
-            c.prefix = 2;
-            sink.command(c);
-            return 4;
-        }
-        if (block16 || block32) {
-            const int lengthBytes = block16 ? 2 : 4;
-            if (n < 3 + lengthBytes)
-                return 0;
-            c.size = 3 + lengthBytes;
-            c.prefix = 3;
-            c.bulk = blockLength(p + 3, lengthBytes);
-            bulkLeft = c.bulk;
-        } else {
-            c.size = 2;
-            c.prefix = 2;
-            c.shapeKnown = false;
-        }
-        sink.command(c);
-        return c.size;
-    }
+    if (!entry)
+        return unlisted(p, n, c, sink);
 
-    c.op = entry->op;
-    c.name = entry->name;
-    c.prefix = entry->prefixLength;
-    const qsizetype at = entry->prefixLength;
-    switch (entry->shape) {
-    case Shape::None:
-        c.size = int(at);
-        break;
-    case Shape::Fixed:
-        c.size = int(at) + entry->size;
-        break;
-    case Shape::NulList: {
-        qsizetype end = at;
-        while (end < n && end < at + entry->size && p[end] != 0)
-            ++end;
-        const bool closed = end < n && p[end] == 0;
-        if (!closed && end < at + entry->size)
-            return 0;
-        c.size = int(closed ? end + 1 : end);
-        break;
-    }
-    case Shape::Block16:
-    case Shape::Block32: {
-        const int lengthBytes = entry->shape == Shape::Block16 ? 2 : 4;
-        if (n < at + lengthBytes)
-            return 0;
-        const qint64 length = blockLength(p + at, lengthBytes);
-        const int peek = int(qMin<qint64>(length, blockPeek));
-        c.size = int(at) + lengthBytes + peek;
-        c.prefix = int(at) + lengthBytes;
-        c.bulk = length - peek;
-        break;
-    }
-    case Shape::Sized:
-        c.size = int(at) + entry->size;
-        if (n >= c.size)
-            c.bulk = entry->bulkOf(p + at);
-        break;
-    case Shape::Barcode: {
-        if (n < at + 1)
-            return 0;
-        if (quint8(p[at]) >= proto::barcodeBase) { // function B: a length, then the data
-            if (n < at + 2)
-                return 0;
-            c.size = int(at) + 2 + quint8(p[at + 1]);
-        } else { // function A: data up to a NUL, at most 255 bytes
-            qsizetype end = at + 1;
-            while (end < n && end < at + 256 && p[end] != 0)
-                ++end;
-            if (end >= n && end < at + 256)
-                return 0;
-            c.size = int(end < n && p[end] == 0 ? end + 1 : end);
-        }
-        break;
-    }
-    case Shape::Cut:
-        if (n < at + 1)
-            return 0;
-        c.size = int(at) + (quint8(p[at]) == 65 || quint8(p[at]) == 66 ? 2 : 1);
-        break;
-    case Shape::RealTimeStatus: // answered as it arrived; here only skipped, with its n
-        if (n < at + 1 && !ended)
-            return 0; // an n of 1 to 4 may follow
-        c.size = int(at) + (n > at && quint8(p[at]) >= 1 && quint8(p[at]) <= 4 ? 1 : 0);
-        break;
-    }
-    if (n < c.size)
+    if (!measure(*entry, p, n, ended, c))
         return 0;
+    if (std::memcmp(entry->prefix, "\x1Cq", 2) == 0)
+        imagesLeft = quint8(p[c.prefix]);
     if (c.op == Op::DoubleByteOn)
         doubleByte = true;
     else if (c.op == Op::DoubleByteOff || c.op == Op::SoftInit)

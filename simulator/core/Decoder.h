@@ -68,6 +68,14 @@ enum class Op : quint8 {
     TransmitStatus,
     PrinterId,
     NoEffect, // known, and nothing to draw: motion units, panel buttons and the like
+    Skipped, // known by its shape, and not carried out: said so in the log
+    Buzzer,
+    InkColour, // ESC r: the second colour
+    CharacterEffects, // GS ( N: character colour, background and shading
+    DoubleByteMode, // FS !: what FS W, FS - and the sizes of ESC ! are for two-byte characters
+    DoubleByteUnderline,
+    DoubleByteSpacing,
+    DoubleByteQuadruple,
     Unknown,
 };
 
@@ -128,6 +136,7 @@ public:
 
 private:
     qsizetype step(const char *p, qsizetype n, bool ended, DecoderSink &sink);
+    qsizetype unlisted(const char *p, qsizetype n, Command &c, DecoderSink &sink); // not in the table
     // Scans the first n of the avail bytes at p; the rest may give a DLE EOT that ends them its n.
     void arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &sink);
 
@@ -138,6 +147,7 @@ private:
     qint64 arrived = 0; // bytes arrive() has seen
     char lastArrived = 0; // for a query split between two arrivals
     qint64 heldStatus = -1; // offset of a DLE EOT whose n has not come yet
+    int imagesLeft = 0; // FS q: the images still to come, each a header and its data
 };
 
 } // namespace sim

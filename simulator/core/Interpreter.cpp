@@ -37,6 +37,8 @@ QString arguments(const Command &c)
     }
     case Op::Graphics:
         return QStringLiteral("function %1, %2 bytes").arg(c.param(1)).arg(params + c.bulk);
+    case Op::Skipped:
+        return QStringLiteral("%1 bytes").arg(c.size + c.bulk);
     case Op::Unknown:
         return hexBytes(c.data, c.size)
             + (c.shapeKnown ? c.bulk ? QStringLiteral(", %1 more bytes skipped").arg(c.bulk) : QString()
@@ -58,11 +60,12 @@ QString symbolName(const Command &c, QString &args)
         args = QString::number(c.param(2));
         return QLatin1String(fn == 0x43 ? "setQRSizeVersion" : "setQRcodeErrorCorrection");
     }
-    if (fn == 0x50) {
+    const bool held = cn == 0x30 || cn == 0x31; // other symbols (MaxiCode, ...) only by number
+    if (held && fn == 0x50) {
         args = QString::number(qMax<qint64>(0, c.size - c.prefix - 3 + c.bulk));
         return QLatin1String(cn == 0x31 ? "transferQRcodeData" : "transferPdf417Data");
     }
-    if (fn == 0x51)
+    if (held && fn == 0x51)
         return QLatin1String(cn == 0x31 ? "printQRcodeData" : "printPdf417");
     args = QStringLiteral("%1 %2").arg(cn, 2, 16, QLatin1Char('0')).arg(fn, 2, 16, QLatin1Char('0'));
     return QLatin1String(cn == 0x31 ? "qrFunction" : cn == 0x30 ? "pdf417Function" : "symbolFunction");

@@ -52,6 +52,7 @@ public:
     int truncatedCount() const { return truncated; }
     int placeholderCount() const { return head.placeholderCount(); } // characters no font could draw
     int drawerKicks() const { return head.drawerKicks(); }
+    const QList<int> &cutRows() const { return head.cutRows(); } // where each cut's mark starts
     int headType() const { return head.headType(); }
     int paperWidth() const { return head.headWidth(); }
     bool isSleeping() const { return head.isSleeping(); }

@@ -2,12 +2,10 @@
 
 #include "commands/Charsets.h"
 #include "commands/Protocol.h"
+#include "simulator/core/CodeTables.h"
 #include "simulator/core/Symbols.h"
 
-#include <QHash>
-
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace sim {
@@ -54,47 +52,12 @@ const char16_t nationalSets[11][12] = {
     {u'#', u'$', u'É', u'Æ', u'Ø', u'Å', u'Ü', u'é', u'æ', u'ø', u'å', u'ü'}, // Denmark II
 };
 
-// ESC t: the code tables the virtual controller has, by their number.
-const char *codeTableName(int table)
-{
-    switch (table) {
-    case 0:
-        return "IBM437";
-    case 2:
-        return "IBM850";
-    case 17:
-        return "IBM866";
-    case 19:
-        return "IBM858";
-    default:
-        return "windows-1252"; // 16, and the controller's own single bytes
-    }
-}
-
-bool knownCodeTable(int table) { return table == 0 || table == 2 || table == 16 || table == 17 || table == 19; }
-
-// 0x80 to 0xFF of a code table as characters, worked out once a table: ESC @ sets the table
-// again on every reset.
-const char32_t *upperHalf(int table)
-{
-    static QHash<int, std::array<char32_t, 128>> tables;
-    const int key = knownCodeTable(table) ? table : 16;
-    auto it = tables.find(key);
-    if (it == tables.end()) {
-        Charset charset(codeTableName(key));
-        std::array<char32_t, 128> upper{};
-        for (int b = 0x80; b <= 0xFF; ++b)
-            upper[b - 0x80] = Charset::decodeOne(charset, QByteArray(1, char(b)));
-        it = tables.insert(key, upper);
-    }
-    return it->data();
-}
-
 // The double-byte sets, opened once: opening a converter costs far more than using it.
 char32_t decodePair(const char *name, quint8 hi, quint8 lo)
 {
     static Charset gb2312("GB2312"), eucJp("EUC-JP");
-    return Charset::decodeOne(qstrcmp(name, "GB2312") == 0 ? gb2312 : eucJp, QByteArray{char(hi), char(lo)});
+    const char pair[2] = {char(hi), char(lo)}; // QByteArray{hi, lo} would be hi copies of lo
+    return Charset::decodeOne(qstrcmp(name, "GB2312") == 0 ? gb2312 : eucJp, QByteArray(pair, 2));
 }
 
 } // namespace
@@ -114,7 +77,7 @@ Printhead::Printhead(int headType)
     resetModes();
 }
 
-void Printhead::loadCodeTable(int table) { upper = upperHalf(table); }
+void Printhead::loadCodeTable(int table) { upper = codeTable(table).upper; }
 
 void Printhead::resetModes()
 {
@@ -134,6 +97,9 @@ void Printhead::resetModes()
     barcodeTextPosition = 2;
     hriFont = FontSize::Standard;
     international = 0;
+    doubleByteMode = 0;
+    doubleByteUnderline = doubleByteLeft = doubleByteRight = 0;
+    doubleByteQuadruple = secondColour = false;
     loadCodeTable(16);
 }
 
@@ -205,6 +171,8 @@ void Printhead::clearPaper()
 {
     roll = Paper(roll.width());
     entries.clear();
+    tablesNoted.clear();
+    cuts.clear();
     bulkEntry = -1;
     for (Item &item : line)
         item.entry = -1;
@@ -251,9 +219,9 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
         if (c.size == 2) {
             const quint8 hi = c.at(0), lo = c.at(1);
             if (hi >= 0xA1) // GB2312 in its EUC form
-                putChar(decodePair("GB2312", hi, lo), entry);
+                putChar(decodePair("GB2312", hi, lo), entry, true);
             else if (hi >= 0x21) // JIS X 0208, 7-bit
-                putChar(decodePair("EUC-JP", hi | 0x80, lo | 0x80), entry);
+                putChar(decodePair("EUC-JP", hi | 0x80, lo | 0x80), entry, true);
             else // a UTF-16 character, high byte first
                 putChar(char32_t(hi) << 8 | lo, entry);
         } else if (c.at(0) != 0x7F) {
@@ -266,6 +234,16 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
     case Op::PrintCR: // a carriage return does not feed
     case Op::NoEffect:
     case Op::Unknown:
+        break;
+    case Op::Skipped:
+    case Op::Buzzer:
+    case Op::InkColour:
+    case Op::CharacterEffects:
+    case Op::DoubleByteMode:
+    case Op::DoubleByteUnderline:
+    case Op::DoubleByteSpacing:
+    case Op::DoubleByteQuadruple:
+        clientFamily(c, note);
         break;
     case Op::HorizontalTab:
         horizontalTab();
@@ -355,11 +333,15 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
     case Op::RightSpacing:
         rightSpacing = n;
         break;
-    case Op::CodeTable:
-        if (!knownCodeTable(n))
-            note = QStringLiteral("code table %1 not held: Windows-1252 instead").arg(n);
-        loadCodeTable(n);
+    case Op::CodeTable: {
+        const CodeTable table = codeTable(n);
+        if (!table.held && !tablesNoted.contains(n)) { // said once: clients select tables often
+            tablesNoted.insert(n);
+            note = QStringLiteral("code table %1 not held: %2 instead").arg(n).arg(QLatin1String(table.codec));
+        }
+        upper = table.upper;
         break;
+    }
     case Op::InternationalSet:
         international = n <= 10 ? n : 0;
         break;
@@ -498,6 +480,48 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
     }
     markRows(entry, before, roll.rows() - 1);
     return reply;
+}
+
+void Printhead::clientFamily(const Command &c, QString &note)
+{
+    const quint8 n = c.param(0);
+    switch (c.op) {
+    case Op::Buzzer:
+        note = QStringLiteral("buzzer sounds %1 times").arg(qBound(1, int(n), 9));
+        break;
+    case Op::InkColour:
+        secondColour = n == 1 || n == 49;
+        break;
+    case Op::CharacterEffects: // fn 48 m: 49 the first colour, 50 and 51 the second
+        if (n == 48 && c.param(1) >= 49 && c.param(1) <= 51)
+            secondColour = c.param(1) != 49;
+        else
+            note = QStringLiteral("character effect %1 ignored").arg(n);
+        break;
+    case Op::DoubleByteMode:
+        doubleByteMode = n;
+        break;
+    case Op::DoubleByteUnderline:
+        doubleByteUnderline = n == 1 || n == 49 ? 1 : n == 2 || n == 50 ? 2 : 0;
+        break;
+    case Op::DoubleByteSpacing:
+        doubleByteLeft = n;
+        doubleByteRight = c.param(1);
+        break;
+    case Op::DoubleByteQuadruple:
+        doubleByteQuadruple = n & 1;
+        break;
+    default:
+        note = QStringLiteral("ignored");
+        break;
+    }
+}
+
+uchar Printhead::textInk() const
+{
+    // The second colour prints as a lighter shade of the ink, halfway to the paper's white.
+    const uchar ink = inkFor(darkness);
+    return secondColour ? uchar((ink + 255) / 2) : ink;
 }
 
 QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
@@ -673,17 +697,28 @@ void Printhead::bulkCutShort()
     incoming = {};
 }
 
-void Printhead::putChar(char32_t c, int entry)
+void Printhead::putChar(char32_t c, int entry, bool doubleByte)
 {
     const bool bold = (mode & proto::Bold) || emphasis, slanted = (mode & proto::Italic) || italic;
     Item item;
     item.bold = bold;
     item.reverse = (mode & proto::Reverse) || whiteOnBlack;
     item.underline = mode & proto::Underlined ? 2 : underlineDots;
-    item.ink = inkFor(darkness);
+    item.ink = textInk();
     item.scaleX = scaleX();
     item.scaleY = scaleY();
     item.entry = entry;
+    int spacing = rightSpacing;
+    if (doubleByte) { // a character of the double-byte mode takes the modes FS commands set
+        const bool wide = doubleByteQuadruple || (doubleByteMode & 0x04);
+        const bool tall = doubleByteQuadruple || (doubleByteMode & 0x08);
+        item.scaleX = qMax(item.scaleX, wide ? 2 : 1);
+        item.scaleY = qMax(item.scaleY, tall ? 2 : 1);
+        const int underline = doubleByteUnderline ? doubleByteUnderline : doubleByteMode & 0x80 ? 1 : 0;
+        item.underline = qMax(item.underline, underline);
+        item.leftSpace = doubleByteLeft;
+        spacing = doubleByteLeft + doubleByteRight;
+    }
     const int room = rightLimit - leftMargin;
 
     if (isArabic(c)) {
@@ -712,7 +747,7 @@ void Printhead::putChar(char32_t c, int entry)
         item.advance = item.glyph->advance;
         item.height = item.glyph->mask.height();
     }
-    item.advance += rightSpacing;
+    item.advance += spacing;
     putItem(std::move(item));
 }
 
@@ -826,9 +861,10 @@ void Printhead::drawItem(const Item &item, int x0, int top, int lineHeight)
     const uchar ink = item.reverse ? 255 : item.ink;
     int lastRow = -1;
     uchar *row = nullptr;
+    const int glyphLeft = left + item.leftSpace * item.scaleX;
     for (const Glyph::Span &span : item.glyph->spans) {
-        const int x0 = qMax(0, left + span.x * item.scaleX);
-        const int x1 = qMin(width, left + (span.x + span.length) * item.scaleX);
+        const int x0 = qMax(0, glyphLeft + span.x * item.scaleX);
+        const int x1 = qMin(width, glyphLeft + (span.x + span.length) * item.scaleX);
         if (x1 <= x0)
             continue;
         for (int sy = 0; sy < item.scaleY; ++sy) {
@@ -892,11 +928,9 @@ void Printhead::printBitmap(const Bitmap &bitmap, int scaleX, int scaleY)
             bitmap.bytesPerRow, scaleX, scaleY);
 }
 
-void Printhead::printBarcode(int system, QByteArray data, QString &note)
+void Printhead::printBarcode(int system, const QByteArray &data, QString &note)
 {
     printPendingLine();
-    if (system == proto::Code128 && data.startsWith('{') && data.size() >= 2)
-        data = data.replace("{A", "").replace("{B", "").replace("{C", ""); // code-set selectors
     const LinearSymbol symbol = encodeLinear(system, data);
     const uchar ink = inkFor(darkness);
     // A code wider than the print area prints with narrower modules, down to one dot.
@@ -984,15 +1018,16 @@ void Printhead::cut(bool full)
     printPendingLine();
     roll.feed(12);
     const int y = roll.rows();
-    roll.reserve(y, 3);
+    if (roll.reserve(y, cutMarkRows) > 0)
+        cuts.append(y);
     const int w = dots;
     if (full) {
-        roll.fill(0, y, w, 3, 0);
+        roll.fill(0, y, w, cutMarkRows, 0);
     } else {
         for (int x = 0; x < w; x += 16) {
             if (x + 16 > w / 2 - 32 && x < w / 2 + 32)
                 continue;
-            roll.fill(x, y, 10, 3, 0);
+            roll.fill(x, y, 10, cutMarkRows, 0);
         }
     }
     roll.feed(12);

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 namespace sim {
@@ -40,6 +41,7 @@ public:
     };
 
     static constexpr int maxLineItems = 4096; // pieces one line holds before it prints by itself
+    static constexpr int cutMarkRows = 3; // the line a cut draws across the roll
 
     explicit Printhead(int headType);
 
@@ -66,6 +68,7 @@ public:
     int drawerKicks() const { return kicks; }
     int linesCutShort() const { return forcedLines; } // lines printed at maxLineItems
     int callBack() const { return callBackMode; }
+    const QList<int> &cutRows() const { return cuts; } // the first row of each cut's mark
     void setPaperOut(bool out) { paperOut = out; }
     void setCoverOpen(bool open) { coverOpen = open; }
     void clearPaper(); // tears off the printed paper; modes and stored bitmaps stay
@@ -83,6 +86,7 @@ private:
         int scaleX = 1, scaleY = 1;
         bool bold = false, reverse = false;
         int underline = 0; // dots
+        int leftSpace = 0; // unscaled dots before the glyph, within the advance
         uchar ink = 0;
         int entry = -1;
         QString arabic; // text of a shaped run, grown as characters come and drawn at the line's end
@@ -104,7 +108,9 @@ private:
     void graphicsFunction(const Command &c, int entry, QString &note);
     void startBulk(Bulk kind, qint64 size, int entry);
 
-    void putChar(char32_t c, int entry);
+    void clientFamily(const Command &c, QString &note); // the commands other controllers' clients send
+    uchar textInk() const;
+    void putChar(char32_t c, int entry, bool doubleByte = false);
     void putItem(Item &&item);
     void flushLine(int feedAfter, bool useLineSpacing);
     void drawItem(const Item &item, int x0, int top, int lineHeight);
@@ -113,7 +119,7 @@ private:
     int scaleX() const;
     int scaleY() const;
     void printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, int scaleY);
-    void printBarcode(int system, QByteArray data, QString &note);
+    void printBarcode(int system, const QByteArray &data, QString &note);
     void printMatrix(EncodedSymbol &code, int moduleW, int moduleH);
     void printBitmap(const Bitmap &bitmap, int scaleX, int scaleY);
     void cut(bool full);
@@ -139,6 +145,10 @@ private:
     int barcodeHeight = 162, barcodeWidth = 3, barcodeTextPosition = 2;
     FontSize hriFont = FontSize::Standard;
     int international = 0;
+    // Two-byte characters' own modes (FS !, FS -, FS S, FS W), and the second colour.
+    quint8 doubleByteMode = 0;
+    int doubleByteUnderline = 0, doubleByteLeft = 0, doubleByteRight = 0;
+    bool doubleByteQuadruple = false, secondColour = false;
 
     // Kept across ESC @.
     bool sleeping = false, paperOut = false, coverOpen = false;
@@ -179,6 +189,8 @@ private:
     int nvIndex = 0;
 
     const char32_t *upper = nullptr; // 0x80 to 0xFF in the current code table
+    QSet<int> tablesNoted; // code tables not held that the log has named
+    QList<int> cuts;
     void loadCodeTable(int table);
 };
 

@@ -1,5 +1,7 @@
 #include "simulator/core/Symbols.h"
 
+#include "commands/Protocol.h"
+
 #include <qrencode.h>
 #include <zint.h>
 
@@ -39,7 +41,122 @@ QByteArray bracketGs1(const QByteArray &raw)
     return out;
 }
 
+// Bar and space widths of the CODE128 symbol values, in modules, bar first; 106 is the stop.
+const char *const code128Widths[107] = {"212222", "222122", "222221", "121223", "121322", "131222", "122213", "122312",
+    "132212", "221213", "221312", "231212", "112232", "122132", "122231", "113222", "123122", "123221", "223211",
+    "221132", "221231", "213212", "223112", "312131", "311222", "321122", "321221", "312212", "322112", "322211",
+    "212123", "212321", "232121", "111323", "131123", "131321", "112313", "132113", "132311", "211313", "231113",
+    "231311", "112133", "112331", "132131", "113123", "113321", "133121", "313121", "211331", "231131", "213113",
+    "213311", "213131", "311123", "311321", "331121", "312113", "312311", "332111", "314111", "221411", "431111",
+    "111224", "111422", "121124", "121421", "141122", "141221", "112214", "112412", "122114", "122411", "142112",
+    "142211", "241211", "221114", "413111", "241112", "134111", "111242", "121142", "121241", "114212", "124112",
+    "124211", "411212", "421112", "421211", "212141", "214121", "412121", "111143", "111341", "131141", "114113",
+    "114311", "411113", "411311", "113141", "114131", "311141", "411131", "211412", "211214", "211232", "2331112"};
+
+enum Code128Set { SetA, SetB, SetC };
+
+// The value of a data byte in a code set, or -1 where the set has no such character.
+int code128Value(int set, quint8 b)
+{
+    if (set == SetC)
+        return b <= 99 ? b : -1;
+    if (set == SetA)
+        return b < 0x20 ? b + 64 : b < 0x60 ? b - 32 : -1;
+    return b >= 0x20 && b < 0x80 ? b - 32 : -1;
+}
+
+// The value of a function selector {1 to {4 and {S in a code set, or -1 where the set has none.
+int code128Function(int set, char f)
+{
+    switch (f) {
+    case '1':
+        return 102;
+    case '2':
+        return set == SetC ? -1 : 97;
+    case '3':
+        return set == SetC ? -1 : 96;
+    case '4':
+        return set == SetA ? 101 : set == SetB ? 100 : -1;
+    case 'S':
+        return set == SetC ? -1 : 98;
+    }
+    return -1;
+}
+
+// Reads CODE128 data as the command gives it: a code set selector {A, {B or {C first, then data
+// bytes of the current set (in set C each byte is a value 0 to 99, two digits), {A/{B/{C to
+// change sets, {S to take one character from the other of A and B, {1 to {4 for the function
+// characters and {{ for a brace. Returns an error, or empty with the values and the text.
+QString code128Values(const QByteArray &data, QList<int> &values, QString &text)
+{
+    int set = -1;
+    bool shifted = false;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        quint8 b = quint8(data.at(i));
+        if (b == '{') {
+            if (++i == data.size())
+                return QStringLiteral("the data ends inside a selector");
+            b = quint8(data.at(i));
+            if (b >= 'A' && b <= 'C') {
+                const int to = b - 'A';
+                if (set < 0)
+                    values.append(103 + to);
+                else if (to != set)
+                    values.append(to == SetA ? 101 : to == SetB ? 100 : 99);
+                set = to;
+                continue;
+            }
+            if (b != '{') {
+                const int value = set < 0 ? -1 : code128Function(set, char(b));
+                if (value < 0)
+                    return QStringLiteral("no selector {%1 in code set %2")
+                        .arg(QChar(b))
+                        .arg(QChar(set < 0 ? '-' : 'A' + set));
+                values.append(value);
+                shifted = b == 'S';
+                continue;
+            }
+        }
+        if (set < 0)
+            return QStringLiteral("the data starts without a code set");
+        const int in = shifted ? SetA + SetB - set : set;
+        const int value = code128Value(in, b);
+        if (value < 0)
+            return QStringLiteral("byte %1 is not in code set %2").arg(b).arg(QChar('A' + in));
+        values.append(value);
+        shifted = false;
+        if (in == SetC)
+            text += QStringLiteral("%1").arg(b, 2, 10, QLatin1Char('0'));
+        else if (b >= 0x20)
+            text += QChar(b);
+    }
+    if (values.size() < 2)
+        return QStringLiteral("no data");
+    return {};
+}
+
 } // namespace
+
+LinearSymbol encodeCode128Sets(const QByteArray &data)
+{
+    LinearSymbol out;
+    QList<int> values;
+    out.error = code128Values(data, values, out.text);
+    if (!out.error.isEmpty())
+        return out;
+    int check = values.first();
+    for (int i = 1; i < values.size(); ++i)
+        check += i * values.at(i);
+    values << check % 103 << 106;
+    for (const int value : values) {
+        bool bar = true;
+        for (const char *w = code128Widths[value]; *w; ++w, bar = !bar)
+            out.modules.insert(out.modules.size(), *w - '0', bar);
+    }
+    return out;
+}
+
+namespace { } // namespace
 
 LinearSymbol encodeLinear(int system, const QByteArray &data)
 {
@@ -51,6 +168,8 @@ LinearSymbol encodeLinear(int system, const QByteArray &data)
         out.error = QStringLiteral("no such barcode system %1").arg(system);
         return out;
     }
+    if (system == proto::Code128 && data.size() >= 2 && data.at(0) == '{' && data.at(1) >= 'A' && data.at(1) <= 'C')
+        return encodeCode128Sets(data);
     std::unique_ptr<zint_symbol, decltype(&ZBarcode_Delete)> symbol(ZBarcode_Create(), &ZBarcode_Delete);
     symbol->symbology = symbologies[system];
     symbol->show_hrt = 0;

@@ -1,7 +1,8 @@
-// Writes streams made by a third-party receipt-printer client library into a folder, one file a
+// Writes streams made by third-party receipt-printer client libraries into a folder, one file a
 // stream, and prints on standard output what each must show on the virtual controller's paper.
 // Usage: node make-streams.mjs OUTPUT_DIR
 import ReceiptPrinterEncoder from '@point-of-sale/receipt-printer-encoder';
+import receiptline from 'receiptline';
 import {writeFileSync} from 'node:fs';
 import {join} from 'node:path';
 
@@ -69,5 +70,36 @@ for (const mode of ['raster', 'column']) {
 
 save('cut-and-drawer.bin', encoder().initialize().line('Before the cut').cut('partial').line('After')
     .cut('full').pulse(0, 100, 500).encode(), {kicks: 1});
+
+// A second library: receipts written in its markdown, for 32 columns. It sets the two-byte
+// character modes, picks a code table for each language and gives CODE128 in code sets.
+const line = (doc) => Buffer.from(receiptline.transform(doc,
+    {cpl: 32, encoding: 'multilingual', command: 'escpos', spacing: true, cutting: true}), 'binary');
+save('receiptline-text.bin', line(`^^^Ruvela
+Item | Qty | Price
+Coffee | 1 | 3.50
+_Underlined line_
+"Bold line"
+\`Inverted line\`
+^Wide line
+-
+Größe café | Zażółć gęślą
+Привет мир
+`), {text: ['Item', 'Coffee', '3.50', 'Underlined line', 'Bold line', 'Inverted line']});
+const lineCodes = [
+  ['code128', '012345678901', 'CODE-128:012345678901'],
+  ['code128', 'Ruvela-128', 'CODE-128:Ruvela-128'],
+  ['ean', '5901234123457', 'EAN-13:5901234123457'],
+  ['upc', '012345678905', 'UPC-A:012345678905'],
+  ['code39', 'ZPC3X', 'CODE-39:ZPC3X'],
+  ['code93', 'ZPC93', 'CODE-93:ZPC93'],
+  ['itf', '12345678', 'I2/5:12345678'],
+  ['nw7', 'A40156B', 'Codabar:A40156B'],
+  ['qrcode', 'https://ruvela.invalid/rl', 'QR-Code:https://ruvela.invalid/rl'],
+];
+for (const [i, [type, value, zbar]] of lineCodes.entries()) {
+  const size = type === 'qrcode' ? '4,m' : '2,72,hri';
+  save(`receiptline-${i}-${type}.bin`, line(`{code:${value}; option:${type},${size}}`), {zbar});
+}
 
 console.log(JSON.stringify(manifest));
