@@ -13,6 +13,12 @@ struct Launch
     QString output;
     SettingsChoice choice;
     bool connect = false;
+    // A run without a window: send the named button's job, or a file ("-" for standard
+    // input), then keep reading answers for repliesMs.
+    bool headless = false;
+    QString job; // a name of buttons::jobNames()
+    QString sendFile;
+    int repliesMs = 0;
 };
 
 // arguments as QCoreApplication::arguments() has them, the program first.

@@ -1,8 +1,10 @@
+#include "app/Headless.h"
 #include "app/Icons.h"
 #include "app/Launch.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -17,6 +19,10 @@ int main(int argc, char *argv[])
     if (launch.exitCode >= 0) {
         std::fputs(qPrintable(launch.output), launch.exitCode == 0 ? stdout : stderr);
         return launch.exitCode;
+    }
+    if (launch.headless) { // no window, so no display either
+        QCoreApplication app(argc, argv);
+        return runHeadless(launch);
     }
     QApplication app(argc, argv);
     QApplication::setStyle(new DeferredIconStyle);
