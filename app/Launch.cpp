@@ -50,8 +50,10 @@ Launch parseLaunch(const QStringList &arguments)
     const QCommandLineOption replies(QStringLiteral("replies"),
         QStringLiteral("With --job or --send: keep reading answers for MS milliseconds after the last byte."),
         QStringLiteral("MS"));
+    const QCommandLineOption place(QStringLiteral("place"),
+        QStringLiteral("Put the window on the left or right half of the screen."), QStringLiteral("SIDE"));
     const QCommandLineOption listJobs(QStringLiteral("list-jobs"), QStringLiteral("Print the names of the jobs."));
-    parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect, job, send, replies, listJobs});
+    parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect, place, job, send, replies, listJobs});
 
     Launch launch;
     auto refuse = [&](const QString &why) {
@@ -116,6 +118,9 @@ Launch parseLaunch(const QStringList &arguments)
             launch.choice.flowControl))
         return refuse(QStringLiteral("--flow %1: not none, hardware or software").arg(parser.value(flow)));
     launch.connect = parser.isSet(connect);
+    launch.place = parser.value(place);
+    if (parser.isSet(place) && launch.place != QLatin1String("left") && launch.place != QLatin1String("right"))
+        return refuse(QStringLiteral("--place %1: not left or right").arg(launch.place));
     launch.headless = parser.isSet(job) || parser.isSet(send);
     if (parser.isSet(job) && parser.isSet(send))
         return refuse(QStringLiteral("--job and --send: one of them at a time"));
