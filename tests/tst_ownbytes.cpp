@@ -126,7 +126,7 @@ void TestOwnBytes::headlessRunsSendTheButtonsBytes()
         line.close();
     } else if (!button.isEmpty()) {
         sent = line.read(1, 10000);
-        sent += line.readUntilQuiet(300);
+        sent += line.readUntilQuiet(150);
         line.writeAll(hex(answer.toLatin1()));
     }
     QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(20000));
