@@ -21,7 +21,9 @@ else
   private=$(mktemp -d)
   link="$private/zpc3x"
 fi
-./build/zpc3x-sim --link "$link" >/dev/null &
+# Side by side: the controller on the right half of the screen, the tool on the left; its banner
+# says the tool is set up for the line rather than how to set it up.
+./build/zpc3x-sim --link "$link" --place right --tool-set-up >/dev/null &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; [ -z "$private" ] || rmdir "$private" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -L "$link" ] && break; kill -0 "$sim" 2>/dev/null || break; sleep 0.1; done
@@ -33,4 +35,4 @@ echo
 echo "Virtual ZPC3x controller: $link  (-> $(readlink "$link" 2>/dev/null || echo '?'))"
 echo "Printer Ruvela starts connected to it: press Receipt."
 echo
-./build/printer-ruvela --port "$link" --connect
+./build/printer-ruvela --port "$link" --connect --place left

@@ -1,5 +1,7 @@
 #include "app/Launch.h"
 
+#include "app/ButtonJobs.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -39,7 +41,19 @@ Launch parseLaunch(const QStringList &arguments)
     const QCommandLineOption flow(
         QStringLiteral("flow"), QStringLiteral("Flow control: none, hardware or software."), QStringLiteral("F"));
     const QCommandLineOption connect(QStringLiteral("connect"), QStringLiteral("Connect at start."));
-    parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect});
+    const QCommandLineOption job(QStringLiteral("job"),
+        QStringLiteral("Send the job of the button of that name without a window, then exit; --list-jobs names them."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption send(QStringLiteral("send"),
+        QStringLiteral("Send the file as it is without a window, then exit; - reads standard input."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption replies(QStringLiteral("replies"),
+        QStringLiteral("With --job or --send: keep reading answers for MS milliseconds after the last byte."),
+        QStringLiteral("MS"));
+    const QCommandLineOption place(QStringLiteral("place"),
+        QStringLiteral("Put the window on the left or right half of the screen."), QStringLiteral("SIDE"));
+    const QCommandLineOption listJobs(QStringLiteral("list-jobs"), QStringLiteral("Print the names of the jobs."));
+    parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect, place, job, send, replies, listJobs});
 
     Launch launch;
     auto refuse = [&](const QString &why) {
@@ -60,6 +74,11 @@ Launch parseLaunch(const QStringList &arguments)
     if (parser.isSet(version)) {
         launch.exitCode = 0;
         launch.output = QStringLiteral("printer-ruvela %1\n").arg(QStringLiteral(RUVELA_VERSION));
+        return launch;
+    }
+    if (parser.isSet(listJobs)) {
+        launch.exitCode = 0;
+        launch.output = buttons::jobNames().join(QLatin1Char('\n')) + QLatin1Char('\n');
         return launch;
     }
     if (parser.isSet(port)) {
@@ -99,5 +118,31 @@ Launch parseLaunch(const QStringList &arguments)
             launch.choice.flowControl))
         return refuse(QStringLiteral("--flow %1: not none, hardware or software").arg(parser.value(flow)));
     launch.connect = parser.isSet(connect);
+    launch.place = parser.value(place);
+    if (parser.isSet(place) && launch.place != QLatin1String("left") && launch.place != QLatin1String("right"))
+        return refuse(QStringLiteral("--place %1: not left or right").arg(launch.place));
+    launch.headless = parser.isSet(job) || parser.isSet(send);
+    if (parser.isSet(job) && parser.isSet(send))
+        return refuse(QStringLiteral("--job and --send: one of them at a time"));
+    if (parser.isSet(replies) && !launch.headless)
+        return refuse(QStringLiteral("--replies needs --job or --send"));
+    if (launch.headless && !launch.choice.port)
+        return refuse(QStringLiteral("--job and --send need --port"));
+    if (parser.isSet(job)) {
+        launch.job = parser.value(job);
+        if (!buttons::findByName(launch.job))
+            return refuse(QStringLiteral("--job %1: no such job; --list-jobs names them").arg(launch.job));
+    }
+    if (parser.isSet(send)) {
+        launch.sendFile = parser.value(send);
+        if (launch.sendFile.isEmpty())
+            return refuse(QStringLiteral("--send needs a file, or - for standard input"));
+    }
+    if (parser.isSet(replies)) {
+        bool ok = false;
+        launch.repliesMs = parser.value(replies).toInt(&ok);
+        if (!ok || launch.repliesMs < 0)
+            return refuse(QStringLiteral("--replies %1: not a number of milliseconds").arg(parser.value(replies)));
+    }
     return launch;
 }

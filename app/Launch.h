@@ -13,6 +13,13 @@ struct Launch
     QString output;
     SettingsChoice choice;
     bool connect = false;
+    QString place; // "left" or "right": the half of the screen for the window
+    // A run without a window: send the named button's job, or a file ("-" for standard
+    // input), then keep reading answers for repliesMs.
+    bool headless = false;
+    QString job; // a name of buttons::jobNames()
+    QString sendFile;
+    int repliesMs = 0;
 };
 
 // arguments as QCoreApplication::arguments() has them, the program first.

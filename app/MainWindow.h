@@ -156,8 +156,8 @@ private:
     void runGuarded(const jobs::Job &job);
     void runJob(const jobs::Job &job);
     void writeBytes(const QByteArray &bytes);
-    jobs::Job barcodeJob(unsigned char system) const;
-    jobs::Job uartJob() const;
+    // The job of the button of that object name, as the form stands now.
+    void runButton(const char *button);
     void setImage(const QImage &image);
 
     // The console's hex view, sending files, saving what was sent, and the progress of long writes.

@@ -1,10 +1,27 @@
+#include "app/Headless.h"
 #include "app/Icons.h"
 #include "app/Launch.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QScreen>
 
 #include <cstdio>
+
+namespace {
+
+// Puts the window at the start of the left or right half of its screen's free area, narrowed to
+// the half where it can be, so that two programs placed on opposite halves never overlap.
+void placeOnHalf(QWidget &window, bool right)
+{
+    const QRect free = window.screen()->availableGeometry();
+    const int half = free.width() / 2, frame = 16; // room for the window system's frame
+    window.resize(qMin(window.width(), half - frame), window.height());
+    window.move(free.left() + (right ? half : 0), free.top());
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -18,9 +35,15 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(launch.output), launch.exitCode == 0 ? stdout : stderr);
         return launch.exitCode;
     }
+    if (launch.headless) { // no window, so no display either
+        QCoreApplication app(argc, argv);
+        return runHeadless(launch);
+    }
     QApplication app(argc, argv);
     QApplication::setStyle(new DeferredIconStyle);
     MainWindow window;
+    if (!launch.place.isEmpty())
+        placeOnHalf(window, launch.place == QLatin1String("right"));
     window.show();
     window.start(launch);
     return app.exec();

@@ -57,4 +57,37 @@ inline QByteArray firmwareReply(int headType)
         .toLatin1();
 }
 
+// The status byte answered to printerState (DLE EOT). Bits 1 and 4 are always set and bit 0
+// always clear, so that no status reads as XON or XOFF on a line with software flow control.
+enum StatusBit : quint8 {
+    StatusFixed = 0x12,
+    StatusCoverOpen = 0x04,
+    StatusSleeping = 0x08,
+    StatusPaperOut = 0x20,
+    StatusLinePending = 0x40,
+    StatusHasCutter = 0x80,
+};
+
+// What each status bit means, in words, in the order they are told.
+struct StatusMeaning
+{
+    StatusBit bit;
+    const char *words;
+};
+constexpr StatusMeaning statusMeanings[] = {
+    {StatusCoverOpen, "cover open"},
+    {StatusSleeping, "asleep"},
+    {StatusPaperOut, "paper out"},
+    {StatusLinePending, "a line waiting"},
+    {StatusHasCutter, "cutter"},
+};
+
+// A status byte in words: "cover open, paper out", or "ready" when no bit is set.
+QString describeStatus(quint8 status);
+// What an answer says: "(paper out)" for a single byte, else the text it carries in quotes.
+QString replyMeaning(const QByteArray &reply);
+// An answer as both programs show it: its bytes in hex and, for a single byte, what its status
+// bits say ("32 (paper out)"), else the text it carries in quotes.
+QString describeReply(const QByteArray &reply);
+
 } // namespace proto

@@ -171,15 +171,23 @@ bool SimWindow::savePaper(const QString &fileName, QString &error) const
 
 std::pair<int, int> SimWindow::highlightedRows() const { return {paper->first, paper->last}; }
 
+void SimWindow::setToolSetUp(bool setUp)
+{
+    toolSetUp = setUp;
+    showPath(lineDriver->isPluggedIn() ? lineDriver->path() : QString());
+}
+
 void SimWindow::showPath(const QString &path)
 {
     ui->actionUnplug->setEnabled(!path.isEmpty());
     ui->actionPlugIn->setEnabled(path.isEmpty());
-    ui->pathLabel->setText(path.isEmpty()
-            ? tr("Unplugged. Press Plug In to offer a new line.")
-            : tr("In Printer Ruvela choose Settings → Configure, pick <b>Custom</b> and type "
-                 "<b>%1</b>, then Apply and Connect.")
-                  .arg(lineDriver->pathToType()));
+    ui->pathLabel->setText(path.isEmpty() ? tr("Unplugged. Press Plug In to offer a new line.")
+            : toolSetUp ? tr("Printer Ruvela was started set up for <b>%1</b>: it connects at start, and again with "
+                             "Connect after Plug In.")
+                              .arg(lineDriver->pathToType())
+                        : tr("In Printer Ruvela choose Settings → Configure, pick <b>Custom</b> and type "
+                             "<b>%1</b>, then Apply and Connect.")
+                              .arg(lineDriver->pathToType()));
     pathStatus->setText(path.isEmpty() ? tr("unplugged") : path);
 }
 

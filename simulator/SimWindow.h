@@ -32,6 +32,9 @@ public:
     // The paper rows shown as belonging to the selected command, or (-1, -1).
     std::pair<int, int> highlightedRows() const;
     void refresh(); // brings paper, log and status up to date
+    // The tool was started set up for this line (as run.sh does): the window says so instead
+    // of how to configure it.
+    void setToolSetUp(bool setUp);
 
 private:
     void selectEntry(const QModelIndex &index);
@@ -43,6 +46,7 @@ private:
     LineDriver *lineDriver;
     PaperWidget *paper;
     LogModel *logModel;
+    bool toolSetUp = false;
     QLabel *replyLabel, *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
 };
 

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QScreen>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -169,6 +170,16 @@ bool wantsWindow(int argc, char *argv[])
     return true;
 }
 
+// Puts the window at the start of the left or right half of its screen's free area, narrowed to
+// the half where it can be, so that two programs placed on opposite halves never overlap.
+void placeOnHalf(QWidget &window, bool right)
+{
+    const QRect free = window.screen()->availableGeometry();
+    const int half = free.width() / 2, frame = 16; // room for the window system's frame
+    window.resize(qMin(window.width(), half - frame), window.height());
+    window.move(free.left() + (right ? half : 0), free.top());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -216,6 +227,10 @@ int main(int argc, char *argv[])
         QStringLiteral("MM_PER_S"), QStringLiteral("80")});
     parser.addOption({QStringLiteral("flow"), QStringLiteral("xonxoff (default) or none."), QStringLiteral("MODE"),
         QStringLiteral("xonxoff")});
+    parser.addOption({QStringLiteral("place"),
+        QStringLiteral("Put the window on the left or right half of the screen."), QStringLiteral("SIDE")});
+    parser.addOption({QStringLiteral("tool-set-up"),
+        QStringLiteral("Printer Ruvela is started set up for the line (as run.sh does): say so, not how to.")});
     parser.process(app);
 
     bool ok = false;
@@ -241,6 +256,12 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "zpc3x-sim: out of memory; nothing written\n");
             return 1;
         }
+    }
+
+    const QString place = parser.value(QStringLiteral("place"));
+    if (parser.isSet(QStringLiteral("place")) && place != QLatin1String("left") && place != QLatin1String("right")) {
+        std::fprintf(stderr, "zpc3x-sim: --place left|right\n");
+        return 2;
     }
 
     sim::LineSettings settings;
@@ -335,8 +356,12 @@ int main(int argc, char *argv[])
             logged = interpreter->log().size();
         });
     }
-    if (simWindow)
+    if (simWindow) {
+        simWindow->setToolSetUp(parser.isSet(QStringLiteral("tool-set-up")));
+        if (!place.isEmpty())
+            placeOnHalf(*simWindow, place == QLatin1String("right"));
         simWindow->show();
+    }
 
     return app.exec();
 }

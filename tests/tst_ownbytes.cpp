@@ -36,6 +36,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void startsConnectedOrSaysWhyNot();
+    void headlessRunsSendTheButtonsBytes_data();
+    void headlessRunsSendTheButtonsBytes();
     void sendLine_data();
     void sendLine();
     void sendLineSendsAndRemembers();
@@ -97,6 +99,53 @@ void TestOwnBytes::startsConnectedOrSaysWhyNot()
     QCOMPARE(closer.title, QStringLiteral("Error"));
     QVERIFY(closer.text.startsWith(QStringLiteral("Cannot open /dev/ttyRUVELA-none: ")));
     QCOMPARE(statusText(failing), QStringLiteral("Open error"));
+}
+
+void TestOwnBytes::headlessRunsSendTheButtonsBytes_data() { addTableRows(QStringLiteral("headless.txt")); }
+
+void TestOwnBytes::headlessRunsSendTheButtonsBytes()
+{
+    QFETCH(QStringList, row);
+    for (QString &field : row)
+        field = field == QLatin1String("-") ? QString() : field.trimmed();
+    const QString button = row[2], answer = row[3];
+    const int exitCode = row[4].toInt();
+    FarEnd line;
+    QProcess program;
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    headless.remove(QStringLiteral("DISPLAY"));
+    program.setProcessEnvironment(headless);
+    program.start(QStringLiteral(PRINTER_RUVELA),
+        row[1].replace(QStringLiteral("LINE"), line.path()).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    QByteArray sent;
+    if (answer == QLatin1String("hang up")) {
+        program.write(QByteArray(4 << 20, 'x')); // far more than the line holds
+        program.closeWriteChannel();
+        QVERIFY(!line.read(100, 10000).isEmpty());
+        line.close();
+    } else if (!button.isEmpty()) {
+        sent = line.read(1, 10000);
+        sent += line.readUntilQuiet(150);
+        line.writeAll(hex(answer.toLatin1()));
+    }
+    QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(20000));
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    QCOMPARE(program.exitCode(), exitCode);
+    if (button.isEmpty()) {
+        QVERIFY2(err.contains(row[5]), qPrintable(err));
+        return;
+    }
+    // The same job from the window's button, as a user presses it.
+    press(*w, qPrintable(button));
+    const QByteArray pressed = peer->readUntilQuiet(300);
+    QVERIFY(!pressed.isEmpty());
+    QCOMPARE(sent.toHex(' '), pressed.toHex(' '));
+    const QString console = consoleText(*w);
+    QCOMPARE(out,
+        (console.isEmpty() ? QString() : console + QLatin1Char('\n'))
+            + (row[5].isEmpty() ? QString() : row[5] + QLatin1Char('\n')));
 }
 
 void TestOwnBytes::sendLine_data() { addTableRows(QStringLiteral("sendline.txt")); }

@@ -1,5 +1,8 @@
 // What the console makes of replies: one UTF-8 stream across arrivals, and long lines broken
-// for display.
+// for display; and what an answer means, as both programs show it.
+#include "TestSupport.h"
+
+#include "commands/Protocol.h"
 #include "serial/ConsoleLines.h"
 #include "serial/Utf8Stream.h"
 
@@ -13,6 +16,8 @@ private slots:
     void everySplitPointGivesTheWholeText();
     void longLinesBreakForDisplay_data();
     void longLinesBreakForDisplay();
+    void answersInWords_data();
+    void answersInWords();
 };
 
 void TestReplyText::everySplitPointGivesTheWholeText()
@@ -54,6 +59,14 @@ void TestReplyText::longLinesBreakForDisplay()
     QFETCH(int, lineSoFar);
     QFETCH(QString, shown);
     QCOMPARE(console::breakLongLines(text, lineSoFar, 4), shown);
+}
+
+void TestReplyText::answersInWords_data() { addTableRows(QStringLiteral("status.txt")); }
+
+void TestReplyText::answersInWords()
+{
+    QFETCH(QStringList, row);
+    QCOMPARE(proto::describeReply(hex(row[0].toLatin1())), row[1]);
 }
 
 QTEST_GUILESS_MAIN(TestReplyText)

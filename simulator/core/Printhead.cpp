@@ -133,27 +133,7 @@ quint8 Printhead::status() const
     return s;
 }
 
-QString Printhead::describeReply(const QByteArray &reply)
-{
-    QString out = QString::fromLatin1(reply.left(16).toHex(' ').toUpper());
-    if (reply.size() == 1) {
-        const quint8 s = quint8(reply.at(0));
-        QStringList meaning;
-        if (s & CoverOpen)
-            meaning << QStringLiteral("cover open");
-        if (s & Sleeping)
-            meaning << QStringLiteral("asleep");
-        if (s & PaperOut)
-            meaning << QStringLiteral("paper out");
-        if (s & LinePending)
-            meaning << QStringLiteral("a line waiting");
-        if (s & HasCutter)
-            meaning << QStringLiteral("cutter");
-        return out + QStringLiteral(" (")
-            + (meaning.isEmpty() ? QStringLiteral("ready") : meaning.join(QStringLiteral(", "))) + QLatin1Char(')');
-    }
-    return out + QStringLiteral(" \"") + QString::fromLatin1(reply).trimmed() + QLatin1Char('"');
-}
+QString Printhead::describeReply(const QByteArray &reply) { return proto::describeReply(reply); }
 
 quint8 Printhead::realTimeStatus(int which) const
 {
