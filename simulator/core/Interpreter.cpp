@@ -56,19 +56,20 @@ QString arguments(const Command &c)
 QString symbolName(const Command &c, QString &args)
 {
     const quint8 cn = c.param(0), fn = c.param(1);
-    if (cn == 0x31 && (fn == 0x43 || fn == 0x45)) {
+    const bool qr = cn == proto::qr::symbol, pdf = cn == proto::pdf417::symbol;
+    if (qr && (fn == proto::qr::moduleSize || fn == proto::qr::errorCorrection)) {
         args = QString::number(c.param(2));
-        return QLatin1String(fn == 0x43 ? "setQRSizeVersion" : "setQRcodeErrorCorrection");
+        return QLatin1String(fn == proto::qr::moduleSize ? "setQRSizeVersion" : "setQRcodeErrorCorrection");
     }
-    const bool held = cn == 0x30 || cn == 0x31; // other symbols (MaxiCode, ...) only by number
-    if (held && fn == 0x50) {
+    const bool held = qr || pdf; // other symbols (MaxiCode, ...) only by number
+    if (held && fn == proto::qr::store) {
         args = QString::number(qMax<qint64>(0, c.size - c.prefix - 3 + c.bulk));
-        return QLatin1String(cn == 0x31 ? "transferQRcodeData" : "transferPdf417Data");
+        return QLatin1String(qr ? "transferQRcodeData" : "transferPdf417Data");
     }
-    if (held && fn == 0x51)
-        return QLatin1String(cn == 0x31 ? "printQRcodeData" : "printPdf417");
+    if (held && fn == proto::qr::print)
+        return QLatin1String(qr ? "printQRcodeData" : "printPdf417");
     args = QStringLiteral("%1 %2").arg(cn, 2, 16, QLatin1Char('0')).arg(fn, 2, 16, QLatin1Char('0'));
-    return QLatin1String(cn == 0x31 ? "qrFunction" : cn == 0x30 ? "pdf417Function" : "symbolFunction");
+    return QLatin1String(qr ? "qrFunction" : pdf ? "pdf417Function" : "symbolFunction");
 }
 
 bool isRealTime(Op op) { return op == Op::Status || op == Op::StatusN || op == Op::Firmware; }

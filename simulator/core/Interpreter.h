@@ -17,10 +17,10 @@ namespace sim {
 class Interpreter : private DecoderSink
 {
 public:
-    using StatusBit = Printhead::StatusBit;
-    static constexpr StatusBit Fixed = Printhead::Fixed, CoverOpen = Printhead::CoverOpen,
-                               Sleeping = Printhead::Sleeping, PaperOut = Printhead::PaperOut,
-                               LinePending = Printhead::LinePending, HasCutter = Printhead::HasCutter;
+    using StatusBit = proto::StatusBit;
+    static constexpr StatusBit Fixed = proto::StatusFixed, CoverOpen = proto::StatusCoverOpen,
+                               Sleeping = proto::StatusSleeping, PaperOut = proto::StatusPaperOut,
+                               LinePending = proto::StatusLinePending, HasCutter = proto::StatusHasCutter;
     static constexpr qsizetype maxLogEntries = 50000; // then one entry says the log is full
     static constexpr int maxTextArgs = 120; // characters one printStr entry shows
 

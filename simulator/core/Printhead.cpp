@@ -463,17 +463,13 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
         break;
     case Op::PrinterId:
         if (n == 1 || n == 49)
-            reply = QByteArray(1, '\x33'); // model: ZPC3x
+            reply = QByteArray(1, proto::printerIdModel);
         else if (n == 2 || n == 50)
-            reply = QByteArray(1, char(proto::headHasCutter(head) ? 0x02 : 0x00)); // type: bit 1 a cutter
+            reply = QByteArray(1, proto::headHasCutter(head) ? proto::printerIdCutter : '\0');
         else if (n == 3 || n == 51)
-            reply = QByteArray(1, '\x10'); // firmware 1.0
-        else if (n == 65)
-            reply = QByteArray("_1.0", 5); // firmware, as text
-        else if (n == 66)
-            reply = QByteArray("_ZPC", 5); // maker
-        else if (n == 67)
-            reply = QByteArray("_ZPC3x", 7); // model
+            reply = QByteArray(1, proto::printerIdFirmware);
+        else if (n >= 65 && n <= 67)
+            reply = proto::printerIdText(n);
         else
             note = QStringLiteral("no such printer ID %1").arg(n);
         break;
@@ -528,17 +524,17 @@ QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
 {
     // GS ( k: cn 0x31 is the QR code, 0x30 PDF417; fn says what to do.
     const quint8 cn = c.param(0), fn = c.param(1), value = c.param(2);
-    const bool qr = cn == 0x31, pdf = cn == 0x30;
+    const bool qr = cn == proto::qr::symbol, pdf = cn == proto::pdf417::symbol;
     const int before = roll.rows();
-    if ((qr || pdf) && fn == 0x50) {
+    if ((qr || pdf) && fn == proto::qr::store) {
         QByteArray &data = qr ? qrData : pdfData;
         data = QByteArray(c.data + c.prefix + 3, qMax(0, c.size - c.prefix - 3));
         startBulk(qr ? Bulk::QrData : Bulk::Pdf417Data, c.bulk, entry);
-    } else if (qr && fn == 0x43) {
+    } else if (qr && fn == proto::qr::moduleSize) {
         qrModule = value;
-    } else if (qr && fn == 0x45) {
+    } else if (qr && fn == proto::qr::errorCorrection) {
         qrErrorCorrection = value;
-    } else if (qr && fn == 0x51) {
+    } else if (qr && fn == proto::qr::print) {
         printPendingLine();
         EncodedSymbol &code = storedSymbol(true);
         if (code.symbol.width == 0)
@@ -546,22 +542,23 @@ QByteArray Printhead::symbolFunction(const Command &c, int entry, QString &note)
                                     : QStringLiteral("%1 bytes do not fit a QR code").arg(qrData.size());
         else
             printMatrix(code, qBound(1, qrModule, 16), qBound(1, qrModule, 16));
-    } else if (pdf && fn == 0x41) {
+    } else if (pdf && fn == proto::pdf417::columns) {
         pdfColumns = value;
-    } else if (pdf && fn == 0x43) {
+    } else if (pdf && fn == proto::pdf417::moduleWidth) {
         pdfModuleWidth = value;
-    } else if (pdf && fn == 0x44) {
+    } else if (pdf && fn == proto::pdf417::rowHeight) {
         pdfRowHeight = value;
-    } else if (pdf && fn == 0x45) {
+    } else if (pdf && fn == proto::pdf417::errorLevel) {
         pdfErrorLevel = c.param(3) - 0x30;
-    } else if (pdf && fn == 0x51) {
+    } else if (pdf && fn == proto::pdf417::print) {
         printPendingLine();
         EncodedSymbol &code = storedSymbol(false);
         if (!code.symbol.error.isEmpty())
             note = QStringLiteral("rejected: ") + code.symbol.error;
         else
             printMatrix(code, qBound(1, pdfModuleWidth, 8), qBound(1, pdfRowHeight, 8) * qBound(1, pdfModuleWidth, 8));
-    } else if (!(qr && fn == 0x41) && !(pdf && (fn == 0x42 || fn == 0x46))) {
+    } else if (!(qr && fn == proto::qr::model)
+        && !(pdf && (fn == proto::pdf417::rows || fn == proto::pdf417::options))) {
         note = QStringLiteral("function %1 %2 skipped")
                    .arg(cn, 2, 16, QLatin1Char('0'))
                    .arg(fn, 2, 16, QLatin1Char('0'));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/Protocol.h"
 #include "simulator/core/Decoder.h"
 #include "simulator/core/Glyphs.h"
 #include "simulator/core/Paper.h"
@@ -29,16 +30,11 @@ struct LogEntry
 class Printhead
 {
 public:
-    // Status byte bits answered to DLE EOT. Bit 0 stays clear, so that no status can read as
-    // XON (11) or XOFF (13) on a line with software flow control.
-    enum StatusBit : quint8 {
-        Fixed = 0x12, // bits 1 and 4, always set
-        CoverOpen = 0x04,
-        Sleeping = 0x08,
-        PaperOut = 0x20,
-        LinePending = 0x40,
-        HasCutter = 0x80,
-    };
+    // The status byte's bits, by their names in the controller.
+    using StatusBit = proto::StatusBit;
+    static constexpr StatusBit Fixed = proto::StatusFixed, CoverOpen = proto::StatusCoverOpen,
+                               Sleeping = proto::StatusSleeping, PaperOut = proto::StatusPaperOut,
+                               LinePending = proto::StatusLinePending, HasCutter = proto::StatusHasCutter;
 
     static constexpr int maxLineItems = 4096; // pieces one line holds before it prints by itself
     static constexpr int cutMarkRows = 3; // the line a cut draws across the roll
