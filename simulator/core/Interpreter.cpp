@@ -77,7 +77,7 @@ bool isRealTime(Op op) { return op == Op::Status || op == Op::StatusN || op == O
 } // namespace
 
 Interpreter::Interpreter(int headType)
-    : head(headType)
+    : head(headType, *this)
 { }
 
 void Interpreter::feed(const QByteArray &chunk) { feed(chunk.constData(), chunk.size()); }
@@ -120,16 +120,15 @@ QByteArray Interpreter::takeReplies()
 
 int Interpreter::begin(qint64 offset, const QString &name, const QString &args)
 {
-    QList<LogEntry> &log = head.log();
     textEntry = -1;
-    if (log.size() > maxLogEntries)
+    if (entries.size() > maxLogEntries)
         return -1;
-    if (log.size() == maxLogEntries) {
-        log.append({offset, QStringLiteral("log full"), QStringLiteral("later commands are not listed"), -1, -1});
+    if (entries.size() == maxLogEntries) {
+        entries.append({offset, QStringLiteral("log full"), QStringLiteral("later commands are not listed"), -1, -1});
         return -1;
     }
-    log.append({offset, name, args, -1, -1});
-    return int(log.size() - 1);
+    entries.append({offset, name, args, -1, -1});
+    return int(entries.size() - 1);
 }
 
 void Interpreter::command(const Command &c)
@@ -141,11 +140,10 @@ void Interpreter::command(const Command &c)
     QString note;
     if (c.op == Op::Text) {
         // One printStr entry for a run of text, so that the log reads like the job.
-        QList<LogEntry> &log = head.log();
-        if (textEntry < 0 || textEntry != log.size() - 1)
+        if (textEntry < 0 || textEntry != entries.size() - 1)
             textEntry = begin(c.offset, QStringLiteral("printStr"));
         if (textEntry >= 0) {
-            QString &args = log[textEntry].args;
+            QString &args = entries[textEntry].args;
             if (args.size() < maxTextArgs) {
                 for (int i = 0; i < c.size; ++i) {
                     const uchar byte = c.at(i);
@@ -169,7 +167,7 @@ void Interpreter::command(const Command &c)
     const int entry = begin(c.offset, name, args);
     const QByteArray reply = head.apply(c, entry, note);
     if (entry >= 0) {
-        LogEntry &e = head.log()[entry];
+        LogEntry &e = entries[entry];
         if (!reply.isEmpty())
             e.args += (e.args.isEmpty() ? QString() : QStringLiteral(" "))
                 + QStringLiteral("-> %1").arg(hexBytes(reply.constData(), qMin<qsizetype>(reply.size(), 16)));
@@ -203,6 +201,15 @@ void Interpreter::bulk(const char *data, qsizetype size)
     noteLimits(decoder.offset());
 }
 
+void Interpreter::printed(int entry, int first, int last)
+{
+    if (entry >= entries.size())
+        return;
+    LogEntry &e = entries[entry];
+    e.firstRow = e.firstRow < 0 ? first : qMin(e.firstRow, first);
+    e.lastRow = qMax(e.lastRow, last);
+}
+
 void Interpreter::afterSwitch(quint8 before)
 {
     if (head.callBack() && head.status() != before)
@@ -225,6 +232,7 @@ void Interpreter::setCoverOpen(bool open)
 
 void Interpreter::clearPaper()
 {
+    entries.clear();
     head.clearPaper();
     textEntry = -1;
     rollFullLogged = false;
