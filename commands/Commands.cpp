@@ -41,9 +41,9 @@ QByteArray sizedFrame(QByteArray out, quint16 usHSize, quint16 usVSize, const qu
     return out;
 }
 
-QByteArray qrFrame(char function, quint8 parameter)
+QByteArray qrFrame(quint8 function, quint8 parameter)
 {
-    return bytes({quint8(GS), 0x28, 0x6B, 0x03, 0x00, 0x31, quint8(function), parameter});
+    return bytes({quint8(GS), 0x28, 0x6B, 0x03, 0x00, qr::symbol, quint8(function), parameter});
 }
 
 } // namespace
@@ -79,7 +79,7 @@ QByteArray picturePrintH(quint8 ucType, quint16 usHSize, quint16 usVSize, const 
 
 QByteArray setLeftMargin(quint8 ucDots) { return withParameter(ESC, 'l', ucDots); }
 QByteArray setRightMargin(quint8 ucDots) { return withParameter(ESC, 'Q', ucDots); }
-QByteArray printerState() { return bytes({quint8(DLE), 0x04}); }
+QByteArray printerState() { return bytes({quint8(DLE), quint8(queryStatus)}); }
 QByteArray absolutePrintPos(quint8 ucLNum, quint8 ucHNum) { return bytes({quint8(ESC), '$', ucLNum, ucHNum}); }
 QByteArray setFontGrayScale(quint8 ucScale) { return withParameter(ESC, 'm', ucScale); }
 QByteArray setDbMode() { return bytes({quint8(FS), '&'}); }
@@ -98,7 +98,7 @@ QByteArray barcodePrint(quint8 ucBarcodeSys, const quint8 *pucCodeBuf, quint8 uc
 }
 
 QByteArray clearPrintBuffer() { return bytes({quint8(DLE), 0x14}); }
-QByteArray getFirmwareInfo() { return bytes({quint8(DLE), 0x05}); }
+QByteArray getFirmwareInfo() { return bytes({quint8(DLE), quint8(queryFirmware)}); }
 
 QByteArray print_with_font(const char *str, quint8 font)
 {
@@ -122,20 +122,23 @@ QByteArray printNVBitmap(quint8 ucBitmapIndex, quint8 ucMode)
 {
     return bytes({quint8(FS), 'p', ucBitmapIndex, ucMode});
 }
-QByteArray setQRSizeVersion(quint8 ucModuleSizeRange) { return qrFrame(0x43, ucModuleSizeRange); }
-QByteArray setQRcodeErrorCorrection(quint8 ucErrorCorrectionLevel) { return qrFrame(0x45, ucErrorCorrectionLevel); }
+QByteArray setQRSizeVersion(quint8 ucModuleSizeRange) { return qrFrame(qr::moduleSize, ucModuleSizeRange); }
+QByteArray setQRcodeErrorCorrection(quint8 ucErrorCorrectionLevel)
+{
+    return qrFrame(qr::errorCorrection, ucErrorCorrectionLevel);
+}
 
 QByteArray transferQRcodeData(quint16 usbufferSize, const quint8 *pucDataBuf)
 {
     // The length counts the three bytes 31 50 30 too, in a 16-bit field that wraps.
     QByteArray out = bytes({quint8(GS), 0x28, 0x6B});
     appendLe16(out, quint16(usbufferSize + 3));
-    out.append("\x31\x50\x30", 3);
+    out += bytes({qr::symbol, qr::store, qr::m});
     appendBulk(out, pucDataBuf, usbufferSize);
     return out;
 }
 
-QByteArray printQRcodeData() { return qrFrame(0x51, 0x30); }
+QByteArray printQRcodeData() { return qrFrame(qr::print, qr::m); }
 QByteArray enterSleepMode() { return bytes({quint8(DLE), 0x16}); }
 
 } // namespace cmd

@@ -42,6 +42,56 @@ enum BarcodeSystem : quint8 {
 };
 constexpr quint8 barcodeBase = 0x41;
 
+// Real-time queries: DLE and one of these bytes, answered as they arrive.
+constexpr char queryStatus = 0x04; // DLE EOT: the status byte (with an n of 1 to 4, one of its kinds)
+constexpr char queryFirmware = 0x05; // DLE ENQ: firmwareReply
+
+// The status byte answered to DLE EOT. Bit 0 stays clear, so that no status can read as XON
+// or XOFF on a line with software flow control.
+enum StatusBit : quint8 {
+    StatusFixed = 0x12, // bits 1 and 4, always set
+    StatusCoverOpen = 0x04,
+    StatusSleeping = 0x08,
+    StatusPaperOut = 0x20,
+    StatusLinePending = 0x40,
+    StatusHasCutter = 0x80,
+};
+
+// GS ( k: the symbol byte (cn) and the function bytes (fn) of the two symbols the controller holds.
+namespace qr {
+constexpr quint8 symbol = 0x31;
+constexpr quint8 model = 0x41; // accepted, with one model only
+constexpr quint8 moduleSize = 0x43;
+constexpr quint8 errorCorrection = 0x45;
+constexpr quint8 store = 0x50; // then m = 0x30 and the data
+constexpr quint8 print = 0x51; // then m = 0x30
+constexpr quint8 m = 0x30;
+} // namespace qr
+namespace pdf417 {
+constexpr quint8 symbol = 0x30;
+constexpr quint8 columns = 0x41;
+constexpr quint8 rows = 0x42; // accepted: the rows follow from the data
+constexpr quint8 moduleWidth = 0x43;
+constexpr quint8 rowHeight = 0x44;
+constexpr quint8 errorLevel = 0x45;
+constexpr quint8 options = 0x46; // accepted, with the standard form only
+constexpr quint8 store = qr::store;
+constexpr quint8 print = qr::print;
+} // namespace pdf417
+
+// GS I n: the printer IDs the controller answers; n of 1 to 3 also come as 49 to 51.
+constexpr char printerIdModel = 0x33; // n 1: ZPC3x
+constexpr char printerIdCutter = 0x02; // n 2, the type: bit 1 set for a head with a cutter
+constexpr char printerIdFirmware = 0x10; // n 3: firmware 1.0
+// n 65, 66 and 67: the firmware, the maker and the model as text, each with its closing NUL.
+inline QByteArray printerIdText(int n)
+{
+    return n == 65 ? QByteArray("_1.0", 5)
+        : n == 66  ? QByteArray("_ZPC", 5)
+        : n == 67  ? QByteArray("_ZPC3x", 7)
+                   : QByteArray();
+}
+
 // Print head types 0 to 7: two are 80 mm heads of 576 dots, the rest 58 mm heads of 384; types
 // 4 and 5 drive a cutter.
 constexpr int headTypes = 8;

@@ -59,8 +59,9 @@ private:
 class LogModel : public QAbstractListModel
 {
 public:
-    explicit LogModel(const Interpreter &interpreter)
-        : interpreter(interpreter)
+    LogModel(const Interpreter &interpreter, QObject *parent)
+        : QAbstractListModel(parent)
+        , interpreter(interpreter)
     { }
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : shown; }
@@ -98,7 +99,7 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     , printer(headType)
     , lineDriver(new LineDriver(printer, settings, this))
     , paper(new PaperWidget(printer))
-    , logModel(new LogModel(printer))
+    , logModel(new LogModel(printer, this))
 {
     ui->setupUi(this);
     ui->paperScroll->setWidget(paper);

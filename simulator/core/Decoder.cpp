@@ -58,6 +58,7 @@ struct TableEntry
 
 // Every command the virtual controller knows. The controller's own commands keep their meaning
 // where other controllers give the same bytes another one.
+// clang-format off
 const TableEntry table[] = {
     {"\x0A", 1, Shape::None, 0, Op::PrintLF, "printLF"},
     {"\x0D", 1, Shape::None, 0, Op::PrintCR, "printCR"},
@@ -66,21 +67,11 @@ const TableEntry table[] = {
     {"\x1BZ", 2, Shape::Fixed, 1, Op::SetHead, "setPrinterHead"},
     {"\x1BJ", 2, Shape::Fixed, 1, Op::FeedDots, "printAndFeedNDotLine"},
     {"\x1B!", 2, Shape::Fixed, 1, Op::FontType, "fontTypeSet"},
-    {"\x1B"
-     "a",
-        2, Shape::Fixed, 1, Op::Align, "horizontalAlign"},
-    {"\x1B"
-     "3",
-        2, Shape::Fixed, 1, Op::LineSpacing, "lineSpacingSet"},
-    {"\x1B"
-     "2",
-        2, Shape::None, 0, Op::LineSpacingDefault, "lineSpacingDefaults"},
-    {"\x1B"
-     "D",
-        2, Shape::NulList, 32, Op::TabStops, "horizontalTabSet"},
-    {"\x1B"
-     "d",
-        2, Shape::Fixed, 1, Op::FeedLines, "printAndFeedNFontLine"},
+    {"\x1B" "a", 2, Shape::Fixed, 1, Op::Align, "horizontalAlign"},
+    {"\x1B" "3", 2, Shape::Fixed, 1, Op::LineSpacing, "lineSpacingSet"},
+    {"\x1B" "2", 2, Shape::None, 0, Op::LineSpacingDefault, "lineSpacingDefaults"},
+    {"\x1B" "D", 2, Shape::NulList, 32, Op::TabStops, "horizontalTabSet"},
+    {"\x1B" "d", 2, Shape::Fixed, 1, Op::FeedLines, "printAndFeedNFontLine"},
     {"\x1Bl", 2, Shape::Fixed, 1, Op::LeftMarginColumns, "setLeftMargin"},
     {"\x1BQ", 2, Shape::Fixed, 1, Op::RightLimitColumns, "setRightMargin"},
     {"\x1B$", 2, Shape::Fixed, 2, Op::AbsolutePosition, "absolutePrintPos"},
@@ -88,13 +79,9 @@ const TableEntry table[] = {
     {"\x1BM", 2, Shape::Fixed, 1, Op::FontMode, "setFontMode"},
     {"\x1Bi", 2, Shape::None, 0, Op::FullCut, "fullCut"},
     {"\x1Bn", 2, Shape::None, 0, Op::PartialCut, "partialCut"},
-    {"\x1B"
-     "E",
-        2, Shape::Fixed, 1, Op::Emphasis, "emphasis"},
+    {"\x1B" "E", 2, Shape::Fixed, 1, Op::Emphasis, "emphasis"},
     {"\x1BG", 2, Shape::Fixed, 1, Op::DoubleStrike, "doubleStrike"},
-    {"\x1B"
-     "4",
-        2, Shape::Fixed, 1, Op::Italic, "italic"},
+    {"\x1B" "4", 2, Shape::Fixed, 1, Op::Italic, "italic"},
     {"\x1B-", 2, Shape::Fixed, 1, Op::Underline, "underline"},
     {"\x1B{", 2, Shape::Fixed, 1, Op::UpsideDown, "upsideDown"},
     {"\x1BV", 2, Shape::Fixed, 1, Op::Rotate, "rotate"},
@@ -105,56 +92,38 @@ const TableEntry table[] = {
     {"\x1B*", 2, Shape::Sized, 3, Op::ColumnImage, "columnImage", columnBulk},
     {"\x1Bp", 2, Shape::Fixed, 3, Op::DrawerKick, "drawerKick"},
     {"\x1B=", 2, Shape::Fixed, 1, Op::NoEffect, "selectPeripheral"},
-    {"\x1B"
-     "c3",
-        3, Shape::Fixed, 1, Op::NoEffect, "paperEndSensors"},
-    {"\x1B"
-     "c4",
-        3, Shape::Fixed, 1, Op::NoEffect, "paperStopSensors"},
-    {"\x1B"
-     "c5",
-        3, Shape::Fixed, 1, Op::NoEffect, "panelButtons"},
+    {"\x1B" "c3", 3, Shape::Fixed, 1, Op::NoEffect, "paperEndSensors"},
+    {"\x1B" "c4", 3, Shape::Fixed, 1, Op::NoEffect, "paperStopSensors"},
+    {"\x1B" "c5", 3, Shape::Fixed, 1, Op::NoEffect, "panelButtons"},
     {"\x1BU", 2, Shape::Fixed, 1, Op::NoEffect, "unidirectional"},
     {"\x1Dv0", 3, Shape::Sized, 5, Op::Raster, "picturePrintH", rasterBulk},
     {"\x1Dh", 2, Shape::Fixed, 1, Op::BarcodeHeight, "barcodeHeightSet"},
     {"\x1Dw", 2, Shape::Fixed, 1, Op::BarcodeWidth, "barcodeWidthSet"},
     {"\x1DH", 2, Shape::Fixed, 1, Op::BarcodeText, "barcodeTextYesNo"},
-    {"\x1D"
-     "a",
-        2, Shape::Fixed, 1, Op::CallBack, "setPrinterCallBack"},
+    {"\x1D" "a", 2, Shape::Fixed, 1, Op::CallBack, "setPrinterCallBack"},
     {"\x1Dk", 2, Shape::Barcode, 0, Op::Barcode, "barcodePrint"},
     {"\x1Dq", 2, Shape::Sized, 6, Op::NvDownload, "downloadNVBitmap", nvBulk},
     {"\x1D!", 2, Shape::Fixed, 1, Op::CharacterSize, "characterSize"},
-    {"\x1D"
-     "B",
-        2, Shape::Fixed, 1, Op::WhiteOnBlack, "whiteOnBlack"},
+    {"\x1D" "B", 2, Shape::Fixed, 1, Op::WhiteOnBlack, "whiteOnBlack"},
     {"\x1DL", 2, Shape::Fixed, 2, Op::LeftMarginDots, "leftMarginDots"},
     {"\x1DW", 2, Shape::Fixed, 2, Op::PrintAreaWidth, "printAreaWidth"},
     {"\x1DV", 2, Shape::Cut, 0, Op::Cut, "cut"},
-    {"\x1D"
-     "f",
-        2, Shape::Fixed, 1, Op::HriFont, "hriFont"},
+    {"\x1D" "f", 2, Shape::Fixed, 1, Op::HriFont, "hriFont"},
     {"\x1Dr", 2, Shape::Fixed, 1, Op::TransmitStatus, "transmitStatus"},
     {"\x1DI", 2, Shape::Fixed, 1, Op::PrinterId, "printerId"},
     {"\x1DP", 2, Shape::Fixed, 2, Op::NoEffect, "motionUnits"},
     {"\x1D(k", 3, Shape::Block16, 0, Op::SymbolFunction, "symbolFunction"},
     {"\x1D(L", 3, Shape::Block16, 0, Op::Graphics, "graphics"},
-    {"\x1D"
-     "8L",
-        3, Shape::Block32, 0, Op::Graphics, "graphics"},
+    {"\x1D" "8L", 3, Shape::Block32, 0, Op::Graphics, "graphics"},
     {"\x1C&", 2, Shape::None, 0, Op::DoubleByteOn, "setDbMode"},
     {"\x1C.", 2, Shape::None, 0, Op::DoubleByteOff, "cancelDbMode"},
     {"\x1Cp", 2, Shape::Fixed, 2, Op::NvPrint, "printNVBitmap"},
-    {"\x1C"
-     "C",
-        2, Shape::Fixed, 1, Op::NoEffect, "kanjiCodeSystem"},
+    {"\x1C" "C", 2, Shape::Fixed, 1, Op::NoEffect, "kanjiCodeSystem"},
     {"\x1C!", 2, Shape::Fixed, 1, Op::DoubleByteMode, "kanjiMode"},
     {"\x1C-", 2, Shape::Fixed, 1, Op::DoubleByteUnderline, "kanjiUnderline"},
     {"\x1CS", 2, Shape::Fixed, 2, Op::DoubleByteSpacing, "kanjiSpacing"},
     {"\x1CW", 2, Shape::Fixed, 1, Op::DoubleByteQuadruple, "kanjiQuadruple"},
-    {"\x1C"
-     "2",
-        2, Shape::Fixed, 74, Op::Skipped, "defineUserKanji"},
+    {"\x1C" "2", 2, Shape::Fixed, 74, Op::Skipped, "defineUserKanji"},
     {"\x1C?", 2, Shape::Fixed, 2, Op::Skipped, "cancelUserKanji"},
     {"\x1Cg1", 3, Shape::Sized, 7, Op::Skipped, "writeNvUserMemory", nvMemoryBulk},
     {"\x1Cg2", 3, Shape::Fixed, 7, Op::Skipped, "readNvUserMemory"},
@@ -164,9 +133,7 @@ const TableEntry table[] = {
     {"\x1C(E", 3, Shape::Block16, 0, Op::Skipped, "receiptEnhancement"},
     {"\x1C(L", 3, Shape::Block16, 0, Op::Skipped, "paperLayout"},
     {"\x1C(e", 3, Shape::Block16, 0, Op::Skipped, "autoStatusOptions"},
-    {"\x1B"
-     "B",
-        2, Shape::Fixed, 2, Op::Buzzer, "buzzer"},
+    {"\x1B" "B", 2, Shape::Fixed, 2, Op::Buzzer, "buzzer"},
     {"\x1Br", 2, Shape::Fixed, 1, Op::InkColour, "inkColour"},
     {"\x1B(A", 3, Shape::Block16, 0, Op::Skipped, "beeper"},
     {"\x1B(Y", 3, Shape::Block16, 0, Op::Skipped, "batchPrint"},
@@ -185,6 +152,7 @@ const TableEntry table[] = {
     {"\x10\x14", 2, Shape::None, 0, Op::ClearBuffer, "clearPrintBuffer"},
     {"\x10\x16", 2, Shape::None, 0, Op::Sleep, "enterSleepMode"},
 };
+// clang-format on
 
 bool isPrefix(char b) { return b == ESC || b == GS || b == FS || b == DLE; }
 
@@ -281,11 +249,11 @@ namespace {
 
 void reportQuery(char what, char next, qint64 offset, DecoderSink &sink)
 {
-    const bool withN = what == 0x04 && next >= 1 && next <= 4;
+    const bool withN = what == proto::queryStatus && next >= 1 && next <= 4;
     const char query[3] = {DLE, what, next};
     Command c;
-    c.op = what == 0x05 ? Op::Firmware : withN ? Op::StatusN : Op::Status;
-    c.name = what == 0x05 ? "getFirmwareInfo" : withN ? "transmitRealTimeStatus" : "printerState";
+    c.op = what == proto::queryFirmware ? Op::Firmware : withN ? Op::StatusN : Op::Status;
+    c.name = what == proto::queryFirmware ? "getFirmwareInfo" : withN ? "transmitRealTimeStatus" : "printerState";
     c.offset = offset;
     c.data = query;
     c.size = withN ? 3 : 2;
@@ -298,7 +266,7 @@ void reportQuery(char what, char next, qint64 offset, DecoderSink &sink)
 void Decoder::settle(DecoderSink &sink, bool streamEnded)
 {
     if (heldStatus >= 0)
-        reportQuery(0x04, 0, std::exchange(heldStatus, -1), sink);
+        reportQuery(proto::queryStatus, 0, std::exchange(heldStatus, -1), sink);
     if (streamEnded)
         lastArrived = 0;
 }
@@ -308,7 +276,7 @@ void Decoder::arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &s
     if (n <= 0)
         return;
     if (heldStatus >= 0) // DLE EOT ended the last arrival: this byte may be its n
-        reportQuery(0x04, p[0], std::exchange(heldStatus, -1), sink);
+        reportQuery(proto::queryStatus, p[0], std::exchange(heldStatus, -1), sink);
     for (qsizetype i = 0; i < n; ++i) {
         if (i > 0) { // jump to the byte after the next DLE: most data holds none
             const void *dle = std::memchr(p + i - 1, DLE, size_t(n - i + 1));
@@ -319,13 +287,13 @@ void Decoder::arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &s
                 break;
         }
         const char before = i > 0 ? p[i - 1] : lastArrived;
-        if (before != DLE || (p[i] != 0x04 && p[i] != 0x05))
+        if (before != DLE || (p[i] != proto::queryStatus && p[i] != proto::queryFirmware))
             continue;
         const qint64 offset = arrived + i - 1;
-        if (p[i] == 0x04 && i + 1 == avail)
+        if (p[i] == proto::queryStatus && i + 1 == avail)
             heldStatus = offset;
         else
-            reportQuery(p[i], p[i] == 0x04 ? p[i + 1] : char(0), offset, sink);
+            reportQuery(p[i], p[i] == proto::queryStatus ? p[i + 1] : char(0), offset, sink);
     }
     // A query's second byte is never the first of another.
     lastArrived = p[n - 1];

@@ -56,19 +56,20 @@ QString arguments(const Command &c)
 QString symbolName(const Command &c, QString &args)
 {
     const quint8 cn = c.param(0), fn = c.param(1);
-    if (cn == 0x31 && (fn == 0x43 || fn == 0x45)) {
+    const bool qr = cn == proto::qr::symbol, pdf = cn == proto::pdf417::symbol;
+    if (qr && (fn == proto::qr::moduleSize || fn == proto::qr::errorCorrection)) {
         args = QString::number(c.param(2));
-        return QLatin1String(fn == 0x43 ? "setQRSizeVersion" : "setQRcodeErrorCorrection");
+        return QLatin1String(fn == proto::qr::moduleSize ? "setQRSizeVersion" : "setQRcodeErrorCorrection");
     }
-    const bool held = cn == 0x30 || cn == 0x31; // other symbols (MaxiCode, ...) only by number
-    if (held && fn == 0x50) {
+    const bool held = qr || pdf; // other symbols (MaxiCode, ...) only by number
+    if (held && fn == proto::qr::store) {
         args = QString::number(qMax<qint64>(0, c.size - c.prefix - 3 + c.bulk));
-        return QLatin1String(cn == 0x31 ? "transferQRcodeData" : "transferPdf417Data");
+        return QLatin1String(qr ? "transferQRcodeData" : "transferPdf417Data");
     }
-    if (held && fn == 0x51)
-        return QLatin1String(cn == 0x31 ? "printQRcodeData" : "printPdf417");
+    if (held && fn == proto::qr::print)
+        return QLatin1String(qr ? "printQRcodeData" : "printPdf417");
     args = QStringLiteral("%1 %2").arg(cn, 2, 16, QLatin1Char('0')).arg(fn, 2, 16, QLatin1Char('0'));
-    return QLatin1String(cn == 0x31 ? "qrFunction" : cn == 0x30 ? "pdf417Function" : "symbolFunction");
+    return QLatin1String(qr ? "qrFunction" : pdf ? "pdf417Function" : "symbolFunction");
 }
 
 bool isRealTime(Op op) { return op == Op::Status || op == Op::StatusN || op == Op::Firmware; }
@@ -76,7 +77,7 @@ bool isRealTime(Op op) { return op == Op::Status || op == Op::StatusN || op == O
 } // namespace
 
 Interpreter::Interpreter(int headType)
-    : head(headType)
+    : head(headType, *this)
 { }
 
 void Interpreter::feed(const QByteArray &chunk) { feed(chunk.constData(), chunk.size()); }
@@ -119,16 +120,15 @@ QByteArray Interpreter::takeReplies()
 
 int Interpreter::begin(qint64 offset, const QString &name, const QString &args)
 {
-    QList<LogEntry> &log = head.log();
     textEntry = -1;
-    if (log.size() > maxLogEntries)
+    if (entries.size() > maxLogEntries)
         return -1;
-    if (log.size() == maxLogEntries) {
-        log.append({offset, QStringLiteral("log full"), QStringLiteral("later commands are not listed"), -1, -1});
+    if (entries.size() == maxLogEntries) {
+        entries.append({offset, QStringLiteral("log full"), QStringLiteral("later commands are not listed"), -1, -1});
         return -1;
     }
-    log.append({offset, name, args, -1, -1});
-    return int(log.size() - 1);
+    entries.append({offset, name, args, -1, -1});
+    return int(entries.size() - 1);
 }
 
 void Interpreter::command(const Command &c)
@@ -140,11 +140,10 @@ void Interpreter::command(const Command &c)
     QString note;
     if (c.op == Op::Text) {
         // One printStr entry for a run of text, so that the log reads like the job.
-        QList<LogEntry> &log = head.log();
-        if (textEntry < 0 || textEntry != log.size() - 1)
+        if (textEntry < 0 || textEntry != entries.size() - 1)
             textEntry = begin(c.offset, QStringLiteral("printStr"));
         if (textEntry >= 0) {
-            QString &args = log[textEntry].args;
+            QString &args = entries[textEntry].args;
             if (args.size() < maxTextArgs) {
                 for (int i = 0; i < c.size; ++i) {
                     const uchar byte = c.at(i);
@@ -168,7 +167,7 @@ void Interpreter::command(const Command &c)
     const int entry = begin(c.offset, name, args);
     const QByteArray reply = head.apply(c, entry, note);
     if (entry >= 0) {
-        LogEntry &e = head.log()[entry];
+        LogEntry &e = entries[entry];
         if (!reply.isEmpty())
             e.args += (e.args.isEmpty() ? QString() : QStringLiteral(" "))
                 + QStringLiteral("-> %1").arg(hexBytes(reply.constData(), qMin<qsizetype>(reply.size(), 16)));
@@ -202,6 +201,15 @@ void Interpreter::bulk(const char *data, qsizetype size)
     noteLimits(decoder.offset());
 }
 
+void Interpreter::printed(int entry, int first, int last)
+{
+    if (entry >= entries.size())
+        return;
+    LogEntry &e = entries[entry];
+    e.firstRow = e.firstRow < 0 ? first : qMin(e.firstRow, first);
+    e.lastRow = qMax(e.lastRow, last);
+}
+
 void Interpreter::afterSwitch(quint8 before)
 {
     if (head.callBack() && head.status() != before)
@@ -224,6 +232,7 @@ void Interpreter::setCoverOpen(bool open)
 
 void Interpreter::clearPaper()
 {
+    entries.clear();
     head.clearPaper();
     textEntry = -1;
     rollFullLogged = false;

@@ -10,17 +10,27 @@
 
 namespace sim {
 
+// One decoded command of the stream, as the encoder names it.
+struct LogEntry
+{
+    qint64 offset = 0;
+    QString name; // "printStr", "setLeftMargin", ... ; "unknown" or "truncated" for bad input
+    QString args;
+    int firstRow = -1; // paper rows this command produced, or -1
+    int lastRow = -1;
+};
+
 // The virtual ZPC3x controller: the decoder sorts the bytes into commands, the printhead
 // applies them, and the log records each one. Bytes go in, in chunks of any size; paper,
 // replies and the log come out, the same for any chunking. It draws text through Glyphs, so it
 // needs a QGuiApplication for the fonts.
-class Interpreter : private DecoderSink
+class Interpreter : private DecoderSink, private PrintedRows
 {
 public:
-    using StatusBit = Printhead::StatusBit;
-    static constexpr StatusBit Fixed = Printhead::Fixed, CoverOpen = Printhead::CoverOpen,
-                               Sleeping = Printhead::Sleeping, PaperOut = Printhead::PaperOut,
-                               LinePending = Printhead::LinePending, HasCutter = Printhead::HasCutter;
+    using StatusBit = proto::StatusBit;
+    static constexpr StatusBit Fixed = proto::StatusFixed, CoverOpen = proto::StatusCoverOpen,
+                               Sleeping = proto::StatusSleeping, PaperOut = proto::StatusPaperOut,
+                               LinePending = proto::StatusLinePending, HasCutter = proto::StatusHasCutter;
     static constexpr qsizetype maxLogEntries = 50000; // then one entry says the log is full
     static constexpr int maxTextArgs = 120; // characters one printStr entry shows
 
@@ -46,7 +56,7 @@ public:
     QByteArray takeReplies();
 
     const Paper &paper() const { return head.paper(); }
-    const QList<LogEntry> &log() const { return head.log(); }
+    const QList<LogEntry> &log() const { return entries; }
     qint64 bytesReceived() const { return received; }
     int unknownCount() const { return unknown; }
     int truncatedCount() const { return truncated; }
@@ -70,6 +80,7 @@ public:
 private:
     void command(const Command &command) override;
     void bulk(const char *data, qsizetype size) override;
+    void printed(int entry, int first, int last) override;
     int begin(qint64 offset, const QString &name, const QString &args = {});
     void afterSwitch(quint8 before);
     void end(bool arrivals);
@@ -77,6 +88,7 @@ private:
 
     Decoder decoder;
     Printhead head;
+    QList<LogEntry> entries;
     QByteArray replies;
     qint64 received = 0;
     int unknown = 0, truncated = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "commands/Protocol.h"
 #include "simulator/core/Decoder.h"
 #include "simulator/core/Glyphs.h"
+#include "simulator/core/Modes.h"
 #include "simulator/core/Paper.h"
 #include "simulator/core/Symbols.h"
 
@@ -13,41 +15,35 @@
 
 namespace sim {
 
-// One decoded command of the stream, as the encoder names it.
-struct LogEntry
+// Where the printhead reports the paper rows that a command's log entry printed: a line's
+// characters print when the line does, long after their commands.
+class PrintedRows
 {
-    qint64 offset = 0;
-    QString name; // "printStr", "setLeftMargin", ... ; "unknown" or "truncated" for bad input
-    QString args;
-    int firstRow = -1; // paper rows this command produced, or -1
-    int lastRow = -1;
+public:
+    virtual void printed(int entry, int first, int last) = 0;
+
+protected:
+    ~PrintedRows() = default;
 };
 
 // The controller's mechanism: it holds the modes the commands set and draws on the paper.
-// Commands come from the Decoder; each is applied with the index of its log entry, so that the
-// rows it prints are recorded there.
+// Commands come from the Decoder; each is applied with the index of its log entry, and the rows
+// it prints are reported with that index. Its parts live in their own files: the modes
+// (Modes.*), the text line (TextLine.cpp), graphics and symbols (Graphics.cpp), and status and
+// answers (Answers.cpp).
 class Printhead
 {
 public:
-    // Status byte bits answered to DLE EOT. Bit 0 stays clear, so that no status can read as
-    // XON (11) or XOFF (13) on a line with software flow control.
-    enum StatusBit : quint8 {
-        Fixed = 0x12, // bits 1 and 4, always set
-        CoverOpen = 0x04,
-        Sleeping = 0x08,
-        PaperOut = 0x20,
-        LinePending = 0x40,
-        HasCutter = 0x80,
-    };
+    // The status byte's bits, by their names in the controller.
+    using StatusBit = proto::StatusBit;
+    static constexpr StatusBit Fixed = proto::StatusFixed, CoverOpen = proto::StatusCoverOpen,
+                               Sleeping = proto::StatusSleeping, PaperOut = proto::StatusPaperOut,
+                               LinePending = proto::StatusLinePending, HasCutter = proto::StatusHasCutter;
 
     static constexpr int maxLineItems = 4096; // pieces one line holds before it prints by itself
     static constexpr int cutMarkRows = 3; // the line a cut draws across the roll
 
-    explicit Printhead(int headType);
-
-    // The decoded commands, kept here so that what a command prints is recorded on its entry.
-    QList<LogEntry> &log() { return entries; }
-    const QList<LogEntry> &log() const { return entries; }
+    Printhead(int headType, PrintedRows &report);
 
     // Applies a command; returns what it answers (empty for most) and appends a note for the
     // log to note where there is one to make.
@@ -102,53 +98,53 @@ private:
     void resetModes();
     void setHead(int type);
     void markRows(int entry, int first, int last);
-    QByteArray symbolFunction(const Command &c, int entry, QString &note);
-    struct EncodedSymbol;
-    EncodedSymbol &storedSymbol(bool qr);
-    void graphicsFunction(const Command &c, int entry, QString &note);
     void startBulk(Bulk kind, qint64 size, int entry);
 
-    void clientFamily(const Command &c, QString &note); // the commands other controllers' clients send
+    // The parts' commands: each takes its own and returns false for any other.
+    bool layOutText(const Command &c, int entry, QString &note); // TextLine.cpp
+    bool drawGraphics(const Command &c, int entry, QString &note); // Graphics.cpp
+    QByteArray answer(const Command &c, QString &note); // Answers.cpp: the rest
+
+    // The text line.
+    void putText(const Command &c, int entry);
+    void selectCodeTable(int table, QString &note);
     uchar textInk() const;
     void putChar(char32_t c, int entry, bool doubleByte = false);
     void putItem(Item &&item);
     void flushLine(int feedAfter, bool useLineSpacing);
+    void shapeArabicRuns();
     void drawItem(const Item &item, int x0, int top, int lineHeight);
     void horizontalTab();
     int alignOffset(int contentWidth) const;
-    int scaleX() const;
-    int scaleY() const;
+    char32_t singleByte(quint8 b) const;
+
+    // Graphics and symbols.
+    void startRaster(const Command &c, int entry);
+    void startColumnImage(const Command &c, int entry);
+    void startNvBitmap(const Command &c, int entry, QString &note);
+    void printNvBitmap(const Command &c, QString &note);
+    void symbolFunction(const Command &c, int entry, QString &note);
+    struct EncodedSymbol;
+    EncodedSymbol &storedSymbol(bool qr);
+    void graphicsFunction(const Command &c, int entry, QString &note);
+    void putColumnStrip();
     void printRasterRow(const uchar *bits, int bytesPerRow, int scaleX, int scaleY);
     void printBarcode(int system, const QByteArray &data, QString &note);
     void printMatrix(EncodedSymbol &code, int moduleW, int moduleH);
     void printBitmap(const Bitmap &bitmap, int scaleX, int scaleY);
+    void cutCommand(const Command &c, QString &note);
     void cut(bool full);
-    char32_t singleByte(quint8 b) const;
 
-    QList<LogEntry> entries;
+    // Status and answers.
+    QByteArray printerId(quint8 n, QString &note) const;
+
+    PrintedRows &report;
     Paper roll;
     int head = 0;
     int dots = 384; // the head's width; the roll keeps the widest head's width
     int placeholders = 0, kicks = 0, forcedLines = 0;
 
-    // Modes that ESC @ resets.
-    quint8 mode = 0;
-    bool emphasis = false, italic = false, whiteOnBlack = false, upsideDown = false, rotated = false;
-    int underlineDots = 0, sizeX = 1, sizeY = 1, rightSpacing = 0;
-    int align = 0;
-    int leftMargin = 0;
-    int rightLimit = 384;
-    int lineSpacing = 33;
-    int darkness = 0;
-    FontSize font = FontSize::Standard;
-    QList<int> tabStops;
-    int barcodeHeight = 162, barcodeWidth = 3, barcodeTextPosition = 2;
-    FontSize hriFont = FontSize::Standard;
-    int international = 0;
-    // Two-byte characters' own modes (FS !, FS -, FS S, FS W), and the second colour.
-    quint8 doubleByteMode = 0;
-    int doubleByteUnderline = 0, doubleByteLeft = 0, doubleByteRight = 0;
-    bool doubleByteQuadruple = false, secondColour = false;
+    Modes modes; // what ESC @ resets
 
     // Kept across ESC @.
     bool sleeping = false, paperOut = false, coverOpen = false;
@@ -191,7 +187,6 @@ private:
     const char32_t *upper = nullptr; // 0x80 to 0xFF in the current code table
     QSet<int> tablesNoted; // code tables not held that the log has named
     QList<int> cuts;
-    void loadCodeTable(int table);
 };
 
 } // namespace sim
