@@ -107,17 +107,6 @@ inline QByteArray firmwareReply(int headType)
         .toLatin1();
 }
 
-// The status byte answered to printerState (DLE EOT). Bits 1 and 4 are always set and bit 0
-// always clear, so that no status reads as XON or XOFF on a line with software flow control.
-enum StatusBit : quint8 {
-    StatusFixed = 0x12,
-    StatusCoverOpen = 0x04,
-    StatusSleeping = 0x08,
-    StatusPaperOut = 0x20,
-    StatusLinePending = 0x40,
-    StatusHasCutter = 0x80,
-};
-
 // What each status bit means, in words, in the order they are told.
 struct StatusMeaning
 {
