@@ -57,6 +57,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(serialLink, &SerialLink::textReceived, this, &MainWindow::showReply);
     connect(serialLink, &SerialLink::lost, this, &MainWindow::showLost);
     setUpLine();
+    setUpMacros();
 }
 
 MainWindow::~MainWindow()

@@ -15,6 +15,9 @@ class QTimer;
 QT_END_NAMESPACE
 
 struct Launch;
+struct Macro;
+class MacroBook;
+class MacrosDock;
 class SendHistory;
 class SerialLink;
 class SettingsDialog;
@@ -171,6 +174,11 @@ private:
     void cancelWrite();
     QList<QWidget *> progressWidgets();
 
+    // The Macros dock under a View menu, and the controller's last status answer in words.
+    void setUpMacros();
+    void runMacro(const Macro &macro);
+    void showControllerStatus(quint8 status);
+
     Ui::MainWindow *ui = nullptr;
     QLabel *statusLabel = nullptr;
     SettingsDialog *settingsDialog = nullptr;
@@ -183,5 +191,8 @@ private:
     QLabel *progressLabel = nullptr;
     QPushButton *cancelButton = nullptr;
     QTimer *progressTimer = nullptr;
+    MacroBook *macroBook = nullptr;
+    MacrosDock *macrosDock = nullptr;
+    QLabel *controllerLabel = nullptr;
     qint32 lineBaud = 115200; // of the open line, for the time a write takes
 };

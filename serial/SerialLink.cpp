@@ -1,5 +1,7 @@
 #include "serial/SerialLink.h"
 
+#include "commands/Protocol.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -50,6 +52,8 @@ bool SerialLink::open(const Settings &settings)
     if (!port->open(QIODevice::ReadWrite))
         return false;
     replyDecoder.reset();
+    pendingQueries = 0;
+    lastPut = 0;
     lineLost = false;
     sentBytes.clear();
     receivedBytes.clear();
@@ -65,6 +69,7 @@ void SerialLink::close()
     if (port->isOpen())
         port->close(); // what was still queued never leaves
     forgetQueued();
+    pendingQueries = 0;
     done = total = 0;
     emit openChanged(false);
     emit progressed();
@@ -90,6 +95,7 @@ void SerialLink::put(const char *data, qint64 size)
     if (sentBytes.size() < maxSentKept)
         sentBytes.append(data, qMin(size, maxSentKept - sentBytes.size()));
     handedCount += size;
+    noteQueries(data, size);
     if (port->bytesToWrite() == 0 && !source)
         done = total = 0; // a new run of writes
     if (total == done)
@@ -97,6 +103,18 @@ void SerialLink::put(const char *data, qint64 size)
     total += size;
     port->write(data, size);
     emit progressed();
+}
+
+void SerialLink::noteQueries(const char *data, qint64 size)
+{
+    // The controller answers DLE EOT wherever it stands in the stream, even inside a command's
+    // data, so every such pair is counted, as the far end counts them.
+    for (qint64 i = 0; i < size; ++i) {
+        if ((i > 0 ? data[i - 1] : lastPut) == proto::DLE && data[i] == proto::queryStatus)
+            pendingQueries = qMin(pendingQueries + 1, maxPendingQueries);
+    }
+    if (size > 0)
+        lastPut = data[size - 1];
 }
 
 bool SerialLink::sendFile(const QString &fileName, QString &why)
@@ -199,6 +217,8 @@ std::pair<qint64, qint64> SerialLink::cancel()
     stopSource();
     port->clear(QSerialPort::Output);
     forgetQueued();
+    pendingQueries = 0; // those dropped are never answered; which went out is not known
+    lastPut = 0;
     done = total = 0;
     emit progressed();
     return result;
@@ -216,6 +236,10 @@ void SerialLink::readData()
         receivedBytes.remove(0, receivedBytes.size() - maxReceivedKept);
     emit bytesReceived(offset, data);
     emit textReceived(replyDecoder.decode(data));
+    for (qsizetype i = 0; i < data.size() && pendingQueries > 0; ++i) {
+        --pendingQueries;
+        emit statusAnswered(quint8(data.at(i)));
+    }
 }
 
 QString SerialLink::portPath() const { return QFile::decodeName(nodePath(port->portName())); }

@@ -67,6 +67,8 @@ public slots:
 
 signals:
     void textReceived(const QString &text);
+    // A byte received while a status query (DLE EOT) written earlier was still unanswered: its answer.
+    void statusAnswered(quint8 status);
     void bytesReceived(qint64 offset, const QByteArray &bytes);
     void progressed(); // bytes went out, more were handed over, or the line went idle
     void openChanged(bool open);
@@ -78,6 +80,7 @@ signals:
 
 private:
     void put(const char *data, qint64 size);
+    void noteQueries(const char *data, qint64 size);
     void written(qint64 bytes);
     void feedSource();
     void stopSource();
@@ -93,5 +96,10 @@ private:
     qint64 done = 0, total = 0;
     QElapsedTimer moved; // since bytes last went out
     Utf8Stream replyDecoder;
+    // Status queries written and not answered yet, at most maxPendingQueries: a far end that never
+    // answers must not have a much later byte taken for an answer to a query long gone.
+    static constexpr int maxPendingQueries = 16;
+    int pendingQueries = 0;
+    char lastPut = 0; // a query may be split between two writes
     bool lineLost = false; // set once a dead line is being closed, to ignore its error storm
 };

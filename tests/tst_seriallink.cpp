@@ -10,9 +10,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -34,6 +36,7 @@ private slots:
     void failedOpenShowsTheReasonAndCanBeRetried_data();
     void failedOpenShowsTheReasonAndCanBeRetried();
     void repliesAppearAsTheyArrive();
+    void statusAnswersShowInWords();
     void hangUpClosesThePortAndGoesQuiet_data();
     void hangUpClosesThePortAndGoesQuiet();
     void longJobsArriveWholeUnderFlowControl_data();
@@ -116,6 +119,25 @@ void TestSerialLink::failedOpenShowsTheReasonAndCanBeRetried()
     QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("Connected to ")));
     press(*w, "pushButtonReset");
     QCOMPARE(peer->read(2), hex("1B 40"));
+}
+
+void TestSerialLink::statusAnswersShowInWords()
+{
+    // The byte after each DLE EOT is its answer, in words beside the connection, until the next;
+    // the console still shows it raw, and a byte nobody asked for changes nothing.
+    connectTo(*w, peer->path());
+    auto *words = w->findChild<QLabel *>("controllerStatusLabel");
+    auto *console = w->findChild<QPlainTextEdit *>("editRuvela");
+    QVERIFY(words && words->text().isEmpty());
+    const QList<std::pair<char, QString>> answers{{'\x32', "Controller: paper out"}, {'\x12', "Controller: ready"}};
+    for (const auto &[answer, shown] : answers) {
+        press(*w, "pushButtonStatus");
+        QCOMPARE(peer->read(2).toHex(' '), QByteArray("10 04"));
+        peer->writeAll(QByteArray(1, answer) + "zZ");
+        QTRY_VERIFY(console->toPlainText().endsWith(QLatin1Char(answer) + QStringLiteral("zZ")));
+        QCOMPARE(words->text(), shown);
+    }
+    QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
 }
 
 void TestSerialLink::repliesAppearAsTheyArrive()

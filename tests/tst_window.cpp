@@ -1,8 +1,11 @@
 // The window without a line: the connect-first guard on every job button, the state it starts
-// in, and the Settings record the dialog builds from the user's choices.
+// in, the Settings record the dialog builds from the user's choices, and the macros' repeat and
+// file.
 #include "TestSupport.h"
 
 #include "app/Icons.h"
+#include "app/MacroBook.h"
+#include "app/MacrosDock.h"
 #include "app/MainWindow.h"
 #include "serial/SettingsDialog.h"
 
@@ -13,6 +16,7 @@
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestWindow : public QObject
@@ -30,6 +34,11 @@ private slots:
     void choicesMakeTheSettingsRecord();
     void closingWithoutApplyKeepsTheSettings();
     void firstSizeShowsEveryControl();
+    void macrosRepeatAsAsked_data();
+    void macrosRepeatAsAsked();
+    void macroFileRoundTrips();
+    void malformedMacroFileIsRefused_data();
+    void malformedMacroFileIsRefused();
 
 private:
     MainWindow *w = nullptr;
@@ -147,6 +156,93 @@ void TestWindow::firstSizeShowsEveryControl()
         const QWidget *control = window.findChild<QWidget *>(name);
         QVERIFY2(cutOff(control).isEmpty(), qPrintable(cutOff(control)));
     }
+}
+
+void TestWindow::macrosRepeatAsAsked_data()
+{
+    QTest::addColumn<int>("times");
+    QTest::addColumn<int>("stopAt"); // the run after which the user presses Stop, or 0
+    QTest::addColumn<int>("runs");
+    QTest::newRow("once") << 1 << 0 << 1;
+    QTest::newRow("three times") << 3 << 0 << 3;
+    QTest::newRow("until stopped") << 0 << 5 << 5;
+    QTest::newRow("stopped before the count") << 10 << 2 << 2;
+}
+
+void TestWindow::macrosRepeatAsAsked()
+{
+    QFETCH(int, times);
+    QFETCH(int, stopAt);
+    QFETCH(int, runs);
+    MacroBook book;
+    QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
+    QVERIFY(book.add({"line", "Hello\\n", SendMode::Text}).isEmpty());
+    QStringList ran;
+    connect(&book, &MacroBook::runs, &book, [&](const Macro &m) {
+        ran << m.name;
+        if (book.runsDone() == stopAt)
+            book.stop();
+    });
+    book.start(1, 2, times);
+    QTRY_VERIFY(!book.running());
+    QTest::qWait(30); // a timer left running would add runs meanwhile
+    QCOMPARE(ran, QStringList(runs, QStringLiteral("line")));
+    QCOMPARE(book.runsDone(), runs);
+}
+
+void TestWindow::macroFileRoundTrips()
+{
+    // A file written by hand reads as it says, and what is saved reads back the same.
+    MacroBook book;
+    QCOMPARE(book.fromJson(R"({"macros": [{"name": "status", "mode": "hex", "text": "10 04"},
+        {"name": "hello", "mode": "text", "text": "Hi\\x1B@"}]})"),
+        QString());
+    const QList<Macro> expected{{"status", "10 04", SendMode::Hex}, {"hello", "Hi\\x1B@", SendMode::Text}};
+    QCOMPARE(book.macros(), expected);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("macros.json"));
+    MacrosDock(&book).save(file);
+    MacroBook again;
+    MacrosDock(&again).load(file);
+    QCOMPARE(again.macros(), expected);
+}
+
+void TestWindow::malformedMacroFileIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("not JSON") << QByteArray(R"({"macros": [)") << "not JSON";
+    QTest::newRow("no list") << QByteArray(R"({"macro": []})") << "no list of macros";
+    QTest::newRow("no text") << QByteArray(R"({"macros": [{"name": "a", "mode": "hex"}]})")
+                             << "macro 1 is not a name and a text";
+    QTest::newRow("unknown mode") << QByteArray(R"({"macros": [{"name": "a", "mode": "bin", "text": "00"}]})")
+                                  << R"(macro 1 has the mode "bin")";
+    QTest::newRow("bad hex") << QByteArray(R"({"macros": [{"name": "a", "mode": "hex", "text": "1G"}]})")
+                             << R"(macro "a":)";
+    QTest::newRow("name twice") << QByteArray(
+        R"({"macros": [{"name": "a", "mode": "hex", "text": "00"}, {"name": "a", "mode": "hex", "text": "01"}]})")
+                                << R"(the name "a" is given twice)";
+}
+
+void TestWindow::malformedMacroFileIsRefused()
+{
+    // The box names the file and the fault, and the macros held stay as they were.
+    QFETCH(QByteArray, content);
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("bad.json"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
+    out.close();
+    MacroBook book;
+    QVERIFY(book.add({"kept", "0A", SendMode::Hex}).isEmpty());
+    MacrosDock dock(&book);
+    ModalCloser closer;
+    closer.arm();
+    dock.load(file);
+    QTRY_VERIFY(closer.done());
+    QVERIFY2(closer.text.contains(file) && closer.text.contains(fault), qPrintable(closer.text));
+    QCOMPARE(book.macros(), QList<Macro>({{"kept", "0A", SendMode::Hex}}));
 }
 
 QTEST_MAIN(TestWindow)
