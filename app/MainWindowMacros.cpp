@@ -23,6 +23,11 @@ void MainWindow::setUpMacros()
     view->addAction(macrosDock->toggleViewAction());
     ui->menuBar->insertMenu(ui->menuHelp->menuAction(), view);
     connect(macroBook, &MacroBook::runs, this, &MainWindow::runMacro);
+    // A repeat ends with the line, rather than asking to connect at its next run.
+    connect(serialLink, &SerialLink::openChanged, macroBook, [this](bool open) {
+        if (!open)
+            macroBook->stop();
+    });
 
     controllerLabel = new QLabel;
     controllerLabel->setObjectName(QStringLiteral("controllerStatusLabel"));
