@@ -129,8 +129,11 @@ void MacrosDock::addMacro()
 
 void MacrosDock::showMacros()
 {
-    while (buttons->count() > 1)
-        delete buttons->takeAt(0)->widget();
+    while (buttons->count() > 1) { // the stretch at the end stays
+        QLayoutItem *item = buttons->takeAt(0);
+        delete item->widget();
+        delete item;
+    }
     const QList<Macro> &macros = book->macros();
     for (qsizetype i = 0; i < macros.size(); ++i) {
         auto *button = new QPushButton(macros[i].name);
