@@ -2,9 +2,9 @@
 // metre of receipt on 80 mm paper. Speeds are given against the fastest line the tool offers
 // and against a plain copy of the same bytes, measured in the same run.
 #include "BenchTable.h"
+#include "controller/Interpreter.h"
 #include "demos/Jobs.h"
-#include "simulator/core/Interpreter.h"
-#include "simulator/core/Line.h"
+#include "simulator/Line.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 // libFuzzer target: any byte stream, split into chunks chosen by the input itself, must leave the
 // virtual controller's interpreter within its bounds.
-#include "simulator/core/Interpreter.h"
+#include "controller/Interpreter.h"
 
 #include <QGuiApplication>
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "controller/Interpreter.h"
+#include "simulator/Line.h"
 #include "simulator/PtyEndpoint.h"
 #include "simulator/TcpEndpoint.h"
-#include "simulator/core/Interpreter.h"
-#include "simulator/core/Line.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "controller/Interpreter.h"
 #include "simulator/LineDriver.h"
-#include "simulator/core/Interpreter.h"
 
 #include <QMainWindow>
 

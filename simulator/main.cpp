@@ -1,8 +1,8 @@
 // zpc3x-sim: the virtual ZPC3x controller. Shows its window and serves a pseudo-terminal for the
 // tool, serves without a window, or renders a captured stream to a PNG.
+#include "controller/Interpreter.h"
 #include "simulator/LineDriver.h"
 #include "simulator/SimWindow.h"
-#include "simulator/core/Interpreter.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

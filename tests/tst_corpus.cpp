@@ -3,7 +3,7 @@
 // raster and column mode, and the drawer kicked.
 #include "TestSupport.h"
 
-#include "simulator/core/Interpreter.h"
+#include "controller/Interpreter.h"
 
 #include <QDir>
 #include <QJsonArray>

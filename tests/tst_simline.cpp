@@ -4,8 +4,8 @@
 
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
+#include "simulator/Line.h"
 #include "simulator/SimWindow.h"
-#include "simulator/core/Line.h"
 
 #include <QAction>
 #include <QFile>

@@ -3,11 +3,11 @@
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
+#include "controller/CodeTables.h"
+#include "controller/Interpreter.h"
+#include "controller/Symbols.h"
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
-#include "simulator/core/CodeTables.h"
-#include "simulator/core/Interpreter.h"
-#include "simulator/core/Symbols.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "simulator/core/Decoder.h"
+#include "controller/Decoder.h"
 
 #include "commands/Protocol.h"
 

@@ -1,4 +1,4 @@
-#include "simulator/core/CodeTables.h"
+#include "controller/CodeTables.h"
 
 #include "commands/Charsets.h"
 

@@ -1,4 +1,4 @@
-#include "simulator/core/Line.h"
+#include "simulator/Line.h"
 
 #include <chrono>
 

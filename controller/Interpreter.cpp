@@ -1,4 +1,4 @@
-#include "simulator/core/Interpreter.h"
+#include "controller/Interpreter.h"
 
 namespace sim {
 

@@ -1,7 +1,7 @@
-#include "simulator/core/Printhead.h"
+#include "controller/Printhead.h"
 
 #include "commands/Protocol.h"
-#include "simulator/core/CodeTables.h"
+#include "controller/CodeTables.h"
 
 namespace sim {
 

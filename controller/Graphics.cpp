@@ -1,7 +1,7 @@
-#include "simulator/core/Printhead.h"
+#include "controller/Printhead.h"
 
 #include "commands/Protocol.h"
-#include "simulator/core/Symbols.h"
+#include "controller/Symbols.h"
 
 #include <cstring>
 

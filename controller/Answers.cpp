@@ -1,4 +1,4 @@
-#include "simulator/core/Printhead.h"
+#include "controller/Printhead.h"
 
 #include "commands/Protocol.h"
 

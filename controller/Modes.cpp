@@ -1,4 +1,4 @@
-#include "simulator/core/Modes.h"
+#include "controller/Modes.h"
 
 namespace sim {
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "commands/Protocol.h"
-#include "simulator/core/Decoder.h"
-#include "simulator/core/Glyphs.h"
-#include "simulator/core/Modes.h"
-#include "simulator/core/Paper.h"
-#include "simulator/core/Symbols.h"
+#include "controller/Decoder.h"
+#include "controller/Glyphs.h"
+#include "controller/Modes.h"
+#include "controller/Paper.h"
+#include "controller/Symbols.h"
 
 #include <QByteArray>
 #include <QList>

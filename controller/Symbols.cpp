@@ -1,4 +1,4 @@
-#include "simulator/core/Symbols.h"
+#include "controller/Symbols.h"
 
 #include "commands/Protocol.h"
 

@@ -1,4 +1,4 @@
-#include "simulator/core/Glyphs.h"
+#include "controller/Glyphs.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

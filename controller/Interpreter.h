@@ -1,8 +1,8 @@
 #pragma once
 
 #include "commands/Protocol.h"
-#include "simulator/core/Decoder.h"
-#include "simulator/core/Printhead.h"
+#include "controller/Decoder.h"
+#include "controller/Printhead.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simulator/core/Interpreter.h"
+#include "controller/Interpreter.h"
 
 #include <QByteArray>
 #include <QList>

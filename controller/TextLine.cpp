@@ -1,8 +1,8 @@
-#include "simulator/core/Printhead.h"
+#include "controller/Printhead.h"
 
 #include "commands/Charsets.h"
 #include "commands/Protocol.h"
-#include "simulator/core/CodeTables.h"
+#include "controller/CodeTables.h"
 
 #include <algorithm>
 #include <cstring>

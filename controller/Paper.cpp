@@ -1,4 +1,4 @@
-#include "simulator/core/Paper.h"
+#include "controller/Paper.h"
 
 #include <QImageWriter>
 #include <QSaveFile>

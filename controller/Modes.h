@@ -1,8 +1,8 @@
 #pragma once
 
 #include "commands/Protocol.h"
-#include "simulator/core/Decoder.h"
-#include "simulator/core/Glyphs.h"
+#include "controller/Decoder.h"
+#include "controller/Glyphs.h"
 
 #include <QList>
 #include <QString>
