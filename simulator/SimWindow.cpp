@@ -6,54 +6,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QScrollBar>
 
 namespace sim {
-
-// Draws the visible part of the roll at a whole-number zoom, with the selected rows tinted.
-class PaperWidget : public QWidget
-{
-public:
-    explicit PaperWidget(const Interpreter &printer)
-        : printer(printer)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-    int zoom = 1;
-    int first = -1, last = -1;
-
-    void updateSize()
-    {
-        const Paper &p = printer.paper();
-        const QSize wanted(p.width() * zoom, qMax(1, p.rows()) * zoom);
-        if (size() != wanted)
-            resize(wanted);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        QPainter painter(this);
-        const Paper &p = printer.paper();
-        const QRect r = event->rect();
-        const int y0 = qMax(0, r.top() / zoom), y1 = qMin(p.rows(), r.bottom() / zoom + 1);
-        painter.fillRect(r, Qt::white);
-        if (y1 > y0) {
-            QImage band(p.width(), y1 - y0, QImage::Format_Grayscale8);
-            for (int y = y0; y < y1; ++y)
-                std::memcpy(band.scanLine(y - y0), p.row(y), size_t(p.width()));
-            painter.drawImage(QRect(0, y0 * zoom, p.width() * zoom, (y1 - y0) * zoom), band);
-        }
-        if (first >= 0 && last >= first)
-            painter.fillRect(QRect(0, first * zoom, width(), (last - first + 1) * zoom), QColor(255, 170, 0, 90));
-    }
-
-private:
-    const Interpreter &printer;
-};
 
 // The interpreter's log as a list, growing as commands are decoded.
 class LogModel : public QAbstractListModel
@@ -98,12 +52,11 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     , ui(new Ui::SimWindow)
     , printer(headType)
     , lineDriver(new LineDriver(printer, settings, this))
-    , paper(new PaperWidget(printer))
     , logModel(new LogModel(printer, this))
 {
     ui->setupUi(this);
-    ui->paperScroll->setWidget(paper);
-    ui->paperScroll->setBackgroundRole(QPalette::Dark);
+    ui->paperView->setPaper(&printer.paper());
+    ui->paperView->setFollow(ui->actionFollow->isChecked());
     ui->logView->setModel(logModel);
     ui->splitter->setStretchFactor(0, 3);
     ui->splitter->setStretchFactor(1, 2);
@@ -127,11 +80,12 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     });
     connect(ui->actionClearPaper, &QAction::triggered, this, [this] {
         printer.clearPaper();
-        paper->first = paper->last = -1;
+        ui->paperView->setTint(-1, -1);
         refresh();
     });
-    connect(ui->actionZoomIn, &QAction::triggered, this, [this] { zoomBy(1); });
-    connect(ui->actionZoomOut, &QAction::triggered, this, [this] { zoomBy(-1); });
+    connect(ui->actionZoomIn, &QAction::triggered, ui->paperView, [this] { ui->paperView->zoomBy(1); });
+    connect(ui->actionZoomOut, &QAction::triggered, ui->paperView, [this] { ui->paperView->zoomBy(-1); });
+    connect(ui->actionFollow, &QAction::toggled, ui->paperView, &PaperView::setFollow);
     connect(ui->actionPaperOut, &QAction::toggled, this, [this](bool on) {
         lineDriver->line().setPaperOut(on);
         refresh();
@@ -170,7 +124,7 @@ bool SimWindow::savePaper(const QString &fileName, QString &error) const
     return writePicture(image, fileName, "png", error);
 }
 
-std::pair<int, int> SimWindow::highlightedRows() const { return {paper->first, paper->last}; }
+std::pair<int, int> SimWindow::highlightedRows() const { return ui->paperView->tint(); }
 
 void SimWindow::setToolSetUp(bool setUp)
 {
@@ -194,13 +148,8 @@ void SimWindow::showPath(const QString &path)
 
 void SimWindow::refresh()
 {
-    const bool atBottom
-        = ui->paperScroll->verticalScrollBar()->value() >= ui->paperScroll->verticalScrollBar()->maximum() - 4;
-    paper->updateSize();
-    paper->update();
+    ui->paperView->refresh();
     logModel->sync();
-    if (ui->actionFollow->isChecked() || atBottom)
-        ui->paperScroll->verticalScrollBar()->setValue(ui->paperScroll->verticalScrollBar()->maximum());
     if (ui->actionFollow->isChecked())
         ui->logView->scrollToBottom();
 
@@ -247,19 +196,11 @@ void SimWindow::selectEntry(const QModelIndex &index)
     if (!index.isValid() || index.row() >= printer.log().size())
         return;
     const LogEntry &e = printer.log().at(index.row());
-    paper->first = e.firstRow;
-    paper->last = e.lastRow;
-    paper->update();
+    ui->paperView->setTint(e.firstRow, e.lastRow);
     if (e.firstRow >= 0) {
         ui->actionFollow->setChecked(false);
-        ui->paperScroll->ensureVisible(0, e.firstRow * paper->zoom, 0, 40);
+        ui->paperView->showRow(e.firstRow);
     }
-}
-
-void SimWindow::zoomBy(int step)
-{
-    paper->zoom = qBound(1, paper->zoom + step, 6);
-    refresh();
 }
 
 } // namespace sim

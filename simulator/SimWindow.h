@@ -14,7 +14,6 @@ QT_END_NAMESPACE
 
 namespace sim {
 
-class PaperWidget;
 class LogModel;
 
 // The virtual controller's window: the paper as it prints, the decoded commands, the line's
@@ -38,13 +37,11 @@ public:
 
 private:
     void selectEntry(const QModelIndex &index);
-    void zoomBy(int step);
     void showPath(const QString &path);
 
     Ui::SimWindow *ui;
     Interpreter printer;
     LineDriver *lineDriver;
-    PaperWidget *paper;
     LogModel *logModel;
     bool toolSetUp = false;
     QLabel *replyLabel, *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;

@@ -8,6 +8,7 @@
 #include "controller/Symbols.h"
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
+#include "paperview/PaperView.h"
 
 #include <QAction>
 #include <QDir>
@@ -67,6 +68,8 @@ private slots:
     void codeTablesPrintTheirText_data();
     void codeTablesPrintTheirText();
     void darknessAndPlaceholders();
+    void paperViewDrawsRollAndTint_data();
+    void paperViewDrawsRollAndTint();
     void chunkingDoesNotMatter();
     void answersByteForByte_data();
     void answersByteForByte();
@@ -249,6 +252,47 @@ void TestSimulator::darknessAndPlaceholders()
     QCOMPARE(tibetan.placeholderCount(), 1);
     QVERIFY(inkBox(tibetan.paper().image()).isValid());
     QCOMPARE(run(jobs::language().stream()).placeholderCount(), 0);
+}
+
+void TestSimulator::paperViewDrawsRollAndTint_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::newRow("zoom 1") << 1;
+    QTest::newRow("zoom 2") << 2;
+}
+
+// Both programs draw paper with this view: each dot shows in its grey, a zoom by zoom square,
+// and the tinted rows show the grey under the tint.
+void TestSimulator::paperViewDrawsRollAndTint()
+{
+    QFETCH(int, zoom);
+    const QStringList pattern = {"........", "####....", "####....", "........", "..+++...", "+......#"};
+    const auto grey = [&](int x, int y) { return pattern[y][x] == '#' ? 0 : pattern[y][x] == '+' ? 128 : 255; };
+    sim::Paper paper(8), wider(16);
+    paper.reserve(0, int(pattern.size()));
+    for (int y = 0; y < pattern.size(); ++y)
+        for (int x = 0; x < 8; ++x)
+            paper.dot(x, y, uchar(grey(x, y)));
+    PaperView view;
+    view.setPaper(&wider); // the owner points the view at another roll
+    view.setPaper(&paper);
+    view.setZoom(zoom);
+    view.setTint(2, 3);
+    const QImage shot = view.widget()->grab().toImage();
+    QCOMPARE(shot.size(), QSize(8 * zoom, 6 * zoom));
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const int g = grey(x / zoom, y / zoom);
+            const bool tinted = y / zoom == 2 || y / zoom == 3;
+            // The tint, rgb(255, 170, 0) at 90/255, laid over the grey.
+            const QColor want = tinted ? QColor((255 * 90 + g * 165) / 255, (170 * 90 + g * 165) / 255, g * 165 / 255)
+                                       : QColor(g, g, g);
+            const QColor got = shot.pixelColor(x, y);
+            if (qAbs(got.red() - want.red()) > 2 || qAbs(got.green() - want.green()) > 2
+                || qAbs(got.blue() - want.blue()) > 2)
+                QFAIL(qPrintable(QStringLiteral("%1,%2 is %3, not %4").arg(x).arg(y).arg(got.name(), want.name())));
+        }
+    }
 }
 
 void TestSimulator::chunkingDoesNotMatter()
