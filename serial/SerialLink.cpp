@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -33,7 +34,10 @@ QByteArray nodePath(const QString &portName)
 SerialLink::SerialLink(QObject *parent)
     : QObject(parent)
     , port(new QSerialPort(this))
+    , holdCheck(new QTimer(this))
 {
+    holdCheck->setInterval(100);
+    connect(holdCheck, &QTimer::timeout, this, &SerialLink::checkHeld);
     connect(port, &QSerialPort::errorOccurred, this, &SerialLink::handleError);
     connect(port, &QSerialPort::readyRead, this, &SerialLink::readData);
     connect(port, &QSerialPort::bytesWritten, this, &SerialLink::written);
@@ -58,6 +62,9 @@ bool SerialLink::open(const Settings &settings)
     sentBytes.clear();
     receivedBytes.clear();
     handedCount = writtenCount = receivedCount = done = total = 0;
+    unsent.clear();
+    unsentHead = 0;
+    held = false;
     emit openChanged(true);
     return true;
 }
@@ -66,11 +73,23 @@ void SerialLink::close()
 {
     behindSource.clear(); // dropped with the rest of the queue
     stopSource();
-    if (port->isOpen())
+    // What the port already gave the system still reaches the line, though the port will no
+    // longer report it; on a line that is gone it reaches nothing.
+    QByteArray given;
+    const qint64 givenAt = writtenCount;
+    if (port->isOpen()) {
+        if (!lineLost)
+            given = takeWritten(queued() - port->bytesToWrite());
+        writtenCount += given.size();
         port->close(); // what was still queued never leaves
+    }
     forgetQueued();
+    holdCheck->stop();
+    release();
     pendingQueries = 0;
     done = total = 0;
+    if (!given.isEmpty())
+        emit bytesSent(givenAt, given);
     emit openChanged(false);
     emit progressed();
 }
@@ -95,6 +114,7 @@ void SerialLink::put(const char *data, qint64 size)
     if (sentBytes.size() < maxSentKept)
         sentBytes.append(data, qMin(size, maxSentKept - sentBytes.size()));
     handedCount += size;
+    unsent.append(data, size);
     noteQueries(data, size);
     if (port->bytesToWrite() == 0 && !source)
         done = total = 0; // a new run of writes
@@ -102,6 +122,7 @@ void SerialLink::put(const char *data, qint64 size)
         moved.start();
     total += size;
     port->write(data, size);
+    watchLine();
     emit progressed();
 }
 
@@ -145,6 +166,7 @@ void SerialLink::sendFrom(std::unique_ptr<QIODevice> from, const QString &name, 
     sourceSize = size;
     sourceRead = 0;
     total += size;
+    watchLine();
     feedSource();
 }
 
@@ -190,24 +212,105 @@ void SerialLink::stopSource()
     behindSource.clear();
 }
 
-void SerialLink::forgetQueued()
+void SerialLink::forgetQueued(qint64 keep)
 {
     // What never left is no longer counted as sent, so that a later write follows on from what
-    // really went out.
-    handedCount = writtenCount;
-    if (sentBytes.size() > writtenCount)
-        sentBytes.truncate(writtenCount);
+    // really went out. The first keep bytes have left and are still to be reported.
+    handedCount = writtenCount + keep;
+    if (sentBytes.size() > handedCount)
+        sentBytes.truncate(handedCount);
+    unsent.truncate(unsentHead + keep);
+    if (unsentHead == unsent.size()) {
+        unsent.clear();
+        unsentHead = 0;
+    }
+}
+
+QByteArray SerialLink::takeWritten(qint64 bytes)
+{
+    const qsizetype n = qBound<qint64>(0, bytes, unsent.size() - unsentHead);
+    QByteArray out = unsent.mid(unsentHead, n);
+    unsentHead += n;
+    // Dropping the front only once it is most of the queue keeps a long write linear.
+    if (unsentHead == unsent.size()) {
+        unsent.clear();
+        unsentHead = 0;
+    } else if (unsentHead >= (1 << 20) && unsentHead * 2 >= unsent.size()) {
+        unsent.remove(0, unsentHead);
+        unsentHead = 0;
+    }
+    return out;
 }
 
 void SerialLink::written(qint64 bytes)
 {
+    const qint64 offset = writtenCount;
+    const QByteArray left = takeWritten(bytes);
     writtenCount += bytes;
     done += bytes;
     moved.start();
+    noteMoved();
+    if (!left.isEmpty())
+        emit bytesSent(offset, left);
     feedSource();
-    if (port->bytesToWrite() == 0 && !source)
+    if (port->bytesToWrite() == 0 && !source) {
         done = total; // the run is complete
+        holdCheck->stop();
+    }
     emit progressed();
+}
+
+qint64 SerialLink::driverQueued() const
+{
+    // Bytes the driver still has to put on the wire; a slow line drains them between reports.
+    int n = 0;
+    if (!port->isOpen() || ::ioctl(int(port->handle()), TIOCOUTQ, &n) != 0)
+        return 0;
+    return n;
+}
+
+void SerialLink::watchLine()
+{
+    if (holdCheck->isActive() || !port->isOpen())
+        return;
+    stillWritten = writtenCount;
+    stillDriver = driverQueued();
+    still.start();
+    holdCheck->start();
+}
+
+void SerialLink::noteMoved()
+{
+    release();
+    stillWritten = writtenCount;
+    stillDriver = driverQueued();
+    still.start();
+}
+
+void SerialLink::checkHeld()
+{
+    if (!port->isOpen() || (port->bytesToWrite() == 0 && !source)) {
+        holdCheck->stop();
+        release();
+        return;
+    }
+    if (writtenCount != stillWritten || driverQueued() != stillDriver) {
+        moved.start();
+        noteMoved();
+        return;
+    }
+    if (!held && still.elapsed() >= holdAfterMs) {
+        held = true;
+        emit heldChanged(true, still.elapsed());
+    }
+}
+
+void SerialLink::release()
+{
+    if (!held)
+        return;
+    held = false;
+    emit heldChanged(false, still.elapsed());
 }
 
 std::pair<qint64, qint64> SerialLink::cancel()
@@ -215,8 +318,12 @@ std::pair<qint64, qint64> SerialLink::cancel()
     const std::pair<qint64, qint64> result{done, total};
     behindSource.clear();
     stopSource();
+    // The port reports later what it already gave the system; the rest is dropped here.
+    const qint64 given = port->isOpen() ? queued() - port->bytesToWrite() : 0;
     port->clear(QSerialPort::Output);
-    forgetQueued();
+    forgetQueued(qMax<qint64>(0, given));
+    holdCheck->stop();
+    release();
     pendingQueries = 0; // those dropped are never answered; which went out is not known
     lastPut = 0;
     done = total = 0;

@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 
 #include <memory>
 
@@ -53,6 +54,10 @@ public:
     qint64 runDone() const { return done; }
     qint64 runTotal() const { return total; }
     qint64 msSinceMoved() const { return moved.isValid() ? moved.elapsed() : 0; }
+    // Bytes are waiting to go out and nothing has left for holdAfterMs: the far end holds the
+    // line back (XOFF, CTS low, or it stopped reading).
+    bool isHeld() const { return held; }
+    static constexpr int holdAfterMs = 300;
 
 public slots:
     // Moves what has arrived into textReceived; a character cut short waits for its end.
@@ -70,6 +75,12 @@ signals:
     // A byte received while a status query (DLE EOT) written earlier was still unanswered: its answer.
     void statusAnswered(quint8 status);
     void bytesReceived(qint64 offset, const QByteArray &bytes);
+    // The bytes that just left the port, in order; offset counts those that left before them
+    // since the port was opened. Bytes dropped before they left never appear.
+    void bytesSent(qint64 offset, const QByteArray &bytes);
+    // The line started or stopped holding back what waits to go out; heldMs is how long nothing
+    // has moved, and on release how long the hold lasted.
+    void heldChanged(bool held, qint64 heldMs);
     void progressed(); // bytes went out, more were handed over, or the line went idle
     void openChanged(bool open);
     // The line is gone; done of total bytes of the run in progress had gone out.
@@ -84,7 +95,13 @@ private:
     void written(qint64 bytes);
     void feedSource();
     void stopSource();
-    void forgetQueued();
+    void forgetQueued(qint64 keep = 0);
+    QByteArray takeWritten(qint64 bytes);
+    qint64 driverQueued() const;
+    void watchLine();
+    void checkHeld();
+    void noteMoved();
+    void release();
     QString whyGone() const;
     QSerialPort *port;
     std::unique_ptr<QIODevice> source; // a file being sent
@@ -95,6 +112,14 @@ private:
     qint64 handedCount = 0, writtenCount = 0, receivedCount = 0;
     qint64 done = 0, total = 0;
     QElapsedTimer moved; // since bytes last went out
+    // Handed to the port and not reported written yet, from unsentHead on: bytesSent takes from
+    // here, and the front is dropped now and then rather than at every report.
+    QByteArray unsent;
+    qsizetype unsentHead = 0;
+    QTimer *holdCheck; // runs while bytes wait to go out
+    QElapsedTimer still; // since the port or its driver last moved anything
+    qint64 stillWritten = 0, stillDriver = 0;
+    bool held = false;
     Utf8Stream replyDecoder;
     // Status queries written and not answered yet, at most maxPendingQueries: a far end that never
     // answers must not have a much later byte taken for an answer to a query long gone.

@@ -1,6 +1,6 @@
 // The serial link over a real pseudo-terminal: connecting, a failed open, replies, a line that
 // dies (also in the middle of a picture), a flood of replies, ports that will not open, and
-// many reconnects.
+// many reconnects; what left the port and when the far end held it back, as the link reports them.
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
@@ -42,6 +42,10 @@ private slots:
     void longJobsArriveWholeUnderFlowControl_data();
     void longJobsArriveWholeUnderFlowControl();
     void floodKeepsTheConsoleBounded();
+    void bytesSentAreWhatTheFarEndRead_data();
+    void bytesSentAreWhatTheFarEndRead();
+    void holdsAreReportedWithTheirLength_data();
+    void holdsAreReportedWithTheirLength();
     void reconnectsLeakNoDescriptors();
 
 private:
@@ -299,6 +303,156 @@ void TestSerialLink::floodKeepsTheConsoleBounded()
     QVERIFY(edit->blockCount() <= 5000);
     for (QTextBlock b = edit->document()->begin(); b.isValid(); b = b.next())
         QVERIFY(b.length() <= 1025);
+}
+
+namespace {
+
+// A link of its own on the far end's line, with every bytesSent payload joined in order; a gap
+// or overlap in the offsets is recorded as a fault.
+struct SentLog
+{
+    explicit SentLog(SerialLink &link)
+    {
+        QObject::connect(&link, &SerialLink::bytesSent, [this](qint64 offset, const QByteArray &bytes) {
+            if (offset != sent.size())
+                faults
+                    << QStringLiteral("%1 bytes at offset %2 after %3").arg(bytes.size()).arg(offset).arg(sent.size());
+            sent += bytes;
+        });
+    }
+    QByteArray sent;
+    QStringList faults;
+};
+
+bool openOn(SerialLink &link, const FarEnd &peer)
+{
+    Settings settings;
+    settings.portName = peer.path();
+    settings.baudRate = 115200;
+    settings.flowControl = QSerialPort::SoftwareControl;
+    return link.open(settings);
+}
+
+// Bytes that tell their own position apart: a run of n counting from seed.
+QByteArray counting(qsizetype n, int seed)
+{
+    QByteArray out(n, Qt::Uninitialized);
+    for (qsizetype i = 0; i < n; ++i)
+        out[i] = char((seed + i * 7 + i / 251) & 0xFF);
+    return out;
+}
+
+} // namespace
+
+void TestSerialLink::bytesSentAreWhatTheFarEndRead_data()
+{
+    QTest::addColumn<QString>("job");
+    QTest::newRow("plain writes") << QStringLiteral("writes");
+    QTest::newRow("Send File with writes behind it") << QStringLiteral("file");
+    // Stopped while the far end holds the line with XOFF, once it has read all the line took:
+    // what the port had given the system before the XOFF is reported only later.
+    QTest::newRow("cancelled half-way, then a write") << QStringLiteral("cancel");
+    QTest::newRow("disconnected half-way") << QStringLiteral("close");
+}
+
+void TestSerialLink::bytesSentAreWhatTheFarEndRead()
+{
+    QFETCH(QString, job);
+    SerialLink link;
+    SentLog log(link);
+    QVERIFY(openOn(link, *peer));
+    QByteArray read, expected;
+    const QByteArray behind = counting(3000, 5) + counting(17, 9);
+    if (job == QLatin1String("writes")) {
+        for (int i = 1; i <= 40; ++i)
+            expected += counting(i * 97, i);
+        expected += counting(300000, 3);
+        for (int i = 1; i <= 40; ++i)
+            link.write(counting(i * 97, i).constData(), i * 97);
+        link.write(counting(300000, 3).constData(), 300000);
+    } else if (job == QLatin1String("file")) {
+        QFile file(dir.filePath(QStringLiteral("sent.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(counting(400000, 1)), 400000);
+        file.close();
+        expected = counting(400000, 1) + behind;
+        QString why;
+        QVERIFY2(link.sendFile(file.fileName(), why), qPrintable(why));
+        link.write(behind.constData(), 3000); // while the file is still going out
+        read += peer->read(70000);
+        link.write(behind.constData() + 3000, 17);
+    } else {
+        link.write(counting(400000, 2).constData(), 400000);
+        read += peer->read(100000);
+        QCOMPARE(read.size(), 100000);
+        peer->writeAll(QByteArray(1, '\x13'));
+        read += peer->readUntilQuiet(300);
+        QVERIFY(read.size() < 400000);
+        if (job == QLatin1String("close")) {
+            link.close();
+        } else {
+            link.cancel();
+            peer->writeAll(QByteArray(1, '\x11'));
+            link.write(behind.constData(), behind.size());
+        }
+    }
+    read += peer->readUntilQuiet(300);
+    QTRY_COMPARE(link.queued(), 0);
+    QVERIFY2(log.faults.isEmpty(), qPrintable(log.faults.join(QLatin1Char('\n'))));
+    QCOMPARE(log.sent.size(), read.size());
+    QVERIFY(log.sent == read);
+    QCOMPARE(link.sentTotal(), read.size());
+    if (!expected.isEmpty())
+        QVERIFY(read == expected);
+    else
+        QVERIFY(read.startsWith(counting(100000, 2)) && read.endsWith(behind) == (job == QLatin1String("cancel")));
+}
+
+void TestSerialLink::holdsAreReportedWithTheirLength_data()
+{
+    QTest::addColumn<QString>("farEnd");
+    QTest::addColumn<int>("holdMs"); // 0: the far end keeps reading
+    QTest::newRow("XOFF, then XON") << QStringLiteral("xoff") << 1500;
+    QTest::newRow("the far end stops reading") << QStringLiteral("unread") << 1500;
+    QTest::newRow("flowing freely") << QStringLiteral("reads") << 0;
+}
+
+void TestSerialLink::holdsAreReportedWithTheirLength()
+{
+    QFETCH(QString, farEnd);
+    QFETCH(int, holdMs);
+    SerialLink link;
+    SentLog log(link);
+    QVERIFY(openOn(link, *peer));
+    QSignalSpy holds(&link, &SerialLink::heldChanged);
+    if (farEnd == QLatin1String("xoff")) {
+        peer->writeAll(QByteArray(1, '\x13'));
+        QTest::qWait(50);
+    }
+    const QByteArray job = counting(200000, 4);
+    link.write(job.constData(), job.size());
+    QByteArray read;
+    if (holdMs > 0) {
+        QTest::qWait(holdMs);
+        QCOMPARE(holds.count(), 1);
+        QCOMPARE(holds.at(0).at(0).toBool(), true);
+        QVERIFY(link.isHeld() && link.queued() > 0);
+        QVERIFY(log.sent.size() < job.size()); // the rest has not left yet
+        if (farEnd == QLatin1String("xoff"))
+            peer->writeAll(QByteArray(1, '\x11'));
+    }
+    read += peer->readUntilQuiet(300);
+    QTRY_COMPARE(link.queued(), 0);
+    QVERIFY(read == job && log.sent == job);
+    QVERIFY(!link.isHeld());
+    if (holdMs == 0) {
+        QCOMPARE(holds.count(), 0);
+        return;
+    }
+    QCOMPARE(holds.count(), 2);
+    QCOMPARE(holds.at(1).at(0).toBool(), false);
+    const qint64 heldMs = holds.at(1).at(1).toLongLong();
+    QVERIFY2(heldMs > holdMs * 0.6 && heldMs < holdMs * 3, qPrintable(QString::number(heldMs)));
 }
 
 void TestSerialLink::reconnectsLeakNoDescriptors()
