@@ -364,12 +364,11 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
     QByteArray read, expected;
     const QByteArray behind = counting(3000, 5) + counting(17, 9);
     if (job == QLatin1String("writes")) {
-        for (int i = 1; i <= 40; ++i)
-            expected += counting(i * 97, i);
-        expected += counting(300000, 3);
-        for (int i = 1; i <= 40; ++i)
-            link.write(counting(i * 97, i).constData(), i * 97);
-        link.write(counting(300000, 3).constData(), 300000);
+        for (int i = 1; i <= 41; ++i) { // many small writes, then a long one
+            const QByteArray bytes = counting(i <= 40 ? i * 97 : 300000, i);
+            expected += bytes;
+            link.write(bytes.constData(), bytes.size());
+        }
     } else if (job == QLatin1String("file")) {
         QFile file(dir.filePath(QStringLiteral("sent.bin")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -431,7 +430,6 @@ void TestSerialLink::holdsAreReportedWithTheirLength()
     }
     const QByteArray job = counting(200000, 4);
     link.write(job.constData(), job.size());
-    QByteArray read;
     if (holdMs > 0) {
         QTest::qWait(holdMs);
         QCOMPARE(holds.count(), 1);
@@ -441,7 +439,7 @@ void TestSerialLink::holdsAreReportedWithTheirLength()
         if (farEnd == QLatin1String("xoff"))
             peer->writeAll(QByteArray(1, '\x11'));
     }
-    read += peer->readUntilQuiet(300);
+    const QByteArray read = peer->readUntilQuiet(300);
     QTRY_COMPARE(link.queued(), 0);
     QVERIFY(read == job && log.sent == job);
     QVERIFY(!link.isHeld());
