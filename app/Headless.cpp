@@ -2,8 +2,12 @@
 
 #include "app/ButtonJobs.h"
 #include "app/Launch.h"
-#include "commands/Protocol.h"
+#include "app/TrafficRecorder.h"
+#include "app/WholeFile.h"
 #include "serial/SerialLink.h"
+#include "traffic/Answers.h"
+#include "traffic/ExpectedPrinter.h"
+#include "traffic/TrafficLog.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,36 +25,6 @@ void print(std::FILE *to, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
     std::fflush(to);
 }
-
-// What the controller sends, cut into answers: a text answer ends with its line break, any
-// other with a pause on the line.
-class Answers
-{
-public:
-    static constexpr int pauseMs = 100;
-    void add(const QByteArray &bytes)
-    {
-        pending += bytes;
-        for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
-            show(pending.left(end + 1));
-            pending.remove(0, end + 1);
-        }
-    }
-    void flush()
-    {
-        if (!pending.isEmpty())
-            show(std::exchange(pending, {}));
-    }
-
-private:
-    static void show(const QByteArray &answer)
-    {
-        print(stdout,
-            QString::fromLatin1(answer.toHex(' ').toUpper()) + QLatin1Char(' ') + proto::replyMeaning(answer)
-                + QLatin1Char('\n'));
-    }
-    QByteArray pending;
-};
 
 Settings settingsFor(const SettingsChoice &choice)
 {
@@ -107,6 +81,15 @@ int runHeadless(const Launch &launch)
         }
     }
 
+    // The decoded exchange goes to a new file only: one that is there is the user's.
+    const bool tracing = !launch.trafficFile.isEmpty();
+    if (tracing && (QFileInfo::exists(launch.trafficFile) || QFileInfo(launch.trafficFile).isSymLink())) {
+        print(stderr,
+            QStringLiteral("%1: cannot write the traffic to %2: it exists already; name a new file\n")
+                .arg(name, launch.trafficFile));
+        return 2;
+    }
+
     SerialLink link;
     const Settings settings = settingsFor(launch.choice);
     if (!link.open(settings)) {
@@ -117,15 +100,32 @@ int runHeadless(const Launch &launch)
     const bool progressShown = ::isatty(STDERR_FILENO);
     int status = 0;
     bool sentAll = false, finished = false;
-    Answers answers;
+    AnswerCutter answers;
     QTimer pause, progress;
     pause.setSingleShot(true);
-    pause.setInterval(Answers::pauseMs);
-    QObject::connect(&pause, &QTimer::timeout, [&answers] { answers.flush(); });
-    QObject::connect(&link, &SerialLink::bytesReceived, [&](qint64, const QByteArray &bytes) {
-        answers.add(bytes);
+    pause.setInterval(AnswerCutter::pauseMs);
+    auto showAnswer
+        = [](const AnswerCutter::Answer &answer) { print(stdout, describeAnswer(answer) + QLatin1Char('\n')); };
+    auto flushAnswers = [&] {
+        if (const auto answer = answers.flush())
+            showAnswer(*answer);
+    };
+    QObject::connect(&pause, &QTimer::timeout, flushAnswers);
+    QObject::connect(&link, &SerialLink::bytesReceived, [&](qint64 offset, const QByteArray &bytes) {
+        for (const AnswerCutter::Answer &answer : answers.received(offset, bytes, link.unansweredQueries()))
+            showAnswer(answer);
         pause.start();
     });
+    // The log is written when the run ends, whole or not at all.
+    std::unique_ptr<ExpectedPrinter> expected;
+    std::unique_ptr<TrafficLog> traffic;
+    std::unique_ptr<TrafficRecorder> recorder;
+    if (tracing) {
+        expected = std::make_unique<ExpectedPrinter>();
+        traffic = std::make_unique<TrafficLog>();
+        recorder = std::make_unique<TrafficRecorder>(link, *expected, *traffic);
+        recorder->opened(settings);
+    }
     auto showProgress = [&] {
         if (!progressShown)
             return;
@@ -141,8 +141,18 @@ int runHeadless(const Launch &launch)
         progress.stop();
         if (link.isOpen())
             link.readData();
-        answers.flush();
+        flushAnswers();
         link.close();
+        if (tracing) {
+            recorder->flushAnswers();
+            const QString failure = writeWholeFile(launch.trafficFile, traffic->text(), Existing::Refuse);
+            if (!failure.isEmpty()) {
+                print(stderr,
+                    QStringLiteral("%1: the traffic was not written to %2: %3\n")
+                        .arg(name, launch.trafficFile, failure));
+                code = qMax(code, 1);
+            }
+        }
         QMetaObject::invokeMethod(
             qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
     };

@@ -50,10 +50,17 @@ Launch parseLaunch(const QStringList &arguments)
     const QCommandLineOption replies(QStringLiteral("replies"),
         QStringLiteral("With --job or --send: keep reading answers for MS milliseconds after the last byte."),
         QStringLiteral("MS"));
+    const QCommandLineOption traffic(QStringLiteral("traffic"),
+        QStringLiteral("With --job or --send: write the exchange, every command decoded, to a new FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption show(QStringLiteral("show"),
+        QStringLiteral("Open these panes at start, split by commas: traffic, expected-paper, macros."),
+        QStringLiteral("PANES"));
     const QCommandLineOption place(QStringLiteral("place"),
         QStringLiteral("Put the window on the left or right half of the screen."), QStringLiteral("SIDE"));
     const QCommandLineOption listJobs(QStringLiteral("list-jobs"), QStringLiteral("Print the names of the jobs."));
-    parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect, place, job, send, replies, listJobs});
+    parser.addOptions(
+        {port, baud, dataBits, parity, stopBits, flow, connect, place, job, send, replies, traffic, show, listJobs});
 
     Launch launch;
     auto refuse = [&](const QString &why) {
@@ -122,10 +129,21 @@ Launch parseLaunch(const QStringList &arguments)
     if (parser.isSet(place) && launch.place != QLatin1String("left") && launch.place != QLatin1String("right"))
         return refuse(QStringLiteral("--place %1: not left or right").arg(launch.place));
     launch.headless = parser.isSet(job) || parser.isSet(send);
+    for (const QString &pane : parser.values(show).join(QLatin1Char(',')).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!Launch::paneNames().contains(pane))
+            return refuse(
+                QStringLiteral("--show %1: not one of %2").arg(pane, Launch::paneNames().join(QStringLiteral(", "))));
+        launch.panes << pane;
+    }
     if (parser.isSet(job) && parser.isSet(send))
         return refuse(QStringLiteral("--job and --send: one of them at a time"));
     if (parser.isSet(replies) && !launch.headless)
         return refuse(QStringLiteral("--replies needs --job or --send"));
+    if (parser.isSet(traffic) && !launch.headless)
+        return refuse(QStringLiteral("--traffic needs --job or --send"));
+    launch.trafficFile = parser.value(traffic);
+    if (parser.isSet(traffic) && launch.trafficFile.isEmpty())
+        return refuse(QStringLiteral("--traffic needs a file"));
     if (launch.headless && !launch.choice.port)
         return refuse(QStringLiteral("--job and --send need --port"));
     if (parser.isSet(job)) {

@@ -14,12 +14,18 @@ struct Launch
     SettingsChoice choice;
     bool connect = false;
     QString place; // "left" or "right": the half of the screen for the window
+    QStringList panes; // of paneNames(), shown at start
+    static QStringList paneNames()
+    {
+        return {QStringLiteral("traffic"), QStringLiteral("expected-paper"), QStringLiteral("macros")};
+    }
     // A run without a window: send the named button's job, or a file ("-" for standard
     // input), then keep reading answers for repliesMs.
     bool headless = false;
     QString job; // a name of buttons::jobNames()
     QString sendFile;
     int repliesMs = 0;
+    QString trafficFile; // where the decoded exchange goes; a new file, never one that exists
 };
 
 // arguments as QCoreApplication::arguments() has them, the program first.

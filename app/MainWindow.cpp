@@ -1,11 +1,16 @@
 #include "app/MainWindow.h"
 
+#include "app/ExpectedPaperDock.h"
 #include "app/Icons.h"
 #include "app/Launch.h"
+#include "app/MacrosDock.h"
+#include "app/TrafficDock.h"
+#include "app/TrafficRecorder.h"
 #include "demos/Jobs.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
 #include "serial/SettingsDialog.h"
+#include "traffic/ExpectedPrinter.h"
 #include "ui_MainWindow.h"
 
 #include <QLabel>
@@ -58,10 +63,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(serialLink, &SerialLink::lost, this, &MainWindow::showLost);
     setUpLine();
     setUpMacros();
+    setUpTraffic();
 }
 
 MainWindow::~MainWindow()
 {
+    // Those that use the expected printer go before it does.
+    delete trafficRecorder;
+    delete expectedPaperDock;
     delete settingsDialog;
     delete ui;
 }
@@ -91,6 +100,10 @@ void MainWindow::about()
 void MainWindow::start(const Launch &launch)
 {
     settingsDialog->choose(launch.choice);
+    const QHash<QString, QDockWidget *> panes{{QStringLiteral("traffic"), trafficDock},
+        {QStringLiteral("expected-paper"), expectedPaperDock}, {QStringLiteral("macros"), macrosDock}};
+    for (const QString &pane : launch.panes)
+        panes.value(pane)->show();
     if (launch.connect) // once the window shows, so that a failure's box has it as parent
         QMetaObject::invokeMethod(this, &MainWindow::openSerialPort, Qt::QueuedConnection);
 }
@@ -101,6 +114,7 @@ void MainWindow::openSerialPort()
     const Settings p = settingsDialog->settings();
     if (serialLink->open(p)) {
         lineBaud = p.baudRate;
+        trafficRecorder->opened(p);
         showStatus(
             tr("Connected to %1 : %2, %3, %4, %5, %6")
                 .arg(p.portName, p.baudRateText, p.dataBitsText, p.parityText, p.stopBitsText, p.flowControlText));

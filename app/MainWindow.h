@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QSerialPort>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
 namespace Ui {
 class MainWindow;
@@ -21,6 +23,11 @@ class MacrosDock;
 class SendHistory;
 class SerialLink;
 class SettingsDialog;
+class ExpectedPaperDock;
+class ExpectedPrinter;
+class TrafficDock;
+class TrafficLog;
+class TrafficRecorder;
 namespace jobs {
 struct Job;
 }
@@ -179,6 +186,11 @@ private:
     void runMacro(const Macro &macro);
     void showControllerStatus(quint8 status);
 
+    // The Traffic and Expected Paper docks, fed from the line by the recorder, and the optional
+    // polling of the controller's status.
+    void setUpTraffic();
+    void pollStatus();
+
     Ui::MainWindow *ui = nullptr;
     QLabel *statusLabel = nullptr;
     SettingsDialog *settingsDialog = nullptr;
@@ -194,5 +206,11 @@ private:
     MacroBook *macroBook = nullptr;
     MacrosDock *macrosDock = nullptr;
     QLabel *controllerLabel = nullptr;
+    TrafficLog *trafficLog = nullptr;
+    std::unique_ptr<ExpectedPrinter> expectedPrinter;
+    TrafficRecorder *trafficRecorder = nullptr;
+    TrafficDock *trafficDock = nullptr;
+    ExpectedPaperDock *expectedPaperDock = nullptr;
+    QTimer *statusPoll = nullptr;
     qint32 lineBaud = 115200; // of the open line, for the time a write takes
 };

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -30,9 +31,23 @@ int writeAll(int fd, const QByteArray &bytes)
     return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
 }
 
+// Gives the file at fresh the name target only if nothing has that name: 0, or the errno.
+int placeAsNew(const QByteArray &fresh, const QByteArray &target)
+{
+    if (::renameat2(AT_FDCWD, fresh.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system that cannot rename so: a second link, which fails as well for a name in use.
+    if (::link(fresh.constData(), target.constData()) != 0)
+        return errno;
+    ::unlink(fresh.constData());
+    return 0;
+}
+
 } // namespace
 
-QString writeWholeFile(const QString &path, const QByteArray &bytes)
+QString writeWholeFile(const QString &path, const QByteArray &bytes, Existing whenExisting)
 {
     QString target = path;
     const QFileInfo asked(path);
@@ -46,6 +61,8 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
     {
     };
     const bool replacing = ::stat(targetName.constData(), &existing) == 0;
+    if ((replacing || asked.isSymLink()) && whenExisting == Existing::Refuse)
+        return tr("%1 exists already; only a new file is written").arg(path);
     if (replacing && !S_ISREG(existing.st_mode))
         return tr("%1 is not a regular file (a device, a pipe or a folder); only regular files are written")
             .arg(target);
@@ -64,11 +81,15 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
             failure = writeAll(fd, bytes);
         if (::close(fd) != 0 && !failure)
             failure = errno;
-        if (!failure && ::rename(fresh.constData(), targetName.constData()) != 0)
+        if (!failure && whenExisting == Existing::Refuse)
+            failure = placeAsNew(fresh, targetName);
+        else if (!failure && ::rename(fresh.constData(), targetName.constData()) != 0)
             failure = errno;
         if (failure)
             ::unlink(fresh.constData()); // ours, made above
     }
     ::rmdir(folder.constData());
+    if (failure == EEXIST && whenExisting == Existing::Refuse) // it came there while we wrote
+        return tr("%1 exists already; only a new file is written").arg(path);
     return failure ? systemError(failure) : QString();
 }

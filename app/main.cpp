@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QScreen>
 
 #include <cstdio>
@@ -35,8 +36,14 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(launch.output), launch.exitCode == 0 ? stdout : stderr);
         return launch.exitCode;
     }
-    if (launch.headless) { // no window, so no display either
+    if (launch.headless && launch.trafficFile.isEmpty()) { // no window, so no display either
         QCoreApplication app(argc, argv);
+        return runHeadless(launch);
+    }
+    if (launch.headless) {
+        // Decoding the exchange draws the expected paper, which needs fonts but no display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
         return runHeadless(launch);
     }
     QApplication app(argc, argv);

@@ -128,7 +128,7 @@ int Interpreter::begin(qint64 offset, const QString &name, const QString &args)
         return -1;
     }
     entries.append({offset, name, args, -1, -1});
-    return int(entries.size() - 1);
+    return base + int(entries.size() - 1);
 }
 
 void Interpreter::command(const Command &c)
@@ -140,10 +140,11 @@ void Interpreter::command(const Command &c)
     QString note;
     if (c.op == Op::Text) {
         // One printStr entry for a run of text, so that the log reads like the job.
-        if (textEntry < 0 || textEntry != entries.size() - 1)
+        if (textEntry < 0 || textEntry != base + entries.size() - 1)
             textEntry = begin(c.offset, QStringLiteral("printStr"));
         if (textEntry >= 0) {
-            QString &args = entries[textEntry].args;
+            entries[textEntry - base].size += c.size;
+            QString &args = entries[textEntry - base].args;
             if (args.size() < maxTextArgs) {
                 for (int i = 0; i < c.size; ++i) {
                     const uchar byte = c.at(i);
@@ -167,7 +168,8 @@ void Interpreter::command(const Command &c)
     const int entry = begin(c.offset, name, args);
     const QByteArray reply = head.apply(c, entry, note);
     if (entry >= 0) {
-        LogEntry &e = entries[entry];
+        LogEntry &e = entries[entry - base];
+        e.size = c.size + c.bulk;
         if (!reply.isEmpty())
             e.args += (e.args.isEmpty() ? QString() : QStringLiteral(" "))
                 + QStringLiteral("-> %1").arg(hexBytes(reply.constData(), qMin<qsizetype>(reply.size(), 16)));
@@ -203,7 +205,8 @@ void Interpreter::bulk(const char *data, qsizetype size)
 
 void Interpreter::printed(int entry, int first, int last)
 {
-    if (entry >= entries.size())
+    entry -= base;
+    if (entry < 0 || entry >= entries.size())
         return;
     LogEntry &e = entries[entry];
     e.firstRow = e.firstRow < 0 ? first : qMin(e.firstRow, first);
@@ -230,9 +233,16 @@ void Interpreter::setCoverOpen(bool open)
     afterSwitch(before);
 }
 
+void Interpreter::forgetLog()
+{
+    base += int(entries.size());
+    entries.clear();
+    textEntry = -1; // a run of text goes on in an entry of its own
+}
+
 void Interpreter::clearPaper()
 {
-    entries.clear();
+    forgetLog();
     head.clearPaper();
     textEntry = -1;
     rollFullLogged = false;

@@ -18,6 +18,7 @@ struct LogEntry
     QString args;
     int firstRow = -1; // paper rows this command produced, or -1
     int lastRow = -1;
+    qint64 size = 0; // bytes of the stream it took, its data included; 0 for the controller's own lines
 };
 
 // The virtual ZPC3x controller: the decoder sorts the bytes into commands, the printhead
@@ -57,6 +58,10 @@ public:
 
     const Paper &paper() const { return head.paper(); }
     const QList<LogEntry> &log() const { return entries; }
+    // A reader that has taken the log so far lets it go, so that a long stream is listed on
+    // without the log filling up; the entries after it are numbered on from logBase().
+    void forgetLog();
+    qint64 logBase() const { return base; }
     qint64 bytesReceived() const { return received; }
     int unknownCount() const { return unknown; }
     int truncatedCount() const { return truncated; }
@@ -89,10 +94,11 @@ private:
     Decoder decoder;
     Printhead head;
     QList<LogEntry> entries;
+    int base = 0; // the number of the first entry in entries; the printhead knows entries by number
     QByteArray replies;
     qint64 received = 0;
     int unknown = 0, truncated = 0;
-    int textEntry = -1; // the printStr entry that collects consecutive text
+    int textEntry = -1; // the number of the printStr entry that collects consecutive text
     bool rollFullLogged = false;
     int linesCutShortLogged = 0;
 };

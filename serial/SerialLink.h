@@ -53,6 +53,9 @@ public:
     // Bytes of the current run of writes on the wire and in all; a run ends when the line is idle.
     qint64 runDone() const { return done; }
     qint64 runTotal() const { return total; }
+    // Status queries handed over and not answered yet; while bytesReceived is emitted, those
+    // before the bytes it carries.
+    int unansweredQueries() const { return pendingQueries; }
     qint64 msSinceMoved() const { return moved.isValid() ? moved.elapsed() : 0; }
     // Bytes are waiting to go out and nothing has left for holdAfterMs: the far end holds the
     // line back (XOFF, CTS low, or it stopped reading).

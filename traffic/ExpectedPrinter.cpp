@@ -1,0 +1,95 @@
+#include "traffic/ExpectedPrinter.h"
+
+ExpectedPrinter::ExpectedPrinter()
+    : interpreter(std::make_unique<sim::Interpreter>())
+{ }
+
+ExpectedPrinter::Decoded ExpectedPrinter::feed(const QByteArray &bytes, bool nothingMore)
+{
+    window += bytes;
+    if (window.size() > 2 * windowBytes) { // cut now and then, not at every feed
+        const qsizetype drop = window.size() - windowBytes;
+        window.remove(0, drop);
+        windowStart += drop;
+    }
+    // In slices, so that the model's log never fills between two takings: a byte makes at most a
+    // command and the controller's note before it.
+    Decoded decoded;
+    constexpr qsizetype slice = sim::Interpreter::maxLogEntries / 8;
+    for (qsizetype at = 0; at < bytes.size(); at += slice) {
+        // As a controller with a receive buffer takes them, so that a status query at the end
+        // can be settled when nothing more comes.
+        const qsizetype n = qMin(slice, bytes.size() - at);
+        interpreter->receive(bytes.constData() + at, n);
+        interpreter->process(bytes.constData() + at, n);
+        take(decoded);
+    }
+    if (nothingMore) {
+        interpreter->settle();
+        take(decoded);
+    }
+    interpreter->takeReplies(); // what the line really answers is shown instead
+    return decoded;
+}
+
+void ExpectedPrinter::take(Decoded &decoded)
+{
+    const QList<sim::LogEntry> &log = interpreter->log();
+    const qint64 base = interpreter->logBase();
+    // Only the last entry taken can still grow: text runs on, or its data comes in.
+    const qint64 last = taken - 1 - base;
+    if (last >= 0 && last < log.size()) {
+        const sim::LogEntry &e = log.at(last);
+        if (e.size != lastTaken.size || e.args != lastTaken.args) {
+            lastTaken = e;
+            if (!decoded.added.isEmpty() && decoded.added.last().offset == e.offset)
+                decoded.added.last() = e; // grew within this feed
+            else
+                decoded.grown = e;
+        }
+    }
+    for (qint64 i = qMax<qint64>(0, taken - base); i < log.size(); ++i)
+        decoded.added << log.at(i);
+    taken = base + log.size();
+    if (taken > base && !log.isEmpty())
+        lastTaken = log.last();
+    // Everything listed has been taken: a long stream goes on being named past the log's own
+    // limit, and only commands that long ago can no longer be tinted.
+    if (log.size() >= sim::Interpreter::maxLogEntries / 2) {
+        interpreter->forgetLog();
+        taken = interpreter->logBase();
+    }
+}
+
+void ExpectedPrinter::restart()
+{
+    interpreter = std::make_unique<sim::Interpreter>(interpreter->headType());
+    taken = 0;
+    lastTaken = {};
+    window.clear();
+    windowStart = 0;
+}
+
+void ExpectedPrinter::clearPaper()
+{
+    interpreter->clearPaper();
+    taken = interpreter->logBase();
+}
+
+QByteArray ExpectedPrinter::bytesAt(qint64 offset, qsizetype n) const
+{
+    const qint64 from = offset - windowStart;
+    if (from < 0 || from >= window.size())
+        return {};
+    return window.mid(from, n);
+}
+
+std::pair<int, int> ExpectedPrinter::rowsOf(qint64 offset, const QString &name) const
+{
+    // Several entries may share an offset (the controller waking, then the command).
+    for (const sim::LogEntry &e : interpreter->log()) {
+        if (e.offset == offset && e.name == name)
+            return {e.firstRow, e.lastRow};
+    }
+    return {-1, -1};
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "controller/Interpreter.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+#include <optional>
+
+// What the controller should make of the bytes that left the tool: the virtual controller's own
+// model, fed with the sent stream. It names each command for the Traffic pane and draws the
+// Expected Paper.
+class ExpectedPrinter
+{
+public:
+    // The commands a feed decoded: the last one taken before, when it grew (a run of text goes on),
+    // then those that are new.
+    struct Decoded
+    {
+        std::optional<sim::LogEntry> grown;
+        QList<sim::LogEntry> added;
+    };
+
+    static constexpr qsizetype windowBytes = 64 * 1024; // of the stream, for the bytes rows show
+
+    ExpectedPrinter();
+
+    // The next bytes of the stream, in order. With nothingMore, no byte follows them for now, so
+    // that a status query at their end is the two-byte form.
+    Decoded feed(const QByteArray &bytes, bool nothingMore = false);
+    // A new line: a controller fresh from power-on, with the head type the tool last set.
+    void restart();
+    // Tears off the paper; modes and the head type stay.
+    void clearPaper();
+
+    const sim::Interpreter &model() const { return *interpreter; }
+    const sim::Paper &paper() const { return interpreter->paper(); }
+    qint64 bytesFed() const { return interpreter->bytesReceived(); }
+    // Up to n bytes of the stream from offset, as far as the last windowBytes hold them.
+    QByteArray bytesAt(qint64 offset, qsizetype n) const;
+    // The paper rows the command at offset printed, for tinting; {-1, -1} when it printed none or
+    // is no longer listed.
+    std::pair<int, int> rowsOf(qint64 offset, const QString &name) const;
+
+private:
+    void take(Decoded &decoded);
+    std::unique_ptr<sim::Interpreter> interpreter;
+    qint64 taken = 0; // the number of the next entry to hand out
+    sim::LogEntry lastTaken;
+    QByteArray window;
+    qint64 windowStart = 0;
+};

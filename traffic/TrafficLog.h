@@ -1,0 +1,86 @@
+#pragma once
+
+#include "controller/Interpreter.h"
+#include "traffic/Answers.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+
+#include <deque>
+
+// One line of the exchange on the line.
+struct TrafficRow
+{
+    enum class Direction : quint8 { Sent, Received, Event };
+    qint64 time = 0; // milliseconds since the epoch
+    Direction direction = Direction::Event;
+    qint64 offset = -1; // in its direction's stream since Connect; -1 for an event
+    QString what; // the command's name, the answer's meaning, or the event
+    QString detail; // the command's arguments, or the answer in ASCII
+    QByteArray bytes; // the first maxShownBytes of it
+    qint64 size = 0; // all its bytes
+};
+
+// The exchange with the controller, row by row: every command sent, decoded by the controller
+// model; every answer, with its meaning; and the holds of flow control as events. It keeps the
+// last maxRows rows and counts those it dropped.
+class TrafficLog : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column { Time, Direction, Offset, What, Detail, Bytes, ColumnCount };
+    static constexpr qsizetype defaultMaxRows = 100000;
+    static constexpr int maxShownBytes = 24;
+
+    explicit TrafficLog(QObject *parent = nullptr, qsizetype maxRows = defaultMaxRows);
+
+    // A command the controller model decoded from the sent bytes, and its first bytes.
+    void addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head);
+    // The last command sent grew: its text ran on, or its data came in.
+    void updateLastSent(const sim::LogEntry &command, const QByteArray &head);
+    void addReceived(qint64 time, const AnswerCutter::Answer &answer);
+    void addEvent(qint64 time, const QString &text);
+    void clear();
+
+    const TrafficRow &row(int index) const { return rows.at(size_t(index)); }
+    qint64 droppedRows() const { return dropped; }
+    qsizetype maxRows() const { return limit; }
+
+    // The rows as text, a line each, fields split by tabs, under a heading of '#' lines.
+    QByteArray text() const;
+    static QString rowText(const TrafficRow &row);
+    static QString directionName(TrafficRow::Direction direction);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+signals:
+    void droppedChanged(qint64 dropped);
+
+private:
+    void append(TrafficRow row);
+    std::deque<TrafficRow> rows;
+    qsizetype limit;
+    qint64 dropped = 0;
+    bool lastIsSent = false; // the last row is a command that may still grow
+};
+
+// The rows of one direction, or all, whose text holds the filter's words.
+class TrafficFilter : public QSortFilterProxyModel
+{
+    Q_OBJECT
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    // -1 for every direction, else a TrafficRow::Direction.
+    void setDirection(int direction);
+    void setText(const QString &text);
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+
+private:
+    int direction = -1;
+    QString words;
+};
