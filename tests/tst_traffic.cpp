@@ -2,6 +2,7 @@
 
 #include "app/ExpectedPaperDock.h"
 #include "app/MainWindow.h"
+#include "app/WholeFile.h"
 #include "demos/Jobs.h"
 #include "paperview/PaperView.h"
 #include "serial/SerialLink.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -32,7 +34,9 @@ private slots:
     void rowsOfAJob();
     void expectedPaperIsTheControllersPaper();
     void pollingAsksOnlyWhenSwitchedOn();
+    void holdsAreEvents();
     void headlessTrafficGoesToANewFileOnly();
+    void newFilesNeverTakeAnothersPlace();
 
 private:
     void reconnect();
@@ -129,14 +133,25 @@ void TestTraffic::decodingIsTheSameForAnyChunking()
         covered += row.section(QLatin1Char(' '), -1).toLongLong();
     QCOMPARE(covered, receipt.size()); // every byte belongs to one command
 
-    // Past the model's own log limit the commands are still named, in order.
-    const int resets = int(sim::Interpreter::maxLogEntries) + 5000;
-    QByteArray many;
-    for (int i = 0; i < resets; ++i)
-        many += QByteArray("\x1B\x40", 2);
-    const QStringList named = decodeInChunks(many, 4096);
-    QCOMPARE(named.size(), resets);
-    QCOMPARE(named.last(), QStringLiteral("%1 printerSoftInit [] 2").arg(2 * (resets - 1)));
+    // Past the model's own log limit the commands are still named, in order, every byte in one
+    // of them; a run of text goes on when the model lets go of its entry.
+    const int resets = int(sim::Interpreter::maxLogEntries) / 2 - 1;
+    const QByteArray many = QByteArray("\x1B\x40", 2).repeated(resets) + QByteArray(20000, 'x')
+        + QByteArray("\x1B\x40", 2).repeated(2 * resets);
+    for (const qsizetype chunk : {qsizetype(4096), many.size()}) {
+        const QStringList named = decodeInChunks(many, chunk);
+        QStringList runs;
+        qint64 bytes = 0;
+        for (const QString &row : named) {
+            const QString name = row.section(QLatin1Char(' '), 1, 1);
+            if (runs.isEmpty() || runs.last() != name)
+                runs << name;
+            bytes += row.section(QLatin1Char(' '), -1).toLongLong();
+        }
+        QCOMPARE(runs, QStringList({"printerSoftInit", "printStr", "printerSoftInit"}));
+        QCOMPARE(bytes, many.size());
+        QCOMPARE(named.last(), QStringLiteral("%1 printerSoftInit [] 2").arg(many.size() - 2));
+    }
 }
 
 void TestTraffic::logKeepsItsLastRowsAndFilters()
@@ -239,6 +254,14 @@ void TestTraffic::expectedPaperIsTheControllersPaper()
     QCOMPARE(expected.size(), rendered.size());
     QVERIFY(expected == rendered);
 
+    // Choosing the picture's row in Traffic tints the logo's 256 rows at the top of the paper.
+    auto *view = w->findChild<QTableView *>("trafficView");
+    for (int i = 0; i < view->model()->rowCount(); ++i) {
+        if (view->model()->index(i, TrafficLog::What).data().toString() == QLatin1String("picturePrintH"))
+            view->setCurrentIndex(view->model()->index(i, 0));
+    }
+    QCOMPARE(dock->view()->tint(), std::make_pair(0, 255));
+
     // Save PNG writes that paper.
     const QString saved = dir.filePath(QStringLiteral("expected.png"));
     w->findChild<ExpectedPaperDock *>()->save(saved);
@@ -259,6 +282,29 @@ void TestTraffic::pollingAsksOnlyWhenSwitchedOn()
     poll->setChecked(false);
     peer->readUntilQuiet(100);
     QVERIFY(peer->read(2, 1500).isEmpty());
+}
+
+void TestTraffic::holdsAreEvents()
+{
+    reconnect();
+    peer->writeAll(QByteArray(1, '\x13')); // XOFF before the job: nothing may leave
+    press(*w, "pushButtonReceipt");
+    QVERIFY(peer->read(1, 1000).isEmpty());
+    peer->writeAll(QByteArray(1, '\x11'));
+    QCOMPARE(peer->read(12749, 10000).size(), 12749);
+    const QRegularExpression heldFor(QStringLiteral("^XOFF: held for (\\d+\\.\\d) s$"));
+    QRegularExpressionMatch match;
+    auto released = [&] {
+        for (int i = 0; i < log()->rowCount(); ++i) {
+            if (log()->row(i).direction == TrafficRow::Direction::Event
+                && (match = heldFor.match(log()->row(i).what)).hasMatch())
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY(released());
+    const double seconds = match.captured(1).toDouble();
+    QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
 }
 
 void TestTraffic::headlessTrafficGoesToANewFileOnly()
@@ -300,6 +346,25 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
     QVERIFY(second.read(1, 300).isEmpty());
     written.seek(0);
     QCOMPARE(QString::fromUtf8(written.readAll()), text);
+}
+
+void TestTraffic::newFilesNeverTakeAnothersPlace()
+{
+    QTemporaryDir dir;
+    const QString mine = dir.filePath(QStringLiteral("mine.txt")), link = dir.filePath(QStringLiteral("link.txt")),
+                  fresh = dir.filePath(QStringLiteral("new.txt"));
+    QFile file(mine);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("the user's") == 10);
+    file.close();
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere.txt")), link));
+    for (const QString &taken : {mine, link})
+        QVERIFY(writeWholeFile(taken, "traffic", Existing::Refuse).contains(QStringLiteral("exists already")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("the user's"));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("nowhere.txt"))));
+    QCOMPARE(writeWholeFile(fresh, "traffic", Existing::Refuse), QString());
+    QCOMPARE(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size(), 3);
 }
 
 QTEST_MAIN(TestTraffic)
