@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots under Xvfb: docs/main-window.png (the tool, connected) and
-# docs/virtual-controller.png (the virtual controller with the Receipt job on its paper).
+# Takes the README's screenshots under Xvfb: docs/main-window.png (the tool, connected),
+# docs/virtual-controller.png (the virtual controller with the Receipt job on its paper) and
+# docs/traffic-expected-paper.png (both side by side, Receipt pressed in the tool, its Traffic and
+# Expected Paper panes open).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-packages.sh xvfb x11-apps netpbm
+./scripts/install-packages.sh xvfb x11-apps netpbm xdotool
 cmake --build build --target printer-ruvela zpc3x-sim dump-jobs
 mkdir -p docs
 jobs=$(mktemp -d)
@@ -12,8 +14,9 @@ link="$jobs/zpc3x" # private, and still short enough to read well in the picture
 
 Xvfb :97 -screen 0 1000x860x24 >/dev/null 2>&1 &
 xvfb=$!
+wide= # the second screen's server, for the side-by-side picture
 pids=()
-trap 'kill "${pids[@]}" $xvfb 2>/dev/null || true; rm -rf "$jobs"' EXIT
+trap 'kill "${pids[@]}" $xvfb $wide 2>/dev/null || true; rm -rf "$jobs"' EXIT
 sleep 1
 shot() { xwd -display :97 -name "$1" | xwdtopnm 2>/dev/null | pnmtopng > "$2"; echo "wrote $2"; }
 
@@ -32,3 +35,26 @@ shot "Printer Ruvela" docs/main-window.png
 kill $tool # it lies over the controller's window: no window manager moves either
 sleep 1
 shot "Virtual ZPC3x Controller" docs/virtual-controller.png
+
+# Side by side on a screen wide enough for both halves, as ./run.sh starts them, with the tool's
+# two panes open; Receipt is pressed in the tool itself, so that every byte goes through its port.
+Xvfb :98 -screen 0 1800x800x24 >/dev/null 2>&1 &
+wide=$!
+sleep 1
+wideLink="$jobs/zpc3x-wide"
+DISPLAY=:98 ./build/zpc3x-sim --link "$wideLink" --place right --tool-set-up --log >"$jobs/wide.log" &
+pids+=($!)
+for _ in $(seq 50); do [ -L "$wideLink" ] && break; sleep 0.1; done
+DISPLAY=:98 ./build/printer-ruvela --port "$wideLink" --connect --place left --show traffic,expected-paper &
+pids+=($!)
+sleep 3
+# Receipt is the first button of the fourth row on the General tab: (138, 326) in the window
+# as --place left lays it out on this screen.
+DISPLAY=:98 xdotool search --sync --name '^Printer Ruvela$' mousemove --window %1 138 326 click 1
+sleep 5
+if ! grep -q 'THANK YOU FOR YOUR VISIT' "$jobs/wide.log"; then
+  echo "screenshot.sh: the click at (138, 326) did not press Receipt; the window's layout moved it" >&2
+  exit 1
+fi
+xwd -display :98 -root | xwdtopnm 2>/dev/null | pnmtopng > docs/traffic-expected-paper.png
+echo "wrote docs/traffic-expected-paper.png"
