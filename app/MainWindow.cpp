@@ -100,6 +100,12 @@ void MainWindow::about()
 void MainWindow::start(const Launch &launch)
 {
     settingsDialog->choose(launch.choice);
+    if (!launch.place.isEmpty() && screen()) {
+        const QRect free = screen()->availableGeometry();
+        const int half = free.width() / 2;
+        placedRoom
+            = QRect(free.left() + (launch.place == QLatin1String("right") ? half : 0), free.top(), half, free.height());
+    }
     const QHash<QString, QDockWidget *> panes{{QStringLiteral("traffic"), trafficDock},
         {QStringLiteral("expected-paper"), expectedPaperDock}, {QStringLiteral("macros"), macrosDock}};
     for (const QString &pane : launch.panes)

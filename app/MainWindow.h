@@ -10,6 +10,7 @@ QT_BEGIN_NAMESPACE
 namespace Ui {
 class MainWindow;
 }
+class QDockWidget;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -190,6 +191,8 @@ private:
     // polling of the controller's status.
     void setUpTraffic();
     void pollStatus();
+    // Grows the window for a pane that opened beside the tabs or under them.
+    void makeRoomFor(QDockWidget *dock);
 
     Ui::MainWindow *ui = nullptr;
     QLabel *statusLabel = nullptr;
@@ -212,5 +215,7 @@ private:
     TrafficDock *trafficDock = nullptr;
     ExpectedPaperDock *expectedPaperDock = nullptr;
     QTimer *statusPoll = nullptr;
+    QSize designedSize; // what the tabs and the console were laid out in
+    QRect placedRoom; // the half of the screen the window was placed on, if it was
     qint32 lineBaud = 115200; // of the open line, for the time a write takes
 };

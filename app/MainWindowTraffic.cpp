@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/ExpectedPaperDock.h"
+#include "app/MacrosDock.h"
 #include "app/TrafficDock.h"
 #include "app/TrafficRecorder.h"
 #include "commands/Protocol.h"
@@ -11,6 +12,7 @@
 #include "ui_MainWindow.h"
 
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 
 void MainWindow::setUpTraffic()
@@ -28,6 +30,15 @@ void MainWindow::setUpTraffic()
     view->addAction(trafficDock->toggleViewAction());
     view->addAction(expectedPaperDock->toggleViewAction());
 
+    designedSize = size();
+    for (QDockWidget *dock : std::initializer_list<QDockWidget *>{trafficDock, expectedPaperDock, macrosDock}) {
+        connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool visible) {
+            if (visible) // once the layout has taken the dock in
+                QMetaObject::invokeMethod(
+                    this, [this, dock] { makeRoomFor(dock); }, Qt::QueuedConnection);
+        });
+    }
+
     connect(trafficRecorder, &TrafficRecorder::sentDecoded, expectedPaperDock, &ExpectedPaperDock::paperGrew);
     connect(trafficRecorder, &TrafficRecorder::restarted, expectedPaperDock, &ExpectedPaperDock::redraw);
     connect(trafficDock, &TrafficDock::rowSelected, expectedPaperDock, &ExpectedPaperDock::showCommand);
@@ -42,6 +53,35 @@ void MainWindow::setUpTraffic()
             statusPoll->stop();
     });
     connect(statusPoll, &QTimer::timeout, this, &MainWindow::pollStatus);
+}
+
+void MainWindow::makeRoomFor(QDockWidget *dock)
+{
+    // The window grows by what the pane asks for, as far as its part of the screen allows, so
+    // that the tabs and the console keep the room they were laid out for.
+    if (!dock->isVisible() || dock->isFloating() || isMaximized() || isFullScreen() || !screen())
+        return;
+    const QRect free = placedRoom.isValid() ? placedRoom : screen()->availableGeometry();
+    const QSize chrome = frameGeometry().size() - size();
+    const QSize hint = dock->sizeHint();
+    const bool side = dockWidgetArea(dock) & (Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    QSize want = size();
+    if (side)
+        want.setWidth(qMin(
+            qMax(want.width(), designedSize.width() + hint.width()), qMax(width(), free.width() - chrome.width())));
+    else
+        want.setHeight(qMin(qMax(want.height(), designedSize.height() + hint.height()),
+            qMax(height(), free.height() - chrome.height())));
+    if (want != size()) {
+        resize(want);
+        QRect frame = frameGeometry();
+        frame.moveRight(qMin(frame.right(), free.right()));
+        frame.moveBottom(qMin(frame.bottom(), free.bottom()));
+        frame.moveLeft(qMax(frame.left(), free.left()));
+        frame.moveTop(qMax(frame.top(), free.top()));
+        move(frame.topLeft());
+    }
+    resizeDocks({dock}, {side ? hint.width() : hint.height()}, side ? Qt::Horizontal : Qt::Vertical);
 }
 
 void MainWindow::pollStatus()

@@ -94,10 +94,13 @@ TrafficDock::TrafficDock(TrafficLog *log, QWidget *parent)
             save(name);
     });
     connect(log, &TrafficLog::droppedChanged, this, &TrafficDock::showDropped);
+    // A view at its last row follows the rows that come, once for a burst of them.
     connect(filter, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
         const QScrollBar *bar = view->verticalScrollBar();
-        if (bar->value() >= bar->maximum() - 2)
+        if (!following && bar->value() >= bar->maximum() - 2) {
+            following = true;
             QTimer::singleShot(0, this, &TrafficDock::followBottom);
+        }
     });
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
         const QModelIndex source = filter->mapToSource(current);
@@ -121,6 +124,16 @@ void TrafficDock::save(const QString &fileName)
         QMessageBox::warning(this, tr("Save Traffic"), tr("%1 was not written: %2.").arg(fileName, failure));
 }
 
+QSize TrafficDock::sizeHint() const
+{
+    int columns = 0;
+    for (int c = 0; c < TrafficLog::ColumnCount - 1; ++c)
+        columns += view->columnWidth(c);
+    const int rows = 12 * view->verticalHeader()->defaultSectionSize();
+    return QDockWidget::sizeHint().expandedTo(QSize(columns + 30 * fontMetrics().horizontalAdvance(QLatin1Char('0')),
+        rows + view->horizontalHeader()->sizeHint().height() + 3 * fontMetrics().height() + 24));
+}
+
 bool TrafficDock::pollsStatus() const { return poll->isChecked(); }
 
 int TrafficDock::pollSeconds() const { return pollInterval->value(); }
@@ -131,4 +144,8 @@ void TrafficDock::showDropped(qint64 count)
         count > 0 ? tr("%1 older rows dropped: the pane keeps the last %2").arg(count).arg(log->maxRows()) : QString());
 }
 
-void TrafficDock::followBottom() { view->scrollToBottom(); }
+void TrafficDock::followBottom()
+{
+    following = false;
+    view->scrollToBottom();
+}

@@ -25,6 +25,7 @@ public:
     void save(const QString &fileName);
     bool pollsStatus() const;
     int pollSeconds() const;
+    QSize sizeHint() const override; // a dozen rows, every column readable
 
 signals:
     void rowSelected(const TrafficRow &row);
@@ -41,4 +42,5 @@ private:
     QLabel *dropped;
     QCheckBox *poll;
     QSpinBox *pollInterval;
+    bool following = false; // a scroll to the last row is on its way
 };

@@ -65,8 +65,18 @@ PaperView::PaperView(QWidget *parent)
 
 void PaperView::setPaper(const sim::Paper *paper)
 {
+    const bool wider = paper && (!shown || paper->width() != shown->width());
     shown = paper;
     refresh();
+    if (wider)
+        updateGeometry();
+}
+
+QSize PaperView::sizeHint() const
+{
+    const int dots = shown ? shown->width() : 384;
+    return {
+        dots * scale + 2 * frameWidth() + verticalScrollBar()->sizeHint().width(), QScrollArea::sizeHint().height()};
 }
 
 void PaperView::refresh()
@@ -86,6 +96,7 @@ void PaperView::setZoom(int zoom)
         return;
     scale = bounded;
     refresh();
+    updateGeometry();
 }
 
 void PaperView::zoomBy(int step) { setZoom(scale + step); }

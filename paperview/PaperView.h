@@ -38,6 +38,9 @@ public:
     void setFollow(bool on);
     bool follows() const { return following; }
 
+    // As wide as the roll at the zoom shown, with room for the scroll bar.
+    QSize sizeHint() const override;
+
 private:
     class Canvas;
 

@@ -36,20 +36,21 @@ kill $tool # it lies over the controller's window: no window manager moves eithe
 sleep 1
 shot "Virtual ZPC3x Controller" docs/virtual-controller.png
 
-# Side by side on a screen wide enough for both halves, as ./run.sh starts them, with the tool's
-# two panes open; Receipt is pressed in the tool itself, so that every byte goes through its port.
-Xvfb :98 -screen 0 1800x800x24 >/dev/null 2>&1 &
+# Side by side on a screen wide enough for both, with the tool's two panes open; Receipt is pressed in the tool itself, so that every byte goes through its port.
+Xvfb :98 -screen 0 2040x1080x24 >/dev/null 2>&1 &
 wide=$!
 sleep 1
 wideLink="$jobs/zpc3x-wide"
 DISPLAY=:98 ./build/zpc3x-sim --link "$wideLink" --place right --tool-set-up --log >"$jobs/wide.log" &
 pids+=($!)
 for _ in $(seq 50); do [ -L "$wideLink" ] && break; sleep 0.1; done
-DISPLAY=:98 ./build/printer-ruvela --port "$wideLink" --connect --place left --show traffic,expected-paper &
+DISPLAY=:98 ./build/printer-ruvela --port "$wideLink" --connect --show traffic,expected-paper &
 pids+=($!)
 sleep 3
-# Receipt is the first button of the fourth row on the General tab: (138, 326) in the window
-# as --place left lays it out on this screen.
+# The tool grows to make room for its panes; the controller goes beside it, where no window
+# manager would put it.
+DISPLAY=:98 xdotool search --sync --name '^Virtual ZPC3x Controller$' windowmove %1 1320 0 windowsize %1 720 1040
+# Receipt is the first button of the fourth row on the General tab: (138, 326) in the window.
 DISPLAY=:98 xdotool search --sync --name '^Printer Ruvela$' mousemove --window %1 138 326 click 1
 sleep 5
 if ! grep -q 'THANK YOU FOR YOUR VISIT' "$jobs/wide.log"; then

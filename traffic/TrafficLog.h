@@ -23,7 +23,7 @@ struct TrafficRow
 
 // The exchange with the controller, row by row: every command sent, decoded by the controller
 // model; every answer, with its meaning; and the holds of flow control as events. It keeps the
-// last maxRows rows and counts those it dropped.
+// last rows, at most maxRows, and counts those it dropped.
 class TrafficLog : public QAbstractTableModel
 {
     Q_OBJECT
