@@ -15,7 +15,7 @@ echo "| case | measured | reference | ratio | peak memory |"
 echo "|---|---|---|---|---|"
 for c in press-quick press-raster frame photo strip; do "$b/bench_pictures" "$c" 2>/dev/null; done
 "$b/bench_startup" 2>/dev/null
-for c in demos text raster metre; do "$b/bench_simulator" "$c" 2>/dev/null; done
+for c in demos text raster metre expected; do "$b/bench_simulator" "$c" 2>/dev/null; done
 for c in head-switches arabic overstrike long-run unpaced-flood every-glyph fill-everything; do
   "$b/bench_simulator" hostile "$c" 2>/dev/null
 done

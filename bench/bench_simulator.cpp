@@ -5,6 +5,7 @@
 #include "controller/Interpreter.h"
 #include "demos/Jobs.h"
 #include "simulator/Line.h"
+#include "traffic/ExpectedPrinter.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -164,6 +165,31 @@ int main(int argc, char *argv[])
         for (int system = 0; system <= 8; ++system)
             demos += jobs::barcode(cmd::BarcodeSystem(system), false).stream();
         rate("virtual controller, all demonstration jobs", demos, 100 * lineBytesPerSecond / 1e6);
+    } else if (which == "expected") {
+        // The tool's Expected Paper and Traffic names: the same model, fed in the slices the port
+        // reports as sent, each followed by taking the new commands. Beside it, the virtual
+        // controller's own model on the same stream in one piece.
+        QByteArray stream;
+        while (stream.size() < 4 << 20)
+            stream += jobs::receipt(jobs::Cut::Full).stream() + jobs::attributes().stream();
+        QElapsedTimer t;
+        t.start();
+        sim::Interpreter plain;
+        plain.feed(stream);
+        const double modelMs = t.nsecsElapsed() / 1e6;
+        t.restart();
+        ExpectedPrinter expected;
+        qint64 commands = 0;
+        for (qsizetype at = 0; at < stream.size(); at += 4096)
+            commands += expected.feed(stream.mid(at, 4096), true).added.size();
+        const double expectedMs = t.nsecsElapsed() / 1e6;
+        bench::row(QStringLiteral("tool's expected controller, %1 MB of receipts and text in 4 KB slices, %2 commands "
+                                  "named")
+                       .arg(stream.size() >> 20)
+                       .arg(commands),
+            bench::ms(expectedMs),
+            QStringLiteral("the virtual controller's model, one piece: %1").arg(bench::ms(modelMs)),
+            expectedMs / modelMs);
     } else if (which == "text") {
         rate("virtual controller, text jobs only",
             jobs::attributes().stream() + jobs::formatting().stream() + jobs::alignment().stream(),

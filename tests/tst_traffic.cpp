@@ -2,6 +2,7 @@
 
 #include "app/ExpectedPaperDock.h"
 #include "app/MainWindow.h"
+#include "app/TrafficDock.h"
 #include "app/WholeFile.h"
 #include "demos/Jobs.h"
 #include "paperview/PaperView.h"
@@ -180,6 +181,16 @@ void TestTraffic::logKeepsItsLastRowsAndFilters()
     log.clear();
     QCOMPARE(filter.rowCount(), 0);
     QCOMPARE(log.droppedRows(), 0);
+
+    // A far end that never ends a line is cut into answers of a bounded size, shown in part.
+    AnswerCutter cutter;
+    const QList<AnswerCutter::Answer> cut = cutter.received(0, QByteArray(5000, 'x'), 0);
+    QCOMPARE(cut.size(), 1);
+    QCOMPARE(cut[0].bytes.size(), AnswerCutter::maxAnswerBytes);
+    QCOMPARE(cutter.flush()->offset, AnswerCutter::maxAnswerBytes);
+    log.addReceived(0, cut[0]);
+    QCOMPARE(log.row(0).detail, QString(120, QLatin1Char('x')) + QChar(0x2026));
+    QCOMPARE(log.row(0).size, AnswerCutter::maxAnswerBytes);
 }
 
 void TestTraffic::rowsOfAJob()
@@ -222,6 +233,16 @@ void TestTraffic::rowsOfAJob()
             && picture.endsWith(QStringLiteral("(12296 bytes)")),
         qPrintable(picture));
     QCOMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: paper out"));
+
+    // Save As writes the rows as --traffic does, a line each under the heading.
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("traffic.txt"));
+    w->findChild<TrafficDock *>()->save(saved);
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), traffic->rowCount() + 2); // the heading, and the end of the last line
+    QCOMPARE(lines[4], TrafficLog::rowText(traffic->row(3)).toUtf8());
 }
 
 void TestTraffic::expectedPaperIsTheControllersPaper()

@@ -17,7 +17,7 @@ QList<AnswerCutter::Answer> AnswerCutter::received(qint64 offset, const QByteArr
         if (pending.isEmpty())
             pendingOffset = offset + i;
         pending += byte;
-        if (byte == '\n' || (byte == '\0' && pending.size() > 1))
+        if (byte == '\n' || (byte == '\0' && pending.size() > 1) || pending.size() >= maxAnswerBytes)
             answers.append({pendingOffset, std::exchange(pending, {}), false});
     }
     return answers;

@@ -12,6 +12,9 @@ class AnswerCutter
 {
 public:
     static constexpr int pauseMs = 100;
+    // A far end that sends on without a break or a line end: its bytes are cut into answers of
+    // this many, so that nothing waits unbounded for its end.
+    static constexpr qsizetype maxAnswerBytes = 4096;
 
     struct Answer
     {

@@ -18,11 +18,15 @@ QString hex(const QByteArray &bytes, qint64 size)
     return text;
 }
 
+// The first maxAsciiShown bytes as text, a dot for each that is not printable.
 QString ascii(const QByteArray &bytes)
 {
+    constexpr qsizetype maxAsciiShown = 120;
     QString text;
-    for (const char c : bytes)
+    for (const char c : bytes.left(maxAsciiShown))
         text += c >= 0x20 && c < 0x7F ? QLatin1Char(c) : QLatin1Char('.');
+    if (bytes.size() > maxAsciiShown)
+        text += QChar(0x2026);
     return text;
 }
 
