@@ -83,7 +83,8 @@ void ExpectedPaperDock::redraw()
 
 void ExpectedPaperDock::showCommand(const TrafficRow &row)
 {
-    if (row.direction != TrafficRow::Direction::Sent) {
+    // A row of an earlier line was drawn on a paper that is gone.
+    if (row.direction != TrafficRow::Direction::Sent || row.line != printer.line()) {
         paperView->setTint(-1, -1);
         return;
     }

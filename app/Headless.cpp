@@ -81,13 +81,19 @@ int runHeadless(const Launch &launch)
         }
     }
 
-    // The decoded exchange goes to a new file only: one that is there is the user's.
+    // The decoded exchange goes to a new file only, one that is there is the user's; it is made
+    // before anything is sent, so that a name that cannot be written sends nothing.
     const bool tracing = !launch.trafficFile.isEmpty();
-    if (tracing && (QFileInfo::exists(launch.trafficFile) || QFileInfo(launch.trafficFile).isSymLink())) {
-        print(stderr,
-            QStringLiteral("%1: cannot write the traffic to %2: it exists already; name a new file\n")
-                .arg(name, launch.trafficFile));
-        return 2;
+    NewFile trafficFile;
+    if (tracing) {
+        QString why = trafficFile.open(launch.trafficFile);
+        if (why.isEmpty())
+            why = trafficFile.append(TrafficLog::heading());
+        if (!why.isEmpty()) {
+            print(
+                stderr, QStringLiteral("%1: cannot write the traffic to %2: %3\n").arg(name, launch.trafficFile, why));
+            return 2;
+        }
     }
 
     SerialLink link;
@@ -116,13 +122,17 @@ int runHeadless(const Launch &launch)
             showAnswer(answer);
         pause.start();
     });
-    // The log is written when the run ends, whole or not at all.
+    // The rows go to the file as the log lets go of them, and the rest at the end; the file takes
+    // its name only when it is whole.
     std::unique_ptr<ExpectedPrinter> expected;
     std::unique_ptr<TrafficLog> traffic;
     std::unique_ptr<TrafficRecorder> recorder;
     if (tracing) {
         expected = std::make_unique<ExpectedPrinter>();
-        traffic = std::make_unique<TrafficLog>();
+        traffic = std::make_unique<TrafficLog>(nullptr, 10000);
+        traffic->setSpill([&trafficFile](const TrafficRow &row) {
+            trafficFile.append((TrafficLog::rowText(row) + QLatin1Char('\n')).toUtf8());
+        });
         recorder = std::make_unique<TrafficRecorder>(link, *expected, *traffic);
         recorder->opened(settings);
     }
@@ -145,7 +155,12 @@ int runHeadless(const Launch &launch)
         link.close();
         if (tracing) {
             recorder->flushAnswers();
-            const QString failure = writeWholeFile(launch.trafficFile, traffic->text(), Existing::Refuse);
+            QByteArray rest;
+            for (int i = 0; i < traffic->rowCount(); ++i)
+                rest += (TrafficLog::rowText(traffic->row(i)) + QLatin1Char('\n')).toUtf8();
+            QString failure = trafficFile.append(rest);
+            if (failure.isEmpty())
+                failure = trafficFile.commit();
             if (!failure.isEmpty()) {
                 print(stderr,
                     QStringLiteral("%1: the traffic was not written to %2: %3\n")

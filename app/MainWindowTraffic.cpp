@@ -5,7 +5,6 @@
 #include "app/MacrosDock.h"
 #include "app/TrafficDock.h"
 #include "app/TrafficRecorder.h"
-#include "commands/Protocol.h"
 #include "serial/SerialLink.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/TrafficLog.h"
@@ -90,5 +89,5 @@ void MainWindow::pollStatus()
     // and the queries would pile up behind a held line.
     if (!serialLink->isOpen() || serialLink->queued() > 0 || serialLink->runDone() < serialLink->runTotal())
         return;
-    writeBytes(QByteArray().append(proto::DLE).append(proto::queryStatus));
+    serialLink->queryStatus();
 }

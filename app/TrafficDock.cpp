@@ -86,7 +86,12 @@ TrafficDock::TrafficDock(TrafficLog *log, QWidget *parent)
 
     connect(direction, &QComboBox::currentIndexChanged, this,
         [this] { filter->setDirection(direction->currentData().toInt()); });
-    connect(text, &QLineEdit::textChanged, filter, &TrafficFilter::setText);
+    // Filtering a full pane takes a while: once the typing pauses, not at every key.
+    auto *typed = new QTimer(this);
+    typed->setSingleShot(true);
+    typed->setInterval(200);
+    connect(text, &QLineEdit::textChanged, typed, qOverload<>(&QTimer::start));
+    connect(typed, &QTimer::timeout, this, [this] { filter->setText(text->text()); });
     connect(clear, &QPushButton::clicked, log, &TrafficLog::clear);
     connect(saveAs, &QPushButton::clicked, this, [this] {
         const QString name = QFileDialog::getSaveFileName(this, tr("Save Traffic"), QStringLiteral("traffic.txt"));

@@ -63,7 +63,7 @@ void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
     if (decoded.grown)
         log.updateLastSent(*decoded.grown, head(*decoded.grown));
     for (const sim::LogEntry &e : decoded.added)
-        log.addSent(time, e, head(e));
+        log.addSent(time, e, head(e), expected.line());
     emit sentDecoded();
 }
 

@@ -17,8 +17,8 @@ namespace {
 QString tr(const char *text) { return QCoreApplication::translate("MainWindow", text); }
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
-// Writes all of bytes to fd and flushes them to the disk; the errno of the first failure, or 0.
-int writeAll(int fd, const QByteArray &bytes)
+// Writes all of bytes to fd; the errno of the first failure, or 0.
+int writeBytes(int fd, const QByteArray &bytes)
 {
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -28,7 +28,16 @@ int writeAll(int fd, const QByteArray &bytes)
             return n < 0 ? errno : ENOSPC;
         done += n;
     }
-    return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    return 0;
+}
+
+int flushToDisk(int fd) { return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno; }
+
+// Writes all of bytes to fd and flushes them to the disk; the errno of the first failure, or 0.
+int writeAll(int fd, const QByteArray &bytes)
+{
+    const int failed = writeBytes(fd, bytes);
+    return failed ? failed : flushToDisk(fd);
 }
 
 // Gives the file at fresh the name target only if nothing has that name: 0, or the errno.
@@ -47,7 +56,7 @@ int placeAsNew(const QByteArray &fresh, const QByteArray &target)
 
 } // namespace
 
-QString writeWholeFile(const QString &path, const QByteArray &bytes, Existing whenExisting)
+QString writeWholeFile(const QString &path, const QByteArray &bytes)
 {
     QString target = path;
     const QFileInfo asked(path);
@@ -61,8 +70,6 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes, Existing wh
     {
     };
     const bool replacing = ::stat(targetName.constData(), &existing) == 0;
-    if ((replacing || asked.isSymLink()) && whenExisting == Existing::Refuse)
-        return tr("%1 exists already; only a new file is written").arg(path);
     if (replacing && !S_ISREG(existing.st_mode))
         return tr("%1 is not a regular file (a device, a pipe or a folder); only regular files are written")
             .arg(target);
@@ -81,15 +88,83 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes, Existing wh
             failure = writeAll(fd, bytes);
         if (::close(fd) != 0 && !failure)
             failure = errno;
-        if (!failure && whenExisting == Existing::Refuse)
-            failure = placeAsNew(fresh, targetName);
-        else if (!failure && ::rename(fresh.constData(), targetName.constData()) != 0)
+        if (!failure && ::rename(fresh.constData(), targetName.constData()) != 0)
             failure = errno;
         if (failure)
             ::unlink(fresh.constData()); // ours, made above
     }
     ::rmdir(folder.constData());
-    if (failure == EEXIST && whenExisting == Existing::Refuse) // it came there while we wrote
-        return tr("%1 exists already; only a new file is written").arg(path);
     return failure ? systemError(failure) : QString();
+}
+
+NewFile::~NewFile() { abandon(); }
+
+void NewFile::abandon()
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+    if (!fresh.isEmpty())
+        ::unlink(fresh.constData()); // ours, made in open()
+    if (!folder.isEmpty())
+        ::rmdir(folder.constData());
+    fresh.clear();
+    folder.clear();
+}
+
+QString NewFile::open(const QString &name)
+{
+    path = name;
+    const QFileInfo asked(name);
+    if (asked.exists() || asked.isSymLink())
+        return failure = tr("%1 exists already; only a new file is written").arg(name);
+    target = QFile::encodeName(asked.absoluteFilePath());
+    folder = QFile::encodeName(asked.absolutePath()) + "/.ruvela-save-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+        failure = tr("cannot write in %1: %2").arg(asked.absolutePath(), systemError(errno));
+        folder.clear();
+        return failure;
+    }
+    fresh = folder + '/' + QFile::encodeName(asked.fileName());
+    fd = ::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        failure = systemError(errno);
+        fresh.clear();
+        abandon();
+    }
+    return failure;
+}
+
+QString NewFile::append(const QByteArray &bytes)
+{
+    if (failure.isEmpty() && fd < 0)
+        failure = tr("the file is not open");
+    if (failure.isEmpty()) {
+        if (const int failed = writeBytes(fd, bytes)) {
+            failure = systemError(failed);
+            abandon();
+        }
+    }
+    return failure;
+}
+
+QString NewFile::commit()
+{
+    if (!failure.isEmpty() || fd < 0)
+        return failure.isEmpty() ? tr("the file is not open") : failure;
+    int failed = flushToDisk(fd);
+    if (::close(fd) != 0 && !failed)
+        failed = errno;
+    fd = -1;
+    if (!failed)
+        failed = placeAsNew(fresh, target);
+    if (failed) {
+        failure
+            = failed == EEXIST ? tr("%1 exists already; only a new file is written").arg(path) : systemError(failed);
+        abandon();
+        return failure;
+    }
+    fresh.clear(); // it has its name now
+    abandon();
+    return {};
 }

@@ -7,8 +7,31 @@
 // was. The bytes go to a new file in a private folder beside the target, are flushed to the
 // disk, and only then take the target's place, so that a full disk or an I/O error never leaves
 // an empty or partial file. A link is followed to the file it names; a device, a pipe or any
-// other special file is refused. With Existing::Refuse, a file that is already there, or comes
-// there meanwhile, is left as it is and nothing is written. Returns an empty string, or why
-// nothing was written.
-enum class Existing { Replace, Refuse };
-QString writeWholeFile(const QString &path, const QByteArray &bytes, Existing existing = Existing::Replace);
+// other special file is refused. Returns an empty string, or why nothing was written.
+QString writeWholeFile(const QString &path, const QByteArray &bytes);
+
+// A new file written in pieces, which takes its name only when it is complete: the pieces go to a
+// file in a private folder beside the target, and commit() flushes it to the disk and gives it the
+// name only if nothing has that name by then. Until then, and on any failure, nothing is left.
+class NewFile
+{
+public:
+    NewFile() = default;
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+    ~NewFile(); // leaves nothing of what was not committed
+
+    // Empty, or why the file cannot be made: the name is taken, the folder is missing or not ours
+    // to write in.
+    QString open(const QString &path);
+    // Empty, or why the bytes were not written; after a failure every later call fails with it.
+    QString append(const QByteArray &bytes);
+    QString commit();
+
+private:
+    void abandon();
+    QString path;
+    QByteArray folder, fresh, target;
+    int fd = -1;
+    QString failure;
+};

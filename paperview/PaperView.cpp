@@ -65,8 +65,10 @@ PaperView::PaperView(QWidget *parent)
 
 void PaperView::setPaper(const sim::Paper *paper)
 {
-    const bool wider = paper && (!shown || paper->width() != shown->width());
+    // The roll shown before may be gone already: only its width, kept here, is compared.
+    const bool wider = paper && paper->width() != shownWidth;
     shown = paper;
+    shownWidth = paper ? paper->width() : 0;
     refresh();
     if (wider)
         updateGeometry();

@@ -46,6 +46,7 @@ private:
 
     Canvas *canvas;
     const sim::Paper *shown = nullptr;
+    int shownWidth = 0;
     int scale = 1;
     int tintFirst = -1, tintLast = -1;
     bool following = false;

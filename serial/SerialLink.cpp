@@ -56,7 +56,7 @@ bool SerialLink::open(const Settings &settings)
     if (!port->open(QIODevice::ReadWrite))
         return false;
     replyDecoder.reset();
-    pendingQueries = 0;
+    queries.clear();
     lastPut = 0;
     lineLost = false;
     sentBytes.clear();
@@ -86,7 +86,7 @@ void SerialLink::close()
     forgetQueued();
     holdCheck->stop();
     release();
-    pendingQueries = 0;
+    queries.clear();
     done = total = 0;
     if (!given.isEmpty())
         emit bytesSent(givenAt, given);
@@ -132,7 +132,8 @@ void SerialLink::noteQueries(const char *data, qint64 size)
     // data, so every such pair is counted, as the far end counts them.
     for (qint64 i = 0; i < size; ++i) {
         if ((i > 0 ? data[i - 1] : lastPut) == proto::DLE && data[i] == proto::queryStatus)
-            pendingQueries = qMin(pendingQueries + 1, maxPendingQueries);
+            if (queries.size() < maxPendingQueries)
+                queries.append(false);
     }
     if (size > 0)
         lastPut = data[size - 1];
@@ -324,7 +325,7 @@ std::pair<qint64, qint64> SerialLink::cancel()
     forgetQueued(qMax<qint64>(0, given));
     holdCheck->stop();
     release();
-    pendingQueries = 0; // those dropped are never answered; which went out is not known
+    queries.clear(); // those dropped are never answered; which went out is not known
     lastPut = 0;
     done = total = 0;
     emit progressed();
@@ -342,11 +343,28 @@ void SerialLink::readData()
     if (receivedBytes.size() > maxReceivedKept)
         receivedBytes.remove(0, receivedBytes.size() - maxReceivedKept);
     emit bytesReceived(offset, data);
-    emit textReceived(replyDecoder.decode(data));
-    for (qsizetype i = 0; i < data.size() && pendingQueries > 0; ++i) {
-        --pendingQueries;
-        emit statusAnswered(quint8(data.at(i)));
+    // The first bytes answer the queries still open, in order; the link's own stay out of the text.
+    QByteArray text;
+    qsizetype i = 0;
+    QList<quint8> answers;
+    for (; i < data.size() && !queries.isEmpty(); ++i) {
+        if (!queries.takeFirst())
+            text += data.at(i);
+        answers << quint8(data.at(i));
     }
+    text += data.mid(i);
+    emit textReceived(replyDecoder.decode(text));
+    for (const quint8 status : answers)
+        emit statusAnswered(status);
+}
+
+void SerialLink::queryStatus()
+{
+    const char query[] = {proto::DLE, proto::queryStatus};
+    const qsizetype before = queries.size();
+    write(query, 2);
+    if (queries.size() > before)
+        queries.last() = true;
 }
 
 QString SerialLink::portPath() const { return QFile::decodeName(nodePath(port->portName())); }

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QIODevice>
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
@@ -55,7 +56,11 @@ public:
     qint64 runTotal() const { return total; }
     // Status queries handed over and not answered yet; while bytesReceived is emitted, those
     // before the bytes it carries.
-    int unansweredQueries() const { return pendingQueries; }
+    int unansweredQueries() const { return int(queries.size()); }
+    // Asks the controller for its status on the link's own behalf: the answer comes by
+    // statusAnswered and bytesReceived like any other, and is left out of textReceived, which
+    // carries only what answers the user's own bytes.
+    void queryStatus();
     qint64 msSinceMoved() const { return moved.isValid() ? moved.elapsed() : 0; }
     // Bytes are waiting to go out and nothing has left for holdAfterMs: the far end holds the
     // line back (XOFF, CTS low, or it stopped reading).
@@ -127,7 +132,7 @@ private:
     // Status queries written and not answered yet, at most maxPendingQueries: a far end that never
     // answers must not have a much later byte taken for an answer to a query long gone.
     static constexpr int maxPendingQueries = 16;
-    int pendingQueries = 0;
+    QList<bool> queries; // oldest first; true for those the link asked on its own
     char lastPut = 0; // a query may be split between two writes
     bool lineLost = false; // set once a dead line is being closed, to ignore its error storm
 };

@@ -3,6 +3,7 @@
 #include "app/ExpectedPaperDock.h"
 #include "app/MainWindow.h"
 #include "app/TrafficDock.h"
+#include "app/TrafficRecorder.h"
 #include "app/WholeFile.h"
 #include "demos/Jobs.h"
 #include "paperview/PaperView.h"
@@ -36,6 +37,7 @@ private slots:
     void expectedPaperIsTheControllersPaper();
     void pollingAsksOnlyWhenSwitchedOn();
     void holdsAreEvents();
+    void textRunsGrowPastAnswersAndEvents();
     void headlessTrafficGoesToANewFileOnly();
     void newFilesNeverTakeAnothersPlace();
 
@@ -299,6 +301,8 @@ void TestTraffic::pollingAsksOnlyWhenSwitchedOn()
     QCOMPARE(peer->read(2, 3000).toHex(' '), QByteArray("10 04"));
     peer->writeAll(QByteArray("\x16", 1));
     QTRY_COMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: cover open"));
+    // The answer to the tool's own question is not the user's: it stays out of the console.
+    QVERIFY(!consoleText(*w).contains(QChar(0x16)));
     QCOMPARE(peer->read(2, 3000).toHex(' '), QByteArray("10 04"));
     poll->setChecked(false);
     peer->readUntilQuiet(100);
@@ -328,11 +332,45 @@ void TestTraffic::holdsAreEvents()
     QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
 }
 
+void TestTraffic::textRunsGrowPastAnswersAndEvents()
+{
+    // A line of text written in two parts, an answer and an event between them: its one row
+    // holds every byte of it.
+    FarEnd line;
+    SerialLink link;
+    Settings settings;
+    settings.portName = line.path();
+    settings.baudRate = 115200;
+    settings.flowControl = QSerialPort::NoFlowControl;
+    QVERIFY(link.open(settings));
+    ExpectedPrinter printer;
+    TrafficLog traffic;
+    TrafficRecorder recorder(link, printer, traffic);
+    recorder.opened(settings);
+    link.write("Hello", 5);
+    QCOMPARE(line.read(5), QByteArray("Hello"));
+    line.writeAll("?");
+    QTRY_COMPARE(link.received().size(), 1);
+    recorder.flushAnswers();
+    link.write(" world\n", 7);
+    QCOMPARE(line.read(7), QByteArray(" world\n"));
+    QStringList sent;
+    QTRY_VERIFY(traffic.rowCount() >= 4); // connected, printStr, the answer, printLF
+    for (int i = 0; i < traffic.rowCount(); ++i) {
+        const TrafficRow &r = traffic.row(i);
+        if (r.direction == TrafficRow::Direction::Sent)
+            sent << QStringLiteral("%1 %2 %3 %4").arg(r.offset).arg(r.what, r.detail).arg(r.size);
+    }
+    QCOMPARE(sent, QStringList({"0 printStr Hello world 11", "11 printLF  1"}));
+}
+
 void TestTraffic::headlessTrafficGoesToANewFileOnly()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("traffic.txt"));
-    auto run = [&](FarEnd &line, bool answers) {
+    // Runs printer-ruvela without a display; the far end reads what comes and may answer.
+    auto run = [&](FarEnd &line, const QStringList &what, const QByteArray &input, qsizetype expected,
+                   const QByteArray &answer, const QString &traffic) {
         QProcess program;
         QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
         headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -340,18 +378,19 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
         program.setProcessEnvironment(headless);
         program.setProcessChannelMode(QProcess::MergedChannels);
         program.start(QStringLiteral(PRINTER_RUVELA),
-            {QStringLiteral("--port"), line.path(), QStringLiteral("--job"), QStringLiteral("status"),
-                QStringLiteral("--replies"), QStringLiteral("1000"), QStringLiteral("--traffic"), file});
-        if (answers) {
-            line.read(2, 10000);
-            line.writeAll(QByteArray("\x32", 1));
-        }
-        program.waitForFinished(20000);
-        return std::make_pair(program.exitCode(), QString::fromUtf8(program.readAll()));
+            QStringList{QStringLiteral("--port"), line.path(), QStringLiteral("--traffic"), traffic} + what);
+        program.write(input);
+        program.closeWriteChannel();
+        const QByteArray got = line.read(expected, 20000, expected ? -1 : 300);
+        line.writeAll(answer);
+        program.waitForFinished(30000);
+        return std::make_tuple(program.exitCode(), QString::fromUtf8(program.readAll()), got);
     };
+    const QStringList status{"--job", "status", "--replies", "1000"};
     FarEnd first;
-    const auto [code, out] = run(first, true);
+    const auto [code, out, got] = run(first, status, {}, 2, QByteArray("\x32", 1), file);
     QCOMPARE(code, 0);
+    QCOMPARE(got.toHex(' '), QByteArray("10 04"));
     QVERIFY2(out.contains(QStringLiteral("32 (paper out)")), qPrintable(out));
     QFile written(file);
     QVERIFY(written.open(QIODevice::ReadOnly));
@@ -359,33 +398,82 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
     QVERIFY2(text.contains(QStringLiteral("\tsent\t0\tprinterState\t")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("\treceived\t0\tstatus: paper out\t2\t32\n")), qPrintable(text));
 
-    // A second run never writes over the first one's file, and sends nothing.
-    FarEnd second;
-    const auto [again, said] = run(second, false);
-    QCOMPARE(again, 2);
-    QVERIFY2(said.contains(QStringLiteral("exists already")), qPrintable(said));
-    QVERIFY(second.read(1, 300).isEmpty());
+    // A name that is taken, or a folder that is not there: nothing is sent, and the file stays.
+    for (const QString &unusable : {file, dir.filePath(QStringLiteral("missing/traffic.txt"))}) {
+        FarEnd second;
+        const auto [again, said, sent] = run(second, status, {}, 0, {}, unusable);
+        QCOMPARE(again, 2);
+        QVERIFY2(said.contains(QStringLiteral("cannot write the traffic")), qPrintable(said));
+        QVERIFY(sent.isEmpty());
+    }
     written.seek(0);
     QCOMPARE(QString::fromUtf8(written.readAll()), text);
+
+    // A long run keeps every row, far more than a window's pane holds at once.
+    const int resets = 30000;
+    FarEnd third;
+    const QString longFile = dir.filePath(QStringLiteral("long.txt"));
+    const auto [done, said, sent]
+        = run(third, {"--send", "-"}, QByteArray("\x1B\x40", 2).repeated(resets), 2 * resets, {}, longFile);
+    QCOMPARE(done, 0);
+    QCOMPARE(sent.size(), 2 * resets);
+    QFile all(longFile);
+    QVERIFY(all.open(QIODevice::ReadOnly));
+    const QString rows = QString::fromUtf8(all.readAll());
+    QCOMPARE(rows.count(QStringLiteral("\tsent\t")), resets);
+    QVERIFY(rows.contains(QStringLiteral("\tsent\t%1\tprinterSoftInit\t").arg(2 * resets - 2)));
+    QVERIFY(!rows.contains(QStringLiteral("dropped")));
 }
 
 void TestTraffic::newFilesNeverTakeAnothersPlace()
 {
     QTemporaryDir dir;
-    const QString mine = dir.filePath(QStringLiteral("mine.txt")), link = dir.filePath(QStringLiteral("link.txt")),
-                  fresh = dir.filePath(QStringLiteral("new.txt"));
-    QFile file(mine);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("the user's") == 10);
-    file.close();
-    QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere.txt")), link));
-    for (const QString &taken : {mine, link})
-        QVERIFY(writeWholeFile(taken, "traffic", Existing::Refuse).contains(QStringLiteral("exists already")));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("the user's"));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("nowhere.txt"))));
-    QCOMPARE(writeWholeFile(fresh, "traffic", Existing::Refuse), QString());
-    QCOMPARE(
-        QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size(), 3);
+    auto at = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    auto everything = [&dir] {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    QFile mine(at("mine.txt"));
+    QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("the user's") == 10);
+    mine.close();
+    QVERIFY(QFile::link(at("nowhere.txt"), at("link.txt")));
+    for (const QString &taken : {at("mine.txt"), at("link.txt")}) {
+        NewFile file;
+        QVERIFY(file.open(taken).contains(QStringLiteral("exists already")));
+    }
+    NewFile nowhere;
+    QVERIFY(nowhere.open(at("missing/traffic.txt")).contains(QStringLiteral("No such file or directory")));
+    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt"}));
+
+    {
+        NewFile left; // never committed: nothing stays
+        QCOMPARE(left.open(at("left.txt")), QString());
+        QCOMPARE(left.append("half"), QString());
+    }
+    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt"}));
+
+    NewFile fresh;
+    QCOMPARE(fresh.open(at("new.txt")), QString());
+    QCOMPARE(fresh.append("traf"), QString());
+    QCOMPARE(fresh.append("fic"), QString());
+    QVERIFY(!QFileInfo::exists(at("new.txt"))); // the name only when it is whole
+    QCOMPARE(fresh.commit(), QString());
+    QFile written(at("new.txt"));
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("traffic"));
+
+    // The name taken while the file was being written: theirs stays, ours goes.
+    NewFile late;
+    QCOMPARE(late.open(at("race.txt")), QString());
+    QCOMPARE(late.append("ours"), QString());
+    QFile theirs(at("race.txt"));
+    QVERIFY(theirs.open(QIODevice::WriteOnly) && theirs.write("theirs") == 6);
+    theirs.close();
+    QVERIFY(late.commit().contains(QStringLiteral("exists already")));
+    QVERIFY(theirs.open(QIODevice::ReadOnly));
+    QCOMPARE(theirs.readAll(), QByteArray("theirs"));
+    QVERIFY(mine.open(QIODevice::ReadOnly));
+    QCOMPARE(mine.readAll(), QByteArray("the user's"));
+    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt", "new.txt", "race.txt"}));
 }
 
 QTEST_MAIN(TestTraffic)

@@ -64,6 +64,7 @@ void ExpectedPrinter::take(Decoded &decoded)
 void ExpectedPrinter::restart()
 {
     interpreter = std::make_unique<sim::Interpreter>(interpreter->headType());
+    ++restarts;
     taken = 0;
     lastTaken = {};
     window.clear();

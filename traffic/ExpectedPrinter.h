@@ -37,6 +37,7 @@ public:
     const sim::Interpreter &model() const { return *interpreter; }
     const sim::Paper &paper() const { return interpreter->paper(); }
     qint64 bytesFed() const { return interpreter->bytesReceived(); }
+    int line() const { return restarts; } // counts the lines it was restarted for
     // Up to n bytes of the stream from offset, as far as the last windowBytes hold them.
     QByteArray bytesAt(qint64 offset, qsizetype n) const;
     // The paper rows the command at offset printed, for tinting; {-1, -1} when it printed none or
@@ -50,4 +51,5 @@ private:
     sim::LogEntry lastTaken;
     QByteArray window;
     qint64 windowStart = 0;
+    int restarts = 0;
 };

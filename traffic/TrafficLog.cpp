@@ -46,10 +46,15 @@ TrafficLog::TrafficLog(QObject *parent, qsizetype maxRows)
 
 void TrafficLog::append(TrafficRow row)
 {
+    row.clock = QDateTime::fromMSecsSinceEpoch(row.time).toString(QStringLiteral("HH:mm:ss.zzz"));
     if (qsizetype(rows.size()) >= limit) {
         // The oldest hundredth at once: views and filters pay for each removal with all the
         // rows they hold.
         const qsizetype drop = qMax<qsizetype>(1, limit / 100);
+        if (spill) {
+            for (qsizetype i = 0; i < drop; ++i)
+                spill(rows[size_t(i)]);
+        }
         beginRemoveRows({}, 0, int(drop - 1));
         rows.erase(rows.begin(), rows.begin() + drop);
         dropped += drop;
@@ -62,36 +67,36 @@ void TrafficLog::append(TrafficRow row)
     endInsertRows();
 }
 
-void TrafficLog::addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head)
+void TrafficLog::addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line)
 {
     append({time, TrafficRow::Direction::Sent, command.offset, command.name, command.args, head.left(maxShownBytes),
-        command.size});
-    lastIsSent = true;
+        command.size, {}, line});
+    lastSent = dropped + qint64(rows.size()) - 1;
 }
 
 void TrafficLog::updateLastSent(const sim::LogEntry &command, const QByteArray &head)
 {
-    if (!lastIsSent || rows.empty() || rows.back().offset != command.offset)
+    // Answers and events may have come since: the command is the last sent row, if still held.
+    const qint64 at = lastSent - dropped;
+    if (lastSent < 0 || at < 0 || at >= qint64(rows.size()) || rows[size_t(at)].offset != command.offset)
         return;
-    TrafficRow &r = rows.back();
+    TrafficRow &r = rows[size_t(at)];
     r.detail = command.args;
-    r.bytes = head.left(maxShownBytes);
+    if (head.size() > r.bytes.size()) // its start may have left the printer's window by now
+        r.bytes = head.left(maxShownBytes);
     r.size = command.size;
-    const int at = int(rows.size()) - 1;
-    emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
+    emit dataChanged(index(int(at), 0), index(int(at), ColumnCount - 1));
 }
 
 void TrafficLog::addReceived(qint64 time, const AnswerCutter::Answer &answer)
 {
     append({time, TrafficRow::Direction::Received, answer.offset, meaning(answer), ascii(answer.bytes),
         answer.bytes.left(maxShownBytes), answer.bytes.size()});
-    lastIsSent = false;
 }
 
 void TrafficLog::addEvent(qint64 time, const QString &text)
 {
     append({time, TrafficRow::Direction::Event, -1, text, {}, {}, 0});
-    lastIsSent = false;
 }
 
 void TrafficLog::clear()
@@ -99,7 +104,7 @@ void TrafficLog::clear()
     beginResetModel();
     rows.clear();
     dropped = 0;
-    lastIsSent = false;
+    lastSent = -1;
     endResetModel();
     emit droppedChanged(0);
 }
@@ -119,15 +124,19 @@ QString TrafficLog::directionName(TrafficRow::Direction direction)
 
 QString TrafficLog::rowText(const TrafficRow &row)
 {
-    return QStringList{QDateTime::fromMSecsSinceEpoch(row.time).toString(QStringLiteral("HH:mm:ss.zzz")),
-        directionName(row.direction), row.offset < 0 ? QString() : QString::number(row.offset), row.what, row.detail,
-        hex(row.bytes, row.size)}
+    return QStringList{row.clock, directionName(row.direction),
+        row.offset < 0 ? QString() : QString::number(row.offset), row.what, row.detail, hex(row.bytes, row.size)}
         .join(QLatin1Char('\t'));
+}
+
+QByteArray TrafficLog::heading()
+{
+    return QByteArrayLiteral("# time\tdirection\toffset\tcommand or meaning\targuments or ASCII\tbytes\n");
 }
 
 QByteArray TrafficLog::text() const
 {
-    QString out = QStringLiteral("# time\tdirection\toffset\tcommand or meaning\targuments or ASCII\tbytes\n");
+    QString out = QString::fromUtf8(heading());
     if (dropped > 0)
         out += QStringLiteral("# %1 older rows were dropped: the log keeps the last %2\n").arg(dropped).arg(limit);
     for (const TrafficRow &r : rows)
@@ -147,7 +156,7 @@ QVariant TrafficLog::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
         case Time:
-            return QDateTime::fromMSecsSinceEpoch(r.time).toString(QStringLiteral("HH:mm:ss.zzz"));
+            return r.clock;
         case Direction:
             return directionName(r.direction);
         case Offset:
@@ -218,5 +227,13 @@ bool TrafficFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
     const TrafficRow &r = log->row(sourceRow);
     if (direction >= 0 && int(r.direction) != direction)
         return false;
-    return words.isEmpty() || TrafficLog::rowText(r).contains(words, Qt::CaseInsensitive);
+    if (words.isEmpty())
+        return true;
+    // The cheap fields first: this runs for every row at each change of the words.
+    for (const QString &field : {r.what, r.detail, r.clock, TrafficLog::directionName(r.direction)}) {
+        if (field.contains(words, Qt::CaseInsensitive))
+            return true;
+    }
+    return (r.offset >= 0 && QString::number(r.offset) == words)
+        || hex(r.bytes, r.size).contains(words, Qt::CaseInsensitive);
 }

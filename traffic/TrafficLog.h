@@ -7,6 +7,7 @@
 #include <QSortFilterProxyModel>
 
 #include <deque>
+#include <functional>
 
 // One line of the exchange on the line.
 struct TrafficRow
@@ -19,6 +20,8 @@ struct TrafficRow
     QString detail; // the command's arguments, or the answer in ASCII
     QByteArray bytes; // the first maxShownBytes of it
     qint64 size = 0; // all its bytes
+    QString clock = {}; // the time as shown, to the millisecond; set when the row is added
+    int line = 0; // which connection's stream the offset counts in
 };
 
 // The exchange with the controller, row by row: every command sent, decoded by the controller
@@ -35,7 +38,7 @@ public:
     explicit TrafficLog(QObject *parent = nullptr, qsizetype maxRows = defaultMaxRows);
 
     // A command the controller model decoded from the sent bytes, and its first bytes.
-    void addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head);
+    void addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line = 0);
     // The last command sent grew: its text ran on, or its data came in.
     void updateLastSent(const sim::LogEntry &command, const QByteArray &head);
     void addReceived(qint64 time, const AnswerCutter::Answer &answer);
@@ -46,8 +49,12 @@ public:
     qint64 droppedRows() const { return dropped; }
     qsizetype maxRows() const { return limit; }
 
+    // Rows that are dropped go here first, in order: a run without a window keeps them all.
+    void setSpill(std::function<void(const TrafficRow &)> spill) { this->spill = std::move(spill); }
+
     // The rows as text, a line each, fields split by tabs, under a heading of '#' lines.
     QByteArray text() const;
+    static QByteArray heading();
     static QString rowText(const TrafficRow &row);
     static QString directionName(TrafficRow::Direction direction);
 
@@ -63,8 +70,9 @@ private:
     void append(TrafficRow row);
     std::deque<TrafficRow> rows;
     qsizetype limit;
+    std::function<void(const TrafficRow &)> spill;
     qint64 dropped = 0;
-    bool lastIsSent = false; // the last row is a command that may still grow
+    qint64 lastSent = -1; // the number of the last command's row, counting those dropped: it may still grow
 };
 
 // The rows of one direction, or all, whose text holds the filter's words.
