@@ -142,8 +142,10 @@ Launch parseLaunch(const QStringList &arguments)
     if (parser.isSet(traffic) && !launch.headless)
         return refuse(QStringLiteral("--traffic needs --job or --send"));
     launch.trafficFile = parser.value(traffic);
-    if (parser.isSet(traffic) && launch.trafficFile.isEmpty())
-        return refuse(QStringLiteral("--traffic needs a file"));
+    if (parser.isSet(traffic) && (launch.trafficFile.isEmpty() || launch.trafficFile == QLatin1String("-")))
+        return refuse(QStringLiteral("--traffic needs the name of a new file"));
+    if (parser.isSet(show) && launch.headless)
+        return refuse(QStringLiteral("--show opens panes of the window; --job and --send run without one"));
     if (launch.headless && !launch.choice.port)
         return refuse(QStringLiteral("--job and --send need --port"));
     if (parser.isSet(job)) {

@@ -107,7 +107,14 @@ TrafficDock::TrafficDock(TrafficLog *log, QWidget *parent)
             QTimer::singleShot(0, this, &TrafficDock::followBottom);
         }
     });
+    // Old rows dropped under the chosen one move the choice; that is not the user choosing.
+    connect(filter, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { dropping = true; });
+    connect(filter, &QAbstractItemModel::rowsRemoved, this, [this] { dropping = false; });
+    connect(filter, &QAbstractItemModel::modelAboutToBeReset, this, [this] { dropping = true; });
+    connect(filter, &QAbstractItemModel::modelReset, this, [this] { dropping = false; });
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+        if (dropping)
+            return;
         const QModelIndex source = filter->mapToSource(current);
         if (source.isValid())
             emit rowSelected(this->log->row(source.row()));

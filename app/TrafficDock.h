@@ -43,4 +43,5 @@ private:
     QCheckBox *poll;
     QSpinBox *pollInterval;
     bool following = false; // a scroll to the last row is on its way
+    bool dropping = false; // rows are being removed
 };
