@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "simulator/SimWindow.h"
+#include "traffic/TrafficLog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -138,7 +139,33 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QByteArray which = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (which == "flood-lines") {
+    if (which == "traffic-filter") {
+        // A full Traffic pane filtered by a word no row holds, beside the time to fill it.
+        TrafficLog log;
+        QElapsedTimer t;
+        t.start();
+        const QByteArray head("\x1B\x21\x00Customer Receipt, line ", 24);
+        for (int i = 0; i < TrafficLog::defaultMaxRows; ++i) {
+            if (i % 10 == 0)
+                log.addEvent(1000LL * i, QStringLiteral("XOFF: held for 0.%1 s").arg(i % 9));
+            else
+                log.addSent(1000LL * i,
+                    {40LL * i, QStringLiteral("printStr"), QStringLiteral("Customer Receipt, line %1").arg(i), -1, -1,
+                        40},
+                    head);
+        }
+        const double fillMs = t.nsecsElapsed() / 1e6;
+        TrafficFilter filter;
+        filter.setSourceModel(&log);
+        t.restart();
+        filter.setText(QStringLiteral("paper out"));
+        const int shown = filter.rowCount(); // the filter does its work when asked
+        const double filterMs = t.nsecsElapsed() / 1e6;
+        bench::row(QStringLiteral("Traffic filter over %1 rows of commands and events, no row matching (%2 shown)")
+                       .arg(log.rowCount())
+                       .arg(shown),
+            bench::ms(filterMs), QStringLiteral("filling the pane: %1").arg(bench::ms(fillMs)), filterMs / fillMs);
+    } else if (which == "flood-lines") {
         flood(true);
     } else if (which == "flood-long") {
         flood(false);
