@@ -46,6 +46,16 @@ private:
     TrafficLog *log() const { return w->findChild<TrafficLog *>(); }
 };
 
+// The line's settings for a link of its own to that far end, without flow control.
+static Settings plainLine(const FarEnd &line)
+{
+    Settings settings;
+    settings.portName = line.path();
+    settings.baudRate = 115200;
+    settings.flowControl = QSerialPort::NoFlowControl;
+    return settings;
+}
+
 void TestTraffic::reconnect()
 {
     // Offsets count from Connect: a fresh line for each test that checks them.
@@ -64,10 +74,7 @@ void TestTraffic::answersAreCutAndExplained()
     QFETCH(QStringList, row);
     FarEnd line;
     SerialLink link;
-    Settings settings;
-    settings.portName = line.path();
-    settings.baudRate = 115200;
-    settings.flowControl = QSerialPort::NoFlowControl;
+    const Settings settings = plainLine(line);
     QVERIFY(link.open(settings));
     AnswerCutter cutter;
     QStringList answers;
@@ -338,10 +345,7 @@ void TestTraffic::textRunsGrowPastAnswersAndEvents()
     // holds every byte of it.
     FarEnd line;
     SerialLink link;
-    Settings settings;
-    settings.portName = line.path();
-    settings.baudRate = 115200;
-    settings.flowControl = QSerialPort::NoFlowControl;
+    const Settings settings = plainLine(line);
     QVERIFY(link.open(settings));
     ExpectedPrinter printer;
     TrafficLog traffic;
