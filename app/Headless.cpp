@@ -5,25 +5,37 @@
 #include "app/TrafficRecorder.h"
 #include "app/WholeFile.h"
 #include "serial/SerialLink.h"
-#include "traffic/Answers.h"
 #include "traffic/ExpectedPrinter.h"
+#include "traffic/QueryMatcher.h"
 #include "traffic/TrafficLog.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-void print(std::FILE *to, const QString &text)
+const QString programName = QStringLiteral("printer-ruvela");
+
+// SIGINT and SIGTERM end the run from the event loop, so that it can say how far it came and
+// leave no temporary file behind: the handler only passes the signal's number down a socket.
+int signalSocket[2] = {-1, -1};
+
+void passSignal(int signal)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-    std::fflush(to);
+    const int saved = errno;
+    const char number = char(signal);
+    [[maybe_unused]] const auto n = ::write(signalSocket[1], &number, 1);
+    errno = saved;
 }
 
 Settings settingsFor(const SettingsChoice &choice)
@@ -47,179 +59,331 @@ QString consoleText(const jobs::Job &job)
     return (QStringList{job.heading} + job.lines).join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-} // namespace
-
-int runHeadless(const Launch &launch)
+// One run without a window: what to send made ready, the line opened, the bytes sent, the
+// answers printed while they may come, and one exit status.
+class HeadlessRun
 {
-    const QString name = QStringLiteral("printer-ruvela");
+public:
+    explicit HeadlessRun(const Launch &launch)
+        : launch(launch)
+        , fromStdin(launch.sendFile == QLatin1String("-"))
+    { }
+    int exec();
+
+private:
+    static constexpr qint64 inputAhead = 64 * 1024; // standard input read ahead of the line
+
+    int prepare();
+    bool openTraffic();
+    void wire();
+    void send();
+    void readInput();
+    void checkSent();
+    void checkStall();
+    void showProgress();
+    void stopBySignal();
+    void showLost(const QString &reason, qint64 done, qint64 total);
+    void showAnswer(const Answer &answer);
+    bool print(std::FILE *to, const QString &text);
+    void finish(int code);
+    bool writeTraffic();
+
+    const Launch &launch;
+    const bool fromStdin;
+    jobs::Job job;
+    SerialLink link;
+    Settings settings;
+    NewFile trafficFile;
+    std::unique_ptr<ExpectedPrinter> expected;
+    std::unique_ptr<TrafficLog> traffic;
+    std::unique_ptr<TrafficRecorder> recorder;
+    std::unique_ptr<QSocketNotifier> input, signalNotifier;
+    QTimer progress, stall;
+    bool progressShown = false, inputEnded = true, sentAll = false, finished = false;
+    int status = 0;
+};
+
+int HeadlessRun::prepare()
+{
     // What to send is made ready before the port opens, so that input that cannot be read
     // sends nothing at all.
-    jobs::Job job;
-    QByteArray input;
-    const bool fromStdin = launch.sendFile == QLatin1String("-");
     if (!launch.job.isEmpty()) {
         // The job of the button on the form as it opens.
         const buttons::Form &form = buttons::designedForm();
         job = buttons::findByName(launch.job)->build([&form](const char *control) {
             return form.checked.value(QLatin1String(control));
         });
-    } else if (fromStdin) {
-        QFile in;
-        if (!in.open(stdin, QIODevice::ReadOnly)) {
-            print(stderr, QStringLiteral("%1: cannot read standard input: %2\n").arg(name, in.errorString()));
-            return 2;
-        }
-        input = in.readAll();
-    } else {
+    } else if (!fromStdin) {
         QFile file(launch.sendFile);
         const QString why = !QFileInfo(launch.sendFile).isFile() && QFileInfo::exists(launch.sendFile)
             ? QStringLiteral("not a regular file")
             : (file.open(QIODevice::ReadOnly) ? QString() : file.errorString());
         if (!why.isEmpty()) {
-            print(stderr, QStringLiteral("%1: cannot send %2: %3\n").arg(name, launch.sendFile, why));
+            print(stderr, QStringLiteral("%1: cannot send %2: %3\n").arg(programName, launch.sendFile, why));
             return 2;
         }
     }
-
-    // The decoded exchange goes to a new file only, one that is there is the user's; it is made
-    // before anything is sent, so that a name that cannot be written sends nothing.
-    const bool tracing = !launch.trafficFile.isEmpty();
-    NewFile trafficFile;
-    if (tracing) {
-        QString why = trafficFile.open(launch.trafficFile);
-        if (why.isEmpty())
-            why = trafficFile.append(TrafficLog::heading());
-        if (!why.isEmpty()) {
-            print(
-                stderr, QStringLiteral("%1: cannot write the traffic to %2: %3\n").arg(name, launch.trafficFile, why));
-            return 2;
-        }
-    }
-
-    SerialLink link;
-    const Settings settings = settingsFor(launch.choice);
+    if (!openTraffic())
+        return 2;
+    settings = settingsFor(launch.choice);
     if (!link.open(settings)) {
-        print(stderr, QStringLiteral("%1: cannot open %2: %3\n").arg(name, settings.portName, link.errorString()));
+        print(
+            stderr, QStringLiteral("%1: cannot open %2: %3\n").arg(programName, settings.portName, link.errorString()));
         return 1;
     }
+    return 0;
+}
 
-    const bool progressShown = ::isatty(STDERR_FILENO);
-    int status = 0;
-    bool sentAll = false, finished = false;
-    AnswerCutter answers;
-    QTimer pause, progress;
-    pause.setSingleShot(true);
-    pause.setInterval(AnswerCutter::pauseMs);
-    auto showAnswer
-        = [](const AnswerCutter::Answer &answer) { print(stdout, describeAnswer(answer) + QLatin1Char('\n')); };
-    auto flushAnswers = [&] {
-        if (const auto answer = answers.flush())
-            showAnswer(*answer);
-    };
-    QObject::connect(&pause, &QTimer::timeout, flushAnswers);
-    QObject::connect(&link, &SerialLink::bytesReceived, [&](qint64 offset, const QByteArray &bytes) {
-        for (const AnswerCutter::Answer &answer : answers.received(offset, bytes, link.unansweredQueries()))
-            showAnswer(answer);
-        pause.start();
-    });
-    // The rows go to the file as the log lets go of them, and the rest at the end; the file takes
-    // its name only when it is whole.
-    std::unique_ptr<ExpectedPrinter> expected;
-    std::unique_ptr<TrafficLog> traffic;
-    std::unique_ptr<TrafficRecorder> recorder;
-    if (tracing) {
-        expected = std::make_unique<ExpectedPrinter>();
-        traffic = std::make_unique<TrafficLog>(nullptr, 10000);
-        traffic->setSpill([&trafficFile](const TrafficRow &row) {
-            trafficFile.append((TrafficLog::rowText(row) + QLatin1Char('\n')).toUtf8());
-        });
-        recorder = std::make_unique<TrafficRecorder>(link, *expected, *traffic);
-        recorder->opened(settings);
+bool HeadlessRun::openTraffic()
+{
+    // The decoded exchange goes to a new file only, one that is there is the user's; it is made
+    // before anything is sent, so that a name that cannot be written sends nothing.
+    if (launch.trafficFile.isEmpty())
+        return true;
+    QString why = trafficFile.open(launch.trafficFile);
+    if (why.isEmpty())
+        why = trafficFile.append(TrafficLog::heading());
+    if (!why.isEmpty()) {
+        print(stderr,
+            QStringLiteral("%1: cannot write the traffic to %2: %3\n").arg(programName, launch.trafficFile, why));
+        return false;
     }
-    auto showProgress = [&] {
-        if (!progressShown)
-            return;
-        const QString state = link.msSinceMoved() >= 2000 ? QStringLiteral(", waiting for the controller") : QString();
-        print(stderr,
-            QStringLiteral("\r\033[K%1 of %2 bytes sent%3").arg(link.runDone()).arg(link.runTotal()).arg(state));
-    };
-    // Ends once the event loop runs: a line can fail while the writes are being handed over.
-    auto finish = [&](int code) {
-        if (finished)
-            return;
-        finished = true;
-        progress.stop();
-        if (link.isOpen())
-            link.readData();
-        flushAnswers();
-        link.close();
-        if (tracing) {
-            recorder->flushAnswers();
-            QByteArray rest;
-            for (int i = 0; i < traffic->rowCount(); ++i)
-                rest += (TrafficLog::rowText(traffic->row(i)) + QLatin1Char('\n')).toUtf8();
-            QString failure = trafficFile.append(rest);
-            if (failure.isEmpty())
-                failure = trafficFile.commit();
-            if (!failure.isEmpty()) {
-                print(stderr,
-                    QStringLiteral("%1: the traffic was not written to %2: %3\n")
-                        .arg(name, launch.trafficFile, failure));
-                code = qMax(code, 1);
-            }
-        }
-        QMetaObject::invokeMethod(
-            qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
-    };
-    QObject::connect(&link, &SerialLink::lost, [&](const QString &reason, qint64 done, qint64 total) {
-        if (progressShown)
-            print(stderr, QStringLiteral("\n"));
-        print(stderr,
-            sentAll ? QStringLiteral("%1: the line to %2 is lost: %3; all %4 bytes had been sent\n")
-                          .arg(name, link.portPath(), reason)
-                          .arg(link.sentTotal())
-                    : QStringLiteral("%1: the line to %2 is lost: %3; %4 of %5 bytes sent\n")
-                          .arg(name, link.portPath(), reason)
-                          .arg(done)
-                          .arg(total));
-        finish(1);
-    });
-    QObject::connect(
-        &link, &SerialLink::sendStopped, [&](const QString &file, qint64 position, qint64 size, const QString &reason) {
+    // The rows go to the file as the log lets go of them, and the rest at the end; the file
+    // takes its name only when it is whole.
+    expected = std::make_unique<ExpectedPrinter>();
+    traffic = std::make_unique<TrafficLog>(nullptr, 10000);
+    traffic->setSpill(
+        [this](const TrafficRow &row) { trafficFile.append((TrafficLog::rowText(row) + QLatin1Char('\n')).toUtf8()); });
+    recorder = std::make_unique<TrafficRecorder>(link, *expected, *traffic);
+    return true;
+}
+
+void HeadlessRun::wire()
+{
+    if (recorder)
+        recorder->opened(settings);
+    QObject::connect(&link, &SerialLink::answered, [this](const Answer &a) { showAnswer(a); });
+    QObject::connect(&link, &SerialLink::lost,
+        [this](const QString &reason, qint64 done, qint64 total) { showLost(reason, done, total); });
+    QObject::connect(&link, &SerialLink::sendStopped,
+        [this](const QString &file, qint64 position, qint64 size, const QString &reason) {
             print(stderr,
                 QStringLiteral("%1: sending %2 stopped at byte %3 of %4: %5\n")
-                    .arg(name, file)
+                    .arg(programName, file)
                     .arg(position)
                     .arg(size)
                     .arg(reason));
             status = 1;
         });
-    auto checkSent = [&] {
-        if (sentAll || finished || !link.isOpen() || link.queued() > 0 || link.runDone() < link.runTotal())
-            return;
-        sentAll = true;
-        if (progressShown)
-            print(stderr, QStringLiteral("\r\033[K%1 bytes sent to %2\n").arg(link.sentTotal()).arg(link.portPath()));
-        QTimer::singleShot(launch.repliesMs, [&] { finish(status); });
-    };
-    QObject::connect(&link, &SerialLink::progressed, checkSent);
-    QObject::connect(&progress, &QTimer::timeout, showProgress);
+    QObject::connect(&link, &SerialLink::progressed, [this] {
+        if (input && !inputEnded && link.queued() < inputAhead)
+            input->setEnabled(true);
+        checkSent();
+    });
+    progressShown = ::isatty(STDERR_FILENO);
+    QObject::connect(&progress, &QTimer::timeout, [this] { showProgress(); });
+    QObject::connect(&stall, &QTimer::timeout, [this] { checkStall(); });
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSocket) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(signalSocket[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [this] { stopBySignal(); });
+        struct sigaction action = {};
+        action.sa_handler = passSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+    // A closed standard output is a failed write to report, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
-    print(stdout, consoleText(job));
+void HeadlessRun::send()
+{
     if (!launch.job.isEmpty()) {
         for (const QByteArray &bytes : job.writes)
             link.write(bytes.constData(), bytes.size());
     } else if (fromStdin) {
-        link.write(input.constData(), input.size());
+        // Read a slice at a time as the line drains: an endless input never sits in memory.
+        inputEnded = false;
+        input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(input.get(), &QSocketNotifier::activated, [this] { readInput(); });
     } else {
         QString why;
         if (!link.sendFile(launch.sendFile, why)) {
-            print(stderr, QStringLiteral("%1: cannot send %2: %3\n").arg(name, launch.sendFile, why));
+            print(stderr, QStringLiteral("%1: cannot send %2: %3\n").arg(programName, launch.sendFile, why));
             status = 1;
         }
     }
+}
+
+void HeadlessRun::readInput()
+{
+    QByteArray slice(inputAhead, Qt::Uninitialized);
+    const ssize_t n = ::read(STDIN_FILENO, slice.data(), size_t(slice.size()));
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n <= 0) {
+        if (n < 0) {
+            print(stderr,
+                QStringLiteral("%1: cannot read standard input: %2\n").arg(programName, qt_error_string(errno)));
+            status = 1;
+        }
+        inputEnded = true;
+        input->setEnabled(false);
+        checkSent();
+        return;
+    }
+    link.write(slice.constData(), n);
+    if (link.queued() >= inputAhead)
+        input->setEnabled(false); // until the line has taken most of it
+}
+
+void HeadlessRun::checkSent()
+{
+    if (sentAll || finished || !inputEnded || !link.isOpen() || link.queued() > 0 || link.runDone() < link.runTotal())
+        return;
+    sentAll = true;
+    stall.stop();
+    if (progressShown)
+        print(stderr, QStringLiteral("\r\033[K%1 bytes sent to %2\n").arg(link.sentTotal()).arg(link.portPath()));
+    QTimer::singleShot(launch.repliesMs, [this] { finish(status); });
+}
+
+void HeadlessRun::checkStall()
+{
+    // Waiting for standard input is not a stall: only bytes that do not leave are.
+    if (sentAll || finished || launch.stallTimeoutS <= 0 || link.queued() == 0
+        || link.msSinceMoved() < qint64(launch.stallTimeoutS) * 1000)
+        return;
+    if (progressShown)
+        print(stderr, QStringLiteral("\n"));
+    print(stderr,
+        QStringLiteral("%1: nothing left for %2 s: %3 of %4 bytes sent to %5\n")
+            .arg(programName)
+            .arg(launch.stallTimeoutS)
+            .arg(link.runDone())
+            .arg(link.runTotal())
+            .arg(link.portPath()));
+    finish(1);
+}
+
+void HeadlessRun::showProgress()
+{
+    const QString state = link.msSinceMoved() >= 2000 ? QStringLiteral(", waiting for the controller") : QString();
+    print(stderr, QStringLiteral("\r\033[K%1 of %2 bytes sent%3").arg(link.runDone()).arg(link.runTotal()).arg(state));
+}
+
+void HeadlessRun::stopBySignal()
+{
+    char number = 0;
+    if (::read(signalSocket[0], &number, 1) != 1 || finished)
+        return;
+    if (progressShown)
+        print(stderr, QStringLiteral("\n"));
+    print(stderr, QStringLiteral("Stopped: %1 of %2 bytes sent\n").arg(link.runDone()).arg(link.runTotal()));
+    trafficFile.discard(); // an unfinished exchange leaves nothing behind
+    finish(128 + number);
+}
+
+void HeadlessRun::showLost(const QString &reason, qint64 done, qint64 total)
+{
+    if (progressShown)
+        print(stderr, QStringLiteral("\n"));
+    print(stderr,
+        sentAll ? QStringLiteral("%1: the line to %2 is lost: %3; all %4 bytes had been sent\n")
+                      .arg(programName, link.portPath(), reason)
+                      .arg(link.sentTotal())
+                : QStringLiteral("%1: the line to %2 is lost: %3; %4 of %5 bytes sent\n")
+                      .arg(programName, link.portPath(), reason)
+                      .arg(done)
+                      .arg(total));
+    finish(1);
+}
+
+void HeadlessRun::showAnswer(const Answer &answer)
+{
+    // Answers are this run's report only when asked for.
+    if (launch.repliesMs > 0 && !finished)
+        print(stdout, describeAnswer(answer) + QLatin1Char('\n'));
+}
+
+bool HeadlessRun::print(std::FILE *to, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    const bool written
+        = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) == size_t(bytes.size()) && std::fflush(to) == 0;
+    if (!written && to == stdout && !finished) {
+        const int why = errno;
+        std::clearerr(stdout);
+        print(
+            stderr, QStringLiteral("%1: cannot write to standard output: %2\n").arg(programName, qt_error_string(why)));
+        finish(1);
+    }
+    return written;
+}
+
+bool HeadlessRun::writeTraffic()
+{
+    recorder->flushAnswers();
+    QByteArray rest;
+    for (int i = 0; i < traffic->rowCount(); ++i)
+        rest += (TrafficLog::rowText(traffic->row(i)) + QLatin1Char('\n')).toUtf8();
+    QString failure = trafficFile.append(rest);
+    if (failure.isEmpty())
+        failure = trafficFile.commit();
+    if (failure.isEmpty())
+        return true;
+    print(stderr,
+        QStringLiteral("%1: the traffic was not written to %2: %3\n").arg(programName, launch.trafficFile, failure));
+    return false;
+}
+
+void HeadlessRun::finish(int code)
+{
+    // Ends once the event loop runs: a line can fail while the writes are being handed over.
+    if (finished)
+        return;
+    if (link.isOpen()) {
+        link.readData();
+        link.settleAnswers();
+    }
+    link.close(); // a query still waiting is reported unanswered
+    finished = true;
+    progress.stop();
+    stall.stop();
+    if (input)
+        input->setEnabled(false);
+    if (recorder && code < 128 && !writeTraffic())
+        code = qMax(code, 1);
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+}
+
+int HeadlessRun::exec()
+{
+    if (const int failed = prepare())
+        return failed;
+    wire();
+    print(stdout, consoleText(job));
+    if (!finished)
+        send();
     if (progressShown)
         progress.start(250);
-    QTimer::singleShot(0, checkSent); // nothing to send at all
-    return QCoreApplication::exec();
+    stall.start(250);
+    QTimer::singleShot(0, [this] { checkSent(); }); // nothing to send at all
+    const int code = QCoreApplication::exec();
+    signalNotifier.reset();
+    for (int &fd : signalSocket) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    return code;
+}
+
+} // namespace
+
+int runHeadless(const Launch &launch)
+{
+    HeadlessRun run(launch);
+    return run.exec();
 }

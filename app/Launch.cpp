@@ -50,6 +50,10 @@ Launch parseLaunch(const QStringList &arguments)
     const QCommandLineOption replies(QStringLiteral("replies"),
         QStringLiteral("With --job or --send: keep reading answers for MS milliseconds after the last byte."),
         QStringLiteral("MS"));
+    const QCommandLineOption stallTimeout(QStringLiteral("stall-timeout"),
+        QStringLiteral(
+            "With --job or --send: give up when no byte has left for S seconds (default 30; 0 waits for ever)."),
+        QStringLiteral("S"));
     const QCommandLineOption traffic(QStringLiteral("traffic"),
         QStringLiteral("With --job or --send: write the exchange, every command decoded, to a new FILE."),
         QStringLiteral("FILE"));
@@ -59,8 +63,8 @@ Launch parseLaunch(const QStringList &arguments)
     const QCommandLineOption place(QStringLiteral("place"),
         QStringLiteral("Put the window on the left or right half of the screen."), QStringLiteral("SIDE"));
     const QCommandLineOption listJobs(QStringLiteral("list-jobs"), QStringLiteral("Print the names of the jobs."));
-    parser.addOptions(
-        {port, baud, dataBits, parity, stopBits, flow, connect, place, job, send, replies, traffic, show, listJobs});
+    parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect, place, job, send, replies, stallTimeout,
+        traffic, show, listJobs});
 
     Launch launch;
     auto refuse = [&](const QString &why) {
@@ -139,6 +143,8 @@ Launch parseLaunch(const QStringList &arguments)
         return refuse(QStringLiteral("--job and --send: one of them at a time"));
     if (parser.isSet(replies) && !launch.headless)
         return refuse(QStringLiteral("--replies needs --job or --send"));
+    if (parser.isSet(stallTimeout) && !launch.headless)
+        return refuse(QStringLiteral("--stall-timeout needs --job or --send"));
     if (parser.isSet(traffic) && !launch.headless)
         return refuse(QStringLiteral("--traffic needs --job or --send"));
     launch.trafficFile = parser.value(traffic);
@@ -163,6 +169,13 @@ Launch parseLaunch(const QStringList &arguments)
         launch.repliesMs = parser.value(replies).toInt(&ok);
         if (!ok || launch.repliesMs < 0)
             return refuse(QStringLiteral("--replies %1: not a number of milliseconds").arg(parser.value(replies)));
+    }
+    if (parser.isSet(stallTimeout)) {
+        bool ok = false;
+        launch.stallTimeoutS = parser.value(stallTimeout).toInt(&ok);
+        if (!ok || launch.stallTimeoutS < 0)
+            return refuse(
+                QStringLiteral("--stall-timeout %1: not a number of seconds").arg(parser.value(stallTimeout)));
     }
     return launch;
 }

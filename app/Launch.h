@@ -25,6 +25,7 @@ struct Launch
     QString job; // a name of buttons::jobNames()
     QString sendFile;
     int repliesMs = 0;
+    int stallTimeoutS = 30; // a run whose bytes do not move for this long ends; 0 waits for ever
     QString trafficFile; // where the decoded exchange goes; a new file, never one that exists
 };
 

@@ -136,7 +136,7 @@ void MainWindow::closeSerialPort()
     const qint64 done = serialLink->runDone(), total = serialLink->runTotal();
     serialLink->close();
     if (total > done)
-        ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
+        noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     showStatus(tr("Disconnected"));
 }
 
@@ -164,10 +164,20 @@ void MainWindow::showReply(const QString &text)
     ui->editRuvela->insertPlainText(console::breakLongLines(text, lineSoFar));
 }
 
+void MainWindow::noteLine(const QString &text)
+{
+    QTextCursor end = ui->editRuvela->textCursor();
+    end.movePosition(QTextCursor::End);
+    if (!end.block().text().isEmpty())
+        end.insertText(QStringLiteral("\n"));
+    end.insertText(text + QLatin1Char('\n'));
+    ui->editRuvela->setTextCursor(end);
+}
+
 void MainWindow::showLost(const QString &reason, qint64 done, qint64 total)
 {
     if (total > done) // the link closed itself first, so closeSerialPort finds nothing queued
-        ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
+        noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     QMessageBox::critical(
         this, tr("Critical Error"), tr("The line to %1 is lost: %2.").arg(serialLink->portPath(), reason));
     closeSerialPort();

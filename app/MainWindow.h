@@ -160,6 +160,9 @@ private:
     void showStatus(const QString &text);
     void showOpen(bool open);
     void showReply(const QString &text);
+    // A line of the tool's own among the replies: on a line of its own, so that the next reply
+    // starts on the next one.
+    void noteLine(const QString &text);
     void showLost(const QString &reason, qint64 done, qint64 total);
     // The connect-first guard: true when the port is open, otherwise tells the user.
     bool connectedOrTell();

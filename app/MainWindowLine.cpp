@@ -151,7 +151,7 @@ void MainWindow::sendFile()
 
 void MainWindow::showSendStopped(const QString &name, qint64 position, qint64 size, const QString &reason)
 {
-    ui->editRuvela->appendPlainText(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(position).arg(size));
+    noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(position).arg(size));
     QMessageBox::warning(this, tr("Send File"),
         tr("Sending %1 stopped at byte %2 of %3: %4")
             .arg(QDir::toNativeSeparators(name))
@@ -217,5 +217,5 @@ void MainWindow::showProgress()
 void MainWindow::cancelWrite()
 {
     const auto [done, total] = serialLink->cancel();
-    ui->editRuvela->appendPlainText(QStringLiteral("Cancelled: %1 of %2 bytes sent").arg(done).arg(total));
+    noteLine(QStringLiteral("Cancelled: %1 of %2 bytes sent").arg(done).arg(total));
 }

@@ -12,11 +12,8 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     , expected(expected)
     , log(log)
 {
-    pause.setSingleShot(true);
-    pause.setInterval(AnswerCutter::pauseMs);
-    connect(&pause, &QTimer::timeout, this, &TrafficRecorder::flushAnswers);
     connect(&link, &SerialLink::bytesSent, this, &TrafficRecorder::sent);
-    connect(&link, &SerialLink::bytesReceived, this, &TrafficRecorder::received);
+    connect(&link, &SerialLink::answered, this, &TrafficRecorder::received);
     connect(&link, &SerialLink::heldChanged, this, &TrafficRecorder::held);
     connect(&link, &SerialLink::lost, this, [this](const QString &reason, qint64 done, qint64 total) {
         flushAnswers();
@@ -27,10 +24,8 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
             event(tr("sending %1 stopped at byte %2 of %3: %4").arg(name).arg(position).arg(size).arg(reason));
         });
     connect(&link, &SerialLink::openChanged, this, [this](bool open) {
-        if (!open) {
-            flushAnswers();
+        if (!open)
             event(tr("closed: %1 bytes sent").arg(this->link.sentTotal()));
-        }
     });
 }
 
@@ -40,7 +35,6 @@ void TrafficRecorder::opened(const Settings &settings)
 {
     expected.restart();
     emit restarted();
-    answers.reset();
     holdCause = settings.flowControl == QSerialPort::SoftwareControl ? QStringLiteral("XOFF")
         : settings.flowControl == QSerialPort::HardwareControl       ? QStringLiteral("CTS")
                                                                      : QString();
@@ -67,20 +61,9 @@ void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
     emit sentDecoded();
 }
 
-void TrafficRecorder::received(qint64 offset, const QByteArray &bytes)
-{
-    const qint64 time = now();
-    for (const AnswerCutter::Answer &answer : answers.received(offset, bytes, link.unansweredQueries()))
-        log.addReceived(time, answer);
-    pause.start();
-}
+void TrafficRecorder::received(const Answer &answer) { log.addReceived(now(), answer); }
 
-void TrafficRecorder::flushAnswers()
-{
-    pause.stop();
-    if (const auto answer = answers.flush())
-        log.addReceived(now(), *answer);
-}
+void TrafficRecorder::flushAnswers() { link.settleAnswers(); }
 
 void TrafficRecorder::held(bool isHeld, qint64 ms)
 {

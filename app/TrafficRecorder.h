@@ -1,10 +1,9 @@
 #pragma once
 
 #include "serial/Settings.h"
-#include "traffic/Answers.h"
+#include "traffic/QueryMatcher.h"
 
 #include <QObject>
-#include <QTimer>
 
 class ExpectedPrinter;
 class SerialLink;
@@ -30,7 +29,7 @@ signals:
 
 private:
     void sent(qint64 offset, const QByteArray &bytes);
-    void received(qint64 offset, const QByteArray &bytes);
+    void received(const Answer &answer);
     void held(bool held, qint64 ms);
     void event(const QString &text);
     static qint64 now();
@@ -38,7 +37,5 @@ private:
     SerialLink &link;
     ExpectedPrinter &expected;
     TrafficLog &log;
-    AnswerCutter answers;
-    QTimer pause;
     QString holdCause; // "XOFF" or "CTS", as the line's flow control has it
 };

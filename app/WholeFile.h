@@ -27,6 +27,8 @@ public:
     // Empty, or why the bytes were not written; after a failure every later call fails with it.
     QString append(const QByteArray &bytes);
     QString commit();
+    // Gives up the file: nothing of it is left, and it takes no name.
+    void discard() { abandon(); }
 
 private:
     void abandon();

@@ -22,6 +22,16 @@ void placeOnHalf(QWidget &window, bool right)
     window.move(free.left() + (right ? half : 0), free.top());
 }
 
+// Whether a window can be shown at all: a platform that needs no display, or a display to
+// connect to. Without one the platform would abort the program.
+bool canShowWindows()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -45,6 +55,12 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
         return runHeadless(launch);
+    }
+    if (!canShowWindows()) {
+        std::fputs("printer-ruvela: no display to show the window on; --job and --send run without one.\n"
+                   "Try printer-ruvela --help.\n",
+            stderr);
+        return 2;
     }
     QApplication app(argc, argv);
     QApplication::setStyle(new DeferredIconStyle);

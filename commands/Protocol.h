@@ -107,6 +107,49 @@ inline QByteArray firmwareReply(int headType)
         .toLatin1();
 }
 
+// A byte can be a status byte only with bits 1 and 4 set and bit 0 clear.
+constexpr bool canBeStatus(quint8 byte) { return (byte & StatusFixed) == StatusFixed && !(byte & 0x01); }
+
+// What a query is answered with.
+enum class AnswerForm : quint8 {
+    None, // no answer
+    StatusByte, // one byte that can be a status byte
+    Byte, // one byte, any
+    LineText, // text up to CR LF, or up to a pause when no line end comes
+    NulText, // text up to its closing NUL
+};
+
+// The queries the controller answers, and with what. Real-time queries are answered as they
+// arrive, wherever they stand and ahead of anything buffered; the others when the controller
+// comes to them in the stream. n is the parameter byte, -1 for any.
+struct QueryForm
+{
+    char prefix, letter;
+    int n;
+    AnswerForm form;
+    bool realTime;
+};
+constexpr QueryForm queryForms[] = {
+    {DLE, queryStatus, -1, AnswerForm::StatusByte, true}, // DLE EOT and DLE EOT n
+    {DLE, queryFirmware, -1, AnswerForm::LineText, true}, // DLE ENQ
+    {GS, 'I', 1, AnswerForm::Byte, false}, // GS I n: the printer IDs
+    {GS, 'I', 2, AnswerForm::Byte, false}, {GS, 'I', 3, AnswerForm::Byte, false},
+    {GS, 'I', 49, AnswerForm::Byte, false}, {GS, 'I', 50, AnswerForm::Byte, false},
+    {GS, 'I', 51, AnswerForm::Byte, false}, {GS, 'I', 65, AnswerForm::NulText, false},
+    {GS, 'I', 66, AnswerForm::NulText, false}, {GS, 'I', 67, AnswerForm::NulText, false},
+    {GS, 'r', -1, AnswerForm::Byte, false}, // GS r n: the paper sensor or the drawer
+};
+// The form of the answer to the command of prefix, letter and parameter n; None for a command
+// that is not a query, or a query the controller does not answer (GS I of an unknown n).
+constexpr const QueryForm *queryForm(char prefix, char letter, int n)
+{
+    for (const QueryForm &q : queryForms) {
+        if (q.prefix == prefix && q.letter == letter && (q.n < 0 || q.n == n))
+            return &q;
+    }
+    return nullptr;
+}
+
 // What each status bit means, in words, in the order they are told.
 struct StatusMeaning
 {

@@ -34,8 +34,15 @@ QByteArray nodePath(const QString &portName)
 SerialLink::SerialLink(QObject *parent)
     : QObject(parent)
     , port(new QSerialPort(this))
+    , answerTimer(new QTimer(this))
     , holdCheck(new QTimer(this))
 {
+    clock.start();
+    answerTimer->setSingleShot(true);
+    connect(answerTimer, &QTimer::timeout, this, [this] {
+        report(matcher.tick(clock.elapsed()));
+        scheduleAnswers();
+    });
     holdCheck->setInterval(100);
     connect(holdCheck, &QTimer::timeout, this, &SerialLink::checkHeld);
     connect(port, &QSerialPort::errorOccurred, this, &SerialLink::handleError);
@@ -55,15 +62,17 @@ bool SerialLink::open(const Settings &settings)
     port->setFlowControl(settings.flowControl);
     if (!port->open(QIODevice::ReadWrite))
         return false;
+    // Ten bits a byte on the wire, start and stop bits included.
+    portSlice = qBound<qint64>(256LL, qint64(settings.baudRate) / 10 * sliceMs / 1000, 16LL * 1024);
+    // What the line held before this connection answers nothing sent on it.
+    port->clear(QSerialPort::Input);
     replyDecoder.reset();
-    queries.clear();
-    lastPut = 0;
+    matcher.reset();
+    answerTimer->stop();
     lineLost = false;
-    sentBytes.clear();
+    queue.clear();
     receivedBytes.clear();
-    handedCount = writtenCount = receivedCount = done = total = 0;
-    unsent.clear();
-    unsentHead = 0;
+    receivedCount = 0;
     held = false;
     emit openChanged(true);
     return true;
@@ -75,21 +84,22 @@ void SerialLink::close()
     stopSource();
     // What the port already gave the system still reaches the line, though the port will no
     // longer report it; on a line that is gone it reaches nothing.
-    QByteArray given;
-    const qint64 givenAt = writtenCount;
+    const qint64 givenAt = queue.writtenTotal();
+    qint64 toSystem = 0;
     if (port->isOpen()) {
         if (!lineLost)
-            given = takeWritten(queued() - port->bytesToWrite());
-        writtenCount += given.size();
-        port->close(); // what was still queued never leaves
+            toSystem = queue.atPort() - port->bytesToWrite();
+        port->close(); // what the port still held never leaves
     }
-    forgetQueued();
+    const QByteArray given = queue.close(qMax<qint64>(0, toSystem));
     holdCheck->stop();
     release();
-    queries.clear();
-    done = total = 0;
+    answerTimer->stop();
+    const QList<Answer> unanswered = matcher.finish();
+    matcher.reset();
     if (!given.isEmpty())
         emit bytesSent(givenAt, given);
+    report(unanswered);
     emit openChanged(false);
     emit progressed();
 }
@@ -101,42 +111,34 @@ void SerialLink::write(const char *data, qint64 size)
         return;
     }
     if (source) { // queued behind the file, never between two of its slices
+        if (queue.runDone() >= queue.runTotal())
+            moved.start();
         behindSource.append(data, size);
-        total += size;
+        queue.promise(size);
         emit progressed();
         return;
     }
     put(data, size);
 }
 
-void SerialLink::put(const char *data, qint64 size)
+void SerialLink::put(const char *data, qint64 size, bool promised)
 {
-    if (sentBytes.size() < maxSentKept)
-        sentBytes.append(data, qMin(size, maxSentKept - sentBytes.size()));
-    handedCount += size;
-    unsent.append(data, size);
-    noteQueries(data, size);
-    if (port->bytesToWrite() == 0 && !source)
-        done = total = 0; // a new run of writes
-    if (total == done)
-        moved.start();
-    total += size;
-    port->write(data, size);
+    if (queue.runDone() >= queue.runTotal() && !promised)
+        moved.start(); // a new run of writes
+    queue.hand(data, size, promised);
+    pump();
     watchLine();
     emit progressed();
 }
 
-void SerialLink::noteQueries(const char *data, qint64 size)
+void SerialLink::pump()
 {
-    // The controller answers DLE EOT wherever it stands in the stream, even inside a command's
-    // data, so every such pair is counted, as the far end counts them.
-    for (qint64 i = 0; i < size; ++i) {
-        if ((i > 0 ? data[i - 1] : lastPut) == proto::DLE && data[i] == proto::queryStatus)
-            if (queries.size() < maxPendingQueries)
-                queries.append(false);
+    while (port->isOpen() && queue.staged() > 0 && port->bytesToWrite() < portSlice) {
+        const qint64 at = queue.given();
+        const QByteArray slice = queue.give(portSlice - port->bytesToWrite());
+        report(matcher.sent(at, slice.constData(), slice.size(), clock.elapsed()));
+        port->write(slice);
     }
-    if (size > 0)
-        lastPut = data[size - 1];
 }
 
 bool SerialLink::sendFile(const QString &fileName, QString &why)
@@ -158,15 +160,13 @@ bool SerialLink::sendFile(const QString &fileName, QString &why)
 void SerialLink::sendFrom(std::unique_ptr<QIODevice> from, const QString &name, qint64 size)
 {
     Q_ASSERT(!source);
-    if (port->bytesToWrite() == 0)
-        done = total = 0;
-    if (total == done)
+    if (queue.runDone() >= queue.runTotal())
         moved.start();
     source = std::move(from);
     sourceName = name;
     sourceSize = size;
     sourceRead = 0;
-    total += size;
+    queue.promise(size);
     watchLine();
     feedSource();
 }
@@ -177,7 +177,7 @@ void SerialLink::feedSource()
     // there at the start are sent: a file that grows meanwhile is not chased.
     constexpr qint64 slice = 64 * 1024;
     QByteArray bytes;
-    while (source && port->isOpen() && port->bytesToWrite() < slice && sourceRead < sourceSize) {
+    while (source && port->isOpen() && queue.queued() < slice && sourceRead < sourceSize) {
         bytes.resize(qMin(slice, sourceSize - sourceRead));
         const qint64 n = source->read(bytes.data(), bytes.size());
         if (n <= 0) {
@@ -186,15 +186,14 @@ void SerialLink::feedSource()
                 : tr("it ended after %1 of the %2 bytes it had").arg(sourceRead).arg(sourceSize);
             const QString name = sourceName;
             const qint64 at = sourceRead, size = sourceSize;
-            total -= size - at; // never coming
+            queue.unpromise(size - at); // never coming
             stopSource(); // what was queued behind the file goes out now
             emit sendStopped(name, at, size, reason);
             emit progressed();
             return;
         }
         sourceRead += n;
-        total -= n; // counted when the source was handed over
-        put(bytes.constData(), n);
+        put(bytes.constData(), n, true);
     }
     if (source && sourceRead >= sourceSize)
         stopSource();
@@ -207,57 +206,25 @@ void SerialLink::stopSource()
     sourceSize = sourceRead = 0;
     if (!behindSource.isEmpty() && port->isOpen()) {
         const QByteArray waiting = std::exchange(behindSource, {});
-        total -= waiting.size(); // counted when it was handed over
-        put(waiting.constData(), waiting.size());
+        put(waiting.constData(), waiting.size(), true);
     }
     behindSource.clear();
 }
 
-void SerialLink::forgetQueued(qint64 keep)
-{
-    // What never left is no longer counted as sent, so that a later write follows on from what
-    // really went out. The first keep bytes have left and are still to be reported.
-    handedCount = writtenCount + keep;
-    if (sentBytes.size() > handedCount)
-        sentBytes.truncate(handedCount);
-    unsent.truncate(unsentHead + keep);
-    if (unsentHead == unsent.size()) {
-        unsent.clear();
-        unsentHead = 0;
-    }
-}
-
-QByteArray SerialLink::takeWritten(qint64 bytes)
-{
-    const qsizetype n = qBound<qint64>(0, bytes, unsent.size() - unsentHead);
-    QByteArray out = unsent.mid(unsentHead, n);
-    unsentHead += n;
-    // Dropping the front only once it is most of the queue keeps a long write linear.
-    if (unsentHead == unsent.size()) {
-        unsent.clear();
-        unsentHead = 0;
-    } else if (unsentHead >= (1 << 20) && unsentHead * 2 >= unsent.size()) {
-        unsent.remove(0, unsentHead);
-        unsentHead = 0;
-    }
-    return out;
-}
-
 void SerialLink::written(qint64 bytes)
 {
-    const qint64 offset = writtenCount;
-    const QByteArray left = takeWritten(bytes);
-    writtenCount += bytes;
-    done += bytes;
+    const qint64 offset = queue.writtenTotal();
+    const QByteArray left = queue.written(bytes);
+    matcher.left(queue.writtenTotal(), clock.elapsed());
+    scheduleAnswers();
     moved.start();
     noteMoved();
     if (!left.isEmpty())
         emit bytesSent(offset, left);
+    pump();
     feedSource();
-    if (port->bytesToWrite() == 0 && !source) {
-        done = total; // the run is complete
-        holdCheck->stop();
-    }
+    if (queue.queued() == 0 && !source)
+        holdCheck->stop(); // the run is complete
     emit progressed();
 }
 
@@ -274,7 +241,7 @@ void SerialLink::watchLine()
 {
     if (holdCheck->isActive() || !port->isOpen())
         return;
-    stillWritten = writtenCount;
+    stillWritten = queue.writtenTotal();
     stillDriver = driverQueued();
     still.start();
     holdCheck->start();
@@ -283,19 +250,19 @@ void SerialLink::watchLine()
 void SerialLink::noteMoved()
 {
     release();
-    stillWritten = writtenCount;
+    stillWritten = queue.writtenTotal();
     stillDriver = driverQueued();
     still.start();
 }
 
 void SerialLink::checkHeld()
 {
-    if (!port->isOpen() || (port->bytesToWrite() == 0 && !source)) {
+    if (!port->isOpen() || (queue.queued() == 0 && !source)) {
         holdCheck->stop();
         release();
         return;
     }
-    if (writtenCount != stillWritten || driverQueued() != stillDriver) {
+    if (queue.writtenTotal() != stillWritten || driverQueued() != stillDriver) {
         moved.start();
         noteMoved();
         return;
@@ -316,18 +283,15 @@ void SerialLink::release()
 
 std::pair<qint64, qint64> SerialLink::cancel()
 {
-    const std::pair<qint64, qint64> result{done, total};
     behindSource.clear();
     stopSource();
-    // The port reports later what it already gave the system; the rest is dropped here.
-    const qint64 given = port->isOpen() ? queued() - port->bytesToWrite() : 0;
-    port->clear(QSerialPort::Output);
-    forgetQueued(qMax<qint64>(0, given));
-    holdCheck->stop();
-    release();
-    queries.clear(); // those dropped are never answered; which went out is not known
-    lastPut = 0;
-    done = total = 0;
+    // Only the link's own queue is dropped: the port's last slice, and what the system already
+    // took, still reach the controller and count as sent.
+    const std::pair<qint64, qint64> result = queue.dropStaged();
+    if (queue.queued() == 0) {
+        holdCheck->stop();
+        release();
+    }
     emit progressed();
     return result;
 }
@@ -343,28 +307,49 @@ void SerialLink::readData()
     if (receivedBytes.size() > maxReceivedKept)
         receivedBytes.remove(0, receivedBytes.size() - maxReceivedKept);
     emit bytesReceived(offset, data);
-    // The first bytes answer the queries still open, in order; the link's own stay out of the text.
-    QByteArray text;
-    qsizetype i = 0;
-    QList<quint8> answers;
-    for (; i < data.size() && !queries.isEmpty(); ++i) {
-        if (!queries.takeFirst())
-            text += data.at(i);
-        answers << quint8(data.at(i));
+    const QList<Answer> answers = matcher.received(offset, data, clock.elapsed());
+    // The answers to the link's own queries stay out of the text; they are single status bytes.
+    QByteArray text = data;
+    for (auto a = answers.crbegin(); a != answers.crend(); ++a) {
+        if (a->own && a->kind == Answer::Kind::Reply)
+            text.remove(qMax<qint64>(0, a->offset - offset), a->bytes.size());
     }
-    text += data.mid(i);
     emit textReceived(replyDecoder.decode(text));
-    for (const quint8 status : answers)
-        emit statusAnswered(status);
+    report(answers);
+    scheduleAnswers();
+}
+
+void SerialLink::report(const QList<Answer> &answers)
+{
+    for (const Answer &a : answers) {
+        emit answered(a);
+        if (a.isStatus())
+            emit statusAnswered(quint8(a.bytes.at(0)));
+    }
+}
+
+void SerialLink::scheduleAnswers()
+{
+    const qint64 due = matcher.nextDeadline();
+    if (due < 0) {
+        answerTimer->stop();
+        return;
+    }
+    answerTimer->start(int(qBound<qint64>(0, due - clock.elapsed(), 60000LL)));
+}
+
+void SerialLink::settleAnswers()
+{
+    report(matcher.tick(clock.elapsed() + QueryMatcher::pauseMs));
+    scheduleAnswers();
 }
 
 void SerialLink::queryStatus()
 {
     const char query[] = {proto::DLE, proto::queryStatus};
-    const qsizetype before = queries.size();
+    if (!source)
+        matcher.markOwn(queue.handed());
     write(query, 2);
-    if (queries.size() > before)
-        queries.last() = true;
 }
 
 QString SerialLink::portPath() const { return QFile::decodeName(nodePath(port->portName())); }
@@ -399,7 +384,7 @@ void SerialLink::handleError(QSerialPort::SerialPortError error)
         return;
     }
     lineLost = true;
-    const qint64 doneAtLoss = done, totalAtLoss = total;
+    const qint64 doneAtLoss = queue.runDone(), totalAtLoss = queue.runTotal();
     close();
     emit lost(reason, doneAtLoss, totalAtLoss);
 }

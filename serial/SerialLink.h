@@ -1,7 +1,9 @@
 #pragma once
 
+#include "serial/SendQueue.h"
 #include "serial/Settings.h"
 #include "serial/Utf8Stream.h"
+#include "traffic/QueryMatcher.h"
 
 #include <QElapsedTimer>
 #include <QIODevice>
@@ -13,8 +15,8 @@
 #include <memory>
 
 // The one owner of the serial port: opens it with the dialog's settings, writes, reads the
-// controller's replies as text, and notices when the line is gone. It reports by signals; the
-// window only shows.
+// controller's replies as text, matches them to the queries that asked, and notices when the line
+// is gone. It reports by signals; the window only shows.
 class SerialLink : public QObject
 {
     Q_OBJECT
@@ -37,30 +39,34 @@ public:
     // The same for any open source of size bytes, named name in what the link reports, while no
     // other is being sent.
     void sendFrom(std::unique_ptr<QIODevice> source, const QString &name, qint64 size);
-    // Drops what has not reached the line yet; returns how many of the bytes handed over since
-    // the line was last idle went out.
+    // Drops what has not reached the system yet; returns how many of the bytes of the run went
+    // or will go out (the port's last slice still goes), and how many the run had.
     std::pair<qint64, qint64> cancel();
 
-    static constexpr qint64 maxSentKept = 64 << 20; // bytes kept for Save Sent Bytes
+    static constexpr qint64 maxSentKept = SendQueue::maxKept; // bytes kept for Save Sent Bytes
     static constexpr qint64 maxReceivedKept = 80000; // bytes kept for re-showing the replies
+    // The port is given at most what the line carries in sliceMs at a time; the rest waits in the
+    // link, where a cancel can drop it without flushing what the driver already holds.
+    static constexpr int sliceMs = 100;
     // The bytes that left the port since the last connect, up to maxSentKept; sentTotal() counts
     // them all, and queued() those handed over that have not left yet.
-    QByteArray sent() const { return sentBytes.left(qMin<qint64>(writtenCount, sentBytes.size())); }
-    qint64 sentTotal() const { return writtenCount; }
-    qint64 queued() const { return handedCount - writtenCount; }
+    QByteArray sent() const { return queue.kept(); }
+    qint64 sentTotal() const { return queue.writtenTotal(); }
+    qint64 queued() const { return queue.queued(); }
     // The last maxReceivedKept bytes received since the last connect, and the offset of the first.
     const QByteArray &received() const { return receivedBytes; }
     qint64 receivedOffset() const { return receivedCount - receivedBytes.size(); }
     // Bytes of the current run of writes on the wire and in all; a run ends when the line is idle.
-    qint64 runDone() const { return done; }
-    qint64 runTotal() const { return total; }
-    // Status queries handed over and not answered yet; while bytesReceived is emitted, those
-    // before the bytes it carries.
-    int unansweredQueries() const { return int(queries.size()); }
-    // Asks the controller for its status on the link's own behalf: the answer comes by
-    // statusAnswered and bytesReceived like any other, and is left out of textReceived, which
-    // carries only what answers the user's own bytes.
+    qint64 runDone() const { return queue.runDone(); }
+    qint64 runTotal() const { return queue.runTotal(); }
+    // Queries sent and not answered or given up yet.
+    qsizetype unansweredQueries() const { return matcher.waiting(); }
+    // Asks the controller for its status on the link's own behalf: the answer comes by answered
+    // and statusAnswered like any other, and is left out of textReceived, which carries only
+    // what the user's own bytes brought.
     void queryStatus();
+    // Takes what has come as complete now: a text without its end, unprompted bytes.
+    void settleAnswers();
     qint64 msSinceMoved() const { return moved.isValid() ? moved.elapsed() : 0; }
     // Bytes are waiting to go out and nothing has left for holdAfterMs: the far end holds the
     // line back (XOFF, CTS low, or it stopped reading).
@@ -79,8 +85,11 @@ public slots:
     void handleError(QSerialPort::SerialPortError error);
 
 signals:
+    // Every byte received as text, but the answers to the link's own queries.
     void textReceived(const QString &text);
-    // A byte received while a status query (DLE EOT) written earlier was still unanswered: its answer.
+    // What came back, matched to the query that asked; also the queries given up unanswered.
+    void answered(const Answer &answer);
+    // A status byte: the answer to a status query, or a call-back the tool switched on.
     void statusAnswered(quint8 status);
     void bytesReceived(qint64 offset, const QByteArray &bytes);
     // The bytes that just left the port, in order; offset counts those that left before them
@@ -98,41 +107,36 @@ signals:
     void sendStopped(const QString &name, qint64 position, qint64 size, const QString &reason);
 
 private:
-    void put(const char *data, qint64 size);
-    void noteQueries(const char *data, qint64 size);
+    void put(const char *data, qint64 size, bool promised = false);
+    void pump();
     void written(qint64 bytes);
     void feedSource();
     void stopSource();
-    void forgetQueued(qint64 keep = 0);
-    QByteArray takeWritten(qint64 bytes);
     qint64 driverQueued() const;
     void watchLine();
     void checkHeld();
     void noteMoved();
     void release();
+    void report(const QList<Answer> &answers);
+    void scheduleAnswers();
     QString whyGone() const;
     QSerialPort *port;
+    qint64 portSlice = 1024;
+    SendQueue queue;
+    QueryMatcher matcher;
+    QElapsedTimer clock; // the matcher's time
+    QTimer *answerTimer; // wakes the matcher when a pause or a wait for an answer is over
     std::unique_ptr<QIODevice> source; // a file being sent
     QString sourceName;
     QByteArray behindSource; // written while a source is being sent; goes out after it
     qint64 sourceSize = 0, sourceRead = 0;
-    QByteArray sentBytes, receivedBytes;
-    qint64 handedCount = 0, writtenCount = 0, receivedCount = 0;
-    qint64 done = 0, total = 0;
+    QByteArray receivedBytes;
+    qint64 receivedCount = 0;
     QElapsedTimer moved; // since bytes last went out
-    // Handed to the port and not reported written yet, from unsentHead on: bytesSent takes from
-    // here, and the front is dropped now and then rather than at every report.
-    QByteArray unsent;
-    qsizetype unsentHead = 0;
     QTimer *holdCheck; // runs while bytes wait to go out
     QElapsedTimer still; // since the port or its driver last moved anything
     qint64 stillWritten = 0, stillDriver = 0;
     bool held = false;
     Utf8Stream replyDecoder;
-    // Status queries written and not answered yet, at most maxPendingQueries: a far end that never
-    // answers must not have a much later byte taken for an answer to a query long gone.
-    static constexpr int maxPendingQueries = 16;
-    QList<bool> queries; // oldest first; true for those the link asked on its own
-    char lastPut = 0; // a query may be split between two writes
     bool lineLost = false; // set once a dead line is being closed, to ignore its error storm
 };

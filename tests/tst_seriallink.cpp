@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
+#include "serial/SendQueue.h"
 #include "serial/SerialLink.h"
 
 #include <QAction>
@@ -47,6 +48,8 @@ private slots:
     void holdsAreReportedWithTheirLength_data();
     void holdsAreReportedWithTheirLength();
     void reconnectsLeakNoDescriptors();
+    void queueCountsEveryByte_data();
+    void queueCountsEveryByte();
 
 private:
     bool enabled(const char *action) { return w->findChild<QAction *>(action)->isEnabled(); }
@@ -465,6 +468,60 @@ void TestSerialLink::reconnectsLeakNoDescriptors()
         w->findChild<QAction *>("actionDisconnect")->trigger();
     }
     QCOMPARE(descriptors(), before);
+}
+
+void TestSerialLink::queueCountsEveryByte_data() { addTableRows(QStringLiteral("sendqueue.txt")); }
+
+void TestSerialLink::queueCountsEveryByte()
+{
+    QFETCH(QStringList, row);
+    SendQueue queue;
+    QString dropped;
+    QByteArray next; // the bytes handed over are counted from 0, so each is its offset's low byte
+    auto bytes = [&next](int n) {
+        QByteArray out;
+        for (int i = 0; i < n; ++i)
+            out += char(next.size() + i);
+        next += out;
+        return out;
+    };
+    QByteArray written;
+    for (const QString &step : row[1].split(QLatin1Char(';'))) {
+        const QString op = step.trimmed().section(QLatin1Char(' '), 0, 0);
+        const int n = step.trimmed().section(QLatin1Char(' '), 1).toInt();
+        if (op == QLatin1String("hand") || op == QLatin1String("handp")) {
+            const QByteArray b = bytes(n);
+            queue.hand(b.constData(), n, op == QLatin1String("handp"));
+        } else if (op == QLatin1String("promise")) {
+            queue.promise(n);
+        } else if (op == QLatin1String("unpromise")) {
+            queue.unpromise(n);
+        } else if (op == QLatin1String("give")) {
+            queue.give(n);
+        } else if (op == QLatin1String("written")) {
+            written += queue.written(n);
+        } else if (op == QLatin1String("drop")) {
+            const auto [done, total] = queue.dropStaged();
+            dropped = QStringLiteral("dropped %1 of %2").arg(done).arg(total);
+        } else if (op == QLatin1String("close")) {
+            written += queue.close(n);
+        } else {
+            QFAIL(qPrintable(step));
+        }
+    }
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5/%6 %7")
+                 .arg(queue.handed())
+                 .arg(queue.given())
+                 .arg(queue.writtenTotal())
+                 .arg(queue.queued())
+                 .arg(queue.runDone())
+                 .arg(queue.runTotal())
+                 .arg(queue.kept().size()),
+        row[2].trimmed());
+    QCOMPARE(dropped, row.value(3).trimmed());
+    // What was reported written is what was handed, in order, and is what is kept.
+    QCOMPARE(written, next.left(written.size()));
+    QCOMPARE(queue.kept(), written);
 }
 
 QTEST_MAIN(TestSerialLink)

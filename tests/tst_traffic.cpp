@@ -8,8 +8,8 @@
 #include "demos/Jobs.h"
 #include "paperview/PaperView.h"
 #include "serial/SerialLink.h"
-#include "traffic/Answers.h"
 #include "traffic/ExpectedPrinter.h"
+#include "traffic/QueryMatcher.h"
 #include "traffic/TrafficLog.h"
 
 #include <QCheckBox>
@@ -29,8 +29,9 @@ class TestTraffic : public ConnectedToolTest
 {
     Q_OBJECT
 private slots:
-    void answersAreCutAndExplained_data();
-    void answersAreCutAndExplained();
+    void answersAreMatchedToTheirQueries_data();
+    void answersAreMatchedToTheirQueries();
+    void queriesAreGivenUpOnlyOnceTheyLeftAndTheLineWasQuiet();
     void decodingIsTheSameForAnyChunking();
     void logKeepsItsLastRowsAndFilters();
     void rowsOfAJob();
@@ -66,46 +67,93 @@ void TestTraffic::reconnect()
     w->findChild<QPushButton *>("trafficClear")->click();
 }
 
-void TestTraffic::answersAreCutAndExplained_data() { addTableRows(QStringLiteral("answers.txt")); }
+void TestTraffic::answersAreMatchedToTheirQueries_data() { addTableRows(QStringLiteral("answers.txt")); }
 
-void TestTraffic::answersAreCutAndExplained()
+// A step's bytes; "xN" at its end repeats what stands before it N times.
+static QByteArray stepBytes(QString text)
 {
-    // Through a real line: the link counts the queries it hands over, the cutter cuts what comes.
+    int times = 1;
+    const QRegularExpression repeat(QStringLiteral("\\sx(\\d+)$"));
+    const QRegularExpressionMatch m = repeat.match(text);
+    if (m.hasMatch()) {
+        times = m.captured(1).toInt();
+        text.chop(m.capturedLength());
+    }
+    return hex(text.toLatin1()).repeated(times);
+}
+
+void TestTraffic::answersAreMatchedToTheirQueries()
+{
+    // Through a real line: the link notes the queries it hands over and matches what comes.
     QFETCH(QStringList, row);
     FarEnd line;
     SerialLink link;
-    const Settings settings = plainLine(line);
-    QVERIFY(link.open(settings));
-    AnswerCutter cutter;
+    QVERIFY(link.open(plainLine(line)));
     QStringList answers;
-    qint64 next = 0; // each answer starts where the one before it ended
-    auto take = [&](const AnswerCutter::Answer &answer) {
-        QCOMPARE(answer.offset, next);
-        next += answer.bytes.size();
+    qint64 next = 0; // each piece received starts where the one before it ended
+    connect(&link, &SerialLink::answered, this, [&](const Answer &answer) {
+        if (answer.kind != Answer::Kind::NoAnswer) {
+            QCOMPARE(answer.offset, next);
+            next += answer.bytes.size();
+        }
         answers << describeAnswer(answer);
-    };
-    connect(&link, &SerialLink::bytesReceived, this, [&](qint64 offset, const QByteArray &bytes) {
-        for (const AnswerCutter::Answer &answer : cutter.received(offset, bytes, link.unansweredQueries()))
-            take(answer);
     });
-    QByteArray sent;
-    for (const QString &write : row[1].split(QLatin1Char('/'))) {
-        const QByteArray bytes = hex(write.toLatin1());
-        link.write(bytes.constData(), bytes.size());
-        sent += bytes;
-    }
-    QCOMPARE(line.read(sent.size()), sent);
     qint64 received = 0;
-    for (const QString &read : row[2].split(QLatin1Char('/'))) {
-        const QByteArray bytes = hex(read.toLatin1());
-        line.writeAll(bytes);
-        received += bytes.size();
-        QTRY_COMPARE(link.received().size(), received);
+    for (QString step : row[1].split(QLatin1Char('/'))) {
+        step = step.trimmed();
+        if (step == QLatin1String("~") || step == QLatin1String("...")) {
+            QTest::qWait(step == QLatin1String("~") ? QueryMatcher::pauseMs + 100 : QueryMatcher::noAnswerMs + 200);
+            continue;
+        }
+        const QByteArray bytes = stepBytes(step.mid(1).trimmed());
+        if (step.startsWith(QLatin1Char('>'))) {
+            link.write(bytes.constData(), bytes.size());
+            QCOMPARE(line.read(bytes.size()), bytes);
+        } else {
+            line.writeAll(bytes);
+            received += bytes.size();
+            QTRY_COMPARE(link.received().size(), received);
+        }
     }
-    if (const auto last = cutter.flush())
-        take(*last);
+    link.settleAnswers();
     QCOMPARE(next, received);
-    QCOMPARE(answers.join(QStringLiteral("; ")), row[3].trimmed());
+    QStringList expected;
+    for (const QString &answer : row[2].split(QLatin1Char(';'))) {
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^(.*) x(\\d+)$")).match(answer.trimmed());
+        for (int i = 0; i < (m.hasMatch() ? m.captured(2).toInt() : 1); ++i)
+            expected << (m.hasMatch() ? m.captured(1) : answer.trimmed());
+    }
+    QCOMPARE(answers, expected);
+}
+
+void TestTraffic::queriesAreGivenUpOnlyOnceTheyLeftAndTheLineWasQuiet()
+{
+    // Time is passed in: a query held back by the line waits as long as it takes, and the wait
+    // for its answer starts when it has left and the line is quiet.
+    QueryMatcher m;
+    QVERIFY(m.sent(0, "\x10\x04", 2, 0).isEmpty());
+    QCOMPARE(m.nextDeadline(), -1);
+    QVERIFY(m.tick(60000).isEmpty());
+    m.left(2, 60000);
+    QCOMPARE(m.nextDeadline(), 60000 + QueryMatcher::noAnswerMs);
+    QVERIFY(m.tick(60000 + QueryMatcher::noAnswerMs - 1).isEmpty());
+    // Unprompted bytes keep the line busy: the query waits on past them.
+    const QList<Answer> stray = m.received(0, QByteArray("A"), 60400);
+    QVERIFY(stray.isEmpty());
+    const QList<Answer> atPause = m.tick(60400 + QueryMatcher::pauseMs);
+    QCOMPARE(atPause.size(), 1);
+    QCOMPARE(atPause[0].kind, Answer::Kind::Unprompted);
+    QVERIFY(m.tick(60400 + QueryMatcher::noAnswerMs - 1).isEmpty());
+    const QList<Answer> given = m.tick(60400 + QueryMatcher::noAnswerMs);
+    QCOMPARE(given.size(), 1);
+    QCOMPARE(given[0].kind, Answer::Kind::NoAnswer);
+    QCOMPARE(describeAnswer(given[0]), QStringLiteral("no answer to 10 04"));
+    QCOMPARE(m.waiting(), 0);
+    // A far end that answers nothing while queries keep coming: the list stays bounded.
+    QueryMatcher flood;
+    const QByteArray many = QByteArray("\x10\x05", 2).repeated(QueryMatcher::maxWaiting + 10);
+    QCOMPARE(flood.sent(0, many.constData(), many.size(), 0).size(), 10);
+    QCOMPARE(flood.waiting(), QueryMatcher::maxWaiting);
 }
 
 // The rows a stream gives, growing rows applied: offset, name, arguments and size of each.
@@ -169,7 +217,12 @@ void TestTraffic::logKeepsItsLastRowsAndFilters()
     TrafficLog log(nullptr, 3);
     for (int i = 1; i <= 4; ++i)
         log.addEvent(1000 * i, QStringLiteral("event %1").arg(i));
-    log.addReceived(5000, {7, QByteArray("\x32", 1), true});
+    Answer status;
+    status.kind = Answer::Kind::Reply;
+    status.form = proto::AnswerForm::StatusByte;
+    status.offset = 7;
+    status.bytes = QByteArray("\x32", 1);
+    log.addReceived(5000, status);
     QCOMPARE(log.rowCount(), 3);
     QCOMPARE(log.droppedRows(), 2);
     QCOMPARE(log.row(0).what, QStringLiteral("event 3"));
@@ -192,14 +245,16 @@ void TestTraffic::logKeepsItsLastRowsAndFilters()
     QCOMPARE(log.droppedRows(), 0);
 
     // A far end that never ends a line is cut into answers of a bounded size, shown in part.
-    AnswerCutter cutter;
-    const QList<AnswerCutter::Answer> cut = cutter.received(0, QByteArray(5000, 'x'), 0);
+    QueryMatcher matcher;
+    const QList<Answer> cut = matcher.received(0, QByteArray(5000, 'x'), 0);
     QCOMPARE(cut.size(), 1);
-    QCOMPARE(cut[0].bytes.size(), AnswerCutter::maxAnswerBytes);
-    QCOMPARE(cutter.flush()->offset, AnswerCutter::maxAnswerBytes);
+    QCOMPARE(cut[0].bytes.size(), QueryMatcher::maxAnswerBytes);
+    const QList<Answer> rest = matcher.tick(QueryMatcher::pauseMs);
+    QCOMPARE(rest.size(), 1);
+    QCOMPARE(rest[0].offset, QueryMatcher::maxAnswerBytes);
     log.addReceived(0, cut[0]);
     QCOMPARE(log.row(0).detail, QString(120, QLatin1Char('x')) + QChar(0x2026));
-    QCOMPARE(log.row(0).size, AnswerCutter::maxAnswerBytes);
+    QCOMPARE(log.row(0).size, QueryMatcher::maxAnswerBytes);
 }
 
 void TestTraffic::rowsOfAJob()

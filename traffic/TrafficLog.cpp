@@ -30,13 +30,6 @@ QString ascii(const QByteArray &bytes)
     return text;
 }
 
-QString meaning(const AnswerCutter::Answer &answer)
-{
-    if (answer.status && answer.bytes.size() == 1)
-        return QStringLiteral("status: %1").arg(proto::describeStatus(quint8(answer.bytes.at(0))));
-    return answerMeaning(answer);
-}
-
 } // namespace
 
 TrafficLog::TrafficLog(QObject *parent, qsizetype maxRows)
@@ -88,9 +81,13 @@ void TrafficLog::updateLastSent(const sim::LogEntry &command, const QByteArray &
     emit dataChanged(index(int(at), 0), index(int(at), ColumnCount - 1));
 }
 
-void TrafficLog::addReceived(qint64 time, const AnswerCutter::Answer &answer)
+void TrafficLog::addReceived(qint64 time, const Answer &answer)
 {
-    append({time, TrafficRow::Direction::Received, answer.offset, meaning(answer), ascii(answer.bytes),
+    if (answer.kind == Answer::Kind::NoAnswer) { // nothing came: the line's own event
+        addEvent(time, answerMeaning(answer));
+        return;
+    }
+    append({time, TrafficRow::Direction::Received, answer.offset, answerMeaning(answer), ascii(answer.bytes),
         answer.bytes.left(maxShownBytes), answer.bytes.size()});
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controller/Interpreter.h"
-#include "traffic/Answers.h"
+#include "traffic/QueryMatcher.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
@@ -41,7 +41,7 @@ public:
     void addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line = 0);
     // The last command sent grew: its text ran on, or its data came in.
     void updateLastSent(const sim::LogEntry &command, const QByteArray &head);
-    void addReceived(qint64 time, const AnswerCutter::Answer &answer);
+    void addReceived(qint64 time, const Answer &answer);
     void addEvent(qint64 time, const QString &text);
     void clear();
 

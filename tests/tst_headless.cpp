@@ -1,0 +1,246 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+// Runs without a window: they send exactly what they were given, report only their own answers,
+// and always end, whatever the far end, the input or standard output does.
+class TestHeadless : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sendsFilesAndInputByteForByte_data();
+    void sendsFilesAndInputByteForByte();
+    void reportsOnlyItsOwnAnswers();
+    void endsWhenTheLineStopsMoving();
+    void endlessInputStaysInBoundedMemory();
+    void signalsStopTheRunAndLeaveNothingBehind_data();
+    void signalsStopTheRunAndLeaveNothingBehind();
+    void failedWritesToStandardOutputAreReported();
+    void windowWithoutADisplayIsRefused();
+};
+
+namespace {
+
+// The program as a script runs it: no display, no platform chosen.
+void prepare(QProcess &program)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    program.setProcessEnvironment(env);
+}
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(24);
+    for (char &b : bytes)
+        b = char(generator.bounded(256));
+    return bytes;
+}
+
+// waitForFinished() says false for a program that ended while the test read the line.
+bool finished(QProcess &program, int timeoutMs)
+{
+    return program.state() == QProcess::NotRunning || program.waitForFinished(timeoutMs);
+}
+
+// The peak of the process's resident memory, in kB, while it runs.
+qint64 peakMemoryKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+void TestHeadless::sendsFilesAndInputByteForByte_data()
+{
+    QTest::addColumn<bool>("fromStdin");
+    QTest::addColumn<qsizetype>("size");
+    QTest::newRow("a file") << false << qsizetype(300001);
+    QTest::newRow("a file of one byte") << false << qsizetype(1);
+    QTest::newRow("standard input") << true << qsizetype(300001);
+}
+
+void TestHeadless::sendsFilesAndInputByteForByte()
+{
+    QFETCH(bool, fromStdin);
+    QFETCH(qsizetype, size);
+    const QByteArray bytes = randomBytes(size);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("job.bin"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == size);
+    out.close();
+    FarEnd line;
+    QProcess program;
+    prepare(program);
+    if (fromStdin)
+        program.setStandardInputFile(file);
+    program.start(QStringLiteral(PRINTER_RUVELA),
+        {"--port", line.path(), "--flow", "none", "--send", fromStdin ? QStringLiteral("-") : file});
+    const QByteArray read = line.read(size + 1, 20000, 1000);
+    QVERIFY(finished(program, 20000));
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(read.size(), size);
+    QVERIFY(read == bytes);
+}
+
+void TestHeadless::reportsOnlyItsOwnAnswers()
+{
+    // The virtual controller answers every query; an answer a run left unread belongs to no
+    // later run, and answers are printed only when asked for.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("zpc3x"));
+    QProcess controller;
+    controller.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", link});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+    auto run = [&link](const QStringList &arguments) {
+        QProcess program;
+        prepare(program);
+        program.start(QStringLiteral(PRINTER_RUVELA), QStringList{"--port", link} + arguments);
+        program.waitForFinished(20000);
+        return QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+    const QStringList unasked = run({"--job", "status"});
+    QVERIFY2(!unasked.join(QLatin1Char('\n')).contains(QLatin1String("(ready")), qPrintable(unasked.join('\n')));
+    QTest::qWait(200); // the controller's answer to that run is in the line by now
+    for (int i = 0; i < 2; ++i) {
+        const QStringList answers
+            = run({"--job", "status", "--replies", "400"}).filter(QRegularExpression("^[0-9A-F]{2} "));
+        QCOMPARE(answers, QStringList{QStringLiteral("12 (ready)")});
+    }
+    // A firmware query and a status query in one write: the text whole, then the status.
+    const QString both = dir.filePath(QStringLiteral("both.bin"));
+    QFile file(both);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\x10\x05\x10\x04", 4) == 4);
+    file.close();
+    const QStringList answers = run({"--send", both, "--replies", "400"});
+    QCOMPARE(answers.size(), 2);
+    QVERIFY2(answers[0].endsWith(QStringLiteral("\"ZPC3x virtual controller 1.0, head type 0 (384 dots)\"")),
+        qPrintable(answers[0]));
+    QCOMPARE(answers[1], QStringLiteral("12 (ready)"));
+    controller.terminate();
+    QVERIFY(finished(controller, 10000));
+}
+
+void TestHeadless::endsWhenTheLineStopsMoving()
+{
+    // A far end that stops reading: the line fills and holds, and the run gives up.
+    FarEnd line;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("big.bin"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(1 << 20, 'x')) == 1 << 20);
+    out.close();
+    QProcess program;
+    prepare(program);
+    program.start(QStringLiteral(PRINTER_RUVELA),
+        {"--port", line.path(), "--flow", "none", "--send", file, "--stall-timeout", "1"});
+    QVERIFY(finished(program, 15000));
+    QCOMPARE(program.exitCode(), 1);
+    const QString said = QString::fromUtf8(program.readAllStandardError());
+    QVERIFY2(said.contains(QRegularExpression(QStringLiteral("nothing left for 1 s: \\d+ of 1048576 bytes sent to ")))
+            && said.contains(line.path()),
+        qPrintable(said));
+}
+
+void TestHeadless::endlessInputStaysInBoundedMemory()
+{
+    // An input without end goes out as the line takes it, never gathered whole.
+    FarEnd line;
+    QProcess program;
+    prepare(program);
+    program.setStandardInputFile(QStringLiteral("/dev/zero"));
+    program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--flow", "none", "--send", "-"});
+    QVERIFY(program.waitForStarted());
+    const QByteArray first = line.read(1 << 20, 20000); // it sends before its input ends
+    QCOMPARE(first.size(), 1 << 20);
+    QVERIFY(first.count('\0') == first.size());
+    for (int i = 0; i < 20; ++i) // a second more of line-speed reading
+        line.read(4 << 20, 50);
+    const qint64 peak = peakMemoryKb(program.processId());
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(finished(program, 10000));
+    QCOMPARE(program.exitCode(), 128 + SIGTERM);
+    QVERIFY2(peak > 0 && peak < 200 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(peak)));
+}
+
+void TestHeadless::signalsStopTheRunAndLeaveNothingBehind_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestHeadless::signalsStopTheRunAndLeaveNothingBehind()
+{
+    QFETCH(int, signal);
+    FarEnd line; // never read: the run is under way when the signal comes
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("big.bin"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(1 << 20, 'x')) == 1 << 20);
+    out.close();
+    QProcess program;
+    prepare(program);
+    program.start(QStringLiteral(PRINTER_RUVELA),
+        {"--port", line.path(), "--flow", "none", "--send", file, "--traffic", dir.filePath("traffic.txt")});
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY(!QDir(dir.path()).entryList({".ruvela-save-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+    QTest::qWait(300);
+    ::kill(pid_t(program.processId()), signal);
+    QVERIFY(finished(program, 10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 128 + signal);
+    const QString said = QString::fromUtf8(program.readAllStandardError());
+    QVERIFY2(said.contains(QRegularExpression(
+                 QStringLiteral("^Stopped: \\d+ of 1048576 bytes sent$"), QRegularExpression::MultilineOption)),
+        qPrintable(said));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("big.bin")});
+}
+
+void TestHeadless::failedWritesToStandardOutputAreReported()
+{
+    FarEnd line;
+    QProcess program;
+    prepare(program);
+    program.setStandardOutputFile(QStringLiteral("/dev/full"));
+    program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--job", "receipt"});
+    line.read(1 << 20, 3000, 500);
+    QVERIFY(finished(program, 10000));
+    QCOMPARE(program.exitCode(), 1);
+    const QString said = QString::fromUtf8(program.readAllStandardError());
+    QVERIFY2(said.contains(QStringLiteral("cannot write to standard output")), qPrintable(said));
+}
+
+void TestHeadless::windowWithoutADisplayIsRefused()
+{
+    QProcess program;
+    prepare(program);
+    program.start(QStringLiteral(PRINTER_RUVELA), {"--port", "/dev/null"});
+    QVERIFY(finished(program, 10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 2);
+    QVERIFY(
+        QString::fromUtf8(program.readAllStandardError()).contains(QStringLiteral("--job and --send run without one")));
+}
+
+QTEST_MAIN(TestHeadless)
+#include "tst_headless.moc"

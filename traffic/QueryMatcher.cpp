@@ -1,0 +1,304 @@
+#include "traffic/QueryMatcher.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+using proto::AnswerForm;
+
+// The commands of the sent stream that ask or change what is answered: the buffered queries at
+// their command boundaries, and the status call-back switch.
+class QueryMatcher::Commands : public sim::DecoderSink
+{
+public:
+    Commands(QueryMatcher &matcher, QList<Answer> &out)
+        : matcher(matcher)
+        , out(out)
+    { }
+    void command(const sim::Command &c) override
+    {
+        if (c.op == sim::Op::CallBack) {
+            matcher.callBack = c.param(0) != 0;
+            return;
+        }
+        if (c.op != sim::Op::PrinterId && c.op != sim::Op::TransmitStatus)
+            return;
+        const proto::QueryForm *form = proto::queryForm(char(c.at(0)), char(c.at(1)), c.param(0));
+        if (!form)
+            return; // a printer ID the controller does not have: nothing comes
+        Query q;
+        q.offset = c.offset;
+        q.end = c.offset + c.size;
+        q.bytes = QByteArray(c.data, c.size);
+        q.name = QLatin1String(c.name);
+        q.form = form->form;
+        matcher.ask(std::move(q), out);
+    }
+    void bulk(const char *, qsizetype) override { }
+
+private:
+    QueryMatcher &matcher;
+    QList<Answer> &out;
+};
+
+QList<Answer> QueryMatcher::sent(qint64 offset, const char *data, qint64 size, qint64 nowMs)
+{
+    Q_UNUSED(nowMs)
+    QList<Answer> out;
+    if (size <= 0)
+        return out;
+    // Real-time queries count wherever they stand, inside a command's data too, as the
+    // controller answers them there.
+    for (qint64 i = 0; i < size; ++i) {
+        const char before = i > 0 ? data[i - 1] : lastSent;
+        if (before != proto::DLE || (data[i] != proto::queryStatus && data[i] != proto::queryFirmware))
+            continue;
+        Query q;
+        q.offset = offset + i - 1;
+        q.end = offset + i + 1;
+        q.bytes = QByteArray(1, proto::DLE) + data[i];
+        const bool withN = data[i] == proto::queryStatus && i + 1 < size && data[i + 1] >= 1 && data[i + 1] <= 4;
+        if (withN) {
+            q.bytes += data[i + 1];
+            ++q.end;
+        }
+        q.name = data[i] == proto::queryFirmware ? QStringLiteral("getFirmwareInfo")
+            : withN                              ? QStringLiteral("transmitRealTimeStatus")
+                                                 : QStringLiteral("printerState");
+        q.form = proto::queryForm(proto::DLE, data[i], -1)->form;
+        while (!ownQueries.empty() && ownQueries.front() < q.offset)
+            ownQueries.pop_front();
+        if (!ownQueries.empty() && ownQueries.front() == q.offset) {
+            q.own = true;
+            ownQueries.pop_front();
+        }
+        ask(std::move(q), out);
+    }
+    lastSent = data[size - 1];
+    Commands commands(*this, out);
+    decoder.feed(data, size, commands, false);
+    return out;
+}
+
+void QueryMatcher::ask(Query query, QList<Answer> &out)
+{
+    (query.form == AnswerForm::StatusByte || query.form == AnswerForm::LineText ? realTime : buffered)
+        .push_back(std::move(query));
+    if (waiting() <= maxWaiting)
+        return;
+    // A far end that answers nothing must not make the list grow without end.
+    auto &older = buffered.empty() || (!realTime.empty() && realTime.front().offset < buffered.front().offset)
+        ? realTime
+        : buffered;
+    out.append(noAnswer(older.front()));
+    older.pop_front();
+}
+
+void QueryMatcher::left(qint64 offset, qint64 nowMs)
+{
+    for (auto *queue : {&realTime, &buffered}) {
+        // Queries leave in order: those that left already are the front ones.
+        auto q = std::partition_point(queue->begin(), queue->end(), [](const Query &q) { return q.leftAt >= 0; });
+        for (; q != queue->end() && q->end <= offset; ++q)
+            q->leftAt = nowMs;
+    }
+}
+
+QList<Answer> QueryMatcher::received(qint64 offset, const QByteArray &bytes, qint64 nowMs)
+{
+    QList<Answer> out;
+    if (!bytes.isEmpty())
+        lastReceivedAt = nowMs;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        take(bytes.at(i), offset + i, out);
+    return out;
+}
+
+void QueryMatcher::take(char byte, qint64 offset, QList<Answer> &out)
+{
+    if (inText) {
+        text.bytes += byte;
+        const bool ends = textQuery.form == AnswerForm::NulText ? byte == '\0' : byte == '\n';
+        if (ends || text.bytes.size() >= maxAnswerBytes)
+            endText(out);
+        return;
+    }
+    const auto fits
+        = [byte](const Query &q) { return q.form != AnswerForm::StatusByte || proto::canBeStatus(quint8(byte)); };
+    std::deque<Query> *from = !realTime.empty() && fits(realTime.front()) ? &realTime
+        : !buffered.empty() && fits(buffered.front())                     ? &buffered
+                                                                          : nullptr;
+    if (!from && !(callBack && proto::canBeStatus(quint8(byte)))) {
+        if (run.bytes.isEmpty())
+            run.offset = offset;
+        run.bytes += byte;
+        if (byte == '\n' || run.bytes.size() >= maxAnswerBytes)
+            endRun(out);
+        return;
+    }
+    endRun(out); // unprompted bytes end where an answer starts
+    Answer a;
+    a.offset = offset;
+    a.bytes = QByteArray(1, byte);
+    if (!from) {
+        a.kind = Answer::Kind::CallBack;
+        a.form = AnswerForm::StatusByte;
+        out.append(a);
+        return;
+    }
+    Query q = std::move(from->front());
+    from->pop_front();
+    a.kind = Answer::Kind::Reply;
+    a.query = q.bytes;
+    a.queryName = q.name;
+    a.form = q.form;
+    a.own = q.own;
+    if (q.form == AnswerForm::StatusByte || q.form == AnswerForm::Byte) {
+        out.append(a);
+        return;
+    }
+    inText = true;
+    textQuery = std::move(q);
+    text = a;
+    if (textQuery.form == AnswerForm::NulText && byte == '\0')
+        endText(out);
+}
+
+void QueryMatcher::endText(QList<Answer> &out)
+{
+    if (!inText)
+        return;
+    inText = false;
+    out.append(std::exchange(text, {}));
+}
+
+void QueryMatcher::endRun(QList<Answer> &out)
+{
+    if (run.bytes.isEmpty())
+        return;
+    out.append(std::exchange(run, {}));
+}
+
+Answer QueryMatcher::noAnswer(const Query &query)
+{
+    Answer a;
+    a.kind = Answer::Kind::NoAnswer;
+    a.offset = query.offset;
+    a.query = query.bytes;
+    a.queryName = query.name;
+    a.form = query.form;
+    a.own = query.own;
+    return a;
+}
+
+QList<Answer> QueryMatcher::tick(qint64 nowMs)
+{
+    QList<Answer> out;
+    const qint64 quietFor = lastReceivedAt < 0 ? std::numeric_limits<qint64>::max() : nowMs - lastReceivedAt;
+    if (quietFor >= pauseMs) {
+        endText(out);
+        endRun(out);
+    }
+    if (quietFor < noAnswerMs)
+        return out;
+    // Those given up go in the order they were sent.
+    auto expired = [nowMs](const std::deque<Query> &queue) {
+        return !queue.empty() && queue.front().leftAt >= 0 && nowMs - queue.front().leftAt >= noAnswerMs;
+    };
+    while (expired(realTime) || expired(buffered)) {
+        auto &queue = !expired(buffered) || (expired(realTime) && realTime.front().offset < buffered.front().offset)
+            ? realTime
+            : buffered;
+        out.append(noAnswer(queue.front()));
+        queue.pop_front();
+    }
+    return out;
+}
+
+qint64 QueryMatcher::nextDeadline() const
+{
+    qint64 next = -1;
+    auto sooner = [&next](qint64 t) { next = next < 0 ? t : qMin(next, t); };
+    if (inText || !run.bytes.isEmpty())
+        sooner(lastReceivedAt + pauseMs);
+    for (const auto *queue : {&realTime, &buffered}) {
+        if (!queue->empty() && queue->front().leftAt >= 0)
+            sooner(qMax(queue->front().leftAt, lastReceivedAt) + noAnswerMs);
+    }
+    return next;
+}
+
+QList<Answer> QueryMatcher::finish()
+{
+    QList<Answer> out;
+    endText(out);
+    endRun(out);
+    while (!realTime.empty() || !buffered.empty()) {
+        auto &queue = buffered.empty() || (!realTime.empty() && realTime.front().offset < buffered.front().offset)
+            ? realTime
+            : buffered;
+        out.append(noAnswer(queue.front()));
+        queue.pop_front();
+    }
+    return out;
+}
+
+namespace {
+
+QString hexOf(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
+
+// A text answer without its line end or closing NUL.
+QString textOf(const Answer &answer)
+{
+    QByteArray said = answer.bytes;
+    while (said.endsWith('\n') || said.endsWith('\r') || said.endsWith('\0'))
+        said.chop(1);
+    return QLatin1Char('"') + QString::fromLatin1(said) + QLatin1Char('"');
+}
+
+} // namespace
+
+QString describeAnswer(const Answer &answer)
+{
+    const QString hex = hexOf(answer.bytes);
+    switch (answer.kind) {
+    case Answer::Kind::NoAnswer:
+        return QStringLiteral("no answer to %1").arg(hexOf(answer.query));
+    case Answer::Kind::Unprompted:
+        return QStringLiteral("%1 (unprompted)").arg(hex);
+    case Answer::Kind::CallBack:
+        return QStringLiteral("%1 (status call-back: %2)").arg(hex, proto::describeStatus(quint8(answer.bytes.at(0))));
+    case Answer::Kind::Reply:
+        break;
+    }
+    switch (answer.form) {
+    case AnswerForm::StatusByte:
+        return QStringLiteral("%1 (%2)").arg(hex, proto::describeStatus(quint8(answer.bytes.at(0))));
+    case AnswerForm::Byte:
+        return QStringLiteral("%1 (answer to %2)").arg(hex, hexOf(answer.query));
+    default:
+        return QStringLiteral("%1 %2").arg(hex, textOf(answer));
+    }
+}
+
+QString answerMeaning(const Answer &answer)
+{
+    switch (answer.kind) {
+    case Answer::Kind::NoAnswer:
+        return QStringLiteral("no answer to %1 (%2)").arg(answer.queryName, hexOf(answer.query));
+    case Answer::Kind::Unprompted:
+        return QStringLiteral("unprompted");
+    case Answer::Kind::CallBack:
+        return QStringLiteral("status call-back: %1").arg(proto::describeStatus(quint8(answer.bytes.at(0))));
+    case Answer::Kind::Reply:
+        break;
+    }
+    switch (answer.form) {
+    case AnswerForm::StatusByte:
+        return QStringLiteral("status: %1").arg(proto::describeStatus(quint8(answer.bytes.at(0))));
+    case AnswerForm::Byte:
+        return QStringLiteral("answer to %1").arg(answer.queryName);
+    default:
+        return QStringLiteral("%1: %2").arg(answer.queryName, textOf(answer));
+    }
+}
