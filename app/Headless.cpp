@@ -4,6 +4,7 @@
 #include "app/Launch.h"
 #include "app/TrafficRecorder.h"
 #include "app/WholeFile.h"
+#include "monitor/Monitor.h"
 #include "serial/SerialLink.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/QueryMatcher.h"
@@ -81,6 +82,7 @@ private:
     void checkSent();
     void checkStall();
     void showProgress();
+    bool startMonitor();
     void stopBySignal();
     void showLost(const QString &reason, qint64 done, qint64 total);
     void showAnswer(const Answer &answer);
@@ -97,6 +99,7 @@ private:
     std::unique_ptr<ExpectedPrinter> expected;
     std::unique_ptr<TrafficLog> traffic;
     std::unique_ptr<TrafficRecorder> recorder;
+    std::unique_ptr<Monitor> monitor;
     std::unique_ptr<QSocketNotifier> input, signalNotifier;
     QTimer progress, stall;
     bool progressShown = false, inputEnded = true, sentAll = false, finished = false;
@@ -113,7 +116,7 @@ int HeadlessRun::prepare()
         job = buttons::findByName(launch.job)->build([&form](const char *control) {
             return form.checked.value(QLatin1String(control));
         });
-    } else if (!fromStdin) {
+    } else if (!fromStdin && !launch.monitoring()) {
         QFile file(launch.sendFile);
         const QString why = !QFileInfo(launch.sendFile).isFile() && QFileInfo::exists(launch.sendFile)
             ? QStringLiteral("not a regular file")
@@ -160,9 +163,12 @@ bool HeadlessRun::openTraffic()
 
 void HeadlessRun::wire()
 {
-    if (recorder)
+    if (recorder) {
+        traffic->setRelaying(launch.monitoring());
         recorder->opened(settings);
+    }
     QObject::connect(&link, &SerialLink::answered, [this](const Answer &a) { showAnswer(a); });
+    // A monitor's host hangs up with the line; the traffic says how far it came.
     QObject::connect(&link, &SerialLink::lost,
         [this](const QString &reason, qint64 done, qint64 total) { showLost(reason, done, total); });
     QObject::connect(&link, &SerialLink::sendStopped,
@@ -194,6 +200,29 @@ void HeadlessRun::wire()
     }
     // A closed standard output is a failed write to report, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool HeadlessRun::startMonitor()
+{
+    // Until stopped: the host's bytes are the run's, and the controller's answers are the host's.
+    monitor = std::make_unique<Monitor>(link);
+    if (recorder)
+        QObject::connect(monitor.get(), &Monitor::note, recorder.get(), &TrafficRecorder::note);
+    QString why;
+    if (!launch.monitorLink.isEmpty())
+        why = monitor->offerPty(launch.monitorLink, settings.baudRate);
+    if (why.isEmpty() && !launch.monitorTcp.isEmpty())
+        why = monitor->offerTcp(launch.monitorTcp);
+    if (!why.isEmpty()) {
+        print(stderr, QStringLiteral("%1: cannot monitor: %2\n").arg(programName, why));
+        return false;
+    }
+    if (recorder)
+        recorder->note(QStringLiteral("monitoring: %1 ↔ %2").arg(monitor->hostNames(), link.portPath()));
+    if (::isatty(STDERR_FILENO))
+        print(stderr, QStringLiteral("Monitoring: %1 ↔ %2\n").arg(monitor->hostNames(), link.portPath()));
+    inputEnded = false; // the run ends only by a signal or a lost line
+    return true;
 }
 
 void HeadlessRun::send()
@@ -251,7 +280,7 @@ void HeadlessRun::checkSent()
 void HeadlessRun::checkStall()
 {
     // Waiting for standard input is not a stall: only bytes that do not leave are.
-    if (sentAll || finished || launch.stallTimeoutS <= 0 || link.queued() == 0
+    if (sentAll || finished || monitor || launch.stallTimeoutS <= 0 || link.queued() == 0
         || link.msSinceMoved() < qint64(launch.stallTimeoutS) * 1000)
         return;
     if (progressShown)
@@ -277,6 +306,13 @@ void HeadlessRun::stopBySignal()
     char number = 0;
     if (::read(signalSocket[0], &number, 1) != 1 || finished)
         return;
+    if (monitor) {
+        // Monitoring ends this way: the exchange is complete, and is written whole.
+        print(stderr, QStringLiteral("Monitoring stopped: %1 bytes reached the controller\n").arg(link.sentTotal()));
+        monitor->stop();
+        finish(0);
+        return;
+    }
     if (progressShown)
         print(stderr, QStringLiteral("\n"));
     print(stderr, QStringLiteral("Stopped: %1 of %2 bytes sent\n").arg(link.runDone()).arg(link.runTotal()));
@@ -363,10 +399,17 @@ int HeadlessRun::exec()
     if (const int failed = prepare())
         return failed;
     wire();
-    print(stdout, consoleText(job));
-    if (!finished)
-        send();
-    if (progressShown)
+    if (launch.monitoring()) {
+        if (!startMonitor()) {
+            link.close();
+            return 1;
+        }
+    } else {
+        print(stdout, consoleText(job));
+        if (!finished)
+            send();
+    }
+    if (progressShown && !monitor)
         progress.start(250);
     stall.start(250);
     QTimer::singleShot(0, [this] { checkSent(); }); // nothing to send at all

@@ -57,6 +57,13 @@ Launch parseLaunch(const QStringList &arguments)
     const QCommandLineOption traffic(QStringLiteral("traffic"),
         QStringLiteral("With --job or --send: write the exchange, every command decoded, to a new FILE."),
         QStringLiteral("FILE"));
+    const QCommandLineOption monitor(QStringLiteral("monitor"),
+        QStringLiteral("Without a window, stand between a host application and the controller on --port: the host opens "
+                       "the pseudo-terminal this link leads to. Runs until SIGINT or SIGTERM."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption monitorTcp(QStringLiteral("monitor-tcp"),
+        QStringLiteral("The same for a host that prints over raw TCP, on [ADDRESS:]PORT (127.0.0.1 unless given)."),
+        QStringLiteral("PORT"));
     const QCommandLineOption show(QStringLiteral("show"),
         QStringLiteral("Open these panes at start, split by commas: traffic, expected-paper, macros."),
         QStringLiteral("PANES"));
@@ -64,7 +71,7 @@ Launch parseLaunch(const QStringList &arguments)
         QStringLiteral("Put the window on the left or right half of the screen."), QStringLiteral("SIDE"));
     const QCommandLineOption listJobs(QStringLiteral("list-jobs"), QStringLiteral("Print the names of the jobs."));
     parser.addOptions({port, baud, dataBits, parity, stopBits, flow, connect, place, job, send, replies, stallTimeout,
-        traffic, show, listJobs});
+        traffic, monitor, monitorTcp, show, listJobs});
 
     Launch launch;
     auto refuse = [&](const QString &why) {
@@ -132,7 +139,13 @@ Launch parseLaunch(const QStringList &arguments)
     launch.place = parser.value(place);
     if (parser.isSet(place) && launch.place != QLatin1String("left") && launch.place != QLatin1String("right"))
         return refuse(QStringLiteral("--place %1: not left or right").arg(launch.place));
-    launch.headless = parser.isSet(job) || parser.isSet(send);
+    launch.monitorLink = parser.value(monitor);
+    launch.monitorTcp = parser.value(monitorTcp);
+    if ((parser.isSet(monitor) && launch.monitorLink.isEmpty()) || (parser.isSet(monitorTcp) && launch.monitorTcp.isEmpty()))
+        return refuse(QStringLiteral("--monitor needs a path, and --monitor-tcp a port"));
+    if (launch.monitoring() && (parser.isSet(job) || parser.isSet(send)))
+        return refuse(QStringLiteral("--monitor passes on a host's bytes; --job and --send send the tool's own"));
+    launch.headless = parser.isSet(job) || parser.isSet(send) || launch.monitoring();
     for (const QString &pane : parser.values(show).join(QLatin1Char(',')).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         if (!Launch::paneNames().contains(pane))
             return refuse(
@@ -153,7 +166,8 @@ Launch parseLaunch(const QStringList &arguments)
     if (parser.isSet(show) && launch.headless)
         return refuse(QStringLiteral("--show opens panes of the window; --job and --send run without one"));
     if (launch.headless && !launch.choice.port)
-        return refuse(QStringLiteral("--job and --send need --port"));
+        return refuse(launch.monitoring() ? QStringLiteral("--monitor needs --port, the controller's line")
+                                          : QStringLiteral("--job and --send need --port"));
     if (parser.isSet(job)) {
         launch.job = parser.value(job);
         if (!buttons::findByName(launch.job))

@@ -20,13 +20,18 @@ struct Launch
         return {QStringLiteral("traffic"), QStringLiteral("expected-paper"), QStringLiteral("macros")};
     }
     // A run without a window: send the named button's job, or a file ("-" for standard
-    // input), then keep reading answers for repliesMs.
+    // input), then keep reading answers for repliesMs; or stand between a host and the
+    // controller until stopped.
     bool headless = false;
     QString job; // a name of buttons::jobNames()
     QString sendFile;
     int repliesMs = 0;
     int stallTimeoutS = 30; // a run whose bytes do not move for this long ends; 0 waits for ever
     QString trafficFile; // where the decoded exchange goes; a new file, never one that exists
+    // A run without a window between a host application and the controller on the port: the
+    // host's pseudo-terminal link and its TCP port, either or both.
+    QString monitorLink, monitorTcp;
+    bool monitoring() const { return !monitorLink.isEmpty() || !monitorTcp.isEmpty(); }
 };
 
 // arguments as QCoreApplication::arguments() has them, the program first.

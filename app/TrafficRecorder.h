@@ -22,6 +22,8 @@ public:
     void opened(const Settings &settings);
     // Takes what is pending as an answer now, as a pause on the line would.
     void flushAnswers();
+    // An event of the tool's own, such as the monitor's.
+    void note(const QString &text) { event(text); }
 
 signals:
     void sentDecoded(); // the expected paper may have grown

@@ -130,7 +130,9 @@ public:
     // the log, or an empty string.
     QString finish(DecoderSink &sink, bool arrivals = true);
     void reset(); // forgets a command in progress, as at a new connection
-    qint64 offset() const { return consumed; }
+    qint64 offset() const { return consumed; } // bytes taken by whole commands and their data
+    qsizetype waitingBytes() const { return pending.size(); } // of a command not complete yet
+    qint64 bulkRemaining() const { return bulkLeft; } // data bytes the last command still awaits
     qint64 arrivedBytes() const { return arrived; }
     bool doubleByteMode() const { return doubleByte; }
 

@@ -2,7 +2,7 @@
 
 #include "controller/Interpreter.h"
 #include "simulator/Line.h"
-#include "simulator/PtyEndpoint.h"
+#include "pty/PtyEndpoint.h"
 #include "simulator/TcpEndpoint.h"
 
 #include <QElapsedTimer>

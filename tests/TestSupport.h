@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simulator/PtyEndpoint.h"
+#include "pty/PtyEndpoint.h"
 
 #include <QByteArray>
 #include <QImage>

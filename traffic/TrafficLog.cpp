@@ -40,6 +40,7 @@ TrafficLog::TrafficLog(QObject *parent, qsizetype maxRows)
 void TrafficLog::append(TrafficRow row)
 {
     row.clock = QDateTime::fromMSecsSinceEpoch(row.time).toString(QStringLiteral("HH:mm:ss.zzz"));
+    row.relayed = relaying;
     if (qsizetype(rows.size()) >= limit) {
         // The oldest hundredth at once: views and filters pay for each removal with all the
         // rows they hold.
@@ -106,13 +107,13 @@ void TrafficLog::clear()
     emit droppedChanged(0);
 }
 
-QString TrafficLog::directionName(TrafficRow::Direction direction)
+QString TrafficLog::directionName(TrafficRow::Direction direction, bool relayed)
 {
     switch (direction) {
     case TrafficRow::Direction::Sent:
-        return QStringLiteral("sent");
+        return relayed ? QStringLiteral("host → controller") : QStringLiteral("sent");
     case TrafficRow::Direction::Received:
-        return QStringLiteral("received");
+        return relayed ? QStringLiteral("controller → host") : QStringLiteral("received");
     case TrafficRow::Direction::Event:
         break;
     }
@@ -121,7 +122,7 @@ QString TrafficLog::directionName(TrafficRow::Direction direction)
 
 QString TrafficLog::rowText(const TrafficRow &row)
 {
-    return QStringList{row.clock, directionName(row.direction),
+    return QStringList{row.clock, directionName(row.direction, row.relayed),
         row.offset < 0 ? QString() : QString::number(row.offset), row.what, row.detail, hex(row.bytes, row.size)}
         .join(QLatin1Char('\t'));
 }
@@ -155,7 +156,7 @@ QVariant TrafficLog::data(const QModelIndex &index, int role) const
         case Time:
             return r.clock;
         case Direction:
-            return directionName(r.direction);
+            return directionName(r.direction, r.relayed);
         case Offset:
             return r.offset < 0 ? QVariant() : QVariant(r.offset);
         case What:
@@ -227,7 +228,7 @@ bool TrafficFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
     if (words.isEmpty())
         return true;
     // The cheap fields first: this runs for every row at each change of the words.
-    for (const QString &field : {r.what, r.detail, r.clock, TrafficLog::directionName(r.direction)}) {
+    for (const QString &field : {r.what, r.detail, r.clock, TrafficLog::directionName(r.direction, r.relayed)}) {
         if (field.contains(words, Qt::CaseInsensitive))
             return true;
     }

@@ -22,6 +22,7 @@ struct TrafficRow
     qint64 size = 0; // all its bytes
     QString clock = {}; // the time as shown, to the millisecond; set when the row is added
     int line = 0; // which connection's stream the offset counts in
+    bool relayed = false; // between a host application and the controller, by the monitor
 };
 
 // The exchange with the controller, row by row: every command sent, decoded by the controller
@@ -56,7 +57,10 @@ public:
     QByteArray text() const;
     static QByteArray heading();
     static QString rowText(const TrafficRow &row);
-    static QString directionName(TrafficRow::Direction direction);
+    static QString directionName(TrafficRow::Direction direction, bool relayed = false);
+    // Rows added from now on were relayed by the monitor: their sides are the host's and the
+    // controller's ("host → controller") rather than the tool's ("sent").
+    void setRelaying(bool on) { relaying = on; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -68,6 +72,7 @@ signals:
 
 private:
     void append(TrafficRow row);
+    bool relaying = false;
     std::deque<TrafficRow> rows;
     qsizetype limit;
     std::function<void(const TrafficRow &)> spill;

@@ -19,6 +19,7 @@ public:
     void close();
     bool isOpen() const { return master >= 0; }
     QString path() const { return slavePath; }
+    int descriptor() const { return master; } // the end this side reads and writes, non-blocking
     QString errorString() const { return error; }
     // Makes linkPath a symbolic link to the slave path, atomically: a link under a temporary name
     // beside it, then renamed into place. Only a symbolic link to a pseudo-terminal (an earlier

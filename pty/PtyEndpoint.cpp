@@ -1,4 +1,4 @@
-#include "simulator/PtyEndpoint.h"
+#include "pty/PtyEndpoint.h"
 
 #include <QFile>
 #include <QFileInfo>

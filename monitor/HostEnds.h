@@ -1,0 +1,112 @@
+#pragma once
+
+#include "controller/Decoder.h"
+#include "pty/PtyEndpoint.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QSocketNotifier;
+
+// The host application's end of a line the monitor offers in place of the controller. The
+// monitor reads the host's bytes only while it can pass them on, so that a held controller holds
+// the host back as a direct cable would, and writes the controller's bytes back.
+class HostEnd : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual QString name() const = 0; // what the status bar and the log call it
+    // What the host sent that can go on now, at most max bytes; never waits.
+    virtual QByteArray read(qint64 max) = 0;
+    // The controller's bytes for the host, in order; a host that reads none for too long loses
+    // the oldest, and a note says so.
+    virtual void write(const QByteArray &bytes) = 0;
+    // Whether to take the host's bytes as they come; off, they wait in the system's buffers.
+    virtual void setReading(bool on) = 0;
+    // Bytes written to the host and not taken by the system yet.
+    virtual qint64 unsent() const = 0;
+    static constexpr qint64 maxUnsent = 64 * 1024;
+
+signals:
+    void readable();
+    void note(const QString &text); // for the traffic log
+};
+
+// A pseudo-terminal the host application opens as its serial port, with a symbolic link to it.
+// The monitor keeps its own hold on the terminal's host side, so the application may close it
+// and open it again, as an application that restarts does.
+class PtyHost : public HostEnd
+{
+    Q_OBJECT
+public:
+    explicit PtyHost(QObject *parent = nullptr);
+    ~PtyHost() override;
+    // Empty, or why the terminal or its link cannot be made. Only a link an earlier run left
+    // (to a pseudo-terminal) is replaced.
+    QString open(const QString &linkPath);
+    // Hangs the host's end up and removes the link.
+    void close();
+    // The controller's line runs at baud: a host that sets its end to another speed is named.
+    void setLineBaud(qint32 baud) { lineBaud = baud; }
+
+    QString name() const override { return linkPath; }
+    QByteArray read(qint64 max) override;
+    void write(const QByteArray &bytes) override;
+    void setReading(bool on) override;
+    qint64 unsent() const override { return toHost.size(); }
+
+private:
+    void flush();
+    void checkHostSettings();
+    sim::PtyEndpoint pty;
+    QString linkPath;
+    std::unique_ptr<QSocketNotifier> reading, writing;
+    QByteArray toHost;
+    qint32 lineBaud = 0, hostBaud = -1;
+};
+
+// Raw TCP as a network printer's port offers it: one client at a time, the others wait in the
+// listen backlog. Everything a client sent is read, also after it half-closed, and its answers
+// still reach it; a client that leaves inside a command is cut at the command boundary it
+// reached, so that nothing of it swallows the next job.
+class TcpHost : public HostEnd
+{
+    Q_OBJECT
+public:
+    explicit TcpHost(QObject *parent = nullptr);
+    ~TcpHost() override;
+    // "[ADDRESS:]PORT", 127.0.0.1 unless an address is given. Empty, or why it cannot listen.
+    QString listen(const QString &where);
+    void close();
+    QString address() const { return listening; } // "127.0.0.1:9101"
+    bool serving() const { return client >= 0; }
+    // The client's stream has ended and all of it was read: once its answers are out, the
+    // monitor lets it go with release().
+    bool ended() const { return client >= 0 && clientEnded; }
+    // The client's last command is not whole yet: another host's bytes must not come between.
+    bool midCommand() const { return !held.isEmpty() || decoder.bulkRemaining() > 0; }
+    void release();
+
+    QString name() const override { return listening; }
+    QByteArray read(qint64 max) override;
+    void write(const QByteArray &bytes) override;
+    void setReading(bool on) override;
+    qint64 unsent() const override { return toClient.size(); }
+
+private:
+    void accept();
+    void flush();
+    QByteArray endOfClient();
+    int listener = -1, client = -1;
+    QString listening, peer;
+    std::unique_ptr<QSocketNotifier> accepting, reading, writing;
+    bool clientEnded = false, wantReading = true;
+    sim::Decoder decoder; // where the client's commands end
+    QByteArray held; // read, and not part of a whole command yet
+    qint64 forwarded = 0;
+    QByteArray toClient;
+};
