@@ -31,7 +31,11 @@ void MainWindow::setUpMacros()
         runMacro(macro);
         *lastRunEnd = serialLink->sentTotal() + serialLink->queued();
     });
-    macroBook->setPreviousRunGone([this, lastRunEnd] { return serialLink->sentTotal() >= *lastRunEnd; });
+    macroBook->setPreviousRunGone([this, lastRunEnd] {
+        // Bytes dropped by Cancel never go out: the run then ends where what is handed over ends.
+        *lastRunEnd = qMin(*lastRunEnd, serialLink->sentTotal() + serialLink->queued());
+        return serialLink->sentTotal() >= *lastRunEnd;
+    });
     // A repeat ends with the line, rather than asking to connect at its next run.
     connect(serialLink, &SerialLink::openChanged, macroBook, [this](bool open) {
         if (!open)

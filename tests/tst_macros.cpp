@@ -84,14 +84,17 @@ void TestMacros::repeatSkipsRunsWhileTheLineHolds()
     QVERIFY2(book->runsSkipped() > 5, qPrintable(QString::number(book->runsSkipped())));
     const QString runs = dock->findChild<QLabel *>("macroRuns")->text();
     QVERIFY2(runs.startsWith(QStringLiteral("Runs: 1, skipped: %1").arg(book->runsSkipped())), qPrintable(runs));
+    // What waits is dropped: the next run goes, and waits in its turn.
+    link->cancel();
+    QTRY_COMPARE(book->runsDone(), 2);
+    QCOMPARE(link->sentTotal() + link->queued(), 3);
     // The line moves again: the runs follow one another whole, and the repeat goes on.
     held.writeAll(hex("11"));
-    QTRY_VERIFY(book->runsDone() > 3);
+    QTRY_VERIFY(book->runsDone() > 4);
     QTest::mouseClick(dock->findChild<QPushButton *>("macroStop"), Qt::LeftButton);
     QVERIFY(!book->running());
     const QByteArray got = held.readUntilQuiet(300);
-    QCOMPARE(got.size(), 3 * book->runsDone());
-    QCOMPARE(got, hex("1B 40 0A").repeated(book->runsDone()));
+    QCOMPARE(got, hex("1B 40 0A").repeated(book->runsDone() - 1)); // the first run was dropped
 }
 
 void TestMacros::loadRefusesAllButRegularFiles_data()
