@@ -101,13 +101,13 @@ QString MacroBook::fromJson(const QByteArray &json)
     const QJsonValue timesValue = doc.object().value(QStringLiteral("times"));
     if (!everyValue.isUndefined()) {
         const double ms = everyValue.toDouble(-1);
-        if (!everyValue.isDouble() || ms != int(ms) || ms < minEveryMs || ms > maxEveryMs)
+        if (!everyValue.isDouble() || ms < minEveryMs || ms > maxEveryMs || ms != int(ms))
             return tr("\"every\" must be a whole number of milliseconds from %1 to %2").arg(minEveryMs).arg(maxEveryMs);
         readEvery = int(ms);
     }
     if (!timesValue.isUndefined()) {
         const double n = timesValue.toDouble(-1);
-        if (!timesValue.isDouble() || n != int(n) || n < 0 || n > maxTimes)
+        if (!timesValue.isDouble() || n < 0 || n > maxTimes || n != int(n))
             return tr("\"times\" must be a whole number from 0 (until stopped) to %1").arg(maxTimes);
         readTimes = int(n);
     }
