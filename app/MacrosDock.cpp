@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -98,6 +99,7 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     list->setUniformItemSizes(true);
     list->setToolTip(tr("Click a macro to send it; right-click to edit or remove it"));
     list->setContextMenuPolicy(Qt::CustomContextMenu);
+    list->installEventFilter(this); // Return sends the current macro, as a click does
     connect(
         list, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { this->book->start(list->row(item)); });
     connect(list, &QListWidget::customContextMenuRequested, this, [this](const QPoint &at) {
@@ -191,6 +193,18 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     showMacros();
     showRepeat();
     showRuns();
+}
+
+bool MacrosDock::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == list && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list->currentRow() >= 0) {
+            book->start(list->currentRow());
+            return true;
+        }
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 void MacrosDock::addMacro()

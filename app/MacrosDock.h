@@ -24,6 +24,9 @@ public:
     // Opens the dialog that updates the macro at index in its place.
     void edit(int index);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void addMacro();
     void showMacros();

@@ -38,6 +38,7 @@ private slots:
     void loadRefusesAllButRegularFiles();
     void fileKeepsTheRepeat();
     void editUpdatesInPlace();
+    void clickOrReturnSendsOnce();
 
 private:
     QTemporaryDir dir;
@@ -227,6 +228,26 @@ void TestMacros::editUpdatesInPlace()
     QCOMPARE(book.macros(), QList<Macro>({{"hello", "Hi\\n", SendMode::Text}, {"feed", "0A", SendMode::Hex}}));
     auto *list = dock.findChild<QListWidget *>("macroList");
     QCOMPARE(list->item(0)->text(), QStringLiteral("hello"));
+}
+
+void TestMacros::clickOrReturnSendsOnce()
+{
+    // A click on a macro sends it, and so does Return on the current one, each once.
+    MacroBook book;
+    QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
+    QVERIFY(book.add({"feed", "0A", SendMode::Hex}).isEmpty());
+    MacrosDock dock(&book);
+    dock.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dock));
+    QStringList ran;
+    connect(&book, &MacroBook::runs, this, [&](const Macro &m) { ran << m.name; });
+    auto *list = dock.findChild<QListWidget *>("macroList");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::qWait(20);
+    QCOMPARE(ran, QStringList({"feed", "init"}));
 }
 
 QTEST_MAIN(TestMacros)
