@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace {
 
@@ -23,7 +24,7 @@ QString checked(const Macro &macro)
 MacroBook::MacroBook(QObject *parent)
     : QObject(parent)
 {
-    connect(&timer, &QTimer::timeout, this, &MacroBook::runOnce);
+    connect(&timer, &QTimer::timeout, this, &MacroBook::due);
 }
 
 QString MacroBook::add(const Macro &macro)
@@ -39,6 +40,27 @@ QString MacroBook::add(const Macro &macro)
     }
     list.append(macro);
     return {};
+}
+
+QString MacroBook::update(qsizetype index, const Macro &macro)
+{
+    if (index < 0 || index >= list.size())
+        return tr("the macro is gone");
+    const QString fault = checked(macro);
+    if (!fault.isEmpty())
+        return fault;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i != index && list[i].name == macro.name)
+            return tr("another macro is named \"%1\"").arg(macro.name);
+    }
+    list[index] = macro;
+    return {};
+}
+
+void MacroBook::setRepeat(int everyMs, int times)
+{
+    every = qBound(minEveryMs, everyMs, maxEveryMs);
+    count = qBound(0, times, maxTimes);
 }
 
 void MacroBook::remove(qsizetype index)
@@ -59,7 +81,9 @@ QByteArray MacroBook::toJson() const
         array.append(QJsonObject{{QStringLiteral("name"), m.name},
             {QStringLiteral("mode"), m.mode == SendMode::Hex ? QStringLiteral("hex") : QStringLiteral("text")},
             {QStringLiteral("text"), m.text}});
-    return QJsonDocument(QJsonObject{{QStringLiteral("macros"), array}}).toJson();
+    return QJsonDocument(QJsonObject{{QStringLiteral("every"), every}, {QStringLiteral("times"), count},
+                             {QStringLiteral("macros"), array}})
+        .toJson();
 }
 
 QString MacroBook::fromJson(const QByteArray &json)
@@ -71,7 +95,24 @@ QString MacroBook::fromJson(const QByteArray &json)
     const QJsonValue macros = doc.object().value(QStringLiteral("macros"));
     if (!doc.isObject() || !macros.isArray())
         return tr("no list of macros (\"macros\": [...])");
+    // Optional, for files written before the book kept its repeat.
+    int readEvery = every, readTimes = count;
+    const QJsonValue everyValue = doc.object().value(QStringLiteral("every"));
+    const QJsonValue timesValue = doc.object().value(QStringLiteral("times"));
+    if (!everyValue.isUndefined()) {
+        const double ms = everyValue.toDouble(-1);
+        if (!everyValue.isDouble() || ms < minEveryMs || ms > maxEveryMs || ms != int(ms))
+            return tr("\"every\" must be a whole number of milliseconds from %1 to %2").arg(minEveryMs).arg(maxEveryMs);
+        readEvery = int(ms);
+    }
+    if (!timesValue.isUndefined()) {
+        const double n = timesValue.toDouble(-1);
+        if (!timesValue.isDouble() || n < 0 || n > maxTimes || n != int(n))
+            return tr("\"times\" must be a whole number from 0 (until stopped) to %1").arg(maxTimes);
+        readTimes = int(n);
+    }
     QList<Macro> read;
+    QSet<QString> names;
     for (const QJsonValue &value : macros.toArray()) {
         const QJsonObject o = value.toObject();
         const QJsonValue name = o.value(QStringLiteral("name")), mode = o.value(QStringLiteral("mode")),
@@ -86,25 +127,28 @@ QString MacroBook::fromJson(const QByteArray &json)
         const QString fault = checked(m);
         if (!fault.isEmpty())
             return fault;
-        for (const Macro &earlier : read)
-            if (earlier.name == m.name)
-                return tr("the name \"%1\" is given twice").arg(m.name);
+        if (names.contains(m.name))
+            return tr("the name \"%1\" is given twice").arg(m.name);
+        names.insert(m.name);
         read.append(m);
     }
     stop();
     list = read;
+    every = readEvery;
+    count = readTimes;
     return {};
 }
 
-void MacroBook::start(qsizetype index, int intervalMs, int times)
+void MacroBook::start(qsizetype index)
 {
     stop();
     if (index < 0 || index >= list.size())
         return;
     current = index;
-    wanted = qMax(times, 0);
+    wanted = count;
     done = 0;
-    timer.setInterval(qMax(intervalMs, 1));
+    skipped = 0;
+    timer.setInterval(every);
     runOnce();
     if (running() && (wanted == 0 || done < wanted))
         timer.start();
@@ -117,6 +161,16 @@ void MacroBook::stop()
     current = -1;
     if (was)
         emit progressed();
+}
+
+void MacroBook::due()
+{
+    if (running() && previousGone && !previousGone()) {
+        ++skipped;
+        emit progressed();
+        return;
+    }
+    runOnce();
 }
 
 void MacroBook::runOnce()

@@ -4,24 +4,87 @@
 #include "app/WholeFile.h"
 
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 constexpr qint64 maxFileSize = 1 << 20; // far more than any list of macros a user writes
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QObject::tr("a folder");
+    if (S_ISFIFO(mode))
+        return QObject::tr("a pipe");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QObject::tr("a device");
+    if (S_ISSOCK(mode))
+        return QObject::tr("a socket");
+    return QObject::tr("a special file");
 }
 
+// Why the file cannot be a list of macros before it is opened: opening a pipe waits for a writer
+// and a device may never end, either of which would hold the window. Empty for a regular file.
+QString notRegular(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (info.isSymLink() && !info.exists())
+        return QObject::tr("it is a link to %1, which does not exist").arg(info.symLinkTarget());
+    if (!info.exists())
+        return QObject::tr("it does not exist");
+    if (info.isFile())
+        return {};
+    struct stat st
+    {
+    };
+    const mode_t mode = ::stat(QFile::encodeName(fileName).constData(), &st) == 0 ? st.st_mode : mode_t(0);
+    return QObject::tr("it is %1, not a regular file").arg(kindOf(mode));
+}
+
+// Opens a regular file for reading without ever waiting, should it have been swapped for a pipe
+// since it was looked at. Empty, or why not.
+QString openRegular(QFile &file)
+{
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return QObject::tr("it is %1, not a regular file").arg(kindOf(st.st_mode));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return file.errorString();
+    }
+    return {};
+}
+
+} // namespace
 MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     : QDockWidget(tr("Macros"), parent)
     , book(book)
@@ -30,13 +93,28 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     auto *body = new QWidget;
     auto *layout = new QVBoxLayout(body);
 
-    auto *list = new QWidget;
-    buttons = new QVBoxLayout(list);
-    buttons->addStretch();
-    auto *scroll = new QScrollArea;
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(list);
-    layout->addWidget(scroll, 1);
+    // One list, not a button a macro, so that a file of thousands loads at once.
+    list = new QListWidget;
+    list->setObjectName(QStringLiteral("macroList"));
+    list->setUniformItemSizes(true);
+    list->setToolTip(tr("Click a macro to send it; right-click to edit or remove it"));
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    list->installEventFilter(this); // Return sends the current macro, as a click does
+    connect(
+        list, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { this->book->start(list->row(item)); });
+    connect(list, &QListWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        const int row = list->row(list->itemAt(at));
+        if (row < 0)
+            return;
+        QMenu menu;
+        menu.addAction(tr("Edit…"), this, [this, row] { edit(row); });
+        menu.addAction(tr("Remove"), this, [this, row] {
+            this->book->remove(row);
+            QMetaObject::invokeMethod(this, &MacrosDock::showMacros, Qt::QueuedConnection);
+        });
+        menu.exec(list->viewport()->mapToGlobal(at));
+    });
+    layout->addWidget(list, 1);
 
     name = new QLineEdit;
     name->setObjectName(QStringLiteral("macroName"));
@@ -64,14 +142,16 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
 
     interval = new QSpinBox;
     interval->setObjectName(QStringLiteral("macroInterval"));
-    interval->setRange(1, 3600000);
-    interval->setValue(1000);
+    interval->setRange(MacroBook::minEveryMs, MacroBook::maxEveryMs);
     interval->setSuffix(tr(" ms"));
     times = new QSpinBox;
     times->setObjectName(QStringLiteral("macroTimes"));
-    times->setRange(0, 1000000);
-    times->setValue(1);
+    times->setRange(0, MacroBook::maxTimes);
     times->setSpecialValueText(tr("until stopped"));
+    // Kept by the book, so that Save writes them and Load brings them back.
+    for (QSpinBox *box : {interval, times})
+        connect(
+            box, &QSpinBox::valueChanged, this, [this] { this->book->setRepeat(interval->value(), times->value()); });
     auto *repeat = new QFormLayout;
     repeat->addRow(tr("Every"), interval);
     repeat->addRow(tr("Times"), times);
@@ -111,7 +191,20 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     setWidget(body);
     connect(book, &MacroBook::progressed, this, &MacrosDock::showRuns);
     showMacros();
+    showRepeat();
     showRuns();
+}
+
+bool MacrosDock::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == list && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list->currentRow() >= 0) {
+            book->start(list->currentRow());
+            return true;
+        }
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 void MacrosDock::addMacro()
@@ -129,39 +222,68 @@ void MacrosDock::addMacro()
 
 void MacrosDock::showMacros()
 {
-    while (buttons->count() > 1) { // the stretch at the end stays
-        QLayoutItem *item = buttons->takeAt(0);
-        delete item->widget();
-        delete item;
-    }
+    list->clear();
     const QList<Macro> &macros = book->macros();
-    for (qsizetype i = 0; i < macros.size(); ++i) {
-        auto *button = new QPushButton(macros[i].name);
-        button->setObjectName(QStringLiteral("macro%1").arg(i));
-        button->setToolTip(macros[i].text);
-        button->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(button, &QPushButton::clicked, this, [this, i] { book->start(i, interval->value(), times->value()); });
-        connect(button, &QPushButton::customContextMenuRequested, this, [this, i, button](const QPoint &at) {
-            QMenu menu;
-            menu.addAction(tr("Edit"), this, [this, i] {
-                const Macro &m = book->macros().at(i);
-                name->setText(m.name);
-                text->setText(m.text);
-                mode->setCurrentIndex(m.mode == SendMode::Hex ? 0 : 1);
-            });
-            menu.addAction(tr("Remove"), this, [this, i] {
-                book->remove(i);
-                QMetaObject::invokeMethod(this, &MacrosDock::showMacros, Qt::QueuedConnection);
-            });
-            menu.exec(button->mapToGlobal(at));
-        });
-        buttons->insertWidget(buttons->count() - 1, button);
+    for (const Macro &m : macros) {
+        auto *item = new QListWidgetItem(m.name);
+        item->setToolTip(QStringLiteral("%1: %2").arg(m.mode == SendMode::Hex ? tr("Hex") : tr("Text"), m.text));
+        list->addItem(item);
     }
+}
+
+void MacrosDock::showRepeat()
+{
+    const QSignalBlocker holdInterval(interval), holdTimes(times);
+    interval->setValue(book->everyMs());
+    times->setValue(book->times());
+}
+
+void MacrosDock::edit(int index)
+{
+    if (index < 0 || index >= book->macros().size())
+        return;
+    const Macro was = book->macros().at(index);
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("macroEditDialog"));
+    dialog.setWindowTitle(tr("Update Macro \"%1\"").arg(was.name));
+    auto *editName = new QLineEdit(was.name);
+    editName->setObjectName(QStringLiteral("macroEditName"));
+    auto *editMode = new QComboBox;
+    editMode->setObjectName(QStringLiteral("macroEditMode"));
+    editMode->addItems({tr("Hex"), tr("Text")});
+    editMode->setCurrentIndex(was.mode == SendMode::Hex ? 0 : 1);
+    auto *editText = new QLineEdit(was.text);
+    editText->setObjectName(QStringLiteral("macroEditText"));
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(tr("Name"), editName);
+    form->addRow(tr("Mode"), editMode);
+    form->addRow(tr("Bytes"), editText);
+    auto *buttonBox = new QDialogButtonBox(QDialogButtonBox::Cancel);
+    QPushButton *update = buttonBox->addButton(tr("Update"), QDialogButtonBox::AcceptRole);
+    update->setObjectName(QStringLiteral("macroUpdate"));
+    update->setDefault(true);
+    form->addRow(buttonBox);
+    connect(buttonBox, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(buttonBox, &QDialogButtonBox::accepted, &dialog, [&] {
+        const Macro macro{editName->text().trimmed(), editText->text(),
+            editMode->currentIndex() == 0 ? SendMode::Hex : SendMode::Text};
+        const QString fault = book->update(index, macro);
+        if (!fault.isEmpty()) {
+            QMessageBox::warning(&dialog, tr("Update Macro"), tr("Not updated: %1.").arg(fault));
+            return;
+        }
+        dialog.accept();
+    });
+    if (dialog.exec() == QDialog::Accepted)
+        showMacros();
 }
 
 void MacrosDock::showRuns()
 {
-    runs->setText(tr("Runs: %1").arg(book->runsDone()));
+    runs->setText(book->runsSkipped() > 0 ? tr("Runs: %1, skipped: %2 (the line had not taken the last run yet)")
+                                                .arg(book->runsDone())
+                                                .arg(book->runsSkipped())
+                                          : tr("Runs: %1").arg(book->runsDone()));
     stop->setEnabled(book->running());
 }
 
@@ -169,12 +291,12 @@ void MacrosDock::load(const QString &fileName)
 {
     const QString shown = QDir::toNativeSeparators(fileName);
     QFile file(fileName);
-    QString fault;
-    if (!file.open(QIODevice::ReadOnly))
-        fault = file.errorString();
-    else if (file.size() > maxFileSize)
+    QString fault = notRegular(fileName);
+    if (fault.isEmpty())
+        fault = openRegular(file);
+    if (fault.isEmpty() && file.size() > maxFileSize)
         fault = tr("it is larger than %1 KiB, too large for a list of macros").arg(maxFileSize >> 10);
-    else {
+    if (fault.isEmpty()) {
         const QByteArray content = file.read(maxFileSize + 1);
         fault = file.error() != QFile::NoError ? file.errorString()
             : content.size() > maxFileSize
@@ -186,6 +308,7 @@ void MacrosDock::load(const QString &fileName)
         return;
     }
     showMacros();
+    showRepeat();
     showRuns();
 }
 

@@ -6,12 +6,12 @@ class MacroBook;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QSpinBox;
-class QVBoxLayout;
 
-// The Macros dock: a button per macro, a row to add one, the repeat, Load… and Save…. What it
-// shows and keeps lives in the book; sending is the window's.
+// The Macros dock: the list of macros, a click on one sending it, a row to add one, the repeat,
+// Load… and Save…. What it shows and keeps lives in the book; sending is the window's.
 class MacrosDock : public QDockWidget
 {
     Q_OBJECT
@@ -21,13 +21,19 @@ public:
     // Reads and writes the file the user chose; each says in a box what went wrong.
     void load(const QString &fileName);
     void save(const QString &fileName);
+    // Opens the dialog that updates the macro at index in its place.
+    void edit(int index);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void addMacro();
     void showMacros();
+    void showRepeat();
     void showRuns();
     MacroBook *book;
-    QVBoxLayout *buttons;
+    QListWidget *list;
     QLineEdit *name, *text;
     QComboBox *mode;
     QSpinBox *interval, *times;

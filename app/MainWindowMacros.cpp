@@ -12,6 +12,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 
+#include <memory>
+
 void MainWindow::setUpMacros()
 {
     macroBook = new MacroBook(this);
@@ -22,7 +24,18 @@ void MainWindow::setUpMacros()
     view->setObjectName(QStringLiteral("menuView"));
     view->addAction(macrosDock->toggleViewAction());
     ui->menuBar->insertMenu(ui->menuHelp->menuAction(), view);
-    connect(macroBook, &MacroBook::runs, this, &MainWindow::runMacro);
+    // Where the last run's bytes end in the stream: a repeat waits until they have left the port
+    // rather than piling runs up behind a held line.
+    auto lastRunEnd = std::make_shared<qint64>(0);
+    connect(macroBook, &MacroBook::runs, this, [this, lastRunEnd](const Macro &macro) {
+        runMacro(macro);
+        *lastRunEnd = serialLink->sentTotal() + serialLink->queued();
+    });
+    macroBook->setPreviousRunGone([this, lastRunEnd] {
+        // Bytes dropped by Cancel never go out: the run then ends where what is handed over ends.
+        *lastRunEnd = qMin(*lastRunEnd, serialLink->sentTotal() + serialLink->queued());
+        return serialLink->sentTotal() >= *lastRunEnd;
+    });
     // A repeat ends with the line, rather than asking to connect at its next run.
     connect(serialLink, &SerialLink::openChanged, macroBook, [this](bool open) {
         if (!open)

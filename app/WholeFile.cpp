@@ -31,7 +31,12 @@ int writeBytes(int fd, const QByteArray &bytes)
     return 0;
 }
 
-int flushToDisk(int fd) { return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno; }
+int systemRename(const char *from, const char *to, unsigned int flags)
+{
+    return flags ? ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags) : ::rename(from, to);
+}
+
+int flushToDisk(int fd) { return wholeFileSteps().flush(fd) == 0 || errno == EINVAL ? 0 : errno; }
 
 // Writes all of bytes to fd and flushes them to the disk; the errno of the first failure, or 0.
 int writeAll(int fd, const QByteArray &bytes)
@@ -43,7 +48,7 @@ int writeAll(int fd, const QByteArray &bytes)
 // Gives the file at fresh the name target only if nothing has that name: 0, or the errno.
 int placeAsNew(const QByteArray &fresh, const QByteArray &target)
 {
-    if (::renameat2(AT_FDCWD, fresh.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+    if (wholeFileSteps().rename(fresh.constData(), target.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
@@ -56,20 +61,31 @@ int placeAsNew(const QByteArray &fresh, const QByteArray &target)
 
 } // namespace
 
+WholeFileSteps &wholeFileSteps()
+{
+    static WholeFileSteps steps{::fsync, systemRename};
+    return steps;
+}
+
 QString writeWholeFile(const QString &path, const QByteArray &bytes)
 {
     QString target = path;
     const QFileInfo asked(path);
     if (asked.isSymLink()) {
-        target = asked.canonicalFilePath(); // the file the link names, which may not exist yet
+        // The link is the user's and stays; the file at the end of its chain takes the bytes.
+        target = asked.canonicalFilePath();
         if (target.isEmpty())
-            target = asked.symLinkTarget();
+            return tr(
+                "%1 is a link to %2, which leads to no file; a link is written through only to a file that is there")
+                .arg(path, asked.symLinkTarget());
     }
     const QByteArray targetName = QFile::encodeName(target);
     struct stat existing
     {
     };
     const bool replacing = ::stat(targetName.constData(), &existing) == 0;
+    if (replacing && !S_ISREG(existing.st_mode) && target != path)
+        return tr("%1 is a link to %2, which is not a regular file; only regular files are written").arg(path, target);
     if (replacing && !S_ISREG(existing.st_mode))
         return tr("%1 is not a regular file (a device, a pipe or a folder); only regular files are written")
             .arg(target);
@@ -88,7 +104,7 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
             failure = writeAll(fd, bytes);
         if (::close(fd) != 0 && !failure)
             failure = errno;
-        if (!failure && ::rename(fresh.constData(), targetName.constData()) != 0)
+        if (!failure && wholeFileSteps().rename(fresh.constData(), targetName.constData(), 0) != 0)
             failure = errno;
         if (failure)
             ::unlink(fresh.constData()); // ours, made above

@@ -6,9 +6,21 @@
 // Writes bytes as the whole new content of the regular file at path, or leaves everything as it
 // was. The bytes go to a new file in a private folder beside the target, are flushed to the
 // disk, and only then take the target's place, so that a full disk or an I/O error never leaves
-// an empty or partial file. A link is followed to the file it names; a device, a pipe or any
-// other special file is refused. Returns an empty string, or why nothing was written.
+// an empty or partial file. A symbolic link stays and the file at the end of its chain is
+// written; a link that leads nowhere or to anything but a regular file is refused, as are a
+// device, a pipe or any other special file. Returns an empty string, or why nothing was written.
 QString writeWholeFile(const QString &path, const QByteArray &bytes);
+
+// The two steps that make a written file last, as the system calls they stand for: flushing it to
+// the disk (fsync) and giving it the target's name (renameat2; flags 0 replaces the target,
+// RENAME_NOREPLACE only takes a free name). Each returns 0, or -1 with errno set. Tests put their
+// own here to make a step fail or to see that it was taken.
+struct WholeFileSteps
+{
+    int (*flush)(int fd);
+    int (*rename)(const char *from, const char *to, unsigned int flags);
+};
+WholeFileSteps &wholeFileSteps();
 
 // A new file written in pieces, which takes its name only when it is complete: the pieces go to a
 // file in a private folder beside the target, and commit() flushes it to the disk and gives it the

@@ -3,6 +3,8 @@
 #include "BenchTable.h"
 #include "TestSupport.h"
 
+#include "app/MacroBook.h"
+#include "app/MacrosDock.h"
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "simulator/SimWindow.h"
@@ -12,12 +14,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -233,6 +239,43 @@ int main(int argc, char *argv[])
             QStringLiteral("Receipt pressed 100 times: %1")
                 .arg(got == once.repeated(100) ? QStringLiteral("complete, in order") : QStringLiteral("INCOMPLETE")),
             bench::ms(ms), QStringLiteral("wire %1 at 375000 bit/s").arg(bench::ms(wire)), ms / wire);
+    } else if (which == "macros-load") {
+        // A file of 24 500 macros (or as many as the second argument says) loaded into the shown
+        // Macros dock, until the window is drawn again, beside reading the same file's JSON alone.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("macros.json"));
+        QByteArray json("{\"macros\":[");
+        const int count = argc > 2 ? std::atoi(argv[2]) : 24500;
+        for (int i = 0; i < count; ++i)
+            json += QStringLiteral("%1{\"name\":\"%2\",\"mode\":\"hex\",\"text\":\"0A\"}")
+                        .arg(i ? QStringLiteral(",") : QString())
+                        .arg(i)
+                        .toLatin1();
+        json += "]}";
+        QFile out(file);
+        out.open(QIODevice::WriteOnly);
+        out.write(json);
+        out.close();
+        QElapsedTimer t;
+        t.start();
+        const int parsed = int(QJsonDocument::fromJson(json).object().value(QStringLiteral("macros")).toArray().size());
+        const double parseMs = t.nsecsElapsed() / 1e6;
+        MainWindow window;
+        window.show();
+        auto *dock = window.findChild<MacrosDock *>();
+        dock->show();
+        QCoreApplication::processEvents();
+        t.restart();
+        dock->load(file);
+        QCoreApplication::processEvents();
+        window.grab(); // drawn with the list in place
+        const double loadMs = t.nsecsElapsed() / 1e6;
+        const int loaded = int(window.findChild<MacroBook *>()->macros().size());
+        bench::row(QStringLiteral("load %1 macros (%2 KB) into the shown Macros pane, %3 loaded")
+                       .arg(parsed)
+                       .arg(json.size() >> 10)
+                       .arg(loaded),
+            bench::ms(loadMs), QStringLiteral("reading its JSON: %1").arg(bench::ms(parseMs)), loadMs / parseMs);
     } else {
         return 2;
     }

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,8 +17,11 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,19 +92,31 @@ void FarEnd::writeAll(const QByteArray &bytes)
     }
 }
 
+int ModalCloser::armedClosers = 0;
+
 ModalCloser::ModalCloser(std::function<void(QWidget *)> handler)
     : handler(std::move(handler))
 { }
 
+ModalCloser::~ModalCloser() { setRemaining(0); }
+
+void ModalCloser::setRemaining(int times)
+{
+    armedClosers += int(times > 0) - int(remaining > 0);
+    remaining = times;
+}
+
 void ModalCloser::arm(int times)
 {
-    remaining = times;
+    setRemaining(times);
     QTimer::singleShot(0, this, &ModalCloser::poll);
 }
 
 void ModalCloser::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();
+    if (remaining <= 0)
+        return; // destroyed or disarmed meanwhile
     if (!modal || modal == handled) { // a dialog being accepted may still show for a moment
         // Not up yet: look again shortly, from whichever event loop runs then.
         QTimer::singleShot(5, this, &ModalCloser::poll);
@@ -120,9 +136,66 @@ void ModalCloser::poll()
         dialog->reject();
     else
         modal->close();
-    if (--remaining > 0)
+    setRemaining(remaining - 1);
+    if (remaining > 0)
         QTimer::singleShot(0, this, &ModalCloser::poll);
 }
+
+UnexpectedModalWatch::UnexpectedModalWatch()
+{
+    auto *timer = new QTimer(this);
+    timer->setInterval(20);
+    connect(timer, &QTimer::timeout, this, &UnexpectedModalWatch::look);
+    timer->start();
+}
+
+void UnexpectedModalWatch::look()
+{
+    QWidget *up = QApplication::activeModalWidget();
+    if (!up || ModalCloser::armed() > 0) {
+        modal = nullptr;
+        return;
+    }
+    if (up != modal) {
+        modal = up;
+        shownFor.start();
+        return;
+    }
+    if (shownFor.elapsed() < graceMs)
+        return;
+    auto *box = qobject_cast<QMessageBox *>(up);
+    const QString what = QStringLiteral("%1: %2").arg(up->windowTitle(), box ? box->text() : up->objectName());
+    seen << what;
+    modal = nullptr;
+    if (auto *dialog = qobject_cast<QDialog *>(up))
+        dialog->reject();
+    else
+        up->close();
+    const QByteArray message = QStringLiteral("unexpected modal window \"%1\"").arg(what).toUtf8();
+    if (QTest::currentTestFunction())
+        QTest::qFail(message.constData(), __FILE__, __LINE__);
+    else
+        qWarning("%s", message.constData());
+}
+
+UnexpectedModalWatch *unexpectedModalWatch()
+{
+    static QPointer<UnexpectedModalWatch> watch;
+    if (!watch && qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        watch = new UnexpectedModalWatch;
+        watch->setParent(QCoreApplication::instance());
+    }
+    return watch;
+}
+
+namespace {
+// Every test application watches from its start.
+void watchModals()
+{
+    QTimer::singleShot(0, [] { unexpectedModalWatch(); });
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(watchModals)
 
 void ConnectedToolTest::initTestCase()
 {
@@ -165,7 +238,22 @@ void press(MainWindow &window, const char *buttonName)
         if (tabs->indexOf(w) >= 0)
             tabs->setCurrentWidget(w);
     }
-    QTest::mouseClick(button, Qt::LeftButton);
+    // A radio button or a check box takes a click on its mark or its text only, which need not
+    // be the middle of the widget when a layout stretches it.
+    QPoint at = button->rect().center();
+    if (qobject_cast<QRadioButton *>(button) || qobject_cast<QCheckBox *>(button)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        option.icon = button->icon();
+        option.iconSize = button->iconSize();
+        at = button->style()
+                 ->subElementRect(qobject_cast<QRadioButton *>(button) ? QStyle::SE_RadioButtonClickRect
+                                                                       : QStyle::SE_CheckBoxClickRect,
+                     &option, button)
+                 .center();
+    }
+    QTest::mouseClick(button, Qt::LeftButton, {}, at);
 }
 
 ExpectedStream::ExpectedStream(const QByteArray &pattern)

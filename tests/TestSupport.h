@@ -3,6 +3,7 @@
 #include "pty/PtyEndpoint.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -37,7 +38,9 @@ public:
 
 // Closes the next modal windows (message box or dialog) from a single-shot timer inside their
 // own event loops, and records what they showed. Arm it before the action that opens the box,
-// then wait with QTRY_VERIFY(closer.done()).
+// then wait with QTRY_VERIFY(closer.done()). A modal window that shows while no closer is armed
+// fails the running test at once with its text, and is closed (every test linking this support
+// watches for them from the start of its application).
 class ModalCloser : public QObject
 {
     Q_OBJECT
@@ -45,8 +48,11 @@ public:
     // The default accepts a message box or rejects a dialog. A handler can act on the modal
     // window instead (type a file name, press a button) and must close it.
     explicit ModalCloser(std::function<void(QWidget *)> handler = {});
+    ~ModalCloser() override;
     void arm(int times = 1);
     bool done() const { return remaining == 0; }
+    // Closers armed and not done yet, in the whole test.
+    static int armed() { return armedClosers; }
     QString title; // of the last box handled
     QString text;
     QStringList titles; // every box handled, in order
@@ -54,10 +60,30 @@ public:
 
 private:
     void poll();
+    void setRemaining(int times);
     std::function<void(QWidget *)> handler;
     QPointer<QWidget> handled; // the last modal window handled
     int remaining = 0;
+    static int armedClosers;
 };
+
+// The watch on modal windows no closer is armed for: a modal window that stays up for
+// graceMs while no closer is armed is recorded, closed, and fails the running test with its
+// title and text, rather than leaving the test in its event loop until the suite's time-out.
+class UnexpectedModalWatch : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int graceMs = 200; // a dialog a test opens and closes itself goes quicker
+    UnexpectedModalWatch();
+    QStringList seen; // "title: text" of every modal window it closed
+
+private:
+    void look();
+    QPointer<QWidget> modal; // up, and not armed for, since shownFor started
+    QElapsedTimer shownFor;
+};
+UnexpectedModalWatch *unexpectedModalWatch();
 
 // Answers the next file dialog with file, as a user who picks it and presses Open or Save, and
 // accepts any message box among the next modals; the closer records what they said.

@@ -19,6 +19,8 @@ private slots:
     void init();
     void jobs_data();
     void jobs();
+    void applySendsTheCheckedUartMode_data();
+    void applySendsTheCheckedUartMode();
     void queriesShowOnlyTheReply();
     void m23H69ActsAsTheButtonGoesDown();
     void pressesQueueInOrder();
@@ -80,6 +82,25 @@ void TestJobs::jobs()
     const QString mismatch = expected.mismatch(got);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QCOMPARE(consoleText(*w), console.join(QLatin1Char('\n')));
+}
+
+void TestJobs::applySendsTheCheckedUartMode_data() { addTableRows(QStringLiteral("uart.txt")); }
+
+void TestJobs::applySendsTheCheckedUartMode()
+{
+    // Every speed with every flow control, chosen as a user does, by clicking the radio buttons
+    // where they show.
+    QFETCH(QStringList, row);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    for (const QString &radio : {row[1], row[2]}) {
+        press(*w, qPrintable(radio));
+        QVERIFY2(w->findChild<QRadioButton *>(radio)->isChecked(), qPrintable(radio));
+    }
+    press(*w, "pushButtonApply");
+    QByteArray got = peer->read(4);
+    got += peer->readUntilQuiet(100); // nothing more may come
+    QCOMPARE(got.toHex(' '), hex(row[3].toLatin1()).toHex(' '));
 }
 
 void TestJobs::queriesShowOnlyTheReply()

@@ -183,7 +183,8 @@ void TestWindow::macrosRepeatAsAsked()
         if (book.runsDone() == stopAt)
             book.stop();
     });
-    book.start(1, 2, times);
+    book.setRepeat(2, times);
+    book.start(1);
     QTRY_VERIFY(!book.running());
     QTest::qWait(30); // a timer left running would add runs meanwhile
     QCOMPARE(ran, QStringList(runs, QStringLiteral("line")));
@@ -222,6 +223,10 @@ void TestWindow::malformedMacroFileIsRefused_data()
     QTest::newRow("name twice") << QByteArray(
         R"({"macros": [{"name": "a", "mode": "hex", "text": "00"}, {"name": "a", "mode": "hex", "text": "01"}]})")
                                 << R"(the name "a" is given twice)";
+    QTest::newRow("no repeat interval") << QByteArray(R"({"every": 0, "macros": []})") << R"("every" must be)";
+    QTest::newRow("a repeat count in words")
+        << QByteArray(R"({"times": "twice", "macros": []})") << R"("times" must be)";
+    QTest::newRow("a fraction of a run") << QByteArray(R"({"times": 1.5, "macros": []})") << R"("times" must be)";
 }
 
 void TestWindow::malformedMacroFileIsRefused()

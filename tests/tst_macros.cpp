@@ -1,0 +1,254 @@
+// The Macros pane on a real line and with the user's files: a repeat that waits for a held line
+// rather than piling runs up, Load… refusing what is not a regular file, the repeat kept in the
+// file, and Edit updating a macro in its place.
+#include "TestSupport.h"
+
+#include "app/Launch.h"
+#include "app/MacroBook.h"
+#include "app/MacrosDock.h"
+#include "app/MainWindow.h"
+#include "serial/SerialLink.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+class TestMacros : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void repeatSkipsRunsWhileTheLineHolds();
+    void loadRefusesAllButRegularFiles_data();
+    void loadRefusesAllButRegularFiles();
+    void fileKeepsTheRepeat();
+    void editUpdatesInPlace();
+    void clickOrReturnSendsOnce();
+
+private:
+    QTemporaryDir dir;
+};
+
+namespace {
+
+void writeFile(const QString &name, const QByteArray &content)
+{
+    QFile out(name);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
+}
+
+} // namespace
+
+void TestMacros::repeatSkipsRunsWhileTheLineHolds()
+{
+    // A macro every millisecond while the far end holds the line with XOFF: one run waits in the
+    // queue and every run due meanwhile is skipped and counted, not queued behind it.
+    FarEnd held;
+    MainWindow tool;
+    tool.show();
+    tool.start(
+        parseLaunch({"printer-ruvela", "--port", held.path(), "--flow", "software", "--show", "macros", "--connect"}));
+    QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
+    held.writeAll(hex("13"));
+    QTest::qWait(100);
+    auto *dock = tool.findChild<MacrosDock *>();
+    QTRY_VERIFY(dock->isVisible());
+    QTest::keyClicks(dock->findChild<QLineEdit *>("macroName"), QStringLiteral("init"));
+    QTest::keyClicks(dock->findChild<QLineEdit *>("macroText"), QStringLiteral("1B 40 0A"));
+    QTest::mouseClick(dock->findChild<QPushButton *>("macroAdd"), Qt::LeftButton);
+    dock->findChild<QSpinBox *>("macroInterval")->setValue(1);
+    dock->findChild<QSpinBox *>("macroTimes")->setValue(0); // until stopped
+    auto *list = dock->findChild<QListWidget *>("macroList");
+    QCOMPARE(list->count(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    auto *book = tool.findChild<MacroBook *>();
+    QVERIFY(book->running());
+    QTest::qWait(400);
+    auto *link = tool.findChild<SerialLink *>();
+    QCOMPARE(link->sentTotal() + link->queued(), 3);
+    QCOMPARE(book->runsDone(), 1);
+    QVERIFY2(book->runsSkipped() > 5, qPrintable(QString::number(book->runsSkipped())));
+    const QString runs = dock->findChild<QLabel *>("macroRuns")->text();
+    QVERIFY2(runs.startsWith(QStringLiteral("Runs: 1, skipped: %1").arg(book->runsSkipped())), qPrintable(runs));
+    // What waits is dropped: the next run goes, and waits in its turn.
+    link->cancel();
+    QTRY_COMPARE(book->runsDone(), 2);
+    QCOMPARE(link->sentTotal() + link->queued(), 3);
+    // The line moves again: the runs follow one another whole, and the repeat goes on.
+    held.writeAll(hex("11"));
+    QTRY_VERIFY(book->runsDone() > 4);
+    QTest::mouseClick(dock->findChild<QPushButton *>("macroStop"), Qt::LeftButton);
+    QVERIFY(!book->running());
+    const QByteArray got = held.readUntilQuiet(300);
+    QCOMPARE(got, hex("1B 40 0A").repeated(book->runsDone() - 1)); // the first run was dropped
+}
+
+void TestMacros::loadRefusesAllButRegularFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("a pipe") << "fifo"
+                            << "it is a pipe, not a regular file";
+    QTest::newRow("a device") << "device"
+                              << "it is a device, not a regular file";
+    QTest::newRow("a folder") << "folder"
+                              << "it is a folder, not a regular file";
+    QTest::newRow("a link to a pipe") << "link to fifo"
+                                      << "it is a pipe, not a regular file";
+    QTest::newRow("a link that leads nowhere") << "dangling link"
+                                               << "which does not exist";
+}
+
+void TestMacros::loadRefusesAllButRegularFiles()
+{
+    // Refused at once with the file's name and why: a pipe would hold the window until a
+    // writer came, a device might never end.
+    QFETCH(QString, kind);
+    QFETCH(QString, why);
+    QTemporaryDir place;
+    const QString fifo = place.filePath(QStringLiteral("macros.fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QString file = place.filePath(QStringLiteral("link.json"));
+    if (kind == QLatin1String("fifo"))
+        file = fifo;
+    else if (kind == QLatin1String("device"))
+        file = QStringLiteral("/dev/null");
+    else if (kind == QLatin1String("folder"))
+        file = place.path();
+    else if (kind == QLatin1String("link to fifo"))
+        QVERIFY(QFile::link(fifo, file));
+    else
+        QVERIFY(QFile::link(place.filePath(QStringLiteral("gone.json")), file));
+    // Should Load open the pipe and wait there, a writer comes by and goes, so that the test
+    // ends with what Load made of it rather than hanging.
+    std::atomic<bool> over{false};
+    std::thread writer([&] {
+        while (!over) {
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    MacroBook book;
+    QVERIFY(book.add({"kept", "0A", SendMode::Hex}).isEmpty());
+    MacrosDock dock(&book);
+    ModalCloser closer;
+    closer.arm();
+    dock.load(file);
+    over = true;
+    writer.join();
+    QTRY_VERIFY(closer.done());
+    QCOMPARE(closer.title, QStringLiteral("Load Macros"));
+    QVERIFY2(closer.text.startsWith(QStringLiteral("Cannot load %1: ").arg(file)) && closer.text.contains(why),
+        qPrintable(closer.text));
+    QCOMPARE(book.macros(), QList<Macro>({{"kept", "0A", SendMode::Hex}}));
+}
+
+void TestMacros::fileKeepsTheRepeat()
+{
+    // Every and Times go into the file with the macros and come back with them; a file written
+    // before they were kept still loads, and leaves them as they are.
+    MacroBook book;
+    QVERIFY(book.add({"status", "10 04", SendMode::Hex}).isEmpty());
+    MacrosDock dock(&book);
+    dock.findChild<QSpinBox *>("macroInterval")->setValue(250);
+    dock.findChild<QSpinBox *>("macroTimes")->setValue(7);
+    const QString file = dir.filePath(QStringLiteral("repeat.json"));
+    dock.save(file);
+
+    MacroBook again;
+    MacrosDock other(&again);
+    QCOMPARE(other.findChild<QSpinBox *>("macroInterval")->value(), 1000);
+    QCOMPARE(other.findChild<QSpinBox *>("macroTimes")->value(), 1);
+    other.load(file);
+    QCOMPARE(again.macros(), QList<Macro>({{"status", "10 04", SendMode::Hex}}));
+    QCOMPARE(other.findChild<QSpinBox *>("macroInterval")->value(), 250);
+    QCOMPARE(other.findChild<QSpinBox *>("macroTimes")->value(), 7);
+
+    const QString older = dir.filePath(QStringLiteral("older.json"));
+    writeFile(older, R"({"macros": [{"name": "feed", "mode": "hex", "text": "0A"}]})");
+    other.findChild<QSpinBox *>("macroInterval")->setValue(40);
+    other.findChild<QSpinBox *>("macroTimes")->setValue(3);
+    other.load(older);
+    QCOMPARE(again.macros(), QList<Macro>({{"feed", "0A", SendMode::Hex}}));
+    QCOMPARE(other.findChild<QSpinBox *>("macroInterval")->value(), 40);
+    QCOMPARE(other.findChild<QSpinBox *>("macroTimes")->value(), 3);
+    // And a repeat started now takes them.
+    QStringList ran;
+    connect(&again, &MacroBook::runs, this, [&](const Macro &m) { ran << m.name; });
+    again.start(0);
+    QTRY_VERIFY(!again.running());
+    QCOMPARE(ran, QStringList(3, QStringLiteral("feed")));
+}
+
+void TestMacros::editUpdatesInPlace()
+{
+    // The edit dialog says it updates the macro, and it does, in its place: no second macro.
+    MacroBook book;
+    QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
+    QVERIFY(book.add({"feed", "0A", SendMode::Hex}).isEmpty());
+    MacrosDock dock(&book);
+    QString title, button;
+    ModalCloser closer([&](QWidget *modal) {
+        title = modal->windowTitle();
+        auto *update = modal->findChild<QPushButton *>("macroUpdate");
+        button = update->text();
+        auto *name = modal->findChild<QLineEdit *>("macroEditName");
+        name->selectAll();
+        QTest::keyClicks(name, QStringLiteral("hello"));
+        modal->findChild<QComboBox *>("macroEditMode")->setCurrentIndex(1); // Text
+        auto *text = modal->findChild<QLineEdit *>("macroEditText");
+        text->selectAll();
+        QTest::keyClicks(text, QStringLiteral("Hi\\n"));
+        QTest::mouseClick(update, Qt::LeftButton);
+    });
+    closer.arm();
+    dock.edit(0);
+    QTRY_VERIFY(closer.done());
+    QCOMPARE(title, QStringLiteral("Update Macro \"init\""));
+    QCOMPARE(button, QStringLiteral("Update"));
+    QCOMPARE(book.macros(), QList<Macro>({{"hello", "Hi\\n", SendMode::Text}, {"feed", "0A", SendMode::Hex}}));
+    auto *list = dock.findChild<QListWidget *>("macroList");
+    QCOMPARE(list->item(0)->text(), QStringLiteral("hello"));
+}
+
+void TestMacros::clickOrReturnSendsOnce()
+{
+    // A click on a macro sends it, and so does Return on the current one, each once.
+    MacroBook book;
+    QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
+    QVERIFY(book.add({"feed", "0A", SendMode::Hex}).isEmpty());
+    MacrosDock dock(&book);
+    dock.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dock));
+    QStringList ran;
+    connect(&book, &MacroBook::runs, this, [&](const Macro &m) { ran << m.name; });
+    auto *list = dock.findChild<QListWidget *>("macroList");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::qWait(20);
+    QCOMPARE(ran, QStringList({"feed", "init"}));
+}
+
+QTEST_MAIN(TestMacros)
+#include "tst_macros.moc"
