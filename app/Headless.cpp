@@ -169,8 +169,11 @@ void HeadlessRun::wire()
     }
     QObject::connect(&link, &SerialLink::answered, [this](const Answer &a) { showAnswer(a); });
     // A monitor's host hangs up with the line; the traffic says how far it came.
-    QObject::connect(&link, &SerialLink::lost,
-        [this](const QString &reason, qint64 done, qint64 total) { showLost(reason, done, total); });
+    // After the line's other listeners (a monitor names what reached the controller first).
+    QObject::connect(
+        &link, &SerialLink::lost, &link,
+        [this](const QString &reason, qint64 done, qint64 total) { showLost(reason, done, total); },
+        Qt::QueuedConnection);
     QObject::connect(&link, &SerialLink::sendStopped,
         [this](const QString &file, qint64 position, qint64 size, const QString &reason) {
             print(stderr,

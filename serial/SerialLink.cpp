@@ -188,7 +188,10 @@ void SerialLink::feedSource()
             const qint64 at = sourceRead, size = sourceSize;
             queue.unpromise(size - at); // never coming
             stopSource(); // what was queued behind the file goes out now
-            emit sendStopped(name, at, size, reason);
+            // Told from the event loop: a box shown while the port reports a write would hold
+            // back its next reports, and with them the rest of the queue.
+            QMetaObject::invokeMethod(
+                this, [=] { emit sendStopped(name, at, size, reason); }, Qt::QueuedConnection);
             emit progressed();
             return;
         }

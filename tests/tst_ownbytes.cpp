@@ -274,7 +274,7 @@ void TestOwnBytes::sendFileStopsAtAReadError()
     QCOMPARE(peer->read(100000, 10000), QByteArray(100000, 'r'));
     QTRY_VERIFY(closer.done());
     QCOMPARE(closer.text, QStringLiteral("Sending flaky.bin stopped at byte 100000 of 1048576: Input/output error"));
-    QVERIFY(consoleText(*w).endsWith(QStringLiteral("Stopped: 100000 of 1048576 bytes sent")));
+    QVERIFY(consoleText(*w).endsWith(QStringLiteral("Stopped: 100000 of 1048576 bytes sent\n")));
     QCOMPARE(peer->readUntilQuiet(100), QByteArray());
 }
 
