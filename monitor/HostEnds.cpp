@@ -257,8 +257,14 @@ QByteArray TcpHost::endOfClient()
         WholeCommands whole(held.size());
         sim::Decoder rest;
         rest.feed(held.constData(), held.size(), whole, false);
+        qint64 end = qMax(whole.end, rest.offset());
+        // A status query waits for a kind byte that will not come; the decoder names real-time
+        // queries where they arrive, not as commands.
+        const QByteArray tail = held.mid(end, 2);
+        if (tail == QByteArray("\x10\x04", 2) || tail == QByteArray("\x10\x05", 2))
+            end += 2;
         rest.finish(whole, false);
-        out = held.left(whole.end);
+        out = held.left(qMax(end, whole.end));
         forwarded += out.size();
         held.remove(0, out.size());
     }

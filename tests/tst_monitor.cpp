@@ -296,6 +296,7 @@ void TestMonitor::lostControllerLineHangsTheHostUp()
     QVERIFY(host >= 0);
     QVERIFY(writeAll(host, "before the loss\n"));
     QCOMPARE(controller->read(16), QByteArray("before the loss\n"));
+    QTest::qWait(300); // the port has reported them as written
     controller->close();
     QVERIFY(finished(*monitor, 10000));
     QCOMPARE(monitor->exitCode(), 1);
@@ -308,7 +309,8 @@ void TestMonitor::lostControllerLineHangsTheHostUp()
     ::close(host);
     QFile log(traffic);
     QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(log.readAll()).contains(QStringLiteral("16 bytes reached the controller")));
+    const QString rows = QString::fromUtf8(log.readAll());
+    QVERIFY2(rows.contains(QStringLiteral("16 bytes reached the controller")), qPrintable(rows));
 }
 
 void TestMonitor::stopsBySignalWithItsTrafficWritten()
