@@ -2,26 +2,16 @@
 #include "app/MainWindow.h"
 
 #include "app/MacroBook.h"
-#include "app/MacrosDock.h"
 #include "commands/Protocol.h"
 #include "serial/SerialLink.h"
 #include "ui_MainWindow.h"
 
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 
 void MainWindow::setUpMacros()
 {
-    macroBook = new MacroBook(this);
-    macrosDock = new MacrosDock(macroBook, this);
-    addDockWidget(Qt::RightDockWidgetArea, macrosDock);
-    macrosDock->hide();
-    auto *view = new QMenu(tr("View"), ui->menuBar);
-    view->setObjectName(QStringLiteral("menuView"));
-    view->addAction(macrosDock->toggleViewAction());
-    ui->menuBar->insertMenu(ui->menuHelp->menuAction(), view);
+    macroBook = new MacroBook(this); // its dock is made when first shown
     connect(macroBook, &MacroBook::runs, this, &MainWindow::runMacro);
     // A repeat ends with the line, rather than asking to connect at its next run.
     connect(serialLink, &SerialLink::openChanged, macroBook, [this](bool open) {

@@ -5,6 +5,12 @@
 #include "traffic/TrafficLog.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+
+namespace {
+constexpr qsizetype sliceBytes = 4096;
+constexpr qint64 sliceBudgetMs = 10; // of a turn of the event loop
+} // namespace
 
 TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, TrafficLog &log, QObject *parent)
     : QObject(parent)
@@ -15,6 +21,9 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     pause.setSingleShot(true);
     pause.setInterval(AnswerCutter::pauseMs);
     connect(&pause, &QTimer::timeout, this, &TrafficRecorder::flushAnswers);
+    slices.setSingleShot(true);
+    slices.setInterval(0);
+    connect(&slices, &QTimer::timeout, this, [this] { nameSent(sliceBudgetMs); });
     connect(&link, &SerialLink::bytesSent, this, &TrafficRecorder::sent);
     connect(&link, &SerialLink::bytesReceived, this, &TrafficRecorder::received);
     connect(&link, &SerialLink::heldChanged, this, &TrafficRecorder::held);
@@ -27,10 +36,12 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
             event(tr("sending %1 stopped at byte %2 of %3: %4").arg(name).arg(position).arg(size).arg(reason));
         });
     connect(&link, &SerialLink::openChanged, this, [this](bool open) {
-        if (!open) {
+        // Once for each line: closing a line that is closed already says nothing.
+        if (!open && lineOpen) {
             flushAnswers();
             event(tr("closed: %1 bytes sent").arg(this->link.sentTotal()));
         }
+        lineOpen = open;
     });
 }
 
@@ -38,6 +49,8 @@ qint64 TrafficRecorder::now() { return QDateTime::currentMSecsSinceEpoch(); }
 
 void TrafficRecorder::opened(const Settings &settings)
 {
+    nameSent(); // the last line's bytes on the last line's paper
+    lineOpen = true;
     expected.restart();
     emit restarted();
     answers.reset();
@@ -54,21 +67,51 @@ void TrafficRecorder::opened(const Settings &settings)
 void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
 {
     Q_UNUSED(offset) // the controller model counts the same stream
-    const qint64 time = now();
     // With nothing more on its way, a status query at the end stands as it is.
-    const ExpectedPrinter::Decoded decoded = expected.feed(bytes, link.queued() == 0);
+    unnamed.push_back({now(), bytes, link.queued() == 0});
+    if (!slices.isActive())
+        slices.start();
+}
+
+void TrafficRecorder::nameSent(qint64 budgetMs)
+{
+    QElapsedTimer clock;
+    clock.start();
     auto head = [this](const sim::LogEntry &e) {
         return expected.bytesAt(e.offset, qMin<qint64>(e.size, TrafficLog::maxShownBytes));
     };
-    if (decoded.grown)
-        log.updateLastSent(*decoded.grown, head(*decoded.grown));
-    for (const sim::LogEntry &e : decoded.added)
-        log.addSent(time, e, head(e), expected.line());
+    std::vector<TrafficRow> rows;
+    while (!unnamed.empty() && (budgetMs < 0 || clock.elapsed() < budgetMs)) {
+        const Unnamed &u = unnamed.front();
+        const qsizetype n = qMin(sliceBytes, u.bytes.size() - unnamedAt);
+        const bool last = unnamedAt + n == u.bytes.size();
+        const ExpectedPrinter::Decoded decoded
+            = expected.feed(QByteArray::fromRawData(u.bytes.constData() + unnamedAt, n), last && u.nothingMore);
+        if (decoded.grown && !rows.empty() && rows.back().offset == decoded.grown->offset) {
+            TrafficRow &r = rows.back(); // grew before its row was listed
+            r.detail = decoded.grown->args;
+            r.bytes = head(*decoded.grown);
+            r.size = decoded.grown->size;
+        } else if (decoded.grown) {
+            log.updateLastSent(*decoded.grown, head(*decoded.grown));
+        }
+        for (const sim::LogEntry &e : decoded.added)
+            rows.push_back(TrafficLog::sentRow(u.time, e, head(e), expected.line()));
+        unnamedAt += n;
+        if (last) {
+            unnamed.pop_front();
+            unnamedAt = 0;
+        }
+    }
+    log.addSentRows(std::move(rows));
+    if (!unnamed.empty())
+        slices.start();
     emit sentDecoded();
 }
 
 void TrafficRecorder::received(qint64 offset, const QByteArray &bytes)
 {
+    nameSent(); // the commands that went before the answer are listed before it
     const qint64 time = now();
     for (const AnswerCutter::Answer &answer : answers.received(offset, bytes, link.unansweredQueries()))
         log.addReceived(time, answer);
@@ -77,6 +120,7 @@ void TrafficRecorder::received(qint64 offset, const QByteArray &bytes)
 
 void TrafficRecorder::flushAnswers()
 {
+    nameSent();
     pause.stop();
     if (const auto answer = answers.flush())
         log.addReceived(now(), *answer);
@@ -91,4 +135,9 @@ void TrafficRecorder::held(bool isHeld, qint64 ms)
         event(tr("%1: held for %2 s").arg(cause).arg(double(ms) / 1000.0, 0, 'f', 1));
 }
 
-void TrafficRecorder::event(const QString &text) { log.addEvent(now(), text); }
+void TrafficRecorder::event(const QString &text)
+{
+    const qint64 time = now();
+    nameSent();
+    log.addEvent(time, text);
+}

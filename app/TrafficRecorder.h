@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
+
 class ExpectedPrinter;
 class SerialLink;
 class TrafficLog;
@@ -21,7 +23,8 @@ public:
 
     // The line opened with these settings: the expected controller starts afresh.
     void opened(const Settings &settings);
-    // Takes what is pending as an answer now, as a pause on the line would.
+    // Takes what is pending as an answer now, as a pause on the line would, and names every sent
+    // byte not named yet.
     void flushAnswers();
 
 signals:
@@ -30,6 +33,9 @@ signals:
 
 private:
     void sent(qint64 offset, const QByteArray &bytes);
+    // Names the sent bytes in slices, for at most budgetMs (all of them when negative), and lists
+    // their rows in one go: a flood of small commands never holds the event loop for long.
+    void nameSent(qint64 budgetMs = -1);
     void received(qint64 offset, const QByteArray &bytes);
     void held(bool held, qint64 ms);
     void event(const QString &text);
@@ -40,5 +46,15 @@ private:
     TrafficLog &log;
     AnswerCutter answers;
     QTimer pause;
+    struct Unnamed
+    {
+        qint64 time;
+        QByteArray bytes;
+        bool nothingMore; // nothing else was queued on the line after them
+    };
+    std::deque<Unnamed> unnamed;
+    qsizetype unnamedAt = 0; // of the first one's bytes, named already
+    QTimer slices;
+    bool lineOpen = false;
     QString holdCause; // "XOFF" or "CTS", as the line's flow control has it
 };
