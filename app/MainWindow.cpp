@@ -69,7 +69,6 @@ MainWindow::MainWindow(QWidget *parent)
     setUpTraffic();
     setUpPanes();
     designedSize = size();
-    letTabsScroll();
 }
 
 MainWindow::~MainWindow()

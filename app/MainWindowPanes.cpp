@@ -22,6 +22,8 @@ void MainWindow::letTabsScroll()
     // Each page's widgets stand at fixed places: the page asks for their whole extent, and a
     // scroll area around it shows what the window leaves room for.
     QTabWidget *tabs = ui->mainTabsRuvela;
+    if (qobject_cast<QScrollArea *>(tabs->widget(0)))
+        return; // once
     const int current = tabs->currentIndex();
     for (int i = 0; i < tabs->count(); ++i) {
         QWidget *page = tabs->widget(i);
@@ -60,6 +62,7 @@ void MainWindow::setUpPanes()
 
 void MainWindow::addPane(QDockWidget *dock, Qt::DockWidgetArea area, QAction *action)
 {
+    letTabsScroll(); // with the first pane: the window alone has all the room its pages need
     addDockWidget(area, dock);
     dock->hide();
     // The menu's tick follows the pane, also when its own close button hides it.
@@ -147,7 +150,8 @@ void MainWindow::makeRoomFor(QDockWidget *dock)
     // Panes that share a side share its width: the widest any of them asks for.
     int room = side ? hint.width() : hint.height();
     for (QDockWidget *other : findChildren<QDockWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (other != dock && !other->isHidden() && !other->isFloating() && dockWidgetArea(other) == dockWidgetArea(dock))
+        if (other != dock && !other->isHidden() && !other->isFloating()
+            && dockWidgetArea(other) == dockWidgetArea(dock))
             room = qMax(room, side ? other->sizeHint().width() : 0);
     }
     resizeDocks({dock}, {room}, side ? Qt::Horizontal : Qt::Vertical);

@@ -75,6 +75,8 @@ void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
 
 void TrafficRecorder::nameSent(qint64 budgetMs)
 {
+    if (unnamed.empty())
+        return;
     QElapsedTimer clock;
     clock.start();
     auto head = [this](const sim::LogEntry &e) {

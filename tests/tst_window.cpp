@@ -220,6 +220,12 @@ void TestWindow::everyButtonInReachWithThePanesOpen()
     for (const QString &dock : docks)
         QVERIFY(window.findChild<QDockWidget *>(dock)->isHidden());
     QTRY_COMPARE(window.size(), alone);
+    // and the window alone shows every button whole again, without scrolling.
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        for (const QWidget *button : tabs->widget(i)->findChildren<QPushButton *>())
+            QVERIFY2(cutOff(button).isEmpty(), qPrintable(cutOff(button)));
+    }
 }
 
 void TestWindow::macrosRepeatAsAsked_data()
