@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/Settings.h"
+
 #include <QHash>
 #include <QImage>
 #include <QMainWindow>
@@ -237,5 +239,5 @@ private:
     QHash<QDockWidget *, QSize> roomGiven; // what the window grew by for each open pane
     QSize designedSize; // what the tabs and the console were laid out in
     QRect placedRoom; // the half of the screen the window was placed on, if it was
-    qint32 lineBaud = 115200; // of the open line, for the time a write takes
+    qint32 lineBaud = lineDefaults::baudRate; // of the open line, for the time a write takes
 };

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
+#include <utility>
+
 namespace {
 constexpr qsizetype sliceBytes = 4096;
 constexpr qint64 sliceBudgetMs = 10; // of a turn of the event loop
@@ -20,7 +22,7 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
 {
     pause.setSingleShot(true);
     pause.setInterval(AnswerCutter::pauseMs);
-    connect(&pause, &QTimer::timeout, this, &TrafficRecorder::flushAnswers);
+    connect(&pause, &QTimer::timeout, this, &TrafficRecorder::takePausedAnswer);
     slices.setSingleShot(true);
     slices.setInterval(0);
     connect(&slices, &QTimer::timeout, this, [this] { nameSent(sliceBudgetMs); });
@@ -28,7 +30,7 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     connect(&link, &SerialLink::bytesReceived, this, &TrafficRecorder::received);
     connect(&link, &SerialLink::heldChanged, this, &TrafficRecorder::held);
     connect(&link, &SerialLink::lost, this, [this](const QString &reason, qint64 done, qint64 total) {
-        flushAnswers();
+        takePausedAnswer();
         event(tr("line lost: %1; %2 of %3 bytes of the last run sent").arg(reason).arg(done).arg(total));
     });
     connect(&link, &SerialLink::sendStopped, this,
@@ -38,7 +40,7 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     connect(&link, &SerialLink::openChanged, this, [this](bool open) {
         // Once for each line: closing a line that is closed already says nothing.
         if (!open && lineOpen) {
-            flushAnswers();
+            takePausedAnswer();
             event(tr("closed: %1 bytes sent").arg(this->link.sentTotal()));
         }
         lineOpen = open;
@@ -49,10 +51,11 @@ qint64 TrafficRecorder::now() { return QDateTime::currentMSecsSinceEpoch(); }
 
 void TrafficRecorder::opened(const Settings &settings)
 {
-    nameSent(); // the last line's bytes on the last line's paper
     lineOpen = true;
-    expected.restart();
-    emit restarted();
+    inTurn([this] { // the last line's bytes go on the last line's paper first
+        expected.restart();
+        emit restarted();
+    });
     answers.reset();
     holdCause = settings.flowControl == QSerialPort::SoftwareControl ? QStringLiteral("XOFF")
         : settings.flowControl == QSerialPort::HardwareControl       ? QStringLiteral("CTS")
@@ -68,7 +71,7 @@ void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
 {
     Q_UNUSED(offset) // the controller model counts the same stream
     // With nothing more on its way, a status query at the end stands as it is.
-    unnamed.push_back({now(), bytes, link.queued() == 0});
+    unnamed.push_back({now(), bytes, link.queued() == 0, {}});
     if (!slices.isActive())
         slices.start();
 }
@@ -85,6 +88,13 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
     std::vector<TrafficRow> rows;
     while (!unnamed.empty() && (budgetMs < 0 || clock.elapsed() < budgetMs)) {
         const Unnamed &u = unnamed.front();
+        if (u.row) {
+            log.addSentRows(std::exchange(rows, {}));
+            const std::function<void()> row = u.row;
+            unnamed.pop_front();
+            row();
+            continue;
+        }
         const qsizetype n = qMin(sliceBytes, u.bytes.size() - unnamedAt);
         const bool last = unnamedAt + n == u.bytes.size();
         const ExpectedPrinter::Decoded decoded
@@ -111,21 +121,35 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
     emit sentDecoded();
 }
 
+void TrafficRecorder::inTurn(std::function<void()> row)
+{
+    if (unnamed.empty()) {
+        row();
+        return;
+    }
+    unnamed.push_back({0, {}, false, std::move(row)});
+}
+
 void TrafficRecorder::received(qint64 offset, const QByteArray &bytes)
 {
-    nameSent(); // the commands that went before the answer are listed before it
     const qint64 time = now();
+    // Cut as they come, listed after the commands that went before them.
     for (const AnswerCutter::Answer &answer : answers.received(offset, bytes, link.unansweredQueries()))
-        log.addReceived(time, answer);
+        inTurn([this, time, answer] { log.addReceived(time, answer); });
     pause.start();
+}
+
+void TrafficRecorder::takePausedAnswer()
+{
+    pause.stop();
+    if (const auto answer = answers.flush())
+        inTurn([this, time = now(), answer = *answer] { log.addReceived(time, answer); });
 }
 
 void TrafficRecorder::flushAnswers()
 {
+    takePausedAnswer();
     nameSent();
-    pause.stop();
-    if (const auto answer = answers.flush())
-        log.addReceived(now(), *answer);
 }
 
 void TrafficRecorder::held(bool isHeld, qint64 ms)
@@ -139,7 +163,5 @@ void TrafficRecorder::held(bool isHeld, qint64 ms)
 
 void TrafficRecorder::event(const QString &text)
 {
-    const qint64 time = now();
-    nameSent();
-    log.addEvent(time, text);
+    inTurn([this, time = now(), text] { log.addEvent(time, text); });
 }

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 
 class ExpectedPrinter;
 class SerialLink;
@@ -34,8 +35,11 @@ signals:
 private:
     void sent(qint64 offset, const QByteArray &bytes);
     // Names the sent bytes in slices, for at most budgetMs (all of them when negative), and lists
-    // their rows in one go: a flood of small commands never holds the event loop for long.
+    // their rows in one go: a flood of small commands never holds the event loop for long. The
+    // other rows wait their turn behind the bytes sent before them.
     void nameSent(qint64 budgetMs = -1);
+    void inTurn(std::function<void()> row);
+    void takePausedAnswer();
     void received(qint64 offset, const QByteArray &bytes);
     void held(bool held, qint64 ms);
     void event(const QString &text);
@@ -51,6 +55,7 @@ private:
         qint64 time;
         QByteArray bytes;
         bool nothingMore; // nothing else was queued on the line after them
+        std::function<void()> row; // instead of bytes: a row of another kind, in its turn
     };
     std::deque<Unnamed> unnamed;
     qsizetype unnamedAt = 0; // of the first one's bytes, named already
