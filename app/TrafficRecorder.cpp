@@ -10,8 +10,12 @@
 #include <utility>
 
 namespace {
-constexpr qsizetype sliceBytes = 4096;
-constexpr qint64 sliceBudgetMs = 10; // of a turn of the event loop
+// A turn of the event loop names slices for up to sliceBudgetMs. While the line still has bytes to
+// write, which go first, a turn names one small slice, every writingPauseMs: more than a serial
+// line carries, yet the writes to a fast line never wait long.
+constexpr qsizetype sliceBytes = 4096, writingSliceBytes = 256;
+constexpr qint64 sliceBudgetMs = 10;
+constexpr int writingPauseMs = 2;
 } // namespace
 
 TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, TrafficLog &log, QObject *parent)
@@ -25,7 +29,7 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     connect(&pause, &QTimer::timeout, this, &TrafficRecorder::takePausedAnswer);
     slices.setSingleShot(true);
     slices.setInterval(0);
-    connect(&slices, &QTimer::timeout, this, [this] { nameSent(sliceBudgetMs); });
+    connect(&slices, &QTimer::timeout, this, [this] { nameSent(this->link.queued() > 0 ? 0 : sliceBudgetMs); });
     connect(&link, &SerialLink::bytesSent, this, &TrafficRecorder::sent);
     connect(&link, &SerialLink::bytesReceived, this, &TrafficRecorder::received);
     connect(&link, &SerialLink::heldChanged, this, &TrafficRecorder::held);
@@ -86,7 +90,8 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
         return expected.bytesAt(e.offset, qMin<qint64>(e.size, TrafficLog::maxShownBytes));
     };
     std::vector<TrafficRow> rows;
-    while (!unnamed.empty() && (budgetMs < 0 || clock.elapsed() < budgetMs)) {
+    const qsizetype slice = budgetMs == 0 ? writingSliceBytes : sliceBytes;
+    for (bool first = true; !unnamed.empty() && (first || budgetMs < 0 || clock.elapsed() < budgetMs); first = false) {
         const Unnamed &u = unnamed.front();
         if (u.row) {
             log.addSentRows(std::exchange(rows, {}));
@@ -95,7 +100,7 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
             row();
             continue;
         }
-        const qsizetype n = qMin(sliceBytes, u.bytes.size() - unnamedAt);
+        const qsizetype n = qMin(slice, u.bytes.size() - unnamedAt);
         const bool last = unnamedAt + n == u.bytes.size();
         const ExpectedPrinter::Decoded decoded
             = expected.feed(QByteArray::fromRawData(u.bytes.constData() + unnamedAt, n), last && u.nothingMore);
@@ -117,7 +122,7 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
     }
     log.addSentRows(std::move(rows));
     if (!unnamed.empty())
-        slices.start();
+        slices.start(budgetMs == 0 ? writingPauseMs : 0);
     emit sentDecoded();
 }
 

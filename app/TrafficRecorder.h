@@ -34,7 +34,8 @@ signals:
 
 private:
     void sent(qint64 offset, const QByteArray &bytes);
-    // Names the sent bytes in slices, for at most budgetMs (all of them when negative), and lists
+    // Names the sent bytes in slices, for at most budgetMs (all of them when negative, one small
+    // slice at 0), and lists
     // their rows in one go: a flood of small commands never holds the event loop for long. The
     // other rows wait their turn behind the bytes sent before them.
     void nameSent(qint64 budgetMs = -1);
