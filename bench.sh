@@ -20,4 +20,4 @@ for c in head-switches arabic overstrike long-run unpaced-flood every-glyph fill
   "$b/bench_simulator" hostile "$c" 2>/dev/null
 done
 for c in qr-reprint pdf417-reprint rotated-text; do "$b/bench_simulator" hostile "$c" 2>/dev/null; done
-for c in traffic-filter flood-lines flood-long sim-raster query-flood tcp-unread reconnects repeated macros-load; do "$b/bench_load" "$c" 2>/dev/null; done
+for c in traffic-filter traffic-tiny flood-lines flood-long sim-raster query-flood tcp-unread reconnects repeated macros-load; do "$b/bench_load" "$c" 2>/dev/null; done

@@ -1,6 +1,7 @@
 #include "app/ButtonJobs.h"
 
 #include "config/ConfigJobs.h"
+#include "serial/Settings.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -24,18 +25,19 @@ Job barcodeJob(const Checked &checked, cmd::BarcodeSystem system)
 Job uartJob(const Checked &checked)
 {
     // The first checked button of each group in tab order gives the code; none checked falls
-    // back to the controller's defaults, 115200 and XON/XOFF.
-    const char *speeds[] = {"radioButton9600", "radioButton19200", "radioButton38400", "radioButton57600",
-        "radioButton115200", "radioButton256000", "radioButton375000"};
-    const char *flows[] = {"radioButtonNoFlow", "radioButtonSoftFlow", "radioButtonHardFlow"};
-    auto firstChecked = [&](auto &names, quint8 fallback) {
-        for (quint8 i = 0; i < std::size(names); ++i) {
-            if (checked(names[i]))
+    // back to the controller's defaults, 115200 and XON/XOFF. A speed's button is named by its rate.
+    QList<QByteArray> speeds;
+    for (const qint32 rate : baudRates)
+        speeds << "radioButton" + QByteArray::number(rate);
+    const QList<QByteArray> flows{"radioButtonNoFlow", "radioButtonSoftFlow", "radioButtonHardFlow"};
+    auto firstChecked = [&](const QList<QByteArray> &names, quint8 fallback) {
+        for (quint8 i = 0; i < names.size(); ++i) {
+            if (checked(names[i].constData()))
                 return i;
         }
         return fallback;
     };
-    return jobs::uartMode(firstChecked(speeds, 4), firstChecked(flows, 1));
+    return jobs::uartMode(firstChecked(speeds, quint8(lineDefaults::baudIndex)), firstChecked(flows, 1));
 }
 
 // clang-format off

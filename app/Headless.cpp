@@ -6,6 +6,7 @@
 #include "app/WholeFile.h"
 #include "monitor/Monitor.h"
 #include "serial/SerialLink.h"
+#include "serial/Settings.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/QueryMatcher.h"
 #include "traffic/TrafficLog.h"
@@ -44,11 +45,11 @@ Settings settingsFor(const SettingsChoice &choice)
     // What is not chosen keeps the settings dialog's defaults.
     Settings s;
     s.portName = choice.port.value_or(QString());
-    s.baudRate = choice.baudRate.value_or(115200);
-    s.dataBits = choice.dataBits.value_or(QSerialPort::Data8);
-    s.parity = choice.parity.value_or(QSerialPort::NoParity);
-    s.stopBits = choice.stopBits.value_or(QSerialPort::OneStop);
-    s.flowControl = choice.flowControl.value_or(QSerialPort::SoftwareControl);
+    s.baudRate = choice.baudRate.value_or(lineDefaults::baudRate);
+    s.dataBits = choice.dataBits.value_or(lineDefaults::dataBits);
+    s.parity = choice.parity.value_or(lineDefaults::parity);
+    s.stopBits = choice.stopBits.value_or(lineDefaults::stopBits);
+    s.flowControl = choice.flowControl.value_or(lineDefaults::flowControl);
     return s;
 }
 

@@ -1,6 +1,7 @@
 #include "app/Launch.h"
 
 #include "app/ButtonJobs.h"
+#include "serial/Settings.h"
 
 #include <QCommandLineParser>
 
@@ -19,6 +20,16 @@ bool lookUp(const QString &value, std::initializer_list<std::pair<const char *, 
     return false;
 }
 
+// The seven rates as words, the last one after `last`: "9600, 19200, ... or 375000".
+QString rateList(const QString &last)
+{
+    QStringList words;
+    for (const qint32 rate : baudRates)
+        words << QString::number(rate);
+    const QString final = words.takeLast();
+    return words.join(QStringLiteral(", ")) + last + final;
+}
+
 } // namespace
 
 Launch parseLaunch(const QStringList &arguments)
@@ -31,7 +42,7 @@ Launch parseLaunch(const QStringList &arguments)
     const QCommandLineOption port(QStringLiteral("port"),
         QStringLiteral("Serial port, as a name or a path: /dev/ttyUSB0."), QStringLiteral("PATH"));
     const QCommandLineOption baud(QStringLiteral("baud"),
-        QStringLiteral("Baud rate: 9600, 19200, 38400, 57600, 115200, 256000 or 375000."), QStringLiteral("N"));
+        QStringLiteral("Baud rate: %1.").arg(rateList(QStringLiteral(" or "))), QStringLiteral("N"));
     const QCommandLineOption dataBits(
         QStringLiteral("data-bits"), QStringLiteral("Data bits: 5 to 8."), QStringLiteral("N"));
     const QCommandLineOption parity(
@@ -105,13 +116,14 @@ Launch parseLaunch(const QStringList &arguments)
         launch.choice.port = parser.value(port);
     }
     const QString rate = parser.value(baud);
-    if (parser.isSet(baud)
-        && !lookUp<qint32>(rate,
-            {{"9600", 9600}, {"19200", 19200}, {"38400", 38400}, {"57600", 57600}, {"115200", 115200},
-                {"256000", 256000}, {"375000", 375000}},
-            launch.choice.baudRate))
-        return refuse(
-            QStringLiteral("--baud %1: not one of 9600, 19200, 38400, 57600, 115200, 256000, 375000").arg(rate));
+    if (parser.isSet(baud)) {
+        for (const qint32 known : baudRates) {
+            if (rate == QString::number(known))
+                launch.choice.baudRate = known;
+        }
+        if (!launch.choice.baudRate)
+            return refuse(QStringLiteral("--baud %1: not one of %2").arg(rate, rateList(QStringLiteral(", "))));
+    }
     if (parser.isSet(dataBits)
         && !lookUp<QSerialPort::DataBits>(parser.value(dataBits),
             {{"5", QSerialPort::Data5}, {"6", QSerialPort::Data6}, {"7", QSerialPort::Data7},

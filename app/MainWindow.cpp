@@ -7,6 +7,7 @@
 #include "app/TrafficDock.h"
 #include "app/TrafficRecorder.h"
 #include "demos/Jobs.h"
+#include "paperview/WindowPlace.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
 #include "serial/SettingsDialog.h"
@@ -60,10 +61,14 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(serialLink, &SerialLink::openChanged, this, &MainWindow::showOpen);
     connect(serialLink, &SerialLink::textReceived, this, &MainWindow::showReply);
-    connect(serialLink, &SerialLink::lost, this, &MainWindow::showLost);
+    // After the recorder has the loss, so that its row is timed when the line went, not when
+    // the box is answered.
+    connect(serialLink, &SerialLink::lost, this, &MainWindow::showLost, Qt::QueuedConnection);
     setUpLine();
     setUpMacros();
     setUpTraffic();
+    setUpPanes();
+    designedSize = size();
 }
 
 MainWindow::~MainWindow()
@@ -100,16 +105,12 @@ void MainWindow::about()
 void MainWindow::start(const Launch &launch)
 {
     settingsDialog->choose(launch.choice);
-    if (!launch.place.isEmpty() && screen()) {
-        const QRect free = screen()->availableGeometry();
-        const int half = free.width() / 2;
-        placedRoom
-            = QRect(free.left() + (launch.place == QLatin1String("right") ? half : 0), free.top(), half, free.height());
-    }
-    const QHash<QString, QDockWidget *> panes{{QStringLiteral("traffic"), trafficDock},
-        {QStringLiteral("expected-paper"), expectedPaperDock}, {QStringLiteral("macros"), macrosDock}};
+    if (!launch.place.isEmpty() && screen())
+        placedRoom = screenHalf(*screen(), launch.place == QLatin1String("right"));
+    const QHash<QString, QAction *> panes{{QStringLiteral("traffic"), trafficAction},
+        {QStringLiteral("expected-paper"), expectedAction}, {QStringLiteral("macros"), macrosAction}};
     for (const QString &pane : launch.panes)
-        panes.value(pane)->show();
+        panes.value(pane)->setChecked(true);
     if (launch.connect) // once the window shows, so that a failure's box has it as parent
         QMetaObject::invokeMethod(this, &MainWindow::openSerialPort, Qt::QueuedConnection);
 }
@@ -118,6 +119,7 @@ void MainWindow::openSerialPort()
 {
     settingsDialog->listPorts();
     const Settings p = settingsDialog->settings();
+    startTraffic(); // before the line opens, to hear all of it
     if (serialLink->open(p)) {
         lineBaud = p.baudRate;
         trafficRecorder->opened(p);
@@ -134,7 +136,8 @@ void MainWindow::closeSerialPort()
 {
     // What was still queued never goes out: the console says how much did.
     const qint64 done = serialLink->runDone(), total = serialLink->runTotal();
-    serialLink->close();
+    if (serialLink->isOpen()) // a lost line closed itself already
+        serialLink->close();
     if (total > done)
         noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     showStatus(tr("Disconnected"));
@@ -178,9 +181,9 @@ void MainWindow::showLost(const QString &reason, qint64 done, qint64 total)
 {
     if (total > done) // the link closed itself first, so closeSerialPort finds nothing queued
         noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
+    closeSerialPort(); // the status bar says so while the box is up
     QMessageBox::critical(
         this, tr("Critical Error"), tr("The line to %1 is lost: %2.").arg(serialLink->portPath(), reason));
-    closeSerialPort();
 }
 
 bool MainWindow::connectedOrTell()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "serial/Settings.h"
+
+#include <QHash>
 #include <QImage>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -10,6 +13,7 @@ QT_BEGIN_NAMESPACE
 namespace Ui {
 class MainWindow;
 }
+class QAction;
 class QDockWidget;
 class QLabel;
 class QProgressBar;
@@ -193,9 +197,23 @@ private:
     // The Traffic and Expected Paper docks, fed from the line by the recorder, and the optional
     // polling of the controller's status.
     void setUpTraffic();
+    // The traffic log's recorder and the expected controller, made for the first line or pane.
+    void startTraffic();
     void pollStatus();
-    // Grows the window for a pane that opened beside the tabs or under them.
+
+    // The View menu's panes, each made when first shown.
+    void setUpPanes();
+    void addPane(QDockWidget *dock, Qt::DockWidgetArea area, QAction *action);
+    QDockWidget *macrosPane();
+    QDockWidget *trafficPane();
+    QDockWidget *expectedPane();
+    // The tab pages scroll when the panes leave them less room than they were laid out in; made
+    // with the first pane.
+    void letTabsScroll();
+    // Grows the window for a pane that opened beside the tabs or under them, and shrinks it by as
+    // much when the pane closes.
     void makeRoomFor(QDockWidget *dock);
+    void giveRoomBack(QDockWidget *dock);
 
     Ui::MainWindow *ui = nullptr;
     QLabel *statusLabel = nullptr;
@@ -218,7 +236,11 @@ private:
     TrafficDock *trafficDock = nullptr;
     ExpectedPaperDock *expectedPaperDock = nullptr;
     QTimer *statusPoll = nullptr;
+    QAction *macrosAction = nullptr;
+    QAction *trafficAction = nullptr;
+    QAction *expectedAction = nullptr;
+    QHash<QDockWidget *, QSize> roomGiven; // what the window grew by for each open pane
     QSize designedSize; // what the tabs and the console were laid out in
     QRect placedRoom; // the half of the screen the window was placed on, if it was
-    qint32 lineBaud = 115200; // of the open line, for the time a write takes
+    qint32 lineBaud = lineDefaults::baudRate; // of the open line, for the time a write takes
 };

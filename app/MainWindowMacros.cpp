@@ -2,28 +2,18 @@
 #include "app/MainWindow.h"
 
 #include "app/MacroBook.h"
-#include "app/MacrosDock.h"
 #include "commands/Protocol.h"
 #include "serial/SerialLink.h"
 #include "ui_MainWindow.h"
 
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 
 #include <memory>
 
 void MainWindow::setUpMacros()
 {
-    macroBook = new MacroBook(this);
-    macrosDock = new MacrosDock(macroBook, this);
-    addDockWidget(Qt::RightDockWidgetArea, macrosDock);
-    macrosDock->hide();
-    auto *view = new QMenu(tr("View"), ui->menuBar);
-    view->setObjectName(QStringLiteral("menuView"));
-    view->addAction(macrosDock->toggleViewAction());
-    ui->menuBar->insertMenu(ui->menuHelp->menuAction(), view);
+    macroBook = new MacroBook(this); // its dock is made when first shown
     // Where the last run's bytes end in the stream: a repeat waits until they have left the port
     // rather than piling runs up behind a held line.
     auto lastRunEnd = std::make_shared<qint64>(0);

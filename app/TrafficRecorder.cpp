@@ -5,6 +5,18 @@
 #include "traffic/TrafficLog.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+
+#include <utility>
+
+namespace {
+// A turn of the event loop names slices for up to sliceBudgetMs. While the line still has bytes to
+// write, which go first, a turn names one small slice, every writingPauseMs: more than a serial
+// line carries, yet the writes to a fast line never wait long.
+constexpr qsizetype sliceBytes = 4096, writingSliceBytes = 256;
+constexpr qint64 sliceBudgetMs = 10;
+constexpr int writingPauseMs = 2;
+} // namespace
 
 TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, TrafficLog &log, QObject *parent)
     : QObject(parent)
@@ -12,11 +24,14 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     , expected(expected)
     , log(log)
 {
+    slices.setSingleShot(true);
+    slices.setInterval(0);
+    connect(&slices, &QTimer::timeout, this, [this] { nameSent(this->link.queued() > 0 ? 0 : sliceBudgetMs); });
     connect(&link, &SerialLink::bytesSent, this, &TrafficRecorder::sent);
     connect(&link, &SerialLink::answered, this, &TrafficRecorder::received);
     connect(&link, &SerialLink::heldChanged, this, &TrafficRecorder::held);
     connect(&link, &SerialLink::lost, this, [this](const QString &reason, qint64 done, qint64 total) {
-        flushAnswers();
+        takePausedAnswer();
         event(tr("line lost: %1; %2 of %3 bytes of the last run sent").arg(reason).arg(done).arg(total));
     });
     connect(&link, &SerialLink::sendStopped, this,
@@ -24,8 +39,12 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
             event(tr("sending %1 stopped at byte %2 of %3: %4").arg(name).arg(position).arg(size).arg(reason));
         });
     connect(&link, &SerialLink::openChanged, this, [this](bool open) {
-        if (!open)
+        // Once for each line: closing a line that is closed already says nothing.
+        if (!open && lineOpen) {
+            takePausedAnswer();
             event(tr("closed: %1 bytes sent").arg(this->link.sentTotal()));
+        }
+        lineOpen = open;
     });
 }
 
@@ -33,8 +52,11 @@ qint64 TrafficRecorder::now() { return QDateTime::currentMSecsSinceEpoch(); }
 
 void TrafficRecorder::opened(const Settings &settings)
 {
-    expected.restart();
-    emit restarted();
+    lineOpen = true;
+    inTurn([this] { // the last line's bytes go on the last line's paper first
+        expected.restart();
+        emit restarted();
+    });
     holdCause = settings.flowControl == QSerialPort::SoftwareControl ? QStringLiteral("XOFF")
         : settings.flowControl == QSerialPort::HardwareControl       ? QStringLiteral("CTS")
                                                                      : QString();
@@ -48,22 +70,80 @@ void TrafficRecorder::opened(const Settings &settings)
 void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
 {
     Q_UNUSED(offset) // the controller model counts the same stream
-    const qint64 time = now();
     // With nothing more on its way, a status query at the end stands as it is.
-    const ExpectedPrinter::Decoded decoded = expected.feed(bytes, link.queued() == 0);
+    unnamed.push_back({now(), bytes, link.queued() == 0, {}});
+    if (!slices.isActive())
+        slices.start();
+}
+
+void TrafficRecorder::nameSent(qint64 budgetMs)
+{
+    if (unnamed.empty())
+        return;
+    QElapsedTimer clock;
+    clock.start();
     auto head = [this](const sim::LogEntry &e) {
         return expected.bytesAt(e.offset, qMin<qint64>(e.size, TrafficLog::maxShownBytes));
     };
-    if (decoded.grown)
-        log.updateLastSent(*decoded.grown, head(*decoded.grown));
-    for (const sim::LogEntry &e : decoded.added)
-        log.addSent(time, e, head(e), expected.line());
+    std::vector<TrafficRow> rows;
+    const qsizetype slice = budgetMs == 0 ? writingSliceBytes : sliceBytes;
+    for (bool first = true; !unnamed.empty() && (first || budgetMs < 0 || clock.elapsed() < budgetMs); first = false) {
+        const Unnamed &u = unnamed.front();
+        if (u.row) {
+            log.addSentRows(std::exchange(rows, {}));
+            const std::function<void()> row = u.row;
+            unnamed.pop_front();
+            row();
+            continue;
+        }
+        const qsizetype n = qMin(slice, u.bytes.size() - unnamedAt);
+        const bool last = unnamedAt + n == u.bytes.size();
+        const ExpectedPrinter::Decoded decoded
+            = expected.feed(QByteArray::fromRawData(u.bytes.constData() + unnamedAt, n), last && u.nothingMore);
+        if (decoded.grown && !rows.empty() && rows.back().offset == decoded.grown->offset) {
+            TrafficRow &r = rows.back(); // grew before its row was listed
+            r.detail = decoded.grown->args;
+            r.bytes = head(*decoded.grown);
+            r.size = decoded.grown->size;
+        } else if (decoded.grown) {
+            log.updateLastSent(*decoded.grown, head(*decoded.grown));
+        }
+        for (const sim::LogEntry &e : decoded.added)
+            rows.push_back(TrafficLog::sentRow(u.time, e, head(e), expected.line()));
+        unnamedAt += n;
+        if (last) {
+            unnamed.pop_front();
+            unnamedAt = 0;
+        }
+    }
+    log.addSentRows(std::move(rows));
+    if (!unnamed.empty())
+        slices.start(budgetMs == 0 ? writingPauseMs : 0);
     emit sentDecoded();
 }
 
-void TrafficRecorder::received(const Answer &answer) { log.addReceived(now(), answer); }
+void TrafficRecorder::inTurn(std::function<void()> row)
+{
+    if (unnamed.empty()) {
+        row();
+        return;
+    }
+    unnamed.push_back({0, {}, false, std::move(row)});
+}
 
-void TrafficRecorder::flushAnswers() { link.settleAnswers(); }
+void TrafficRecorder::received(const Answer &answer)
+{
+    // Listed after the commands that went before it.
+    inTurn([this, time = now(), answer] { log.addReceived(time, answer); });
+}
+
+void TrafficRecorder::takePausedAnswer() { link.settleAnswers(); }
+
+void TrafficRecorder::flushAnswers()
+{
+    takePausedAnswer();
+    nameSent();
+}
 
 void TrafficRecorder::held(bool isHeld, qint64 ms)
 {
@@ -74,4 +154,7 @@ void TrafficRecorder::held(bool isHeld, qint64 ms)
         event(tr("%1: held for %2 s").arg(cause).arg(double(ms) / 1000.0, 0, 'f', 1));
 }
 
-void TrafficRecorder::event(const QString &text) { log.addEvent(now(), text); }
+void TrafficRecorder::event(const QString &text)
+{
+    inTurn([this, time = now(), text] { log.addEvent(time, text); });
+}

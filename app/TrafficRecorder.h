@@ -4,6 +4,10 @@
 #include "traffic/QueryMatcher.h"
 
 #include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
 
 class ExpectedPrinter;
 class SerialLink;
@@ -20,7 +24,8 @@ public:
 
     // The line opened with these settings: the expected controller starts afresh.
     void opened(const Settings &settings);
-    // Takes what is pending as an answer now, as a pause on the line would.
+    // Takes what is pending as an answer now, as a pause on the line would, and names every sent
+    // byte not named yet.
     void flushAnswers();
     // An event of the tool's own, such as the monitor's.
     void note(const QString &text) { event(text); }
@@ -31,6 +36,12 @@ signals:
 
 private:
     void sent(qint64 offset, const QByteArray &bytes);
+    // Names the sent bytes in slices, for at most budgetMs (all of them when negative, one small
+    // slice at 0), and lists their rows in one go: a flood of small commands never holds the event loop for long. The
+    // other rows wait their turn behind the bytes sent before them.
+    void nameSent(qint64 budgetMs = -1);
+    void inTurn(std::function<void()> row);
+    void takePausedAnswer();
     void received(const Answer &answer);
     void held(bool held, qint64 ms);
     void event(const QString &text);
@@ -39,5 +50,16 @@ private:
     SerialLink &link;
     ExpectedPrinter &expected;
     TrafficLog &log;
+    struct Unnamed
+    {
+        qint64 time;
+        QByteArray bytes;
+        bool nothingMore; // nothing else was queued on the line after them
+        std::function<void()> row; // instead of bytes: a row of another kind, in its turn
+    };
+    std::deque<Unnamed> unnamed;
+    qsizetype unnamedAt = 0; // of the first one's bytes, named already
+    QTimer slices;
+    bool lineOpen = false;
     QString holdCause; // "XOFF" or "CTS", as the line's flow control has it
 };

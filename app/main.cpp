@@ -2,25 +2,15 @@
 #include "app/Icons.h"
 #include "app/Launch.h"
 #include "app/MainWindow.h"
+#include "paperview/WindowPlace.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QScreen>
 
 #include <cstdio>
 
 namespace {
-
-// Puts the window at the start of the left or right half of its screen's free area, narrowed to
-// the half where it can be, so that two programs placed on opposite halves never overlap.
-void placeOnHalf(QWidget &window, bool right)
-{
-    const QRect free = window.screen()->availableGeometry();
-    const int half = free.width() / 2, frame = 16; // room for the window system's frame
-    window.resize(qMin(window.width(), half - frame), window.height());
-    window.move(free.left() + (right ? half : 0), free.top());
-}
 
 // Whether a window can be shown at all: a platform that needs no display, or a display to
 // connect to. Without one the platform would abort the program.

@@ -7,6 +7,7 @@
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
+#include "serial/SerialLink.h"
 #include "simulator/SimWindow.h"
 #include "traffic/TrafficLog.h"
 
@@ -81,6 +82,37 @@ void flood(bool lineBreaks)
                    .arg(console->document()->characterCount()),
         QStringLiteral("longest event-loop stall %1 ms").arg(stalls.longest), QStringLiteral("5 ms heartbeat"),
         double(stalls.longest) / 5.0);
+}
+
+// 100 000 tiny commands (ESC @) handed to the line at once, the far end reading them, until the
+// Traffic log has named the last of them. Returns the longest event-loop stall in ms.
+qint64 tinyCommands(bool panesOpen)
+{
+    MainWindow window;
+    window.show();
+    if (panesOpen) {
+        for (const char *pane : {"actionTraffic", "actionExpectedPaper", "actionMacros"})
+            window.findChild<QAction *>(pane)->setChecked(true);
+    }
+    FarEnd peer;
+    connectTo(window, peer.path());
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const int count = 100000;
+    const QByteArray stream = QByteArray("\x1B\x40", 2).repeated(count);
+    auto *log = window.findChild<TrafficLog *>();
+    auto named
+        = [log, &stream] { return log->rowCount() > 0 && log->row(log->rowCount() - 1).offset == stream.size() - 2; };
+    StallMeter stalls;
+    window.findChild<SerialLink *>()->write(stream.constData(), stream.size());
+    const QByteArray got = peer.read(stream.size(), 60000);
+    while (!named() && settle.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (got.size() != stream.size() || !named())
+        std::fprintf(stderr, "tiny commands: %lld of %lld bytes arrived\n", qint64(got.size()), qint64(stream.size()));
+    return stalls.longest;
 }
 
 // Sends a stream to a virtual controller that prints as fast as it can, on its pseudo-terminal or
@@ -171,6 +203,14 @@ int main(int argc, char *argv[])
                        .arg(log.rowCount())
                        .arg(shown),
             bench::ms(filterMs), QStringLiteral("filling the pane: %1").arg(bench::ms(fillMs)), filterMs / fillMs);
+    } else if (which == "traffic-tiny") {
+        // Side by side: the panes closed, then open, each in a window of its own.
+        const qint64 closed = tinyCommands(false);
+        const qint64 open = tinyCommands(true);
+        bench::row(QStringLiteral("100000 tiny commands (ESC @) sent with Traffic, Expected Paper and Macros open, "
+                                  "until Traffic named the last (budget 50 ms)"),
+            QStringLiteral("longest event-loop stall %1 ms").arg(open),
+            QStringLiteral("%1 ms with the panes closed").arg(closed), double(open) / double(qMax<qint64>(1, closed)));
     } else if (which == "flood-lines") {
         flood(true);
     } else if (which == "flood-long") {

@@ -140,7 +140,9 @@ void Interpreter::command(const Command &c)
     QString note;
     if (c.op == Op::Text) {
         // One printStr entry for a run of text, so that the log reads like the job.
-        if (textEntry < 0 || textEntry != base + entries.size() - 1)
+        // A NUL between two runs ends the first: an entry's bytes are all in one piece.
+        if (textEntry < 0 || textEntry != base + entries.size() - 1
+            || entries[textEntry - base].offset + entries[textEntry - base].size != c.offset)
             textEntry = begin(c.offset, QStringLiteral("printStr"));
         if (textEntry >= 0) {
             entries[textEntry - base].size += c.size;

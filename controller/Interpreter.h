@@ -63,6 +63,7 @@ public:
     void forgetLog();
     qint64 logBase() const { return base; }
     qint64 bytesReceived() const { return received; }
+    qint64 bytesDecoded() const { return decoder.offset(); } // every byte before it has been taken
     int unknownCount() const { return unknown; }
     int truncatedCount() const { return truncated; }
     int placeholderCount() const { return head.placeholderCount(); } // characters no font could draw

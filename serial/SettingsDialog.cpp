@@ -128,13 +128,13 @@ void SettingsDialog::checkCustomDevicePathPolicy(int idx)
 
 void SettingsDialog::fillParameterBoxes()
 {
-    for (int rate : {9600, 19200, 38400, 57600, 115200, 256000, 375000})
+    for (const qint32 rate : baudRates)
         ui->baudRateBox->addItem(QString::number(rate), rate);
-    ui->baudRateBox->setCurrentIndex(4);
+    ui->baudRateBox->setCurrentIndex(lineDefaults::baudIndex);
 
     for (int bits : {5, 6, 7, 8})
         ui->dataBitsBox->addItem(QString::number(bits), bits);
-    ui->dataBitsBox->setCurrentIndex(3);
+    ui->dataBitsBox->setCurrentIndex(ui->dataBitsBox->findData(int(lineDefaults::dataBits)));
 
     ui->parityBox->addItem(tr("None"), QSerialPort::NoParity);
     ui->parityBox->addItem(tr("Even"), QSerialPort::EvenParity);
@@ -150,6 +150,9 @@ void SettingsDialog::fillParameterBoxes()
     ui->flowControlBox->addItem(tr("XON/XOFF"), QSerialPort::SoftwareControl);
     ui->flowControlBox->addItem(tr("None"), QSerialPort::NoFlowControl);
     ui->flowControlBox->addItem(tr("RTS/CTS"), QSerialPort::HardwareControl);
+    ui->parityBox->setCurrentIndex(ui->parityBox->findData(int(lineDefaults::parity)));
+    ui->stopBitsBox->setCurrentIndex(ui->stopBitsBox->findData(int(lineDefaults::stopBits)));
+    ui->flowControlBox->setCurrentIndex(ui->flowControlBox->findData(int(lineDefaults::flowControl)));
 }
 
 void SettingsDialog::fillPortList()

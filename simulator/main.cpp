@@ -1,6 +1,7 @@
 // zpc3x-sim: the virtual ZPC3x controller. Shows its window and serves a pseudo-terminal for the
 // tool, serves without a window, or renders a captured stream to a PNG.
 #include "controller/Interpreter.h"
+#include "paperview/WindowPlace.h"
 #include "simulator/LineDriver.h"
 #include "simulator/SimWindow.h"
 
@@ -168,16 +169,6 @@ bool wantsWindow(int argc, char *argv[])
             return false;
     }
     return true;
-}
-
-// Puts the window at the start of the left or right half of its screen's free area, narrowed to
-// the half where it can be, so that two programs placed on opposite halves never overlap.
-void placeOnHalf(QWidget &window, bool right)
-{
-    const QRect free = window.screen()->availableGeometry();
-    const int half = free.width() / 2, frame = 16; // room for the window system's frame
-    window.resize(qMin(window.width(), half - frame), window.height());
-    window.move(free.left() + (right ? half : 0), free.top());
 }
 
 } // namespace

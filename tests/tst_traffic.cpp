@@ -13,14 +13,22 @@
 #include "traffic/TrafficLog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
 #include <QDockWidget>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 // The Traffic and Expected Paper panes: the exchange decoded by the controller model, the answers
@@ -29,10 +37,18 @@ class TestTraffic : public ConnectedToolTest
 {
     Q_OBJECT
 private slots:
+    void init(); // every pane open, as the user would have them
     void answersAreMatchedToTheirQueries_data();
     void answersAreMatchedToTheirQueries();
     void queriesAreGivenUpOnlyOnceTheyLeftAndTheLineWasQuiet();
     void decodingIsTheSameForAnyChunking();
+    void everySentByteHasARow_data();
+    void everySentByteHasARow();
+    void filterKeepsTheChosenRow();
+    void followShowsNewRowsUntilScrolledUp();
+    void saveAsWritesWhatIsShown();
+    void columnsShowEachRowsLength();
+    void lineEventsWhenTheyHappen();
     void logKeepsItsLastRowsAndFilters();
     void rowsOfAJob();
     void expectedPaperIsTheControllersPaper();
@@ -47,6 +63,17 @@ private:
     TrafficLog *log() const { return w->findChild<TrafficLog *>(); }
 };
 
+// A status byte as the answer to a status query.
+static Answer statusAnswer(qint64 offset, quint8 status)
+{
+    Answer a;
+    a.kind = Answer::Kind::Reply;
+    a.form = proto::AnswerForm::StatusByte;
+    a.offset = offset;
+    a.bytes = QByteArray(1, char(status));
+    return a;
+}
+
 // The line's settings for a link of its own to that far end, without flow control.
 static Settings plainLine(const FarEnd &line)
 {
@@ -56,6 +83,45 @@ static Settings plainLine(const FarEnd &line)
     settings.flowControl = QSerialPort::NoFlowControl;
     return settings;
 }
+
+void TestTraffic::init()
+{
+    for (const char *pane : {"actionTraffic", "actionExpectedPaper"})
+        w->findChild<QAction *>(pane)->setChecked(true);
+}
+
+// A Traffic pane of its own over a log of ten rows: commands, an answer and events.
+struct PaneOfTen
+{
+    TrafficLog log;
+    TrafficDock dock{&log};
+    QTableView *view = dock.findChild<QTableView *>("trafficView");
+    PaneOfTen()
+    {
+        for (int i = 0; i < 10; ++i) {
+            if (i % 3 == 2)
+                log.addEvent(1000 * i, QStringLiteral("XOFF: held for 0.%1 s").arg(i));
+            else if (i == 4)
+                log.addReceived(1000 * i, statusAnswer(0, 0x32));
+            else
+                log.addSent(1000 * i, {2LL * i, QStringLiteral("printerSoftInit"), {}, -1, -1, 2}, "\x1B\x40");
+        }
+        dock.resize(900, 400);
+        dock.show();
+    }
+    // The row of the log the view shows as current, or -1.
+    int current() const
+    {
+        const QModelIndex at = view->currentIndex();
+        return at.isValid() ? qobject_cast<const QSortFilterProxyModel *>(view->model())->mapToSource(at).row() : -1;
+    }
+    void typeFilter(const QString &words)
+    {
+        auto *field = dock.findChild<QLineEdit *>("trafficFilter");
+        field->clear();
+        QTest::keyClicks(field, words);
+    }
+};
 
 void TestTraffic::reconnect()
 {
@@ -212,17 +278,198 @@ void TestTraffic::decodingIsTheSameForAnyChunking()
     }
 }
 
+void TestTraffic::everySentByteHasARow_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("rows"); // offset, name and size of each
+    QTest::newRow("NULs around a line") << hex("00 00 00 41 0A 00")
+                                        << QStringList{"0 ignored 3", "3 printStr 1", "4 printLF 1", "5 ignored 1"};
+    QTest::newRow("a NUL inside a text run")
+        << hex("41 00 42 0A") << QStringList{"0 printStr 1", "1 ignored 1", "2 printStr 1", "3 printLF 1"};
+    QTest::newRow("NULs between commands")
+        << hex("1B 40 00 00 1B 40") << QStringList{"0 printerSoftInit 2", "2 ignored 2", "4 printerSoftInit 2"};
+    QTest::newRow("NULs in a picture's data are the picture's") << hex(
+        "1D 76 30 00 01 00 02 00 00 00 00 0A") << QStringList{"0 picturePrintH 10", "10 ignored 1", "11 printLF 1"};
+}
+
+void TestTraffic::everySentByteHasARow()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, rows);
+    for (const qsizetype chunk : {stream.size(), qsizetype(2), qsizetype(1)}) {
+        QStringList named;
+        for (const QString &row : decodeInChunks(stream, chunk))
+            named << row.section(QLatin1Char(' '), 0, 1) + QLatin1Char(' ') + row.section(QLatin1Char(' '), -1);
+        QCOMPARE(named, rows);
+    }
+    // The same from the send line, through the line and the pane's recorder.
+    reconnect();
+    auto *send = w->findChild<QLineEdit *>("lineEditSend");
+    send->setText(QString::fromLatin1(stream.toHex(' ')));
+    press(*w, "pushButtonSend");
+    QCOMPARE(peer->read(stream.size()), stream);
+    QStringList listed;
+    QTRY_VERIFY((listed =
+                        [this] {
+                            QStringList sent;
+                            for (int i = 0; i < log()->rowCount(); ++i) {
+                                const TrafficRow &r = log()->row(i);
+                                if (r.direction == TrafficRow::Direction::Sent)
+                                    sent << QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size);
+                            }
+                            return sent;
+                        }())
+                    .size()
+        >= rows.size());
+    QCOMPARE(listed, rows);
+}
+
+void TestTraffic::filterKeepsTheChosenRow()
+{
+    PaneOfTen pane;
+    QSignalSpy chosen(&pane.dock, &TrafficDock::rowSelected);
+    pane.view->setCurrentIndex(pane.view->model()->index(3, 0)); // a sent row, the fourth
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(pane.current(), 3);
+    // Filters that hide it, then show it again, by text and by direction: the choice stays,
+    // and no other row is chosen or tinted meanwhile.
+    pane.typeFilter(QStringLiteral("XOFF"));
+    QTRY_COMPARE(pane.view->model()->rowCount(), 3);
+    QCOMPARE(pane.current(), -1);
+    pane.typeFilter(QStringLiteral("printerSoftInit"));
+    QTRY_COMPARE(pane.view->model()->rowCount(), 6);
+    QCOMPARE(pane.current(), 3);
+    auto *direction = pane.dock.findChild<QComboBox *>("trafficDirection");
+    pane.typeFilter(QString());
+    QTRY_COMPARE(pane.view->model()->rowCount(), 10);
+    direction->setCurrentIndex(2); // received
+    QCOMPARE(pane.view->model()->rowCount(), 1);
+    QCOMPARE(pane.current(), -1);
+    direction->setCurrentIndex(0);
+    QCOMPARE(pane.current(), 3);
+    QCOMPARE(chosen.count(), 1);
+}
+
+void TestTraffic::followShowsNewRowsUntilScrolledUp()
+{
+    PaneOfTen pane;
+    auto *follow = pane.dock.findChild<QCheckBox *>("trafficFollow");
+    QVERIFY(follow && follow->isChecked());
+    QScrollBar *bar = pane.view->verticalScrollBar();
+    auto addRows = [&pane](int n) {
+        for (int i = 0; i < n; ++i)
+            pane.log.addEvent(0, QStringLiteral("event %1").arg(i));
+    };
+    addRows(200);
+    QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+    // Scrolled up by hand: Follow goes off, and the rows that come stay below.
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    QVERIFY(!follow->isChecked());
+    const int looking = bar->value();
+    addRows(200);
+    QTest::qWait(50);
+    QCOMPARE(bar->value(), looking);
+    QVERIFY(bar->value() < bar->maximum());
+    // Follow on again: the newest row comes into view, and the next ones too.
+    follow->setChecked(true);
+    QCOMPARE(bar->value(), bar->maximum());
+    addRows(200);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+}
+
+void TestTraffic::saveAsWritesWhatIsShown()
+{
+    PaneOfTen pane;
+    pane.dock.findChild<QComboBox *>("trafficDirection")->setCurrentIndex(1); // sent
+    QCOMPARE(pane.view->model()->rowCount(), 6);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("shown.txt"));
+    ModalCloser *closer = answerFileDialog(this, file);
+    pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
+    QTRY_VERIFY(closer->done());
+    QVERIFY2(closer->titles.value(0).contains(QStringLiteral("the filter is on (sent)")),
+        qPrintable(closer->titles.join('|')));
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2 + 6);
+    QCOMPARE(lines[1], QStringLiteral("# only 6 of the 10 rows: the filter is on (sent)"));
+    for (const QString &line : lines.mid(2))
+        QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
+    QCOMPARE(lines[2].section(QLatin1Char('\t'), 2), QStringLiteral("0\tprinterSoftInit\t\t1B 40"));
+}
+
+void TestTraffic::columnsShowEachRowsLength()
+{
+    // The longest of each column: a picture's row, its bytes cut after the first 24.
+    PaneOfTen pane;
+    pane.log.addSent(86399999,
+        {9999999999LL, QStringLiteral("picturePrintH"), QStringLiteral("0 48 256"), -1, -1, 1234567890},
+        hex("1D 76 30 00 30 00 00 01 FF*16"));
+    const int row = pane.view->model()->rowCount() - 1;
+    QCOMPARE(pane.view->model()->index(row, TrafficLog::Length).data().toLongLong(), 1234567890);
+    for (const int column :
+        {TrafficLog::Time, TrafficLog::Direction, TrafficLog::Offset, TrafficLog::Length, TrafficLog::Bytes}) {
+        const QModelIndex at = pane.view->model()->index(row, column);
+        const QVariant font = at.data(Qt::FontRole);
+        const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : pane.view->font());
+        const QString shown = at.data().toString();
+        QVERIFY2(pane.view->columnWidth(column) >= metrics.horizontalAdvance(shown) + 6,
+            qPrintable(QStringLiteral("%1 in %2 px").arg(shown).arg(pane.view->columnWidth(column))));
+    }
+    QVERIFY(pane.view->model()->index(row, TrafficLog::Bytes).data().toString().endsWith("(1234567890 bytes)"));
+}
+
+void TestTraffic::lineEventsWhenTheyHappen()
+{
+    reconnect();
+    // While the box about the lost line is up: the status bar and the rows already say so.
+    QString statusMeanwhile;
+    qint64 shownAt = 0, answeredAt = 0;
+    QStringList eventsMeanwhile;
+    ModalCloser closer([&](QWidget *box) {
+        shownAt = QDateTime::currentMSecsSinceEpoch();
+        statusMeanwhile = statusText(*w);
+        for (int i = 0; i < log()->rowCount(); ++i)
+            if (log()->row(i).direction == TrafficRow::Direction::Event)
+                eventsMeanwhile << log()->row(i).what;
+        QTimer::singleShot(400, box, [box, &answeredAt] {
+            answeredAt = QDateTime::currentMSecsSinceEpoch();
+            qobject_cast<QMessageBox *>(box)->accept();
+        });
+    });
+    closer.arm();
+    peer->close();
+    QTRY_VERIFY(closer.done());
+    QTRY_VERIFY(answeredAt > 0);
+    QCOMPARE(statusMeanwhile, QStringLiteral("Disconnected"));
+    QTest::qWait(50);
+    QStringList events;
+    qint64 lostAt = 0;
+    for (int i = 0; i < log()->rowCount(); ++i) {
+        const TrafficRow &r = log()->row(i);
+        if (r.direction != TrafficRow::Direction::Event)
+            continue;
+        events << r.what.section(QLatin1Char(':'), 0, 0);
+        if (r.what.startsWith(QStringLiteral("line lost")))
+            lostAt = r.time;
+    }
+    QCOMPARE(events, QStringList({"closed", "line lost"})); // once each
+    QCOMPARE(eventsMeanwhile.size(), 2);
+    QVERIFY2(lostAt <= shownAt && lostAt < answeredAt - 300,
+        qPrintable(QStringLiteral("%1 %2").arg(lostAt).arg(answeredAt)));
+    // A fresh far end for the cases after this one.
+    delete peer;
+    peer = new FarEnd;
+    QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("Connected to")));
+}
+
 void TestTraffic::logKeepsItsLastRowsAndFilters()
 {
     TrafficLog log(nullptr, 3);
     for (int i = 1; i <= 4; ++i)
         log.addEvent(1000 * i, QStringLiteral("event %1").arg(i));
-    Answer status;
-    status.kind = Answer::Kind::Reply;
-    status.form = proto::AnswerForm::StatusByte;
-    status.offset = 7;
-    status.bytes = QByteArray("\x32", 1);
-    log.addReceived(5000, status);
+    log.addReceived(5000, statusAnswer(7, 0x32));
     QCOMPARE(log.rowCount(), 3);
     QCOMPARE(log.droppedRows(), 2);
     QCOMPARE(log.row(0).what, QStringLiteral("event 3"));

@@ -4,16 +4,24 @@
 #include "TestSupport.h"
 
 #include "app/Icons.h"
+#include "app/Launch.h"
 #include "app/MacroBook.h"
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"
+#include "paperview/PaperView.h"
+#include "paperview/WindowPlace.h"
 #include "serial/SettingsDialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -34,6 +42,7 @@ private slots:
     void choicesMakeTheSettingsRecord();
     void closingWithoutApplyKeepsTheSettings();
     void firstSizeShowsEveryControl();
+    void everyButtonInReachWithThePanesOpen();
     void macrosRepeatAsAsked_data();
     void macrosRepeatAsAsked();
     void macroFileRoundTrips();
@@ -158,6 +167,67 @@ void TestWindow::firstSizeShowsEveryControl()
     }
 }
 
+void TestWindow::everyButtonInReachWithThePanesOpen()
+{
+    // On the left half of a 1920 x 1080 screen, with every pane open.
+    MainWindow window;
+    if (window.screen()->availableGeometry().size() != QSize(1920, 1080))
+        QSKIP("needs a 1920 x 1080 screen, as the offscreen one this test sets up");
+    const QRect half = screenHalf(*window.screen(), false);
+    placeOnHalf(window, false);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize alone = window.size();
+    QCOMPARE(alone, QSize(880, 768));
+    Launch launch;
+    launch.place = QStringLiteral("left");
+    launch.panes = Launch::paneNames();
+    window.start(launch);
+    const QStringList docks{"trafficDock", "expectedPaperDock", "macrosDock"};
+    for (const QString &dock : docks)
+        QTRY_VERIFY(window.findChild<QDockWidget *>(dock) && window.findChild<QDockWidget *>(dock)->isVisible());
+    QTRY_VERIFY(window.height() > alone.height() && window.width() > alone.width());
+    QTest::qWait(50); // the docks take the size they were given
+    QVERIFY2(half.contains(window.frameGeometry()),
+        qPrintable(QStringLiteral("%1,%2 %3x%4")
+                       .arg(window.frameGeometry().x())
+                       .arg(window.frameGeometry().y())
+                       .arg(window.frameGeometry().width())
+                       .arg(window.frameGeometry().height())));
+
+    // Every button of every tab whole on its page, in view or once scrolled to.
+    auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        auto *scroller = qobject_cast<QScrollArea *>(tabs->widget(i));
+        QVERIFY2(scroller, qPrintable(tabs->tabText(i) + QStringLiteral(" does not scroll")));
+        QVERIFY2(cutOff(scroller).isEmpty(), qPrintable(cutOff(scroller)));
+        const QList<QPushButton *> buttons = scroller->widget()->findChildren<QPushButton *>();
+        QVERIFY(!buttons.isEmpty());
+        for (QPushButton *button : buttons) {
+            scroller->ensureWidgetVisible(button, 0, 0);
+            QVERIFY2(cutOff(button).isEmpty(), qPrintable(cutOff(button)));
+        }
+    }
+    // The panes open at a useful size: the expected paper a whole receipt wide.
+    const auto *paper = window.findChild<PaperView *>("expectedPaperView");
+    QVERIFY2(
+        paper->viewport()->width() >= 384 * paper->zoom(), qPrintable(QString::number(paper->viewport()->width())));
+
+    // Closing the panes gives their room back.
+    for (const char *action : {"actionTraffic", "actionExpectedPaper", "actionMacros"})
+        window.findChild<QAction *>(action)->setChecked(false);
+    for (const QString &dock : docks)
+        QVERIFY(window.findChild<QDockWidget *>(dock)->isHidden());
+    QTRY_COMPARE(window.size(), alone);
+    // and the window alone shows every button whole again, without scrolling.
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        for (const QWidget *button : tabs->widget(i)->findChildren<QPushButton *>())
+            QVERIFY2(cutOff(button).isEmpty(), qPrintable(cutOff(button)));
+    }
+}
+
 void TestWindow::macrosRepeatAsAsked_data()
 {
     QTest::addColumn<int>("times");
@@ -250,5 +320,23 @@ void TestWindow::malformedMacroFileIsRefused()
     QCOMPARE(book.macros(), QList<Macro>({{"kept", "0A", SendMode::Hex}}));
 }
 
-QTEST_MAIN(TestWindow)
+int main(int argc, char *argv[])
+{
+    // The offscreen platform's screen made 1920 x 1080, a common desktop, whose halves the
+    // programs are placed on.
+    QTemporaryDir dir;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        QFile config(dir.filePath(QStringLiteral("screens.json")));
+        if (!config.open(QIODevice::WriteOnly)
+            || config.write(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
+                <= 0)
+            return 1;
+        config.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+    }
+    QApplication app(argc, argv);
+    TestWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_window.moc"

@@ -28,8 +28,56 @@ ExpectedPrinter::Decoded ExpectedPrinter::feed(const QByteArray &bytes, bool not
         interpreter->settle();
         take(decoded);
     }
+    fillGaps(decoded);
     interpreter->takeReplies(); // what the line really answers is shown instead
     return decoded;
+}
+
+void ExpectedPrinter::fillGaps(Decoded &decoded)
+{
+    auto note = [this](const sim::LogEntry &e) {
+        if (e.size > 0) {
+            qint64 &end = ahead[e.offset];
+            end = qMax(end, e.offset + e.size);
+        }
+    };
+    if (decoded.grown)
+        note(*decoded.grown);
+    for (const sim::LogEntry &e : decoded.added)
+        note(e);
+    // Walks on from the bytes known to belong to a row; a hole the model has taken all of is a gap.
+    const qint64 done = interpreter->bytesDecoded();
+    QList<sim::LogEntry> gaps;
+    for (;;) {
+        const auto first = ahead.begin();
+        if (first != ahead.end() && first->first <= belongs) {
+            belongs = qMax(belongs, first->second);
+            ahead.erase(first);
+            continue;
+        }
+        const qint64 holeEnd = first == ahead.end() ? done : qMin(first->first, done);
+        if (holeEnd <= belongs)
+            break;
+        gaps.append(
+            {belongs, QStringLiteral("ignored"), QStringLiteral("no command: passed over"), -1, -1, holeEnd - belongs});
+        belongs = holeEnd;
+    }
+    // A gap that goes on from the last row handed out, itself a gap, grows it.
+    if (lastGap && !decoded.grown && !gaps.isEmpty() && gaps.first().offset == lastGap->offset + lastGap->size
+        && (decoded.added.isEmpty() || decoded.added.first().offset > gaps.first().offset)) {
+        lastGap->size += gaps.takeFirst().size;
+        decoded.grown = lastGap;
+    }
+    for (const sim::LogEntry &gap : gaps) {
+        qsizetype at = 0;
+        while (at < decoded.added.size() && decoded.added.at(at).offset <= gap.offset)
+            ++at;
+        decoded.added.insert(at, gap);
+    }
+    if (!decoded.added.isEmpty())
+        lastGap = gaps.isEmpty() || decoded.added.last().offset != gaps.last().offset
+            ? std::nullopt
+            : std::optional<sim::LogEntry>(decoded.added.last());
 }
 
 void ExpectedPrinter::take(Decoded &decoded)
@@ -69,6 +117,9 @@ void ExpectedPrinter::restart()
     lastTaken = {};
     window.clear();
     windowStart = 0;
+    belongs = 0;
+    ahead.clear();
+    lastGap.reset();
 }
 
 void ExpectedPrinter::clearPaper()

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -46,10 +47,15 @@ public:
 
 private:
     void take(Decoded &decoded);
+    // Bytes the model passed over without a command of their own (NULs) make rows too.
+    void fillGaps(Decoded &decoded);
     std::unique_ptr<sim::Interpreter> interpreter;
     qint64 taken = 0; // the number of the next entry to hand out
     sim::LogEntry lastTaken;
     QByteArray window;
     qint64 windowStart = 0;
     int restarts = 0;
+    qint64 belongs = 0; // every byte before it belongs to a row handed out
+    std::map<qint64, qint64> ahead; // rows handed out beyond `belongs`: their starts and ends
+    std::optional<sim::LogEntry> lastGap; // the last row handed out, when it is a gap
 };

@@ -37,34 +37,85 @@ TrafficLog::TrafficLog(QObject *parent, qsizetype maxRows)
     , limit(qMax<qsizetype>(1, maxRows))
 { }
 
+void TrafficLog::makeRoom(qsizetype coming)
+{
+    if (qsizetype(rows.size()) + coming <= limit)
+        return;
+    // The oldest hundredths at once: views and filters pay for each removal with all the rows
+    // they hold.
+    const qsizetype step = qMax<qsizetype>(1, limit / 100);
+    const qsizetype over = qsizetype(rows.size()) + coming - limit;
+    const qsizetype drop = qMin(qsizetype(rows.size()), (over + step - 1) / step * step);
+    if (drop <= 0)
+        return;
+    if (spill) {
+        for (qsizetype i = 0; i < drop; ++i)
+            spill(rows[size_t(i)]);
+    }
+    beginRemoveRows({}, 0, int(drop - 1));
+    rows.erase(rows.begin(), rows.begin() + drop);
+    dropped += drop;
+    endRemoveRows();
+    emit droppedChanged(dropped);
+}
+
 void TrafficLog::append(TrafficRow row)
 {
     row.clock = QDateTime::fromMSecsSinceEpoch(row.time).toString(QStringLiteral("HH:mm:ss.zzz"));
     row.relayed = relaying;
-    if (qsizetype(rows.size()) >= limit) {
-        // The oldest hundredth at once: views and filters pay for each removal with all the
-        // rows they hold.
-        const qsizetype drop = qMax<qsizetype>(1, limit / 100);
-        if (spill) {
-            for (qsizetype i = 0; i < drop; ++i)
-                spill(rows[size_t(i)]);
-        }
-        beginRemoveRows({}, 0, int(drop - 1));
-        rows.erase(rows.begin(), rows.begin() + drop);
-        dropped += drop;
-        endRemoveRows();
-        emit droppedChanged(dropped);
-    }
+    makeRoom(1);
     const int at = int(rows.size());
     beginInsertRows({}, at, at);
     rows.push_back(std::move(row));
     endInsertRows();
 }
 
+TrafficRow TrafficLog::sentRow(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line)
+{
+    return {time, TrafficRow::Direction::Sent, command.offset, command.name, command.args, head.left(maxShownBytes),
+        command.size, {}, line};
+}
+
+void TrafficLog::addSentRows(std::vector<TrafficRow> sentRows)
+{
+    if (sentRows.empty())
+        return;
+    // More than the log keeps: the first of them go as the oldest would.
+    const qsizetype beyond = qsizetype(sentRows.size()) - limit;
+    if (beyond > 0) {
+        makeRoom(limit);
+        for (qsizetype i = 0; i < beyond; ++i) {
+            sentRows[size_t(i)].clock
+                = QDateTime::fromMSecsSinceEpoch(sentRows[size_t(i)].time).toString(QStringLiteral("HH:mm:ss.zzz"));
+            sentRows[size_t(i)].relayed = relaying;
+            if (spill)
+                spill(sentRows[size_t(i)]);
+        }
+        sentRows.erase(sentRows.begin(), sentRows.begin() + beyond);
+        dropped += beyond;
+        emit droppedChanged(dropped);
+    }
+    makeRoom(qsizetype(sentRows.size()));
+    QString clock;
+    qint64 clockOf = -1;
+    for (TrafficRow &r : sentRows) {
+        r.relayed = relaying;
+        if (r.time != clockOf) { // a burst shares its time
+            clockOf = r.time;
+            clock = QDateTime::fromMSecsSinceEpoch(r.time).toString(QStringLiteral("HH:mm:ss.zzz"));
+        }
+        r.clock = clock;
+    }
+    const int at = int(rows.size());
+    beginInsertRows({}, at, at + int(sentRows.size()) - 1);
+    rows.insert(rows.end(), std::make_move_iterator(sentRows.begin()), std::make_move_iterator(sentRows.end()));
+    endInsertRows();
+    lastSent = dropped + qint64(rows.size()) - 1;
+}
+
 void TrafficLog::addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line)
 {
-    append({time, TrafficRow::Direction::Sent, command.offset, command.name, command.args, head.left(maxShownBytes),
-        command.size, {}, line});
+    append(sentRow(time, command, head, line));
     lastSent = dropped + qint64(rows.size()) - 1;
 }
 
@@ -132,13 +183,19 @@ QByteArray TrafficLog::heading()
     return QByteArrayLiteral("# time\tdirection\toffset\tcommand or meaning\targuments or ASCII\tbytes\n");
 }
 
-QByteArray TrafficLog::text() const
+QByteArray TrafficLog::text(const QList<int> *only, const QString &which) const
 {
     QString out = QString::fromUtf8(heading());
     if (dropped > 0)
         out += QStringLiteral("# %1 older rows were dropped: the log keeps the last %2\n").arg(dropped).arg(limit);
-    for (const TrafficRow &r : rows)
-        out += rowText(r) + QLatin1Char('\n');
+    if (only) {
+        out += QStringLiteral("# only %1 of the %2 rows: %3\n").arg(only->size()).arg(rows.size()).arg(which);
+        for (const int r : *only)
+            out += rowText(rows.at(size_t(r))) + QLatin1Char('\n');
+    } else {
+        for (const TrafficRow &r : rows)
+            out += rowText(r) + QLatin1Char('\n');
+    }
     return out.toUtf8();
 }
 
@@ -163,12 +220,14 @@ QVariant TrafficLog::data(const QModelIndex &index, int role) const
             return r.what;
         case Detail:
             return r.detail;
+        case Length:
+            return r.direction == TrafficRow::Direction::Event ? QVariant() : QVariant(r.size);
         case Bytes:
             return hex(r.bytes, r.size);
         default:
             break;
         }
-    } else if (role == Qt::TextAlignmentRole && index.column() == Offset) {
+    } else if (role == Qt::TextAlignmentRole && (index.column() == Offset || index.column() == Length)) {
         return int(Qt::AlignRight | Qt::AlignVCenter);
     } else if (role == Qt::FontRole && index.column() == Bytes) {
         QFont mono(QStringLiteral("monospace"));
@@ -197,6 +256,8 @@ QVariant TrafficLog::headerData(int section, Qt::Orientation orientation, int ro
         return tr("Command or meaning");
     case Detail:
         return tr("Arguments or ASCII");
+    case Length:
+        return tr("Length");
     case Bytes:
         return tr("Bytes");
     default:

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 // One line of the exchange on the line.
 struct TrafficRow
@@ -32,7 +33,7 @@ class TrafficLog : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Time, Direction, Offset, What, Detail, Bytes, ColumnCount };
+    enum Column { Time, Direction, Offset, What, Detail, Length, Bytes, ColumnCount };
     static constexpr qsizetype defaultMaxRows = 100000;
     static constexpr int maxShownBytes = 24;
 
@@ -40,6 +41,9 @@ public:
 
     // A command the controller model decoded from the sent bytes, and its first bytes.
     void addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line = 0);
+    // Many at once, in order, for one update of the views: a flood of small commands.
+    void addSentRows(std::vector<TrafficRow> sentRows);
+    static TrafficRow sentRow(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line = 0);
     // The last command sent grew: its text ran on, or its data came in.
     void updateLastSent(const sim::LogEntry &command, const QByteArray &head);
     void addReceived(qint64 time, const Answer &answer);
@@ -53,8 +57,9 @@ public:
     // Rows that are dropped go here first, in order: a run without a window keeps them all.
     void setSpill(std::function<void(const TrafficRow &)> spill) { this->spill = std::move(spill); }
 
-    // The rows as text, a line each, fields split by tabs, under a heading of '#' lines.
-    QByteArray text() const;
+    // The rows as text, a line each, fields split by tabs, under a heading of '#' lines. With
+    // `only`, those rows alone, under a '#' line that says which (`which`).
+    QByteArray text(const QList<int> *only = nullptr, const QString &which = {}) const;
     static QByteArray heading();
     static QString rowText(const TrafficRow &row);
     static QString directionName(TrafficRow::Direction direction, bool relayed = false);
@@ -73,6 +78,7 @@ signals:
 private:
     void append(TrafficRow row);
     bool relaying = false;
+    void makeRoom(qsizetype coming);
     std::deque<TrafficRow> rows;
     qsizetype limit;
     std::function<void(const TrafficRow &)> spill;

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QRect>
+
+class QScreen;
+class QWidget;
+
+// The left or right half of the screen's free area, where each program goes with --place.
+QRect screenHalf(const QScreen &screen, bool right);
+
+// Puts the window at the start of the left or right half of its screen's free area, narrowed to
+// the half where it can be, so that two programs placed on opposite halves never overlap.
+void placeOnHalf(QWidget &window, bool right);
