@@ -47,7 +47,7 @@ private:
     int shown = 0;
 };
 
-SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent)
+SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::SimWindow)
     , printer(headType)
@@ -87,11 +87,11 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     connect(ui->actionZoomOut, &QAction::triggered, ui->paperView, [this] { ui->paperView->zoomBy(-1); });
     connect(ui->actionFollow, &QAction::toggled, ui->paperView, &PaperView::setFollow);
     connect(ui->actionPaperOut, &QAction::toggled, this, [this](bool on) {
-        lineDriver->line().setPaperOut(on);
+        lineDriver->wire().setPaperOut(on);
         refresh();
     });
     connect(ui->actionCoverOpen, &QAction::toggled, this, [this](bool on) {
-        lineDriver->line().setCoverOpen(on);
+        lineDriver->wire().setCoverOpen(on);
         refresh();
     });
     connect(ui->actionUnplug, &QAction::triggered, lineDriver, &LineDriver::unplug);
@@ -153,9 +153,9 @@ void SimWindow::refresh()
     if (ui->actionFollow->isChecked())
         ui->logView->scrollToBottom();
 
-    const Line &line = lineDriver->line();
-    const LineSettings &s = line.settings();
-    bytesStatus->setText(tr("%1 bytes received").arg(line.receivedBytes()));
+    const WireModel &wire = lineDriver->wire();
+    const WireSettings &s = wire.settings();
+    bytesStatus->setText(tr("%1 bytes received").arg(wire.receivedBytes()));
     // The roll is capped; say so once anything printed beyond the cap.
     const qint64 dropped = printer.paper().droppedRows();
     headStatus->setText(tr("head type %1, %2 dots%3")
@@ -165,10 +165,10 @@ void SimWindow::refresh()
     lineStatus->setText(
         tr("%1, %2, buffer %3/%4%5")
             .arg(s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced"),
-                s.xonXoff ? (line.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control"))
-            .arg(line.bufferFill())
+                s.xonXoff ? (wire.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control"))
+            .arg(wire.bufferFill())
             .arg(s.bufferSize)
-            .arg(line.droppedBytes() ? tr(", overrun: %1 bytes lost").arg(line.droppedBytes()) : QString()));
+            .arg(wire.droppedBytes() ? tr(", overrun: %1 bytes lost").arg(wire.droppedBytes()) : QString()));
     unknownStatus->setText(
         tr("%1 unknown%2")
             .arg(printer.unknownCount())
@@ -184,9 +184,9 @@ void SimWindow::refresh()
             .arg(s.bufferSize)
             .arg(s.speedMmPerS > 0 ? tr("%1 mm/s").arg(s.speedMmPerS) : tr("as fast as possible"))
             .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
-                line.isPaused()
+                wire.isPaused()
                     ? tr(" — paused: %1")
-                          .arg(line.isPaused() && printer.status() & Interpreter::PaperOut ? tr("paper out")
+                          .arg(wire.isPaused() && printer.status() & Interpreter::PaperOut ? tr("paper out")
                                                                                            : tr("cover open"))
                     : QString()));
 }

@@ -22,7 +22,7 @@ class SimWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    SimWindow(int headType, const LineSettings &settings, QWidget *parent = nullptr);
+    SimWindow(int headType, const WireSettings &settings, QWidget *parent = nullptr);
     ~SimWindow() override;
 
     LineDriver &driver() { return *lineDriver; }

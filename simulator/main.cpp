@@ -264,7 +264,7 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    sim::LineSettings settings;
+    sim::WireSettings settings;
     bool okBaud = false, okBuffer = false, okSpeed = false;
     settings.baud = parser.value(QStringLiteral("baud")).toInt(&okBaud);
     settings.bufferSize = parser.value(QStringLiteral("buffer")).toInt(&okBuffer);
@@ -278,13 +278,13 @@ int main(int argc, char *argv[])
     // Bounds that keep the line's arithmetic in range: a baud rate and a buffer far beyond any
     // controller's, and a finite printing speed.
     if (!okBaud || settings.baud < 0 || settings.baud > 100000000 || !okBuffer || settings.bufferSize < 16
-        || settings.bufferSize > sim::LineSettings::maxBuffer || !okSpeed || !std::isfinite(settings.speedMmPerS)
+        || settings.bufferSize > sim::WireSettings::maxBuffer || !okSpeed || !std::isfinite(settings.speedMmPerS)
         || (settings.speedMmPerS <= 0 && !fastest) || settings.speedMmPerS > 1e6 || !okIdle || !std::isfinite(tcpIdle)
         || tcpIdle < 0 || tcpIdle > 1e6 || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
         std::fprintf(stderr,
             "zpc3x-sim: --baud 0-100000000, --buffer 16-%d bytes, --speed 0-1000000 mm/s (above 0) or max, "
             "--flow xonxoff|none, --tcp-idle 0-1000000 s\n",
-            sim::LineSettings::maxBuffer);
+            sim::WireSettings::maxBuffer);
         return 2;
     }
 

@@ -4,8 +4,8 @@
 
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
-#include "simulator/Line.h"
 #include "simulator/SimWindow.h"
+#include "simulator/WireModel.h"
 
 #include <QAction>
 #include <QFile>
@@ -71,7 +71,7 @@ private slots:
 void TestSimLine::pacingCarriesBaudOverTen()
 {
     Interpreter printer;
-    Line line(printer, {9600, 1 << 20, 80, false});
+    WireModel line(printer, {9600, 1 << 20, 80, false});
     qsizetype carried = 0;
     for (int tick = 0; tick < 100; ++tick) { // one second in 10 ms steps
         line.advance(0.01);
@@ -80,14 +80,14 @@ void TestSimLine::pacingCarriesBaudOverTen()
         carried += n;
     }
     QVERIFY2(carried >= 940 && carried <= 960, qPrintable(QString::number(carried))); // 9600 / 10
-    Line unpaced(printer, {0, 4096, 80, false});
+    WireModel unpaced(printer, {0, 4096, 80, false});
     QCOMPARE(unpaced.readAllowance(), -1);
 }
 
 void TestSimLine::xoffAtThreeQuartersXonBelowAQuarter()
 {
     Interpreter printer;
-    Line line(printer, {0, 1000, 8, true}); // 64 rows a second
+    WireModel line(printer, {0, 1000, 8, true}); // 64 rows a second
     QCOMPARE(line.readAllowance(), 1000);
     QCOMPARE(line.receive(QByteArray(700, '\0')), QByteArray()); // NUL prints nothing and stays queued
     QCOMPARE(line.receive(hex("1D 76 30 00 01 00 64 00") + QByteArray(60, '\xFF')), hex("13"));
@@ -106,7 +106,7 @@ void TestSimLine::xoffAtThreeQuartersXonBelowAQuarter()
 void TestSimLine::withoutFlowControlOverflowIsLostAndCounted()
 {
     Interpreter printer;
-    Line line(printer, {0, 100, 80, false});
+    WireModel line(printer, {0, 100, 80, false});
     QCOMPARE(line.readAllowance(), -1);
     QCOMPARE(line.receive(QByteArray(150, 'a')), QByteArray()); // never XOFF
     QCOMPARE(line.droppedBytes(), 50);
@@ -117,7 +117,7 @@ void TestSimLine::withoutFlowControlOverflowIsLostAndCounted()
 void TestSimLine::queriesAreAnsweredWhilePrintingWaits()
 {
     Interpreter printer;
-    Line line(printer, {0, 4096, 80, true});
+    WireModel line(printer, {0, 4096, 80, true});
     line.setPaperOut(true);
     QCOMPARE(line.receive(hex("'abc' 0A 10")), QByteArray());
     QCOMPARE(line.receive(hex("04")), QByteArray()); // its n may follow
@@ -141,7 +141,7 @@ void TestSimLine::queriesAreAnsweredWhilePrintingWaits()
 
 void TestSimLine::paperOutChangesTheStatusTheToolShows()
 {
-    SimWindow window(0, LineSettings{});
+    SimWindow window(0, WireSettings{});
     QVERIFY(window.driver().plugIn());
     MainWindow tool;
     connectTo(tool, window.driver().path());
@@ -159,7 +159,7 @@ void TestSimLine::paperOutChangesTheStatusTheToolShows()
 
 void TestSimLine::unplugAndPlugIn()
 {
-    SimWindow window(0, LineSettings{});
+    SimWindow window(0, WireSettings{});
     QVERIFY(window.driver().plugIn());
     MainWindow tool;
     connectTo(tool, window.driver().path());
@@ -180,7 +180,7 @@ void TestSimLine::unplugAndPlugIn()
 
 void TestSimLine::windowHighlightsRowsAndClears()
 {
-    SimWindow window(0, LineSettings{});
+    SimWindow window(0, WireSettings{});
     window.show();
     window.interpreter().feed(jobs::receipt(jobs::Cut::Full).stream());
     window.refresh();
@@ -326,14 +326,14 @@ void TestSimLine::hostFlowControlDecidesOverrun()
         const double paperSeconds = printer.paper().rows() / (400.0 * 8);
         const double ratio = clock.elapsed() / 1000.0 / paperSeconds;
         QVERIFY2(ratio > 0.8 && ratio < 1.5, qPrintable(QString::number(ratio)));
-        QVERIFY(driver.line().xoffCount() > 0);
-        QCOMPARE(driver.line().droppedBytes(), 0);
+        QVERIFY(driver.wire().xoffCount() > 0);
+        QCOMPARE(driver.wire().droppedBytes(), 0);
         QCOMPARE(logged(printer, {"overrun:"}), QStringList());
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(!logged(printer, {"overrun:"}).isEmpty(), 15000);
-        QVERIFY(driver.line().droppedBytes() > 0);
+        QVERIFY(driver.wire().droppedBytes() > 0);
         QCOMPARE(logged(printer, {"overrun:"}),
-            QStringList(QStringLiteral("%1 bytes lost").arg(driver.line().droppedBytes())));
+            QStringList(QStringLiteral("%1 bytes lost").arg(driver.wire().droppedBytes())));
     }
 }
 

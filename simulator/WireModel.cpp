@@ -1,4 +1,4 @@
-#include "simulator/Line.h"
+#include "simulator/WireModel.h"
 
 #include <chrono>
 
@@ -14,7 +14,7 @@ constexpr qsizetype minSlice = 8, maxSlice = 64 * 1024, pacedSlice = 256; // a p
 constexpr double bankedSeconds = 0.25; // of paper motion a late tick may catch up on
 } // namespace
 
-Line::Line(Interpreter &interpreter, const LineSettings &settings)
+WireModel::WireModel(Interpreter &interpreter, const WireSettings &settings)
     : interpreter(interpreter)
     , config(settings)
 {
@@ -22,7 +22,7 @@ Line::Line(Interpreter &interpreter, const LineSettings &settings)
     config.speedMmPerS = qMax(0.0, config.speedMmPerS);
 }
 
-qsizetype Line::readAllowance(Port port) const
+qsizetype WireModel::readAllowance(Port port) const
 {
     const qsizetype room = config.bufferSize - bufferFill();
     if (port == Network)
@@ -33,7 +33,7 @@ qsizetype Line::readAllowance(Port port) const
     return allowance;
 }
 
-QByteArray Line::receive(const QByteArray &bytes, Port port)
+QByteArray WireModel::receive(const QByteArray &bytes, Port port)
 {
     received += bytes.size();
     if (config.baud > 0 && port == Serial)
@@ -67,7 +67,7 @@ QByteArray Line::receive(const QByteArray &bytes, Port port)
     return take(Serial);
 }
 
-void Line::endStream(Port port)
+void WireModel::endStream(Port port)
 {
     interpreter.settle(true);
     route(port);
@@ -77,7 +77,7 @@ void Line::endStream(Port port)
         segments.append({kept, port, true});
 }
 
-QByteArray Line::advance(double seconds)
+QByteArray WireModel::advance(double seconds)
 {
     if (seconds > 0) {
         worked = {};
@@ -105,7 +105,7 @@ QByteArray Line::advance(double seconds)
     return take(Serial);
 }
 
-void Line::process()
+void WireModel::process()
 {
     const bool paced = config.speedMmPerS > 0;
     while (!segments.isEmpty() && (!paced || rowBudget > 0) && worked < maxWork) {
@@ -140,15 +140,15 @@ void Line::process()
     }
 }
 
-qint64 Line::printedRows() const { return interpreter.paper().rows() + interpreter.paper().droppedRows(); }
+qint64 WireModel::printedRows() const { return interpreter.paper().rows() + interpreter.paper().droppedRows(); }
 
-void Line::route(Port port) { outbox[port] += interpreter.takeReplies(); }
+void WireModel::route(Port port) { outbox[port] += interpreter.takeReplies(); }
 
-QByteArray Line::take(Port port) { return std::exchange(outbox[port], QByteArray()); }
+QByteArray WireModel::take(Port port) { return std::exchange(outbox[port], QByteArray()); }
 
-QStringList Line::takeNotices() { return std::exchange(notices, QStringList()); }
+QStringList WireModel::takeNotices() { return std::exchange(notices, QStringList()); }
 
-void Line::flowControl()
+void WireModel::flowControl()
 {
     if (!config.xonXoff)
         return;
@@ -162,14 +162,14 @@ void Line::flowControl()
     }
 }
 
-void Line::setPaperOut(bool out)
+void WireModel::setPaperOut(bool out)
 {
     paperOut = out;
     interpreter.setPaperOut(out);
     route(lastPort);
 }
 
-void Line::setCoverOpen(bool open)
+void WireModel::setCoverOpen(bool open)
 {
     coverOpen = open;
     interpreter.setCoverOpen(open);

@@ -11,7 +11,7 @@
 namespace sim {
 
 // How the virtual controller's end of the line behaves.
-struct LineSettings
+struct WireSettings
 {
     static constexpr int maxBuffer = 64 << 20; // the line's arithmetic stays in int below this
 
@@ -27,12 +27,12 @@ struct LineSettings
 // once, even while printing waits, as a real controller does. They are processed as the paper
 // moves. Every answer goes back on the port whose bytes asked; flow control goes to the serial
 // port, as TCP has its own.
-class Line
+class WireModel
 {
 public:
     enum Port { Serial, Network };
 
-    Line(Interpreter &interpreter, const LineSettings &settings);
+    WireModel(Interpreter &interpreter, const WireSettings &settings);
 
     // How many bytes may be read from the port now: on the serial port the pacing's credit and,
     // from a host that honours XOFF, the room in the buffer; on the network port the room, as
@@ -52,7 +52,7 @@ public:
     void setHostHonoursXoff(bool on) { hostHonoursXoff = on; }
     QStringList takeNotices(); // lines the log got, for the console too
 
-    const LineSettings &settings() const { return config; }
+    const WireSettings &settings() const { return config; }
     qsizetype bufferFill() const { return buffer.size() - head; }
     qint64 droppedBytes() const { return dropped; } // lost in overruns
     qint64 receivedBytes() const { return received; }
@@ -75,7 +75,7 @@ private:
     qint64 printedRows() const;
 
     Interpreter &interpreter;
-    LineSettings config;
+    WireSettings config;
     QByteArray buffer;
     qsizetype head = 0; // bytes of buffer already processed
     qint64 kept = 0, processed = 0; // bytes that went into the buffer, and out of it
