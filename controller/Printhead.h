@@ -179,7 +179,8 @@ private:
     Bulk bulkKind = Bulk::None;
     qint64 bulkLeft = 0;
     int bulkEntry = -1;
-    int rasterBytesPerRow = 0, rasterX = 0, columnBytes = 1, columnScaleX = 1, columnScaleY = 1;
+    int rasterBytesPerRow = 0, rasterX = 0, rasterScaleX = 1, rasterScaleY = 1, columnBytes = 1, columnScaleX = 1,
+        columnScaleY = 1;
     QByteArray rowBuffer;
     Bitmap incoming;
     int nvIndex = 0;

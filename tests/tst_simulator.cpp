@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +68,10 @@ private slots:
     void arabicJoinsRightToLeft();
     void codeTablesPrintTheirText_data();
     void codeTablesPrintTheirText();
+    void everyCodeTableNumberReadsItsPage_data();
+    void everyCodeTableNumberReadsItsPage();
+    void rasterModeScales_data();
+    void rasterModeScales();
     void darknessAndPlaceholders();
     void paperViewDrawsRollAndTint_data();
     void paperViewDrawsRollAndTint();
@@ -225,6 +230,51 @@ void TestSimulator::codeTablesPrintTheirText()
     }
     const QByteArray selected = "\x1Bt" + QByteArray(1, char(row[1].toInt())) + bytes + '\n';
     QVERIFY(run(selected).paper().image() == run(twoByte + '\n').paper().image());
+}
+
+void TestSimulator::everyCodeTableNumberReadsItsPage_data() { addTableRows(QStringLiteral("codetablebytes.txt")); }
+
+void TestSimulator::everyCodeTableNumberReadsItsPage()
+{
+    QFETCH(QStringList, row);
+    const QByteArray byte = hex(row[3].toLatin1());
+    QStringDecoder page(qPrintable(row[2]));
+    QVERIFY2(page.isValid(), qPrintable(row[2]));
+    const QString icu = page.decode(byte);
+    QCOMPARE(icu, row[4]); // ICU reads the page as its chart says
+    QCOMPARE(sim::decodeCodeTable(row[1].toInt(), byte), icu);
+}
+
+void TestSimulator::rasterModeScales_data()
+{
+    // One byte a row, two rows: C0 and 81; then what each mode prints, '#' a dot.
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("dots");
+    const QStringList plain{"##......", "#......#"};
+    const QStringList wide{"####............", "##............##"};
+    const QStringList tall{"##......", "##......", "#......#", "#......#"};
+    const QStringList both{"####............", "####............", "##............##", "##............##"};
+    QTest::newRow("m 0") << hex("1D 76 30 00 01 00 02 00 C0 81") << plain;
+    QTest::newRow("m 1 doubles the width") << hex("1D 76 30 01 01 00 02 00 C0 81") << wide;
+    QTest::newRow("m 2 doubles the height") << hex("1D 76 30 02 01 00 02 00 C0 81") << tall;
+    QTest::newRow("m 3 doubles both") << hex("1D 76 30 03 01 00 02 00 C0 81") << both;
+    QTest::newRow("m 48") << hex("1D 76 30 30 01 00 02 00 C0 81") << plain;
+    QTest::newRow("m 51 doubles both") << hex("1D 76 30 33 01 00 02 00 C0 81") << both;
+}
+
+void TestSimulator::rasterModeScales()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, dots);
+    const QImage paper = run(stream).paper().image();
+    QCOMPARE(inkBox(paper).top(), 0);
+    QCOMPARE(paper.height(), dots.size());
+    for (int y = 0; y < paper.height(); ++y) {
+        QString row;
+        for (int x = 0; x < 20; ++x)
+            row += inked(paper, x, y) ? QLatin1Char('#') : QLatin1Char('.');
+        QCOMPARE(row, dots.at(y).leftJustified(20, QLatin1Char('.')));
+    }
 }
 
 void TestSimulator::darknessAndPlaceholders()
