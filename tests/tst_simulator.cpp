@@ -61,6 +61,8 @@ private slots:
     void picturesArePixelExact();
     void barcodesDecode_data();
     void barcodesDecode();
+    void gs1DataSplitByItsIdentifiers_data();
+    void gs1DataSplitByItsIdentifiers();
     void qrCodesDecode();
     void inkLandsWhereTheModesSay_data();
     void inkLandsWhereTheModesSay();
@@ -161,6 +163,16 @@ void TestSimulator::barcodesDecode()
     const qsizetype at = stream.indexOf("\x1Dk\x49");
     if (at >= 0)
         QCOMPARE(sim::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text, decoded.section(':', 1));
+}
+
+void TestSimulator::gs1DataSplitByItsIdentifiers_data() { addTableRows(QStringLiteral("gs1.txt")); }
+
+void TestSimulator::gs1DataSplitByItsIdentifiers()
+{
+    QFETCH(QStringList, row);
+    const sim::LinearSymbol code = sim::encodeLinear(9, hex(row[0].toLatin1()));
+    QVERIFY2(code.error.isEmpty(), qPrintable(code.error));
+    QCOMPARE(code.text, row[1]);
 }
 
 void TestSimulator::qrCodesDecode()
