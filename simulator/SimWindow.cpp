@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 
 namespace sim {
 
@@ -45,6 +46,35 @@ public:
 private:
     const Interpreter &interpreter;
     int shown = 0;
+};
+
+// A line of text cut to the room it is given, with an ellipsis, and whole in its tool tip: it
+// never asks for more width than a few characters, so that a long answer takes no room from the
+// paper.
+class ElidedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+    void setFullText(const QString &text)
+    {
+        full = text;
+        setToolTip(text);
+        update();
+    }
+    QString fullText() const { return full; }
+    QSize minimumSizeHint() const override { return {fontMetrics().averageCharWidth() * 8, fontMetrics().height()}; }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
+            fontMetrics().elidedText(full, Qt::ElideRight, contentsRect().width()));
+    }
+
+private:
+    QString full;
 };
 
 SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent)
@@ -102,11 +132,12 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
     connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);
     connect(lineDriver, &LineDriver::tcpClientChanged, this, &SimWindow::refresh);
-    replyLabel = new QLabel(tr("Last reply: none yet"));
+    replyLabel = new ElidedLabel;
+    replyLabel->setFullText(tr("Last reply: none yet"));
     replyLabel->setObjectName(QStringLiteral("replyLabel"));
     ui->logLayout->addWidget(replyLabel);
     connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
-        replyLabel->setText(tr("Last reply: %1").arg(Printhead::describeReply(answer)));
+        replyLabel->setFullText(tr("Last reply: %1").arg(Printhead::describeReply(answer)));
     });
     showPath(QString());
     refresh();
@@ -123,6 +154,8 @@ bool SimWindow::savePaper(const QString &fileName, QString &error) const
     }
     return writePicture(image, fileName, "png", error);
 }
+
+QString SimWindow::lastReply() const { return replyLabel->fullText(); }
 
 std::pair<int, int> SimWindow::highlightedRows() const { return ui->paperView->tint(); }
 

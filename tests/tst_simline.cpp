@@ -8,17 +8,23 @@
 #include "simulator/WireModel.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QListView>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -66,6 +72,9 @@ private slots:
     void hostFlowControlDecidesOverrun_data();
     void hostFlowControlDecidesOverrun();
     void windowHighlightsRowsAndClears();
+    void savePaperWritesRegularFilesOnly_data();
+    void savePaperWritesRegularFilesOnly();
+    void longReplyTakesNoRoomFromThePaper();
 };
 
 void TestSimLine::pacingCarriesBaudOverTen()
@@ -150,7 +159,7 @@ void TestSimLine::paperOutChangesTheStatusTheToolShows()
     window.findChild<QAction *>("actionPaperOut")->trigger();
     press(tool, "pushButtonStatus");
     QTRY_COMPARE(consoleText(tool), QString(QChar(Interpreter::Fixed | Interpreter::PaperOut)));
-    QCOMPARE(window.findChild<QLabel *>("replyLabel")->text(), QStringLiteral("Last reply: 32 (paper out)"));
+    QCOMPARE(window.lastReply(), QStringLiteral("Last reply: 32 (paper out)"));
     window.findChild<QAction *>("actionPaperOut")->trigger();
     window.findChild<QAction *>("actionCoverOpen")->trigger();
     press(tool, "pushButtonStatus");
@@ -201,6 +210,73 @@ void TestSimLine::windowHighlightsRowsAndClears()
     window.findChild<QAction *>("actionClearPaper")->trigger();
     QCOMPARE(window.interpreter().paper().rows(), 0);
     QCOMPARE(view->model()->rowCount(), 0);
+}
+
+void TestSimLine::savePaperWritesRegularFilesOnly_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("a new file") << QStringLiteral("new") << true;
+    QTest::newRow("a regular file, replaced") << QStringLiteral("regular") << true;
+    QTest::newRow("a pipe") << QStringLiteral("pipe") << false;
+    QTest::newRow("a device node") << QStringLiteral("device") << false;
+}
+
+void TestSimLine::savePaperWritesRegularFilesOnly()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("paper.png"));
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("regular")) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    } else if (kind == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else if (kind == QLatin1String("device")) {
+        // The null device's numbers, in a folder of the test's own: /dev/null itself is never risked.
+        if (::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            QSKIP("no device nodes may be made here");
+    }
+    struct stat before = {};
+    ::lstat(name.constData(), &before);
+
+    SimWindow window(0, WireSettings{});
+    window.interpreter().feed("paper\n");
+    QString error;
+    QCOMPARE(window.savePaper(path, error), written);
+    struct stat after = {};
+    QCOMPARE(::lstat(name.constData(), &after), 0);
+    if (written) {
+        QVERIFY(error.isEmpty());
+        QVERIFY(S_ISREG(after.st_mode));
+        QCOMPARE(QImage(path).height(), window.interpreter().paper().rows());
+    } else {
+        QVERIFY2(error.contains(QLatin1String("not a regular file")), qPrintable(error));
+        QCOMPARE(after.st_mode, before.st_mode); // still the pipe or the device it was
+        QCOMPARE(after.st_ino, before.st_ino);
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        QStringList(QStringLiteral("paper.png"))); // nothing left beside it
+}
+
+void TestSimLine::longReplyTakesNoRoomFromThePaper()
+{
+    SimWindow window(0, WireSettings{});
+    window.resize(900, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *paper = window.findChild<QWidget *>("paperView");
+    auto *reply = window.findChild<QWidget *>("replyLabel");
+    const int paperWidth = paper->width();
+    const QString longAnswer = QStringLiteral("firmware %1").arg(QString(400, QLatin1Char('x')));
+    emit window.driver().answered(longAnswer.toLatin1());
+    QTest::qWait(50);
+    QCOMPARE(window.lastReply(), QStringLiteral("Last reply: %1").arg(Printhead::describeReply(longAnswer.toLatin1())));
+    QCOMPARE(paper->width(), paperWidth);
+    QVERIFY(reply->width() < window.width());
+    QCOMPARE(window.width(), 900);
 }
 
 void TestSimLine::servesTcpClientsInTurnAndWhole()

@@ -4,7 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/TrafficDock.h"
 #include "app/TrafficRecorder.h"
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 #include "demos/Jobs.h"
 #include "paperview/PaperView.h"
 #include "serial/SerialLink.h"
