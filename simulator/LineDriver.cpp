@@ -87,6 +87,9 @@ void LineDriver::tick()
             serial += model.advance(0);
         }
         sendBack(WireModel::Network, model.take(WireModel::Network));
+        // Every answer its bytes asked for is on its way: only then does the client's socket close.
+        if (model.takeStreamFinished(WireModel::Network))
+            tcp->finish();
         for (const QString &line : tcp->takeNotices()) {
             interpreter.note(QStringLiteral("tcp"), line);
             emit notice(line);

@@ -10,7 +10,8 @@
 
 namespace sim {
 
-// The interpreter's log as a list, growing as commands are decoded.
+// The interpreter's log as a list, growing as commands are decoded. When the log has rolled on,
+// a first row says how many commands went before those listed.
 class LogModel : public QAbstractListModel
 {
 public:
@@ -19,25 +20,36 @@ public:
         , interpreter(interpreter)
     { }
 
-    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : shown; }
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : header + shown; }
+
+    // The log entry a row shows, or -1 for the first row of a rolled log.
+    int entryAt(int row) const { return row - header; }
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (role != Qt::DisplayRole || index.row() >= interpreter.log().size())
+        if (role != Qt::DisplayRole)
             return {};
-        const LogEntry &e = interpreter.log().at(index.row());
+        const int entry = entryAt(index.row());
+        if (entry < 0)
+            return QObject::tr("… %1 earlier commands not kept").arg(interpreter.rolledOff());
+        if (entry >= interpreter.log().size())
+            return {};
+        const LogEntry &e = interpreter.log().at(entry);
         return QStringLiteral("%1  %2 %3").arg(e.offset, 8).arg(e.name, e.args);
     }
 
     void sync()
     {
         const int now = int(interpreter.log().size());
-        if (now < shown) {
+        const int rolled = interpreter.rolledOff() > 0 ? 1 : 0;
+        if (now < shown || interpreter.logBase() != base || rolled != header) {
             beginResetModel();
             shown = now;
+            base = interpreter.logBase();
+            header = rolled;
             endResetModel();
         } else if (now > shown) {
-            beginInsertRows({}, shown, now - 1);
+            beginInsertRows({}, header + shown, header + now - 1);
             shown = now;
             endInsertRows();
         }
@@ -45,7 +57,8 @@ public:
 
 private:
     const Interpreter &interpreter;
-    int shown = 0;
+    int shown = 0, header = 0;
+    qint64 base = 0;
 };
 
 // A line of text cut to the room it is given, with an ellipsis, and whole in its tool tip: it
@@ -226,9 +239,10 @@ void SimWindow::refresh()
 
 void SimWindow::selectEntry(const QModelIndex &index)
 {
-    if (!index.isValid() || index.row() >= printer.log().size())
+    const int entry = index.isValid() ? logModel->entryAt(index.row()) : -1;
+    if (entry < 0 || entry >= printer.log().size())
         return;
-    const LogEntry &e = printer.log().at(index.row());
+    const LogEntry &e = printer.log().at(entry);
     ui->paperView->setTint(e.firstRow, e.lastRow);
     if (e.firstRow >= 0) {
         ui->actionFollow->setChecked(false);

@@ -7,23 +7,43 @@ namespace sim {
 namespace {
 using proto::XOFF;
 using proto::XON;
-using Clock = std::chrono::steady_clock;
 // Interpreting between two ticks of time, so that signals and a window wait little.
 constexpr auto maxWork = std::chrono::milliseconds(20);
 constexpr qsizetype minSlice = 8, maxSlice = 64 * 1024, pacedSlice = 256; // a paced slice moves little paper
 constexpr double bankedSeconds = 0.25; // of paper motion a late tick may catch up on
 } // namespace
 
-WireModel::WireModel(Interpreter &interpreter, const WireSettings &settings)
+std::chrono::nanoseconds WireModel::steadyClock() { return std::chrono::steady_clock::now().time_since_epoch(); }
+
+WireModel::WireModel(Interpreter &interpreter, const WireSettings &settings, WorkClock clock)
     : interpreter(interpreter)
     , config(settings)
+    , clock(std::move(clock))
 {
     config.bufferSize = qMax(16, config.bufferSize);
     config.speedMmPerS = qMax(0.0, config.speedMmPerS);
 }
 
+bool WireModel::mayRead(Port port) const
+{
+    if (port == lastPort)
+        return true;
+    const bool jobOver = lastPortEnded || quiet >= switchSeconds;
+    return jobOver && segments.isEmpty() && bufferFill() == 0 && !interpreter.inCommand();
+}
+
+bool WireModel::takeStreamFinished(Port port)
+{
+    if (finished[port] == 0)
+        return false;
+    --finished[port];
+    return true;
+}
+
 qsizetype WireModel::readAllowance(Port port) const
 {
+    if (!mayRead(port))
+        return 0;
     const qsizetype room = config.bufferSize - bufferFill();
     if (port == Network)
         return room;
@@ -50,6 +70,8 @@ QByteArray WireModel::receive(const QByteArray &bytes, Port port)
             route(lastPort);
             lastPort = port;
         }
+        quiet = 0;
+        lastPortEnded = false;
         interpreter.receive(bytes.constData(), fits);
         route(port);
         if (head > 0 && head == buffer.size()) {
@@ -81,6 +103,7 @@ QByteArray WireModel::advance(double seconds)
 {
     if (seconds > 0) {
         worked = {};
+        quiet += seconds;
         interpreter.settle(); // no n followed a DLE EOT
         route(lastPort);
         if (overrun > 0 && !lostSinceTick) { // the overrun is over: said once
@@ -115,14 +138,17 @@ void WireModel::process()
             if (segment.endsStream) {
                 interpreter.finishStream();
                 route(segment.port);
+                ++finished[segment.port];
+                if (segment.port == lastPort)
+                    lastPortEnded = true;
             }
             segments.removeFirst();
             continue;
         }
         const qint64 rowsBefore = printedRows();
-        const auto sliceStart = Clock::now();
+        const auto sliceStart = clock();
         interpreter.process(buffer.constData() + head, n);
-        const auto took = Clock::now() - sliceStart;
+        const auto took = clock() - sliceStart;
         worked += took;
         head += n;
         processed += n;

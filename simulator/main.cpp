@@ -27,15 +27,11 @@ int signalPipe[2];
 
 void onSignal(int) { [[maybe_unused]] ssize_t n = ::write(signalPipe[1], "x", 1); }
 
-void printLog(const sim::Interpreter &interpreter, qsizetype from)
+// --log: each command on a line of its own once it is complete, however long the stream.
+void printEntry(const sim::LogEntry &e)
 {
-    const auto &log = interpreter.log();
-    for (qsizetype i = from; i < log.size(); ++i) {
-        const sim::LogEntry &e = log.at(i);
-        std::printf("%8lld  %s%s%s\n", static_cast<long long>(e.offset), qPrintable(e.name),
-            e.args.isEmpty() ? "" : " ", qPrintable(e.args));
-    }
-    std::fflush(stdout);
+    std::printf("%8lld  %s%s%s\n", static_cast<long long>(e.offset), qPrintable(e.name), e.args.isEmpty() ? "" : " ",
+        qPrintable(e.args));
 }
 
 bool isTaken(const QString &file) { return QFileInfo::exists(file) || QFileInfo(file).isSymLink(); }
@@ -119,6 +115,8 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
         return 1;
     }
     sim::Interpreter interpreter(headType);
+    if (log)
+        interpreter.setLogListener(printEntry);
     // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
     // Nobody reads the answers here: they are counted, not kept.
     qint64 answered = 0;
@@ -132,8 +130,7 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     }
     interpreter.finish();
     answered += interpreter.takeReplies().size();
-    if (log)
-        printLog(interpreter, 0);
+    std::fflush(stdout);
     if (interpreter.paper().rows() == 0) {
         std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
         return 1;
@@ -348,13 +345,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     if (log) {
-        qsizetype logged = 0;
-        QObject::connect(driver, &sim::LineDriver::progressed, [interpreter, logged]() mutable {
-            if (interpreter->log().size() < logged)
-                logged = 0; // the paper was cleared
-            printLog(*interpreter, logged);
-            logged = interpreter->log().size();
-        });
+        interpreter->setLogListener(printEntry);
+        QObject::connect(driver, &sim::LineDriver::progressed, [] { std::fflush(stdout); });
     }
     if (simWindow) {
         simWindow->setToolSetUp(parser.isSet(QStringLiteral("tool-set-up")));

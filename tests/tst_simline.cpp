@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QListView>
+#include <QProcess>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTcpSocket>
@@ -69,6 +70,11 @@ private slots:
     void unplugAndPlugIn();
     void servesTcpClientsInTurnAndWhole();
     void answersGoBackWhereTheyWereAsked();
+    void halfClosingClientsGetTheirAnswers();
+    void logListsEveryCommandWhole_data();
+    void logListsEveryCommandWhole();
+    void windowListRollsOn();
+    void jobsFromBothEndsPrintUnmixed();
     void hostFlowControlDecidesOverrun_data();
     void hostFlowControlDecidesOverrun();
     void windowHighlightsRowsAndClears();
@@ -362,6 +368,149 @@ void TestSimLine::answersGoBackWhereTheyWereAsked()
     QCOMPARE(onNetwork, hex("33").repeated(20));
     QCOMPARE(onSerial.count('\x12'), 20);
     QCOMPARE(onSerial.count('\0'), 20);
+}
+
+void TestSimLine::halfClosingClientsGetTheirAnswers()
+{
+    Interpreter printer;
+    LineDriver driver(printer, {0, 4096, 80, true});
+    QVERIFY(driver.serveTcp(QStringLiteral("0")));
+    const quint16 port = driver.tcpAddress().section(QLatin1Char(':'), 1).toUShort();
+    // 200 clients, each asking for the status and closing its sending side, as
+    // `printf '\x10\x04' | socat - TCP:...` does; each reads until the controller closes. They
+    // come fifty at a time, as the listen queue holds 128.
+    constexpr int clients = 200, wave = 50;
+    QList<int> sockets;
+    QList<QByteArray> answers(clients);
+    QList<bool> closed(clients, false);
+    const auto allClosed = [&] {
+        for (int i = 0; i < sockets.size(); ++i) {
+            char buf[16];
+            for (ssize_t n; !closed[i] && (n = ::recv(sockets[i], buf, sizeof buf, MSG_DONTWAIT)) >= 0;) {
+                if (n == 0)
+                    closed[i] = true;
+                answers[i].append(buf, n);
+            }
+        }
+        return !closed.mid(0, sockets.size()).contains(false);
+    };
+    for (int i = 0; i < clients; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QVERIFY(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0);
+        QCOMPARE(::send(fd, "\x10\x04", 2, 0), ssize_t(2));
+        QCOMPARE(::shutdown(fd, SHUT_WR), 0);
+        sockets << fd;
+        if (sockets.size() % wave == 0)
+            QTRY_VERIFY_WITH_TIMEOUT(allClosed(), 30000);
+    }
+    for (const int fd : std::as_const(sockets))
+        ::close(fd);
+    QCOMPARE(answers, QList<QByteArray>(clients, hex("12")));
+}
+
+void TestSimLine::logListsEveryCommandWhole_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces"); // written 0.5 s apart
+    QTest::addColumn<QByteArray>("listed");
+    QTest::addColumn<QByteArray>("never");
+    QTest::newRow("more commands than the log holds, then a line")
+        << QByteArrayList{hex("1B 40").repeated(60000) + "THE LAST LINE\n"}
+        << QByteArray("  120000  printStr THE LAST LINE") << QByteArray("log full");
+    QTest::newRow("a line in two halves")
+        << QByteArrayList{"Job 000 line 1", "5\n"} << QByteArray("       0  printStr Job 000 line 15")
+        << QByteArray("       0  printStr Job 000 line 1\n");
+}
+
+void TestSimLine::logListsEveryCommandWhole()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(QByteArray, listed);
+    QFETCH(QByteArray, never);
+    QProcess sim;
+    sim.start(QStringLiteral(ZPC3X_SIM),
+        {"--no-window", "--no-pty", "--tcp", "0", "--log", "--speed", "max", "--buffer", "65536"});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += sim.readAllStandardOutput()).contains("127.0.0.1:"), 10000);
+    const int at = out.indexOf("127.0.0.1:") + 10;
+    const quint16 port = out.mid(at, out.indexOf('\n', at) - at).toUShort();
+    QVERIFY(port > 0);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(client.waitForConnected(5000));
+    QByteArray job;
+    for (const QByteArray &piece : std::as_const(pieces)) {
+        if (!job.isEmpty())
+            QTest::qWait(500);
+        client.write(piece);
+        QTRY_VERIFY(client.bytesToWrite() == 0);
+        job += piece;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT((out += sim.readAllStandardOutput()).contains("printLF"), 20000);
+    client.disconnectFromHost();
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    out += sim.readAllStandardOutput();
+    QVERIFY2(out.contains(listed + '\n'), out.right(300).constData());
+    QVERIFY(!out.contains(never));
+    // One line a command: every reset of the stream is listed.
+    QCOMPARE(out.count("  printerSoftInit\n"), job.count("\x1B@"));
+}
+
+void TestSimLine::windowListRollsOn()
+{
+    SimWindow window(0, WireSettings{});
+    window.interpreter().feed(hex("1B 40").repeated(60000) + "THE LAST LINE\n");
+    window.refresh();
+    const QAbstractItemModel *list = window.findChild<QListView *>("logView")->model();
+    const qint64 before = window.interpreter().rolledOff();
+    QVERIFY(before > 0);
+    QCOMPARE(list->rowCount(), window.interpreter().log().size() + 1);
+    QCOMPARE(list->index(0, 0).data().toString(), QStringLiteral("… %1 earlier commands not kept").arg(before));
+    QCOMPARE(
+        list->index(list->rowCount() - 2, 0).data().toString(), QStringLiteral("  120000  printStr THE LAST LINE"));
+    QCOMPARE(list->index(list->rowCount() - 1, 0).data().toString(), QStringLiteral("  120013  printLF "));
+}
+
+void TestSimLine::jobsFromBothEndsPrintUnmixed()
+{
+    Interpreter printer;
+    LineDriver driver(printer, {0, 4096, 0, true});
+    QVERIFY(driver.plugIn());
+    QVERIFY(driver.serveTcp(QStringLiteral("0")));
+    const int host = ::open(QFile::encodeName(driver.path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(host >= 0);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, driver.tcpAddress().section(QLatin1Char(':'), 1).toUShort());
+    QTRY_VERIFY(!driver.tcpClient().isEmpty());
+    // Both jobs go out at once, a few bytes at a time, each piece a little after the other's.
+    QByteArray ptyJob, tcpJob;
+    QStringList lines;
+    for (int i = 0; i < 5; ++i) {
+        lines << QStringLiteral("PTY LINE %1 ENDS HERE").arg(i, 2, 10, QLatin1Char('0'))
+              << QStringLiteral("TCP LINE %1 ENDS HERE").arg(i, 2, 10, QLatin1Char('0'));
+        ptyJob += lines.at(lines.size() - 2).toLatin1() + '\n';
+        tcpJob += lines.last().toLatin1() + '\n';
+    }
+    for (qsizetype at = 0; at < ptyJob.size(); at += 7) {
+        const QByteArray piece = ptyJob.mid(at, 7);
+        QCOMPARE(::write(host, piece.constData(), size_t(piece.size())), ssize_t(piece.size()));
+        QTest::qWait(3);
+        client.write(tcpJob.mid(at, 7));
+        client.flush();
+        QTest::qWait(3);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(logged(printer, {QStringLiteral("printLF")}).size() == 10, 5000);
+    ::close(host);
+    // Each line printed whole, from one end; all of both jobs, nothing lost.
+    const QStringList printed = logged(printer, {QStringLiteral("printStr")});
+    QCOMPARE(printed.size(), 10);
+    for (const QString &line : printed)
+        QVERIFY2(lines.contains(line), qPrintable(line));
+    QCOMPARE(QSet<QString>(printed.begin(), printed.end()), QSet<QString>(lines.begin(), lines.end()));
 }
 
 void TestSimLine::hostFlowControlDecidesOverrun_data()
