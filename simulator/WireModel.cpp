@@ -104,8 +104,6 @@ QByteArray WireModel::advance(double seconds)
     if (seconds > 0) {
         worked = {};
         quiet += seconds;
-        interpreter.settle(); // no n followed a DLE EOT
-        route(lastPort);
         if (overrun > 0 && !lostSinceTick) { // the overrun is over: said once
             interpreter.note(QStringLiteral("overrun:"), QStringLiteral("%1 bytes lost").arg(overrun));
             notices << QStringLiteral("overrun: %1 bytes lost").arg(overrun);
@@ -121,6 +119,12 @@ QByteArray WireModel::advance(double seconds)
             rowBudget = qMin(rowBudget + seconds * rowsPerSecond, bankedSeconds * rowsPerSecond);
         }
         process();
+    }
+    if (seconds > 0) {
+        // No n followed a DLE EOT that ended the last bytes: it is answered now, after the bytes
+        // before it that this tick processed, as the tool's own model answers it.
+        interpreter.settle();
+        route(lastPort);
     }
     if (bufferFill() == 0)
         rowBudget = qMin(rowBudget, 0.0); // an idle mechanism banks no time

@@ -6,6 +6,7 @@
 #include "demos/Jobs.h"
 #include "simulator/SimWindow.h"
 #include "simulator/WireModel.h"
+#include "traffic/ExpectedPrinter.h"
 
 #include <QAction>
 #include <QDir>
@@ -71,6 +72,8 @@ private slots:
     void servesTcpClientsInTurnAndWhole();
     void answersGoBackWhereTheyWereAsked();
     void halfClosingClientsGetTheirAnswers();
+    void statusAgreesWithTheToolsModel_data();
+    void statusAgreesWithTheToolsModel();
     void logListsEveryCommandWhole_data();
     void logListsEveryCommandWhole();
     void windowListRollsOn();
@@ -368,6 +371,34 @@ void TestSimLine::answersGoBackWhereTheyWereAsked()
     QCOMPARE(onNetwork, hex("33").repeated(20));
     QCOMPARE(onSerial.count('\x12'), 20);
     QCOMPARE(onSerial.count('\0'), 20);
+}
+
+void TestSimLine::statusAgreesWithTheToolsModel_data() { addTableRows(QStringLiteral("statusagree.txt")); }
+
+void TestSimLine::statusAgreesWithTheToolsModel()
+{
+    QFETCH(QStringList, row);
+    Interpreter printer;
+    WireModel wire(printer, {0, 4096, 80, true});
+    ExpectedPrinter expected;
+    QByteArray answered, foreseen;
+    const auto foresee = [&foreseen](const LogEntry &e) {
+        const qsizetype at = e.args.indexOf(QLatin1String("-> "));
+        if (at >= 0 && (e.name == QLatin1String("printerState") || e.name == QLatin1String("transmitRealTimeStatus")))
+            foreseen += QByteArray::fromHex(e.args.mid(at + 3).toLatin1());
+    };
+    for (const QString &piece : row[1].split(QStringLiteral(" / "))) {
+        const QByteArray bytes = hex(piece.toLatin1());
+        answered += wire.receive(bytes);
+        for (int tick = 0; tick < 250; ++tick) // a second of quiet: everything prints
+            answered += wire.advance(0.004);
+        const ExpectedPrinter::Decoded decoded = expected.feed(bytes, true);
+        for (const LogEntry &e : decoded.added)
+            foresee(e);
+    }
+    answered.removeIf([](char c) { return c == proto::XON || c == proto::XOFF; });
+    answered.replace(proto::firmwareReply(0), ""); // the status bytes are compared
+    QCOMPARE(answered.toHex(' '), foreseen.toHex(' '));
 }
 
 void TestSimLine::halfClosingClientsGetTheirAnswers()
