@@ -106,7 +106,11 @@ void Interpreter::end(bool arrivals)
         begin(decoder.offset(), QStringLiteral("truncated"), cut);
         head.bulkCutShort();
     }
-    head.printPendingLine();
+    if (const int pieces = head.dropPendingLine()) {
+        ++unprinted;
+        begin(decoder.offset(), QStringLiteral("line not printed"),
+            QStringLiteral("characters left without a line feed at the end of the stream: %1").arg(pieces));
+    }
     textEntry = -1; // the stream's last run of text is complete
     announce();
 }

@@ -43,7 +43,8 @@ public:
 
     void feed(const QByteArray &chunk);
     void feed(const char *data, qsizetype size);
-    // The stream ended: prints the pending line and logs a command cut short.
+    // The stream ended: logs a command cut short, and drops text left without a line feed (it is
+    // never printed: nothing prints before its line feed), saying so in the log.
     void finish();
 
     // A controller with a receive buffer: bytes are received as they come, which answers the
@@ -76,6 +77,7 @@ public:
     qint64 bytesReceived() const { return received; }
     int unknownCount() const { return unknown; }
     int truncatedCount() const { return truncated; }
+    int linesNotPrinted() const { return unprinted; } // left without a line feed at a stream's end
     int placeholderCount() const { return head.placeholderCount(); } // characters no font could draw
     int drawerKicks() const { return head.drawerKicks(); }
     const QList<int> &cutRows() const { return head.cutRows(); } // where each cut's mark starts
@@ -112,7 +114,7 @@ private:
     std::function<void(const LogEntry &)> listen;
     QByteArray replies;
     qint64 received = 0;
-    int unknown = 0, truncated = 0;
+    int unknown = 0, truncated = 0, unprinted = 0;
     int textEntry = -1; // the number of the printStr entry that collects consecutive text
     bool rollFullLogged = false;
     int linesCutShortLogged = 0;

@@ -51,6 +51,9 @@ public:
     void bulk(const char *data, qsizetype size); // the data of the last command applied
     void bulkCutShort(); // the stream ended inside bulk data
     void printPendingLine();
+    // The stream ended before the line's line feed: the line is dropped, never printed, as
+    // nothing prints without its line feed. Returns how many pieces it held.
+    int dropPendingLine();
 
     const Paper &paper() const { return roll; }
     int headType() const { return head; }

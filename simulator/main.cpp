@@ -132,7 +132,8 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     answered += interpreter.takeReplies().size();
     std::fflush(stdout);
     if (interpreter.paper().rows() == 0) {
-        std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
+        std::fprintf(stderr, "zpc3x-sim: nothing was printed%s\n",
+            interpreter.linesNotPrinted() ? " (a line without a line feed is never printed)" : "");
         return 1;
     }
     const QImage paper = interpreter.paper().image();
@@ -150,9 +151,10 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     }
     std::fprintf(stderr,
         "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated, %lld bytes of "
-        "answers\n",
+        "answers%s\n",
         interpreter.paper().rows(), static_cast<long long>(interpreter.paper().droppedRows()),
-        interpreter.unknownCount(), interpreter.truncatedCount(), static_cast<long long>(answered));
+        interpreter.unknownCount(), interpreter.truncatedCount(), static_cast<long long>(answered),
+        interpreter.linesNotPrinted() ? ", a last line without a line feed not printed" : "");
     return 0;
 }
 

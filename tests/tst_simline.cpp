@@ -72,6 +72,8 @@ private slots:
     void servesTcpClientsInTurnAndWhole();
     void answersGoBackWhereTheyWereAsked();
     void halfClosingClientsGetTheirAnswers();
+    void textWithoutLineFeedAtTheEnd_data();
+    void textWithoutLineFeedAtTheEnd();
     void statusAgreesWithTheToolsModel_data();
     void statusAgreesWithTheToolsModel();
     void logListsEveryCommandWhole_data();
@@ -371,6 +373,49 @@ void TestSimLine::answersGoBackWhereTheyWereAsked()
     QCOMPARE(onNetwork, hex("33").repeated(20));
     QCOMPARE(onSerial.count('\x12'), 20);
     QCOMPARE(onSerial.count('\0'), 20);
+}
+
+void TestSimLine::textWithoutLineFeedAtTheEnd_data()
+{
+    // A stream, and the same stream with its last line feed: what is left without one at the end
+    // never prints, in a rendering, in the window (a TCP client that leaves) and on Expected Paper.
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QByteArray>("printed");
+    QTest::newRow("a last line without its line feed") << QByteArray("First\nLast") << QByteArray("First\n");
+    QTest::newRow("a picture, then text")
+        << hex("1D 76 30 00 01 00 02 00 FF FF 'tail'") << hex("1D 76 30 00 01 00 02 00 FF FF");
+    QTest::newRow("text after a cut") << hex("'cut here' 0A 1B 69 'and more'") << hex("'cut here' 0A 1B 69");
+}
+
+void TestSimLine::textWithoutLineFeedAtTheEnd()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QByteArray, printed);
+    Interpreter rendered; // as --render reads a file
+    rendered.feed(stream);
+    rendered.finish();
+    Interpreter reference;
+    reference.feed(printed);
+    reference.finish();
+    QCOMPARE(reference.linesNotPrinted(), 0);
+    const QImage paper = reference.paper().image();
+    QVERIFY(!paper.isNull());
+    QCOMPARE(rendered.paper().image(), paper);
+    QCOMPARE(rendered.linesNotPrinted(), 1);
+    QCOMPARE(rendered.log().last().name, QStringLiteral("line not printed"));
+
+    Interpreter served; // a TCP client sends it and leaves
+    WireModel wire(served, {0, 4096, 0, true});
+    wire.receive(stream, WireModel::Network);
+    wire.endStream(WireModel::Network);
+    for (int tick = 0; tick < 10; ++tick)
+        wire.advance(0.004);
+    QVERIFY(wire.takeStreamFinished(WireModel::Network));
+    QCOMPARE(served.paper().image(), paper);
+
+    ExpectedPrinter expected; // the tool's Expected Paper
+    expected.feed(stream, true);
+    QCOMPARE(expected.paper().image(), paper);
 }
 
 void TestSimLine::statusAgreesWithTheToolsModel_data() { addTableRows(QStringLiteral("statusagree.txt")); }
