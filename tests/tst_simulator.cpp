@@ -9,6 +9,7 @@
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
 #include "paperview/PaperView.h"
+#include "simulator/SimOptions.h"
 
 #include <QAction>
 #include <QDir>
@@ -83,6 +84,8 @@ private slots:
     void decodesCommands_data();
     void decodesCommands();
     void badInputNeverCrashes();
+    void commandLine_data();
+    void commandLine();
     void linksAndOutputsNeverHurtTheUser();
     void renderToAFullDiskLeavesNothing_data();
     void renderToAFullDiskLeavesNothing();
@@ -428,6 +431,38 @@ void TestSimulator::decodesCommands()
             lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
         QCOMPARE(lines, expected);
     }
+}
+
+void TestSimulator::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    for (const QStringList &row : dataTable(QStringLiteral("simcommandline.txt")))
+        QTest::newRow(qPrintable(row[0]))
+            << row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts) << row[2].toInt() << row.value(3).trimmed();
+}
+
+void TestSimulator::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const sim::SimOptions options = sim::parseSimOptions(QStringList{"zpc3x-sim"} + arguments);
+    QCOMPARE(options.exitCode, exitCode);
+    QVERIFY2(options.output.contains(output), qPrintable(options.output));
+    if (exitCode < 0)
+        return;
+    // The program itself answers before anything is served, and without a display.
+    QProcess program;
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    headless.remove(QStringLiteral("DISPLAY"));
+    program.setProcessEnvironment(headless);
+    program.start(QStringLiteral(ZPC3X_SIM), arguments);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), exitCode);
+    QVERIFY((program.readAllStandardOutput() + program.readAllStandardError()).contains(output.toUtf8()));
 }
 
 void TestSimulator::badInputNeverCrashes()
