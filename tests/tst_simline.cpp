@@ -65,6 +65,7 @@ class TestSimLine : public QObject
 private slots:
     void pacingCarriesBaudOverTen();
     void xoffAtThreeQuartersXonBelowAQuarter();
+    void workIsBoundedByTheClockPassedIn();
     void withoutFlowControlOverflowIsLostAndCounted();
     void queriesAreAnsweredWhilePrintingWaits();
     void paperOutChangesTheStatusTheToolShows();
@@ -102,6 +103,25 @@ void TestSimLine::pacingCarriesBaudOverTen()
     QVERIFY2(carried >= 940 && carried <= 960, qPrintable(QString::number(carried))); // 9600 / 10
     WireModel unpaced(printer, {0, 4096, 80, false});
     QCOMPARE(unpaced.readAllowance(), -1);
+}
+
+void TestSimLine::workIsBoundedByTheClockPassedIn()
+{
+    // A clock of the test's own on which each reading is 15 ms after the last: one tick of time
+    // interprets only as much as fits in its 20 ms of work, whatever the machine's speed.
+    std::chrono::nanoseconds now{};
+    const auto slowClock = [&now] { return now += std::chrono::milliseconds(15); };
+    Interpreter printer;
+    WireModel wire(printer, {0, 1 << 20, 0, false}, slowClock);
+    const QByteArray text = QByteArray("0123456789abcdef\n").repeated(120); // 2 KB
+    wire.receive(text);
+    wire.advance(0.004);
+    const qsizetype left = wire.bufferFill();
+    QVERIFY(left > 0 && left < text.size()); // one slice, or two, then the tick is over
+    for (int tick = 0; tick < 10000 && wire.bufferFill() > 0; ++tick)
+        wire.advance(0.004);
+    QCOMPARE(wire.bufferFill(), 0);
+    QCOMPARE(printer.bytesReceived(), text.size());
 }
 
 void TestSimLine::xoffAtThreeQuartersXonBelowAQuarter()
