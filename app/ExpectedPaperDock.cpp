@@ -1,6 +1,6 @@
 #include "app/ExpectedPaperDock.h"
 
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 #include "paperview/PaperView.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/TrafficLog.h"

@@ -3,7 +3,7 @@
 #include "app/ButtonJobs.h"
 #include "app/Launch.h"
 #include "app/TrafficRecorder.h"
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 #include "monitor/Monitor.h"
 #include "serial/SerialLink.h"
 #include "serial/Settings.h"

@@ -1,7 +1,7 @@
 #include "app/MacrosDock.h"
 
 #include "app/MacroBook.h"
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "app/SendLine.h"
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
 #include "ui_MainWindow.h"

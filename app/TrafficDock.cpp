@@ -1,6 +1,6 @@
 #include "app/TrafficDock.h"
 
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 #include "traffic/TrafficLog.h"
 
 #include <QCheckBox>

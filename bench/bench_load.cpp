@@ -235,7 +235,7 @@ int main(int argc, char *argv[])
         t.start();
         press(window, "pushButton_58PrintH");
         const qint64 total = 2 + 8 + 48 * 65535;
-        while (simWindow.driver().line().receivedBytes() < total || simWindow.driver().line().bufferFill() > 0)
+        while (simWindow.driver().wire().receivedBytes() < total || simWindow.driver().wire().bufferFill() > 0)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         bench::row(QStringLiteral("virtual controller window printing a 3 MB raster at 2000 mm/s (%1 s)")
                        .arg(t.elapsed() / 1000.0, 0, 'f', 1),

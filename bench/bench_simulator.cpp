@@ -4,7 +4,7 @@
 #include "BenchTable.h"
 #include "controller/Interpreter.h"
 #include "demos/Jobs.h"
-#include "simulator/Line.h"
+#include "simulator/WireModel.h"
 #include "traffic/ExpectedPrinter.h"
 
 #include <QElapsedTimer>
@@ -125,7 +125,7 @@ QByteArray hostile(const QByteArray &name, qsizetype size)
 double floodSeconds(const QByteArray &stream)
 {
     sim::Interpreter interpreter;
-    sim::Line line(interpreter, {0, 4096, 80, false});
+    sim::WireModel line(interpreter, {0, 4096, 80, false});
     QElapsedTimer t;
     t.start();
     for (qsizetype at = 0; at < stream.size(); at += 64 * 1024) {

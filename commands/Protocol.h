@@ -57,6 +57,14 @@ enum StatusBit : quint8 {
     StatusHasCutter = 0x80,
 };
 
+// The bits DLE EOT n sets beside StatusFixed, by n.
+constexpr quint8 realTimeOffline = 0x08; // n 1: paper out, cover open or asleep
+constexpr quint8 realTimeCoverOpen = 0x04; // n 2
+constexpr quint8 realTimePaperOut = 0x20; // n 2
+constexpr quint8 realTimePaperEnd = 0x60; // n 4: near end and end
+// GS r 1: the paper sensor when the paper is out, near end and end.
+constexpr quint8 paperSensorOut = 0x0F;
+
 // GS ( k: the symbol byte (cn) and the function bytes (fn) of the two symbols the controller holds.
 namespace qr {
 constexpr quint8 symbol = 0x31;

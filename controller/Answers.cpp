@@ -16,7 +16,7 @@ QByteArray Printhead::answer(const Command &c, QString &note)
         return proto::firmwareReply(head);
     case Op::TransmitStatus:
         // 1 the paper sensor (near end and end), 2 the drawer, which is always closed.
-        return QByteArray(1, char((n == 1 || n == 49) && paperOut ? 0x0F : 0x00));
+        return QByteArray(1, char((n == 1 || n == 49) && paperOut ? proto::paperSensorOut : 0));
     case Op::PrinterId:
         return printerId(n, note);
     case Op::Sleep:

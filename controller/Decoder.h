@@ -130,6 +130,12 @@ public:
     // the log, or an empty string.
     QString finish(DecoderSink &sink, bool arrivals = true);
     void reset(); // forgets a command in progress, as at a new connection
+    // A command has begun and not ended: its bytes, or its data, are still to come. A status
+    // query waiting only for an n that may never come is over already.
+    bool inCommand() const
+    {
+        return (!pending.isEmpty() && pending != QByteArrayView("\x10\x04", 2)) || bulkLeft > 0 || imagesLeft > 0;
+    }
     qint64 offset() const { return consumed; } // bytes taken by whole commands and their data
     qsizetype waitingBytes() const { return pending.size(); } // of a command not complete yet
     qint64 bulkRemaining() const { return bulkLeft; } // data bytes the last command still awaits

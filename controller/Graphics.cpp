@@ -85,7 +85,11 @@ void Printhead::startRaster(const Command &c, int entry)
 {
     printPendingLine();
     rasterBytesPerRow = c.param16(1);
-    const int width = qMin(rasterBytesPerRow * 8, dots);
+    // m (0 to 3, or 48 to 51): bit 0 doubles the width, bit 1 the height.
+    const quint8 m = c.param(0);
+    rasterScaleX = (m & 1) ? 2 : 1;
+    rasterScaleY = (m & 2) ? 2 : 1;
+    const int width = qMin(rasterBytesPerRow * 8 * rasterScaleX, dots);
     rasterX = qMin(modes.leftMargin + alignOffset(width), dots);
     rowBuffer.clear();
     startBulk(Bulk::Raster, c.bulk, entry);
@@ -237,7 +241,8 @@ void Printhead::bulk(const char *p, qsizetype n)
             rowBuffer.append(p + i, take);
             i += take;
             if (rowBuffer.size() == rasterBytesPerRow) {
-                printRasterRow(reinterpret_cast<const uchar *>(rowBuffer.constData()), rasterBytesPerRow, 1, 1);
+                printRasterRow(reinterpret_cast<const uchar *>(rowBuffer.constData()), rasterBytesPerRow, rasterScaleX,
+                    rasterScaleY);
                 rowBuffer.clear();
             }
         }

@@ -106,10 +106,33 @@ void Interpreter::end(bool arrivals)
         begin(decoder.offset(), QStringLiteral("truncated"), cut);
         head.bulkCutShort();
     }
-    head.printPendingLine();
+    if (const int pieces = head.dropPendingLine()) {
+        ++unprinted;
+        begin(decoder.offset(), QStringLiteral("line not printed"),
+            QStringLiteral("characters left without a line feed at the end of the stream: %1").arg(pieces));
+    }
+    textEntry = -1; // the stream's last run of text is complete
+    announce();
 }
 
-void Interpreter::note(const QString &name, const QString &args) { begin(decoder.arrivedBytes(), name, args); }
+void Interpreter::note(const QString &name, const QString &args)
+{
+    begin(decoder.arrivedBytes(), name, args);
+    announce();
+}
+
+void Interpreter::announce()
+{
+    if (!listen) {
+        announced = base + entries.size();
+        return;
+    }
+    // A run of text at the end may still grow.
+    const qint64 end = base + entries.size() - (textEntry >= 0 && textEntry == base + entries.size() - 1 ? 1 : 0);
+    for (qint64 i = qMax<qint64>(announced, base); i < end; ++i)
+        listen(entries.at(i - base));
+    announced = qMax(announced, end);
+}
 
 QByteArray Interpreter::takeReplies()
 {
@@ -121,11 +144,12 @@ QByteArray Interpreter::takeReplies()
 int Interpreter::begin(qint64 offset, const QString &name, const QString &args)
 {
     textEntry = -1;
-    if (entries.size() > maxLogEntries)
-        return -1;
-    if (entries.size() == maxLogEntries) {
-        entries.append({offset, QStringLiteral("log full"), QStringLiteral("later commands are not listed"), -1, -1});
-        return -1;
+    announce(); // what came before is complete now
+    if (entries.size() >= maxLogEntries) { // the log rolls on: the oldest tenth goes
+        const qsizetype drop = maxLogEntries / 10;
+        entries.remove(0, drop);
+        base += int(drop);
+        rolled += drop;
     }
     entries.append({offset, name, args, -1, -1});
     return base + int(entries.size() - 1);
@@ -161,6 +185,7 @@ void Interpreter::command(const Command &c)
         }
         head.apply(c, textEntry, note);
         noteLimits(c.offset); // a limit's entry ends the text run
+        announce();
         return;
     }
     if (c.op == Op::Unknown)
@@ -180,6 +205,7 @@ void Interpreter::command(const Command &c)
     }
     replies += reply;
     noteLimits(c.offset);
+    announce();
 }
 
 void Interpreter::noteLimits(qint64 offset)
@@ -203,6 +229,7 @@ void Interpreter::bulk(const char *data, qsizetype size)
 {
     head.bulk(data, size);
     noteLimits(decoder.offset());
+    announce();
 }
 
 void Interpreter::printed(int entry, int first, int last)
@@ -237,9 +264,10 @@ void Interpreter::setCoverOpen(bool open)
 
 void Interpreter::forgetLog()
 {
+    textEntry = -1; // a run of text goes on in an entry of its own
+    announce();
     base += int(entries.size());
     entries.clear();
-    textEntry = -1; // a run of text goes on in an entry of its own
 }
 
 void Interpreter::clearPaper()
@@ -247,6 +275,7 @@ void Interpreter::clearPaper()
     forgetLog();
     head.clearPaper();
     textEntry = -1;
+    rolled = 0;
     rollFullLogged = false;
 }
 

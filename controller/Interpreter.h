@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace sim {
 
 // One decoded command of the stream, as the encoder names it.
@@ -32,14 +34,17 @@ public:
     static constexpr StatusBit Fixed = proto::StatusFixed, CoverOpen = proto::StatusCoverOpen,
                                Sleeping = proto::StatusSleeping, PaperOut = proto::StatusPaperOut,
                                LinePending = proto::StatusLinePending, HasCutter = proto::StatusHasCutter;
-    static constexpr qsizetype maxLogEntries = 50000; // then one entry says the log is full
+    // The log keeps the newest entries: at this many, the oldest tenth goes, and rolledOff() counts
+    // what went before.
+    static constexpr qsizetype maxLogEntries = 50000;
     static constexpr int maxTextArgs = 120; // characters one printStr entry shows
 
     explicit Interpreter(int headType = 0);
 
     void feed(const QByteArray &chunk);
     void feed(const char *data, qsizetype size);
-    // The stream ended: prints the pending line and logs a command cut short.
+    // The stream ended: logs a command cut short, and drops text left without a line feed (it is
+    // never printed: nothing prints before its line feed), saying so in the log.
     void finish();
 
     // A controller with a receive buffer: bytes are received as they come, which answers the
@@ -48,6 +53,8 @@ public:
     void process(const char *data, qsizetype size);
     // Nothing more came for now; with streamEnded, the next bytes start another stream.
     void settle(bool streamEnded = false) { decoder.settle(*this, streamEnded); }
+    // The bytes processed so far end inside a command: the rest of it is still to come.
+    bool inCommand() const { return decoder.inCommand(); }
     // The processing reached the end of a stream that receive() ended.
     void finishStream();
     // A line of the controller's own in the log, at the offset bytes have arrived to.
@@ -58,6 +65,11 @@ public:
 
     const Paper &paper() const { return head.paper(); }
     const QList<LogEntry> &log() const { return entries; }
+    // Called with each entry once it is complete, in order: a run of text once another command
+    // follows it or the stream ends, any other entry once its command has been carried out. A
+    // reader that lists every command takes them here, however long the log rolls on.
+    void setLogListener(std::function<void(const LogEntry &)> listener) { listen = std::move(listener); }
+    qint64 rolledOff() const { return rolled; } // entries the log let go of as it rolled on
     // A reader that has taken the log so far lets it go, so that a long stream is listed on
     // without the log filling up; the entries after it are numbered on from logBase().
     void forgetLog();
@@ -66,6 +78,7 @@ public:
     qint64 bytesDecoded() const { return decoder.offset(); } // every byte before it has been taken
     int unknownCount() const { return unknown; }
     int truncatedCount() const { return truncated; }
+    int linesNotPrinted() const { return unprinted; } // left without a line feed at a stream's end
     int placeholderCount() const { return head.placeholderCount(); } // characters no font could draw
     int drawerKicks() const { return head.drawerKicks(); }
     const QList<int> &cutRows() const { return head.cutRows(); } // where each cut's mark starts
@@ -91,14 +104,18 @@ private:
     void afterSwitch(quint8 before);
     void end(bool arrivals);
     void noteLimits(qint64 offset);
+    void announce(); // hands the complete entries not handed yet to the listener
 
     Decoder decoder;
     Printhead head;
     QList<LogEntry> entries;
     int base = 0; // the number of the first entry in entries; the printhead knows entries by number
+    qint64 rolled = 0;
+    qint64 announced = 0; // the number of the first entry not handed to the listener
+    std::function<void(const LogEntry &)> listen;
     QByteArray replies;
     qint64 received = 0;
-    int unknown = 0, truncated = 0;
+    int unknown = 0, truncated = 0, unprinted = 0;
     int textEntry = -1; // the number of the printStr entry that collects consecutive text
     bool rollFullLogged = false;
     int linesCutShortLogged = 0;

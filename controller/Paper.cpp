@@ -1,7 +1,9 @@
 #include "controller/Paper.h"
 
+#include "files/WholeFile.h"
+
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -116,31 +118,16 @@ QImage Paper::image() const
 
 bool writePicture(const QImage &picture, const QString &fileName, const QByteArray &format, QString &error)
 {
-    QSaveFile file(fileName);
-    QImageWriter writer(&file, format);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
     if (!writer.write(picture)) {
-        error = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        error = writer.errorString();
         return false;
     }
-    // What is still buffered goes out here, where a full disk is told: the commit would rename
-    // a short file into place without a word. The unwritten file goes with `file`.
-    if (!file.flush()) {
-        error = file.errorString();
-        return false;
-    }
-    if (::fsync(file.handle()) != 0 && errno != EINVAL) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+    error = writeWholeFile(fileName, encoded);
+    return error.isEmpty();
 }
 
 } // namespace sim

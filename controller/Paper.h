@@ -82,9 +82,9 @@ private:
     size_t blockUsed = blockBytes; // of the newest block
 };
 
-// Writes a picture in a format Qt writes ("png"), whole or not at all: under a temporary name
-// beside the file, renamed into place once all of it is on the disk. False, with the reason,
-// when any part failed (a full disk); then no file is left.
+// Writes a picture in a format Qt writes ("png") to a regular file, whole or not at all, with the
+// tool's writeWholeFile: a device, a pipe or a folder is refused. False, with the reason, when
+// any part failed (a full disk); then the file is as it was.
 bool writePicture(const QImage &picture, const QString &fileName, const QByteArray &format, QString &error);
 
 } // namespace sim

@@ -64,11 +64,11 @@ quint8 Printhead::realTimeStatus(int which) const
 {
     quint8 s = Fixed;
     if (which == 1 && (paperOut || coverOpen || sleeping))
-        s |= 0x08; // offline
+        s |= proto::realTimeOffline;
     if (which == 2)
-        s |= (coverOpen ? 0x04 : 0) | (paperOut ? 0x20 : 0);
+        s |= (coverOpen ? proto::realTimeCoverOpen : 0) | (paperOut ? proto::realTimePaperOut : 0);
     if (which == 4 && paperOut)
-        s |= 0x60; // paper end
+        s |= proto::realTimePaperEnd;
     return s;
 }
 

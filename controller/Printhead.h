@@ -51,6 +51,9 @@ public:
     void bulk(const char *data, qsizetype size); // the data of the last command applied
     void bulkCutShort(); // the stream ended inside bulk data
     void printPendingLine();
+    // The stream ended before the line's line feed: the line is dropped, never printed, as
+    // nothing prints without its line feed. Returns how many pieces it held.
+    int dropPendingLine();
 
     const Paper &paper() const { return roll; }
     int headType() const { return head; }
@@ -179,7 +182,8 @@ private:
     Bulk bulkKind = Bulk::None;
     qint64 bulkLeft = 0;
     int bulkEntry = -1;
-    int rasterBytesPerRow = 0, rasterX = 0, columnBytes = 1, columnScaleX = 1, columnScaleY = 1;
+    int rasterBytesPerRow = 0, rasterX = 0, rasterScaleX = 1, rasterScaleY = 1, columnBytes = 1, columnScaleX = 1,
+        columnScaleY = 1;
     QByteArray rowBuffer;
     Bitmap incoming;
     int nvIndex = 0;

@@ -12,31 +12,78 @@ namespace sim {
 
 namespace {
 
-// Brackets the application identifiers of raw GS1 data: identifiers of fixed length in a
-// known table, anything else up to the end.
+// How many digits a GS1 application identifier has, by its first two.
+int gs1AiDigits(const QByteArray &firstTwo)
+{
+    const int p = firstTwo.toInt();
+    if (p >= 23 && p <= 29)
+        return 3; // 235, 240-243, 250-255
+    if ((p >= 31 && p <= 36) || p == 39 || p == 43 || p == 70 || p == 72 || (p >= 80 && p <= 82))
+        return 4; // 310n-369n, 390n-395n, 4300-4333, 7001-7040, 7230-7259, 8001-8200
+    if ((p >= 40 && p <= 42) || p == 71)
+        return 3; // 400-403, 410-417, 420-427, 710-717
+    return 2;
+}
+
+// The application identifiers whose data has a fixed length, by the digits they start with (the
+// longest match counts); the data of any other runs to an FNC1 or the end.
+// clang-format off
+const struct
+{
+    const char *ai;
+    int length;
+} gs1Fixed[] = {
+    {"00", 18}, {"01", 14}, {"02", 14}, {"03", 14}, {"04", 16}, {"11", 6}, {"12", 6}, {"13", 6}, {"14", 6}, {"15", 6},
+    {"16", 6}, {"17", 6}, {"18", 6}, {"19", 6}, {"20", 2}, {"31", 6}, {"32", 6}, {"33", 6}, {"34", 6}, {"35", 6},
+    {"36", 6}, {"394", 4}, {"395", 6}, {"402", 17}, {"41", 13}, {"422", 3}, {"424", 3}, {"426", 3}, {"4307", 2},
+    {"4309", 20}, {"4317", 2}, {"4321", 1}, {"4322", 1}, {"4323", 1}, {"4324", 10}, {"4325", 10}, {"4326", 6},
+    {"7001", 13}, {"7003", 10}, {"7006", 6}, {"7040", 4}, {"7241", 2}, {"7250", 8}, {"7251", 12}, {"7252", 1},
+    {"7258", 3}, {"8001", 14}, {"8005", 6}, {"8006", 18}, {"8017", 18}, {"8018", 18}, {"8026", 18}, {"8111", 4},
+};
+// clang-format on
+
+int gs1FixedLength(const QByteArray &ai)
+{
+    int length = -1;
+    qsizetype matched = 0;
+    for (const auto &f : gs1Fixed) {
+        const qsizetype n = qstrlen(f.ai);
+        if (n > matched && ai.startsWith(f.ai)) {
+            length = f.length;
+            matched = n;
+        }
+    }
+    return length;
+}
+
+// Brackets the application identifiers of raw GS1 data, as zint wants them: each identifier's
+// digits by its first two, its data by its fixed length, else up to an FNC1 (GS, or "{1" as in
+// CODE128's code sets) or the end.
 QByteArray bracketGs1(const QByteArray &raw)
 {
     if (raw.startsWith('['))
         return raw;
     if (raw.startsWith('(')) // the human-readable form
         return QByteArray(raw).replace('(', '[').replace(')', ']');
-    static const struct
-    {
-        const char *ai;
-        int length;
-    } fixed[] = {{"00", 18}, {"01", 14}, {"02", 14}, {"11", 6}, {"12", 6}, {"13", 6}, {"15", 6}, {"17", 6}, {"20", 2}};
+    QByteArray data = raw;
+    if (data.startsWith("{1"))
+        data.remove(0, 2); // the leading FNC1 that marks GS1 data
+    data.replace("{1", QByteArray(1, proto::GS));
+    while (data.startsWith(proto::GS))
+        data.remove(0, 1);
     QByteArray out;
     qsizetype at = 0;
-    while (at < raw.size()) {
-        const QByteArray ai = raw.mid(at, 2);
-        int length = -1;
-        for (const auto &f : fixed)
-            if (ai == f.ai)
-                length = f.length;
-        out += '[' + ai + ']';
-        at += 2;
-        out += length < 0 ? raw.mid(at) : raw.mid(at, length);
-        at = length < 0 ? raw.size() : at + length;
+    while (at < data.size()) {
+        const QByteArray ai = data.mid(at, gs1AiDigits(data.mid(at, 2)));
+        at += ai.size();
+        const int fixed = gs1FixedLength(ai);
+        qsizetype end = fixed >= 0 ? qMin(at + fixed, data.size()) : data.indexOf(proto::GS, at);
+        if (end < 0)
+            end = data.size();
+        out += '[' + ai + ']' + data.mid(at, end - at);
+        at = end;
+        while (at < data.size() && data.at(at) == proto::GS)
+            ++at; // an FNC1 ends a field of variable length, and may follow a fixed one
     }
     return out;
 }
@@ -179,7 +226,7 @@ LinearSymbol encodeLinear(int system, const QByteArray &data)
     QByteArray source = system == 6 ? data.toUpper() : data;
     if (system == 9 || system == 13) {
         // GS1 data comes as application identifiers and their values, without brackets; zint
-        // wants the identifiers bracketed. The common fixed-length ones are enough here.
+        // wants the identifiers bracketed.
         source = bracketGs1(source);
     }
     const int rc = ZBarcode_Encode(

@@ -293,6 +293,14 @@ void Printhead::printPendingLine()
         flushLine(0, true);
 }
 
+int Printhead::dropPendingLine()
+{
+    const int pieces = int(line.size());
+    line.clear();
+    cursor = 0;
+    return pieces;
+}
+
 void Printhead::drawItem(const Item &item, int x0, int top, int lineHeight)
 {
     const int w = item.advance * item.scaleX;

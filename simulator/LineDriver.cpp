@@ -6,7 +6,7 @@ namespace {
 constexpr qsizetype maxReadBytes = 256 * 1024;
 }
 
-LineDriver::LineDriver(Interpreter &interpreter, const LineSettings &settings, QObject *parent)
+LineDriver::LineDriver(Interpreter &interpreter, const WireSettings &settings, QObject *parent)
     : QObject(parent)
     , interpreter(interpreter)
     , model(interpreter, settings)
@@ -68,31 +68,34 @@ void LineDriver::tick()
         // A host that ignores XOFF is read as fast as the wire carries, so that what does not
         // fit is lost; an unpaced one still a bounded slice a tick, so that a flood cannot keep
         // one tick, and the queries behind it, waiting.
-        const qsizetype allowance = model.readAllowance(Line::Serial);
+        const qsizetype allowance = model.readAllowance(WireModel::Serial);
         const QByteArray bytes = endpoint.read(allowance < 0 ? maxReadBytes : allowance);
         if (!bytes.isEmpty()) {
-            serial += model.receive(bytes, Line::Serial);
+            serial += model.receive(bytes, WireModel::Serial);
             serial += model.advance(0); // text waiting for nothing prints at once
         }
     }
     if (tcp) {
         tcp->serve();
-        const QByteArray bytes = tcp->read(model.readAllowance(Line::Network));
+        const QByteArray bytes = tcp->read(model.readAllowance(WireModel::Network));
         if (!bytes.isEmpty()) {
-            serial += model.receive(bytes, Line::Network);
+            serial += model.receive(bytes, WireModel::Network);
             serial += model.advance(0);
         }
         if (tcp->takeEnd()) {
-            model.endStream(Line::Network);
+            model.endStream(WireModel::Network);
             serial += model.advance(0);
         }
-        sendBack(Line::Network, model.take(Line::Network));
+        sendBack(WireModel::Network, model.take(WireModel::Network));
+        // Every answer its bytes asked for is on its way: only then does the client's socket close.
+        if (model.takeStreamFinished(WireModel::Network))
+            tcp->finish();
         for (const QString &line : tcp->takeNotices()) {
             interpreter.note(QStringLiteral("tcp"), line);
             emit notice(line);
         }
     }
-    sendBack(Line::Serial, serial);
+    sendBack(WireModel::Serial, serial);
     for (const QString &line : model.takeNotices())
         emit notice(line);
     if (interpreter.paper().rows() != rowsBefore || interpreter.bytesReceived() != bytesBefore
@@ -100,11 +103,11 @@ void LineDriver::tick()
         emit progressed();
 }
 
-void LineDriver::sendBack(Line::Port port, const QByteArray &bytes)
+void LineDriver::sendBack(WireModel::Port port, const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return;
-    if (port == Line::Network) {
+    if (port == WireModel::Network) {
         tcp->write(bytes);
     } else if (endpoint.isOpen()) {
         // A host that does not read fills the line: what does not fit is dropped, and said.

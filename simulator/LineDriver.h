@@ -1,9 +1,9 @@
 #pragma once
 
 #include "controller/Interpreter.h"
-#include "simulator/Line.h"
 #include "pty/PtyEndpoint.h"
 #include "simulator/TcpEndpoint.h"
+#include "simulator/WireModel.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -18,7 +18,7 @@ class LineDriver : public QObject
 {
     Q_OBJECT
 public:
-    LineDriver(Interpreter &interpreter, const LineSettings &settings, QObject *parent = nullptr);
+    LineDriver(Interpreter &interpreter, const WireSettings &settings, QObject *parent = nullptr);
 
     bool plugIn(); // opens a new pseudo-terminal and its link; false when either failed
     // Serves raw TCP beside (or without) the pseudo-terminal; false when it cannot listen.
@@ -33,8 +33,8 @@ public:
     // The path to type into the tool: the link when there is one, else the pseudo-terminal.
     QString pathToType() const { return linkPath.isEmpty() || path().isEmpty() ? path() : linkPath; }
 
-    Line &line() { return model; }
-    const Line &line() const { return model; }
+    WireModel &wire() { return model; }
+    const WireModel &wire() const { return model; }
 
 signals:
     void pathChanged(const QString &path);
@@ -45,10 +45,10 @@ signals:
 
 private:
     void tick();
-    void sendBack(Line::Port port, const QByteArray &bytes);
+    void sendBack(WireModel::Port port, const QByteArray &bytes);
 
     Interpreter &interpreter;
-    Line model;
+    WireModel model;
     PtyEndpoint endpoint;
     TcpEndpoint *tcp = nullptr;
     QString tcpError;

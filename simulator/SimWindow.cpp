@@ -6,10 +6,12 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 
 namespace sim {
 
-// The interpreter's log as a list, growing as commands are decoded.
+// The interpreter's log as a list, growing as commands are decoded. When the log has rolled on,
+// a first row says how many commands went before those listed.
 class LogModel : public QAbstractListModel
 {
 public:
@@ -18,25 +20,36 @@ public:
         , interpreter(interpreter)
     { }
 
-    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : shown; }
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : header + shown; }
+
+    // The log entry a row shows, or -1 for the first row of a rolled log.
+    int entryAt(int row) const { return row - header; }
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (role != Qt::DisplayRole || index.row() >= interpreter.log().size())
+        if (role != Qt::DisplayRole)
             return {};
-        const LogEntry &e = interpreter.log().at(index.row());
+        const int entry = entryAt(index.row());
+        if (entry < 0)
+            return QObject::tr("… %1 earlier commands not kept").arg(interpreter.rolledOff());
+        if (entry >= interpreter.log().size())
+            return {};
+        const LogEntry &e = interpreter.log().at(entry);
         return QStringLiteral("%1  %2 %3").arg(e.offset, 8).arg(e.name, e.args);
     }
 
     void sync()
     {
         const int now = int(interpreter.log().size());
-        if (now < shown) {
+        const int rolled = interpreter.rolledOff() > 0 ? 1 : 0;
+        if (now < shown || interpreter.logBase() != base || rolled != header) {
             beginResetModel();
             shown = now;
+            base = interpreter.logBase();
+            header = rolled;
             endResetModel();
         } else if (now > shown) {
-            beginInsertRows({}, shown, now - 1);
+            beginInsertRows({}, header + shown, header + now - 1);
             shown = now;
             endInsertRows();
         }
@@ -44,10 +57,40 @@ public:
 
 private:
     const Interpreter &interpreter;
-    int shown = 0;
+    int shown = 0, header = 0;
+    qint64 base = 0;
 };
 
-SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent)
+// A line of text cut to the room it is given, with an ellipsis, and whole in its tool tip: it
+// never asks for more width than a few characters, so that a long answer takes no room from the
+// paper.
+class ElidedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+    void setFullText(const QString &text)
+    {
+        full = text;
+        setToolTip(text);
+        update();
+    }
+    QString fullText() const { return full; }
+    QSize minimumSizeHint() const override { return {fontMetrics().averageCharWidth() * 8, fontMetrics().height()}; }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
+            fontMetrics().elidedText(full, Qt::ElideRight, contentsRect().width()));
+    }
+
+private:
+    QString full;
+};
+
+SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::SimWindow)
     , printer(headType)
@@ -87,11 +130,11 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     connect(ui->actionZoomOut, &QAction::triggered, ui->paperView, [this] { ui->paperView->zoomBy(-1); });
     connect(ui->actionFollow, &QAction::toggled, ui->paperView, &PaperView::setFollow);
     connect(ui->actionPaperOut, &QAction::toggled, this, [this](bool on) {
-        lineDriver->line().setPaperOut(on);
+        lineDriver->wire().setPaperOut(on);
         refresh();
     });
     connect(ui->actionCoverOpen, &QAction::toggled, this, [this](bool on) {
-        lineDriver->line().setCoverOpen(on);
+        lineDriver->wire().setCoverOpen(on);
         refresh();
     });
     connect(ui->actionUnplug, &QAction::triggered, lineDriver, &LineDriver::unplug);
@@ -102,11 +145,12 @@ SimWindow::SimWindow(int headType, const LineSettings &settings, QWidget *parent
     connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
     connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);
     connect(lineDriver, &LineDriver::tcpClientChanged, this, &SimWindow::refresh);
-    replyLabel = new QLabel(tr("Last reply: none yet"));
+    replyLabel = new ElidedLabel;
+    replyLabel->setFullText(tr("Last reply: none yet"));
     replyLabel->setObjectName(QStringLiteral("replyLabel"));
     ui->logLayout->addWidget(replyLabel);
     connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
-        replyLabel->setText(tr("Last reply: %1").arg(Printhead::describeReply(answer)));
+        replyLabel->setFullText(tr("Last reply: %1").arg(Printhead::describeReply(answer)));
     });
     showPath(QString());
     refresh();
@@ -123,6 +167,8 @@ bool SimWindow::savePaper(const QString &fileName, QString &error) const
     }
     return writePicture(image, fileName, "png", error);
 }
+
+QString SimWindow::lastReply() const { return replyLabel->fullText(); }
 
 std::pair<int, int> SimWindow::highlightedRows() const { return ui->paperView->tint(); }
 
@@ -153,9 +199,9 @@ void SimWindow::refresh()
     if (ui->actionFollow->isChecked())
         ui->logView->scrollToBottom();
 
-    const Line &line = lineDriver->line();
-    const LineSettings &s = line.settings();
-    bytesStatus->setText(tr("%1 bytes received").arg(line.receivedBytes()));
+    const WireModel &wire = lineDriver->wire();
+    const WireSettings &s = wire.settings();
+    bytesStatus->setText(tr("%1 bytes received").arg(wire.receivedBytes()));
     // The roll is capped; say so once anything printed beyond the cap.
     const qint64 dropped = printer.paper().droppedRows();
     headStatus->setText(tr("head type %1, %2 dots%3")
@@ -165,10 +211,10 @@ void SimWindow::refresh()
     lineStatus->setText(
         tr("%1, %2, buffer %3/%4%5")
             .arg(s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced"),
-                s.xonXoff ? (line.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control"))
-            .arg(line.bufferFill())
+                s.xonXoff ? (wire.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control"))
+            .arg(wire.bufferFill())
             .arg(s.bufferSize)
-            .arg(line.droppedBytes() ? tr(", overrun: %1 bytes lost").arg(line.droppedBytes()) : QString()));
+            .arg(wire.droppedBytes() ? tr(", overrun: %1 bytes lost").arg(wire.droppedBytes()) : QString()));
     unknownStatus->setText(
         tr("%1 unknown%2")
             .arg(printer.unknownCount())
@@ -184,18 +230,19 @@ void SimWindow::refresh()
             .arg(s.bufferSize)
             .arg(s.speedMmPerS > 0 ? tr("%1 mm/s").arg(s.speedMmPerS) : tr("as fast as possible"))
             .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
-                line.isPaused()
+                wire.isPaused()
                     ? tr(" — paused: %1")
-                          .arg(line.isPaused() && printer.status() & Interpreter::PaperOut ? tr("paper out")
+                          .arg(wire.isPaused() && printer.status() & Interpreter::PaperOut ? tr("paper out")
                                                                                            : tr("cover open"))
                     : QString()));
 }
 
 void SimWindow::selectEntry(const QModelIndex &index)
 {
-    if (!index.isValid() || index.row() >= printer.log().size())
+    const int entry = index.isValid() ? logModel->entryAt(index.row()) : -1;
+    if (entry < 0 || entry >= printer.log().size())
         return;
-    const LogEntry &e = printer.log().at(index.row());
+    const LogEntry &e = printer.log().at(entry);
     ui->paperView->setTint(e.firstRow, e.lastRow);
     if (e.firstRow >= 0) {
         ui->actionFollow->setChecked(false);

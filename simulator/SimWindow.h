@@ -14,6 +14,7 @@ QT_END_NAMESPACE
 
 namespace sim {
 
+class ElidedLabel;
 class LogModel;
 
 // The virtual controller's window: the paper as it prints, the decoded commands, the line's
@@ -22,12 +23,15 @@ class SimWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    SimWindow(int headType, const LineSettings &settings, QWidget *parent = nullptr);
+    SimWindow(int headType, const WireSettings &settings, QWidget *parent = nullptr);
     ~SimWindow() override;
 
     LineDriver &driver() { return *lineDriver; }
     Interpreter &interpreter() { return printer; }
+    // Writes the paper as a PNG to a regular file, whole or not at all; a device, a pipe or a
+    // folder is refused.
     bool savePaper(const QString &fileName, QString &error) const;
+    QString lastReply() const; // "Last reply: ...", whole, however little of it shows
     // The paper rows shown as belonging to the selected command, or (-1, -1).
     std::pair<int, int> highlightedRows() const;
     void refresh(); // brings paper, log and status up to date
@@ -44,7 +48,8 @@ private:
     LineDriver *lineDriver;
     LogModel *logModel;
     bool toolSetUp = false;
-    QLabel *replyLabel, *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
+    ElidedLabel *replyLabel;
+    QLabel *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
 };
 
 } // namespace sim

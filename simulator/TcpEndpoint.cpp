@@ -99,6 +99,12 @@ void TcpEndpoint::serve()
 {
     if (listener < 0)
         return;
+    if (socket >= 0 && finishing) {
+        flush();
+        if (unsent.isEmpty() || finishClock.elapsed() > qint64(closeSeconds * 1000))
+            closeClient();
+        return;
+    }
     if (socket >= 0) {
         flush();
         pull();
@@ -121,7 +127,7 @@ void TcpEndpoint::serve()
         return;
     socket = next;
     peer = describe(storage);
-    ended = readClosed = false;
+    ended = endTaken = readClosed = finishing = false;
     answersDropped = 0;
     heard.start();
     emit clientChanged(peer);
@@ -168,9 +174,27 @@ QByteArray TcpEndpoint::read(qsizetype max)
 
 bool TcpEndpoint::takeEnd()
 {
-    if (socket < 0 || !ended)
+    if (socket < 0 || !ended || endTaken)
         return false;
-    flush(); // a half-closed client may still read its last answers
+    endTaken = true;
+    return true;
+}
+
+void TcpEndpoint::finish()
+{
+    if (socket < 0 || finishing)
+        return;
+    finishing = true;
+    finishClock.start();
+    flush(); // a half-closed client still reads its answers
+    if (unsent.isEmpty())
+        closeClient();
+}
+
+void TcpEndpoint::closeClient()
+{
+    if (!unsent.isEmpty())
+        answersDropped += unsent.size();
     if (answersDropped > 0)
         notices << QStringLiteral("TCP client %1 left: %2 bytes of answers it did not read were dropped")
                        .arg(peer)
@@ -181,8 +205,8 @@ bool TcpEndpoint::takeEnd()
     unsent.clear();
     inbox.clear();
     inboxHead = 0;
+    finishing = false;
     emit clientChanged(QString());
-    return true;
 }
 
 void TcpEndpoint::write(const QByteArray &bytes)

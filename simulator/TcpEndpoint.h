@@ -39,8 +39,12 @@ public:
     // Reads what has arrived, at most max bytes; never waits.
     QByteArray read(qsizetype max);
     // True once, when the client's stream has ended (it closed, or was dropped) and everything it
-    // sent has been read: the next bytes belong to the next client.
+    // sent has been read. The client stays connected for its answers until finish().
     bool takeEnd();
+    // The client's answers are all written: they are sent, then its socket closes and the next
+    // client is taken. A client that does not read them is closed after closeSeconds.
+    void finish();
+    static constexpr double closeSeconds = 5;
     // Queues answers for the client and sends what the socket takes; beyond maxUnread they are
     // dropped, and a notice says so.
     void write(const QByteArray &bytes);
@@ -52,6 +56,7 @@ signals:
 private:
     void flush();
     void pull();
+    void closeClient();
 
     int listener = -1, socket = -1;
     QString error, peer;
@@ -60,7 +65,8 @@ private:
     qint64 answersDropped = 0;
     qint64 idleMs = 5000;
     QElapsedTimer heard;
-    bool ended = false, readClosed = false;
+    bool ended = false, endTaken = false, readClosed = false, finishing = false;
+    QElapsedTimer finishClock;
     QStringList notices;
 };
 

@@ -3,10 +3,10 @@
 #include "controller/Interpreter.h"
 #include "paperview/WindowPlace.h"
 #include "simulator/LineDriver.h"
+#include "simulator/SimOptions.h"
 #include "simulator/SimWindow.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -15,7 +15,6 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -28,15 +27,11 @@ int signalPipe[2];
 
 void onSignal(int) { [[maybe_unused]] ssize_t n = ::write(signalPipe[1], "x", 1); }
 
-void printLog(const sim::Interpreter &interpreter, qsizetype from)
+// --log: each command on a line of its own once it is complete, however long the stream.
+void printEntry(const sim::LogEntry &e)
 {
-    const auto &log = interpreter.log();
-    for (qsizetype i = from; i < log.size(); ++i) {
-        const sim::LogEntry &e = log.at(i);
-        std::printf("%8lld  %s%s%s\n", static_cast<long long>(e.offset), qPrintable(e.name),
-            e.args.isEmpty() ? "" : " ", qPrintable(e.args));
-    }
-    std::fflush(stdout);
+    std::printf("%8lld  %s%s%s\n", static_cast<long long>(e.offset), qPrintable(e.name), e.args.isEmpty() ? "" : " ",
+        qPrintable(e.args));
 }
 
 bool isTaken(const QString &file) { return QFileInfo::exists(file) || QFileInfo(file).isSymLink(); }
@@ -120,6 +115,8 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
         return 1;
     }
     sim::Interpreter interpreter(headType);
+    if (log)
+        interpreter.setLogListener(printEntry);
     // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
     // Nobody reads the answers here: they are counted, not kept.
     qint64 answered = 0;
@@ -133,10 +130,10 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     }
     interpreter.finish();
     answered += interpreter.takeReplies().size();
-    if (log)
-        printLog(interpreter, 0);
+    std::fflush(stdout);
     if (interpreter.paper().rows() == 0) {
-        std::fprintf(stderr, "zpc3x-sim: nothing was printed\n");
+        std::fprintf(stderr, "zpc3x-sim: nothing was printed%s\n",
+            interpreter.linesNotPrinted() ? " (a line without a line feed is never printed)" : "");
         return 1;
     }
     const QImage paper = interpreter.paper().image();
@@ -154,131 +151,16 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     }
     std::fprintf(stderr,
         "zpc3x-sim: %d rows, %lld rows dropped past the roll's end, %d unknown, %d truncated, %lld bytes of "
-        "answers\n",
+        "answers%s\n",
         interpreter.paper().rows(), static_cast<long long>(interpreter.paper().droppedRows()),
-        interpreter.unknownCount(), interpreter.truncatedCount(), static_cast<long long>(answered));
+        interpreter.unknownCount(), interpreter.truncatedCount(), static_cast<long long>(answered),
+        interpreter.linesNotPrinted() ? ", a last line without a line feed not printed" : "");
     return 0;
 }
 
-bool wantsWindow(int argc, char *argv[])
+// Serves the pseudo-terminal and TCP, with or without the window, until interrupted.
+int serve(QApplication &app, const sim::SimOptions &options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a(argv[i]);
-        if (a == "--render" || a == "--split" || a == "--no-window" || a == "--help" || a == "-h" || a == "--version"
-            || a == "-v")
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-int main(int argc, char *argv[])
-{
-    const bool window = wantsWindow(argc, argv);
-    if (!window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts only; no window to show
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zpc3x-sim"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Virtual ZPC3x thermal printer controller."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOption({QStringLiteral("render"),
-        QStringLiteral("Render a captured stream instead of serving; - reads standard input."),
-        QStringLiteral("IN.bin")});
-    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("PNG to write with --render."),
-        QStringLiteral("OUT.png")});
-    parser.addOption({QStringLiteral("split"),
-        QStringLiteral("With --render: one PNG a cut, OUT-001.png, OUT-002.png, ... beside OUT.png.")});
-    parser.addOption({QStringLiteral("head-type"), QStringLiteral("Print head type 0-7 (default 0)."),
-        QStringLiteral("N"), QStringLiteral("0")});
-    parser.addOption({QStringLiteral("link"),
-        QStringLiteral("Also make PATH a symlink to the pseudo-terminal (never replacing anything but such a link); "
-                       "removed at exit."),
-        QStringLiteral("PATH")});
-    parser.addOption({QStringLiteral("tcp"),
-        QStringLiteral("Also serve raw TCP on [ADDRESS:]PORT (127.0.0.1 unless an address is given), one client "
-                       "at a time; the others wait their turn."),
-        QStringLiteral("[ADDRESS:]PORT")});
-    parser.addOption({QStringLiteral("tcp-idle"),
-        QStringLiteral("Drop a TCP client silent for S seconds while another waits (default 5; 0 never)."),
-        QStringLiteral("S"), QStringLiteral("5")});
-    parser.addOption({QStringLiteral("no-pty"), QStringLiteral("Serve TCP only, without a pseudo-terminal.")});
-    parser.addOption({QStringLiteral("log"), QStringLiteral("Print the decoded commands, one per line.")});
-    parser.addOption({QStringLiteral("no-window"), QStringLiteral("Serve without showing a window.")});
-    parser.addOption({QStringLiteral("baud"), QStringLiteral("Pace reading to N bit/s with 8N1 (default: no pacing)."),
-        QStringLiteral("N"), QStringLiteral("0")});
-    parser.addOption({QStringLiteral("buffer"), QStringLiteral("Receive buffer in bytes (default 4096)."),
-        QStringLiteral("BYTES"), QStringLiteral("4096")});
-    parser.addOption({QStringLiteral("speed"),
-        QStringLiteral("Printing speed in mm/s (default 80), or max for as fast as possible."),
-        QStringLiteral("MM_PER_S"), QStringLiteral("80")});
-    parser.addOption({QStringLiteral("flow"), QStringLiteral("xonxoff (default) or none."), QStringLiteral("MODE"),
-        QStringLiteral("xonxoff")});
-    parser.addOption({QStringLiteral("place"),
-        QStringLiteral("Put the window on the left or right half of the screen."), QStringLiteral("SIDE")});
-    parser.addOption({QStringLiteral("tool-set-up"),
-        QStringLiteral("Printer Ruvela is started set up for the line (as run.sh does): say so, not how to.")});
-    parser.process(app);
-
-    bool ok = false;
-    const int headType = parser.value(QStringLiteral("head-type")).toInt(&ok);
-    if (!ok || headType < 0 || headType > 7) {
-        std::fprintf(stderr, "zpc3x-sim: --head-type takes 0 to 7\n");
-        return 2;
-    }
-    const bool log = parser.isSet(QStringLiteral("log"));
-    if (parser.isSet(QStringLiteral("split")) && !parser.isSet(QStringLiteral("render"))) {
-        std::fprintf(stderr, "zpc3x-sim: --split goes with --render\n");
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("render"))) {
-        if (!parser.isSet(QStringLiteral("output"))) {
-            std::fprintf(stderr, "zpc3x-sim: --render needs -o OUT.png\n");
-            return 2;
-        }
-        try {
-            return render(parser.value(QStringLiteral("render")), parser.value(QStringLiteral("output")), headType, log,
-                parser.isSet(QStringLiteral("split")));
-        } catch (const std::bad_alloc &) { // a roll too long for the memory there is
-            std::fprintf(stderr, "zpc3x-sim: out of memory; nothing written\n");
-            return 1;
-        }
-    }
-
-    const QString place = parser.value(QStringLiteral("place"));
-    if (parser.isSet(QStringLiteral("place")) && place != QLatin1String("left") && place != QLatin1String("right")) {
-        std::fprintf(stderr, "zpc3x-sim: --place left|right\n");
-        return 2;
-    }
-
-    sim::LineSettings settings;
-    bool okBaud = false, okBuffer = false, okSpeed = false;
-    settings.baud = parser.value(QStringLiteral("baud")).toInt(&okBaud);
-    settings.bufferSize = parser.value(QStringLiteral("buffer")).toInt(&okBuffer);
-    const bool fastest = parser.value(QStringLiteral("speed")) == QLatin1String("max");
-    settings.speedMmPerS = fastest ? 0 : parser.value(QStringLiteral("speed")).toDouble(&okSpeed);
-    okSpeed = okSpeed || fastest;
-    bool okIdle = false;
-    const double tcpIdle = parser.value(QStringLiteral("tcp-idle")).toDouble(&okIdle);
-    const QString flow = parser.value(QStringLiteral("flow"));
-    settings.xonXoff = flow == QLatin1String("xonxoff");
-    // Bounds that keep the line's arithmetic in range: a baud rate and a buffer far beyond any
-    // controller's, and a finite printing speed.
-    if (!okBaud || settings.baud < 0 || settings.baud > 100000000 || !okBuffer || settings.bufferSize < 16
-        || settings.bufferSize > sim::LineSettings::maxBuffer || !okSpeed || !std::isfinite(settings.speedMmPerS)
-        || (settings.speedMmPerS <= 0 && !fastest) || settings.speedMmPerS > 1e6 || !okIdle || !std::isfinite(tcpIdle)
-        || tcpIdle < 0 || tcpIdle > 1e6 || (flow != QLatin1String("xonxoff") && flow != QLatin1String("none"))) {
-        std::fprintf(stderr,
-            "zpc3x-sim: --baud 0-100000000, --buffer 16-%d bytes, --speed 0-1000000 mm/s (above 0) or max, "
-            "--flow xonxoff|none, --tcp-idle 0-1000000 s\n",
-            sim::LineSettings::maxBuffer);
-        return 2;
-    }
-
     // Ctrl+C ends the service cleanly, and so does the end of its terminal's session unless it
     // was started to outlive that (nohup). Caught before the link is made, so that it always goes.
     if (::pipe(signalPipe) == 0) {
@@ -295,16 +177,20 @@ int main(int argc, char *argv[])
     std::unique_ptr<sim::Interpreter> headless;
     sim::LineDriver *driver = nullptr;
     sim::Interpreter *interpreter = nullptr;
-    if (window) {
-        simWindow = std::make_unique<sim::SimWindow>(headType, settings);
+    if (options.window) {
+        simWindow = std::make_unique<sim::SimWindow>(options.headType, options.wire);
         driver = &simWindow->driver();
         interpreter = &simWindow->interpreter();
     } else {
-        headless = std::make_unique<sim::Interpreter>(headType);
+        headless = std::make_unique<sim::Interpreter>(options.headType);
         interpreter = headless.get();
-        driver = new sim::LineDriver(*interpreter, settings, &app);
+        driver = new sim::LineDriver(*interpreter, options.wire, &app);
     }
-    driver->setLinkPath(parser.value(QStringLiteral("link")));
+    if (options.log) {
+        interpreter->setLogListener(printEntry);
+        QObject::connect(driver, &sim::LineDriver::progressed, [] { std::fflush(stdout); });
+    }
+    driver->setLinkPath(options.link);
     QObject::connect(driver, &sim::LineDriver::pathChanged, [driver](const QString &path) {
         if (path.isEmpty())
             std::printf("Unplugged.\n");
@@ -314,15 +200,10 @@ int main(int argc, char *argv[])
                 driver->pathToType() == path ? "" : qPrintable(QStringLiteral("  (a link to %1)").arg(path)));
         std::fflush(stdout);
     });
-    const bool withTcp = parser.isSet(QStringLiteral("tcp"));
-    if (parser.isSet(QStringLiteral("no-pty")) && !withTcp) {
-        std::fprintf(stderr, "zpc3x-sim: --no-pty needs --tcp\n");
-        return 2;
-    }
-    if (withTcp) {
-        if (!driver->serveTcp(parser.value(QStringLiteral("tcp")), tcpIdle)) {
-            std::fprintf(stderr, "zpc3x-sim: cannot serve TCP on %s: %s\n",
-                qPrintable(parser.value(QStringLiteral("tcp"))), qPrintable(driver->errorString()));
+    if (!options.tcp.isEmpty()) {
+        if (!driver->serveTcp(options.tcp, options.tcpIdle)) {
+            std::fprintf(stderr, "zpc3x-sim: cannot serve TCP on %s: %s\n", qPrintable(options.tcp),
+                qPrintable(driver->errorString()));
             return 1;
         }
         std::printf("Virtual ZPC3x controller on TCP %s\n", qPrintable(driver->tcpAddress()));
@@ -334,25 +215,45 @@ int main(int argc, char *argv[])
     }
     QObject::connect(driver, &sim::LineDriver::notice,
         [](const QString &line) { std::fprintf(stderr, "zpc3x-sim: %s\n", qPrintable(line)); });
-    if (!parser.isSet(QStringLiteral("no-pty")) && !driver->plugIn()) {
+    if (!options.noPty && !driver->plugIn()) {
         std::fprintf(stderr, "zpc3x-sim: cannot plug in: %s\n", qPrintable(driver->errorString()));
         return 1;
     }
-    if (log) {
-        qsizetype logged = 0;
-        QObject::connect(driver, &sim::LineDriver::progressed, [interpreter, logged]() mutable {
-            if (interpreter->log().size() < logged)
-                logged = 0; // the paper was cleared
-            printLog(*interpreter, logged);
-            logged = interpreter->log().size();
-        });
-    }
     if (simWindow) {
-        simWindow->setToolSetUp(parser.isSet(QStringLiteral("tool-set-up")));
-        if (!place.isEmpty())
-            placeOnHalf(*simWindow, place == QLatin1String("right"));
+        simWindow->setToolSetUp(options.toolSetUp);
+        if (!options.place.isEmpty())
+            placeOnHalf(*simWindow, options.place == QLatin1String("right"));
         simWindow->show();
     }
-
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The command line is read before any display is needed: --help and bad usage work without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const sim::SimOptions options = sim::parseSimOptions(arguments);
+    if (options.exitCode >= 0) {
+        std::fputs(qPrintable(options.output), options.exitCode == 0 ? stdout : stderr);
+        return options.exitCode;
+    }
+    if (!options.window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts only; no window to show
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zpc3x-sim"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    if (!options.renderIn.isEmpty()) {
+        try {
+            return render(options.renderIn, options.renderOut, options.headType, options.log, options.split);
+        } catch (const std::bad_alloc &) { // a roll too long for the memory there is
+            std::fprintf(stderr, "zpc3x-sim: out of memory; nothing written\n");
+            return 1;
+        }
+    }
+    return serve(app, options);
 }

@@ -9,12 +9,14 @@
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
 #include "paperview/PaperView.h"
+#include "simulator/SimOptions.h"
 
 #include <QAction>
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +62,8 @@ private slots:
     void picturesArePixelExact();
     void barcodesDecode_data();
     void barcodesDecode();
+    void gs1DataSplitByItsIdentifiers_data();
+    void gs1DataSplitByItsIdentifiers();
     void qrCodesDecode();
     void inkLandsWhereTheModesSay_data();
     void inkLandsWhereTheModesSay();
@@ -67,6 +71,10 @@ private slots:
     void arabicJoinsRightToLeft();
     void codeTablesPrintTheirText_data();
     void codeTablesPrintTheirText();
+    void everyCodeTableNumberReadsItsPage_data();
+    void everyCodeTableNumberReadsItsPage();
+    void rasterModeScales_data();
+    void rasterModeScales();
     void darknessAndPlaceholders();
     void paperViewDrawsRollAndTint_data();
     void paperViewDrawsRollAndTint();
@@ -76,6 +84,8 @@ private slots:
     void decodesCommands_data();
     void decodesCommands();
     void badInputNeverCrashes();
+    void commandLine_data();
+    void commandLine();
     void linksAndOutputsNeverHurtTheUser();
     void renderToAFullDiskLeavesNothing_data();
     void renderToAFullDiskLeavesNothing();
@@ -158,6 +168,16 @@ void TestSimulator::barcodesDecode()
         QCOMPARE(sim::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text, decoded.section(':', 1));
 }
 
+void TestSimulator::gs1DataSplitByItsIdentifiers_data() { addTableRows(QStringLiteral("gs1.txt")); }
+
+void TestSimulator::gs1DataSplitByItsIdentifiers()
+{
+    QFETCH(QStringList, row);
+    const sim::LinearSymbol code = sim::encodeLinear(9, hex(row[0].toLatin1()));
+    QVERIFY2(code.error.isEmpty(), qPrintable(code.error));
+    QCOMPARE(code.text, row[1]);
+}
+
 void TestSimulator::qrCodesDecode()
 {
     QCOMPARE(zbar(run(jobs::qrSample().stream()).paper().image()), QStringLiteral("QR-Code:Printer Ruvela - ZPC3x"));
@@ -225,6 +245,51 @@ void TestSimulator::codeTablesPrintTheirText()
     }
     const QByteArray selected = "\x1Bt" + QByteArray(1, char(row[1].toInt())) + bytes + '\n';
     QVERIFY(run(selected).paper().image() == run(twoByte + '\n').paper().image());
+}
+
+void TestSimulator::everyCodeTableNumberReadsItsPage_data() { addTableRows(QStringLiteral("codetablebytes.txt")); }
+
+void TestSimulator::everyCodeTableNumberReadsItsPage()
+{
+    QFETCH(QStringList, row);
+    const QByteArray byte = hex(row[3].toLatin1());
+    QStringDecoder page(qPrintable(row[2]));
+    QVERIFY2(page.isValid(), qPrintable(row[2]));
+    const QString icu = page.decode(byte);
+    QCOMPARE(icu, row[4]); // ICU reads the page as its chart says
+    QCOMPARE(sim::decodeCodeTable(row[1].toInt(), byte), icu);
+}
+
+void TestSimulator::rasterModeScales_data()
+{
+    // One byte a row, two rows: C0 and 81; then what each mode prints, '#' a dot.
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("dots");
+    const QStringList plain{"##......", "#......#"};
+    const QStringList wide{"####............", "##............##"};
+    const QStringList tall{"##......", "##......", "#......#", "#......#"};
+    const QStringList both{"####............", "####............", "##............##", "##............##"};
+    QTest::newRow("m 0") << hex("1D 76 30 00 01 00 02 00 C0 81") << plain;
+    QTest::newRow("m 1 doubles the width") << hex("1D 76 30 01 01 00 02 00 C0 81") << wide;
+    QTest::newRow("m 2 doubles the height") << hex("1D 76 30 02 01 00 02 00 C0 81") << tall;
+    QTest::newRow("m 3 doubles both") << hex("1D 76 30 03 01 00 02 00 C0 81") << both;
+    QTest::newRow("m 48") << hex("1D 76 30 30 01 00 02 00 C0 81") << plain;
+    QTest::newRow("m 51 doubles both") << hex("1D 76 30 33 01 00 02 00 C0 81") << both;
+}
+
+void TestSimulator::rasterModeScales()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, dots);
+    const QImage paper = run(stream).paper().image();
+    QCOMPARE(inkBox(paper).top(), 0);
+    QCOMPARE(paper.height(), dots.size());
+    for (int y = 0; y < paper.height(); ++y) {
+        QString row;
+        for (int x = 0; x < 20; ++x)
+            row += inked(paper, x, y) ? QLatin1Char('#') : QLatin1Char('.');
+        QCOMPARE(row, dots.at(y).leftJustified(20, QLatin1Char('.')));
+    }
 }
 
 void TestSimulator::darknessAndPlaceholders()
@@ -366,6 +431,38 @@ void TestSimulator::decodesCommands()
             lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
         QCOMPARE(lines, expected);
     }
+}
+
+void TestSimulator::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    for (const QStringList &row : dataTable(QStringLiteral("simcommandline.txt")))
+        QTest::newRow(qPrintable(row[0]))
+            << row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts) << row[2].toInt() << row.value(3).trimmed();
+}
+
+void TestSimulator::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const sim::SimOptions options = sim::parseSimOptions(QStringList{"zpc3x-sim"} + arguments);
+    QCOMPARE(options.exitCode, exitCode);
+    QVERIFY2(options.output.contains(output), qPrintable(options.output));
+    if (exitCode < 0)
+        return;
+    // The program itself answers before anything is served, and without a display.
+    QProcess program;
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    headless.remove(QStringLiteral("DISPLAY"));
+    program.setProcessEnvironment(headless);
+    program.start(QStringLiteral(ZPC3X_SIM), arguments);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), exitCode);
+    QVERIFY((program.readAllStandardOutput() + program.readAllStandardError()).contains(output.toUtf8()));
 }
 
 void TestSimulator::badInputNeverCrashes()

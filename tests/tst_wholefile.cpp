@@ -4,7 +4,7 @@
 
 #include "app/MacroBook.h"
 #include "app/MacrosDock.h"
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "simulator/Line.h"
+#include "simulator/WireModel.h"
 
 #include <chrono>
 
@@ -7,23 +7,43 @@ namespace sim {
 namespace {
 using proto::XOFF;
 using proto::XON;
-using Clock = std::chrono::steady_clock;
 // Interpreting between two ticks of time, so that signals and a window wait little.
 constexpr auto maxWork = std::chrono::milliseconds(20);
 constexpr qsizetype minSlice = 8, maxSlice = 64 * 1024, pacedSlice = 256; // a paced slice moves little paper
 constexpr double bankedSeconds = 0.25; // of paper motion a late tick may catch up on
 } // namespace
 
-Line::Line(Interpreter &interpreter, const LineSettings &settings)
+std::chrono::nanoseconds WireModel::steadyClock() { return std::chrono::steady_clock::now().time_since_epoch(); }
+
+WireModel::WireModel(Interpreter &interpreter, const WireSettings &settings, WorkClock clock)
     : interpreter(interpreter)
     , config(settings)
+    , clock(std::move(clock))
 {
     config.bufferSize = qMax(16, config.bufferSize);
     config.speedMmPerS = qMax(0.0, config.speedMmPerS);
 }
 
-qsizetype Line::readAllowance(Port port) const
+bool WireModel::mayRead(Port port) const
 {
+    if (port == lastPort)
+        return true;
+    const bool jobOver = lastPortEnded || quiet >= switchSeconds;
+    return jobOver && segments.isEmpty() && bufferFill() == 0 && !interpreter.inCommand();
+}
+
+bool WireModel::takeStreamFinished(Port port)
+{
+    if (finished[port] == 0)
+        return false;
+    --finished[port];
+    return true;
+}
+
+qsizetype WireModel::readAllowance(Port port) const
+{
+    if (!mayRead(port))
+        return 0;
     const qsizetype room = config.bufferSize - bufferFill();
     if (port == Network)
         return room;
@@ -33,7 +53,7 @@ qsizetype Line::readAllowance(Port port) const
     return allowance;
 }
 
-QByteArray Line::receive(const QByteArray &bytes, Port port)
+QByteArray WireModel::receive(const QByteArray &bytes, Port port)
 {
     received += bytes.size();
     if (config.baud > 0 && port == Serial)
@@ -50,6 +70,8 @@ QByteArray Line::receive(const QByteArray &bytes, Port port)
             route(lastPort);
             lastPort = port;
         }
+        quiet = 0;
+        lastPortEnded = false;
         interpreter.receive(bytes.constData(), fits);
         route(port);
         if (head > 0 && head == buffer.size()) {
@@ -67,7 +89,7 @@ QByteArray Line::receive(const QByteArray &bytes, Port port)
     return take(Serial);
 }
 
-void Line::endStream(Port port)
+void WireModel::endStream(Port port)
 {
     interpreter.settle(true);
     route(port);
@@ -77,12 +99,11 @@ void Line::endStream(Port port)
         segments.append({kept, port, true});
 }
 
-QByteArray Line::advance(double seconds)
+QByteArray WireModel::advance(double seconds)
 {
     if (seconds > 0) {
         worked = {};
-        interpreter.settle(); // no n followed a DLE EOT
-        route(lastPort);
+        quiet += seconds;
         if (overrun > 0 && !lostSinceTick) { // the overrun is over: said once
             interpreter.note(QStringLiteral("overrun:"), QStringLiteral("%1 bytes lost").arg(overrun));
             notices << QStringLiteral("overrun: %1 bytes lost").arg(overrun);
@@ -99,13 +120,19 @@ QByteArray Line::advance(double seconds)
         }
         process();
     }
+    if (seconds > 0) {
+        // No n followed a DLE EOT that ended the last bytes: it is answered now, after the bytes
+        // before it that this tick processed, as the tool's own model answers it.
+        interpreter.settle();
+        route(lastPort);
+    }
     if (bufferFill() == 0)
         rowBudget = qMin(rowBudget, 0.0); // an idle mechanism banks no time
     flowControl();
     return take(Serial);
 }
 
-void Line::process()
+void WireModel::process()
 {
     const bool paced = config.speedMmPerS > 0;
     while (!segments.isEmpty() && (!paced || rowBudget > 0) && worked < maxWork) {
@@ -115,14 +142,17 @@ void Line::process()
             if (segment.endsStream) {
                 interpreter.finishStream();
                 route(segment.port);
+                ++finished[segment.port];
+                if (segment.port == lastPort)
+                    lastPortEnded = true;
             }
             segments.removeFirst();
             continue;
         }
         const qint64 rowsBefore = printedRows();
-        const auto sliceStart = Clock::now();
+        const auto sliceStart = clock();
         interpreter.process(buffer.constData() + head, n);
-        const auto took = Clock::now() - sliceStart;
+        const auto took = clock() - sliceStart;
         worked += took;
         head += n;
         processed += n;
@@ -140,15 +170,15 @@ void Line::process()
     }
 }
 
-qint64 Line::printedRows() const { return interpreter.paper().rows() + interpreter.paper().droppedRows(); }
+qint64 WireModel::printedRows() const { return interpreter.paper().rows() + interpreter.paper().droppedRows(); }
 
-void Line::route(Port port) { outbox[port] += interpreter.takeReplies(); }
+void WireModel::route(Port port) { outbox[port] += interpreter.takeReplies(); }
 
-QByteArray Line::take(Port port) { return std::exchange(outbox[port], QByteArray()); }
+QByteArray WireModel::take(Port port) { return std::exchange(outbox[port], QByteArray()); }
 
-QStringList Line::takeNotices() { return std::exchange(notices, QStringList()); }
+QStringList WireModel::takeNotices() { return std::exchange(notices, QStringList()); }
 
-void Line::flowControl()
+void WireModel::flowControl()
 {
     if (!config.xonXoff)
         return;
@@ -162,14 +192,14 @@ void Line::flowControl()
     }
 }
 
-void Line::setPaperOut(bool out)
+void WireModel::setPaperOut(bool out)
 {
     paperOut = out;
     interpreter.setPaperOut(out);
     route(lastPort);
 }
 
-void Line::setCoverOpen(bool open)
+void WireModel::setCoverOpen(bool open)
 {
     coverOpen = open;
     interpreter.setCoverOpen(open);

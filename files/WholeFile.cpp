@@ -1,4 +1,4 @@
-#include "app/WholeFile.h"
+#include "files/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

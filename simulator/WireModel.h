@@ -7,11 +7,12 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 
 namespace sim {
 
 // How the virtual controller's end of the line behaves.
-struct LineSettings
+struct WireSettings
 {
     static constexpr int maxBuffer = 64 << 20; // the line's arithmetic stays in int below this
 
@@ -22,21 +23,30 @@ struct LineSettings
 };
 
 // The controller's receive buffer and print mechanism between its ports and the interpreter.
-// Time is passed in explicitly, so that the model is pure and tests can run it at any pace.
-// Bytes are received as they come: the interpreter answers the real-time queries among them at
-// once, even while printing waits, as a real controller does. They are processed as the paper
-// moves. Every answer goes back on the port whose bytes asked; flow control goes to the serial
-// port, as TCP has its own.
-class Line
+// Time is passed in: advance() says how much passed, and a clock passed to the constructor tells
+// how long interpreting took (to bound the work one call does), so that tests can run the model
+// at any pace and on a clock of their own. Bytes are received as they come: the interpreter
+// answers the real-time queries among them at once, even while printing waits, as a real
+// controller does. They are processed as the paper moves. Every answer goes back on the port
+// whose bytes asked; flow control goes to the serial port, as TCP has its own.
+//
+// One port's job at a time, as on a controller with two interfaces: while the port that sent
+// last is in a job (a command not ended, or bytes within the last switchSeconds, or bytes still
+// in the buffer), the other port's bytes wait where they are; a port whose stream ended (a TCP
+// client that closed) gives way at once.
+class WireModel
 {
 public:
     enum Port { Serial, Network };
+    using WorkClock = std::function<std::chrono::nanoseconds()>;
+    static constexpr double switchSeconds = 0.5;
 
-    Line(Interpreter &interpreter, const LineSettings &settings);
+    static std::chrono::nanoseconds steadyClock();
+    WireModel(Interpreter &interpreter, const WireSettings &settings, WorkClock clock = steadyClock);
 
-    // How many bytes may be read from the port now: on the serial port the pacing's credit and,
-    // from a host that honours XOFF, the room in the buffer; on the network port the room, as
-    // TCP holds the client back. -1 when nothing limits it.
+    // How many bytes may be read from the port now: none while the other port is in a job; on the
+    // serial port the pacing's credit and, from a host that honours XOFF, the room in the buffer;
+    // on the network port the room, as TCP holds the client back. -1 when nothing limits it.
     qsizetype readAllowance(Port port = Serial) const;
     // Bytes read from a port; what does not fit the buffer is lost. Returns what goes back on
     // the serial port now (answers, XOFF); take() gives the other port's.
@@ -47,12 +57,17 @@ public:
     QByteArray take(Port port); // what goes back on the port, taken
     // The port's stream ended (a TCP client left): the bytes after it start a new job.
     void endStream(Port port);
+    // True once for each ended stream of the port whose bytes have all been processed: its
+    // answers are all in take(port) now.
+    bool takeStreamFinished(Port port);
+    // Whether the port may send now: it has the controller, or the other port's job is over.
+    bool mayRead(Port port) const;
     // Whether the host on the serial port stops sending on XOFF: a host that does not loses what
     // does not fit.
     void setHostHonoursXoff(bool on) { hostHonoursXoff = on; }
     QStringList takeNotices(); // lines the log got, for the console too
 
-    const LineSettings &settings() const { return config; }
+    const WireSettings &settings() const { return config; }
     qsizetype bufferFill() const { return buffer.size() - head; }
     qint64 droppedBytes() const { return dropped; } // lost in overruns
     qint64 receivedBytes() const { return received; }
@@ -75,7 +90,7 @@ private:
     qint64 printedRows() const;
 
     Interpreter &interpreter;
-    LineSettings config;
+    WireSettings config;
     QByteArray buffer;
     qsizetype head = 0; // bytes of buffer already processed
     qint64 kept = 0, processed = 0; // bytes that went into the buffer, and out of it
@@ -93,6 +108,10 @@ private:
     bool hostHonoursXoff = true;
     bool paperOut = false, coverOpen = false;
     Port lastPort = Serial;
+    WorkClock clock;
+    double quiet = switchSeconds; // seconds since lastPort's last bytes
+    bool lastPortEnded = true; // lastPort's stream ended and was processed
+    int finished[2] = {0, 0}; // streams processed to their end, not yet taken
 };
 
 } // namespace sim
