@@ -68,6 +68,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpMacros();
     setUpTraffic();
     setUpPanes();
+    setUpMonitor();
     designedSize = size();
 }
 

@@ -25,6 +25,8 @@ struct Launch;
 struct Macro;
 class MacroBook;
 class MacrosDock;
+class Monitor;
+class MonitorDialog;
 class SendHistory;
 class SerialLink;
 class SettingsDialog;
@@ -201,6 +203,12 @@ private:
     void startTraffic();
     void pollStatus();
 
+    // Serial → Monitor a Host Application…: the tool between a host and the controller.
+    void setUpMonitor();
+    void startMonitor();
+    void stopMonitor();
+    void showMonitoring(bool on);
+
     // The View menu's panes, each made when first shown.
     void setUpPanes();
     void addPane(QDockWidget *dock, Qt::DockWidgetArea area, QAction *action);
@@ -236,6 +244,11 @@ private:
     TrafficDock *trafficDock = nullptr;
     ExpectedPaperDock *expectedPaperDock = nullptr;
     QTimer *statusPoll = nullptr;
+    Monitor *monitor = nullptr;
+    MonitorDialog *monitorDialog = nullptr;
+    QAction *monitorAction = nullptr;
+    bool monitoring = false;
+    QString lineStatus; // the status bar's text before monitoring began
     QAction *macrosAction = nullptr;
     QAction *trafficAction = nullptr;
     QAction *expectedAction = nullptr;

@@ -42,6 +42,10 @@ void MainWindow::setUpMacros()
 
 void MainWindow::runMacro(const Macro &macro)
 {
+    if (monitoring) { // the host's bytes only
+        macroBook->stop();
+        return;
+    }
     if (!serialLink->isOpen()) {
         macroBook->stop(); // before the box, whose event loop would let the repeat run on
         connectedOrTell();

@@ -93,6 +93,13 @@ void FarEnd::writeAll(const QByteArray &bytes)
 }
 
 int ModalCloser::armedClosers = 0;
+QList<QPointer<QWidget>> ModalCloser::takenInHand;
+
+bool ModalCloser::inHand(QWidget *modal)
+{
+    takenInHand.removeAll(nullptr);
+    return modal && takenInHand.contains(modal);
+}
 
 ModalCloser::ModalCloser(std::function<void(QWidget *)> handler)
     : handler(std::move(handler))
@@ -128,6 +135,7 @@ void ModalCloser::poll()
     titles << title;
     texts << text;
     handled = modal;
+    takenInHand << QPointer<QWidget>(modal);
     if (handler)
         handler(modal);
     else if (box)
@@ -152,7 +160,7 @@ UnexpectedModalWatch::UnexpectedModalWatch()
 void UnexpectedModalWatch::look()
 {
     QWidget *up = QApplication::activeModalWidget();
-    if (!up || ModalCloser::armed() > 0) {
+    if (!up || ModalCloser::armed() > 0 || ModalCloser::inHand(up)) {
         modal = nullptr;
         return;
     }

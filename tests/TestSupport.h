@@ -53,6 +53,8 @@ public:
     bool done() const { return remaining == 0; }
     // Closers armed and not done yet, in the whole test.
     static int armed() { return armedClosers; }
+    // A modal window a closer took in hand: its handler may keep it up a while before closing it.
+    static bool inHand(QWidget *modal);
     QString title; // of the last box handled
     QString text;
     QStringList titles; // every box handled, in order
@@ -65,6 +67,7 @@ private:
     QPointer<QWidget> handled; // the last modal window handled
     int remaining = 0;
     static int armedClosers;
+    static QList<QPointer<QWidget>> takenInHand;
 };
 
 // The watch on modal windows no closer is armed for: a modal window that stays up for

@@ -1,9 +1,17 @@
 #include "TestSupport.h"
 
+#include "app/Launch.h"
+#include "app/MainWindow.h"
+#include "traffic/TrafficLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QLabel>
 #include <QJsonDocument>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -33,6 +41,7 @@ private slots:
     void halfClosedClientGetsItsAnswers();
     void lostControllerLineHangsTheHostUp();
     void stopsBySignalWithItsTrafficWritten();
+    void windowMonitorsAndAddsNothingOfItsOwn();
 
 private:
     bool start(const QStringList &extra = {});
@@ -69,9 +78,9 @@ bool writeAll(int fd, const QByteArray &bytes, int timeoutMs = 20000)
     return done == bytes.size();
 }
 
-// Writes bytes to the host's end while the controller's end is read, as both would run at once;
-// returns what reached the controller by the time the writing was done and the line went quiet.
-QByteArray pass(int host, const QByteArray &bytes, FarEnd &controller)
+// Writes bytes to the host's end while the controller's end is read, as both would run at once,
+// until expected bytes reached the controller (those written before count too); returns them.
+QByteArray pass(int host, const QByteArray &bytes, FarEnd &controller, qsizetype expected)
 {
     QByteArray arrived;
     QElapsedTimer clock;
@@ -83,7 +92,7 @@ QByteArray pass(int host, const QByteArray &bytes, FarEnd &controller)
             done += n;
         arrived += controller.read(1 << 20, 20, 1);
     }
-    return arrived + controller.read(bytes.size() - arrived.size(), 30000, 5000);
+    return arrived + controller.read(expected - arrived.size(), 30000);
 }
 
 } // namespace
@@ -189,7 +198,7 @@ void TestMonitor::forwardsEveryByteBothWays()
     QVERIFY(start({"--flow", "none"}));
     const int host = openHost();
     QVERIFY(host >= 0);
-    const QByteArray arrived = pass(host, stream, *controller);
+    const QByteArray arrived = pass(host, stream, *controller, stream.size());
     QCOMPARE(arrived.size(), stream.size());
     QVERIFY(arrived == stream);
     const QByteArray answers = QByteArray("\x12", 1) + "ZPC3x 1.0\r\n" + QByteArray("\x13\x11\x00\xFF", 4);
@@ -222,7 +231,7 @@ void TestMonitor::holdsTheHostBackWhileTheControllerHolds()
     const QByteArray duringHold = controller->read(1 << 20, 200, 100);
     QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
     controller->writeAll(QByteArray(1, '\x11')); // XON
-    const QByteArray rest = pass(host, job.mid(written), *controller);
+    const QByteArray rest = pass(host, job.mid(written), *controller, job.size() - duringHold.size());
     QCOMPARE(duringHold.size() + rest.size(), job.size());
     QVERIFY(duringHold + rest == job);
     ::close(host);
@@ -338,6 +347,49 @@ void TestMonitor::stopsBySignalWithItsTrafficWritten()
     QVERIFY(has(QStringLiteral("host → controller\t5\tprintLF")));
     QVERIFY(has(QStringLiteral("host → controller\t6\tprinterState")));
     QVERIFY(has(QStringLiteral("controller → host\t0\tstatus: ready")));
+}
+
+void TestMonitor::windowMonitorsAndAddsNothingOfItsOwn()
+{
+    MainWindow tool;
+    tool.show();
+    tool.start(parseLaunch({"printer-ruvela", "--port", controller->path(), "--flow", "none", "--connect"}));
+    QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
+    tool.findChild<QAction *>("actionMonitor")->trigger();
+    QTRY_VERIFY(tool.findChild<QLineEdit *>("monitorLink"));
+    tool.findChild<QLineEdit *>("monitorLink")->setText(hostLink);
+    tool.findChild<QPushButton *>("monitorStart")->click();
+    QTRY_VERIFY(QFileInfo(hostLink).isSymLink());
+    QCOMPARE(statusText(tool), QStringLiteral("Monitoring: %1 ↔ %2").arg(hostLink, controller->path()));
+    // The buttons and the send line wait, and say why.
+    auto *tabs = tool.findChild<QTabWidget *>("mainTabsRuvela");
+    QVERIFY(!tabs->isEnabled());
+    QVERIFY(tabs->toolTip().startsWith(QStringLiteral("Monitoring a host application")));
+    QVERIFY(!tool.findChild<QWidget *>("lineEditSend")->isEnabled());
+    const int host = openHost();
+    QVERIFY(host >= 0);
+    QVERIFY(writeAll(host, hex("'Hi' 0A 10 04")));
+    QCOMPARE(controller->read(5), hex("'Hi' 0A 10 04"));
+    controller->writeAll(hex("32"));
+    QCOMPARE(readHost(host, 1), hex("32"));
+    ::close(host);
+    // The host's query and the controller's answer, in Traffic with their sides and in words.
+    auto *log = tool.findChild<TrafficLog *>();
+    auto rowWith = [log](const QString &direction, const QString &what) {
+        for (int i = 0; i < log->rowCount(); ++i) {
+            if (TrafficLog::directionName(log->row(i).direction, log->row(i).relayed) == direction
+                && log->row(i).what == what)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY(rowWith(QStringLiteral("host → controller"), QStringLiteral("printStr")));
+    QTRY_VERIFY(rowWith(QStringLiteral("controller → host"), QStringLiteral("status: paper out")));
+    QTRY_VERIFY(tool.findChild<QLabel *>("controllerStatusLabel")->text() == QStringLiteral("Controller: paper out"));
+    tool.findChild<QPushButton *>("monitorStop")->click();
+    QVERIFY(!QFileInfo(hostLink).isSymLink());
+    QVERIFY(tabs->isEnabled());
+    QVERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
 }
 
 QTEST_MAIN(TestMonitor)
