@@ -390,6 +390,16 @@ void TestMonitor::windowMonitorsAndAddsNothingOfItsOwn()
     QVERIFY(!QFileInfo(hostLink).isSymLink());
     QVERIFY(tabs->isEnabled());
     QVERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
+    // Monitoring again, the controller's line is lost: the host's end goes with it at once.
+    tool.findChild<QPushButton *>("monitorStart")->click();
+    QTRY_VERIFY(QFileInfo(hostLink).isSymLink());
+    ModalCloser lost;
+    lost.arm();
+    controller->close();
+    QTRY_VERIFY(lost.done());
+    QVERIFY(lost.text.contains(QStringLiteral("is lost")));
+    QTRY_VERIFY(!QFileInfo(hostLink).isSymLink());
+    QVERIFY(tabs->isEnabled());
 }
 
 QTEST_MAIN(TestMonitor)
