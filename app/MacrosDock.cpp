@@ -1,7 +1,7 @@
 #include "app/MacrosDock.h"
 
-#include "app/MacroBook.h"
 #include "files/WholeFile.h"
+#include "tool/MacroBook.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,7 +1,7 @@
-#include "app/Launch.h"
+#include "tool/Launch.h"
 
-#include "app/ButtonJobs.h"
 #include "serial/Settings.h"
+#include "tool/ButtonJobs.h"
 
 #include <QCommandLineParser>
 
