@@ -1,7 +1,7 @@
 #include "app/MacrosDock.h"
 
-#include "app/MacroBook.h"
 #include "files/WholeFile.h"
+#include "tool/MacroBook.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -92,7 +92,21 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     setObjectName(QStringLiteral("macrosDock"));
     auto *body = new QWidget;
     auto *layout = new QVBoxLayout(body);
+    layout->addWidget(makeList(), 1);
+    layout->addLayout(makeAddRow());
+    layout->addWidget(text);
+    layout->addLayout(makeRepeat());
+    layout->addLayout(makeRunRow());
+    layout->addLayout(makeFileRow());
+    setWidget(body);
+    connect(book, &MacroBook::progressed, this, &MacrosDock::showRuns);
+    showMacros();
+    showRepeat();
+    showRuns();
+}
 
+QWidget *MacrosDock::makeList()
+{
     // One list, not a button a macro, so that a file of thousands loads at once.
     list = new QListWidget;
     list->setObjectName(QStringLiteral("macroList"));
@@ -100,8 +114,7 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     list->setToolTip(tr("Click a macro to send it; right-click to edit or remove it"));
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     list->installEventFilter(this); // Return sends the current macro, as a click does
-    connect(
-        list, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { this->book->start(list->row(item)); });
+    connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { book->start(list->row(item)); });
     connect(list, &QListWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         const int row = list->row(list->itemAt(at));
         if (row < 0)
@@ -109,13 +122,16 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
         QMenu menu;
         menu.addAction(tr("Edit…"), this, [this, row] { edit(row); });
         menu.addAction(tr("Remove"), this, [this, row] {
-            this->book->remove(row);
+            book->remove(row);
             QMetaObject::invokeMethod(this, &MacrosDock::showMacros, Qt::QueuedConnection);
         });
         menu.exec(list->viewport()->mapToGlobal(at));
     });
-    layout->addWidget(list, 1);
+    return list;
+}
 
+QLayout *MacrosDock::makeAddRow()
+{
     name = new QLineEdit;
     name->setObjectName(QStringLiteral("macroName"));
     name->setPlaceholderText(tr("Name"));
@@ -137,9 +153,11 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     addRow->addWidget(name, 1);
     addRow->addWidget(mode);
     addRow->addWidget(add);
-    layout->addLayout(addRow);
-    layout->addWidget(text);
+    return addRow; // the text goes on a row of its own below
+}
 
+QLayout *MacrosDock::makeRepeat()
+{
     interval = new QSpinBox;
     interval->setObjectName(QStringLiteral("macroInterval"));
     interval->setRange(MacroBook::minEveryMs, MacroBook::maxEveryMs);
@@ -150,13 +168,15 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     times->setSpecialValueText(tr("until stopped"));
     // Kept by the book, so that Save writes them and Load brings them back.
     for (QSpinBox *box : {interval, times})
-        connect(
-            box, &QSpinBox::valueChanged, this, [this] { this->book->setRepeat(interval->value(), times->value()); });
+        connect(box, &QSpinBox::valueChanged, this, [this] { book->setRepeat(interval->value(), times->value()); });
     auto *repeat = new QFormLayout;
     repeat->addRow(tr("Every"), interval);
     repeat->addRow(tr("Times"), times);
-    layout->addLayout(repeat);
+    return repeat;
+}
 
+QLayout *MacrosDock::makeRunRow()
+{
     runs = new QLabel;
     runs->setObjectName(QStringLiteral("macroRuns"));
     stop = new QPushButton(tr("Stop"));
@@ -165,8 +185,11 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     auto *runRow = new QHBoxLayout;
     runRow->addWidget(runs, 1);
     runRow->addWidget(stop);
-    layout->addLayout(runRow);
+    return runRow;
+}
 
+QLayout *MacrosDock::makeFileRow()
+{
     auto *load = new QPushButton(tr("Load…"));
     auto *save = new QPushButton(tr("Save…"));
     load->setObjectName(QStringLiteral("macroLoad"));
@@ -186,13 +209,7 @@ MacrosDock::MacrosDock(MacroBook *book, QWidget *parent)
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(load);
     fileRow->addWidget(save);
-    layout->addLayout(fileRow);
-
-    setWidget(body);
-    connect(book, &MacroBook::progressed, this, &MacrosDock::showRuns);
-    showMacros();
-    showRepeat();
-    showRuns();
+    return fileRow;
 }
 
 bool MacrosDock::eventFilter(QObject *watched, QEvent *event)

@@ -5,6 +5,7 @@
 class MacroBook;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -28,6 +29,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The dock's parts, top to bottom.
+    QWidget *makeList();
+    QLayout *makeAddRow();
+    QLayout *makeRepeat();
+    QLayout *makeRunRow();
+    QLayout *makeFileRow();
     void addMacro();
     void showMacros();
     void showRepeat();

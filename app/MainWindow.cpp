@@ -2,15 +2,15 @@
 
 #include "app/ExpectedPaperDock.h"
 #include "app/Icons.h"
-#include "app/Launch.h"
 #include "app/MacrosDock.h"
+#include "app/SettingsDialog.h"
 #include "app/TrafficDock.h"
-#include "app/TrafficRecorder.h"
 #include "demos/Jobs.h"
 #include "paperview/WindowPlace.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
-#include "serial/SettingsDialog.h"
+#include "tool/Launch.h"
+#include "tool/TrafficRecorder.h"
 #include "traffic/ExpectedPrinter.h"
 #include "ui_MainWindow.h"
 

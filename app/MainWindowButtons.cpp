@@ -3,7 +3,7 @@
 // moment of the press.
 #include "app/MainWindow.h"
 
-#include "app/ButtonJobs.h"
+#include "tool/ButtonJobs.h"
 
 #include <QAbstractButton>
 

@@ -2,10 +2,11 @@
 // of long writes, with Cancel.
 #include "app/MainWindow.h"
 
-#include "app/SendLine.h"
+#include "app/SendHistory.h"
 #include "files/WholeFile.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
+#include "tool/SendLine.h"
 #include "ui_MainWindow.h"
 
 #include <QFileDialog>

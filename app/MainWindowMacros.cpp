@@ -1,9 +1,9 @@
 // The Macros dock and its View menu, and the controller's status in words in the status bar.
 #include "app/MainWindow.h"
 
-#include "app/MacroBook.h"
 #include "commands/Protocol.h"
 #include "serial/SerialLink.h"
+#include "tool/MacroBook.h"
 #include "ui_MainWindow.h"
 
 #include <QLabel>

@@ -2,9 +2,9 @@
 // While it monitors, the tool adds nothing of its own to the line.
 #include "app/MainWindow.h"
 
-#include "app/MacroBook.h"
+#include "tool/MacroBook.h"
 #include "app/MonitorDialog.h"
-#include "app/TrafficRecorder.h"
+#include "tool/TrafficRecorder.h"
 #include "monitor/Monitor.h"
 #include "serial/SerialLink.h"
 #include "traffic/TrafficLog.h"

@@ -1,8 +1,8 @@
 // The traffic log, the recorder that feeds it and the expected controller, and the status polling.
 #include "app/MainWindow.h"
 
-#include "app/TrafficRecorder.h"
 #include "serial/SerialLink.h"
+#include "tool/TrafficRecorder.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/TrafficLog.h"
 #include "ui_MainWindow.h"

@@ -1,8 +1,8 @@
-#include "app/Headless.h"
 #include "app/Icons.h"
-#include "app/Launch.h"
 #include "app/MainWindow.h"
 #include "paperview/WindowPlace.h"
+#include "tool/Headless.h"
+#include "tool/Launch.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -3,12 +3,12 @@
 #include "BenchTable.h"
 #include "TestSupport.h"
 
-#include "app/MacroBook.h"
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "serial/SerialLink.h"
 #include "simulator/SimWindow.h"
+#include "tool/MacroBook.h"
 #include "traffic/TrafficLog.h"
 
 #include <QAction>

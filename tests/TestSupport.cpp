@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
-#include "serial/SettingsDialog.h"
+#include "app/SettingsDialog.h"
 
 #include <QAbstractButton>
 #include <QAction>

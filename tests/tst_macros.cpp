@@ -3,11 +3,11 @@
 // file, and Edit updating a macro in its place.
 #include "TestSupport.h"
 
-#include "app/Launch.h"
-#include "app/MacroBook.h"
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"
 #include "serial/SerialLink.h"
+#include "tool/Launch.h"
+#include "tool/MacroBook.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "app/Launch.h"
+#include "tool/Launch.h"
 #include "app/MainWindow.h"
 #include "traffic/TrafficLog.h"
 

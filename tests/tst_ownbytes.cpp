@@ -3,10 +3,10 @@
 // over a real pseudo-terminal.
 #include "TestSupport.h"
 
-#include "app/Launch.h"
 #include "app/MainWindow.h"
-#include "app/SendLine.h"
 #include "serial/SerialLink.h"
+#include "tool/Launch.h"
+#include "tool/SendLine.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,9 +2,9 @@
 // rename that fails leaving what was there, and a save through a symbolic link.
 #include "TestSupport.h"
 
-#include "app/MacroBook.h"
 #include "app/MacrosDock.h"
 #include "files/WholeFile.h"
+#include "tool/MacroBook.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,13 +4,13 @@
 #include "TestSupport.h"
 
 #include "app/Icons.h"
-#include "app/Launch.h"
-#include "app/MacroBook.h"
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"
+#include "app/SettingsDialog.h"
 #include "paperview/PaperView.h"
 #include "paperview/WindowPlace.h"
-#include "serial/SettingsDialog.h"
+#include "tool/Launch.h"
+#include "tool/MacroBook.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/MacroBook.h"
+#include "tool/MacroBook.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "app/ButtonJobs.h"
+#include "tool/ButtonJobs.h"
 
 #include "config/ConfigJobs.h"
 #include "serial/Settings.h"
@@ -7,8 +7,9 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
-// The form's description is compiled in with the icons; a static library needs it named.
-static void initFormResource() { Q_INIT_RESOURCE(ruvela); }
+// The form's description is compiled into this library (mainform.qrc), so that runs without a
+// window read the captions without the window's library; a static library needs it named.
+static void initFormResource() { Q_INIT_RESOURCE(mainform); }
 
 namespace buttons {
 

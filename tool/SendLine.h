@@ -1,11 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
-#include <QStringList>
-
-class QLineEdit;
 
 // How the send line's text is read: hexadecimal pairs ("1B 40 0A", blanks optional between
 // pairs), or text with C escapes ("Hello\n", "\x1B@"), each character one byte of Latin-1.
@@ -20,21 +16,3 @@ struct SendLine
 };
 
 SendLine parseSendLine(const QString &text, SendMode mode);
-
-// Up and Down in the send line walk back and forth through what was sent before.
-class SendHistory : public QObject
-{
-    Q_OBJECT
-public:
-    explicit SendHistory(QLineEdit *edit);
-    void add(const QString &line);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QLineEdit *edit;
-    QStringList lines;
-    qsizetype at = 0; // lines.size() is the line being typed
-    QString typing;
-};

@@ -1,4 +1,4 @@
-#include "app/TrafficRecorder.h"
+#include "tool/TrafficRecorder.h"
 
 #include "serial/SerialLink.h"
 #include "traffic/ExpectedPrinter.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SendLine.h"
+#include "tool/SendLine.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "serial/SettingsDialog.h"
+#include "app/SettingsDialog.h"
 
 #include "ui_SettingsDialog.h"
 

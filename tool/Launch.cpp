@@ -1,0 +1,262 @@
+#include "tool/Launch.h"
+
+#include "serial/Settings.h"
+#include "tool/ButtonJobs.h"
+
+#include <QCommandLineParser>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The seven rates as words, the last one after `last`: "9600, 19200, ... or 375000".
+QString rateList(const QString &last)
+{
+    QStringList words;
+    for (const qint32 rate : baudRates)
+        words << QString::number(rate);
+    const QString final = words.takeLast();
+    return words.join(QStringLiteral(", ")) + last + final;
+}
+
+// Every option in the order --help lists them: its name, the name of its value (none for a
+// switch) and what --help says of it.
+QList<QCommandLineOption> options()
+{
+    auto option = [](const char *name, const char *valueName, const QString &description) {
+        return QCommandLineOption(QLatin1String(name), description, QLatin1String(valueName));
+    };
+    return {
+        option("port", "PATH", QStringLiteral("Serial port, as a name or a path: /dev/ttyUSB0.")),
+        option("baud", "N", QStringLiteral("Baud rate: %1.").arg(rateList(QStringLiteral(" or ")))),
+        option("data-bits", "N", QStringLiteral("Data bits: 5 to 8.")),
+        option("parity", "P", QStringLiteral("Parity: none, even, odd, space or mark.")),
+        option("stop-bits", "N", QStringLiteral("Stop bits: 1, 1.5 or 2.")),
+        option("flow", "F", QStringLiteral("Flow control: none, hardware or software.")),
+        option("connect", "", QStringLiteral("Connect at start.")),
+        option("place", "SIDE", QStringLiteral("Put the window on the left or right half of the screen.")),
+        option("job", "NAME",
+            QStringLiteral(
+                "Send the job of the button of that name without a window, then exit; --list-jobs names them.")),
+        option("send", "FILE",
+            QStringLiteral("Send the file as it is without a window, then exit; - reads standard input.")),
+        option("replies", "MS",
+            QStringLiteral("With --job or --send: keep reading answers for MS milliseconds after the last byte.")),
+        option("stall-timeout", "S",
+            QStringLiteral(
+                "With --job or --send: give up when no byte has left for S seconds (default 30; 0 waits for ever).")),
+        option("traffic", "FILE",
+            QStringLiteral("With --job or --send: write the exchange, every command decoded, to a new FILE.")),
+        option("monitor", "PATH",
+            QStringLiteral(
+                "Without a window, stand between a host application and the controller on --port: the host opens "
+                "the pseudo-terminal this link leads to. Runs until SIGINT or SIGTERM.")),
+        option("monitor-tcp", "PORT",
+            QStringLiteral(
+                "The same for a host that prints over raw TCP, on [ADDRESS:]PORT (127.0.0.1 unless given).")),
+        option("show", "PANES",
+            QStringLiteral("Open these panes at start, split by commas: traffic, expected-paper, macros.")),
+        option("list-jobs", "", QStringLiteral("Print the names of the jobs.")),
+    };
+}
+
+// The words an option takes, each with what it sets.
+template <typename T> using Words = std::vector<std::pair<const char *, T>>;
+
+const Words<QSerialPort::DataBits> dataBitsWords{
+    {"5", QSerialPort::Data5}, {"6", QSerialPort::Data6}, {"7", QSerialPort::Data7}, {"8", QSerialPort::Data8}};
+const Words<QSerialPort::Parity> parityWords{{"none", QSerialPort::NoParity}, {"even", QSerialPort::EvenParity},
+    {"odd", QSerialPort::OddParity}, {"space", QSerialPort::SpaceParity}, {"mark", QSerialPort::MarkParity}};
+const Words<QSerialPort::StopBits> stopBitsWords{
+    {"1", QSerialPort::OneStop}, {"1.5", QSerialPort::OneAndHalfStop}, {"2", QSerialPort::TwoStop}};
+const Words<QSerialPort::FlowControl> flowWords{{"none", QSerialPort::NoFlowControl},
+    {"hardware", QSerialPort::HardwareControl}, {"software", QSerialPort::SoftwareControl}};
+const Words<QString> placeWords{{"left", QStringLiteral("left")}, {"right", QStringLiteral("right")}};
+
+// Sets out from the option's word, when the option is given: empty, or why the word is refused
+// ("--parity maybe: not none, even, odd, space or mark").
+template <typename T>
+QString readWord(const QCommandLineParser &parser, const char *option, const Words<T> &words, std::optional<T> &out)
+{
+    const QString name = QLatin1String(option);
+    if (!parser.isSet(name))
+        return {};
+    const QString value = parser.value(name);
+    QStringList known;
+    for (const auto &[word, meaning] : words) {
+        if (value == QLatin1String(word)) {
+            out = meaning;
+            return {};
+        }
+        known << QLatin1String(word);
+    }
+    const QString last = known.takeLast();
+    return QStringLiteral("--%1 %2: not %3 or %4").arg(name, value, known.join(QStringLiteral(", ")), last);
+}
+
+// A count of a unit, none below 0, when the option is given: empty, or why it is refused.
+QString readCount(const QCommandLineParser &parser, const char *option, const char *unit, int &out)
+{
+    const QString name = QLatin1String(option);
+    if (!parser.isSet(name))
+        return {};
+    bool ok = false;
+    out = parser.value(name).toInt(&ok);
+    if (!ok || out < 0)
+        return QStringLiteral("--%1 %2: not a number of %3").arg(name, parser.value(name), QLatin1String(unit));
+    return {};
+}
+
+// The line parameters that preset the settings: empty, or why they are refused.
+QString readLine(const QCommandLineParser &parser, SettingsChoice &choice)
+{
+    if (parser.isSet(QStringLiteral("port"))) {
+        if (parser.value(QStringLiteral("port")).isEmpty())
+            return QStringLiteral("--port needs a name or a path");
+        choice.port = parser.value(QStringLiteral("port"));
+    }
+    if (parser.isSet(QStringLiteral("baud"))) {
+        const QString rate = parser.value(QStringLiteral("baud"));
+        for (const qint32 known : baudRates) {
+            if (rate == QString::number(known))
+                choice.baudRate = known;
+        }
+        if (!choice.baudRate)
+            return QStringLiteral("--baud %1: not one of %2").arg(rate, rateList(QStringLiteral(", ")));
+    }
+    for (const QString &why : {readWord(parser, "data-bits", dataBitsWords, choice.dataBits),
+             readWord(parser, "parity", parityWords, choice.parity),
+             readWord(parser, "stop-bits", stopBitsWords, choice.stopBits),
+             readWord(parser, "flow", flowWords, choice.flowControl)}) {
+        if (!why.isEmpty())
+            return why;
+    }
+    return {};
+}
+
+// The first of --show's panes that is not one of Launch::paneNames(), or empty when all are.
+QString readPanes(const QCommandLineParser &parser, QStringList &panes)
+{
+    const QString given = parser.values(QStringLiteral("show")).join(QLatin1Char(','));
+    for (const QString &pane : given.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!Launch::paneNames().contains(pane))
+            return pane;
+        panes << pane;
+    }
+    return {};
+}
+
+// Which run is asked for, and whether the options given go together: empty, or the first rule
+// the command line breaks.
+QString readRun(const QCommandLineParser &parser, Launch &launch)
+{
+    auto given = [&](const char *option) { return parser.isSet(QLatin1String(option)); };
+    launch.monitorLink = parser.value(QStringLiteral("monitor"));
+    launch.monitorTcp = parser.value(QStringLiteral("monitor-tcp"));
+    launch.headless = given("job") || given("send") || launch.monitoring();
+    launch.trafficFile = parser.value(QStringLiteral("traffic"));
+    const QString strangePane = readPanes(parser, launch.panes);
+    const bool windowed = !launch.headless;
+    struct Rule
+    {
+        bool broken;
+        QString why;
+    };
+    // clang-format off
+    const Rule rules[] = {
+        {(given("monitor") && launch.monitorLink.isEmpty()) || (given("monitor-tcp") && launch.monitorTcp.isEmpty()),
+            QStringLiteral("--monitor needs a path, and --monitor-tcp a port")},
+        {launch.monitoring() && (given("job") || given("send")),
+            QStringLiteral("--monitor passes on a host's bytes; --job and --send send the tool's own")},
+        {!strangePane.isEmpty(),
+            QStringLiteral("--show %1: not one of %2").arg(strangePane, Launch::paneNames().join(QStringLiteral(", ")))},
+        {given("job") && given("send"), QStringLiteral("--job and --send: one of them at a time")},
+        {given("replies") && windowed, QStringLiteral("--replies needs --job or --send")},
+        {given("stall-timeout") && windowed, QStringLiteral("--stall-timeout needs --job or --send")},
+        {given("traffic") && windowed, QStringLiteral("--traffic needs --job or --send")},
+        {given("traffic") && (launch.trafficFile.isEmpty() || launch.trafficFile == QLatin1String("-")),
+            QStringLiteral("--traffic needs the name of a new file")},
+        {given("show") && launch.headless,
+            QStringLiteral("--show opens panes of the window; --job and --send run without one")},
+        {launch.headless && !launch.choice.port,
+            launch.monitoring() ? QStringLiteral("--monitor needs --port, the controller's line")
+                                : QStringLiteral("--job and --send need --port")},
+    };
+    // clang-format on
+    for (const Rule &rule : rules) {
+        if (rule.broken)
+            return rule.why;
+    }
+    return {};
+}
+
+// What a run without a window sends and how long it waits: empty, or why it is refused.
+QString readJob(const QCommandLineParser &parser, Launch &launch)
+{
+    if (parser.isSet(QStringLiteral("job"))) {
+        launch.job = parser.value(QStringLiteral("job"));
+        if (!buttons::findByName(launch.job))
+            return QStringLiteral("--job %1: no such job; --list-jobs names them").arg(launch.job);
+    }
+    if (parser.isSet(QStringLiteral("send"))) {
+        launch.sendFile = parser.value(QStringLiteral("send"));
+        if (launch.sendFile.isEmpty())
+            return QStringLiteral("--send needs a file, or - for standard input");
+    }
+    for (const QString &why : {readCount(parser, "replies", "milliseconds", launch.repliesMs),
+             readCount(parser, "stall-timeout", "seconds", launch.stallTimeoutS)}) {
+        if (!why.isEmpty())
+            return why;
+    }
+    return {};
+}
+
+Launch answered(int exitCode, const QString &output)
+{
+    Launch launch;
+    launch.exitCode = exitCode;
+    launch.output = output;
+    return launch;
+}
+
+Launch refused(const QString &why)
+{
+    return answered(2, QStringLiteral("printer-ruvela: %1\nTry printer-ruvela --help.\n").arg(why));
+}
+
+} // namespace
+
+Launch parseLaunch(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Evaluation tool for ZPC3x thermal receipt-printer controllers on a serial line."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions(options());
+    if (!parser.parse(arguments))
+        return refused(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return refused(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+    if (parser.isSet(QStringLiteral("help")))
+        return answered(
+            0, parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("printer-ruvela")));
+    if (parser.isSet(QStringLiteral("version")))
+        return answered(0, QStringLiteral("printer-ruvela %1\n").arg(QStringLiteral(RUVELA_VERSION)));
+    if (parser.isSet(QStringLiteral("list-jobs")))
+        return answered(0, buttons::jobNames().join(QLatin1Char('\n')) + QLatin1Char('\n'));
+
+    Launch launch;
+    std::optional<QString> side;
+    QString why = readLine(parser, launch.choice);
+    if (why.isEmpty())
+        why = readWord(parser, "place", placeWords, side);
+    launch.connect = parser.isSet(QStringLiteral("connect"));
+    launch.place = side.value_or(QString());
+    if (why.isEmpty())
+        why = readRun(parser, launch);
+    if (why.isEmpty())
+        why = readJob(parser, launch);
+    return why.isEmpty() ? launch : refused(why);
+}
