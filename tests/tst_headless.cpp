@@ -47,6 +47,12 @@ QByteArray randomBytes(qsizetype size)
     return bytes;
 }
 
+bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile out(name);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
 // waitForFinished() says false for a program that ended while the test read the line.
 bool finished(QProcess &program, int timeoutMs)
 {
@@ -84,9 +90,7 @@ void TestHeadless::sendsFilesAndInputByteForByte()
     const QByteArray bytes = randomBytes(size);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("job.bin"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == size);
-    out.close();
+    QVERIFY(writeFile(file, bytes));
     FarEnd line;
     QProcess program;
     prepare(program);
@@ -146,9 +150,7 @@ void TestHeadless::endsWhenTheLineStopsMoving()
     FarEnd line;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("big.bin"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(1 << 20, 'x')) == 1 << 20);
-    out.close();
+    QVERIFY(writeFile(file, QByteArray(1 << 20, 'x')));
     QProcess program;
     prepare(program);
     program.start(QStringLiteral(PRINTER_RUVELA),
@@ -195,9 +197,7 @@ void TestHeadless::signalsStopTheRunAndLeaveNothingBehind()
     FarEnd line; // never read: the run is under way when the signal comes
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("big.bin"));
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(1 << 20, 'x')) == 1 << 20);
-    out.close();
+    QVERIFY(writeFile(file, QByteArray(1 << 20, 'x')));
     QProcess program;
     prepare(program);
     program.start(QStringLiteral(PRINTER_RUVELA),
