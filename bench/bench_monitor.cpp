@@ -2,6 +2,7 @@
 // straight: the real programs, each in a process of its own, on their pseudo-terminals.
 //   bench_monitor stream [zpc3x-sim options]   a 3 MB raster and 300 KB of text
 //   bench_monitor query                        a status query's round trip
+//   bench_monitor memory                       the monitor's memory, the stream once and 8 times
 #include "BenchTable.h"
 
 #include <QCoreApplication>
@@ -228,6 +229,33 @@ void stream(const QStringList &simOptions)
         monitorMb);
 }
 
+// The monitor's peak memory with the stream sent once and eight times over, the controller at its
+// fastest: whether what the monitor holds grows with what passes through it.
+void memory()
+{
+    const QByteArray once = streamToSend();
+    const QByteArray body = once.chopped(2);
+    long onceMb = 0, manyMb = 0;
+    bool clean = true, ok = true;
+    {
+        Controller controller({QStringLiteral("--speed"), QStringLiteral("max")});
+        sendThroughMonitor(once, controller.link, onceMb, ok);
+        clean = clean && ok;
+    }
+    {
+        Controller controller({QStringLiteral("--speed"), QStringLiteral("max")});
+        sendThroughMonitor(body.repeated(8) + once.right(2), controller.link, manyMb, ok);
+        clean = clean && ok;
+    }
+    bench::row(QStringLiteral("monitor's peak memory (VmHWM), %1 MB from a host with --traffic, to zpc3x-sim --speed "
+                              "max%2")
+                   .arg(8 * body.size() / 1e6, 0, 'f', 1)
+                   .arg(clean ? QString() : QStringLiteral(" (the monitor did NOT end cleanly on SIGTERM)")),
+        QStringLiteral("%1 MB").arg(manyMb),
+        QStringLiteral("%1 MB for %2 MB").arg(onceMb).arg(body.size() / 1e6, 0, 'f', 1), double(manyMb) / onceMb,
+        manyMb);
+}
+
 double median(QList<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -292,6 +320,8 @@ int main(int argc, char *argv[])
         stream(args.mid(1));
     else if (args.value(0) == QLatin1String("query"))
         query();
+    else if (args.value(0) == QLatin1String("memory"))
+        memory();
     else
         return 2;
     return 0;
