@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,23 +15,43 @@ namespace {
 
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
+// Bytes the other end wrote that wait unread in the system's buffers.
+qint64 unread(int fd)
+{
+    int n = 0;
+    return fd >= 0 && ::ioctl(fd, FIONREAD, &n) == 0 ? n : 0;
+}
+
 // Speeds as termios names them, for the host's settings.
 qint32 baudOf(speed_t speed)
 {
     switch (speed) {
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    case B460800: return 460800;
-    case B500000: return 500000;
-    case B921600: return 921600;
-    default: return 0;
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    case B460800:
+        return 460800;
+    case B500000:
+        return 500000;
+    case B921600:
+        return 921600;
+    default:
+        return 0;
     }
 }
 
@@ -98,6 +119,12 @@ QString PtyHost::open(const QString &path)
 
 void PtyHost::close()
 {
+    // Monitoring stops while the host still had bytes on their way: it is told, not left guessing.
+    if (pty.isOpen()) {
+        if (const qint64 left = unread(pty.descriptor()); left > 0)
+            emit note(
+                tr("%1 bytes the host wrote to %2 were not passed on: monitoring stopped").arg(left).arg(linkPath));
+    }
     reading.reset();
     writing.reset();
     toHost.clear();
@@ -176,7 +203,8 @@ QString TcpHost::listen(const QString &where)
     listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const int yes = 1;
     if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0
-        || ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(listener, 16) != 0) {
+        || ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::listen(listener, 16) != 0) {
         const QString why = systemError(errno);
         close();
         return tr("cannot listen on %1:%2: %3").arg(host).arg(port).arg(why);
@@ -276,9 +304,7 @@ QByteArray TcpHost::endOfClient()
     if (decoder.bulkRemaining() > 0) {
         // The controller already has the command's start: blank data ends it where it expects.
         out += QByteArray(decoder.bulkRemaining(), '\0');
-        emit note(tr("TCP client %1 left inside a command's data: %2 bytes of zeros end it")
-                      .arg(peer)
-                      .arg(out.size()));
+        emit note(tr("TCP client %1 left inside a command's data: %2 bytes of zeros end it").arg(peer).arg(out.size()));
     }
     held.clear();
     decoder.reset();
@@ -324,6 +350,8 @@ void TcpHost::release()
     if (client < 0)
         return;
     flush();
+    if (const qint64 left = unread(client) + held.size(); left > 0)
+        emit note(tr("TCP client %1 closed with %2 bytes it sent not passed on").arg(peer).arg(left));
     reading.reset();
     writing.reset();
     ::close(client);

@@ -42,6 +42,7 @@ private slots:
     void lostControllerLineHangsTheHostUp();
     void stopsBySignalWithItsTrafficWritten();
     void windowMonitorsAndAddsNothingOfItsOwn();
+    void stopNamesWhatTheHostsLeftUnread();
 
 private:
     bool start(const QStringList &extra = {});
@@ -126,8 +127,8 @@ bool TestMonitor::start(const QStringList &extra)
     env.remove(QStringLiteral("DISPLAY"));
     monitor->setProcessEnvironment(env);
     monitor->start(QStringLiteral(PRINTER_RUVELA),
-        QStringList{"--port", controller->path(), "--monitor", hostLink, "--monitor-tcp",
-            QString::number(tcpPort), "--traffic", traffic}
+        QStringList{"--port", controller->path(), "--monitor", hostLink, "--monitor-tcp", QString::number(tcpPort),
+            "--traffic", traffic}
             + extra);
     if (!monitor->waitForStarted(10000))
         return false;
@@ -182,7 +183,8 @@ void TestMonitor::forwardsEveryByteBothWays()
     QTemporaryDir streams;
     QProcess make;
     make.setWorkingDirectory(QStringLiteral(RUVELA_CORPUS_DIR));
-    make.start(QStandardPaths::findExecutable(QStringLiteral("node")), {QStringLiteral("make-streams.mjs"), streams.path()});
+    make.start(
+        QStandardPaths::findExecutable(QStringLiteral("node")), {QStringLiteral("make-streams.mjs"), streams.path()});
     QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
     QByteArray stream;
     for (const QJsonValue &entry : QJsonDocument::fromJson(make.readAllStandardOutput()).array()) {
@@ -341,7 +343,8 @@ void TestMonitor::stopsBySignalWithItsTrafficWritten()
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QStringList rows = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
     auto has = [&rows](const QString &start) {
-        return std::any_of(rows.cbegin(), rows.cend(), [&](const QString &r) { return r.section('\t', 1).startsWith(start); });
+        return std::any_of(
+            rows.cbegin(), rows.cend(), [&](const QString &r) { return r.section('\t', 1).startsWith(start); });
     };
     QVERIFY(has(QStringLiteral("host → controller\t0\tprintStr\tHello")));
     QVERIFY(has(QStringLiteral("host → controller\t5\tprintLF")));
@@ -400,6 +403,45 @@ void TestMonitor::windowMonitorsAndAddsNothingOfItsOwn()
     QVERIFY(lost.text.contains(QStringLiteral("is lost")));
     QTRY_VERIFY(!QFileInfo(hostLink).isSymLink());
     QVERIFY(tabs->isEnabled());
+void TestMonitor::stopNamesWhatTheHostsLeftUnread()
+{
+    // The controller holds the line, so the terminal's host is no longer read; a TCP client waits
+    // its turn behind it. Stopped then, both are told what never went on.
+    QVERIFY(start());
+    const int host = openHost();
+    QVERIFY(host >= 0);
+    controller->writeAll(QByteArray(1, '\x13')); // XOFF
+    QTest::qWait(200);
+    const QByteArray job = QByteArray("Line of a receipt\n").repeated(20000);
+    qsizetype written = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (written < job.size() && clock.elapsed() < 3000) {
+        const ssize_t n = ::write(host, job.constData() + written, size_t(qMin<qsizetype>(job.size() - written, 4096)));
+        if (n > 0)
+            written += n;
+        else
+            QTest::qWait(20);
+    }
+    QVERIFY2(written < job.size(), qPrintable(QString::number(written)));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, tcpPort);
+    QVERIFY(client.waitForConnected(5000));
+    client.write(hex("'Kitchen' 0A"));
+    QVERIFY(client.waitForBytesWritten(5000));
+    QTest::qWait(200);
+    ::kill(pid_t(monitor->processId()), SIGTERM);
+    QVERIFY(finished(*monitor, 10000));
+    QCOMPARE(monitor->exitCode(), 0);
+    ::close(host);
+    QFile log(traffic);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString rows = QString::fromUtf8(log.readAll());
+    QVERIFY2(rows.contains(QStringLiteral("closed with 8 bytes it sent not passed on")), qPrintable(rows));
+    QVERIFY2(QRegularExpression(QStringLiteral("\\t\\d+ bytes the host wrote to \\S+ were not passed on"))
+                 .match(rows)
+                 .hasMatch(),
+        qPrintable(rows));
 }
 
 QTEST_MAIN(TestMonitor)

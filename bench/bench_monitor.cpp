@@ -1,0 +1,328 @@
+// The pass-through monitor between a host and the virtual controller, beside the same bytes sent
+// straight: the real programs, each in a process of its own, on their pseudo-terminals.
+//   bench_monitor stream [zpc3x-sim options]   a 3 MB raster and 300 KB of text
+//   bench_monitor query                        a status query's round trip
+//   bench_monitor memory                       the monitor's memory, the stream once and 8 times
+#include "BenchTable.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+const QString simProgram = QStringLiteral(ZPC3X_SIM);
+const QString toolProgram = QStringLiteral(PRINTER_RUVELA);
+
+long vmHwmMb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+    return -1;
+}
+
+bool waitForLink(const QString &path, QProcess &owner)
+{
+    owner.waitForStarted(20000);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000 && owner.state() == QProcess::Running) {
+        if (QFileInfo(path).isSymLink() && QFileInfo::exists(path))
+            return true;
+        QThread::msleep(20);
+    }
+    std::fprintf(stderr, "no link %s: %s\n", qPrintable(path), owner.readAllStandardError().constData());
+    return false;
+}
+
+// A host application's serial port: raw, no flow control of its own.
+int openRaw(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+// The controller's bytes that are not flow control, waited for up to timeoutMs.
+QByteArray readAnswer(int fd, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray got;
+    while (got.isEmpty() && clock.elapsed() < timeoutMs) {
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 50);
+        char buf[256];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        for (ssize_t i = 0; i < n; ++i)
+            if (buf[i] != '\x11' && buf[i] != '\x13')
+                got += buf[i];
+    }
+    return got;
+}
+
+struct Controller
+{
+    QTemporaryDir dir;
+    QProcess sim;
+    QString link = dir.filePath(QStringLiteral("zpc3x"));
+    explicit Controller(const QStringList &extra)
+    {
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim.start(simProgram, QStringList{"--no-window", "--link", link} + extra);
+        waitForLink(link, sim);
+    }
+    ~Controller()
+    {
+        sim.terminate();
+        sim.waitForFinished(10000);
+    }
+};
+
+struct Monitored
+{
+    QTemporaryDir dir;
+    QProcess tool;
+    QString host = dir.filePath(QStringLiteral("pos"));
+    QString traffic = dir.filePath(QStringLiteral("traffic.txt"));
+    explicit Monitored(const QString &controllerLink)
+    {
+        tool.start(toolProgram, {"--port", controllerLink, "--monitor", host, "--traffic", traffic});
+        waitForLink(host, tool);
+    }
+    // SIGTERM ends the run: exit 0 with the traffic written.
+    bool stop()
+    {
+        tool.terminate();
+        return tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0
+            && QFileInfo::exists(traffic);
+    }
+};
+
+QByteArray streamToSend()
+{
+    // GS v 0: 48 bytes by 65535 rows, a diagonal every third row (no byte 10h, so no query).
+    QByteArray raster("\x1D\x76\x30\x00\x30\x00\xFF\xFF", 8);
+    QByteArray rows(48 * 65535, '\0');
+    for (int y = 0; y < 65535; y += 3)
+        rows[y * 48 + y % 48] = char(0xFF);
+    raster += rows;
+    QByteArray text;
+    for (int i = 0; text.size() < 300 * 1024; ++i)
+        text += QStringLiteral("%1  Coffee beans 1 kg  12.50\n").arg(i, 5, 10, QLatin1Char('0')).toLatin1();
+    text.truncate(300 * 1024 - 1);
+    text += '\n';
+    // The status query last: its answer says the controller has taken the last byte.
+    return raster + text + QByteArray("\x10\x04", 2);
+}
+
+// printer-ruvela --send on the controller's link: ms until the answer to the closing query is
+// printed, and the sender's peak memory then.
+double sendStraight(const QString &file, const QString &link, long &peakMb)
+{
+    QProcess send;
+    QElapsedTimer clock;
+    clock.start();
+    send.start(toolProgram, {"--port", link, "--send", file, "--replies", "3000"});
+    send.waitForStarted();
+    while (!send.canReadLine() && send.state() == QProcess::Running && clock.elapsed() < 1200000)
+        send.waitForReadyRead(100);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    peakMb = vmHwmMb(send.processId());
+    if (!send.canReadLine())
+        std::fprintf(stderr, "no answer to the closing query: %s\n", send.readAllStandardError().constData());
+    send.waitForFinished(10000);
+    return ms;
+}
+
+// A host writing the stream to the monitor's terminal: ms until the answer to the closing query
+// comes back to it, and the monitor's peak memory then.
+double sendThroughMonitor(const QByteArray &stream, const QString &link, long &peakMb, bool &clean)
+{
+    Monitored monitor(link);
+    const int fd = openRaw(monitor.host);
+    QElapsedTimer clock;
+    clock.start();
+    qsizetype at = 0;
+    QByteArray answer;
+    while (answer.isEmpty() && clock.elapsed() < 1200000) {
+        pollfd p{fd, short(POLLIN | (at < stream.size() ? POLLOUT : 0)), 0};
+        ::poll(&p, 1, 100);
+        if (at < stream.size()) {
+            const ssize_t n = ::write(fd, stream.constData() + at, size_t(qMin<qsizetype>(stream.size() - at, 65536)));
+            at += qMax<ssize_t>(n, 0);
+        }
+        char buf[256];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        for (ssize_t i = 0; i < n; ++i)
+            if (buf[i] != '\x11' && buf[i] != '\x13' && at == stream.size())
+                answer += buf[i];
+    }
+    const double ms = clock.nsecsElapsed() / 1e6;
+    peakMb = vmHwmMb(monitor.tool.processId());
+    if (answer.isEmpty())
+        std::fprintf(
+            stderr, "no answer through the monitor: %lld of %lld bytes written\n", qint64(at), qint64(stream.size()));
+    ::close(fd);
+    clean = monitor.stop();
+    return ms;
+}
+
+void stream(const QStringList &simOptions)
+{
+    const QByteArray bytes = streamToSend();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("stream.bin"));
+    QFile out(file);
+    out.open(QIODevice::WriteOnly);
+    out.write(bytes);
+    out.close();
+    // Turns, each on a fresh controller, the fastest of each kept.
+    const int turns = simOptions.contains(QStringLiteral("max")) ? 3 : 1;
+    double straight = 1e12, through = 1e12;
+    long straightMb = 0, monitorMb = 0;
+    bool clean = true;
+    for (int i = 0; i < turns; ++i) {
+        long mb = 0;
+        {
+            Controller controller(simOptions);
+            straight = std::min(straight, sendStraight(file, controller.link, mb));
+            straightMb = std::max(straightMb, mb);
+        }
+        {
+            Controller controller(simOptions);
+            bool ok = false;
+            through = std::min(through, sendThroughMonitor(bytes, controller.link, mb, ok));
+            monitorMb = std::max(monitorMb, mb);
+            clean = clean && ok;
+        }
+    }
+    const QString how = simOptions.isEmpty() ? QStringLiteral("at its defaults") : simOptions.join(QLatin1Char(' '));
+    bench::row(QStringLiteral("monitor: 3 MB raster + 300 KB text (%1 bytes) from a host to zpc3x-sim %2, until it "
+                              "took the last byte%3; memory: the monitor's VmHWM (--send's %4 MB)")
+                   .arg(bytes.size())
+                   .arg(how)
+                   .arg(clean ? QString() : QStringLiteral(" (the monitor did NOT end cleanly on SIGTERM)"))
+                   .arg(straightMb),
+        bench::ms(through), QStringLiteral("%1 sent straight with --send").arg(bench::ms(straight)), through / straight,
+        monitorMb);
+}
+
+// The monitor's peak memory with the stream sent once and eight times over, the controller at its
+// fastest: whether what the monitor holds grows with what passes through it.
+void memory()
+{
+    const QByteArray once = streamToSend();
+    const QByteArray body = once.chopped(2);
+    long onceMb = 0, manyMb = 0;
+    bool clean = true, ok = true;
+    {
+        Controller controller({QStringLiteral("--speed"), QStringLiteral("max")});
+        sendThroughMonitor(once, controller.link, onceMb, ok);
+        clean = clean && ok;
+    }
+    {
+        Controller controller({QStringLiteral("--speed"), QStringLiteral("max")});
+        sendThroughMonitor(body.repeated(8) + once.right(2), controller.link, manyMb, ok);
+        clean = clean && ok;
+    }
+    bench::row(QStringLiteral("monitor's peak memory (VmHWM), %1 MB from a host with --traffic, to zpc3x-sim --speed "
+                              "max%2")
+                   .arg(8 * body.size() / 1e6, 0, 'f', 1)
+                   .arg(clean ? QString() : QStringLiteral(" (the monitor did NOT end cleanly on SIGTERM)")),
+        QStringLiteral("%1 MB").arg(manyMb),
+        QStringLiteral("%1 MB for %2 MB").arg(onceMb).arg(body.size() / 1e6, 0, 'f', 1), double(manyMb) / onceMb,
+        manyMb);
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+// count status queries (10 04) on the terminal, one at a time, each answer read: ms each.
+QList<double> roundTrips(const QString &path, int count)
+{
+    QList<double> times;
+    const int fd = openRaw(path);
+    if (fd < 0)
+        return times;
+    readAnswer(fd, 300); // whatever came before
+    for (int i = 0; i < count; ++i) {
+        QThread::usleep(20000 + 997 * (i % 7)); // not in step with the controller's tick
+        QElapsedTimer clock;
+        clock.start();
+        if (::write(fd, "\x10\x04", 2) != 2)
+            break;
+        if (readAnswer(fd, 2000).isEmpty())
+            break;
+        times << clock.nsecsElapsed() / 1e6;
+    }
+    ::close(fd);
+    return times;
+}
+
+void query()
+{
+    const int count = 50;
+    QList<double> straight, through;
+    long monitorMb = 0;
+    bool clean = false;
+    {
+        Controller controller({});
+        straight = roundTrips(controller.link, count);
+        Monitored monitor(controller.link);
+        through = roundTrips(monitor.host, count);
+        monitorMb = vmHwmMb(monitor.tool.processId());
+        clean = monitor.stop();
+    }
+    const double added = median(through) - median(straight);
+    bench::row(QStringLiteral("monitor: status query (10 04) round trip from a host, median of %1 (%2 answered), "
+                              "added to straight on the controller's terminal (median %3 ms)%4")
+                   .arg(count)
+                   .arg(through.size())
+                   .arg(median(straight), 0, 'f', 2)
+                   .arg(clean && through.size() == count && straight.size() == count ? QString()
+                                                                                     : QStringLiteral(" INCOMPLETE")),
+        QStringLiteral("+%1 ms (median %2 ms)").arg(added, 0, 'f', 2).arg(median(through), 0, 'f', 2),
+        QStringLiteral("5 ms allowed"), added / 5.0, monitorMb);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("stream"))
+        stream(args.mid(1));
+    else if (args.value(0) == QLatin1String("query"))
+        query();
+    else if (args.value(0) == QLatin1String("memory"))
+        memory();
+    else
+        return 2;
+    return 0;
+}
