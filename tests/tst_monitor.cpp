@@ -403,6 +403,8 @@ void TestMonitor::windowMonitorsAndAddsNothingOfItsOwn()
     QVERIFY(lost.text.contains(QStringLiteral("is lost")));
     QTRY_VERIFY(!QFileInfo(hostLink).isSymLink());
     QVERIFY(tabs->isEnabled());
+}
+
 void TestMonitor::stopNamesWhatTheHostsLeftUnread()
 {
     // The controller holds the line, so the terminal's host is no longer read; a TCP client waits
