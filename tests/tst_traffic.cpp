@@ -55,6 +55,7 @@ private slots:
     void pollingAsksOnlyWhenSwitchedOn();
     void holdsAreEvents();
     void textRunsGrowPastAnswersAndEvents();
+    void namingKeepsUpWithAFastLine();
     void headlessTrafficGoesToANewFileOnly();
     void newFilesNeverTakeAnothersPlace();
 
@@ -639,6 +640,33 @@ void TestTraffic::holdsAreEvents()
     QTRY_VERIFY(released());
     const double seconds = match.captured(1).toDouble();
     QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
+}
+
+void TestTraffic::namingKeepsUpWithAFastLine()
+{
+    // A pseudo-terminal takes bytes at memory speed, far faster than the commands are named
+    // while the line writes: what waits to be named stays bounded.
+    FarEnd line;
+    SerialLink link;
+    const Settings settings = plainLine(line);
+    QVERIFY(link.open(settings));
+    ExpectedPrinter printer;
+    TrafficLog traffic;
+    TrafficRecorder recorder(link, printer, traffic);
+    recorder.opened(settings);
+    qint64 most = 0;
+    connect(&link, &SerialLink::bytesSent, this, [&] { most = qMax(most, recorder.backlog()); });
+    const QByteArray text = QByteArray("a line of text to print\n").repeated(64 << 10);
+    qint64 read = 0;
+    for (int i = 0; i < 6; ++i) {
+        link.write(text.constData(), text.size());
+        while (link.queued() > 0)
+            read += line.read(1 << 20, 50).size();
+    }
+    read += line.readUntilQuiet(200).size();
+    QCOMPARE(read, 6 * text.size());
+    QVERIFY2(most > 0 && most <= TrafficRecorder::maxBacklog() + SerialLink::sliceMs * 11520,
+        qPrintable(QString::number(most)));
 }
 
 void TestTraffic::textRunsGrowPastAnswersAndEvents()

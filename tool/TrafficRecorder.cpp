@@ -72,7 +72,12 @@ void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
     Q_UNUSED(offset) // the controller model counts the same stream
     // With nothing more on its way, a status query at the end stands as it is.
     unnamed.push_back({now(), bytes, link.queued() == 0, {}});
-    if (!slices.isActive())
+    unnamedBytes += bytes.size();
+    // A line faster than the naming must not leave a backlog without end: past the bound the
+    // naming catches up at once, whatever it costs the event loop.
+    if (unnamedBytes > maxUnnamedBytes)
+        nameSent();
+    else if (!slices.isActive())
         slices.start();
 }
 
@@ -111,6 +116,7 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
         for (const sim::LogEntry &e : decoded.added)
             rows.push_back(TrafficLog::sentRow(u.time, e, head(e), expected.line()));
         unnamedAt += n;
+        unnamedBytes -= n;
         if (last) {
             unnamed.pop_front();
             unnamedAt = 0;

@@ -27,6 +27,9 @@ public:
     // Takes what is pending as an answer now, as a pause on the line would, and names every sent
     // byte not named yet.
     void flushAnswers();
+    // Sent bytes not named yet: a line faster than the naming leaves them waiting, within a bound.
+    qint64 backlog() const { return unnamedBytes; }
+    static constexpr qint64 maxBacklog() { return maxUnnamedBytes; }
     // An event of the tool's own, such as the monitor's.
     void note(const QString &text) { event(text); }
 
@@ -59,6 +62,8 @@ private:
     };
     std::deque<Unnamed> unnamed;
     qsizetype unnamedAt = 0; // of the first one's bytes, named already
+    qint64 unnamedBytes = 0; // sent bytes not named yet, at most about maxUnnamedBytes
+    static constexpr qint64 maxUnnamedBytes = 4 << 20;
     QTimer slices;
     bool lineOpen = false;
     QString holdCause; // "XOFF" or "CTS", as the line's flow control has it
