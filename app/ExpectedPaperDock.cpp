@@ -71,7 +71,7 @@ void ExpectedPaperDock::redraw()
     // A new line makes a new model: the view follows it.
     paperView->setPaper(&printer.paper());
     paperView->refresh();
-    const sim::Interpreter &model = printer.model();
+    const controller::Interpreter &model = printer.model();
     const qint64 dropped = printer.paper().droppedRows();
     info->setText(tr("Head type %1, %2 dots; %3 rows from %4 bytes%5")
                       .arg(model.headType())

@@ -120,7 +120,7 @@ qint64 tinyCommands(bool panesOpen)
 // Returns the seconds until all was processed; notes the longest event-loop stall.
 double through(const QByteArray &stream, bool tcp, bool readAnswers, qint64 &stall)
 {
-    sim::Interpreter interpreter;
+    controller::Interpreter interpreter;
     sim::LineDriver driver(interpreter, {0, 4096, 0, true});
     int fd = -1;
     if (tcp) {

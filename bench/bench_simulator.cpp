@@ -31,7 +31,7 @@ double interpretSeconds(const QByteArray &stream, int headType, int chunk)
 {
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {
-        sim::Interpreter interpreter(headType);
+        controller::Interpreter interpreter(headType);
         QElapsedTimer t;
         t.start();
         for (qsizetype at = 0; at < stream.size(); at += chunk)
@@ -124,7 +124,7 @@ QByteArray hostile(const QByteArray &name, qsizetype size)
 // fit the buffer is lost, and the time and memory stay those of what fits.
 double floodSeconds(const QByteArray &stream)
 {
-    sim::Interpreter interpreter;
+    controller::Interpreter interpreter;
     sim::WireModel line(interpreter, {0, 4096, 80, false});
     QElapsedTimer t;
     t.start();
@@ -174,7 +174,7 @@ int main(int argc, char *argv[])
             stream += jobs::receipt(jobs::Cut::Full).stream() + jobs::attributes().stream();
         QElapsedTimer t;
         t.start();
-        sim::Interpreter plain;
+        controller::Interpreter plain;
         plain.feed(stream);
         const double modelMs = t.nsecsElapsed() / 1e6;
         t.restart();
@@ -207,7 +207,7 @@ int main(int argc, char *argv[])
         while (receipts.size() < 8 * 12800)
             receipts += jobs::receipt(jobs::Cut::None).stream();
         const size_t before = heldBytes();
-        sim::Interpreter interpreter(1);
+        controller::Interpreter interpreter(1);
         interpreter.feed(receipts);
         interpreter.finish();
         const double held = double(heldBytes() - before + interpreter.paper().heldBytes()) / 1e6;

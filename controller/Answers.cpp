@@ -2,7 +2,7 @@
 
 #include "commands/Protocol.h"
 
-namespace sim {
+namespace controller {
 
 QByteArray Printhead::answer(const Command &c, QString &note)
 {
@@ -59,4 +59,4 @@ QByteArray Printhead::printerId(quint8 n, QString &note) const
     return {};
 }
 
-} // namespace sim
+} // namespace controller

@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -81,4 +81,4 @@ QString decodeCodeTable(int number, const QByteArray &bytes)
     return text;
 }
 
-} // namespace sim
+} // namespace controller

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace sim {
+namespace controller {
 
 // ESC t: what the controller prints for the bytes 0x80 to 0xFF of a code table.
 struct CodeTable
@@ -17,4 +17,4 @@ CodeTable codeTable(int number);
 // Bytes as code table `number` prints them: below 0x80 ASCII, above from the table.
 QString decodeCodeTable(int number, const QByteArray &bytes);
 
-} // namespace sim
+} // namespace controller

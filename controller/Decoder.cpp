@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -468,4 +468,4 @@ qsizetype Decoder::step(const char *p, qsizetype n, bool ended, DecoderSink &sin
     return c.size;
 }
 
-} // namespace sim
+} // namespace controller

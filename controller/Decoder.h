@@ -4,7 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace sim {
+namespace controller {
 
 // What a command asks of the printhead. The decoder only sorts bytes into these; the
 // printhead gives them their meaning.
@@ -158,4 +158,4 @@ private:
     int imagesLeft = 0; // FS q: the images still to come, each a header and its data
 };
 
-} // namespace sim
+} // namespace controller

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <utility>
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -377,4 +377,4 @@ Glyph Glyphs::text(const QString &s, FontSize size)
     return g;
 }
 
-} // namespace sim
+} // namespace controller

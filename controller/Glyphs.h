@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace sim {
+namespace controller {
 
 enum class FontSize { Small, Standard };
 
@@ -87,4 +87,4 @@ private:
 bool isArabic(char32_t c);
 bool isWide(char32_t c);
 
-} // namespace sim
+} // namespace controller

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -472,4 +472,4 @@ void Printhead::cut(bool full)
     roll.feed(12);
 }
 
-} // namespace sim
+} // namespace controller

@@ -1,6 +1,6 @@
 #include "controller/Interpreter.h"
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -279,4 +279,4 @@ void Interpreter::clearPaper()
     rollFullLogged = false;
 }
 
-} // namespace sim
+} // namespace controller

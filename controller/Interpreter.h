@@ -10,7 +10,7 @@
 
 #include <functional>
 
-namespace sim {
+namespace controller {
 
 // One decoded command of the stream, as the encoder names it.
 struct LogEntry
@@ -121,4 +121,4 @@ private:
     int linesCutShortLogged = 0;
 };
 
-} // namespace sim
+} // namespace controller

@@ -1,6 +1,6 @@
 #include "controller/Modes.h"
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -141,4 +141,4 @@ bool Modes::setDoubleByte(const Command &c, QString &note)
     return true;
 }
 
-} // namespace sim
+} // namespace controller

@@ -7,7 +7,7 @@
 #include <QList>
 #include <QString>
 
-namespace sim {
+namespace controller {
 
 // The modes that ESC @ resets, each at its default: what the next character, line, barcode or
 // picture prints with.
@@ -52,4 +52,4 @@ private:
     bool setLayout(const Command &c, int headWidth);
 };
 
-} // namespace sim
+} // namespace controller

@@ -12,7 +12,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace sim {
+namespace controller {
 
 Paper::Paper(int width)
     : w(width)
@@ -130,4 +130,4 @@ bool writePicture(const QImage &picture, const QString &fileName, const QByteArr
     return error.isEmpty();
 }
 
-} // namespace sim
+} // namespace controller

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-namespace sim {
+namespace controller {
 
 // The printed roll: 8 dots per mm, as wide as the head, growing downward. White is 255; ink is
 // drawn in the grey of the darkness level it was printed with. The roll is kept in bands of
@@ -87,4 +87,4 @@ private:
 // any part failed (a full disk); then the file is as it was.
 bool writePicture(const QImage &picture, const QString &fileName, const QByteArray &format, QString &error);
 
-} // namespace sim
+} // namespace controller

@@ -3,7 +3,7 @@
 #include "commands/Protocol.h"
 #include "controller/CodeTables.h"
 
-namespace sim {
+namespace controller {
 
 uchar Printhead::inkFor(int level)
 {
@@ -106,4 +106,4 @@ QByteArray Printhead::apply(const Command &c, int entry, QString &note)
     return reply;
 }
 
-} // namespace sim
+} // namespace controller

@@ -13,7 +13,7 @@
 #include <QSet>
 #include <QString>
 
-namespace sim {
+namespace controller {
 
 // Where the printhead reports the paper rows that a command's log entry printed: a line's
 // characters print when the line does, long after their commands.
@@ -193,4 +193,4 @@ private:
     QList<int> cuts;
 };
 
-} // namespace sim
+} // namespace controller

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <memory>
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -293,4 +293,4 @@ QrSymbol encodeQr(const QByteArray &data, int errorCorrection)
     return out;
 }
 
-} // namespace sim
+} // namespace controller

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-namespace sim {
+namespace controller {
 
 // A linear barcode as the controller draws it: which modules are dark, left to right, and the
 // human-readable text zint puts under it (check digits included).
@@ -43,4 +43,4 @@ struct QrSymbol
 
 QrSymbol encodeQr(const QByteArray &data, int errorCorrection);
 
-} // namespace sim
+} // namespace controller

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace sim {
+namespace controller {
 
 namespace {
 
@@ -340,4 +340,4 @@ void Printhead::drawItem(const Item &item, int x0, int top, int lineHeight)
         roll.fill(left, top + lineHeight - item.underline, w, item.underline, item.ink);
 }
 
-} // namespace sim
+} // namespace controller

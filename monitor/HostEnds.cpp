@@ -55,21 +55,21 @@ qint32 baudOf(speed_t speed)
     }
 }
 
-class NoSink : public sim::DecoderSink
+class NoSink : public controller::DecoderSink
 {
 public:
-    void command(const sim::Command &) override { }
+    void command(const controller::Command &) override { }
     void bulk(const char *, qsizetype) override { }
 };
 
 // Where the whole commands among size bytes end.
-class WholeCommands : public sim::DecoderSink
+class WholeCommands : public controller::DecoderSink
 {
 public:
     explicit WholeCommands(qint64 size)
         : size(size)
     { }
-    void command(const sim::Command &c) override
+    void command(const controller::Command &c) override
     {
         if (c.offset + c.size + c.bulk <= size)
             end = qMax(end, c.offset + c.size + c.bulk);
@@ -238,7 +238,7 @@ void TcpHost::accept()
     ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
     peer = QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(from.sin_port));
     clientEnded = false;
-    decoder = sim::Decoder();
+    decoder = controller::Decoder();
     held.clear();
     forwarded = 0;
     reading = std::make_unique<QSocketNotifier>(client, QSocketNotifier::Read);
@@ -283,7 +283,7 @@ QByteArray TcpHost::endOfClient()
     QByteArray out;
     if (decoder.bulkRemaining() == 0 && !held.isEmpty()) {
         WholeCommands whole(held.size());
-        sim::Decoder rest;
+        controller::Decoder rest;
         rest.feed(held.constData(), held.size(), whole, false);
         qint64 end = qMax(whole.end, rest.offset());
         // A status query waits for a kind byte that will not come; the decoder names real-time

@@ -105,7 +105,7 @@ private:
     QString listening, peer;
     std::unique_ptr<QSocketNotifier> accepting, reading, writing;
     bool clientEnded = false, wantReading = true;
-    sim::Decoder decoder; // where the client's commands end
+    controller::Decoder decoder; // where the client's commands end
     QByteArray held; // read, and not part of a whole command yet
     qint64 forwarded = 0;
     QByteArray toClient;

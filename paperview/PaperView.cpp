@@ -34,7 +34,7 @@ protected:
         const QRect r = event->rect();
         painter.fillRect(r, Qt::white);
         const int zoom = view.scale;
-        if (const sim::Paper *p = view.shown) {
+        if (const controller::Paper *p = view.shown) {
             const int y0 = qMax(0, r.top() / zoom), y1 = qMin(p->rows(), r.bottom() / zoom + 1);
             if (y1 > y0) {
                 QImage band(p->width(), y1 - y0, QImage::Format_Grayscale8);
@@ -63,7 +63,7 @@ PaperView::PaperView(QWidget *parent)
     canvas->updateSize();
 }
 
-void PaperView::setPaper(const sim::Paper *paper)
+void PaperView::setPaper(const controller::Paper *paper)
 {
     // The roll shown before may be gone already: only its width, kept here, is compared.
     const bool wider = paper && paper->width() != shownWidth;

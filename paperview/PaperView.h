@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace sim {
+namespace controller {
 class Paper;
 }
 
@@ -20,8 +20,8 @@ public:
 
     explicit PaperView(QWidget *parent = nullptr);
 
-    void setPaper(const sim::Paper *paper);
-    const sim::Paper *paper() const { return shown; }
+    void setPaper(const controller::Paper *paper);
+    const controller::Paper *paper() const { return shown; }
     // Brings the view up to the roll's size and repaints; keeps the newest row in view when
     // following, or when the view was already at the bottom.
     void refresh();
@@ -45,7 +45,7 @@ private:
     class Canvas;
 
     Canvas *canvas;
-    const sim::Paper *shown = nullptr;
+    const controller::Paper *shown = nullptr;
     int shownWidth = 0;
     int scale = 1;
     int tintFirst = -1, tintLast = -1;

@@ -6,7 +6,7 @@ namespace {
 constexpr qsizetype maxReadBytes = 256 * 1024;
 }
 
-LineDriver::LineDriver(Interpreter &interpreter, const WireSettings &settings, QObject *parent)
+LineDriver::LineDriver(controller::Interpreter &interpreter, const WireSettings &settings, QObject *parent)
     : QObject(parent)
     , interpreter(interpreter)
     , model(interpreter, settings)

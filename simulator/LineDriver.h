@@ -18,7 +18,7 @@ class LineDriver : public QObject
 {
     Q_OBJECT
 public:
-    LineDriver(Interpreter &interpreter, const WireSettings &settings, QObject *parent = nullptr);
+    LineDriver(controller::Interpreter &interpreter, const WireSettings &settings, QObject *parent = nullptr);
 
     bool plugIn(); // opens a new pseudo-terminal and its link; false when either failed
     // Serves raw TCP beside (or without) the pseudo-terminal; false when it cannot listen.
@@ -47,7 +47,7 @@ private:
     void tick();
     void sendBack(WireModel::Port port, const QByteArray &bytes);
 
-    Interpreter &interpreter;
+    controller::Interpreter &interpreter;
     WireModel model;
     PtyEndpoint endpoint;
     TcpEndpoint *tcp = nullptr;

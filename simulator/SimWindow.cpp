@@ -15,7 +15,7 @@ namespace sim {
 class LogModel : public QAbstractListModel
 {
 public:
-    LogModel(const Interpreter &interpreter, QObject *parent)
+    LogModel(const controller::Interpreter &interpreter, QObject *parent)
         : QAbstractListModel(parent)
         , interpreter(interpreter)
     { }
@@ -34,7 +34,7 @@ public:
             return QObject::tr("… %1 earlier commands not kept").arg(interpreter.rolledOff());
         if (entry >= interpreter.log().size())
             return {};
-        const LogEntry &e = interpreter.log().at(entry);
+        const controller::LogEntry &e = interpreter.log().at(entry);
         return QStringLiteral("%1  %2 %3").arg(e.offset, 8).arg(e.name, e.args);
     }
 
@@ -56,7 +56,7 @@ public:
     }
 
 private:
-    const Interpreter &interpreter;
+    const controller::Interpreter &interpreter;
     int shown = 0, header = 0;
     qint64 base = 0;
 };
@@ -150,7 +150,7 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     replyLabel->setObjectName(QStringLiteral("replyLabel"));
     ui->logLayout->addWidget(replyLabel);
     connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
-        replyLabel->setFullText(tr("Last reply: %1").arg(Printhead::describeReply(answer)));
+        replyLabel->setFullText(tr("Last reply: %1").arg(controller::Printhead::describeReply(answer)));
     });
     showPath(QString());
     refresh();
@@ -165,7 +165,7 @@ bool SimWindow::savePaper(const QString &fileName, QString &error) const
         error = printer.paper().rows() == 0 ? tr("nothing was printed") : tr("out of memory");
         return false;
     }
-    return writePicture(image, fileName, "png", error);
+    return controller::writePicture(image, fileName, "png", error);
 }
 
 QString SimWindow::lastReply() const { return replyLabel->fullText(); }
@@ -230,11 +230,11 @@ void SimWindow::refresh()
             .arg(s.bufferSize)
             .arg(s.speedMmPerS > 0 ? tr("%1 mm/s").arg(s.speedMmPerS) : tr("as fast as possible"))
             .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
-                wire.isPaused()
-                    ? tr(" — paused: %1")
-                          .arg(wire.isPaused() && printer.status() & Interpreter::PaperOut ? tr("paper out")
-                                                                                           : tr("cover open"))
-                    : QString()));
+                wire.isPaused() ? tr(" — paused: %1")
+                                      .arg(wire.isPaused() && printer.status() & controller::Interpreter::PaperOut
+                                              ? tr("paper out")
+                                              : tr("cover open"))
+                                : QString()));
 }
 
 void SimWindow::selectEntry(const QModelIndex &index)
@@ -242,7 +242,7 @@ void SimWindow::selectEntry(const QModelIndex &index)
     const int entry = index.isValid() ? logModel->entryAt(index.row()) : -1;
     if (entry < 0 || entry >= printer.log().size())
         return;
-    const LogEntry &e = printer.log().at(entry);
+    const controller::LogEntry &e = printer.log().at(entry);
     ui->paperView->setTint(e.firstRow, e.lastRow);
     if (e.firstRow >= 0) {
         ui->actionFollow->setChecked(false);

@@ -27,7 +27,7 @@ public:
     ~SimWindow() override;
 
     LineDriver &driver() { return *lineDriver; }
-    Interpreter &interpreter() { return printer; }
+    controller::Interpreter &interpreter() { return printer; }
     // Writes the paper as a PNG to a regular file, whole or not at all; a device, a pipe or a
     // folder is refused.
     bool savePaper(const QString &fileName, QString &error) const;
@@ -44,7 +44,7 @@ private:
     void showPath(const QString &path);
 
     Ui::SimWindow *ui;
-    Interpreter printer;
+    controller::Interpreter printer;
     LineDriver *lineDriver;
     LogModel *logModel;
     bool toolSetUp = false;

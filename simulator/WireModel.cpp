@@ -15,7 +15,7 @@ constexpr double bankedSeconds = 0.25; // of paper motion a late tick may catch 
 
 std::chrono::nanoseconds WireModel::steadyClock() { return std::chrono::steady_clock::now().time_since_epoch(); }
 
-WireModel::WireModel(Interpreter &interpreter, const WireSettings &settings, WorkClock clock)
+WireModel::WireModel(controller::Interpreter &interpreter, const WireSettings &settings, WorkClock clock)
     : interpreter(interpreter)
     , config(settings)
     , clock(std::move(clock))

@@ -42,7 +42,7 @@ public:
     static constexpr double switchSeconds = 0.5;
 
     static std::chrono::nanoseconds steadyClock();
-    WireModel(Interpreter &interpreter, const WireSettings &settings, WorkClock clock = steadyClock);
+    WireModel(controller::Interpreter &interpreter, const WireSettings &settings, WorkClock clock = steadyClock);
 
     // How many bytes may be read from the port now: none while the other port is in a job; on the
     // serial port the pacing's credit and, from a host that honours XOFF, the room in the buffer;
@@ -89,7 +89,7 @@ private:
     void process();
     qint64 printedRows() const;
 
-    Interpreter &interpreter;
+    controller::Interpreter &interpreter;
     WireSettings config;
     QByteArray buffer;
     qsizetype head = 0; // bytes of buffer already processed

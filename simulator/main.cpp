@@ -28,7 +28,7 @@ int signalPipe[2];
 void onSignal(int) { [[maybe_unused]] ssize_t n = ::write(signalPipe[1], "x", 1); }
 
 // --log: each command on a line of its own once it is complete, however long the stream.
-void printEntry(const sim::LogEntry &e)
+void printEntry(const controller::LogEntry &e)
 {
     std::printf("%8lld  %s%s%s\n", static_cast<long long>(e.offset), qPrintable(e.name), e.args.isEmpty() ? "" : " ",
         qPrintable(e.args));
@@ -44,7 +44,7 @@ QList<QImage> piecesOf(const QImage &paper, const QList<int> &cuts)
     int top = 0;
     for (const int cut : cuts) {
         pieces << paper.copy(0, top, paper.width(), qMax(1, cut - top));
-        top = cut + sim::Printhead::cutMarkRows;
+        top = cut + controller::Printhead::cutMarkRows;
     }
     for (int y = top; y < paper.height(); ++y) {
         const uchar *row = paper.constScanLine(y);
@@ -81,7 +81,7 @@ bool writePieces(const QList<QImage> &pieces, const QString &out, const QByteArr
     }
     for (int i = 0; i < pieces.size(); ++i) {
         QString error;
-        if (!sim::writePicture(pieces.at(i), names.at(i), format, error)) {
+        if (!controller::writePicture(pieces.at(i), names.at(i), format, error)) {
             for (int j = 0; j < i; ++j)
                 QFile::remove(names.at(j));
             std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s; nothing written\n", qPrintable(names.at(i)),
@@ -114,7 +114,7 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
         std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
         return 1;
     }
-    sim::Interpreter interpreter(headType);
+    controller::Interpreter interpreter(headType);
     if (log)
         interpreter.setLogListener(printEntry);
     // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
@@ -144,7 +144,7 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     }
     QString error;
     if (split ? !writePieces(piecesOf(paper, interpreter.cutRows()), out, format)
-              : !sim::writePicture(paper, out, format, error)) {
+              : !controller::writePicture(paper, out, format, error)) {
         if (!split)
             std::fprintf(stderr, "zpc3x-sim: cannot write %s: %s\n", qPrintable(out), qPrintable(error));
         return 1;
@@ -174,15 +174,15 @@ int serve(QApplication &app, const sim::SimOptions &options)
     }
 
     std::unique_ptr<sim::SimWindow> simWindow;
-    std::unique_ptr<sim::Interpreter> headless;
+    std::unique_ptr<controller::Interpreter> headless;
     sim::LineDriver *driver = nullptr;
-    sim::Interpreter *interpreter = nullptr;
+    controller::Interpreter *interpreter = nullptr;
     if (options.window) {
         simWindow = std::make_unique<sim::SimWindow>(options.headType, options.wire);
         driver = &simWindow->driver();
         interpreter = &simWindow->interpreter();
     } else {
-        headless = std::make_unique<sim::Interpreter>(options.headType);
+        headless = std::make_unique<controller::Interpreter>(options.headType);
         interpreter = headless.get();
         driver = new sim::LineDriver(*interpreter, options.wire, &app);
     }

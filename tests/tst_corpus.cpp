@@ -25,7 +25,7 @@ private slots:
     void picturesAlikeInBothModes();
 
 private:
-    QImage render(const QString &file, sim::Interpreter &interpreter);
+    QImage render(const QString &file, controller::Interpreter &interpreter);
     QTemporaryDir dir;
     QJsonArray manifest;
 };
@@ -43,7 +43,7 @@ void TestCorpus::initTestCase()
     QVERIFY(manifest.size() >= 15);
 }
 
-QImage TestCorpus::render(const QString &file, sim::Interpreter &interpreter)
+QImage TestCorpus::render(const QString &file, controller::Interpreter &interpreter)
 {
     QFile stream(dir.filePath(file));
     if (!stream.open(QIODevice::ReadOnly))
@@ -63,7 +63,7 @@ void TestCorpus::streams_data()
 void TestCorpus::streams()
 {
     QFETCH(QJsonObject, expect);
-    sim::Interpreter interpreter;
+    controller::Interpreter interpreter;
     const QImage paper = render(expect[QLatin1String("file")].toString(), interpreter);
     QVERIFY(inkBox(paper).isValid());
     QCOMPARE(interpreter.unknownCount(), 0);
@@ -71,7 +71,7 @@ void TestCorpus::streams()
     QCOMPARE(interpreter.placeholderCount(), 0);
     // What the client sent as text reads back as text, and nothing else does.
     QStringList text;
-    for (const sim::LogEntry &e : interpreter.log())
+    for (const controller::LogEntry &e : interpreter.log())
         if (e.name == QLatin1String("printStr"))
             text << e.args;
     for (const QJsonValue &line : expect[QLatin1String("text")].toArray())
@@ -83,7 +83,7 @@ void TestCorpus::streams()
 
 void TestCorpus::picturesAlikeInBothModes()
 {
-    sim::Interpreter raster, column;
+    controller::Interpreter raster, column;
     const QImage a = render(QStringLiteral("image-raster.bin"), raster);
     const QImage b = render(QStringLiteral("image-column.bin"), column);
     const QRect box = inkBox(a);

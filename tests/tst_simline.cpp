@@ -30,6 +30,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace controller;
 using namespace sim;
 
 namespace {

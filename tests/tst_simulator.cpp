@@ -25,7 +25,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-using sim::Interpreter;
+using controller::Interpreter;
 
 namespace {
 
@@ -126,7 +126,7 @@ void TestSimulator::picturesArePixelExact()
     const Interpreter interpreter = run(stream);
     const QImage paper = interpreter.paper().image();
     QList<int> tops;
-    for (const sim::LogEntry &e : interpreter.log())
+    for (const controller::LogEntry &e : interpreter.log())
         if (e.name == QLatin1String("picturePrintH"))
             tops << e.firstRow;
     QCOMPARE(tops.size(), expected.size());
@@ -165,7 +165,8 @@ void TestSimulator::barcodesDecode()
     // The line under a code in code sets shows what a scanner reads from it.
     const qsizetype at = stream.indexOf("\x1Dk\x49");
     if (at >= 0)
-        QCOMPARE(sim::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text, decoded.section(':', 1));
+        QCOMPARE(
+            controller::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text, decoded.section(':', 1));
 }
 
 void TestSimulator::gs1DataSplitByItsIdentifiers_data() { addTableRows(QStringLiteral("gs1.txt")); }
@@ -173,7 +174,7 @@ void TestSimulator::gs1DataSplitByItsIdentifiers_data() { addTableRows(QStringLi
 void TestSimulator::gs1DataSplitByItsIdentifiers()
 {
     QFETCH(QStringList, row);
-    const sim::LinearSymbol code = sim::encodeLinear(9, hex(row[0].toLatin1()));
+    const controller::LinearSymbol code = controller::encodeLinear(9, hex(row[0].toLatin1()));
     QVERIFY2(code.error.isEmpty(), qPrintable(code.error));
     QCOMPARE(code.text, row[1]);
 }
@@ -233,7 +234,7 @@ void TestSimulator::codeTablesPrintTheirText()
 {
     QFETCH(QStringList, row);
     const QByteArray bytes = hex(row[2].toLatin1());
-    QCOMPARE(sim::decodeCodeTable(row[1].toInt(), bytes), row[3]);
+    QCOMPARE(controller::decodeCodeTable(row[1].toInt(), bytes), row[3]);
     QByteArray twoByte; // the same text in the controller's two-byte form, high byte first
     for (const QChar ch : std::as_const(row[3])) {
         const int hi = ch.unicode() >> 8;
@@ -257,7 +258,7 @@ void TestSimulator::everyCodeTableNumberReadsItsPage()
     QVERIFY2(page.isValid(), qPrintable(row[2]));
     const QString icu = page.decode(byte);
     QCOMPARE(icu, row[4]); // ICU reads the page as its chart says
-    QCOMPARE(sim::decodeCodeTable(row[1].toInt(), byte), icu);
+    QCOMPARE(controller::decodeCodeTable(row[1].toInt(), byte), icu);
 }
 
 void TestSimulator::rasterModeScales_data()
@@ -333,7 +334,7 @@ void TestSimulator::paperViewDrawsRollAndTint()
     QFETCH(int, zoom);
     const QStringList pattern = {"........", "####....", "####....", "........", "..+++...", "+......#"};
     const auto grey = [&](int x, int y) { return pattern[y][x] == '#' ? 0 : pattern[y][x] == '+' ? 128 : 255; };
-    sim::Paper paper(8), wider(16);
+    controller::Paper paper(8), wider(16);
     paper.reserve(0, int(pattern.size()));
     for (int y = 0; y < pattern.size(); ++y)
         for (int x = 0; x < 8; ++x)
@@ -427,7 +428,7 @@ void TestSimulator::decodesCommands()
             interpreter.feed(stream.mid(at, chunk));
         interpreter.finish();
         QStringList lines;
-        for (const sim::LogEntry &e : interpreter.log())
+        for (const controller::LogEntry &e : interpreter.log())
             lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
         QCOMPARE(lines, expected);
     }
@@ -471,7 +472,7 @@ void TestSimulator::badInputNeverCrashes()
     Interpreter huge;
     huge.feed(hex("1D 76 30 00 FF FF FF FF") + QByteArray(1 << 20, '\xFF'));
     huge.feed(hex("1D 71 01 00 FF FF FF FF") + QByteArray(1 << 20, '\x55'));
-    QVERIFY(huge.paper().rows() <= sim::Paper::maxRows);
+    QVERIFY(huge.paper().rows() <= controller::Paper::maxRows);
     huge.finish();
     QCOMPARE(huge.truncatedCount(), 1);
     // The roll's end says so in the log, once.
@@ -479,7 +480,7 @@ void TestSimulator::badInputNeverCrashes()
     for (int i = 0; i < 2; ++i) // 131070 rows
         endless.feed(hex("1D 76 30 00 01 00 FF FF") + QByteArray(65535, '\x81'));
     QCOMPARE(std::count_if(endless.log().cbegin(), endless.log().cend(),
-                 [](const sim::LogEntry &e) { return e.name == QLatin1String("roll full"); }),
+                 [](const controller::LogEntry &e) { return e.name == QLatin1String("roll full"); }),
         1);
 }
 

@@ -228,7 +228,7 @@ static QStringList decodeInChunks(const QByteArray &stream, qsizetype chunk)
 {
     ExpectedPrinter printer;
     QStringList rows;
-    auto text = [](const sim::LogEntry &e) {
+    auto text = [](const controller::LogEntry &e) {
         return QStringLiteral("%1 %2 [%3] %4").arg(e.offset).arg(e.name, e.args).arg(e.size);
     };
     for (qsizetype at = 0; at < stream.size(); at += chunk) {
@@ -238,7 +238,7 @@ static QStringList decodeInChunks(const QByteArray &stream, qsizetype chunk)
                 return {QStringLiteral("grown row %1 is not the last").arg(text(*decoded.grown))};
             rows.last() = text(*decoded.grown);
         }
-        for (const sim::LogEntry &e : decoded.added)
+        for (const controller::LogEntry &e : decoded.added)
             rows << text(e);
     }
     return rows;
@@ -260,7 +260,7 @@ void TestTraffic::decodingIsTheSameForAnyChunking()
 
     // Past the model's own log limit the commands are still named, in order, every byte in one
     // of them; a run of text goes on when the model lets go of its entry.
-    const int resets = int(sim::Interpreter::maxLogEntries) / 2 - 1;
+    const int resets = int(controller::Interpreter::maxLogEntries) / 2 - 1;
     const QByteArray many = QByteArray("\x1B\x40", 2).repeated(resets) + QByteArray(20000, 'x')
         + QByteArray("\x1B\x40", 2).repeated(2 * resets);
     for (const qsizetype chunk : {qsizetype(4096), many.size()}) {

@@ -87,7 +87,7 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
         return;
     QElapsedTimer clock;
     clock.start();
-    auto head = [this](const sim::LogEntry &e) {
+    auto head = [this](const controller::LogEntry &e) {
         return expected.bytesAt(e.offset, qMin<qint64>(e.size, TrafficLog::maxShownBytes));
     };
     std::vector<TrafficRow> rows;
@@ -113,7 +113,7 @@ void TrafficRecorder::nameSent(qint64 budgetMs)
         } else if (decoded.grown) {
             log.updateLastSent(*decoded.grown, head(*decoded.grown));
         }
-        for (const sim::LogEntry &e : decoded.added)
+        for (const controller::LogEntry &e : decoded.added)
             rows.push_back(TrafficLog::sentRow(u.time, e, head(e), expected.line()));
         unnamedAt += n;
         unnamedBytes -= n;

@@ -1,7 +1,7 @@
 #include "traffic/ExpectedPrinter.h"
 
 ExpectedPrinter::ExpectedPrinter()
-    : interpreter(std::make_unique<sim::Interpreter>())
+    : interpreter(std::make_unique<controller::Interpreter>())
 { }
 
 ExpectedPrinter::Decoded ExpectedPrinter::feed(const QByteArray &bytes, bool nothingMore)
@@ -15,7 +15,7 @@ ExpectedPrinter::Decoded ExpectedPrinter::feed(const QByteArray &bytes, bool not
     // In slices, so that the model's log never fills between two takings: a byte makes at most a
     // command and the controller's note before it.
     Decoded decoded;
-    constexpr qsizetype slice = sim::Interpreter::maxLogEntries / 8;
+    constexpr qsizetype slice = controller::Interpreter::maxLogEntries / 8;
     for (qsizetype at = 0; at < bytes.size(); at += slice) {
         // As a controller with a receive buffer takes them, so that a status query at the end
         // can be settled when nothing more comes.
@@ -35,7 +35,7 @@ ExpectedPrinter::Decoded ExpectedPrinter::feed(const QByteArray &bytes, bool not
 
 void ExpectedPrinter::fillGaps(Decoded &decoded)
 {
-    auto note = [this](const sim::LogEntry &e) {
+    auto note = [this](const controller::LogEntry &e) {
         if (e.size > 0) {
             qint64 &end = ahead[e.offset];
             end = qMax(end, e.offset + e.size);
@@ -43,11 +43,11 @@ void ExpectedPrinter::fillGaps(Decoded &decoded)
     };
     if (decoded.grown)
         note(*decoded.grown);
-    for (const sim::LogEntry &e : decoded.added)
+    for (const controller::LogEntry &e : decoded.added)
         note(e);
     // Walks on from the bytes known to belong to a row; a hole the model has taken all of is a gap.
     const qint64 done = interpreter->bytesDecoded();
-    QList<sim::LogEntry> gaps;
+    QList<controller::LogEntry> gaps;
     for (;;) {
         const auto first = ahead.begin();
         if (first != ahead.end() && first->first <= belongs) {
@@ -68,7 +68,7 @@ void ExpectedPrinter::fillGaps(Decoded &decoded)
         lastGap->size += gaps.takeFirst().size;
         decoded.grown = lastGap;
     }
-    for (const sim::LogEntry &gap : gaps) {
+    for (const controller::LogEntry &gap : gaps) {
         qsizetype at = 0;
         while (at < decoded.added.size() && decoded.added.at(at).offset <= gap.offset)
             ++at;
@@ -77,17 +77,17 @@ void ExpectedPrinter::fillGaps(Decoded &decoded)
     if (!decoded.added.isEmpty())
         lastGap = gaps.isEmpty() || decoded.added.last().offset != gaps.last().offset
             ? std::nullopt
-            : std::optional<sim::LogEntry>(decoded.added.last());
+            : std::optional<controller::LogEntry>(decoded.added.last());
 }
 
 void ExpectedPrinter::take(Decoded &decoded)
 {
-    const QList<sim::LogEntry> &log = interpreter->log();
+    const QList<controller::LogEntry> &log = interpreter->log();
     const qint64 base = interpreter->logBase();
     // Only the last entry taken can still grow: text runs on, or its data comes in.
     const qint64 last = taken - 1 - base;
     if (last >= 0 && last < log.size()) {
-        const sim::LogEntry &e = log.at(last);
+        const controller::LogEntry &e = log.at(last);
         if (e.size != lastTaken.size || e.args != lastTaken.args) {
             lastTaken = e;
             if (!decoded.added.isEmpty() && decoded.added.last().offset == e.offset)
@@ -103,7 +103,7 @@ void ExpectedPrinter::take(Decoded &decoded)
         lastTaken = log.last();
     // Everything listed has been taken: a long stream goes on being named past the log's own
     // limit, and only commands that long ago can no longer be tinted.
-    if (log.size() >= sim::Interpreter::maxLogEntries / 2) {
+    if (log.size() >= controller::Interpreter::maxLogEntries / 2) {
         interpreter->forgetLog();
         taken = interpreter->logBase();
     }
@@ -111,7 +111,7 @@ void ExpectedPrinter::take(Decoded &decoded)
 
 void ExpectedPrinter::restart()
 {
-    interpreter = std::make_unique<sim::Interpreter>(interpreter->headType());
+    interpreter = std::make_unique<controller::Interpreter>(interpreter->headType());
     ++restarts;
     taken = 0;
     lastTaken = {};
@@ -139,7 +139,7 @@ QByteArray ExpectedPrinter::bytesAt(qint64 offset, qsizetype n) const
 std::pair<int, int> ExpectedPrinter::rowsOf(qint64 offset, const QString &name) const
 {
     // Several entries may share an offset (the controller waking, then the command).
-    for (const sim::LogEntry &e : interpreter->log()) {
+    for (const controller::LogEntry &e : interpreter->log()) {
         if (e.offset == offset && e.name == name)
             return {e.firstRow, e.lastRow};
     }

@@ -19,8 +19,8 @@ public:
     // then those that are new.
     struct Decoded
     {
-        std::optional<sim::LogEntry> grown;
-        QList<sim::LogEntry> added;
+        std::optional<controller::LogEntry> grown;
+        QList<controller::LogEntry> added;
     };
 
     static constexpr qsizetype windowBytes = 64 * 1024; // of the stream, for the bytes rows show
@@ -35,8 +35,8 @@ public:
     // Tears off the paper; modes and the head type stay.
     void clearPaper();
 
-    const sim::Interpreter &model() const { return *interpreter; }
-    const sim::Paper &paper() const { return interpreter->paper(); }
+    const controller::Interpreter &model() const { return *interpreter; }
+    const controller::Paper &paper() const { return interpreter->paper(); }
     qint64 bytesFed() const { return interpreter->bytesReceived(); }
     int line() const { return restarts; } // counts the lines it was restarted for
     // Up to n bytes of the stream from offset, as far as the last windowBytes hold them.
@@ -49,13 +49,13 @@ private:
     void take(Decoded &decoded);
     // Bytes the model passed over without a command of their own (NULs) make rows too.
     void fillGaps(Decoded &decoded);
-    std::unique_ptr<sim::Interpreter> interpreter;
+    std::unique_ptr<controller::Interpreter> interpreter;
     qint64 taken = 0; // the number of the next entry to hand out
-    sim::LogEntry lastTaken;
+    controller::LogEntry lastTaken;
     QByteArray window;
     qint64 windowStart = 0;
     int restarts = 0;
     qint64 belongs = 0; // every byte before it belongs to a row handed out
     std::map<qint64, qint64> ahead; // rows handed out beyond `belongs`: their starts and ends
-    std::optional<sim::LogEntry> lastGap; // the last row handed out, when it is a gap
+    std::optional<controller::LogEntry> lastGap; // the last row handed out, when it is a gap
 };

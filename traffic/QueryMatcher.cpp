@@ -8,20 +8,20 @@ using proto::AnswerForm;
 
 // The commands of the sent stream that ask or change what is answered: the buffered queries at
 // their command boundaries, and the status call-back switch.
-class QueryMatcher::Commands : public sim::DecoderSink
+class QueryMatcher::Commands : public controller::DecoderSink
 {
 public:
     Commands(QueryMatcher &matcher, QList<Answer> &out)
         : matcher(matcher)
         , out(out)
     { }
-    void command(const sim::Command &c) override
+    void command(const controller::Command &c) override
     {
-        if (c.op == sim::Op::CallBack) {
+        if (c.op == controller::Op::CallBack) {
             matcher.callBack = c.param(0) != 0;
             return;
         }
-        if (c.op != sim::Op::PrinterId && c.op != sim::Op::TransmitStatus)
+        if (c.op != controller::Op::PrinterId && c.op != controller::Op::TransmitStatus)
             return;
         const proto::QueryForm *form = proto::queryForm(char(c.at(0)), char(c.at(1)), c.param(0));
         if (!form)

@@ -88,7 +88,7 @@ private:
     void endRun(QList<Answer> &out);
     static Answer noAnswer(const Query &query);
 
-    sim::Decoder decoder; // finds the buffered queries at command boundaries
+    controller::Decoder decoder; // finds the buffered queries at command boundaries
     qint64 decoded = 0;
     char lastSent = 0; // a real-time query may be split between two slices
     bool callBack = false; // the tool itself switched the status call-back on

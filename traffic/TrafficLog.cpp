@@ -70,7 +70,7 @@ void TrafficLog::append(TrafficRow row)
     endInsertRows();
 }
 
-TrafficRow TrafficLog::sentRow(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line)
+TrafficRow TrafficLog::sentRow(qint64 time, const controller::LogEntry &command, const QByteArray &head, int line)
 {
     return {time, TrafficRow::Direction::Sent, command.offset, command.name, command.args, head.left(maxShownBytes),
         command.size, {}, line};
@@ -113,13 +113,13 @@ void TrafficLog::addSentRows(std::vector<TrafficRow> sentRows)
     lastSent = dropped + qint64(rows.size()) - 1;
 }
 
-void TrafficLog::addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line)
+void TrafficLog::addSent(qint64 time, const controller::LogEntry &command, const QByteArray &head, int line)
 {
     append(sentRow(time, command, head, line));
     lastSent = dropped + qint64(rows.size()) - 1;
 }
 
-void TrafficLog::updateLastSent(const sim::LogEntry &command, const QByteArray &head)
+void TrafficLog::updateLastSent(const controller::LogEntry &command, const QByteArray &head)
 {
     // Answers and events may have come since: the command is the last sent row, if still held.
     const qint64 at = lastSent - dropped;

@@ -40,12 +40,12 @@ public:
     explicit TrafficLog(QObject *parent = nullptr, qsizetype maxRows = defaultMaxRows);
 
     // A command the controller model decoded from the sent bytes, and its first bytes.
-    void addSent(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line = 0);
+    void addSent(qint64 time, const controller::LogEntry &command, const QByteArray &head, int line = 0);
     // Many at once, in order, for one update of the views: a flood of small commands.
     void addSentRows(std::vector<TrafficRow> sentRows);
-    static TrafficRow sentRow(qint64 time, const sim::LogEntry &command, const QByteArray &head, int line = 0);
+    static TrafficRow sentRow(qint64 time, const controller::LogEntry &command, const QByteArray &head, int line = 0);
     // The last command sent grew: its text ran on, or its data came in.
-    void updateLastSent(const sim::LogEntry &command, const QByteArray &head);
+    void updateLastSent(const controller::LogEntry &command, const QByteArray &head);
     void addReceived(qint64 time, const Answer &answer);
     void addEvent(qint64 time, const QString &text);
     void clear();
