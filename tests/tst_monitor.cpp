@@ -1,19 +1,19 @@
 #include "TestSupport.h"
 
-#include "tool/Launch.h"
 #include "app/MainWindow.h"
+#include "tool/Launch.h"
 #include "traffic/TrafficLog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QLabel>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTabWidget>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -35,6 +35,7 @@ private slots:
     void init();
     void cleanup();
     void forwardsEveryByteBothWays();
+    void controllerPrintsWhatItWouldPrintStraight();
     void holdsTheHostBackWhileTheControllerHolds();
     void hostMayCloseAndReopen();
     void tcpClientsAreCutAtTheCommandTheyReached();
@@ -176,27 +177,34 @@ QByteArray TestMonitor::readHost(int fd, qsizetype n, int timeoutMs)
     return out;
 }
 
-void TestMonitor::forwardsEveryByteBothWays()
+// The streams two client libraries write, one after another, as a point-of-sale application
+// would send them, and a picture of 48 x 2000 bytes of every value, flow-control bytes among them.
+static QByteArray clientStreams()
 {
-    // The streams two client libraries write, one after another, as a point-of-sale
-    // application would send them, and the controller's answers back.
     QTemporaryDir streams;
     QProcess make;
     make.setWorkingDirectory(QStringLiteral(RUVELA_CORPUS_DIR));
     make.start(
         QStandardPaths::findExecutable(QStringLiteral("node")), {QStringLiteral("make-streams.mjs"), streams.path()});
-    QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+    if (!make.waitForFinished(60000) || make.exitCode() != 0)
+        return {};
     QByteArray stream;
     for (const QJsonValue &entry : QJsonDocument::fromJson(make.readAllStandardOutput()).array()) {
         QFile file(streams.filePath(entry[QLatin1String("file")].toString()));
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
         stream += file.readAll();
     }
-    QVERIFY2(stream.size() > 2000, qPrintable(QString::number(stream.size())));
-    // And a picture of 48 x 2000 bytes of every value, flow-control bytes among them.
     stream += hex("1D 76 30 00 30 00 D0 07");
     for (int i = 0; i < 48 * 2000; ++i)
         stream += char(i * 7 + i / 256);
+    return stream;
+}
+
+void TestMonitor::forwardsEveryByteBothWays()
+{
+    const QByteArray stream = clientStreams();
+    QVERIFY2(stream.size() > 90000, qPrintable(QString::number(stream.size())));
     QVERIFY(start({"--flow", "none"}));
     const int host = openHost();
     QVERIFY(host >= 0);
@@ -207,6 +215,77 @@ void TestMonitor::forwardsEveryByteBothWays()
     controller->writeAll(answers);
     QCOMPARE(readHost(host, answers.size()).toHex(' '), answers.toHex(' '));
     ::close(host);
+}
+
+void TestMonitor::controllerPrintsWhatItWouldPrintStraight()
+{
+    // The virtual controller behind the monitor: it reads the same commands as from the stream
+    // rendered straight, and the host gets its answers byte for byte. The stream ends with
+    // queries, the last a buffered one, answered once everything before it was carried out.
+    const QByteArray stream = clientStreams() + hex("10 04 10 05 1D 49 41");
+    QVERIFY(stream.size() > 90000);
+    const QString streamFile = dir.filePath(QStringLiteral("stream.bin"));
+    QFile out(streamFile);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(stream) == stream.size());
+    out.close();
+    const QString simLink = dir.filePath(QStringLiteral("zpc3x"));
+    QProcess sim;
+    sim.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--speed", "max", "--link", simLink, "--log"});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(simLink).isSymLink(), 10000);
+    monitor->start(QStringLiteral(PRINTER_RUVELA), {"--port", simLink, "--monitor", hostLink});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(hostLink).isSymLink(), 10000);
+    // What the controller answers the stream sent straight, from a second one of its kind.
+    const QByteArray last = hex("'ZPC3x virtual controller 1.0, head type 0 (384 dots)' 0D 0A '_1.0' 00");
+    auto exchange = [this, &stream, &last](const QString &path) {
+        const QString saved = hostLink;
+        hostLink = path;
+        const int fd = openHost();
+        hostLink = saved;
+        // A host that honours XOFF, as the tool itself does toward the controller.
+        termios t{};
+        ::tcgetattr(fd, &t);
+        t.c_iflag |= IXON;
+        ::tcsetattr(fd, TCSANOW, &t);
+        QByteArray answers;
+        if (fd < 0 || !writeAll(fd, stream, 60000))
+            return answers;
+        QElapsedTimer clock;
+        clock.start();
+        while (!answers.endsWith(last) && clock.elapsed() < 60000)
+            answers += readHost(fd, 1, 100);
+        ::close(fd);
+        return answers;
+    };
+    const QString straightLink = dir.filePath(QStringLiteral("zpc3x-straight"));
+    QProcess straightSim;
+    straightSim.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--speed", "max", "--link", straightLink});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(straightLink).isSymLink(), 10000);
+    const QByteArray straightAnswers = exchange(straightLink);
+    straightSim.terminate();
+    QVERIFY(finished(straightSim, 10000));
+    QVERIFY(straightAnswers.endsWith(hex("12") + last));
+    QCOMPARE(exchange(hostLink).toHex(' '), straightAnswers.toHex(' '));
+    sim.terminate();
+    QVERIFY(finished(sim, 10000));
+    QProcess render;
+    render.start(QStringLiteral(ZPC3X_SIM), {"--render", streamFile, "-o", dir.filePath("straight.png"), "--log"});
+    QVERIFY(finished(render, 60000));
+    // The commands each read, in the order each carried them out; real-time queries are logged
+    // where they arrived, so they are left out of the comparison.
+    auto commands = [](const QByteArray &log) {
+        QStringList lines;
+        for (const QByteArray &line : log.split('\n')) {
+            const QString text = QString::fromUtf8(line);
+            if (QRegularExpression(QStringLiteral("^\\s*\\d+  ")).match(text).hasMatch()
+                && !text.contains(QStringLiteral("printerState")) && !text.contains(QStringLiteral("getFirmwareInfo")))
+                lines << text;
+        }
+        return lines;
+    };
+    const QStringList live = commands(sim.readAllStandardOutput());
+    const QStringList straight = commands(render.readAllStandardOutput());
+    QVERIFY(live.size() > 100);
+    QCOMPARE(live, straight);
 }
 
 void TestMonitor::holdsTheHostBackWhileTheControllerHolds()
