@@ -48,8 +48,8 @@ QByteArray SendQueue::written(qint64 bytes)
     head += n;
     writtenCount += n;
     runDoneCount = qMin(runTotalCount, runDoneCount + n);
-    if (keptBytes.size() < maxKept)
-        keptBytes.append(out.left(maxKept - keptBytes.size()));
+    if (keptBytes.size() < keepLimit)
+        keptBytes.append(out.left(keepLimit - keptBytes.size()));
     // Dropping the front only once it is most of the queue keeps a long write linear.
     if (head == pending.size()) {
         pending.clear();

@@ -29,7 +29,10 @@ public:
     // The port is closed: what it was given and had not written is gone too; the bytes it had
     // written to the system but not reported yet are taken as written and returned.
     QByteArray close(qint64 givenToSystem);
-    void clear() { *this = SendQueue(); }
+    void clear() { *this = SendQueue(keepLimit); }
+    explicit SendQueue(qint64 keep = maxKept)
+        : keepLimit(keep)
+    { }
 
     qint64 handed() const { return handedCount; }
     qint64 given() const { return givenCount; }
@@ -54,6 +57,7 @@ private:
     QByteArray pending;
     qsizetype head = 0;
     QByteArray keptBytes;
+    qint64 keepLimit = maxKept; // a run without a window keeps none: nobody could save them
     qint64 handedCount = 0, givenCount = 0, writtenCount = 0;
     qint64 runDoneCount = 0, runTotalCount = 0;
 };

@@ -51,6 +51,8 @@ public:
     // The bytes that left the port since the last connect, up to maxSentKept; sentTotal() counts
     // them all, and queued() those handed over that have not left yet.
     QByteArray sent() const { return queue.kept(); }
+    // Keeps none of the bytes sent from the next connect on, for a run that cannot save them.
+    void keepNoneSent() { queue = SendQueue(0); }
     qint64 sentTotal() const { return queue.writtenTotal(); }
     qint64 queued() const { return queue.queued(); }
     // The last maxReceivedKept bytes received since the last connect, and the offset of the first.

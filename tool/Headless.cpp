@@ -130,6 +130,7 @@ int HeadlessRun::prepare()
     if (!openTraffic())
         return 2;
     settings = settingsFor(launch.choice);
+    link.keepNoneSent(); // nothing here saves them
     if (!link.open(settings)) {
         print(
             stderr, QStringLiteral("%1: cannot open %2: %3\n").arg(programName, settings.portName, link.errorString()));
