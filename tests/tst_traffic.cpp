@@ -642,18 +642,31 @@ void TestTraffic::holdsAreEvents()
     QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
 }
 
+// A link of its own to a fresh far end, without flow control, recorded into a traffic log.
+struct RecordedLine
+{
+    RecordedLine()
+    {
+        const Settings settings = plainLine(line);
+        if (link.open(settings))
+            recorder.opened(settings);
+    }
+    FarEnd line;
+    SerialLink link;
+    ExpectedPrinter printer;
+    TrafficLog traffic;
+    TrafficRecorder recorder{link, printer, traffic};
+};
+
 void TestTraffic::namingKeepsUpWithAFastLine()
 {
     // A pseudo-terminal takes bytes at memory speed, far faster than the commands are named
     // while the line writes: what waits to be named stays bounded.
-    FarEnd line;
-    SerialLink link;
-    const Settings settings = plainLine(line);
-    QVERIFY(link.open(settings));
-    ExpectedPrinter printer;
-    TrafficLog traffic;
-    TrafficRecorder recorder(link, printer, traffic);
-    recorder.opened(settings);
+    RecordedLine recorded;
+    QVERIFY(recorded.link.isOpen());
+    FarEnd &line = recorded.line;
+    SerialLink &link = recorded.link;
+    TrafficRecorder &recorder = recorded.recorder;
     qint64 most = 0;
     connect(&link, &SerialLink::bytesSent, this, [&] { most = qMax(most, recorder.backlog()); });
     const QByteArray text = QByteArray("a line of text to print\n").repeated(64 << 10);
@@ -673,14 +686,12 @@ void TestTraffic::textRunsGrowPastAnswersAndEvents()
 {
     // A line of text written in two parts, an answer and an event between them: its one row
     // holds every byte of it.
-    FarEnd line;
-    SerialLink link;
-    const Settings settings = plainLine(line);
-    QVERIFY(link.open(settings));
-    ExpectedPrinter printer;
-    TrafficLog traffic;
-    TrafficRecorder recorder(link, printer, traffic);
-    recorder.opened(settings);
+    RecordedLine recorded;
+    QVERIFY(recorded.link.isOpen());
+    FarEnd &line = recorded.line;
+    SerialLink &link = recorded.link;
+    TrafficLog &traffic = recorded.traffic;
+    TrafficRecorder &recorder = recorded.recorder;
     link.write("Hello", 5);
     QCOMPARE(line.read(5), QByteArray("Hello"));
     line.writeAll("?");
