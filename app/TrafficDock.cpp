@@ -100,7 +100,8 @@ void TrafficDock::makeView()
     const int digit = font.horizontalAdvance(QLatin1Char('0'));
     auto wide = [&](const QString &sample) { return font.horizontalAdvance(sample) + 2 * digit; };
     view->setColumnWidth(TrafficLog::Time, wide(QStringLiteral("00:00:00.000")));
-    view->setColumnWidth(TrafficLog::Direction, wide(QStringLiteral("received")));
+    // Wide enough for a monitored exchange's sides, the longest a row shows.
+    view->setColumnWidth(TrafficLog::Direction, wide(QStringLiteral("controller → host")));
     view->setColumnWidth(TrafficLog::Offset, wide(QStringLiteral("0000000000")));
     view->setColumnWidth(TrafficLog::What, digit * 22);
     view->setColumnWidth(TrafficLog::Detail, digit * 22);

@@ -2,7 +2,9 @@
 # Takes the README's screenshots under Xvfb: docs/main-window.png (the tool, connected),
 # docs/virtual-controller.png (the virtual controller with the Receipt job on its paper) and
 # docs/traffic-expected-paper.png (both side by side, Receipt pressed in the tool, its Traffic and
-# Expected Paper panes open).
+# Expected Paper panes open) and docs/monitor-traffic.png (the tool monitoring a host application
+# that prints the Receipt job through it to the virtual controller).
+# `scripts/screenshot.sh monitor` takes the last one alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-packages.sh xvfb x11-apps netpbm xdotool
@@ -19,6 +21,56 @@ pids=()
 trap 'kill "${pids[@]}" $xvfb $wide 2>/dev/null || true; rm -rf "$jobs"' EXIT
 sleep 1
 shot() { xwd -display :97 -name "$1" | xwdtopnm 2>/dev/null | pnmtopng > "$2"; echo "wrote $2"; }
+
+monitorShot() {
+  Xvfb :99 -screen 0 2040x1080x24 >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+  local ctl="$jobs/zpc3x-mon" host="$jobs/pos"
+  DISPLAY=:99 ./build/zpc3x-sim --link "$ctl" --place right --tool-set-up --log >"$jobs/mon.log" &
+  pids+=($!)
+  for _ in $(seq 50); do [ -L "$ctl" ] && break; sleep 0.1; done
+  DISPLAY=:99 ./build/printer-ruvela --port "$ctl" --connect --show traffic,expected-paper &
+  pids+=($!)
+  sleep 3
+  DISPLAY=:99 xdotool search --sync --name '^Virtual ZPC3x Controller$' windowmove %1 1320 0 windowsize %1 720 1040
+  # Serial is the menu bar's first menu; Monitor a Host Application… stands just above Quit.
+  DISPLAY=:99 xdotool search --sync --name '^Printer Ruvela$' mousemove --window %1 25 12 click 1
+  sleep 0.5
+  DISPLAY=:99 xdotool key Up Up Return
+  # No window manager gives the dialog the keyboard: focus it, click into the link's field,
+  # type, then Start; Close puts it away before the picture.
+  local dialog
+  dialog=$(DISPLAY=:99 xdotool search --sync --name '^Monitor a Host Application$' | head -1)
+  DISPLAY=:99 xdotool windowfocus --sync "$dialog" mousemove --window "$dialog" 500 41 click 1
+  DISPLAY=:99 xdotool type --delay 20 "$host"
+  DISPLAY=:99 xdotool mousemove --window "$dialog" 680 118 click 1
+  for _ in $(seq 50); do [ -L "$host" ] && break; sleep 0.1; done
+  if [ ! -L "$host" ]; then
+    echo "screenshot.sh: the Monitor dialog did not start monitoring $host; its layout moved" >&2
+    exit 1
+  fi
+  DISPLAY=:99 xdotool mousemove --window "$dialog" 850 118 click 1
+  # The host application: the Receipt job, then a status query whose answer it reads back.
+  python3 - "$host" "$jobs/receipt.bin" <<'PY'
+import os, sys, termios, time, tty
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
+tty.setraw(fd)
+os.write(fd, open(sys.argv[2], 'rb').read() + b'\x10\x04')
+time.sleep(4)
+os.close(fd)
+PY
+  if ! grep -q 'THANK YOU FOR YOUR VISIT' "$jobs/mon.log"; then
+    echo "screenshot.sh: the host's Receipt did not reach the controller through the monitor" >&2
+    exit 1
+  fi
+  xwd -display :99 -root | xwdtopnm 2>/dev/null | pnmtopng > docs/monitor-traffic.png
+  echo "wrote docs/monitor-traffic.png"
+}
+if [ "${1:-}" = monitor ]; then
+  monitorShot
+  exit 0
+fi
 
 # As ./run.sh has it: the virtual controller at its default speed, the tool connected to it,
 # and the Receipt job on the line.
@@ -59,3 +111,4 @@ if ! grep -q 'THANK YOU FOR YOUR VISIT' "$jobs/wide.log"; then
 fi
 xwd -display :98 -root | xwdtopnm 2>/dev/null | pnmtopng > docs/traffic-expected-paper.png
 echo "wrote docs/traffic-expected-paper.png"
+monitorShot
