@@ -3,30 +3,6 @@
 #include "app/MainWindow.h"
 #include "app/SettingsDialog.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
 #include <cstring>
 
 QByteArray hex(const QByteArray &text)
@@ -420,4 +396,29 @@ QString zbar(const QImage &paper)
             "-Si25.enable", "-Sdatabar.enable", "-Sdatabar-exp.enable", file});
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+void runsHeadless(QProcess &program)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QLatin1String(name));
+    program.setProcessEnvironment(env);
+}
+
+bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile out(name);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }

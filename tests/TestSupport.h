@@ -2,14 +2,8 @@
 
 #include "pty/PtyEndpoint.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QObject>
-#include <QPointer>
-#include <QRect>
-#include <QString>
-#include <QStringList>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 
@@ -138,6 +132,14 @@ inline bool inked(const QImage &paper, int x, int y) { return paper.constScanLin
 QRect inkBox(const QImage &paper);
 // What zbarimg reads on the paper, every symbology it knows enabled: "EAN-8:01234565".
 QString zbar(const QImage &paper);
+
+// The program as a script runs it: no display, no platform chosen.
+void runsHeadless(QProcess &program);
+// Whether all of bytes went into a new file of that name.
+bool writeFile(const QString &name, const QByteArray &bytes);
+QByteArray readFile(const QString &name); // "<unreadable>" if it cannot be read
+// Every entry of a folder, hidden ones too, by name.
+QStringList entriesOf(const QString &folder);
 
 // Lines of a test data file under tests/data, without comments (#) and blank lines.
 QStringList dataLines(const QString &name);
