@@ -4,32 +4,12 @@
 #include "app/MainWindow.h"
 #include "app/TrafficDock.h"
 #include "demos/Jobs.h"
-#include "files/WholeFile.h"
 #include "paperview/PaperView.h"
 #include "serial/SerialLink.h"
 #include "tool/TrafficRecorder.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/QueryMatcher.h"
 #include "traffic/TrafficLog.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateTime>
-#include <QDockWidget>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QSortFilterProxyModel>
-#include <QSpinBox>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QtTest>
 
 // The Traffic and Expected Paper panes: the exchange decoded by the controller model, the answers
 // explained, the bound of the log, polling, and the traffic of a run without a window.
@@ -57,7 +37,6 @@ private slots:
     void textRunsGrowPastAnswersAndEvents();
     void namingKeepsUpWithAFastLine();
     void headlessTrafficGoesToANewFileOnly();
-    void newFilesNeverTakeAnothersPlace();
 
 private:
     void reconnect();
@@ -73,6 +52,22 @@ static Answer statusAnswer(qint64 offset, quint8 status)
     a.offset = offset;
     a.bytes = QByteArray(1, char(status));
     return a;
+}
+
+// The rows going that way, each "offset what size", or with detail "offset what detail size";
+// events as what they say.
+static QStringList rowsOf(const TrafficLog &log, TrafficRow::Direction direction, bool detail = false)
+{
+    QStringList rows;
+    for (int i = 0; i < log.rowCount(); ++i) {
+        const TrafficRow &r = log.row(i);
+        if (r.direction == direction && direction == TrafficRow::Direction::Event)
+            rows << r.what;
+        else if (r.direction == direction)
+            rows << (detail ? QStringLiteral("%1 %2 %3 %4").arg(r.offset).arg(r.what, r.detail).arg(r.size)
+                            : QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size));
+    }
+    return rows;
 }
 
 // The line's settings for a link of its own to that far end, without flow control.
@@ -279,24 +274,13 @@ void TestTraffic::decodingIsTheSameForAnyChunking()
     }
 }
 
-void TestTraffic::everySentByteHasARow_data()
-{
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<QStringList>("rows"); // offset, name and size of each
-    QTest::newRow("NULs around a line") << hex("00 00 00 41 0A 00")
-                                        << QStringList{"0 ignored 3", "3 printStr 1", "4 printLF 1", "5 ignored 1"};
-    QTest::newRow("a NUL inside a text run")
-        << hex("41 00 42 0A") << QStringList{"0 printStr 1", "1 ignored 1", "2 printStr 1", "3 printLF 1"};
-    QTest::newRow("NULs between commands")
-        << hex("1B 40 00 00 1B 40") << QStringList{"0 printerSoftInit 2", "2 ignored 2", "4 printerSoftInit 2"};
-    QTest::newRow("NULs in a picture's data are the picture's") << hex(
-        "1D 76 30 00 01 00 02 00 00 00 00 0A") << QStringList{"0 picturePrintH 10", "10 ignored 1", "11 printLF 1"};
-}
+void TestTraffic::everySentByteHasARow_data() { addTableRows(QStringLiteral("trima-sentrows.txt")); }
 
 void TestTraffic::everySentByteHasARow()
 {
-    QFETCH(QByteArray, stream);
-    QFETCH(QStringList, rows);
+    QFETCH(QStringList, row);
+    const QByteArray stream = hex(row[1].toLatin1());
+    const QStringList rows = row[2].split(QStringLiteral(", "));
     for (const qsizetype chunk : {stream.size(), qsizetype(2), qsizetype(1)}) {
         QStringList named;
         for (const QString &row : decodeInChunks(stream, chunk))
@@ -309,20 +293,8 @@ void TestTraffic::everySentByteHasARow()
     send->setText(QString::fromLatin1(stream.toHex(' ')));
     press(*w, "pushButtonSend");
     QCOMPARE(peer->read(stream.size()), stream);
-    QStringList listed;
-    QTRY_VERIFY((listed =
-                        [this] {
-                            QStringList sent;
-                            for (int i = 0; i < log()->rowCount(); ++i) {
-                                const TrafficRow &r = log()->row(i);
-                                if (r.direction == TrafficRow::Direction::Sent)
-                                    sent << QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size);
-                            }
-                            return sent;
-                        }())
-                    .size()
-        >= rows.size());
-    QCOMPARE(listed, rows);
+    QTRY_VERIFY(rowsOf(*log(), TrafficRow::Direction::Sent).size() >= rows.size());
+    QCOMPARE(rowsOf(*log(), TrafficRow::Direction::Sent), rows);
 }
 
 void TestTraffic::filterKeepsTheChosenRow()
@@ -431,9 +403,7 @@ void TestTraffic::lineEventsWhenTheyHappen()
     ModalCloser closer([&](QWidget *box) {
         shownAt = QDateTime::currentMSecsSinceEpoch();
         statusMeanwhile = statusText(*w);
-        for (int i = 0; i < log()->rowCount(); ++i)
-            if (log()->row(i).direction == TrafficRow::Direction::Event)
-                eventsMeanwhile << log()->row(i).what;
+        eventsMeanwhile = rowsOf(*log(), TrafficRow::Direction::Event);
         QTimer::singleShot(400, box, [box, &answeredAt] {
             answeredAt = QDateTime::currentMSecsSinceEpoch();
             qobject_cast<QMessageBox *>(box)->accept();
@@ -459,10 +429,7 @@ void TestTraffic::lineEventsWhenTheyHappen()
     QCOMPARE(eventsMeanwhile.size(), 2);
     QVERIFY2(lostAt <= shownAt && lostAt < answeredAt - 300,
         qPrintable(QStringLiteral("%1 %2").arg(lostAt).arg(answeredAt)));
-    // A fresh far end for the cases after this one.
-    delete peer;
-    peer = new FarEnd;
-    QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("Connected to")));
+    reconnect(); // a fresh far end for the cases after this one
 }
 
 void TestTraffic::logKeepsItsLastRowsAndFilters()
@@ -514,13 +481,7 @@ void TestTraffic::rowsOfAJob()
     QCOMPARE(peer->read(2).toHex(' '), QByteArray("10 04"));
     peer->writeAll(QByteArray("\x32", 1));
     TrafficLog *traffic = log();
-    auto received = [traffic] {
-        for (int i = 0; i < traffic->rowCount(); ++i)
-            if (traffic->row(i).direction == TrafficRow::Direction::Received)
-                return true;
-        return false;
-    };
-    QTRY_VERIFY(received());
+    QTRY_VERIFY(!rowsOf(*traffic, TrafficRow::Direction::Received).isEmpty());
 
     QStringList actual;
     qint64 lastTime = 0;
@@ -545,16 +506,6 @@ void TestTraffic::rowsOfAJob()
             && picture.endsWith(QStringLiteral("(12296 bytes)")),
         qPrintable(picture));
     QCOMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: paper out"));
-
-    // Save As writes the rows as --traffic does, a line each under the heading.
-    QTemporaryDir dir;
-    const QString saved = dir.filePath(QStringLiteral("traffic.txt"));
-    w->findChild<TrafficDock *>()->save(saved);
-    QFile file(saved);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), traffic->rowCount() + 2); // the heading, and the end of the last line
-    QCOMPARE(lines[4], TrafficLog::rowText(traffic->row(3)).toUtf8());
 }
 
 void TestTraffic::expectedPaperIsTheControllersPaper()
@@ -568,14 +519,11 @@ void TestTraffic::expectedPaperIsTheControllersPaper()
     QCOMPARE(sent.size(), 12751);
 
     QTemporaryDir dir;
-    QFile stream(dir.filePath(QStringLiteral("receipt.bin")));
-    QVERIFY(stream.open(QIODevice::WriteOnly) && stream.write(sent) == sent.size());
-    stream.close();
+    const QString stream = dir.filePath(QStringLiteral("receipt.bin"));
+    QVERIFY(writeFile(stream, sent));
     const QString png = dir.filePath(QStringLiteral("receipt.png"));
     QProcess sim;
-    sim.start(QStringLiteral(ZPC3X_SIM),
-        {QStringLiteral("--render"), stream.fileName(), QStringLiteral("--head-type"), QStringLiteral("1"),
-            QStringLiteral("-o"), png});
+    sim.start(QStringLiteral(ZPC3X_SIM), {"--render", stream, "--head-type", "1", "-o", png});
     QVERIFY(sim.waitForFinished(30000));
     QCOMPARE(sim.exitCode(), 0);
     const QImage rendered = QImage(png).convertToFormat(QImage::Format_Grayscale8);
@@ -628,16 +576,9 @@ void TestTraffic::holdsAreEvents()
     peer->writeAll(QByteArray(1, '\x11'));
     QCOMPARE(peer->read(12749, 10000).size(), 12749);
     const QRegularExpression heldFor(QStringLiteral("^XOFF: held for (\\d+\\.\\d) s$"));
-    QRegularExpressionMatch match;
-    auto released = [&] {
-        for (int i = 0; i < log()->rowCount(); ++i) {
-            if (log()->row(i).direction == TrafficRow::Direction::Event
-                && (match = heldFor.match(log()->row(i).what)).hasMatch())
-                return true;
-        }
-        return false;
-    };
-    QTRY_VERIFY(released());
+    QTRY_VERIFY(!rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor).isEmpty());
+    const QRegularExpressionMatch match
+        = heldFor.match(rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor)[0]);
     const double seconds = match.captured(1).toDouble();
     QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
 }
@@ -663,10 +604,8 @@ void TestTraffic::namingKeepsUpWithAFastLine()
     // A pseudo-terminal takes bytes at memory speed, far faster than the commands are named
     // while the line writes: what waits to be named stays bounded.
     RecordedLine recorded;
-    QVERIFY(recorded.link.isOpen());
-    FarEnd &line = recorded.line;
-    SerialLink &link = recorded.link;
-    TrafficRecorder &recorder = recorded.recorder;
+    auto &[line, link, printer, traffic, recorder] = recorded;
+    QVERIFY(link.isOpen());
     qint64 most = 0;
     connect(&link, &SerialLink::bytesSent, this, [&] { most = qMax(most, recorder.backlog()); });
     const QByteArray text = QByteArray("a line of text to print\n").repeated(64 << 10);
@@ -687,11 +626,8 @@ void TestTraffic::textRunsGrowPastAnswersAndEvents()
     // A line of text written in two parts, an answer and an event between them: its one row
     // holds every byte of it.
     RecordedLine recorded;
-    QVERIFY(recorded.link.isOpen());
-    FarEnd &line = recorded.line;
-    SerialLink &link = recorded.link;
-    TrafficLog &traffic = recorded.traffic;
-    TrafficRecorder &recorder = recorded.recorder;
+    auto &[line, link, printer, traffic, recorder] = recorded;
+    QVERIFY(link.isOpen());
     link.write("Hello", 5);
     QCOMPARE(line.read(5), QByteArray("Hello"));
     line.writeAll("?");
@@ -699,14 +635,9 @@ void TestTraffic::textRunsGrowPastAnswersAndEvents()
     recorder.flushAnswers();
     link.write(" world\n", 7);
     QCOMPARE(line.read(7), QByteArray(" world\n"));
-    QStringList sent;
     QTRY_VERIFY(traffic.rowCount() >= 4); // connected, printStr, the answer, printLF
-    for (int i = 0; i < traffic.rowCount(); ++i) {
-        const TrafficRow &r = traffic.row(i);
-        if (r.direction == TrafficRow::Direction::Sent)
-            sent << QStringLiteral("%1 %2 %3 %4").arg(r.offset).arg(r.what, r.detail).arg(r.size);
-    }
-    QCOMPARE(sent, QStringList({"0 printStr Hello world 11", "11 printLF  1"}));
+    QCOMPARE(rowsOf(traffic, TrafficRow::Direction::Sent, true),
+        QStringList({"0 printStr Hello world 11", "11 printLF  1"}));
 }
 
 void TestTraffic::headlessTrafficGoesToANewFileOnly()
@@ -717,10 +648,7 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
     auto run = [&](FarEnd &line, const QStringList &what, const QByteArray &input, qsizetype expected,
                    const QByteArray &answer, const QString &traffic) {
         QProcess program;
-        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
-        headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        headless.remove(QStringLiteral("DISPLAY"));
-        program.setProcessEnvironment(headless);
+        runsHeadless(program);
         program.setProcessChannelMode(QProcess::MergedChannels);
         program.start(QStringLiteral(PRINTER_RUVELA),
             QStringList{QStringLiteral("--port"), line.path(), QStringLiteral("--traffic"), traffic} + what);
@@ -737,9 +665,7 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
     QCOMPARE(code, 0);
     QCOMPARE(got.toHex(' '), QByteArray("10 04"));
     QVERIFY2(out.contains(QStringLiteral("32 (paper out)")), qPrintable(out));
-    QFile written(file);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(written.readAll());
+    const QString text = QString::fromUtf8(readFile(file));
     QVERIFY2(text.contains(QStringLiteral("\tsent\t0\tprinterState\t")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("\treceived\t0\tstatus: paper out\t2\t32\n")), qPrintable(text));
 
@@ -751,8 +677,7 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
         QVERIFY2(said.contains(QStringLiteral("cannot write the traffic")), qPrintable(said));
         QVERIFY(sent.isEmpty());
     }
-    written.seek(0);
-    QCOMPARE(QString::fromUtf8(written.readAll()), text);
+    QCOMPARE(QString::fromUtf8(readFile(file)), text);
 
     // A long run keeps every row, far more than a window's pane holds at once.
     const int resets = 30000;
@@ -762,63 +687,10 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
         = run(third, {"--send", "-"}, QByteArray("\x1B\x40", 2).repeated(resets), 2 * resets, {}, longFile);
     QCOMPARE(done, 0);
     QCOMPARE(sent.size(), 2 * resets);
-    QFile all(longFile);
-    QVERIFY(all.open(QIODevice::ReadOnly));
-    const QString rows = QString::fromUtf8(all.readAll());
+    const QString rows = QString::fromUtf8(readFile(longFile));
     QCOMPARE(rows.count(QStringLiteral("\tsent\t")), resets);
     QVERIFY(rows.contains(QStringLiteral("\tsent\t%1\tprinterSoftInit\t").arg(2 * resets - 2)));
     QVERIFY(!rows.contains(QStringLiteral("dropped")));
-}
-
-void TestTraffic::newFilesNeverTakeAnothersPlace()
-{
-    QTemporaryDir dir;
-    auto at = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
-    auto everything = [&dir] {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    };
-    QFile mine(at("mine.txt"));
-    QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("the user's") == 10);
-    mine.close();
-    QVERIFY(QFile::link(at("nowhere.txt"), at("link.txt")));
-    for (const QString &taken : {at("mine.txt"), at("link.txt")}) {
-        NewFile file;
-        QVERIFY(file.open(taken).contains(QStringLiteral("exists already")));
-    }
-    NewFile nowhere;
-    QVERIFY(nowhere.open(at("missing/traffic.txt")).contains(QStringLiteral("No such file or directory")));
-    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt"}));
-
-    {
-        NewFile left; // never committed: nothing stays
-        QCOMPARE(left.open(at("left.txt")), QString());
-        QCOMPARE(left.append("half"), QString());
-    }
-    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt"}));
-
-    NewFile fresh;
-    QCOMPARE(fresh.open(at("new.txt")), QString());
-    QCOMPARE(fresh.append("traf"), QString());
-    QCOMPARE(fresh.append("fic"), QString());
-    QVERIFY(!QFileInfo::exists(at("new.txt"))); // the name only when it is whole
-    QCOMPARE(fresh.commit(), QString());
-    QFile written(at("new.txt"));
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), QByteArray("traffic"));
-
-    // The name taken while the file was being written: theirs stays, ours goes.
-    NewFile late;
-    QCOMPARE(late.open(at("race.txt")), QString());
-    QCOMPARE(late.append("ours"), QString());
-    QFile theirs(at("race.txt"));
-    QVERIFY(theirs.open(QIODevice::WriteOnly) && theirs.write("theirs") == 6);
-    theirs.close();
-    QVERIFY(late.commit().contains(QStringLiteral("exists already")));
-    QVERIFY(theirs.open(QIODevice::ReadOnly));
-    QCOMPARE(theirs.readAll(), QByteArray("theirs"));
-    QVERIFY(mine.open(QIODevice::ReadOnly));
-    QCOMPARE(mine.readAll(), QByteArray("the user's"));
-    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt", "new.txt", "race.txt"}));
 }
 
 QTEST_MAIN(TestTraffic)
