@@ -68,6 +68,15 @@ void FarEnd::writeAll(const QByteArray &bytes)
     }
 }
 
+Settings lineTo(const FarEnd &line, QSerialPort::FlowControl flow)
+{
+    Settings settings;
+    settings.portName = line.path();
+    settings.baudRate = 115200;
+    settings.flowControl = flow;
+    return settings;
+}
+
 int ModalCloser::armedClosers = 0;
 QList<QPointer<QWidget>> ModalCloser::takenInHand;
 
@@ -321,13 +330,10 @@ QString cutOff(const QWidget *widget)
     for (const QWidget *p = widget->parentWidget(); p; p = p->parentWidget()) {
         const QRect room(p->mapTo(widget->window(), QPoint(0, 0)), p->size());
         if (!room.contains(shown))
-            return QStringLiteral("%1 at %2,%3 %4x%5 does not fit in %6")
-                .arg(widget->objectName())
-                .arg(shown.x())
-                .arg(shown.y())
-                .arg(shown.width())
-                .arg(shown.height())
-                .arg(p->objectName());
+            return QStringLiteral("%1 at %2 does not fit in %3")
+                .arg(widget->objectName(),
+                    QString::asprintf("%d,%d %dx%d", shown.x(), shown.y(), shown.width(), shown.height()),
+                    p->objectName());
     }
     return {};
 }

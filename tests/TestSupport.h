@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pty/PtyEndpoint.h"
+#include "serial/Settings.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -29,6 +30,9 @@ public:
     // Writes all of it, waiting while the line is full.
     void writeAll(const QByteArray &bytes);
 };
+
+// The settings of a line to that far end at 115200 bit/s, with that flow control.
+Settings lineTo(const FarEnd &line, QSerialPort::FlowControl flow);
 
 // Closes the next modal windows (message box or dialog) from a single-shot timer inside their
 // own event loops, and records what they showed. Arm it before the action that opens the box,

@@ -15,8 +15,8 @@ class TestSerialLink : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { w = new MainWindow, peer = new FarEnd; }
+    void cleanup() { delete w, delete peer; }
     void connectsAndDisconnectsLeakingNoDescriptors();
     void failedOpenShowsTheReasonAndCanBeRetried_data();
     void failedOpenShowsTheReasonAndCanBeRetried();
@@ -39,18 +39,6 @@ private:
     FarEnd *peer = nullptr;
     QTemporaryDir dir;
 };
-
-void TestSerialLink::init()
-{
-    w = new MainWindow;
-    peer = new FarEnd;
-}
-
-void TestSerialLink::cleanup()
-{
-    delete w;
-    delete peer;
-}
 
 void TestSerialLink::connectsAndDisconnectsLeakingNoDescriptors()
 {
@@ -312,15 +300,6 @@ struct SentLog
     QStringList faults;
 };
 
-bool openOn(SerialLink &link, const FarEnd &peer)
-{
-    Settings settings;
-    settings.portName = peer.path();
-    settings.baudRate = 115200;
-    settings.flowControl = QSerialPort::SoftwareControl;
-    return link.open(settings);
-}
-
 // Bytes that tell their own position apart: a run of n counting from seed.
 QByteArray counting(qsizetype n, int seed)
 {
@@ -346,7 +325,7 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
     QFETCH(QString, job);
     SerialLink link;
     SentLog log(link);
-    QVERIFY(openOn(link, *peer));
+    QVERIFY(link.open(lineTo(*peer, QSerialPort::SoftwareControl)));
     QByteArray read, expected;
     const QByteArray behind = counting(3000, 5) + counting(17, 9);
     if (job == QLatin1String("writes")) {
@@ -406,7 +385,7 @@ void TestSerialLink::holdsAreReportedWithTheirLength()
     QFETCH(int, holdMs);
     SerialLink link;
     SentLog log(link);
-    QVERIFY(openOn(link, *peer));
+    QVERIFY(link.open(lineTo(*peer, QSerialPort::SoftwareControl)));
     QSignalSpy holds(&link, &SerialLink::heldChanged);
     if (farEnd == QLatin1String("xoff")) {
         peer->writeAll(QByteArray(1, '\x13'));

@@ -24,9 +24,8 @@ private slots:
     void decodingIsTheSameForAnyChunking();
     void everySentByteHasARow_data();
     void everySentByteHasARow();
-    void filterKeepsTheChosenRow();
+    void filterKeepsTheChosenRowAndSaveAsWritesWhatIsShown();
     void followShowsNewRowsUntilScrolledUp();
-    void saveAsWritesWhatIsShown();
     void columnsShowEachRowsLength();
     void lineEventsWhenTheyHappen();
     void logKeepsItsLastRowsAndFilters();
@@ -70,20 +69,10 @@ static QStringList rowsOf(const TrafficLog &log, TrafficRow::Direction direction
     return rows;
 }
 
-// The line's settings for a link of its own to that far end, without flow control.
-static Settings plainLine(const FarEnd &line)
-{
-    Settings settings;
-    settings.portName = line.path();
-    settings.baudRate = 115200;
-    settings.flowControl = QSerialPort::NoFlowControl;
-    return settings;
-}
-
 void TestTraffic::init()
 {
-    for (const char *pane : {"actionTraffic", "actionExpectedPaper"})
-        w->findChild<QAction *>(pane)->setChecked(true);
+    w->findChild<QAction *>("actionTraffic")->setChecked(true);
+    w->findChild<QAction *>("actionExpectedPaper")->setChecked(true);
 }
 
 // A Traffic pane of its own over a log of ten rows: commands, an answer and events.
@@ -150,7 +139,7 @@ void TestTraffic::answersAreMatchedToTheirQueries()
     QFETCH(QStringList, row);
     FarEnd line;
     SerialLink link;
-    QVERIFY(link.open(plainLine(line)));
+    QVERIFY(link.open(lineTo(line, QSerialPort::NoFlowControl)));
     QStringList answers;
     qint64 next = 0; // each piece received starts where the one before it ended
     connect(&link, &SerialLink::answered, this, [&](const Answer &answer) {
@@ -297,7 +286,7 @@ void TestTraffic::everySentByteHasARow()
     QCOMPARE(rowsOf(*log(), TrafficRow::Direction::Sent), rows);
 }
 
-void TestTraffic::filterKeepsTheChosenRow()
+void TestTraffic::filterKeepsTheChosenRowAndSaveAsWritesWhatIsShown()
 {
     PaneOfTen pane;
     QSignalSpy chosen(&pane.dock, &TrafficDock::rowSelected);
@@ -321,6 +310,22 @@ void TestTraffic::filterKeepsTheChosenRow()
     direction->setCurrentIndex(0);
     QCOMPARE(pane.current(), 3);
     QCOMPARE(chosen.count(), 1);
+    // Save As writes what is shown, and says so.
+    direction->setCurrentIndex(1); // sent
+    QCOMPARE(pane.view->model()->rowCount(), 6);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("shown.txt"));
+    ModalCloser *closer = answerFileDialog(this, file);
+    pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
+    QTRY_VERIFY(closer->done());
+    QVERIFY2(closer->titles.value(0).contains(QStringLiteral("the filter is on (sent)")),
+        qPrintable(closer->titles.join('|')));
+    const QStringList lines = QString::fromUtf8(readFile(file)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2 + 6);
+    QCOMPARE(lines[1], QStringLiteral("# only 6 of the 10 rows: the filter is on (sent)"));
+    for (const QString &line : lines.mid(2))
+        QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
+    QCOMPARE(lines[2].section(QLatin1Char('\t'), 2), QStringLiteral("0\tprinterSoftInit\t\t1B 40"));
 }
 
 void TestTraffic::followShowsNewRowsUntilScrolledUp()
@@ -348,28 +353,6 @@ void TestTraffic::followShowsNewRowsUntilScrolledUp()
     QCOMPARE(bar->value(), bar->maximum());
     addRows(200);
     QTRY_COMPARE(bar->value(), bar->maximum());
-}
-
-void TestTraffic::saveAsWritesWhatIsShown()
-{
-    PaneOfTen pane;
-    pane.dock.findChild<QComboBox *>("trafficDirection")->setCurrentIndex(1); // sent
-    QCOMPARE(pane.view->model()->rowCount(), 6);
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("shown.txt"));
-    ModalCloser *closer = answerFileDialog(this, file);
-    pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
-    QTRY_VERIFY(closer->done());
-    QVERIFY2(closer->titles.value(0).contains(QStringLiteral("the filter is on (sent)")),
-        qPrintable(closer->titles.join('|')));
-    QFile saved(file);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 2 + 6);
-    QCOMPARE(lines[1], QStringLiteral("# only 6 of the 10 rows: the filter is on (sent)"));
-    for (const QString &line : lines.mid(2))
-        QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
-    QCOMPARE(lines[2].section(QLatin1Char('\t'), 2), QStringLiteral("0\tprinterSoftInit\t\t1B 40"));
 }
 
 void TestTraffic::columnsShowEachRowsLength()
@@ -588,7 +571,7 @@ struct RecordedLine
 {
     RecordedLine()
     {
-        const Settings settings = plainLine(line);
+        const Settings settings = lineTo(line, QSerialPort::NoFlowControl);
         if (link.open(settings))
             recorder.opened(settings);
     }
@@ -644,9 +627,10 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("traffic.txt"));
-    // Runs printer-ruvela without a display; the far end reads what comes and may answer.
-    auto run = [&](FarEnd &line, const QStringList &what, const QByteArray &input, qsizetype expected,
-                   const QByteArray &answer, const QString &traffic) {
+    // Runs printer-ruvela without a display; a fresh far end reads what comes and may answer.
+    auto run = [&](const QStringList &what, const QByteArray &input, qsizetype expected, const QByteArray &answer,
+                   const QString &traffic) {
+        FarEnd line;
         QProcess program;
         runsHeadless(program);
         program.setProcessChannelMode(QProcess::MergedChannels);
@@ -660,8 +644,7 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
         return std::make_tuple(program.exitCode(), QString::fromUtf8(program.readAll()), got);
     };
     const QStringList status{"--job", "status", "--replies", "1000"};
-    FarEnd first;
-    const auto [code, out, got] = run(first, status, {}, 2, QByteArray("\x32", 1), file);
+    const auto [code, out, got] = run(status, {}, 2, QByteArray("\x32", 1), file);
     QCOMPARE(code, 0);
     QCOMPARE(got.toHex(' '), QByteArray("10 04"));
     QVERIFY2(out.contains(QStringLiteral("32 (paper out)")), qPrintable(out));
@@ -671,8 +654,7 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
 
     // A name that is taken, or a folder that is not there: nothing is sent, and the file stays.
     for (const QString &unusable : {file, dir.filePath(QStringLiteral("missing/traffic.txt"))}) {
-        FarEnd second;
-        const auto [again, said, sent] = run(second, status, {}, 0, {}, unusable);
+        const auto [again, said, sent] = run(status, {}, 0, {}, unusable);
         QCOMPARE(again, 2);
         QVERIFY2(said.contains(QStringLiteral("cannot write the traffic")), qPrintable(said));
         QVERIFY(sent.isEmpty());
@@ -681,10 +663,9 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
 
     // A long run keeps every row, far more than a window's pane holds at once.
     const int resets = 30000;
-    FarEnd third;
     const QString longFile = dir.filePath(QStringLiteral("long.txt"));
     const auto [done, said, sent]
-        = run(third, {"--send", "-"}, QByteArray("\x1B\x40", 2).repeated(resets), 2 * resets, {}, longFile);
+        = run({"--send", "-"}, QByteArray("\x1B\x40", 2).repeated(resets), 2 * resets, {}, longFile);
     QCOMPARE(done, 0);
     QCOMPARE(sent.size(), 2 * resets);
     const QString rows = QString::fromUtf8(readFile(longFile));
