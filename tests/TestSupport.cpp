@@ -3,30 +3,6 @@
 #include "app/MainWindow.h"
 #include "app/SettingsDialog.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
 #include <cstring>
 
 QByteArray hex(const QByteArray &text)
@@ -90,6 +66,15 @@ void FarEnd::writeAll(const QByteArray &bytes)
         if (done < bytes.size())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+}
+
+Settings lineTo(const FarEnd &line, QSerialPort::FlowControl flow)
+{
+    Settings settings;
+    settings.portName = line.path();
+    settings.baudRate = 115200;
+    settings.flowControl = flow;
+    return settings;
 }
 
 int ModalCloser::armedClosers = 0;
@@ -345,13 +330,10 @@ QString cutOff(const QWidget *widget)
     for (const QWidget *p = widget->parentWidget(); p; p = p->parentWidget()) {
         const QRect room(p->mapTo(widget->window(), QPoint(0, 0)), p->size());
         if (!room.contains(shown))
-            return QStringLiteral("%1 at %2,%3 %4x%5 does not fit in %6")
-                .arg(widget->objectName())
-                .arg(shown.x())
-                .arg(shown.y())
-                .arg(shown.width())
-                .arg(shown.height())
-                .arg(p->objectName());
+            return QStringLiteral("%1 at %2 does not fit in %3")
+                .arg(widget->objectName(),
+                    QString::asprintf("%d,%d %dx%d", shown.x(), shown.y(), shown.width(), shown.height()),
+                    p->objectName());
     }
     return {};
 }
@@ -420,4 +402,29 @@ QString zbar(const QImage &paper)
             "-Si25.enable", "-Sdatabar.enable", "-Sdatabar-exp.enable", file});
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+void runsHeadless(QProcess &program)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QLatin1String(name));
+    program.setProcessEnvironment(env);
+}
+
+bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile out(name);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }

@@ -1,15 +1,10 @@
 #pragma once
 
 #include "pty/PtyEndpoint.h"
+#include "serial/Settings.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QObject>
-#include <QPointer>
-#include <QRect>
-#include <QString>
-#include <QStringList>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 
@@ -35,6 +30,9 @@ public:
     // Writes all of it, waiting while the line is full.
     void writeAll(const QByteArray &bytes);
 };
+
+// The settings of a line to that far end at 115200 bit/s, with that flow control.
+Settings lineTo(const FarEnd &line, QSerialPort::FlowControl flow);
 
 // Closes the next modal windows (message box or dialog) from a single-shot timer inside their
 // own event loops, and records what they showed. Arm it before the action that opens the box,
@@ -138,6 +136,14 @@ inline bool inked(const QImage &paper, int x, int y) { return paper.constScanLin
 QRect inkBox(const QImage &paper);
 // What zbarimg reads on the paper, every symbology it knows enabled: "EAN-8:01234565".
 QString zbar(const QImage &paper);
+
+// The program as a script runs it: no display, no platform chosen.
+void runsHeadless(QProcess &program);
+// Whether all of bytes went into a new file of that name.
+bool writeFile(const QString &name, const QByteArray &bytes);
+QByteArray readFile(const QString &name); // "<unreadable>" if it cannot be read
+// Every entry of a folder, hidden ones too, by name.
+QStringList entriesOf(const QString &folder);
 
 // Lines of a test data file under tests/data, without comments (#) and blank lines.
 QStringList dataLines(const QString &name);

@@ -1,6 +1,6 @@
 // The Macros pane on a real line and with the user's files: a repeat that waits for a held line
-// rather than piling runs up, Load… refusing what is not a regular file, the repeat kept in the
-// file, and Edit updating a macro in its place.
+// rather than piling runs up, the repeat's count and Stop, Load… refusing what is not a regular
+// file or not a list of macros, the repeat kept in the file, and Edit updating a macro in its place.
 #include "TestSupport.h"
 
 #include "app/MacrosDock.h"
@@ -9,19 +9,7 @@
 #include "tool/Launch.h"
 #include "tool/MacroBook.h"
 
-#include <QComboBox>
-#include <QDialog>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,11 +22,12 @@ class TestMacros : public QObject
 
 private slots:
     void repeatSkipsRunsWhileTheLineHolds();
-    void loadRefusesAllButRegularFiles_data();
-    void loadRefusesAllButRegularFiles();
-    void fileKeepsTheRepeat();
-    void editUpdatesInPlace();
-    void clickOrReturnSendsOnce();
+    void repeatsAsAsked_data();
+    void repeatsAsAsked();
+    void loadRefusesWhatIsNoListOfMacros_data();
+    void loadRefusesWhatIsNoListOfMacros();
+    void fileKeepsTheMacrosAndTheRepeat();
+    void clickOrReturnSendsOnceAndEditUpdatesInPlace();
 
 private:
     QTemporaryDir dir;
@@ -46,11 +35,7 @@ private:
 
 namespace {
 
-void writeFile(const QString &name, const QByteArray &content)
-{
-    QFile out(name);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
-}
+int spin(const QWidget &dock, const char *name) { return dock.findChild<QSpinBox *>(name)->value(); }
 
 } // namespace
 
@@ -96,32 +81,49 @@ void TestMacros::repeatSkipsRunsWhileTheLineHolds()
     QTRY_VERIFY(book->runsDone() > 4);
     QTest::mouseClick(dock->findChild<QPushButton *>("macroStop"), Qt::LeftButton);
     QVERIFY(!book->running());
-    const QByteArray got = held.readUntilQuiet(300);
-    QCOMPARE(got, hex("1B 40 0A").repeated(book->runsDone()));
+    QCOMPARE(held.readUntilQuiet(300), hex("1B 40 0A").repeated(book->runsDone()));
 }
 
-void TestMacros::loadRefusesAllButRegularFiles_data()
+void TestMacros::repeatsAsAsked_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("why");
-    QTest::newRow("a pipe") << "fifo"
-                            << "it is a pipe, not a regular file";
-    QTest::newRow("a device") << "device"
-                              << "it is a device, not a regular file";
-    QTest::newRow("a folder") << "folder"
-                              << "it is a folder, not a regular file";
-    QTest::newRow("a link to a pipe") << "link to fifo"
-                                      << "it is a pipe, not a regular file";
-    QTest::newRow("a link that leads nowhere") << "dangling link"
-                                               << "which does not exist";
+    QTest::addColumn<int>("times");
+    QTest::addColumn<int>("stopAt"); // the run after which the user presses Stop, or 0
+    QTest::addColumn<int>("runs");
+    QTest::newRow("once") << 1 << 0 << 1;
+    QTest::newRow("three times") << 3 << 0 << 3;
+    QTest::newRow("until stopped") << 0 << 5 << 5;
+    QTest::newRow("stopped before the count") << 10 << 2 << 2;
 }
 
-void TestMacros::loadRefusesAllButRegularFiles()
+void TestMacros::repeatsAsAsked()
 {
-    // Refused at once with the file's name and why: a pipe would hold the window until a
-    // writer came, a device might never end.
-    QFETCH(QString, kind);
-    QFETCH(QString, why);
+    QFETCH(int, times);
+    QFETCH(int, stopAt);
+    QFETCH(int, runs);
+    MacroBook book;
+    QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
+    QVERIFY(book.add({"line", "Hello\\n", SendMode::Text}).isEmpty());
+    QStringList ran;
+    connect(&book, &MacroBook::runs, &book, [&](const Macro &m) {
+        ran << m.name;
+        if (book.runsDone() == stopAt)
+            book.stop();
+    });
+    book.setRepeat(2, times);
+    book.start(1);
+    QTRY_VERIFY(!book.running());
+    QTest::qWait(30); // a timer left running would add runs meanwhile
+    QCOMPARE(ran, QStringList(runs, QStringLiteral("line")));
+    QCOMPARE(book.runsDone(), runs);
+}
+
+void TestMacros::loadRefusesWhatIsNoListOfMacros_data() { addTableRows(QStringLiteral("trima-macroload.txt")); }
+
+void TestMacros::loadRefusesWhatIsNoListOfMacros()
+{
+    // Refused at once with the file's name and why; the macros held stay as they were.
+    QFETCH(QStringList, row);
+    const QString kind = row[1], why = row[3];
     QTemporaryDir place;
     const QString fifo = place.filePath(QStringLiteral("macros.fifo"));
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
@@ -134,8 +136,10 @@ void TestMacros::loadRefusesAllButRegularFiles()
         file = place.path();
     else if (kind == QLatin1String("link to fifo"))
         QVERIFY(QFile::link(fifo, file));
-    else
+    else if (kind == QLatin1String("dangling link"))
         QVERIFY(QFile::link(place.filePath(QStringLiteral("gone.json")), file));
+    else
+        QVERIFY(writeFile(file, row[2].toUtf8()));
     // Should Load open the pipe and wait there, a writer comes by and goes, so that the test
     // ends with what Load made of it rather than hanging.
     std::atomic<bool> over{false};
@@ -164,12 +168,16 @@ void TestMacros::loadRefusesAllButRegularFiles()
     QCOMPARE(book.macros(), QList<Macro>({{"kept", "0A", SendMode::Hex}}));
 }
 
-void TestMacros::fileKeepsTheRepeat()
+void TestMacros::fileKeepsTheMacrosAndTheRepeat()
 {
-    // Every and Times go into the file with the macros and come back with them; a file written
-    // before they were kept still loads, and leaves them as they are.
+    // A file written by hand reads as it says; what is saved, Every and Times with the macros,
+    // reads back the same. A file written before they were kept still loads, and leaves them.
     MacroBook book;
-    QVERIFY(book.add({"status", "10 04", SendMode::Hex}).isEmpty());
+    QCOMPARE(book.fromJson(R"({"macros": [{"name": "status", "mode": "hex", "text": "10 04"},
+        {"name": "hello", "mode": "text", "text": "Hi\\x1B@"}]})"),
+        QString());
+    const QList<Macro> expected{{"status", "10 04", SendMode::Hex}, {"hello", "Hi\\x1B@", SendMode::Text}};
+    QCOMPARE(book.macros(), expected);
     MacrosDock dock(&book);
     dock.findChild<QSpinBox *>("macroInterval")->setValue(250);
     dock.findChild<QSpinBox *>("macroTimes")->setValue(7);
@@ -178,21 +186,21 @@ void TestMacros::fileKeepsTheRepeat()
 
     MacroBook again;
     MacrosDock other(&again);
-    QCOMPARE(other.findChild<QSpinBox *>("macroInterval")->value(), 1000);
-    QCOMPARE(other.findChild<QSpinBox *>("macroTimes")->value(), 1);
+    QCOMPARE(spin(other, "macroInterval"), 1000);
+    QCOMPARE(spin(other, "macroTimes"), 1);
     other.load(file);
-    QCOMPARE(again.macros(), QList<Macro>({{"status", "10 04", SendMode::Hex}}));
-    QCOMPARE(other.findChild<QSpinBox *>("macroInterval")->value(), 250);
-    QCOMPARE(other.findChild<QSpinBox *>("macroTimes")->value(), 7);
+    QCOMPARE(again.macros(), expected);
+    QCOMPARE(spin(other, "macroInterval"), 250);
+    QCOMPARE(spin(other, "macroTimes"), 7);
 
     const QString older = dir.filePath(QStringLiteral("older.json"));
-    writeFile(older, R"({"macros": [{"name": "feed", "mode": "hex", "text": "0A"}]})");
+    QVERIFY(writeFile(older, R"({"macros": [{"name": "feed", "mode": "hex", "text": "0A"}]})"));
     other.findChild<QSpinBox *>("macroInterval")->setValue(40);
     other.findChild<QSpinBox *>("macroTimes")->setValue(3);
     other.load(older);
     QCOMPARE(again.macros(), QList<Macro>({{"feed", "0A", SendMode::Hex}}));
-    QCOMPARE(other.findChild<QSpinBox *>("macroInterval")->value(), 40);
-    QCOMPARE(other.findChild<QSpinBox *>("macroTimes")->value(), 3);
+    QCOMPARE(spin(other, "macroInterval"), 40);
+    QCOMPARE(spin(other, "macroTimes"), 3);
     // And a repeat started now takes them.
     QStringList ran;
     connect(&again, &MacroBook::runs, this, [&](const Macro &m) { ran << m.name; });
@@ -201,13 +209,26 @@ void TestMacros::fileKeepsTheRepeat()
     QCOMPARE(ran, QStringList(3, QStringLiteral("feed")));
 }
 
-void TestMacros::editUpdatesInPlace()
+void TestMacros::clickOrReturnSendsOnceAndEditUpdatesInPlace()
 {
-    // The edit dialog says it updates the macro, and it does, in its place: no second macro.
+    // A click on a macro sends it, and so does Return on the current one, each once.
     MacroBook book;
     QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
     QVERIFY(book.add({"feed", "0A", SendMode::Hex}).isEmpty());
     MacrosDock dock(&book);
+    dock.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dock));
+    QStringList ran;
+    connect(&book, &MacroBook::runs, this, [&](const Macro &m) { ran << m.name; });
+    auto *list = dock.findChild<QListWidget *>("macroList");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::qWait(20);
+    QCOMPARE(ran, QStringList({"feed", "init"}));
+
+    // The edit dialog says it updates the macro, and it does, in its place: no second macro.
     QString title, button;
     ModalCloser closer([&](QWidget *modal) {
         title = modal->windowTitle();
@@ -228,28 +249,7 @@ void TestMacros::editUpdatesInPlace()
     QCOMPARE(title, QStringLiteral("Update Macro \"init\""));
     QCOMPARE(button, QStringLiteral("Update"));
     QCOMPARE(book.macros(), QList<Macro>({{"hello", "Hi\\n", SendMode::Text}, {"feed", "0A", SendMode::Hex}}));
-    auto *list = dock.findChild<QListWidget *>("macroList");
     QCOMPARE(list->item(0)->text(), QStringLiteral("hello"));
-}
-
-void TestMacros::clickOrReturnSendsOnce()
-{
-    // A click on a macro sends it, and so does Return on the current one, each once.
-    MacroBook book;
-    QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
-    QVERIFY(book.add({"feed", "0A", SendMode::Hex}).isEmpty());
-    MacrosDock dock(&book);
-    dock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dock));
-    QStringList ran;
-    connect(&book, &MacroBook::runs, this, [&](const Macro &m) { ran << m.name; });
-    auto *list = dock.findChild<QListWidget *>("macroList");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-    list->setFocus();
-    list->setCurrentRow(0);
-    QTest::keyClick(list, Qt::Key_Return);
-    QTest::qWait(20);
-    QCOMPARE(ran, QStringList({"feed", "init"}));
 }
 
 QTEST_MAIN(TestMacros)

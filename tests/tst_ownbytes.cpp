@@ -8,19 +8,6 @@
 #include "tool/Launch.h"
 #include "tool/SendLine.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -49,24 +36,36 @@ private slots:
     void longWriteShowsProgressAndCancels();
 
 private:
+    void reconnect() // what was sent counts from here
+    {
+        w->findChild<QAction *>("actionDisconnect")->trigger();
+        w->findChild<QAction *>("actionConnect")->trigger();
+    }
     QTemporaryDir dir;
 };
 
-void TestOwnBytes::commandLine_data()
+namespace {
+
+using Stat = struct stat;
+
+// Hands the job to the window as its buttons do.
+bool writeJob(MainWindow &window, const QByteArray &job)
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode"); // -1: the window opens
-    QTest::addColumn<QString>("output");
-    for (const QStringList &row : dataTable(QStringLiteral("commandline.txt")))
-        QTest::newRow(qPrintable(row[0]))
-            << row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts) << row[2].toInt() << row.value(3).trimmed();
+    return QMetaObject::invokeMethod(&window, "Write",
+        Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
+        Q_ARG(size_t, size_t(job.size())));
 }
+
+} // namespace
+
+void TestOwnBytes::commandLine_data() { addTableRows(QStringLiteral("commandline.txt")); }
 
 void TestOwnBytes::commandLine()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, output);
+    QFETCH(QStringList, row);
+    const QStringList arguments = row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const int exitCode = row[2].toInt(); // -1: the window opens
+    const QString output = row.value(3).trimmed();
     const Launch launch = parseLaunch(QStringList{"printer-ruvela"} + arguments);
     QCOMPARE(launch.exitCode, exitCode);
     QVERIFY2(launch.output.contains(output), qPrintable(launch.output));
@@ -74,10 +73,7 @@ void TestOwnBytes::commandLine()
         return;
     // The program itself answers before any window: no display is needed.
     QProcess program;
-    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
-    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    headless.remove(QStringLiteral("DISPLAY"));
-    program.setProcessEnvironment(headless);
+    runsHeadless(program);
     program.start(QStringLiteral(PRINTER_RUVELA), arguments);
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitCode(), exitCode);
@@ -112,10 +108,7 @@ void TestOwnBytes::headlessRunsSendTheButtonsBytes()
     const int exitCode = row[4].toInt();
     FarEnd line;
     QProcess program;
-    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
-    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    headless.remove(QStringLiteral("DISPLAY"));
-    program.setProcessEnvironment(headless);
+    runsHeadless(program);
     program.start(QStringLiteral(PRINTER_RUVELA),
         row[1].replace(QStringLiteral("LINE"), line.path()).split(QLatin1Char(' '), Qt::SkipEmptyParts));
     QByteArray sent;
@@ -189,12 +182,10 @@ void TestOwnBytes::sendLineSendsAndRemembers()
     QTest::keyClick(edit, Qt::Key_Return);
     // A paste of any length goes out whole.
     mode->setCurrentText(QStringLiteral("Hex"));
-    QByteArray pairs, bytes;
-    for (int i = 0; i < 40000; ++i) {
+    QByteArray bytes;
+    for (int i = 0; i < 40000; ++i)
         bytes += char(0x20 + i % 0x5F);
-        pairs += QByteArray::number(0x20 + i % 0x5F, 16) + ' ';
-    }
-    edit->setText(QString::fromLatin1(pairs));
+    edit->setText(QString::fromLatin1(bytes.toHex(' ')));
     QTest::keyClick(edit, Qt::Key_Return);
     QVERIFY(peer->read(40000, 20000) == bytes);
     QCOMPARE(peer->readUntilQuiet(100), QByteArray());
@@ -215,22 +206,18 @@ void TestOwnBytes::filesGoOutWholeAndWhatWasSentIsSaved()
     QByteArray content(300 * 1024, '\0');
     for (qsizetype i = 0; i < content.size(); ++i)
         content[i] = char(i * 7 + i / 256);
-    QFile file(dir.filePath(QStringLiteral("job.bin")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.close();
-    w->findChild<QAction *>("actionDisconnect")->trigger();
-    w->findChild<QAction *>("actionConnect")->trigger(); // what was sent counts from here
+    const QString file = dir.filePath(QStringLiteral("job.bin"));
+    QVERIFY(writeFile(file, content));
+    reconnect();
     press(*w, "pushButtonReset");
-    answerFileDialog(this, file.fileName());
+    answerFileDialog(this, file);
     w->findChild<QAction *>("actionSendFile")->trigger();
     QCOMPARE(peer->read(2 + content.size(), 20000), hex("1B 40") + content);
     QTRY_COMPARE(w->findChild<SerialLink *>()->sentTotal(), 2 + content.size()); // reported as it leaves
     const QString saved = dir.filePath(QStringLiteral("sent.bin"));
     answerFileDialog(this, saved);
     w->findChild<QAction *>("actionSaveSent")->trigger();
-    QFile back(saved);
-    QVERIFY(back.open(QIODevice::ReadOnly));
-    QVERIFY(back.readAll() == hex("1B 40") + content);
+    QVERIFY(readFile(saved) == hex("1B 40") + content);
 }
 
 namespace {
@@ -316,17 +303,12 @@ void TestOwnBytes::savedBytesAreWholeOrNothing()
         target = place.filePath(QStringLiteral("pipe"));
         QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0600) == 0);
     }
-    w->findChild<QAction *>("actionDisconnect")->trigger();
-    w->findChild<QAction *>("actionConnect")->trigger();
+    reconnect();
     const QByteArray job(200 * 1024, 'j');
-    QVERIFY(QMetaObject::invokeMethod(w, "Write",
-        Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
-        Q_ARG(size_t, size_t(job.size()))));
+    QVERIFY(writeJob(*w, job));
     QCOMPARE(peer->read(job.size(), 10000).size(), job.size());
     QTRY_COMPARE(w->findChild<SerialLink *>()->sentTotal(), job.size());
-    struct stat before
-    {
-    };
+    Stat before{};
     ::stat(QFile::encodeName(target).constData(), &before);
     // The dialog, its question whether to replace what is there, and the box that refuses.
     ModalCloser *closer = answerFileDialog(this, target, where == QLatin1String("full") ? 2 : 3);
@@ -343,9 +325,7 @@ void TestOwnBytes::savedBytesAreWholeOrNothing()
     if (where == QLatin1String("full")) {
         QVERIFY(mounted.isEmpty() || QDir(place.path()).isEmpty()); // no partial file, no folder
     } else {
-        struct stat after
-        {
-        };
+        Stat after{};
         QVERIFY(::stat(QFile::encodeName(target).constData(), &after) == 0);
         QCOMPARE(after.st_mode, before.st_mode);
         QCOMPARE(after.st_rdev, before.st_rdev);
@@ -355,8 +335,7 @@ void TestOwnBytes::savedBytesAreWholeOrNothing()
 void TestOwnBytes::hexViewShowsOffsetsAndReshows()
 {
     auto *hexBox = w->findChild<QCheckBox *>("checkBoxHex");
-    w->findChild<QAction *>("actionDisconnect")->trigger();
-    w->findChild<QAction *>("actionConnect")->trigger();
+    reconnect();
     w->findChild<QPlainTextEdit *>("editRuvela")->clear();
     peer->writeAll("Status ok\n");
     QTRY_COMPARE(consoleText(*w), QStringLiteral("Status ok\n"));
@@ -382,9 +361,7 @@ void TestOwnBytes::longWriteShowsProgressAndCancels()
     held.writeAll(hex("13"));
     QTest::qWait(100);
     const QByteArray job(20000, 'x');
-    QVERIFY(QMetaObject::invokeMethod(&tool, "Write",
-        Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
-        Q_ARG(size_t, size_t(job.size()))));
+    QVERIFY(writeJob(tool, job));
     QTRY_VERIFY(tool.findChild<QLabel *>("progressLabel"));
     auto *label = tool.findChild<QLabel *>("progressLabel");
     QTRY_VERIFY(label->isVisible());
@@ -417,9 +394,7 @@ void TestOwnBytes::longWriteShowsProgressAndCancels()
     // Disconnecting in the middle of a write says what never went out, too.
     held.writeAll(hex("13"));
     QTest::qWait(100);
-    QVERIFY(QMetaObject::invokeMethod(&tool, "Write",
-        Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
-        Q_ARG(size_t, size_t(job.size()))));
+    QVERIFY(writeJob(tool, job));
     tool.findChild<QAction *>("actionDisconnect")->trigger();
     QVERIFY(consoleText(tool).contains(QRegularExpression(QStringLiteral("Stopped: \\d+ of 20000 bytes sent$"))));
 }

@@ -7,22 +7,6 @@
 #include "serial/SendQueue.h"
 #include "serial/SerialLink.h"
 
-#include <QAction>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QSerialPort>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTextBlock>
-
 #include <cstring>
 #include <sys/resource.h>
 
@@ -31,13 +15,12 @@ class TestSerialLink : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void connectsAndDisconnects();
+    void init() { w = new MainWindow, peer = new FarEnd; }
+    void cleanup() { delete w, delete peer; }
+    void connectsAndDisconnectsLeakingNoDescriptors();
     void failedOpenShowsTheReasonAndCanBeRetried_data();
     void failedOpenShowsTheReasonAndCanBeRetried();
-    void repliesAppearAsTheyArrive();
-    void statusAnswersShowInWords();
+    void repliesAppearAsTheyArriveStatusInWords();
     void hangUpClosesThePortAndGoesQuiet_data();
     void hangUpClosesThePortAndGoesQuiet();
     void longJobsArriveWholeUnderFlowControl_data();
@@ -47,7 +30,6 @@ private slots:
     void bytesSentAreWhatTheFarEndRead();
     void holdsAreReportedWithTheirLength_data();
     void holdsAreReportedWithTheirLength();
-    void reconnectsLeakNoDescriptors();
     void queueCountsEveryByte_data();
     void queueCountsEveryByte();
 
@@ -58,19 +40,7 @@ private:
     QTemporaryDir dir;
 };
 
-void TestSerialLink::init()
-{
-    w = new MainWindow;
-    peer = new FarEnd;
-}
-
-void TestSerialLink::cleanup()
-{
-    delete w;
-    delete peer;
-}
-
-void TestSerialLink::connectsAndDisconnects()
+void TestSerialLink::connectsAndDisconnectsLeakingNoDescriptors()
 {
     QCOMPARE(connectTo(*w, peer->path()),
         QStringLiteral("Connected to %1 : 115200, 8, None, 1, XON/XOFF").arg(peer->path()));
@@ -93,6 +63,16 @@ void TestSerialLink::connectsAndDisconnects()
     QCOMPARE(statusText(*w), QStringLiteral("Disconnected"));
     w->findChild<QAction *>("actionConnect")->trigger();
     QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
+    // Many reconnects leave no descriptor open.
+    auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    w->findChild<QAction *>("actionDisconnect")->trigger();
+    const auto before = descriptors();
+    for (int i = 0; i < 200; ++i) {
+        w->findChild<QAction *>("actionConnect")->trigger();
+        QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
+        w->findChild<QAction *>("actionDisconnect")->trigger();
+    }
+    QCOMPARE(descriptors(), before);
 }
 
 void TestSerialLink::failedOpenShowsTheReasonAndCanBeRetried_data()
@@ -128,26 +108,7 @@ void TestSerialLink::failedOpenShowsTheReasonAndCanBeRetried()
     QCOMPARE(peer->read(2), hex("1B 40"));
 }
 
-void TestSerialLink::statusAnswersShowInWords()
-{
-    // The byte after each DLE EOT is its answer, in words beside the connection, until the next;
-    // the console still shows it raw, and a byte nobody asked for changes nothing.
-    connectTo(*w, peer->path());
-    auto *words = w->findChild<QLabel *>("controllerStatusLabel");
-    auto *console = w->findChild<QPlainTextEdit *>("editRuvela");
-    QVERIFY(words && words->text().isEmpty());
-    const QList<std::pair<char, QString>> answers{{'\x32', "Controller: paper out"}, {'\x12', "Controller: ready"}};
-    for (const auto &[answer, shown] : answers) {
-        press(*w, "pushButtonStatus");
-        QCOMPARE(peer->read(2).toHex(' '), QByteArray("10 04"));
-        peer->writeAll(QByteArray(1, answer) + "zZ");
-        QTRY_VERIFY(console->toPlainText().endsWith(QLatin1Char(answer) + QStringLiteral("zZ")));
-        QCOMPARE(words->text(), shown);
-    }
-    QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
-}
-
-void TestSerialLink::repliesAppearAsTheyArrive()
+void TestSerialLink::repliesAppearAsTheyArriveStatusInWords()
 {
     // At the cursor, behind what is there, with a character split between arrivals kept whole.
     connectTo(*w, peer->path());
@@ -159,6 +120,19 @@ void TestSerialLink::repliesAppearAsTheyArrive()
         QTRY_VERIFY(consoleText(*w).endsWith(QLatin1Char(piece.at(0) == 'H' ? 'f' : '\n')));
     }
     QCOMPARE(consoleText(*w), QStringLiteral("typed:HI café\uFFFD\n"));
+    // The byte after each DLE EOT is its answer, in words beside the connection, until the next;
+    // the console still shows it raw, and a byte nobody asked for changes nothing.
+    auto *words = w->findChild<QLabel *>("controllerStatusLabel");
+    QVERIFY(words && words->text().isEmpty());
+    const QList<std::pair<char, QString>> answers{{'\x32', "Controller: paper out"}, {'\x12', "Controller: ready"}};
+    for (const auto &[answer, shown] : answers) {
+        press(*w, "pushButtonStatus");
+        QCOMPARE(peer->read(2).toHex(' '), QByteArray("10 04"));
+        peer->writeAll(QByteArray(1, answer) + "zZ");
+        QTRY_VERIFY(console->toPlainText().endsWith(QLatin1Char(answer) + QStringLiteral("zZ")));
+        QCOMPARE(words->text(), shown);
+    }
+    QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
 }
 
 void TestSerialLink::hangUpClosesThePortAndGoesQuiet_data()
@@ -242,15 +216,14 @@ void TestSerialLink::longJobsArriveWholeUnderFlowControl()
     QVERIFY(connectTo(*w, link).startsWith(QStringLiteral("Connected to")));
     qint64 expected = 0;
     if (job == QLatin1String("file")) {
-        QFile file(dir.filePath(QStringLiteral("long.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString file = dir.filePath(QStringLiteral("long.txt"));
         // Long lines that the controller wraps, so that its log keeps up with 2 MB.
         const QByteArray line
             = QByteArray("The quick brown fox jumps over the lazy dog 0123456789 ").repeated(18) + '\n';
-        for (qint64 i = 0; i < (2 << 20) / line.size(); ++i)
-            expected += file.write(line);
-        file.close();
-        answerFileDialog(this, file.fileName());
+        const QByteArray text = line.repeated((2 << 20) / line.size());
+        QVERIFY(writeFile(file, text));
+        expected = text.size();
+        answerFileDialog(this, file);
         w->findChild<QAction *>("actionSendFile")->trigger();
     } else {
         QImage picture(384, 65535, QImage::Format_Mono);
@@ -327,15 +300,6 @@ struct SentLog
     QStringList faults;
 };
 
-bool openOn(SerialLink &link, const FarEnd &peer)
-{
-    Settings settings;
-    settings.portName = peer.path();
-    settings.baudRate = 115200;
-    settings.flowControl = QSerialPort::SoftwareControl;
-    return link.open(settings);
-}
-
 // Bytes that tell their own position apart: a run of n counting from seed.
 QByteArray counting(qsizetype n, int seed)
 {
@@ -349,13 +313,11 @@ QByteArray counting(qsizetype n, int seed)
 
 void TestSerialLink::bytesSentAreWhatTheFarEndRead_data()
 {
+    // "cancel" and "close" stop while the far end holds the line with XOFF, once it has read all
+    // the line took: what the port had given the system before the XOFF is reported only later.
     QTest::addColumn<QString>("job");
-    QTest::newRow("plain writes") << QStringLiteral("writes");
-    QTest::newRow("Send File with writes behind it") << QStringLiteral("file");
-    // Stopped while the far end holds the line with XOFF, once it has read all the line took:
-    // what the port had given the system before the XOFF is reported only later.
-    QTest::newRow("cancelled half-way, then a write") << QStringLiteral("cancel");
-    QTest::newRow("disconnected half-way") << QStringLiteral("close");
+    for (const char *job : {"writes", "file", "cancel", "close"})
+        QTest::newRow(job) << QString::fromLatin1(job);
 }
 
 void TestSerialLink::bytesSentAreWhatTheFarEndRead()
@@ -363,7 +325,7 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
     QFETCH(QString, job);
     SerialLink link;
     SentLog log(link);
-    QVERIFY(openOn(link, *peer));
+    QVERIFY(link.open(lineTo(*peer, QSerialPort::SoftwareControl)));
     QByteArray read, expected;
     const QByteArray behind = counting(3000, 5) + counting(17, 9);
     if (job == QLatin1String("writes")) {
@@ -373,13 +335,11 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
             link.write(bytes.constData(), bytes.size());
         }
     } else if (job == QLatin1String("file")) {
-        QFile file(dir.filePath(QStringLiteral("sent.bin")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(counting(400000, 1)), 400000);
-        file.close();
+        const QString file = dir.filePath(QStringLiteral("sent.bin"));
+        QVERIFY(writeFile(file, counting(400000, 1)));
         expected = counting(400000, 1) + behind;
         QString why;
-        QVERIFY2(link.sendFile(file.fileName(), why), qPrintable(why));
+        QVERIFY2(link.sendFile(file, why), qPrintable(why));
         link.write(behind.constData(), 3000); // while the file is still going out
         read += peer->read(70000);
         link.write(behind.constData() + 3000, 17);
@@ -425,7 +385,7 @@ void TestSerialLink::holdsAreReportedWithTheirLength()
     QFETCH(int, holdMs);
     SerialLink link;
     SentLog log(link);
-    QVERIFY(openOn(link, *peer));
+    QVERIFY(link.open(lineTo(*peer, QSerialPort::SoftwareControl)));
     QSignalSpy holds(&link, &SerialLink::heldChanged);
     if (farEnd == QLatin1String("xoff")) {
         peer->writeAll(QByteArray(1, '\x13'));
@@ -456,20 +416,6 @@ void TestSerialLink::holdsAreReportedWithTheirLength()
     QVERIFY2(heldMs > holdMs * 0.6 && heldMs < holdMs * 3, qPrintable(QString::number(heldMs)));
 }
 
-void TestSerialLink::reconnectsLeakNoDescriptors()
-{
-    auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
-    connectTo(*w, peer->path());
-    w->findChild<QAction *>("actionDisconnect")->trigger();
-    const auto before = descriptors();
-    for (int i = 0; i < 200; ++i) {
-        w->findChild<QAction *>("actionConnect")->trigger();
-        QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
-        w->findChild<QAction *>("actionDisconnect")->trigger();
-    }
-    QCOMPARE(descriptors(), before);
-}
-
 void TestSerialLink::queueCountsEveryByte_data() { addTableRows(QStringLiteral("sendqueue.txt")); }
 
 void TestSerialLink::queueCountsEveryByte()
@@ -489,25 +435,23 @@ void TestSerialLink::queueCountsEveryByte()
     for (const QString &step : row[1].split(QLatin1Char(';'))) {
         const QString op = step.trimmed().section(QLatin1Char(' '), 0, 0);
         const int n = step.trimmed().section(QLatin1Char(' '), 1).toInt();
-        if (op == QLatin1String("hand") || op == QLatin1String("handp")) {
-            const QByteArray b = bytes(n);
-            queue.hand(b.constData(), n, op == QLatin1String("handp"));
-        } else if (op == QLatin1String("promise")) {
+        if (op.startsWith(QLatin1String("hand")))
+            queue.hand(bytes(n).constData(), n, op == QLatin1String("handp"));
+        else if (op == QLatin1String("promise"))
             queue.promise(n);
-        } else if (op == QLatin1String("unpromise")) {
+        else if (op == QLatin1String("unpromise"))
             queue.unpromise(n);
-        } else if (op == QLatin1String("give")) {
+        else if (op == QLatin1String("give"))
             queue.give(n);
-        } else if (op == QLatin1String("written")) {
+        else if (op == QLatin1String("written"))
             written += queue.written(n);
-        } else if (op == QLatin1String("drop")) {
+        else if (op == QLatin1String("close"))
+            written += queue.close(n);
+        else if (op == QLatin1String("drop")) {
             const auto [done, total] = queue.dropStaged();
             dropped = QStringLiteral("dropped %1 of %2").arg(done).arg(total);
-        } else if (op == QLatin1String("close")) {
-            written += queue.close(n);
-        } else {
+        } else
             QFAIL(qPrintable(step));
-        }
     }
     QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5/%6 %7")
                  .arg(queue.handed())

@@ -4,32 +4,12 @@
 #include "app/MainWindow.h"
 #include "app/TrafficDock.h"
 #include "demos/Jobs.h"
-#include "files/WholeFile.h"
 #include "paperview/PaperView.h"
 #include "serial/SerialLink.h"
 #include "tool/TrafficRecorder.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/QueryMatcher.h"
 #include "traffic/TrafficLog.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateTime>
-#include <QDockWidget>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QSortFilterProxyModel>
-#include <QSpinBox>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QtTest>
 
 // The Traffic and Expected Paper panes: the exchange decoded by the controller model, the answers
 // explained, the bound of the log, polling, and the traffic of a run without a window.
@@ -44,9 +24,8 @@ private slots:
     void decodingIsTheSameForAnyChunking();
     void everySentByteHasARow_data();
     void everySentByteHasARow();
-    void filterKeepsTheChosenRow();
+    void filterKeepsTheChosenRowAndSaveAsWritesWhatIsShown();
     void followShowsNewRowsUntilScrolledUp();
-    void saveAsWritesWhatIsShown();
     void columnsShowEachRowsLength();
     void lineEventsWhenTheyHappen();
     void logKeepsItsLastRowsAndFilters();
@@ -57,7 +36,6 @@ private slots:
     void textRunsGrowPastAnswersAndEvents();
     void namingKeepsUpWithAFastLine();
     void headlessTrafficGoesToANewFileOnly();
-    void newFilesNeverTakeAnothersPlace();
 
 private:
     void reconnect();
@@ -75,20 +53,26 @@ static Answer statusAnswer(qint64 offset, quint8 status)
     return a;
 }
 
-// The line's settings for a link of its own to that far end, without flow control.
-static Settings plainLine(const FarEnd &line)
+// The rows going that way, each "offset what size", or with detail "offset what detail size";
+// events as what they say.
+static QStringList rowsOf(const TrafficLog &log, TrafficRow::Direction direction, bool detail = false)
 {
-    Settings settings;
-    settings.portName = line.path();
-    settings.baudRate = 115200;
-    settings.flowControl = QSerialPort::NoFlowControl;
-    return settings;
+    QStringList rows;
+    for (int i = 0; i < log.rowCount(); ++i) {
+        const TrafficRow &r = log.row(i);
+        if (r.direction == direction && direction == TrafficRow::Direction::Event)
+            rows << r.what;
+        else if (r.direction == direction)
+            rows << (detail ? QStringLiteral("%1 %2 %3 %4").arg(r.offset).arg(r.what, r.detail).arg(r.size)
+                            : QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size));
+    }
+    return rows;
 }
 
 void TestTraffic::init()
 {
-    for (const char *pane : {"actionTraffic", "actionExpectedPaper"})
-        w->findChild<QAction *>(pane)->setChecked(true);
+    w->findChild<QAction *>("actionTraffic")->setChecked(true);
+    w->findChild<QAction *>("actionExpectedPaper")->setChecked(true);
 }
 
 // A Traffic pane of its own over a log of ten rows: commands, an answer and events.
@@ -155,7 +139,7 @@ void TestTraffic::answersAreMatchedToTheirQueries()
     QFETCH(QStringList, row);
     FarEnd line;
     SerialLink link;
-    QVERIFY(link.open(plainLine(line)));
+    QVERIFY(link.open(lineTo(line, QSerialPort::NoFlowControl)));
     QStringList answers;
     qint64 next = 0; // each piece received starts where the one before it ended
     connect(&link, &SerialLink::answered, this, [&](const Answer &answer) {
@@ -279,24 +263,13 @@ void TestTraffic::decodingIsTheSameForAnyChunking()
     }
 }
 
-void TestTraffic::everySentByteHasARow_data()
-{
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<QStringList>("rows"); // offset, name and size of each
-    QTest::newRow("NULs around a line") << hex("00 00 00 41 0A 00")
-                                        << QStringList{"0 ignored 3", "3 printStr 1", "4 printLF 1", "5 ignored 1"};
-    QTest::newRow("a NUL inside a text run")
-        << hex("41 00 42 0A") << QStringList{"0 printStr 1", "1 ignored 1", "2 printStr 1", "3 printLF 1"};
-    QTest::newRow("NULs between commands")
-        << hex("1B 40 00 00 1B 40") << QStringList{"0 printerSoftInit 2", "2 ignored 2", "4 printerSoftInit 2"};
-    QTest::newRow("NULs in a picture's data are the picture's") << hex(
-        "1D 76 30 00 01 00 02 00 00 00 00 0A") << QStringList{"0 picturePrintH 10", "10 ignored 1", "11 printLF 1"};
-}
+void TestTraffic::everySentByteHasARow_data() { addTableRows(QStringLiteral("trima-sentrows.txt")); }
 
 void TestTraffic::everySentByteHasARow()
 {
-    QFETCH(QByteArray, stream);
-    QFETCH(QStringList, rows);
+    QFETCH(QStringList, row);
+    const QByteArray stream = hex(row[1].toLatin1());
+    const QStringList rows = row[2].split(QStringLiteral(", "));
     for (const qsizetype chunk : {stream.size(), qsizetype(2), qsizetype(1)}) {
         QStringList named;
         for (const QString &row : decodeInChunks(stream, chunk))
@@ -309,23 +282,11 @@ void TestTraffic::everySentByteHasARow()
     send->setText(QString::fromLatin1(stream.toHex(' ')));
     press(*w, "pushButtonSend");
     QCOMPARE(peer->read(stream.size()), stream);
-    QStringList listed;
-    QTRY_VERIFY((listed =
-                        [this] {
-                            QStringList sent;
-                            for (int i = 0; i < log()->rowCount(); ++i) {
-                                const TrafficRow &r = log()->row(i);
-                                if (r.direction == TrafficRow::Direction::Sent)
-                                    sent << QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size);
-                            }
-                            return sent;
-                        }())
-                    .size()
-        >= rows.size());
-    QCOMPARE(listed, rows);
+    QTRY_VERIFY(rowsOf(*log(), TrafficRow::Direction::Sent).size() >= rows.size());
+    QCOMPARE(rowsOf(*log(), TrafficRow::Direction::Sent), rows);
 }
 
-void TestTraffic::filterKeepsTheChosenRow()
+void TestTraffic::filterKeepsTheChosenRowAndSaveAsWritesWhatIsShown()
 {
     PaneOfTen pane;
     QSignalSpy chosen(&pane.dock, &TrafficDock::rowSelected);
@@ -349,6 +310,22 @@ void TestTraffic::filterKeepsTheChosenRow()
     direction->setCurrentIndex(0);
     QCOMPARE(pane.current(), 3);
     QCOMPARE(chosen.count(), 1);
+    // Save As writes what is shown, and says so.
+    direction->setCurrentIndex(1); // sent
+    QCOMPARE(pane.view->model()->rowCount(), 6);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("shown.txt"));
+    ModalCloser *closer = answerFileDialog(this, file);
+    pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
+    QTRY_VERIFY(closer->done());
+    QVERIFY2(closer->titles.value(0).contains(QStringLiteral("the filter is on (sent)")),
+        qPrintable(closer->titles.join('|')));
+    const QStringList lines = QString::fromUtf8(readFile(file)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2 + 6);
+    QCOMPARE(lines[1], QStringLiteral("# only 6 of the 10 rows: the filter is on (sent)"));
+    for (const QString &line : lines.mid(2))
+        QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
+    QCOMPARE(lines[2].section(QLatin1Char('\t'), 2), QStringLiteral("0\tprinterSoftInit\t\t1B 40"));
 }
 
 void TestTraffic::followShowsNewRowsUntilScrolledUp()
@@ -376,28 +353,6 @@ void TestTraffic::followShowsNewRowsUntilScrolledUp()
     QCOMPARE(bar->value(), bar->maximum());
     addRows(200);
     QTRY_COMPARE(bar->value(), bar->maximum());
-}
-
-void TestTraffic::saveAsWritesWhatIsShown()
-{
-    PaneOfTen pane;
-    pane.dock.findChild<QComboBox *>("trafficDirection")->setCurrentIndex(1); // sent
-    QCOMPARE(pane.view->model()->rowCount(), 6);
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("shown.txt"));
-    ModalCloser *closer = answerFileDialog(this, file);
-    pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
-    QTRY_VERIFY(closer->done());
-    QVERIFY2(closer->titles.value(0).contains(QStringLiteral("the filter is on (sent)")),
-        qPrintable(closer->titles.join('|')));
-    QFile saved(file);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 2 + 6);
-    QCOMPARE(lines[1], QStringLiteral("# only 6 of the 10 rows: the filter is on (sent)"));
-    for (const QString &line : lines.mid(2))
-        QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
-    QCOMPARE(lines[2].section(QLatin1Char('\t'), 2), QStringLiteral("0\tprinterSoftInit\t\t1B 40"));
 }
 
 void TestTraffic::columnsShowEachRowsLength()
@@ -431,9 +386,7 @@ void TestTraffic::lineEventsWhenTheyHappen()
     ModalCloser closer([&](QWidget *box) {
         shownAt = QDateTime::currentMSecsSinceEpoch();
         statusMeanwhile = statusText(*w);
-        for (int i = 0; i < log()->rowCount(); ++i)
-            if (log()->row(i).direction == TrafficRow::Direction::Event)
-                eventsMeanwhile << log()->row(i).what;
+        eventsMeanwhile = rowsOf(*log(), TrafficRow::Direction::Event);
         QTimer::singleShot(400, box, [box, &answeredAt] {
             answeredAt = QDateTime::currentMSecsSinceEpoch();
             qobject_cast<QMessageBox *>(box)->accept();
@@ -459,10 +412,7 @@ void TestTraffic::lineEventsWhenTheyHappen()
     QCOMPARE(eventsMeanwhile.size(), 2);
     QVERIFY2(lostAt <= shownAt && lostAt < answeredAt - 300,
         qPrintable(QStringLiteral("%1 %2").arg(lostAt).arg(answeredAt)));
-    // A fresh far end for the cases after this one.
-    delete peer;
-    peer = new FarEnd;
-    QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("Connected to")));
+    reconnect(); // a fresh far end for the cases after this one
 }
 
 void TestTraffic::logKeepsItsLastRowsAndFilters()
@@ -514,13 +464,7 @@ void TestTraffic::rowsOfAJob()
     QCOMPARE(peer->read(2).toHex(' '), QByteArray("10 04"));
     peer->writeAll(QByteArray("\x32", 1));
     TrafficLog *traffic = log();
-    auto received = [traffic] {
-        for (int i = 0; i < traffic->rowCount(); ++i)
-            if (traffic->row(i).direction == TrafficRow::Direction::Received)
-                return true;
-        return false;
-    };
-    QTRY_VERIFY(received());
+    QTRY_VERIFY(!rowsOf(*traffic, TrafficRow::Direction::Received).isEmpty());
 
     QStringList actual;
     qint64 lastTime = 0;
@@ -545,16 +489,6 @@ void TestTraffic::rowsOfAJob()
             && picture.endsWith(QStringLiteral("(12296 bytes)")),
         qPrintable(picture));
     QCOMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: paper out"));
-
-    // Save As writes the rows as --traffic does, a line each under the heading.
-    QTemporaryDir dir;
-    const QString saved = dir.filePath(QStringLiteral("traffic.txt"));
-    w->findChild<TrafficDock *>()->save(saved);
-    QFile file(saved);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), traffic->rowCount() + 2); // the heading, and the end of the last line
-    QCOMPARE(lines[4], TrafficLog::rowText(traffic->row(3)).toUtf8());
 }
 
 void TestTraffic::expectedPaperIsTheControllersPaper()
@@ -568,14 +502,11 @@ void TestTraffic::expectedPaperIsTheControllersPaper()
     QCOMPARE(sent.size(), 12751);
 
     QTemporaryDir dir;
-    QFile stream(dir.filePath(QStringLiteral("receipt.bin")));
-    QVERIFY(stream.open(QIODevice::WriteOnly) && stream.write(sent) == sent.size());
-    stream.close();
+    const QString stream = dir.filePath(QStringLiteral("receipt.bin"));
+    QVERIFY(writeFile(stream, sent));
     const QString png = dir.filePath(QStringLiteral("receipt.png"));
     QProcess sim;
-    sim.start(QStringLiteral(ZPC3X_SIM),
-        {QStringLiteral("--render"), stream.fileName(), QStringLiteral("--head-type"), QStringLiteral("1"),
-            QStringLiteral("-o"), png});
+    sim.start(QStringLiteral(ZPC3X_SIM), {"--render", stream, "--head-type", "1", "-o", png});
     QVERIFY(sim.waitForFinished(30000));
     QCOMPARE(sim.exitCode(), 0);
     const QImage rendered = QImage(png).convertToFormat(QImage::Format_Grayscale8);
@@ -628,16 +559,9 @@ void TestTraffic::holdsAreEvents()
     peer->writeAll(QByteArray(1, '\x11'));
     QCOMPARE(peer->read(12749, 10000).size(), 12749);
     const QRegularExpression heldFor(QStringLiteral("^XOFF: held for (\\d+\\.\\d) s$"));
-    QRegularExpressionMatch match;
-    auto released = [&] {
-        for (int i = 0; i < log()->rowCount(); ++i) {
-            if (log()->row(i).direction == TrafficRow::Direction::Event
-                && (match = heldFor.match(log()->row(i).what)).hasMatch())
-                return true;
-        }
-        return false;
-    };
-    QTRY_VERIFY(released());
+    QTRY_VERIFY(!rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor).isEmpty());
+    const QRegularExpressionMatch match
+        = heldFor.match(rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor)[0]);
     const double seconds = match.captured(1).toDouble();
     QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
 }
@@ -647,7 +571,7 @@ struct RecordedLine
 {
     RecordedLine()
     {
-        const Settings settings = plainLine(line);
+        const Settings settings = lineTo(line, QSerialPort::NoFlowControl);
         if (link.open(settings))
             recorder.opened(settings);
     }
@@ -663,10 +587,8 @@ void TestTraffic::namingKeepsUpWithAFastLine()
     // A pseudo-terminal takes bytes at memory speed, far faster than the commands are named
     // while the line writes: what waits to be named stays bounded.
     RecordedLine recorded;
-    QVERIFY(recorded.link.isOpen());
-    FarEnd &line = recorded.line;
-    SerialLink &link = recorded.link;
-    TrafficRecorder &recorder = recorded.recorder;
+    auto &[line, link, printer, traffic, recorder] = recorded;
+    QVERIFY(link.isOpen());
     qint64 most = 0;
     connect(&link, &SerialLink::bytesSent, this, [&] { most = qMax(most, recorder.backlog()); });
     const QByteArray text = QByteArray("a line of text to print\n").repeated(64 << 10);
@@ -687,11 +609,8 @@ void TestTraffic::textRunsGrowPastAnswersAndEvents()
     // A line of text written in two parts, an answer and an event between them: its one row
     // holds every byte of it.
     RecordedLine recorded;
-    QVERIFY(recorded.link.isOpen());
-    FarEnd &line = recorded.line;
-    SerialLink &link = recorded.link;
-    TrafficLog &traffic = recorded.traffic;
-    TrafficRecorder &recorder = recorded.recorder;
+    auto &[line, link, printer, traffic, recorder] = recorded;
+    QVERIFY(link.isOpen());
     link.write("Hello", 5);
     QCOMPARE(line.read(5), QByteArray("Hello"));
     line.writeAll("?");
@@ -699,28 +618,21 @@ void TestTraffic::textRunsGrowPastAnswersAndEvents()
     recorder.flushAnswers();
     link.write(" world\n", 7);
     QCOMPARE(line.read(7), QByteArray(" world\n"));
-    QStringList sent;
     QTRY_VERIFY(traffic.rowCount() >= 4); // connected, printStr, the answer, printLF
-    for (int i = 0; i < traffic.rowCount(); ++i) {
-        const TrafficRow &r = traffic.row(i);
-        if (r.direction == TrafficRow::Direction::Sent)
-            sent << QStringLiteral("%1 %2 %3 %4").arg(r.offset).arg(r.what, r.detail).arg(r.size);
-    }
-    QCOMPARE(sent, QStringList({"0 printStr Hello world 11", "11 printLF  1"}));
+    QCOMPARE(rowsOf(traffic, TrafficRow::Direction::Sent, true),
+        QStringList({"0 printStr Hello world 11", "11 printLF  1"}));
 }
 
 void TestTraffic::headlessTrafficGoesToANewFileOnly()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("traffic.txt"));
-    // Runs printer-ruvela without a display; the far end reads what comes and may answer.
-    auto run = [&](FarEnd &line, const QStringList &what, const QByteArray &input, qsizetype expected,
-                   const QByteArray &answer, const QString &traffic) {
+    // Runs printer-ruvela without a display; a fresh far end reads what comes and may answer.
+    auto run = [&](const QStringList &what, const QByteArray &input, qsizetype expected, const QByteArray &answer,
+                   const QString &traffic) {
+        FarEnd line;
         QProcess program;
-        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
-        headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        headless.remove(QStringLiteral("DISPLAY"));
-        program.setProcessEnvironment(headless);
+        runsHeadless(program);
         program.setProcessChannelMode(QProcess::MergedChannels);
         program.start(QStringLiteral(PRINTER_RUVELA),
             QStringList{QStringLiteral("--port"), line.path(), QStringLiteral("--traffic"), traffic} + what);
@@ -732,93 +644,34 @@ void TestTraffic::headlessTrafficGoesToANewFileOnly()
         return std::make_tuple(program.exitCode(), QString::fromUtf8(program.readAll()), got);
     };
     const QStringList status{"--job", "status", "--replies", "1000"};
-    FarEnd first;
-    const auto [code, out, got] = run(first, status, {}, 2, QByteArray("\x32", 1), file);
+    const auto [code, out, got] = run(status, {}, 2, QByteArray("\x32", 1), file);
     QCOMPARE(code, 0);
     QCOMPARE(got.toHex(' '), QByteArray("10 04"));
     QVERIFY2(out.contains(QStringLiteral("32 (paper out)")), qPrintable(out));
-    QFile written(file);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(written.readAll());
+    const QString text = QString::fromUtf8(readFile(file));
     QVERIFY2(text.contains(QStringLiteral("\tsent\t0\tprinterState\t")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("\treceived\t0\tstatus: paper out\t2\t32\n")), qPrintable(text));
 
     // A name that is taken, or a folder that is not there: nothing is sent, and the file stays.
     for (const QString &unusable : {file, dir.filePath(QStringLiteral("missing/traffic.txt"))}) {
-        FarEnd second;
-        const auto [again, said, sent] = run(second, status, {}, 0, {}, unusable);
+        const auto [again, said, sent] = run(status, {}, 0, {}, unusable);
         QCOMPARE(again, 2);
         QVERIFY2(said.contains(QStringLiteral("cannot write the traffic")), qPrintable(said));
         QVERIFY(sent.isEmpty());
     }
-    written.seek(0);
-    QCOMPARE(QString::fromUtf8(written.readAll()), text);
+    QCOMPARE(QString::fromUtf8(readFile(file)), text);
 
     // A long run keeps every row, far more than a window's pane holds at once.
     const int resets = 30000;
-    FarEnd third;
     const QString longFile = dir.filePath(QStringLiteral("long.txt"));
     const auto [done, said, sent]
-        = run(third, {"--send", "-"}, QByteArray("\x1B\x40", 2).repeated(resets), 2 * resets, {}, longFile);
+        = run({"--send", "-"}, QByteArray("\x1B\x40", 2).repeated(resets), 2 * resets, {}, longFile);
     QCOMPARE(done, 0);
     QCOMPARE(sent.size(), 2 * resets);
-    QFile all(longFile);
-    QVERIFY(all.open(QIODevice::ReadOnly));
-    const QString rows = QString::fromUtf8(all.readAll());
+    const QString rows = QString::fromUtf8(readFile(longFile));
     QCOMPARE(rows.count(QStringLiteral("\tsent\t")), resets);
     QVERIFY(rows.contains(QStringLiteral("\tsent\t%1\tprinterSoftInit\t").arg(2 * resets - 2)));
     QVERIFY(!rows.contains(QStringLiteral("dropped")));
-}
-
-void TestTraffic::newFilesNeverTakeAnothersPlace()
-{
-    QTemporaryDir dir;
-    auto at = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
-    auto everything = [&dir] {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    };
-    QFile mine(at("mine.txt"));
-    QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("the user's") == 10);
-    mine.close();
-    QVERIFY(QFile::link(at("nowhere.txt"), at("link.txt")));
-    for (const QString &taken : {at("mine.txt"), at("link.txt")}) {
-        NewFile file;
-        QVERIFY(file.open(taken).contains(QStringLiteral("exists already")));
-    }
-    NewFile nowhere;
-    QVERIFY(nowhere.open(at("missing/traffic.txt")).contains(QStringLiteral("No such file or directory")));
-    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt"}));
-
-    {
-        NewFile left; // never committed: nothing stays
-        QCOMPARE(left.open(at("left.txt")), QString());
-        QCOMPARE(left.append("half"), QString());
-    }
-    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt"}));
-
-    NewFile fresh;
-    QCOMPARE(fresh.open(at("new.txt")), QString());
-    QCOMPARE(fresh.append("traf"), QString());
-    QCOMPARE(fresh.append("fic"), QString());
-    QVERIFY(!QFileInfo::exists(at("new.txt"))); // the name only when it is whole
-    QCOMPARE(fresh.commit(), QString());
-    QFile written(at("new.txt"));
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), QByteArray("traffic"));
-
-    // The name taken while the file was being written: theirs stays, ours goes.
-    NewFile late;
-    QCOMPARE(late.open(at("race.txt")), QString());
-    QCOMPARE(late.append("ours"), QString());
-    QFile theirs(at("race.txt"));
-    QVERIFY(theirs.open(QIODevice::WriteOnly) && theirs.write("theirs") == 6);
-    theirs.close();
-    QVERIFY(late.commit().contains(QStringLiteral("exists already")));
-    QVERIFY(theirs.open(QIODevice::ReadOnly));
-    QCOMPARE(theirs.readAll(), QByteArray("theirs"));
-    QVERIFY(mine.open(QIODevice::ReadOnly));
-    QCOMPARE(mine.readAll(), QByteArray("the user's"));
-    QCOMPARE(everything(), QStringList({"link.txt", "mine.txt", "new.txt", "race.txt"}));
 }
 
 QTEST_MAIN(TestTraffic)

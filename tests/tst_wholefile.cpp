@@ -6,13 +6,6 @@
 #include "files/WholeFile.h"
 #include "tool/MacroBook.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
-
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -25,18 +18,19 @@ class TestWholeFile : public QObject
 private slots:
     void initTestCase() { system = wholeFileSteps(); }
     void cleanup() { wholeFileSteps() = system; }
-    void flushedBeforeItTakesTheName_data();
-    void flushedBeforeItTakesTheName();
-    void aFailingStepLeavesWhatWasThere_data();
-    void aFailingStepLeavesWhatWasThere();
+    void wholeOnDiskOrWhatWasThereStays_data();
+    void wholeOnDiskOrWhatWasThereStays();
     void saveThroughALink_data();
     void saveThroughALink();
+    void newFilesNeverTakeAnothersPlace();
 
 private:
     WholeFileSteps system{};
 };
 
 namespace {
+
+using Stat = struct stat;
 
 // What the steps saw: the files flushed (device and inode, with the size they had then), those
 // that took a name without a flush, and the errno each step is to fail with (0: it works).
@@ -55,9 +49,7 @@ int watchedFlush(int fd)
         errno = seen.flushFails;
         return -1;
     }
-    struct stat st
-    {
-    };
+    Stat st{};
     if (::fstat(fd, &st) == 0) {
         seen.flushed.insert({st.st_dev, st.st_ino});
         seen.flushedSize = st.st_size;
@@ -71,9 +63,7 @@ int watchedRename(const char *from, const char *to, unsigned int flags)
         errno = seen.renameFails;
         return -1;
     }
-    struct stat st
-    {
-    };
+    Stat st{};
     if (::stat(from, &st) != 0 || !seen.flushed.contains({st.st_dev, st.st_ino}))
         seen.namedUnflushed << QString::fromLocal8Bit(to);
     return seen.system.rename(from, to, flags);
@@ -86,17 +76,6 @@ void watchSteps(int flushFails = 0, int renameFails = 0)
     seen.flushFails = flushFails;
     seen.renameFails = renameFails;
     wholeFileSteps() = {watchedFlush, watchedRename};
-}
-
-QByteArray contentOf(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList everything(const QTemporaryDir &dir)
-{
-    return QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 // Writes bytes to name with the writer the row names; empty, or why not.
@@ -115,57 +94,24 @@ QString writeWith(const QString &writer, const QString &name, const QByteArray &
 
 } // namespace
 
-void TestWholeFile::flushedBeforeItTakesTheName_data()
-{
-    QTest::addColumn<QString>("writer");
-    QTest::newRow("a file replaced whole") << "whole";
-    QTest::newRow("a new file in pieces") << "new";
-}
+void TestWholeFile::wholeOnDiskOrWhatWasThereStays_data() { addTableRows(QStringLiteral("trima-wholefile.txt")); }
 
-void TestWholeFile::flushedBeforeItTakesTheName()
+void TestWholeFile::wholeOnDiskOrWhatWasThereStays()
 {
     // The bytes reach the disk, all of them, before the file takes its name: a crash in between
-    // must not leave a named file whose content the disk never got.
-    QFETCH(QString, writer);
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("sent.bin"));
-    const QByteArray bytes("\x1B\x40Receipt\n", 10);
-    watchSteps();
-    QCOMPARE(writeWith(writer, name, bytes), QString());
-    QCOMPARE(contentOf(name), bytes);
-    QVERIFY2(seen.namedUnflushed.isEmpty(), qPrintable(seen.namedUnflushed.join(QLatin1Char(' '))));
-    QCOMPARE(seen.flushedSize, bytes.size());
-    QCOMPARE(everything(dir), QStringList({"sent.bin"}));
-}
-
-void TestWholeFile::aFailingStepLeavesWhatWasThere_data()
-{
-    QTest::addColumn<QString>("writer");
-    QTest::addColumn<int>("flushFails");
-    QTest::addColumn<int>("renameFails");
-    QTest::newRow("replacing, the flush fails") << "whole" << EIO << 0;
-    QTest::newRow("replacing, the rename fails") << "whole" << 0 << EROFS;
-    QTest::newRow("a new file, the flush fails") << "new" << EIO << 0;
-    QTest::newRow("a new file, the rename fails") << "new" << 0 << EROFS;
-    QTest::newRow("Save Macros, the flush fails") << "macros" << EIO << 0;
-    QTest::newRow("Save Macros, the rename fails") << "macros" << 0 << EROFS;
-}
-
-void TestWholeFile::aFailingStepLeavesWhatWasThere()
-{
-    // The file that was there stays as it was, nothing of ours is left beside it, and the
-    // failure is returned, or shown in a box naming the file.
-    QFETCH(QString, writer);
-    QFETCH(int, flushFails);
-    QFETCH(int, renameFails);
+    // must not leave a named file whose content the disk never got. A step that fails leaves
+    // the file that was there as it was, nothing of ours beside it, and the failure is returned,
+    // or shown in a box naming the file.
+    QFETCH(QStringList, row);
+    const QString writer = row[1];
+    const int flushFails = row[2] == QLatin1String("flush") ? EIO : 0;
+    const int renameFails = row[2] == QLatin1String("rename") ? EROFS : 0;
     QTemporaryDir dir;
     const QString mine = dir.filePath(QStringLiteral("mine.json"));
-    const QByteArray old("the user's");
-    {
-        QFile out(mine);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(old) == old.size());
-    }
+    const QByteArray old("the user's"), bytes("\x1B\x40Receipt\n", 10);
+    QVERIFY(writeFile(mine, old));
     const QString why = QString::fromLocal8Bit(std::strerror(flushFails ? flushFails : renameFails));
+    const QString target = writer == QLatin1String("new") ? dir.filePath(QStringLiteral("new.txt")) : mine;
     watchSteps(flushFails, renameFails);
     if (writer == QLatin1String("macros")) {
         MacroBook book;
@@ -177,34 +123,29 @@ void TestWholeFile::aFailingStepLeavesWhatWasThere()
         QTRY_VERIFY(closer.done());
         QCOMPARE(closer.title, QStringLiteral("Save Macros"));
         QVERIFY2(closer.text.contains(mine) && closer.text.contains(why), qPrintable(closer.text));
-    } else {
-        const QString target = writer == QLatin1String("whole") ? mine : dir.filePath(QStringLiteral("new.txt"));
-        const QString failure = writeWith(writer, target, "new content");
+    } else if (flushFails || renameFails) {
+        const QString failure = writeWith(writer, target, bytes);
         QVERIFY2(failure.contains(why), qPrintable(failure));
+    } else {
+        QCOMPARE(writeWith(writer, target, bytes), QString());
+        QCOMPARE(readFile(target), bytes);
+        QVERIFY2(seen.namedUnflushed.isEmpty(), qPrintable(seen.namedUnflushed.join(QLatin1Char(' '))));
+        QCOMPARE(seen.flushedSize, bytes.size());
+        QCOMPARE(entriesOf(dir.path()).size(), target == mine ? 1 : 2);
+        return;
     }
-    QCOMPARE(contentOf(mine), old);
-    QCOMPARE(everything(dir), QStringList({"mine.json"}));
+    QCOMPARE(readFile(mine), old);
+    QCOMPARE(entriesOf(dir.path()), QStringList({"mine.json"}));
 }
 
-void TestWholeFile::saveThroughALink_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("why"); // empty: the save goes through
-    QTest::newRow("a link to a file") << "file" << QString();
-    QTest::newRow("a link to a link to a file") << "chain" << QString();
-    QTest::newRow("a link into another folder") << "folder" << QString();
-    QTest::newRow("a link that leads nowhere") << "dangling"
-                                               << "which leads to no file";
-    QTest::newRow("a link to a pipe") << "fifo"
-                                      << "which is not a regular file";
-}
+void TestWholeFile::saveThroughALink_data() { addTableRows(QStringLiteral("trima-savelink.txt")); }
 
 void TestWholeFile::saveThroughALink()
 {
     // The link is the user's and stays as it is; the file it leads to takes the bytes. A link
     // that leads to no file, or to anything but a regular file, is refused with the reason.
-    QFETCH(QString, kind);
-    QFETCH(QString, why);
+    QFETCH(QStringList, row);
+    const QString kind = row[1], why = row.value(2);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("elsewhere")));
     const QString link = dir.filePath(QStringLiteral("sent.bin"));
@@ -224,25 +165,58 @@ void TestWholeFile::saveThroughALink()
         pointsTo = QStringLiteral("pipe");
         QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
     }
-    if (kind != QLatin1String("dangling") && kind != QLatin1String("fifo")) {
-        QFile out(target);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("old") == 3);
-    }
+    if (kind != QLatin1String("dangling") && kind != QLatin1String("fifo"))
+        QVERIFY(writeFile(target, "old"));
     QCOMPARE(::symlink(QFile::encodeName(pointsTo).constData(), QFile::encodeName(link).constData()), 0);
-    const QStringList before = everything(dir);
+    const QStringList before = entriesOf(dir.path());
 
     const QString failure = writeWholeFile(link, "new bytes");
     const QString linkedTo = QDir(dir.path()).absoluteFilePath(pointsTo);
     QCOMPARE(QFileInfo(link).symLinkTarget(), linkedTo);
     QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(everything(dir), before);
+    QCOMPARE(entriesOf(dir.path()), before);
     if (why.isEmpty()) {
         QCOMPARE(failure, QString());
-        QCOMPARE(contentOf(target), QByteArray("new bytes"));
+        QCOMPARE(readFile(target), QByteArray("new bytes"));
     } else {
         QVERIFY2(failure.contains(link) && failure.contains(why), qPrintable(failure));
         QVERIFY(kind != QLatin1String("dangling") || !QFileInfo::exists(target));
     }
+}
+
+void TestWholeFile::newFilesNeverTakeAnothersPlace()
+{
+    // A name that is taken, by a file or a link, or a folder that is not there, is refused; a
+    // file never committed leaves nothing; the name comes only when the file is whole.
+    QTemporaryDir dir;
+    auto at = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    QVERIFY(writeFile(at("mine.txt"), "the user's"));
+    QVERIFY(QFile::link(at("nowhere.txt"), at("link.txt")));
+    for (const char *taken : {"mine.txt", "link.txt"})
+        QVERIFY(NewFile().open(at(taken)).contains(QStringLiteral("exists already")));
+    QVERIFY(NewFile().open(at("missing/traffic.txt")).contains(QStringLiteral("No such file or directory")));
+    {
+        NewFile left;
+        QCOMPARE(left.open(at("left.txt")), QString());
+        QCOMPARE(left.append("half"), QString());
+    }
+    QCOMPARE(entriesOf(dir.path()), QStringList({"link.txt", "mine.txt"}));
+    NewFile fresh;
+    QCOMPARE(fresh.open(at("new.txt")), QString());
+    QCOMPARE(fresh.append("traf"), QString());
+    QCOMPARE(fresh.append("fic"), QString());
+    QVERIFY(!QFileInfo::exists(at("new.txt")));
+    QCOMPARE(fresh.commit(), QString());
+    QCOMPARE(readFile(at("new.txt")), QByteArray("traffic"));
+    // The name taken while the file was being written: theirs stays, ours goes.
+    NewFile late;
+    QCOMPARE(late.open(at("race.txt")), QString());
+    QCOMPARE(late.append("ours"), QString());
+    QVERIFY(writeFile(at("race.txt"), "theirs"));
+    QVERIFY(late.commit().contains(QStringLiteral("exists already")));
+    QCOMPARE(readFile(at("race.txt")), QByteArray("theirs"));
+    QCOMPARE(readFile(at("mine.txt")), QByteArray("the user's"));
+    QCOMPARE(entriesOf(dir.path()), QStringList({"link.txt", "mine.txt", "new.txt", "race.txt"}));
 }
 
 QTEST_MAIN(TestWholeFile)
