@@ -258,18 +258,10 @@ private slots:
         QCOMPARE(run(jobs::language().stream()).placeholderCount(), 0);
     }
 
-    void paperViewDrawsRollAndTint_data()
-    {
-        QTest::addColumn<int>("zoom");
-        QTest::newRow("zoom 1") << 1;
-        QTest::newRow("zoom 2") << 2;
-    }
-
     // Both programs draw paper with this view: each dot shows in its grey, a zoom by zoom square,
     // and the tinted rows show the grey under the tint.
     void paperViewDrawsRollAndTint()
     {
-        QFETCH(int, zoom);
         const QStringList pattern = {"........", "####....", "####....", "........", "..+++...", "+......#"};
         const auto grey = [&](int x, int y) { return pattern[y][x] == '#' ? 0 : pattern[y][x] == '+' ? 128 : 255; };
         controller::Paper paper(8), wider(16);
@@ -277,25 +269,28 @@ private slots:
         for (int y = 0; y < pattern.size(); ++y)
             for (int x = 0; x < 8; ++x)
                 paper.dot(x, y, uchar(grey(x, y)));
-        PaperView view;
-        view.setPaper(&wider); // the owner points the view at another roll
-        view.setPaper(&paper);
-        view.setZoom(zoom);
-        view.setTint(2, 3);
-        const QImage shot = view.widget()->grab().toImage();
-        QCOMPARE(shot.size(), QSize(8 * zoom, 6 * zoom));
-        for (int y = 0; y < shot.height(); ++y) {
-            for (int x = 0; x < shot.width(); ++x) {
-                const int g = grey(x / zoom, y / zoom);
-                const bool tinted = y / zoom == 2 || y / zoom == 3;
-                // The tint, rgb(255, 170, 0) at 90/255, laid over the grey.
-                const QColor want = tinted
-                    ? QColor((255 * 90 + g * 165) / 255, (170 * 90 + g * 165) / 255, g * 165 / 255)
-                    : QColor(g, g, g);
-                const QColor got = shot.pixelColor(x, y);
-                if (qAbs(got.red() - want.red()) > 2 || qAbs(got.green() - want.green()) > 2
-                    || qAbs(got.blue() - want.blue()) > 2)
-                    QFAIL(qPrintable(QStringLiteral("%1,%2 is %3, not %4").arg(x).arg(y).arg(got.name(), want.name())));
+        for (const int zoom : {1, 2}) {
+            PaperView view;
+            view.setPaper(&wider); // the owner points the view at another roll
+            view.setPaper(&paper);
+            view.setZoom(zoom);
+            view.setTint(2, 3);
+            const QImage shot = view.widget()->grab().toImage();
+            QCOMPARE(shot.size(), QSize(8 * zoom, 6 * zoom));
+            for (int y = 0; y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width(); ++x) {
+                    const int g = grey(x / zoom, y / zoom);
+                    const bool tinted = y / zoom == 2 || y / zoom == 3;
+                    // The tint, rgb(255, 170, 0) at 90/255, laid over the grey.
+                    const QColor want = tinted
+                        ? QColor((255 * 90 + g * 165) / 255, (170 * 90 + g * 165) / 255, g * 165 / 255)
+                        : QColor(g, g, g);
+                    const QColor got = shot.pixelColor(x, y);
+                    if (qAbs(got.red() - want.red()) > 2 || qAbs(got.green() - want.green()) > 2
+                        || qAbs(got.blue() - want.blue()) > 2)
+                        QFAIL(qPrintable(
+                            QStringLiteral("%1,%2 is %3, not %4").arg(x).arg(y).arg(got.name(), want.name())));
+                }
             }
         }
     }
@@ -361,35 +356,25 @@ private slots:
         }
     }
 
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("output");
-        for (const QStringList &row : dataTable(QStringLiteral("simcommandline.txt")))
-            QTest::newRow(qPrintable(row[0]))
-                << row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts) << row[2].toInt() << row.value(3).trimmed();
-    }
+    void commandLine_data() { addTableRows(QStringLiteral("simcommandline.txt")); }
     void commandLine()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, output);
+        QFETCH(QStringList, row);
+        const QStringList arguments = row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const int exitCode = row[2].toInt();
+        const QString output = row.value(3).trimmed();
         const sim::SimOptions options = sim::parseSimOptions(QStringList{"zpc3x-sim"} + arguments);
         QCOMPARE(options.exitCode, exitCode);
         QVERIFY2(options.output.contains(output), qPrintable(options.output));
         if (exitCode < 0)
             return;
         // The program itself answers before anything is served, and without a display.
-        QProcess program;
-        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
-        headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        headless.remove(QStringLiteral("DISPLAY"));
-        program.setProcessEnvironment(headless);
-        program.start(QStringLiteral(ZPC3X_SIM), arguments);
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitCode(), exitCode);
-        QVERIFY((program.readAllStandardOutput() + program.readAllStandardError()).contains(output.toUtf8()));
+        const auto [code, said] = runSim(arguments, {}, [] {
+            ::unsetenv("QT_QPA_PLATFORM");
+            ::unsetenv("DISPLAY");
+        });
+        QCOMPARE(code, exitCode);
+        QVERIFY2(said.contains(output.toUtf8()), said.constData());
     }
 
     void badInputNeverCrashes()
