@@ -34,17 +34,20 @@ bool finished(QProcess &program, int timeoutMs)
 }
 
 // Writes bytes to a non-blocking descriptor while the event loop runs, until all went or the
-// time is up; returns how many went.
-qsizetype writeFor(int fd, const QByteArray &bytes, int timeoutMs = 20000)
+// time is up; returns how many went. With a controller given, what reaches it meanwhile is read
+// into arrived, as both ends would run at once.
+qsizetype writeFor(
+    int fd, const QByteArray &bytes, int timeoutMs = 20000, FarEnd *controller = nullptr, QByteArray *arrived = nullptr)
 {
     QElapsedTimer clock;
     clock.start();
     qsizetype done = 0;
     while (done < bytes.size() && clock.elapsed() < timeoutMs) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 4096)));
-        if (n > 0)
-            done += n;
-        else
+        done += qMax<ssize_t>(n, 0);
+        if (controller)
+            *arrived += controller->read(1 << 20, 20, 1);
+        else if (n <= 0)
             QTest::qWait(2);
     }
     return done;
@@ -83,20 +86,12 @@ int openHost(const QString &path, bool honoursXoff = false)
     return fd;
 }
 
-// Writes bytes to the host's end while the controller's end is read, as both would run at once,
-// until expected bytes reached the controller (those written before count too); returns them.
+// Writes bytes to the host's end while the controller's end is read, until expected bytes
+// reached the controller (those written before count too); returns them.
 QByteArray pass(int host, const QByteArray &bytes, FarEnd &controller, qsizetype expected)
 {
     QByteArray arrived;
-    QElapsedTimer clock;
-    clock.start();
-    qsizetype done = 0;
-    while (done < bytes.size() && clock.elapsed() < 30000) {
-        const ssize_t n = ::write(host, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 4096)));
-        if (n > 0)
-            done += n;
-        arrived += controller.read(1 << 20, 20, 1);
-    }
+    writeFor(host, bytes, 30000, &controller, &arrived);
     return arrived + controller.read(expected - arrived.size(), 30000);
 }
 
