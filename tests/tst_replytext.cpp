@@ -33,23 +33,12 @@ private slots:
         stream.reset(); // a new connection starts a new stream
         QCOMPARE(stream.decode("c"), QStringLiteral("c"));
     }
-    void longLinesBreakForDisplay_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("lineSoFar");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("short") << "abc\ndef" << 0 << "abc\ndef";
-        QTest::newRow("exactly full") << "abcd" << 0 << "abcd";
-        QTest::newRow("continues a line") << "cde" << 2 << "cd\ne";
-        QTest::newRow("long run") << "abcdefghij" << 0 << "abcd\nefgh\nij";
-        QTest::newRow("breaks reset") << "ab\ncdefg" << 3 << "a\nb\ncdef\ng";
-    }
+    void longLinesBreakForDisplay_data() { addTableRows(QStringLiteral("replytext-breaks.txt")); }
     void longLinesBreakForDisplay()
     {
-        QFETCH(QString, text);
-        QFETCH(int, lineSoFar);
-        QFETCH(QString, shown);
-        QCOMPARE(console::breakLongLines(text, lineSoFar, 4), shown);
+        QFETCH(QStringList, row);
+        const auto lines = [](QString text) { return text.replace(QLatin1Char('/'), QLatin1Char('\n')); };
+        QCOMPARE(console::breakLongLines(lines(row[1]), row[2].toInt(), 4), lines(row[3]));
     }
     void answersInWords_data() { addTableRows(QStringLiteral("status.txt")); }
     void answersInWords()
