@@ -22,13 +22,9 @@ private slots:
         static const quint8 qr[] = {'R', 'u', 'v', 'e', 'l'};
         const auto *code39 = reinterpret_cast<const quint8 *>("123456ZPC32");
         QTest::newRow("printStr empty") << printStr("") << QByteArray();
-        QTest::newRow("fontTypeSet") << fontTypeSet(0x82) << hex("1B 21 82");
         QTest::newRow("horizontalTabSet none") << horizontalTabSet(stops, 0) << hex("1B 44 00");
-        QTest::newRow("picturePrintH") << picturePrintH(0, 2, 2, raster) << hex("1D 76 30 00 02 00 02 00 AA 55 FF 00");
         QTest::newRow("picturePrintH low byte first")
             << picturePrintH(0, 0x0130, 0x0102, nullptr).left(8) << hex("1D 76 30 00 30 01 02 01");
-        QTest::newRow("absolutePrintPos") << absolutePrintPos(0x32, 0x00) << hex("1B 24 32 00");
-        QTest::newRow("barcodePrint") << barcodePrint(4, code39, 11) << hex("1D 6B 45 0B '123456ZPC32'");
         QTest::newRow("barcodePrint system wraps") << barcodePrint(0xC0, code39, 2) << hex("1D 6B 01 02 '12'");
         QTest::newRow("barcodePrint empty") << barcodePrint(8, code39, 0) << hex("1D 6B 49 00");
         QTest::newRow("print_with_font empty") << print_with_font("", 0x90) << hex("1B 21 90 0A");
