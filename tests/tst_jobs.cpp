@@ -1,6 +1,6 @@
 // Every job button, pressed through the real form with the port open on a pseudo-terminal,
 // against the streams and console texts written out in tests/data/jobs.txt.
-#include "TestSupport.h"
+#include "SimSupport.h"
 
 #include "app/MainWindow.h"
 #include "commands/Charsets.h"
@@ -16,171 +16,128 @@ class TestJobs : public ConnectedToolTest
     Q_OBJECT
 
 private slots:
-    void init();
-    void jobs_data();
-    void jobs();
-    void applySendsTheCheckedUartMode_data();
-    void applySendsTheCheckedUartMode();
-    void queriesShowOnlyTheReply();
-    void m23H69ActsAsTheButtonGoesDown();
-    void pressesQueueInOrder();
-    void commandOperationsReachTheLine();
-    void samplesDecodeBackToTheirText_data();
-    void samplesDecodeBackToTheirText();
-};
-
-void TestJobs::init()
-{
-    w->findChild<QPlainTextEdit *>("editRuvela")->setPlainText(QStringLiteral("left over"));
-    w->findChild<QCheckBox *>("checkBoxBarCodeMargin")->setChecked(false);
-    w->findChild<QRadioButton *>("radioButton115200")->setChecked(true);
-    w->findChild<QRadioButton *>("radioButtonSoftFlow")->setChecked(true);
-}
-
-void TestJobs::jobs_data()
-{
-    QTest::addColumn<QStringList>("checked");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<QStringList>("console");
-    QStringList checked, console;
-    QString button;
-    QByteArray stream;
-    auto add = [&] {
-        if (!button.isEmpty())
-            QTest::addRow("%s %s", qPrintable(button), qPrintable(checked.join(QLatin1Char(' '))))
-                << checked << button << stream << console;
-    };
-    for (const QString &line : dataLines(QStringLiteral("jobs.txt"))) {
-        if (line.startsWith(QLatin1String("== "))) {
-            add();
-            checked = line.mid(3).split(QLatin1Char(' '));
-            button = checked.takeFirst();
-            stream.clear();
-            console.clear();
-        } else if (line.startsWith(QLatin1Char('>'))) {
-            console << line.mid(2);
-        } else {
-            stream += line.toLatin1() + ' ';
+    void init()
+    {
+        w->findChild<QPlainTextEdit *>("editRuvela")->setPlainText(QStringLiteral("left over"));
+        w->findChild<QCheckBox *>("checkBoxBarCodeMargin")->setChecked(false);
+        w->findChild<QRadioButton *>("radioButton115200")->setChecked(true);
+        w->findChild<QRadioButton *>("radioButtonSoftFlow")->setChecked(true);
+    }
+    void jobs_data()
+    {
+        QTest::addColumn<QStringList>("checked"); // the button, then the checkables checked before
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QStringList>("console");
+        for (const auto &[title, lines] : dataSections(QStringLiteral("jobs.txt"))) {
+            QByteArray stream;
+            QStringList console;
+            for (const QString &line : lines)
+                if (line.startsWith(QLatin1Char('>')))
+                    console << line.mid(2);
+                else
+                    stream += line.toLatin1() + ' ';
+            QTest::newRow(qPrintable(title)) << title.split(QLatin1Char(' ')) << stream << console;
         }
     }
-    add();
-}
-
-void TestJobs::jobs()
-{
-    QFETCH(QStringList, checked);
-    QFETCH(QString, button);
-    QFETCH(QByteArray, stream);
-    QFETCH(QStringList, console);
-    for (const QString &name : checked)
-        w->findChild<QAbstractButton *>(name)->setChecked(true);
-    const ExpectedStream expected(stream);
-    press(*w, qPrintable(button));
-    QByteArray got = peer->read(expected.size());
-    got += peer->readUntilQuiet(100); // nothing more may come
-    const QString mismatch = expected.mismatch(got);
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    QCOMPARE(consoleText(*w), console.join(QLatin1Char('\n')));
-}
-
-void TestJobs::applySendsTheCheckedUartMode_data() { addTableRows(QStringLiteral("uart.txt")); }
-
-void TestJobs::applySendsTheCheckedUartMode()
-{
-    // Every speed with every flow control, chosen as a user does, by clicking the radio buttons
-    // where they show.
-    QFETCH(QStringList, row);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
-    for (const QString &radio : {row[1], row[2]}) {
-        press(*w, qPrintable(radio));
-        QVERIFY2(w->findChild<QRadioButton *>(radio)->isChecked(), qPrintable(radio));
+    void jobs()
+    {
+        QFETCH(QStringList, checked);
+        QFETCH(QByteArray, stream);
+        QFETCH(QStringList, console);
+        const QString button = checked.takeFirst();
+        for (const QString &name : checked)
+            w->findChild<QAbstractButton *>(name)->setChecked(true);
+        const ExpectedStream expected(stream);
+        press(*w, qPrintable(button));
+        QByteArray got = peer->read(expected.size());
+        got += peer->readUntilQuiet(100);
+        const QString mismatch = expected.mismatch(got);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch)); // nothing more may come
+        QCOMPARE(consoleText(*w), console.join(QLatin1Char('\n')));
     }
-    press(*w, "pushButtonApply");
-    QByteArray got = peer->read(4);
-    got += peer->readUntilQuiet(100); // nothing more may come
-    QCOMPARE(got.toHex(' '), hex(row[3].toLatin1()).toHex(' '));
-}
-
-void TestJobs::queriesShowOnlyTheReply()
-{
-    // The status reply is a control byte, the version reply text that may come in pieces.
-    press(*w, "pushButtonStatus");
-    QCOMPARE(peer->read(2), hex("10 04"));
-    QCOMPARE(consoleText(*w), QString());
-    peer->writeAll(hex("12"));
-    QTRY_COMPARE(consoleText(*w), QStringLiteral("\x12"));
-    press(*w, "pushButtonVersion");
-    QCOMPARE(peer->read(2), hex("10 05"));
-    peer->writeAll("ZPC3x v1.22 \xC2");
-    QTRY_COMPARE(consoleText(*w), QStringLiteral("ZPC3x v1.22 "));
-    peer->writeAll("\xB0\r\n");
-    QTRY_COMPARE(consoleText(*w), QStringLiteral("ZPC3x v1.22 °\n"));
-}
-
-void TestJobs::m23H69ActsAsTheButtonGoesDown()
-{
-    auto *button = w->findChild<QAbstractButton *>("pushButtonM23_H69");
-    press(*w, "pushButtonM23_H69"); // bring its tab to the front; the click sends once
-    QCOMPARE(peer->read(3), hex("1B 5A 06"));
-    QTest::mousePress(button, Qt::LeftButton);
-    QCOMPARE(peer->read(3), hex("1B 5A 06"));
-    QTest::mouseRelease(button, Qt::LeftButton);
-    QCOMPARE(peer->readUntilQuiet(100), QByteArray());
-}
-
-void TestJobs::pressesQueueInOrder()
-{
-    // A press while a job is still on the wire queues behind it, whole and in order.
-    const QByteArray receipt = jobs::receipt(jobs::Cut::Full).stream(), reset = hex("1B 40");
-    QByteArray expected;
-    for (int i = 0; i < 100; ++i) {
-        press(*w, i % 10 == 9 ? "pushButtonReset" : "pushButtonReceiptFullCut");
-        expected += i % 10 == 9 ? reset : receipt;
+    void applySendsTheCheckedUartMode_data() { addTableRows(QStringLiteral("uart.txt")); }
+    void applySendsTheCheckedUartMode()
+    {
+        // Every speed with every flow control, chosen as a user does, by clicking the radio buttons
+        // where they show.
+        QFETCH(QStringList, row);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        for (const QString &radio : {row[1], row[2]}) {
+            press(*w, qPrintable(radio));
+            QVERIFY2(w->findChild<QRadioButton *>(radio)->isChecked(), qPrintable(radio));
+        }
+        press(*w, "pushButtonApply");
+        QByteArray got = peer->read(4);
+        got += peer->readUntilQuiet(100); // nothing more may come
+        QCOMPARE(got.toHex(' '), hex(row[3].toLatin1()).toHex(' '));
     }
-    QVERIFY(peer->read(expected.size(), 30000) == expected);
-}
-
-void TestJobs::commandOperationsReachTheLine()
-{
-    // The window's own command operations, a missing picture or QR payload going as zeros.
-    QVERIFY(QMetaObject::invokeMethod(w, "printerSoftInit"));
-    QVERIFY(QMetaObject::invokeMethod(w, "print_with_font", Q_ARG(const char *, "Hi"), Q_ARG(unsigned char, 0x90)));
-    QVERIFY(QMetaObject::invokeMethod(w, "picturePrintH", Q_ARG(unsigned char, 0), Q_ARG(unsigned short, 2),
-        Q_ARG(unsigned short, 3), Q_ARG(unsigned char *, nullptr)));
-    QVERIFY(
-        QMetaObject::invokeMethod(w, "transferQRcodeData", Q_ARG(unsigned short, 2), Q_ARG(unsigned char *, nullptr)));
-    const QByteArray expected = hex("1B 40 1B 21 90 'Hi' 0A 1D 76 30 00 02 00 03 00 00 00 00 00 00 00 "
-                                    "1D 28 6B 05 00 31 50 30 00 00");
-    QCOMPARE(peer->read(expected.size()).toHex(' '), expected.toHex(' '));
-}
-
-void TestJobs::samplesDecodeBackToTheirText_data()
-{
-    QTest::addColumn<QByteArray>("charset");
-    QTest::addColumn<QByteArray>("after");
-    QTest::addColumn<QString>("text");
-    for (const QStringList &row : dataTable(QStringLiteral("samples.txt")))
-        QTest::newRow(qPrintable(row[0])) << row[1].toLatin1() << hex(row[2].toLatin1()) << row[3];
-}
-
-void TestJobs::samplesDecodeBackToTheirText()
-{
-    QFETCH(QByteArray, charset);
-    QFETCH(QByteArray, after);
-    QFETCH(QString, text);
-    const QByteArray stream = jobs::language().stream();
-    const qsizetype start = stream.indexOf(after) + after.size();
-    qsizetype end = start;
-    while (stream.at(end) != '\n' && stream.at(end) != '\x1C')
-        ++end;
-    QByteArray sample = stream.mid(start, end - start);
-    if (charset == "EUC-JP") // sent as 7-bit JIS X 0208
-        for (char &c : sample)
-            c = char(c | 0x80);
-    QCOMPARE(Charset(charset.constData()).decode(sample), text);
-}
+    void queriesShowOnlyTheReply()
+    {
+        // The status reply is a control byte, the version reply text that may come in pieces.
+        press(*w, "pushButtonStatus");
+        QCOMPARE(peer->read(2), hex("10 04"));
+        QCOMPARE(consoleText(*w), QString());
+        peer->writeAll(hex("12"));
+        QTRY_COMPARE(consoleText(*w), QStringLiteral("\x12"));
+        press(*w, "pushButtonVersion");
+        QCOMPARE(peer->read(2), hex("10 05"));
+        peer->writeAll("ZPC3x v1.22 \xC2");
+        QTRY_COMPARE(consoleText(*w), QStringLiteral("ZPC3x v1.22 "));
+        peer->writeAll("\xB0\r\n");
+        QTRY_COMPARE(consoleText(*w), QStringLiteral("ZPC3x v1.22 °\n"));
+    }
+    void m23H69ActsAsTheButtonGoesDown()
+    {
+        auto *button = w->findChild<QAbstractButton *>("pushButtonM23_H69");
+        press(*w, "pushButtonM23_H69"); // bring its tab to the front; the click sends once
+        QCOMPARE(peer->read(3), hex("1B 5A 06"));
+        QTest::mousePress(button, Qt::LeftButton);
+        QCOMPARE(peer->read(3), hex("1B 5A 06"));
+        QTest::mouseRelease(button, Qt::LeftButton);
+        QCOMPARE(peer->readUntilQuiet(100), QByteArray());
+    }
+    void pressesQueueInOrder()
+    {
+        // A press while a job is still on the wire queues behind it, whole and in order.
+        const QByteArray receipt = jobs::receipt(jobs::Cut::Full).stream(), reset = hex("1B 40");
+        QByteArray expected;
+        for (int i = 0; i < 100; ++i) {
+            press(*w, i % 10 == 9 ? "pushButtonReset" : "pushButtonReceiptFullCut");
+            expected += i % 10 == 9 ? reset : receipt;
+        }
+        QVERIFY(peer->read(expected.size(), 30000) == expected);
+    }
+    void commandOperationsReachTheLine()
+    {
+        // The window's own command operations, a missing picture or QR payload going as zeros.
+        QVERIFY(QMetaObject::invokeMethod(w, "printerSoftInit"));
+        QVERIFY(QMetaObject::invokeMethod(w, "print_with_font", Q_ARG(const char *, "Hi"), Q_ARG(unsigned char, 0x90)));
+        QVERIFY(QMetaObject::invokeMethod(w, "picturePrintH", Q_ARG(unsigned char, 0), Q_ARG(unsigned short, 2),
+            Q_ARG(unsigned short, 3), Q_ARG(unsigned char *, nullptr)));
+        QVERIFY(QMetaObject::invokeMethod(
+            w, "transferQRcodeData", Q_ARG(unsigned short, 2), Q_ARG(unsigned char *, nullptr)));
+        const QByteArray expected = hex("1B 40 1B 21 90 'Hi' 0A 1D 76 30 00 02 00 03 00 00 00 00 00 00 00 "
+                                        "1D 28 6B 05 00 31 50 30 00 00");
+        QCOMPARE(peer->read(expected.size()).toHex(' '), expected.toHex(' '));
+    }
+    void samplesDecodeBackToTheirText_data() { addTableRows(QStringLiteral("samples.txt")); }
+    void samplesDecodeBackToTheirText()
+    {
+        QFETCH(QStringList, row); // the charset, the bytes the sample follows, its text
+        const QByteArray charset = row[1].toLatin1(), after = hex(row[2].toLatin1());
+        const QByteArray stream = jobs::language().stream();
+        const qsizetype start = stream.indexOf(after) + after.size();
+        qsizetype end = start;
+        while (stream.at(end) != '\n' && stream.at(end) != '\x1C')
+            ++end;
+        QByteArray sample = stream.mid(start, end - start);
+        if (charset == "EUC-JP") // sent as 7-bit JIS X 0208
+            for (char &c : sample)
+                c = char(c | 0x80);
+        QCOMPARE(Charset(charset.constData()).decode(sample), row[3]);
+    }
+};
 
 QTEST_MAIN(TestJobs)
 #include "tst_jobs.moc"

@@ -13,61 +13,40 @@ class TestReplyText : public QObject
     Q_OBJECT
 
 private slots:
-    void everySplitPointGivesTheWholeText();
-    void longLinesBreakForDisplay_data();
-    void longLinesBreakForDisplay();
-    void answersInWords_data();
-    void answersInWords();
-};
-
-void TestReplyText::everySplitPointGivesTheWholeText()
-{
-    // Characters of two, three and four bytes, a lead byte cut short, a stray continuation
-    // byte and an invalid one, cut into three arrivals at every pair of points.
-    const QByteArray reply = "ZPC3x v1.22 \xC2\xB0\xE2\x82\xAC\xF0\x9F\x98\x80 \xC3 x\xE2\x82 y\x80\xFF\n";
-    const QString whole = QString::fromUtf8(reply);
-    for (qsizetype a = 0; a <= reply.size(); ++a) {
-        for (qsizetype b = a; b <= reply.size(); ++b) {
-            Utf8Stream stream;
-            QString shown = stream.decode(reply.left(a));
-            shown += stream.decode(reply.mid(a, b - a));
-            shown += stream.decode(reply.mid(b));
-            QCOMPARE(shown, whole);
+    void everySplitPointGivesTheWholeText()
+    {
+        // Characters of two, three and four bytes, a lead byte cut short, a stray continuation
+        // byte and an invalid one, cut into three arrivals at every pair of points.
+        const QByteArray reply = "ZPC3x v1.22 \xC2\xB0\xE2\x82\xAC\xF0\x9F\x98\x80 \xC3 x\xE2\x82 y\x80\xFF\n";
+        const QString whole = QString::fromUtf8(reply);
+        for (qsizetype a = 0; a <= reply.size(); ++a) {
+            for (qsizetype b = a; b <= reply.size(); ++b) {
+                Utf8Stream stream;
+                QString shown = stream.decode(reply.left(a));
+                shown += stream.decode(reply.mid(a, b - a));
+                shown += stream.decode(reply.mid(b));
+                QCOMPARE(shown, whole);
+            }
         }
+        Utf8Stream stream;
+        stream.decode("ab\xE2\x82");
+        stream.reset(); // a new connection starts a new stream
+        QCOMPARE(stream.decode("c"), QStringLiteral("c"));
     }
-    Utf8Stream stream;
-    stream.decode("ab\xE2\x82");
-    stream.reset(); // a new connection starts a new stream
-    QCOMPARE(stream.decode("c"), QStringLiteral("c"));
-}
-
-void TestReplyText::longLinesBreakForDisplay_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("lineSoFar");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("short") << "abc\ndef" << 0 << "abc\ndef";
-    QTest::newRow("exactly full") << "abcd" << 0 << "abcd";
-    QTest::newRow("continues a line") << "cde" << 2 << "cd\ne";
-    QTest::newRow("long run") << "abcdefghij" << 0 << "abcd\nefgh\nij";
-    QTest::newRow("breaks reset") << "ab\ncdefg" << 3 << "a\nb\ncdef\ng";
-}
-
-void TestReplyText::longLinesBreakForDisplay()
-{
-    QFETCH(QString, text);
-    QFETCH(int, lineSoFar);
-    QFETCH(QString, shown);
-    QCOMPARE(console::breakLongLines(text, lineSoFar, 4), shown);
-}
-
-void TestReplyText::answersInWords_data() { addTableRows(QStringLiteral("status.txt")); }
-
-void TestReplyText::answersInWords()
-{
-    QFETCH(QStringList, row);
-    QCOMPARE(proto::describeReply(hex(row[0].toLatin1())), row[1]);
-}
+    void longLinesBreakForDisplay_data() { addTableRows(QStringLiteral("replytext-breaks.txt")); }
+    void longLinesBreakForDisplay()
+    {
+        QFETCH(QStringList, row);
+        const auto lines = [](QString text) { return text.replace(QLatin1Char('/'), QLatin1Char('\n')); };
+        QCOMPARE(console::breakLongLines(lines(row[1]), row[2].toInt(), 4), lines(row[3]));
+    }
+    void answersInWords_data() { addTableRows(QStringLiteral("status.txt")); }
+    void answersInWords()
+    {
+        QFETCH(QStringList, row);
+        QCOMPARE(proto::describeReply(hex(row[0].toLatin1())), row[1]);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestReplyText)
 #include "tst_replytext.moc"

@@ -1,6 +1,6 @@
 // The virtual controller: what each demonstration job prints, checked on the paper where it can
 // be checked exactly, and how it stands up to bad input.
-#include "TestSupport.h"
+#include "SimSupport.h"
 
 #include "app/MainWindow.h"
 #include "controller/CodeTables.h"
@@ -38,17 +38,18 @@ Interpreter run(const QByteArray &stream, int headType = 0)
 }
 
 // Runs the virtual controller on input, under the limits `limit` sets in it; returns its exit
-// code (-1 for a crash) and what it said on standard error.
+// code (-1 for a crash) and what it printed.
 std::pair<int, QByteArray> runSim(
     const QStringList &args, const QByteArray &input = {}, std::function<void()> limit = {})
 {
     QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
     p.setChildProcessModifier(limit);
     p.start(QStringLiteral(ZPC3X_SIM), args);
     p.write(input);
     p.closeWriteChannel();
     p.waitForFinished(20000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll()};
 }
 
 } // namespace
@@ -57,571 +58,476 @@ class TestSimulator : public QObject
 {
     Q_OBJECT
 
+    QList<QByteArray> demoStreams()
+    {
+        QList<QByteArray> all;
+        for (const jobs::Job &job : {jobs::quickTest(), jobs::attributes(), jobs::density(), jobs::formatting(),
+                 jobs::alignment(), jobs::receipt(jobs::Cut::Partial), jobs::language(), jobs::qrSample()})
+            all << job.stream();
+        for (int system = 0; system <= 8; ++system)
+            all << jobs::barcode(cmd::BarcodeSystem(system), true).stream();
+        return all;
+    }
+
 private slots:
-    void picturesArePixelExact_data();
-    void picturesArePixelExact();
-    void barcodesDecode_data();
-    void barcodesDecode();
-    void gs1DataSplitByItsIdentifiers_data();
-    void gs1DataSplitByItsIdentifiers();
-    void qrCodesDecode();
-    void inkLandsWhereTheModesSay_data();
-    void inkLandsWhereTheModesSay();
-    void arabicJoinsRightToLeft_data();
-    void arabicJoinsRightToLeft();
-    void codeTablesPrintTheirText_data();
-    void codeTablesPrintTheirText();
-    void everyCodeTableNumberReadsItsPage_data();
-    void everyCodeTableNumberReadsItsPage();
-    void rasterModeScales_data();
-    void rasterModeScales();
-    void darknessAndPlaceholders();
-    void paperViewDrawsRollAndTint_data();
-    void paperViewDrawsRollAndTint();
-    void chunkingDoesNotMatter();
-    void answersByteForByte_data();
-    void answersByteForByte();
-    void decodesCommands_data();
-    void decodesCommands();
-    void badInputNeverCrashes();
-    void commandLine_data();
-    void commandLine();
-    void linksAndOutputsNeverHurtTheUser();
-    void renderToAFullDiskLeavesNothing_data();
-    void renderToAFullDiskLeavesNothing();
-    void renderWithinAMemoryLimit_data();
-    void renderWithinAMemoryLimit();
-
-private:
-    QList<QByteArray> demoStreams();
-};
-
-QList<QByteArray> TestSimulator::demoStreams()
-{
-    QList<QByteArray> all;
-    for (const jobs::Job &job : {jobs::quickTest(), jobs::attributes(), jobs::density(), jobs::formatting(),
-             jobs::alignment(), jobs::receipt(jobs::Cut::Partial), jobs::language(), jobs::qrSample()})
-        all << job.stream();
-    for (int system = 0; system <= 8; ++system)
-        all << jobs::barcode(cmd::BarcodeSystem(system), true).stream();
-    return all;
-}
-
-void TestSimulator::picturesArePixelExact_data()
-{
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<QList<const pictures::Picture *>>("expected");
-    QTest::newRow("receipt logo") << jobs::receipt(jobs::Cut::None).stream()
-                                  << QList<const pictures::Picture *>{&pictures::receipt_logo};
-    QTest::newRow("quick test") << jobs::quickTest().stream()
-                                << QList<const pictures::Picture *>{
-                                       &pictures::header, &pictures::arrows, &pictures::digits, &pictures::lettering};
-    QTest::newRow("QR sample") << jobs::qrSample().stream() << QList<const pictures::Picture *>{&pictures::qr_sample};
-}
-
-void TestSimulator::picturesArePixelExact()
-{
-    QFETCH(QByteArray, stream);
-    QFETCH(QList<const pictures::Picture *>, expected);
-    const Interpreter interpreter = run(stream);
-    const QImage paper = interpreter.paper().image();
-    QList<int> tops;
-    for (const controller::LogEntry &e : interpreter.log())
-        if (e.name == QLatin1String("picturePrintH"))
-            tops << e.firstRow;
-    QCOMPARE(tops.size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        const pictures::Picture &pic = *expected.at(i);
-        for (int y = 0; y < pic.height; ++y) {
-            for (int x = 0; x < pic.width; ++x) {
-                const bool dot = (pic.data[y * pic.bytesPerRow + x / 8] >> (7 - x % 8)) & 1;
-                if (dot != inked(paper, x, tops.at(i) + y))
-                    QFAIL(qPrintable(QStringLiteral("picture %1 differs at %2,%3").arg(i).arg(x).arg(y)));
+    void picturesArePixelExact()
+    {
+        using pictures::Picture;
+        const QList<std::pair<QByteArray, QList<const Picture *>>> cases{
+            {jobs::receipt(jobs::Cut::None).stream(), {&pictures::receipt_logo}},
+            {jobs::quickTest().stream(),
+                {&pictures::header, &pictures::arrows, &pictures::digits, &pictures::lettering}},
+            {jobs::qrSample().stream(), {&pictures::qr_sample}}};
+        for (const auto &[stream, expected] : cases) {
+            const Interpreter interpreter = run(stream);
+            const QImage paper = interpreter.paper().image();
+            QList<int> tops;
+            for (const controller::LogEntry &e : interpreter.log())
+                if (e.name == QLatin1String("picturePrintH"))
+                    tops << e.firstRow;
+            QCOMPARE(tops.size(), expected.size());
+            for (int i = 0; i < expected.size(); ++i) {
+                const Picture &pic = *expected.at(i);
+                for (int y = 0; y < pic.height; ++y)
+                    for (int x = 0; x < pic.width; ++x)
+                        if (bool((pic.data[y * pic.bytesPerRow + x / 8] >> (7 - x % 8)) & 1)
+                            != inked(paper, x, tops.at(i) + y))
+                            QFAIL(qPrintable(QStringLiteral("picture %1 x %2 differs at %3,%4")
+                                                 .arg(pic.width)
+                                                 .arg(pic.height)
+                                                 .arg(x)
+                                                 .arg(y)));
             }
         }
     }
-}
 
-void TestSimulator::barcodesDecode_data()
-{
-    QTest::addColumn<int>("system");
-    QTest::addColumn<QStringList>("accepted");
-    QTest::addColumn<QByteArray>("stream");
-    for (const QStringList &row : dataTable(QStringLiteral("barcodes.txt")))
-        QTest::newRow(qPrintable(row.value(2, row[0])))
-            << row[0].toInt() << row[1].split(QStringLiteral(", ")) << hex(row.value(2).toLatin1());
-}
-
-void TestSimulator::barcodesDecode()
-{
-    QFETCH(int, system);
-    QFETCH(QStringList, accepted);
-    QFETCH(QByteArray, stream);
-    const Interpreter interpreter
-        = run(stream.isEmpty() ? jobs::barcode(cmd::BarcodeSystem(system), false).stream() : stream);
-    QCOMPARE(interpreter.unknownCount(), 0);
-    const QString decoded = zbar(interpreter.paper().image());
-    QVERIFY2(accepted.contains(decoded), qPrintable(decoded));
-    // The line under a code in code sets shows what a scanner reads from it.
-    const qsizetype at = stream.indexOf("\x1Dk\x49");
-    if (at >= 0)
-        QCOMPARE(
-            controller::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text, decoded.section(':', 1));
-}
-
-void TestSimulator::gs1DataSplitByItsIdentifiers_data() { addTableRows(QStringLiteral("gs1.txt")); }
-
-void TestSimulator::gs1DataSplitByItsIdentifiers()
-{
-    QFETCH(QStringList, row);
-    const controller::LinearSymbol code = controller::encodeLinear(9, hex(row[0].toLatin1()));
-    QVERIFY2(code.error.isEmpty(), qPrintable(code.error));
-    QCOMPARE(code.text, row[1]);
-}
-
-void TestSimulator::qrCodesDecode()
-{
-    QCOMPARE(zbar(run(jobs::qrSample().stream()).paper().image()), QStringLiteral("QR-Code:Printer Ruvela - ZPC3x"));
-    // The controller's own QR commands: size, error correction, data, print.
-    const quint8 *data = reinterpret_cast<const quint8 *>("ZPC3x stored QR");
-    const QByteArray stream = cmd::setQRSizeVersion(6) + cmd::setQRcodeErrorCorrection(49)
-        + cmd::transferQRcodeData(15, data) + cmd::printQRcodeData();
-    QCOMPARE(zbar(run(stream).paper().image()), QStringLiteral("QR-Code:ZPC3x stored QR"));
-}
-
-void TestSimulator::inkLandsWhereTheModesSay_data() { addTableRows(QStringLiteral("ink.txt")); }
-
-void TestSimulator::inkLandsWhereTheModesSay()
-{
-    QFETCH(QStringList, row);
-    const QRect box = inkBox(run(hex(row[2].toLatin1()), row[1].toInt()).paper().image());
-    if (row[3] == QLatin1String("none")) {
-        QVERIFY2(!box.isValid(), "nothing should print");
-        return;
-    }
-    QVERIFY2(box.left() >= row[3].toInt() && box.left() <= row[4].toInt() && box.right() >= row[5].toInt()
-            && box.right() <= row[6].toInt(),
-        qPrintable(QStringLiteral("ink from %1 to %2").arg(box.left()).arg(box.right())));
-    if (row.size() > 8)
-        QCOMPARE(std::make_pair(box.top(), box.bottom()), std::make_pair(row[7].toInt(), row[8].toInt()));
-}
-
-void TestSimulator::arabicJoinsRightToLeft_data() { addTableRows(QStringLiteral("arabic.txt")); }
-
-void TestSimulator::arabicJoinsRightToLeft()
-{
-    QFETCH(QStringList, row);
-    const QImage paper = run(hex(row[1].toLatin1())).paper().image();
-    const QRect box = inkBox(paper);
-    QVERIFY(box.isValid());
-    int blankColumns = 0, tallestX = -1, tallestTop = paper.height();
-    for (int x = box.left(); x <= box.right(); ++x) {
-        int top = -1;
-        for (int y = box.top(); y <= box.bottom() && top < 0; ++y)
-            top = inked(paper, x, y) ? y : -1;
-        blankColumns += top < 0;
-        if (top >= 0 && top < tallestTop)
-            tallestTop = top, tallestX = x;
-    }
-    QCOMPARE(blankColumns == 0, row[2] == QLatin1String("yes"));
-    if (row[3] != QLatin1String("-"))
-        QCOMPARE(tallestX < box.center().x() ? QStringLiteral("left") : QStringLiteral("right"), row[3]);
-}
-
-void TestSimulator::codeTablesPrintTheirText_data() { addTableRows(QStringLiteral("codetables.txt")); }
-
-void TestSimulator::codeTablesPrintTheirText()
-{
-    QFETCH(QStringList, row);
-    const QByteArray bytes = hex(row[2].toLatin1());
-    QCOMPARE(controller::decodeCodeTable(row[1].toInt(), bytes), row[3]);
-    QByteArray twoByte; // the same text in the controller's two-byte form, high byte first
-    for (const QChar ch : std::as_const(row[3])) {
-        const int hi = ch.unicode() >> 8;
-        if (ch.unicode() >= 0x80 && (hi < 1 || hi > 0x1F))
-            return; // no such form for this text
-        if (ch.unicode() >= 0x80)
-            twoByte += char(hi);
-        twoByte += char(ch.unicode() & 0xFF);
-    }
-    const QByteArray selected = "\x1Bt" + QByteArray(1, char(row[1].toInt())) + bytes + '\n';
-    QVERIFY(run(selected).paper().image() == run(twoByte + '\n').paper().image());
-}
-
-void TestSimulator::everyCodeTableNumberReadsItsPage_data() { addTableRows(QStringLiteral("codetablebytes.txt")); }
-
-void TestSimulator::everyCodeTableNumberReadsItsPage()
-{
-    QFETCH(QStringList, row);
-    const QByteArray byte = hex(row[3].toLatin1());
-    QStringDecoder page(qPrintable(row[2]));
-    QVERIFY2(page.isValid(), qPrintable(row[2]));
-    const QString icu = page.decode(byte);
-    QCOMPARE(icu, row[4]); // ICU reads the page as its chart says
-    QCOMPARE(controller::decodeCodeTable(row[1].toInt(), byte), icu);
-}
-
-void TestSimulator::rasterModeScales_data()
-{
-    // One byte a row, two rows: C0 and 81; then what each mode prints, '#' a dot.
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<QStringList>("dots");
-    const QStringList plain{"##......", "#......#"};
-    const QStringList wide{"####............", "##............##"};
-    const QStringList tall{"##......", "##......", "#......#", "#......#"};
-    const QStringList both{"####............", "####............", "##............##", "##............##"};
-    QTest::newRow("m 0") << hex("1D 76 30 00 01 00 02 00 C0 81") << plain;
-    QTest::newRow("m 1 doubles the width") << hex("1D 76 30 01 01 00 02 00 C0 81") << wide;
-    QTest::newRow("m 2 doubles the height") << hex("1D 76 30 02 01 00 02 00 C0 81") << tall;
-    QTest::newRow("m 3 doubles both") << hex("1D 76 30 03 01 00 02 00 C0 81") << both;
-    QTest::newRow("m 48") << hex("1D 76 30 30 01 00 02 00 C0 81") << plain;
-    QTest::newRow("m 51 doubles both") << hex("1D 76 30 33 01 00 02 00 C0 81") << both;
-}
-
-void TestSimulator::rasterModeScales()
-{
-    QFETCH(QByteArray, stream);
-    QFETCH(QStringList, dots);
-    const QImage paper = run(stream).paper().image();
-    QCOMPARE(inkBox(paper).top(), 0);
-    QCOMPARE(paper.height(), dots.size());
-    for (int y = 0; y < paper.height(); ++y) {
-        QString row;
-        for (int x = 0; x < 20; ++x)
-            row += inked(paper, x, y) ? QLatin1Char('#') : QLatin1Char('.');
-        QCOMPARE(row, dots.at(y).leftJustified(20, QLatin1Char('.')));
-    }
-}
-
-void TestSimulator::darknessAndPlaceholders()
-{
-    auto darkest = [](const QByteArray &stream) {
-        const QImage paper = run(hex(stream)).paper().image();
-        int lowest = 255;
-        for (int y = 0; y < paper.height(); ++y)
-            for (int x = 0; x < paper.width(); ++x)
-                lowest = qMin(lowest, int(paper.constScanLine(y)[x]));
-        return lowest;
-    };
-    QVERIFY(darkest("1B 6D 08 'dark' 0A") < darkest("1B 6D 01 'dark' 0A"));
-    QCOMPARE(darkest("1B 6D 00 'dark' 0A"), darkest("1B 6D 04 'dark' 0A"));
-    QCOMPARE(darkest("1B 6D 08 'dark' 0A"), 0);
-    // The second colour (ESC r, or GS ( N colour 2) prints as a second, lighter shade.
-    QVERIFY(darkest("1B 72 01 'red' 0A") > darkest("'red' 0A") && darkest("1B 72 01 'red' 0A") < 255);
-    QCOMPARE(darkest("1D 28 4E 02 00 30 32 'red' 0A"), darkest("1B 72 01 'red' 0A"));
-    QCOMPARE(darkest("1B 72 01 1B 72 30 'red' 0A"), darkest("'red' 0A"));
-    // A partial cut leaves the middle of the roll holding.
-    const QImage partial = run(hex("1B 6E")).paper().image();
-    QVERIFY(inkBox(partial).width() > 300 && !inked(partial, 192, inkBox(partial).top()));
-    // A character no font has shows as a box, never as nothing; the Language job needs none.
-    const Interpreter tibetan = run(hex("0F 40 0A"));
-    QCOMPARE(tibetan.placeholderCount(), 1);
-    QVERIFY(inkBox(tibetan.paper().image()).isValid());
-    QCOMPARE(run(jobs::language().stream()).placeholderCount(), 0);
-}
-
-void TestSimulator::paperViewDrawsRollAndTint_data()
-{
-    QTest::addColumn<int>("zoom");
-    QTest::newRow("zoom 1") << 1;
-    QTest::newRow("zoom 2") << 2;
-}
-
-// Both programs draw paper with this view: each dot shows in its grey, a zoom by zoom square,
-// and the tinted rows show the grey under the tint.
-void TestSimulator::paperViewDrawsRollAndTint()
-{
-    QFETCH(int, zoom);
-    const QStringList pattern = {"........", "####....", "####....", "........", "..+++...", "+......#"};
-    const auto grey = [&](int x, int y) { return pattern[y][x] == '#' ? 0 : pattern[y][x] == '+' ? 128 : 255; };
-    controller::Paper paper(8), wider(16);
-    paper.reserve(0, int(pattern.size()));
-    for (int y = 0; y < pattern.size(); ++y)
-        for (int x = 0; x < 8; ++x)
-            paper.dot(x, y, uchar(grey(x, y)));
-    PaperView view;
-    view.setPaper(&wider); // the owner points the view at another roll
-    view.setPaper(&paper);
-    view.setZoom(zoom);
-    view.setTint(2, 3);
-    const QImage shot = view.widget()->grab().toImage();
-    QCOMPARE(shot.size(), QSize(8 * zoom, 6 * zoom));
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            const int g = grey(x / zoom, y / zoom);
-            const bool tinted = y / zoom == 2 || y / zoom == 3;
-            // The tint, rgb(255, 170, 0) at 90/255, laid over the grey.
-            const QColor want = tinted ? QColor((255 * 90 + g * 165) / 255, (170 * 90 + g * 165) / 255, g * 165 / 255)
-                                       : QColor(g, g, g);
-            const QColor got = shot.pixelColor(x, y);
-            if (qAbs(got.red() - want.red()) > 2 || qAbs(got.green() - want.green()) > 2
-                || qAbs(got.blue() - want.blue()) > 2)
-                QFAIL(qPrintable(QStringLiteral("%1,%2 is %3, not %4").arg(x).arg(y).arg(got.name(), want.name())));
-        }
-    }
-}
-
-void TestSimulator::chunkingDoesNotMatter()
-{
-    QByteArray all;
-    for (const QByteArray &job : demoStreams())
-        all += job;
-    const QImage whole = run(all).paper().image();
-    QRandomGenerator rng(7);
-    for (int round = 0; round < 4; ++round) {
-        Interpreter interpreter;
-        for (qsizetype at = 0; at < all.size();) {
-            const qsizetype n = qMin<qsizetype>(all.size() - at, 1 + rng.bounded(round == 0 ? 3 : 700));
-            interpreter.feed(all.mid(at, n));
-            at += n;
-        }
-        interpreter.finish();
-        QVERIFY(interpreter.paper().image() == whole);
-    }
-}
-
-void TestSimulator::answersByteForByte_data() { addTableRows(QStringLiteral("replies.txt")); }
-
-void TestSimulator::answersByteForByte()
-{
-    QFETCH(QStringList, row);
-    Interpreter interpreter(row[1].toInt());
-    interpreter.feed(hex(row[2].toLatin1()));
-    interpreter.finish();
-    QCOMPARE(interpreter.takeReplies().toHex(' '), hex(row.value(3).toLatin1()).toHex(' '));
-}
-
-void TestSimulator::decodesCommands_data()
-{
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<QStringList>("expected");
-    QString name;
-    QByteArray stream;
-    QStringList expected;
-    auto add = [&] {
-        if (!name.isEmpty())
-            QTest::newRow(qPrintable(name)) << hex(stream) << expected;
-    };
-    for (const QString &line : dataLines(QStringLiteral("decoder.txt"))) {
-        if (line.startsWith(QLatin1String("== "))) {
-            add();
-            name = line.mid(3);
-            stream.clear();
-            expected.clear();
-        } else if (line.startsWith(QLatin1String("< "))) {
-            stream += line.mid(2).toLatin1() + ' ';
-        } else {
-            expected << line;
-        }
-    }
-    add();
-}
-
-void TestSimulator::decodesCommands()
-{
-    // The same commands however the stream is cut into chunks.
-    QFETCH(QByteArray, stream);
-    QFETCH(QStringList, expected);
-    for (const qsizetype chunk : {stream.size(), qsizetype(1), qsizetype(3)}) {
-        Interpreter interpreter;
-        for (qsizetype at = 0; at < stream.size(); at += chunk)
-            interpreter.feed(stream.mid(at, chunk));
-        interpreter.finish();
-        QStringList lines;
-        for (const controller::LogEntry &e : interpreter.log())
-            lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
-        QCOMPARE(lines, expected);
-    }
-}
-
-void TestSimulator::commandLine_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output");
-    for (const QStringList &row : dataTable(QStringLiteral("simcommandline.txt")))
-        QTest::newRow(qPrintable(row[0]))
-            << row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts) << row[2].toInt() << row.value(3).trimmed();
-}
-
-void TestSimulator::commandLine()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, output);
-    const sim::SimOptions options = sim::parseSimOptions(QStringList{"zpc3x-sim"} + arguments);
-    QCOMPARE(options.exitCode, exitCode);
-    QVERIFY2(options.output.contains(output), qPrintable(options.output));
-    if (exitCode < 0)
-        return;
-    // The program itself answers before anything is served, and without a display.
-    QProcess program;
-    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
-    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    headless.remove(QStringLiteral("DISPLAY"));
-    program.setProcessEnvironment(headless);
-    program.start(QStringLiteral(ZPC3X_SIM), arguments);
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), exitCode);
-    QVERIFY((program.readAllStandardOutput() + program.readAllStandardError()).contains(output.toUtf8()));
-}
-
-void TestSimulator::badInputNeverCrashes()
-{
-    // Random streams are the fuzzer's (scripts/fuzz.sh); here the largest the fields can claim.
-    Interpreter huge;
-    huge.feed(hex("1D 76 30 00 FF FF FF FF") + QByteArray(1 << 20, '\xFF'));
-    huge.feed(hex("1D 71 01 00 FF FF FF FF") + QByteArray(1 << 20, '\x55'));
-    QVERIFY(huge.paper().rows() <= controller::Paper::maxRows);
-    huge.finish();
-    QCOMPARE(huge.truncatedCount(), 1);
-    // The roll's end says so in the log, once.
-    Interpreter endless;
-    for (int i = 0; i < 2; ++i) // 131070 rows
-        endless.feed(hex("1D 76 30 00 01 00 FF FF") + QByteArray(65535, '\x81'));
-    QCOMPARE(std::count_if(endless.log().cbegin(), endless.log().cend(),
-                 [](const controller::LogEntry &e) { return e.name == QLatin1String("roll full"); }),
-        1);
-}
-
-void TestSimulator::linksAndOutputsNeverHurtTheUser()
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("notes.txt")), toFile = dir.filePath(QStringLiteral("to-file")),
-                  stale = dir.filePath(QStringLiteral("stale"));
-    QFile notes(file);
-    QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("mine") == 4);
-    notes.close();
-    const QString sneaky = dir.filePath(QStringLiteral("sneaky")); // its text starts as a terminal's
-    QVERIFY(QFile::link(file, toFile) && QFile::link(QStringLiteral("/dev/pts/999"), stale)
-        && ::symlink("/dev/pts/../../etc/hostname", QFile::encodeName(sneaky).constData()) == 0);
-    // Anything but an earlier run's link to a pseudo-terminal is refused, and stays as it was.
-    for (const QString &path : {file, toFile, sneaky})
-        QCOMPARE(runSim({"--no-window", "--link", path}).first, 1);
-    QCOMPARE(QFile::symLinkTarget(toFile), file);
-    QCOMPARE(QFile::symLinkTarget(sneaky), QStringLiteral("/etc/hostname"));
-    // A stale link is replaced, and the new one goes when the controller is stopped.
-    QProcess serve;
-    serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale});
-    QTRY_VERIFY(QFile::symLinkTarget(stale).startsWith(QStringLiteral("/dev/pts/")) && QFile::exists(stale));
+    void barcodesDecode_data()
     {
-        MainWindow window; // the link leads to a controller that answers
-        QVERIFY(connectTo(window, stale).startsWith(QStringLiteral("Connected to")));
-        press(window, "pushButtonVersion");
-        QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
+        QTest::addColumn<int>("system");
+        QTest::addColumn<QStringList>("accepted");
+        QTest::addColumn<QByteArray>("stream");
+        for (const QStringList &row : dataTable(QStringLiteral("barcodes.txt")))
+            QTest::newRow(qPrintable(row.value(2, row[0])))
+                << row[0].toInt() << row[1].split(QStringLiteral(", ")) << hex(row.value(2).toLatin1());
     }
-    serve.terminate(); // as Ctrl+C: it ends cleanly and takes its link along
-    QVERIFY(serve.waitForFinished(10000) && serve.exitCode() == 0);
-    QVERIFY(!QFileInfo(stale).isSymLink());
-    serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale}); // and so at a hang-up
-    QTRY_VERIFY(QFileInfo(stale).isSymLink());
-    ::kill(pid_t(serve.processId()), SIGHUP);
-    QVERIFY(serve.waitForFinished(10000) && serve.exitStatus() == QProcess::NormalExit && serve.exitCode() == 0);
-    QVERIFY(!QFileInfo(stale).isSymLink());
-    // Rendering reads a pipe, and refuses to write over a file or in a format it cannot write.
-    const QString png = dir.filePath(QStringLiteral("paper.png"));
-    QProcess render;
-    render.start(QStringLiteral(ZPC3X_SIM), {"--render", "-", "-o", png, "--head-type", "1", "--log"});
-    render.write(jobs::receipt(jobs::Cut::Full).stream());
-    render.closeWriteChannel();
-    QVERIFY(render.waitForFinished(30000) && render.exitCode() == 0);
-    QCOMPARE(QImage(png).width(), 576);
-    QVERIFY(render.readAllStandardOutput().contains("   12304  printLF\n")); // after 8 + 8 + 12288 bytes of logo
-    QCOMPARE(runSim({"--render", "-", "-o", file}, hex("'Hello' 0A")).first, 2);
-    QCOMPARE(runSim({"--render", "-", "-o", png}, hex("'Hello' 0A")).first, 1);
-    // --split: a picture a cut, without the cut's mark, each named in the summary; none replaced.
-    const QString piece = dir.filePath(QStringLiteral("piece.png"));
-    const QByteArray cuts = hex("'one' 0A 1B 69 'two' 0A 1D 56 01 'three' 0A");
-    const auto [splitCode, splitSaid] = runSim({"--render", "-", "-o", piece, "--split"}, cuts);
-    QCOMPARE(splitCode, 0);
-    for (const char *name : {"piece-001.png", "piece-002.png", "piece-003.png"}) {
-        QVERIFY2(splitSaid.contains(name), splitSaid.constData());
-        const QRect box = inkBox(QImage(dir.filePath(QLatin1String(name))));
-        QVERIFY(box.isValid() && box.width() < 100); // a word, and no mark across the roll
+    void barcodesDecode()
+    {
+        QFETCH(int, system);
+        QFETCH(QStringList, accepted);
+        QFETCH(QByteArray, stream);
+        const Interpreter interpreter
+            = run(stream.isEmpty() ? jobs::barcode(cmd::BarcodeSystem(system), false).stream() : stream);
+        QCOMPARE(interpreter.unknownCount(), 0);
+        const QString decoded = zbar(interpreter.paper().image());
+        QVERIFY2(accepted.contains(decoded), qPrintable(decoded));
+        // The line under a code in code sets shows what a scanner reads from it.
+        const qsizetype at = stream.indexOf("\x1Dk\x49");
+        if (at >= 0)
+            QCOMPARE(controller::encodeLinear(8, stream.mid(at + 4, quint8(stream.at(at + 3)))).text,
+                decoded.section(':', 1));
     }
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("piece-004.png"))));
-    QCOMPARE(runSim({"--render", "-", "-o", piece, "--split"}, cuts).first, 1);
-    QCOMPARE(runSim({"--split"}).first, 2);
-    // The job dump fills a folder again, but writes over nothing of the user's.
-    auto dump = [](const QString &to) { return QProcess::execute(QStringLiteral(DUMP_JOBS), {to}); };
-    QCOMPARE(QProcess::execute(QStringLiteral(DUMP_JOBS), {"--help"}), 0);
-    QCOMPARE(dump(dir.path()), 0);
-    QCOMPARE(dump(dir.path()), 0);
-    QFile receipt(dir.filePath(QStringLiteral("receipt.bin")));
-    QVERIFY(receipt.open(QIODevice::WriteOnly) && receipt.write("mine") == 4);
-    receipt.close();
-    QCOMPARE(dump(dir.path()), 1);
-    QCOMPARE(receipt.open(QIODevice::ReadOnly) ? receipt.readAll() : QByteArray(), QByteArray("mine"));
-    QCOMPARE(notes.open(QIODevice::ReadOnly) ? notes.readAll() : QByteArray(), QByteArray("mine"));
-}
 
-void TestSimulator::renderToAFullDiskLeavesNothing_data()
-{
-    QTest::addColumn<bool>("split");
-    QTest::newRow("one picture") << false;
-    // Under the limit on file sizes the first piece fits and the second does not.
-    QTest::newRow("a picture a cut") << true;
-}
+    void gs1DataSplitByItsIdentifiers_data() { addTableRows(QStringLiteral("gs1.txt")); }
+    void gs1DataSplitByItsIdentifiers()
+    {
+        QFETCH(QStringList, row);
+        const controller::LinearSymbol code = controller::encodeLinear(9, hex(row[0].toLatin1()));
+        QVERIFY2(code.error.isEmpty(), qPrintable(code.error));
+        QCOMPARE(code.text, row[1]);
+    }
 
-void TestSimulator::renderToAFullDiskLeavesNothing()
-{
-    // A full disk: a small tmpfs, filled, where the test may mount one; else a limit on the size
-    // of the files the controller writes. Either way the picture cannot be written whole.
-    QFETCH(bool, split);
-    QTemporaryDir dir;
-    const bool mounted = !split
-        && QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
-    const auto unmount = qScopeGuard([&] {
-        if (mounted)
-            QProcess::execute(QStringLiteral("umount"), {dir.path()});
-    });
-    QFile filler(dir.filePath(QStringLiteral("filler")));
-    QVERIFY(filler.open(QIODevice::WriteOnly));
-    while (mounted && filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) { }
-    filler.close();
-    QStringList args{"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))};
-    if (split)
-        args << QStringLiteral("--split");
-    const QByteArray stream
-        = (split ? hex("'Hello' 0A 1B 69") : QByteArray()) + jobs::receipt(jobs::Cut::Full).stream();
-    const auto [code, said] = runSim(args, stream, [mounted] {
-        const rlimit size{2048, 2048};
-        if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
-            std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
-    });
-    QCOMPARE(code, 1);
-    QVERIFY2(said.contains(mounted ? "No space left on device" : "File too large"), said.constData());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"filler"});
-}
+    void qrCodesDecode()
+    {
+        QCOMPARE(
+            zbar(run(jobs::qrSample().stream()).paper().image()), QStringLiteral("QR-Code:Printer Ruvela - ZPC3x"));
+        // The controller's own QR commands: size, error correction, data, print.
+        const quint8 *data = reinterpret_cast<const quint8 *>("ZPC3x stored QR");
+        const QByteArray stream = cmd::setQRSizeVersion(6) + cmd::setQRcodeErrorCorrection(49)
+            + cmd::transferQRcodeData(15, data) + cmd::printQRcodeData();
+        QCOMPARE(zbar(run(stream).paper().image()), QStringLiteral("QR-Code:ZPC3x stored QR"));
+    }
 
-void TestSimulator::renderWithinAMemoryLimit_data()
-{
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("said");
-    // 2 M firmware queries ask for over 100 MB of answers that nothing reads.
-    QTest::newRow("answers") << hex("10 05").repeated(1 << 21) + hex("'ok' 0A") << 0 << QByteArray("bytes of answers");
-    // A whole roll of ink at 576 dots, and its picture, need more than there is: said so.
-    const QByteArray block = hex("1D 76 30 00 48 00 FF FF FF*4718520");
-    QTest::newRow("whole roll") << hex("1B 5A 01") + block + block << 1 << QByteArray("out of memory");
-}
+    void inkLandsWhereTheModesSay_data() { addTableRows(QStringLiteral("ink.txt")); }
+    void inkLandsWhereTheModesSay()
+    {
+        QFETCH(QStringList, row);
+        const QRect box = inkBox(run(hex(row[2].toLatin1()), row[1].toInt()).paper().image());
+        if (row[3] == QLatin1String("none")) {
+            QVERIFY2(!box.isValid(), "nothing should print");
+            return;
+        }
+        QVERIFY2(box.left() >= row[3].toInt() && box.left() <= row[4].toInt() && box.right() >= row[5].toInt()
+                && box.right() <= row[6].toInt(),
+            qPrintable(QStringLiteral("ink from %1 to %2").arg(box.left()).arg(box.right())));
+        if (row.size() > 8)
+            QCOMPARE(std::make_pair(box.top(), box.bottom()), std::make_pair(row[7].toInt(), row[8].toInt()));
+    }
 
-void TestSimulator::renderWithinAMemoryLimit()
-{
+    void arabicJoinsRightToLeft_data() { addTableRows(QStringLiteral("arabic.txt")); }
+    void arabicJoinsRightToLeft()
+    {
+        QFETCH(QStringList, row);
+        const QImage paper = run(hex(row[1].toLatin1())).paper().image();
+        const QRect box = inkBox(paper);
+        QVERIFY(box.isValid());
+        int blankColumns = 0, tallestX = -1, tallestTop = paper.height();
+        for (int x = box.left(); x <= box.right(); ++x) {
+            int top = -1;
+            for (int y = box.top(); y <= box.bottom() && top < 0; ++y)
+                top = inked(paper, x, y) ? y : -1;
+            blankColumns += top < 0;
+            if (top >= 0 && top < tallestTop)
+                tallestTop = top, tallestX = x;
+        }
+        QCOMPARE(blankColumns == 0, row[2] == QLatin1String("yes"));
+        if (row[3] != QLatin1String("-"))
+            QCOMPARE(tallestX < box.center().x() ? QStringLiteral("left") : QStringLiteral("right"), row[3]);
+    }
+
+    void codeTablesPrintTheirText_data() { addTableRows(QStringLiteral("codetables.txt")); }
+    void codeTablesPrintTheirText()
+    {
+        QFETCH(QStringList, row);
+        const QByteArray bytes = hex(row[2].toLatin1());
+        QCOMPARE(controller::decodeCodeTable(row[1].toInt(), bytes), row[3]);
+        QByteArray twoByte; // the same text in the controller's two-byte form, high byte first
+        for (const QChar ch : std::as_const(row[3])) {
+            const int hi = ch.unicode() >> 8;
+            if (ch.unicode() >= 0x80 && (hi < 1 || hi > 0x1F))
+                return; // no such form for this text
+            if (ch.unicode() >= 0x80)
+                twoByte += char(hi);
+            twoByte += char(ch.unicode() & 0xFF);
+        }
+        const QByteArray selected = "\x1Bt" + QByteArray(1, char(row[1].toInt())) + bytes + '\n';
+        QVERIFY(run(selected).paper().image() == run(twoByte + '\n').paper().image());
+    }
+
+    void everyCodeTableNumberReadsItsPage_data() { addTableRows(QStringLiteral("codetablebytes.txt")); }
+    void everyCodeTableNumberReadsItsPage()
+    {
+        QFETCH(QStringList, row);
+        const QByteArray byte = hex(row[3].toLatin1());
+        QStringDecoder page(qPrintable(row[2]));
+        QVERIFY2(page.isValid(), qPrintable(row[2]));
+        const QString icu = page.decode(byte);
+        QCOMPARE(icu, row[4]); // ICU reads the page as its chart says
+        QCOMPARE(controller::decodeCodeTable(row[1].toInt(), byte), icu);
+    }
+
+    void rasterModeScales_data() { addTableRows(QStringLiteral("simulator-raster.txt")); }
+    void rasterModeScales()
+    {
+        QFETCH(QStringList, row);
+        const QStringList dots = row[2].split(QStringLiteral(" / "));
+        const QImage paper = run(hex(row[1].toLatin1())).paper().image();
+        QCOMPARE(inkBox(paper).top(), 0);
+        QCOMPARE(paper.height(), dots.size());
+        for (int y = 0; y < paper.height(); ++y) {
+            QString printed;
+            for (int x = 0; x < 20; ++x)
+                printed += inked(paper, x, y) ? QLatin1Char('#') : QLatin1Char('.');
+            QCOMPARE(printed, dots.at(y).leftJustified(20, QLatin1Char('.')));
+        }
+    }
+
+    void darknessAndPlaceholders()
+    {
+        auto darkest = [](const QByteArray &stream) {
+            const QImage paper = run(hex(stream)).paper().image();
+            int lowest = 255;
+            for (int y = 0; y < paper.height(); ++y)
+                for (int x = 0; x < paper.width(); ++x)
+                    lowest = qMin(lowest, int(paper.constScanLine(y)[x]));
+            return lowest;
+        };
+        QVERIFY(darkest("1B 6D 08 'dark' 0A") < darkest("1B 6D 01 'dark' 0A"));
+        QCOMPARE(darkest("1B 6D 00 'dark' 0A"), darkest("1B 6D 04 'dark' 0A"));
+        QCOMPARE(darkest("1B 6D 08 'dark' 0A"), 0);
+        // The second colour (ESC r, or GS ( N colour 2) prints as a second, lighter shade.
+        QVERIFY(darkest("1B 72 01 'red' 0A") > darkest("'red' 0A") && darkest("1B 72 01 'red' 0A") < 255);
+        QCOMPARE(darkest("1D 28 4E 02 00 30 32 'red' 0A"), darkest("1B 72 01 'red' 0A"));
+        QCOMPARE(darkest("1B 72 01 1B 72 30 'red' 0A"), darkest("'red' 0A"));
+        // A partial cut leaves the middle of the roll holding.
+        const QImage partial = run(hex("1B 6E")).paper().image();
+        QVERIFY(inkBox(partial).width() > 300 && !inked(partial, 192, inkBox(partial).top()));
+        // A character no font has shows as a box, never as nothing; the Language job needs none.
+        const Interpreter tibetan = run(hex("0F 40 0A"));
+        QCOMPARE(tibetan.placeholderCount(), 1);
+        QVERIFY(inkBox(tibetan.paper().image()).isValid());
+        QCOMPARE(run(jobs::language().stream()).placeholderCount(), 0);
+    }
+
+    // Both programs draw paper with this view: each dot shows in its grey, a zoom by zoom square,
+    // and the tinted rows show the grey under the tint.
+    void paperViewDrawsRollAndTint()
+    {
+        const QStringList pattern = {"........", "####....", "####....", "........", "..+++...", "+......#"};
+        const auto grey = [&](int x, int y) { return pattern[y][x] == '#' ? 0 : pattern[y][x] == '+' ? 128 : 255; };
+        controller::Paper paper(8), wider(16);
+        paper.reserve(0, int(pattern.size()));
+        for (int y = 0; y < pattern.size(); ++y)
+            for (int x = 0; x < 8; ++x)
+                paper.dot(x, y, uchar(grey(x, y)));
+        for (const int zoom : {1, 2}) {
+            PaperView view;
+            view.setPaper(&wider); // the owner points the view at another roll
+            view.setPaper(&paper);
+            view.setZoom(zoom);
+            view.setTint(2, 3);
+            const QImage shot = view.widget()->grab().toImage();
+            QCOMPARE(shot.size(), QSize(8 * zoom, 6 * zoom));
+            for (int y = 0; y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width(); ++x) {
+                    const int g = grey(x / zoom, y / zoom);
+                    const bool tinted = y / zoom == 2 || y / zoom == 3;
+                    // The tint, rgb(255, 170, 0) at 90/255, laid over the grey.
+                    const QColor want = tinted
+                        ? QColor((255 * 90 + g * 165) / 255, (170 * 90 + g * 165) / 255, g * 165 / 255)
+                        : QColor(g, g, g);
+                    const QColor got = shot.pixelColor(x, y);
+                    if (qAbs(got.red() - want.red()) > 2 || qAbs(got.green() - want.green()) > 2
+                        || qAbs(got.blue() - want.blue()) > 2)
+                        QFAIL(qPrintable(
+                            QStringLiteral("%1,%2 is %3, not %4").arg(x).arg(y).arg(got.name(), want.name())));
+                }
+            }
+        }
+    }
+
+    void chunkingDoesNotMatter()
+    {
+        QByteArray all;
+        for (const QByteArray &job : demoStreams())
+            all += job;
+        const QImage whole = run(all).paper().image();
+        QRandomGenerator rng(7);
+        for (int round = 0; round < 4; ++round) {
+            Interpreter interpreter;
+            for (qsizetype at = 0; at < all.size();) {
+                const qsizetype n = qMin<qsizetype>(all.size() - at, 1 + rng.bounded(round == 0 ? 3 : 700));
+                interpreter.feed(all.mid(at, n));
+                at += n;
+            }
+            interpreter.finish();
+            QVERIFY(interpreter.paper().image() == whole);
+        }
+    }
+
+    void answersByteForByte_data() { addTableRows(QStringLiteral("replies.txt")); }
+    void answersByteForByte()
+    {
+        QFETCH(QStringList, row);
+        Interpreter interpreter(row[1].toInt());
+        interpreter.feed(hex(row[2].toLatin1()));
+        interpreter.finish();
+        QCOMPARE(interpreter.takeReplies().toHex(' '), hex(row.value(3).toLatin1()).toHex(' '));
+    }
+
+    void decodesCommands_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QStringList>("expected");
+        for (const auto &[name, lines] : dataSections(QStringLiteral("decoder.txt"))) {
+            QByteArray stream;
+            QStringList expected;
+            for (const QString &line : lines)
+                if (line.startsWith(QLatin1String("< ")))
+                    stream += line.mid(2).toLatin1() + ' ';
+                else
+                    expected << line;
+            QTest::newRow(qPrintable(name)) << hex(stream) << expected;
+        }
+    }
+    void decodesCommands()
+    {
+        // The same commands however the stream is cut into chunks.
+        QFETCH(QByteArray, stream);
+        QFETCH(QStringList, expected);
+        for (const qsizetype chunk : {stream.size(), qsizetype(1), qsizetype(3)}) {
+            Interpreter interpreter;
+            for (qsizetype at = 0; at < stream.size(); at += chunk)
+                interpreter.feed(stream.mid(at, chunk));
+            interpreter.finish();
+            QStringList lines;
+            for (const controller::LogEntry &e : interpreter.log())
+                lines << QStringLiteral("%1 %2 %3").arg(e.offset).arg(e.name, e.args).trimmed();
+            QCOMPARE(lines, expected);
+        }
+    }
+
+    void commandLine_data() { addTableRows(QStringLiteral("simcommandline.txt")); }
+    void commandLine()
+    {
+        QFETCH(QStringList, row);
+        const QStringList arguments = row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const int exitCode = row[2].toInt();
+        const QString output = row.value(3).trimmed();
+        const sim::SimOptions options = sim::parseSimOptions(QStringList{"zpc3x-sim"} + arguments);
+        QCOMPARE(options.exitCode, exitCode);
+        QVERIFY2(options.output.contains(output), qPrintable(options.output));
+        if (exitCode < 0)
+            return;
+        // The program itself answers before anything is served, and without a display.
+        const auto [code, said] = runSim(arguments, {}, [] {
+            ::unsetenv("QT_QPA_PLATFORM");
+            ::unsetenv("DISPLAY");
+        });
+        QCOMPARE(code, exitCode);
+        QVERIFY2(said.contains(output.toUtf8()), said.constData());
+    }
+
+    void badInputNeverCrashes()
+    {
+        // Random streams are the fuzzer's (scripts/fuzz.sh); here the largest the fields can claim.
+        Interpreter huge;
+        huge.feed(hex("1D 76 30 00 FF FF FF FF") + QByteArray(1 << 20, '\xFF'));
+        huge.feed(hex("1D 71 01 00 FF FF FF FF") + QByteArray(1 << 20, '\x55'));
+        QVERIFY(huge.paper().rows() <= controller::Paper::maxRows);
+        huge.finish();
+        QCOMPARE(huge.truncatedCount(), 1);
+        // The roll's end says so in the log, once.
+        Interpreter endless;
+        for (int i = 0; i < 2; ++i) // 131070 rows
+            endless.feed(hex("1D 76 30 00 01 00 FF FF") + QByteArray(65535, '\x81'));
+        QCOMPARE(std::count_if(endless.log().cbegin(), endless.log().cend(),
+                     [](const controller::LogEntry &e) { return e.name == QLatin1String("roll full"); }),
+            1);
+    }
+
+    void linksAndOutputsNeverHurtTheUser()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("notes.txt")),
+                      toFile = dir.filePath(QStringLiteral("to-file")), stale = dir.filePath(QStringLiteral("stale"));
+        QVERIFY(writeFile(file, "mine"));
+        const QString sneaky = dir.filePath(QStringLiteral("sneaky")); // its text starts as a terminal's
+        QVERIFY(QFile::link(file, toFile) && QFile::link(QStringLiteral("/dev/pts/999"), stale)
+            && ::symlink("/dev/pts/../../etc/hostname", QFile::encodeName(sneaky).constData()) == 0);
+        // Anything but an earlier run's link to a pseudo-terminal is refused, and stays as it was.
+        for (const QString &path : {file, toFile, sneaky})
+            QCOMPARE(runSim({"--no-window", "--link", path}).first, 1);
+        QCOMPARE(QFile::symLinkTarget(toFile), file);
+        QCOMPARE(QFile::symLinkTarget(sneaky), QStringLiteral("/etc/hostname"));
+        // A stale link is replaced, and the new one goes when the controller is stopped.
+        QProcess serve;
+        serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale});
+        QTRY_VERIFY(QFile::symLinkTarget(stale).startsWith(QStringLiteral("/dev/pts/")) && QFile::exists(stale));
+        {
+            MainWindow window; // the link leads to a controller that answers
+            QVERIFY(connectTo(window, stale).startsWith(QStringLiteral("Connected to")));
+            press(window, "pushButtonVersion");
+            QTRY_COMPARE(consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
+        }
+        serve.terminate(); // as Ctrl+C: it ends cleanly and takes its link along
+        QVERIFY(serve.waitForFinished(10000) && serve.exitCode() == 0);
+        QVERIFY(!QFileInfo(stale).isSymLink());
+        serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale}); // and so at a hang-up
+        QTRY_VERIFY(QFileInfo(stale).isSymLink());
+        ::kill(pid_t(serve.processId()), SIGHUP);
+        QVERIFY(serve.waitForFinished(10000) && serve.exitStatus() == QProcess::NormalExit && serve.exitCode() == 0);
+        QVERIFY(!QFileInfo(stale).isSymLink());
+        // Rendering reads a pipe, and refuses to write over a file or in a format it cannot write.
+        const QString png = dir.filePath(QStringLiteral("paper.png"));
+        const auto [renderCode, logged] = runSim(
+            {"--render", "-", "-o", png, "--head-type", "1", "--log"}, jobs::receipt(jobs::Cut::Full).stream());
+        QCOMPARE(renderCode, 0);
+        QCOMPARE(QImage(png).width(), 576);
+        QVERIFY(logged.contains("   12304  printLF\n")); // after 8 + 8 + 12288 bytes of logo
+        QCOMPARE(runSim({"--render", "-", "-o", file}, hex("'Hello' 0A")).first, 2);
+        QCOMPARE(runSim({"--render", "-", "-o", png}, hex("'Hello' 0A")).first, 1);
+        // --split: a picture a cut, without the cut's mark, each named in the summary; none replaced.
+        const QString piece = dir.filePath(QStringLiteral("piece.png"));
+        const QByteArray cuts = hex("'one' 0A 1B 69 'two' 0A 1D 56 01 'three' 0A");
+        const auto [splitCode, splitSaid] = runSim({"--render", "-", "-o", piece, "--split"}, cuts);
+        QCOMPARE(splitCode, 0);
+        for (const char *name : {"piece-001.png", "piece-002.png", "piece-003.png"}) {
+            QVERIFY2(splitSaid.contains(name), splitSaid.constData());
+            const QRect box = inkBox(QImage(dir.filePath(QLatin1String(name))));
+            QVERIFY(box.isValid() && box.width() < 100); // a word, and no mark across the roll
+        }
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("piece-004.png"))));
+        QCOMPARE(runSim({"--render", "-", "-o", piece, "--split"}, cuts).first, 1);
+        QCOMPARE(runSim({"--split"}).first, 2);
+        // The job dump fills a folder again, but writes over nothing of the user's.
+        auto dump = [](const QString &to) { return QProcess::execute(QStringLiteral(DUMP_JOBS), {to}); };
+        QCOMPARE(QProcess::execute(QStringLiteral(DUMP_JOBS), {"--help"}), 0);
+        QCOMPARE(dump(dir.path()), 0);
+        QCOMPARE(dump(dir.path()), 0);
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("receipt.bin")), "mine"));
+        QCOMPARE(dump(dir.path()), 1);
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("receipt.bin"))), QByteArray("mine"));
+        QCOMPARE(readFile(file), QByteArray("mine"));
+    }
+
+    void renderToAFullDiskLeavesNothing_data()
+    {
+        QTest::addColumn<bool>("split");
+        QTest::newRow("one picture") << false;
+        // Under the limit on file sizes the first piece fits and the second does not.
+        QTest::newRow("a picture a cut") << true;
+    }
+    void renderToAFullDiskLeavesNothing()
+    {
+        // A full disk: a small tmpfs, filled, where the test may mount one; else a limit on the size
+        // of the files the controller writes. Either way the picture cannot be written whole.
+        QFETCH(bool, split);
+        QTemporaryDir dir;
+        const bool mounted = !split
+            && QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) == 0;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                QProcess::execute(QStringLiteral("umount"), {dir.path()});
+        });
+        QFile filler(dir.filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (mounted && filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) { }
+        filler.close();
+        QStringList args{"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))};
+        if (split)
+            args << QStringLiteral("--split");
+        const QByteArray stream
+            = (split ? hex("'Hello' 0A 1B 69") : QByteArray()) + jobs::receipt(jobs::Cut::Full).stream();
+        const auto [code, said] = runSim(args, stream, [mounted] {
+            const rlimit size{2048, 2048};
+            if (!mounted && ::setrlimit(RLIMIT_FSIZE, &size) == 0)
+                std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
+        });
+        QCOMPARE(code, 1);
+        QVERIFY2(said.contains(mounted ? "No space left on device" : "File too large"), said.constData());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"filler"});
+    }
+
+    void renderWithinAMemoryLimit_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("said");
+        // 2 M firmware queries ask for over 100 MB of answers that nothing reads.
+        QTest::newRow("answers") << hex("10 05").repeated(1 << 21) + hex("'ok' 0A") << 0
+                                 << QByteArray("bytes of answers");
+        // A whole roll of ink at 576 dots, and its picture, need more than there is: said so.
+        const QByteArray block = hex("1D 76 30 00 48 00 FF FF FF*4718520");
+        QTest::newRow("whole roll") << hex("1B 5A 01") + block + block << 1 << QByteArray("out of memory");
+    }
+    void renderWithinAMemoryLimit()
+    {
 #if defined(__SANITIZE_ADDRESS__)
-    QSKIP("the sanitizer's shadow memory does not fit under a data limit");
+        QSKIP("the sanitizer's shadow memory does not fit under a data limit");
 #endif
-    QFETCH(QByteArray, stream);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, said);
-    QTemporaryDir dir;
-    const auto [code, told] = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))}, stream, [] {
-        const rlimit data{96 << 20, 96 << 20};
-        ::setrlimit(RLIMIT_DATA, &data);
-    });
-    QVERIFY2(code == exitCode && told.contains(said), told.constData());
-    QCOMPARE(QDir(dir.path()).isEmpty(), exitCode != 0);
-}
+        QFETCH(QByteArray, stream);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, said);
+        QTemporaryDir dir;
+        const auto [code, told]
+            = runSim({"--render", "-", "-o", dir.filePath(QStringLiteral("paper.png"))}, stream, [] {
+                  const rlimit data{96 << 20, 96 << 20};
+                  ::setrlimit(RLIMIT_DATA, &data);
+              });
+        QVERIFY2(code == exitCode && told.contains(said), told.constData());
+        QCOMPARE(QDir(dir.path()).isEmpty(), exitCode != 0);
+    }
+};
 
 QTEST_MAIN(TestSimulator)
 #include "tst_simulator.moc"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <unistd.h>
+
+// The cases of a data file written as sections: "== NAME" starts one, the lines after it are
+// its own.
+inline QList<std::pair<QString, QStringList>> dataSections(const QString &name)
+{
+    QList<std::pair<QString, QStringList>> sections;
+    for (const QString &line : dataLines(name)) {
+        if (line.startsWith(QLatin1String("== ")))
+            sections.append({line.mid(3), {}});
+        else if (!sections.isEmpty())
+            sections.last().second << line;
+    }
+    return sections;
+}
+
+// Writes a whole file, or says it could not; reads one, empty when it cannot.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes bytes to a non-blocking descriptor while the event loop runs, until all went or the
+// time is up; returns how many went. With a controller given, what reaches it meanwhile is read
+// into arrived, as both ends would run at once.
+inline qsizetype writeFor(
+    int fd, const QByteArray &bytes, int timeoutMs = 20000, FarEnd *controller = nullptr, QByteArray *arrived = nullptr)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qsizetype done = 0;
+    while (done < bytes.size() && clock.elapsed() < timeoutMs) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(qMin<qsizetype>(bytes.size() - done, 4096)));
+        done += qMax<ssize_t>(n, 0);
+        if (controller)
+            *arrived += controller->read(1 << 20, 20, 1);
+        else if (n <= 0)
+            QTest::qWait(2);
+    }
+    return done;
+}
