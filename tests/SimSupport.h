@@ -22,18 +22,6 @@ inline QList<std::pair<QString, QStringList>> dataSections(const QString &name)
     return sections;
 }
 
-// Writes a whole file, or says it could not; reads one, empty when it cannot.
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Writes bytes to a non-blocking descriptor while the event loop runs, until all went or the
 // time is up; returns how many went. With a controller given, what reaches it meanwhile is read
 // into arrived, as both ends would run at once.
