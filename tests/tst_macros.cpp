@@ -117,7 +117,7 @@ void TestMacros::repeatsAsAsked()
     QCOMPARE(book.runsDone(), runs);
 }
 
-void TestMacros::loadRefusesWhatIsNoListOfMacros_data() { addTableRows(QStringLiteral("trima-macroload.txt")); }
+void TestMacros::loadRefusesWhatIsNoListOfMacros_data() { addTableRows(QStringLiteral("macroload.txt")); }
 
 void TestMacros::loadRefusesWhatIsNoListOfMacros()
 {

@@ -263,7 +263,7 @@ void TestTraffic::decodingIsTheSameForAnyChunking()
     }
 }
 
-void TestTraffic::everySentByteHasARow_data() { addTableRows(QStringLiteral("trima-sentrows.txt")); }
+void TestTraffic::everySentByteHasARow_data() { addTableRows(QStringLiteral("sentrows.txt")); }
 
 void TestTraffic::everySentByteHasARow()
 {

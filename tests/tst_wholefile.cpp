@@ -94,7 +94,7 @@ QString writeWith(const QString &writer, const QString &name, const QByteArray &
 
 } // namespace
 
-void TestWholeFile::wholeOnDiskOrWhatWasThereStays_data() { addTableRows(QStringLiteral("trima-wholefile.txt")); }
+void TestWholeFile::wholeOnDiskOrWhatWasThereStays_data() { addTableRows(QStringLiteral("wholefile.txt")); }
 
 void TestWholeFile::wholeOnDiskOrWhatWasThereStays()
 {
@@ -138,7 +138,7 @@ void TestWholeFile::wholeOnDiskOrWhatWasThereStays()
     QCOMPARE(entriesOf(dir.path()), QStringList({"mine.json"}));
 }
 
-void TestWholeFile::saveThroughALink_data() { addTableRows(QStringLiteral("trima-savelink.txt")); }
+void TestWholeFile::saveThroughALink_data() { addTableRows(QStringLiteral("savelink.txt")); }
 
 void TestWholeFile::saveThroughALink()
 {
