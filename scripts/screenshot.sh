@@ -16,24 +16,30 @@ link="$jobs/zpc3x" # private, and still short enough to read well in the picture
 
 Xvfb :97 -screen 0 1000x860x24 >/dev/null 2>&1 &
 xvfb=$!
-wide= # the second screen's server, for the side-by-side picture
 pids=()
-trap 'kill "${pids[@]}" $xvfb $wide 2>/dev/null || true; rm -rf "$jobs"' EXIT
+trap 'kill "${pids[@]}" $xvfb 2>/dev/null || true; rm -rf "$jobs"' EXIT
 sleep 1
 shot() { xwd -display :97 -name "$1" | xwdtopnm 2>/dev/null | pnmtopng > "$2"; echo "wrote $2"; }
 
-monitorShot() {
-  Xvfb :99 -screen 0 2040x1080x24 >/dev/null 2>&1 &
+# On a new screen wide enough for both (display $1): the virtual controller on link $2, its log
+# in $3, and the tool connected to it with Traffic and Expected Paper open. The tool grows to make
+# room for its panes; the controller goes beside it, where no window manager would put it.
+besideController() {
+  Xvfb ":$1" -screen 0 2040x1080x24 >/dev/null 2>&1 &
   pids+=($!)
   sleep 1
-  local ctl="$jobs/zpc3x-mon" host="$jobs/pos"
-  DISPLAY=:99 ./build/zpc3x-sim --link "$ctl" --place right --tool-set-up --log >"$jobs/mon.log" &
+  DISPLAY=":$1" ./build/zpc3x-sim --link "$2" --place right --tool-set-up --log >"$3" &
   pids+=($!)
-  for _ in $(seq 50); do [ -L "$ctl" ] && break; sleep 0.1; done
-  DISPLAY=:99 ./build/printer-ruvela --port "$ctl" --connect --show traffic,expected-paper &
+  for _ in $(seq 50); do [ -L "$2" ] && break; sleep 0.1; done
+  DISPLAY=":$1" ./build/printer-ruvela --port "$2" --connect --show traffic,expected-paper &
   pids+=($!)
   sleep 3
-  DISPLAY=:99 xdotool search --sync --name '^Virtual ZPC3x Controller$' windowmove %1 1320 0 windowsize %1 720 1040
+  DISPLAY=":$1" xdotool search --sync --name '^Virtual ZPC3x Controller$' windowmove %1 1320 0 windowsize %1 720 1040
+}
+
+monitorShot() {
+  local ctl="$jobs/zpc3x-mon" host="$jobs/pos"
+  besideController 99 "$ctl" "$jobs/mon.log"
   # Serial is the menu bar's first menu; Monitor a Host Application… stands just above Quit.
   DISPLAY=:99 xdotool search --sync --name '^Printer Ruvela$' mousemove --window %1 25 12 click 1
   sleep 0.5
@@ -88,20 +94,9 @@ kill $tool # it lies over the controller's window: no window manager moves eithe
 sleep 1
 shot "Virtual ZPC3x Controller" docs/virtual-controller.png
 
-# Side by side on a screen wide enough for both, with the tool's two panes open; Receipt is pressed in the tool itself, so that every byte goes through its port.
-Xvfb :98 -screen 0 2040x1080x24 >/dev/null 2>&1 &
-wide=$!
-sleep 1
-wideLink="$jobs/zpc3x-wide"
-DISPLAY=:98 ./build/zpc3x-sim --link "$wideLink" --place right --tool-set-up --log >"$jobs/wide.log" &
-pids+=($!)
-for _ in $(seq 50); do [ -L "$wideLink" ] && break; sleep 0.1; done
-DISPLAY=:98 ./build/printer-ruvela --port "$wideLink" --connect --show traffic,expected-paper &
-pids+=($!)
-sleep 3
-# The tool grows to make room for its panes; the controller goes beside it, where no window
-# manager would put it.
-DISPLAY=:98 xdotool search --sync --name '^Virtual ZPC3x Controller$' windowmove %1 1320 0 windowsize %1 720 1040
+# Side by side, with the tool's two panes open; Receipt is pressed in the tool itself, so that
+# every byte goes through its port.
+besideController 98 "$jobs/zpc3x-wide" "$jobs/wide.log"
 # Receipt is the first button of the fourth row on the General tab: (138, 326) in the window.
 DISPLAY=:98 xdotool search --sync --name '^Printer Ruvela$' mousemove --window %1 138 326 click 1
 sleep 5
