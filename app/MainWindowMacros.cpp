@@ -62,5 +62,11 @@ void MainWindow::runMacro(const Macro &macro)
 
 void MainWindow::showControllerStatus(quint8 status)
 {
-    controllerLabel->setText(tr("Controller: %1").arg(proto::describeStatus(status)));
+    // proto::describeStatus's words, translated only here: runs without a window print them in English.
+    QStringList words;
+    for (const proto::StatusMeaning &m : proto::statusMeanings) {
+        if (status & m.bit)
+            words << QCoreApplication::translate("StatusWords", m.words);
+    }
+    controllerLabel->setText(tr("Controller: %1").arg(words.isEmpty() ? tr("ready") : words.join(tr(", "))));
 }
