@@ -1071,6 +1071,52 @@
     </message>
 </context>
 <context>
+    <name>Raster</name>
+    <message>
+        <source>No Bitmap loaded!</source>
+        <translation>尚未载入位图！</translation>
+    </message>
+    <message>
+        <source>This tool allows printing only for bitmaps of up to 384 pixel wide!</source>
+        <translation>本工具只能打印宽度不超过 384 像素的位图！</translation>
+    </message>
+    <message>
+        <source>This tool allows printing only for bitmaps of up to 65535 pixel high!</source>
+        <translation>本工具只能打印高度不超过 65535 像素的位图！</translation>
+    </message>
+    <message>
+        <source>too large: %1 × %2 pixels (pictures are read up to %3 MB decoded)</source>
+        <translation>图片太大：%1 × %2 像素（解码后最多读取 %3 MB）</translation>
+    </message>
+</context>
+<context>
+    <name>SendLine</name>
+    <message>
+        <source>a lone hex digit: bytes are pairs of digits</source>
+        <translation>落单的十六进制数字：每个字节须由两位数字组成</translation>
+    </message>
+    <message>
+        <source>%1 is not a hex digit</source>
+        <translation>%1 不是十六进制数字</translation>
+    </message>
+    <message>
+        <source>%1 is not a single byte: write it as \xHH</source>
+        <translation>%1 不是单个字节：请写成 \xHH</translation>
+    </message>
+    <message>
+        <source>a lone \ at the end</source>
+        <translation>末尾有落单的 \</translation>
+    </message>
+    <message>
+        <source>\x needs two hex digits</source>
+        <translation>\x 后须跟两位十六进制数字</translation>
+    </message>
+    <message>
+        <source>unknown escape \%1</source>
+        <translation>未知的转义 \%1</translation>
+    </message>
+</context>
+<context>
     <name>SettingsDialog</name>
     <message>
         <source>Settings</source>
