@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/MonitorDialog.h"
 #include "app/SettingsDialog.h"
+#include "app/TrafficDock.h"
 #include "language/Language.h"
 #include "simulator/SimWindow.h"
 #include "tool/Launch.h"
@@ -13,6 +14,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QGroupBox>
 #include <QLabel>
@@ -23,6 +25,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -98,6 +101,7 @@ private slots:
     void jobsSendTheirBytes_data();
     void jobsSendTheirBytes();
     void noButtonTextIsCut();
+    void trafficFileStaysEnglish();
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
     void commandLine();
 
@@ -205,7 +209,8 @@ void TestTranslation::jobsSendTheirBytes()
 
 void TestTranslation::noButtonTextIsCut()
 {
-    // At the size the window opens with, every button of every tab is as wide as its text needs.
+    // At the size the window opens with, every button of every tab is as wide as its text needs,
+    // and shows whole.
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -215,14 +220,44 @@ void TestTranslation::noButtonTextIsCut()
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         for (const QAbstractButton *button : tabs->widget(i)->findChildren<QAbstractButton *>()) {
-            if (button->sizeHint().width() > button->width())
-                cut << QStringLiteral("%1 \"%2\": %3 of %4 pixels")
+            if (button->sizeHint().width() > button->width() || !cutOff(button).isEmpty())
+                cut << QStringLiteral("%1 \"%2\": %3 of %4 pixels; %5")
                            .arg(button->objectName(), button->text())
                            .arg(button->width())
-                           .arg(button->sizeHint().width());
+                           .arg(button->sizeHint().width())
+                           .arg(cutOff(button));
         }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+}
+
+void TestTranslation::trafficFileStaysEnglish()
+{
+    // Traffic's file is a format scripts read: its header lines and rows stay English.
+    Launch launch;
+    launch.panes = QStringList{QStringLiteral("traffic")};
+    w->start(launch);
+    auto *dock = w->findChild<TrafficDock *>();
+    QVERIFY(dock);
+    press(*w, "pushButtonStatus");
+    peer->readUntilQuiet();
+    dock->findChild<QComboBox *>("trafficDirection")->setCurrentIndex(1);
+    dock->findChild<QLineEdit *>("trafficFilter")->setText(QStringLiteral("printerState"));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("traffic.txt"));
+    dock->save(file);
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() > 2);
+    QCOMPARE(lines[0], QStringLiteral("# time\tdirection\toffset\tcommand or meaning\targuments or ASCII\tbytes"));
+    QVERIFY2(QRegularExpression(
+                 QStringLiteral("^# only \\d+ of the \\d+ rows: the filter is on \\(sent, with \"printerState\"\\)$"))
+                 .match(lines[1])
+                 .hasMatch(),
+        qPrintable(lines[1]));
+    for (const QString &line : lines.mid(2))
+        QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
 }
 
 void TestTranslation::commandLine()
