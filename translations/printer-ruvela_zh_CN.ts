@@ -32,14 +32,6 @@
         <translation>PNG 图片 (*.png)</translation>
     </message>
     <message>
-        <source>Head type %1, %2 dots; %3 rows from %4 bytes%5</source>
-        <translation>打印头类型 %1，%2 点；%4 字节生成 %3 行%5</translation>
-    </message>
-    <message>
-        <source>; roll full: %1 rows not drawn</source>
-        <translation>；纸卷已满：%1 行未绘制</translation>
-    </message>
-    <message>
         <source>nothing is expected on the paper yet</source>
         <translation>纸上尚无预期内容</translation>
     </message>
@@ -50,6 +42,14 @@
     <message>
         <source>%1 was not written: %2.</source>
         <translation>%1 未写入：%2。</translation>
+    </message>
+    <message>
+        <source>Head type %1, %2 dots; %3 rows from %4 bytes; roll full: %5 rows not drawn</source>
+        <translation>打印头类型 %1，%2 点；%4 字节生成 %3 行；纸卷已满：%5 行未绘制</translation>
+    </message>
+    <message>
+        <source>Head type %1, %2 dots; %3 rows from %4 bytes</source>
+        <translation>打印头类型 %1，%2 点；%4 字节生成 %3 行</translation>
     </message>
 </context>
 <context>

@@ -201,18 +201,6 @@
         <translation>已接收 %1 字节</translation>
     </message>
     <message>
-        <source>head type %1, %2 dots%3</source>
-        <translation>打印头类型 %1，%2 点%3</translation>
-    </message>
-    <message>
-        <source>, roll full: %1 rows dropped</source>
-        <translation>，纸卷已满：丢弃 %1 行</translation>
-    </message>
-    <message>
-        <source>%1, %2, buffer %3/%4%5</source>
-        <translation>%1，%2，缓冲区 %3/%4%5</translation>
-    </message>
-    <message>
         <source>%1 bit/s 8N1</source>
         <translation>%1 bit/s 8N1</translation>
     </message>
@@ -233,18 +221,6 @@
         <translation>无流控</translation>
     </message>
     <message>
-        <source>, overrun: %1 bytes lost</source>
-        <translation>，溢出：丢失 %1 字节</translation>
-    </message>
-    <message>
-        <source>%1 unknown%2</source>
-        <translation>未知指令 %1 条%2</translation>
-    </message>
-    <message>
-        <source>, drawer kicked %1 times</source>
-        <translation>，钱箱弹开 %1 次</translation>
-    </message>
-    <message>
         <source>TCP %1, %2</source>
         <translation>TCP %1，%2</translation>
     </message>
@@ -255,10 +231,6 @@
     <message>
         <source>client %1</source>
         <translation>客户端 %1</translation>
-    </message>
-    <message>
-        <source>Line: %1, buffer %2 bytes, printing %3, %4%5</source>
-        <translation>线路：%1，缓冲区 %2 字节，打印速度 %3，%4%5</translation>
     </message>
     <message>
         <source>%1 bit/s</source>
@@ -273,16 +245,44 @@
         <translation>尽可能快</translation>
     </message>
     <message>
-        <source> — paused: %1</source>
-        <translation> — 已暂停：%1</translation>
-    </message>
-    <message>
         <source>paper out</source>
         <translation>缺纸</translation>
     </message>
     <message>
         <source>cover open</source>
         <translation>上盖打开</translation>
+    </message>
+    <message>
+        <source>head type %1, %2 dots, roll full: %3 rows dropped</source>
+        <translation>打印头类型 %1，%2 点，纸卷已满：丢弃 %3 行</translation>
+    </message>
+    <message>
+        <source>head type %1, %2 dots</source>
+        <translation>打印头类型 %1，%2 点</translation>
+    </message>
+    <message>
+        <source>%1, %2, buffer %3/%4, overrun: %5 bytes lost</source>
+        <translation>%1，%2，缓冲区 %3/%4，溢出：丢失 %5 字节</translation>
+    </message>
+    <message>
+        <source>%1, %2, buffer %3/%4</source>
+        <translation>%1，%2，缓冲区 %3/%4</translation>
+    </message>
+    <message>
+        <source>%1 unknown, drawer kicked %2 times</source>
+        <translation>未知指令 %1 条，钱箱弹开 %2 次</translation>
+    </message>
+    <message>
+        <source>%1 unknown</source>
+        <translation>未知指令 %1 条</translation>
+    </message>
+    <message>
+        <source>Line: %1, buffer %2 bytes, printing %3, %4 — paused: %5</source>
+        <translation>线路：%1，缓冲区 %2 字节，打印速度 %3，%4 — 已暂停：%5</translation>
+    </message>
+    <message>
+        <source>Line: %1, buffer %2 bytes, printing %3, %4</source>
+        <translation>线路：%1，缓冲区 %2 字节，打印速度 %3，%4</translation>
     </message>
 </context>
 </TS>
