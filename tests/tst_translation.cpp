@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
@@ -129,7 +130,7 @@ void TestTranslation::everyTextIsTranslated_data()
 {
     QTest::addColumn<QString>("window");
     for (const char *window :
-        {"main window, menus and panes", "settings dialog", "monitor dialog", "virtual controller"})
+        {"main window, menus and panes", "settings dialog", "monitor dialog", "virtual controller", "qt's buttons"})
         QTest::newRow(window) << QString::fromLatin1(window);
 }
 
@@ -151,6 +152,10 @@ void TestTranslation::everyTextIsTranslated()
         QVERIFY(dialog);
         found = untranslatedTexts(dialog);
         dialog->close();
+    } else if (window.startsWith(QLatin1String("qt's"))) { // Qt's own translations, from Qt's folder
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Printer Ruvela"), {},
+            QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Save);
+        found = untranslatedTexts(&box);
     } else {
         sim::SimWindow sim(0, sim::WireSettings{});
         sim.refresh();
