@@ -120,7 +120,7 @@
     </message>
     <message>
         <source>Open these panes at start, split by commas: traffic, expected-paper, macros.</source>
-        <translation>启动时打开这些窗格，以逗号分隔：traffic（通信记录）、expected-paper（预期纸样）、macros（宏）。</translation>
+        <translation>启动时打开的窗格，以逗号分隔：traffic、expected-paper、macros。</translation>
     </message>
     <message>
         <source>Print the names of the jobs.</source>
@@ -1232,11 +1232,11 @@
     </message>
     <message>
         <source>Mark</source>
-        <translation>标记</translation>
+        <translation>标记校验</translation>
     </message>
     <message>
         <source>Space</source>
-        <translation>空格</translation>
+        <translation>空格校验</translation>
     </message>
     <message>
         <source>1.5</source>
