@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "commands/Protocol.h"
+#include "language/Language.h"
 #include "serial/SerialLink.h"
 #include "tool/MacroBook.h"
 #include "ui_MainWindow.h"
@@ -62,11 +63,5 @@ void MainWindow::runMacro(const Macro &macro)
 
 void MainWindow::showControllerStatus(quint8 status)
 {
-    // proto::describeStatus's words, translated only here: runs without a window print them in English.
-    QStringList words;
-    for (const proto::StatusMeaning &m : proto::statusMeanings) {
-        if (status & m.bit)
-            words << QCoreApplication::translate("StatusWords", m.words);
-    }
-    controllerLabel->setText(tr("Controller: %1").arg(words.isEmpty() ? tr("ready") : words.join(tr(", "))));
+    controllerLabel->setText(tr("Controller: %1").arg(language::statusWords(status)));
 }

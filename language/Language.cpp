@@ -1,5 +1,7 @@
 #include "language/Language.h"
 
+#include "commands/Protocol.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -43,6 +45,17 @@ bool install(const QString &name, const QString &program)
     for (const char *qtPart : {"qtbase", "qtserialport"})
         load(QStringLiteral("%1_%2").arg(QLatin1String(qtPart), name), qtFolder);
     return load(QStringLiteral("%1_%2").arg(program, name), QStringLiteral(":/i18n"));
+}
+
+QString statusWords(quint8 status)
+{
+    QStringList words;
+    for (const proto::StatusMeaning &m : proto::statusMeanings) {
+        if (status & m.bit)
+            words << QCoreApplication::translate("StatusWords", m.words);
+    }
+    return words.isEmpty() ? QCoreApplication::translate("StatusWords", "ready")
+                           : words.join(QCoreApplication::translate("StatusWords", ", "));
 }
 
 } // namespace language

@@ -19,4 +19,8 @@ QString choose(const QStringList &arguments);
 // The program's is ":/i18n/<program>_<name>.qm"; false when it is missing.
 bool install(const QString &name, const QString &program);
 
+// A status byte in words in the window's language: proto::describeStatus's words, translated
+// ("paper out, cover open", "ready"). Runs without a window print proto::describeStatus's.
+QString statusWords(quint8 status);
+
 } // namespace language

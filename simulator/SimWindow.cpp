@@ -1,5 +1,6 @@
 #include "simulator/SimWindow.h"
 
+#include "language/Language.h"
 #include "ui_SimWindow.h"
 
 #include <QAbstractListModel>
@@ -150,7 +151,12 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     replyLabel->setObjectName(QStringLiteral("replyLabel"));
     ui->logLayout->addWidget(replyLabel);
     connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
-        replyLabel->setFullText(tr("Last reply: %1").arg(controller::Printhead::describeReply(answer)));
+        // A status byte's words in the window's language; a text answer as it came.
+        const QString reply = answer.size() == 1
+            ? QStringLiteral("%1 (%2)").arg(
+                QString::fromLatin1(answer.toHex().toUpper()), language::statusWords(quint8(answer.at(0))))
+            : controller::Printhead::describeReply(answer);
+        replyLabel->setFullText(tr("Last reply: %1").arg(reply));
     });
     showPath(QString());
     refresh();

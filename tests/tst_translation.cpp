@@ -103,6 +103,8 @@ private slots:
     void jobsSendTheirBytes();
     void noButtonTextIsCut();
     void trafficFileStaysEnglish();
+    void statusInWords_data();
+    void statusInWords();
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
     void commandLine();
 
@@ -263,6 +265,25 @@ void TestTranslation::trafficFileStaysEnglish()
         qPrintable(lines[1]));
     for (const QString &line : lines.mid(2))
         QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
+}
+
+void TestTranslation::statusInWords_data()
+{
+    // The controller's answer to Status, and the status bar's words for it.
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ready") << QByteArray("\x12") << QStringLiteral("控制器：就绪");
+    QTest::newRow("cover open, paper out") << QByteArray("\x36") << QStringLiteral("控制器：上盖打开、缺纸");
+}
+
+void TestTranslation::statusInWords()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, shown);
+    press(*w, "pushButtonStatus");
+    peer->readUntilQuiet();
+    peer->writeAll(answer);
+    QTRY_COMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), shown);
 }
 
 void TestTranslation::commandLine()

@@ -916,14 +916,6 @@
         <translation>控制器：%1</translation>
     </message>
     <message>
-        <source>ready</source>
-        <translation>就绪</translation>
-    </message>
-    <message>
-        <source>, </source>
-        <translation>、</translation>
-    </message>
-    <message>
         <source>Monitoring a host application: the tool sends nothing of its own</source>
         <translation>正在监听主机应用程序：本工具不发送自己的任何数据</translation>
     </message>
@@ -1276,6 +1268,14 @@
     <message>
         <source>cutter</source>
         <translation>带切刀</translation>
+    </message>
+    <message>
+        <source>ready</source>
+        <translation>就绪</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
     </message>
 </context>
 <context>

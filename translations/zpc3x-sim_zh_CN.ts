@@ -143,6 +143,37 @@
     </message>
 </context>
 <context>
+    <name>StatusWords</name>
+    <message>
+        <source>cover open</source>
+        <translation>上盖打开</translation>
+    </message>
+    <message>
+        <source>asleep</source>
+        <translation>休眠</translation>
+    </message>
+    <message>
+        <source>paper out</source>
+        <translation>缺纸</translation>
+    </message>
+    <message>
+        <source>a line waiting</source>
+        <translation>有一行待打印</translation>
+    </message>
+    <message>
+        <source>cutter</source>
+        <translation>带切刀</translation>
+    </message>
+    <message>
+        <source>ready</source>
+        <translation>就绪</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+</context>
+<context>
     <name>sim::SimWindow</name>
     <message>
         <source>Save Paper as PNG</source>
