@@ -73,12 +73,14 @@ void ExpectedPaperDock::redraw()
     paperView->refresh();
     const controller::Interpreter &model = printer.model();
     const qint64 dropped = printer.paper().droppedRows();
-    info->setText(tr("Head type %1, %2 dots; %3 rows from %4 bytes%5")
-                      .arg(model.headType())
-                      .arg(model.paperWidth())
-                      .arg(printer.paper().rows())
-                      .arg(printer.bytesFed())
-                      .arg(dropped ? tr("; roll full: %1 rows not drawn").arg(dropped) : QString()));
+    // Whole sentences, so that a translation may order them as its language does.
+    const QString text = (dropped ? tr("Head type %1, %2 dots; %3 rows from %4 bytes; roll full: %5 rows not drawn")
+                                  : tr("Head type %1, %2 dots; %3 rows from %4 bytes"))
+                             .arg(model.headType())
+                             .arg(model.paperWidth())
+                             .arg(printer.paper().rows())
+                             .arg(printer.bytesFed());
+    info->setText(dropped ? text.arg(dropped) : text);
 }
 
 void ExpectedPaperDock::showCommand(const TrafficRow &row)

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "commands/Protocol.h"
+#include "language/Language.h"
 #include "serial/SerialLink.h"
 #include "tool/MacroBook.h"
 #include "ui_MainWindow.h"
@@ -62,5 +63,5 @@ void MainWindow::runMacro(const Macro &macro)
 
 void MainWindow::showControllerStatus(quint8 status)
 {
-    controllerLabel->setText(tr("Controller: %1").arg(proto::describeStatus(status)));
+    controllerLabel->setText(tr("Controller: %1").arg(language::statusWords(status)));
 }

@@ -18,6 +18,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+// The direction box's choices after "All", in the order of its items.
+static const char *const directionNames[] = {QT_TRANSLATE_NOOP("TrafficDock", "Sent"),
+    QT_TRANSLATE_NOOP("TrafficDock", "Received"), QT_TRANSLATE_NOOP("TrafficDock", "Events")};
+
 TrafficDock::TrafficDock(TrafficLog *log, QWidget *parent)
     : QDockWidget(tr("Traffic"), parent)
     , log(log)
@@ -41,9 +45,9 @@ QLayout *TrafficDock::makeControls()
     direction = new QComboBox;
     direction->setObjectName(QStringLiteral("trafficDirection"));
     direction->addItem(tr("All"), -1);
-    direction->addItem(tr("Sent"), int(TrafficRow::Direction::Sent));
-    direction->addItem(tr("Received"), int(TrafficRow::Direction::Received));
-    direction->addItem(tr("Events"), int(TrafficRow::Direction::Event));
+    direction->addItem(tr(directionNames[0]), int(TrafficRow::Direction::Sent));
+    direction->addItem(tr(directionNames[1]), int(TrafficRow::Direction::Received));
+    direction->addItem(tr(directionNames[2]), int(TrafficRow::Direction::Event));
     text = new QLineEdit;
     text->setObjectName(QStringLiteral("trafficFilter"));
     text->setPlaceholderText(tr("Filter"));
@@ -222,22 +226,25 @@ void TrafficDock::userScrolled()
         follow->setChecked(false);
 }
 
-QString TrafficDock::filterSummary() const
+QString TrafficDock::filterSummary(bool english) const
 {
     if (filter->rowCount() == log->rowCount())
         return {};
     QStringList what;
-    if (direction->currentIndex() > 0)
-        what << direction->currentText().toLower();
+    if (direction->currentIndex() > 0) {
+        const char *name = directionNames[direction->currentIndex() - 1];
+        what << (english ? QString::fromLatin1(name) : tr(name)).toLower();
+    }
     if (!text->text().trimmed().isEmpty())
-        what << tr("with \"%1\"").arg(text->text().trimmed());
-    return what.join(QStringLiteral(", "));
+        what << (english ? QStringLiteral("with \"%1\"") : tr("with \"%1\"")).arg(text->text().trimmed());
+    return what.join(english ? QStringLiteral(", ") : tr(", "));
 }
 
 void TrafficDock::save(const QString &fileName)
 {
     QByteArray content;
-    const QString summary = filterSummary();
+    // The file's header line is part of its format: English whatever the window speaks.
+    const QString summary = filterSummary(true);
     if (summary.isEmpty()) {
         content = log->text();
     } else {
@@ -245,7 +252,7 @@ void TrafficDock::save(const QString &fileName)
         shown.reserve(filter->rowCount());
         for (int i = 0; i < filter->rowCount(); ++i)
             shown << filter->mapToSource(filter->index(i, 0)).row();
-        content = log->text(&shown, tr("the filter is on (%1)").arg(summary));
+        content = log->text(&shown, QStringLiteral("the filter is on (%1)").arg(summary));
     }
     const QString failure = writeWholeFile(fileName, content);
     if (!failure.isEmpty())

@@ -26,8 +26,9 @@ public:
     // Writes the rows shown as text to the file the user chose, saying in the file when a filter
     // hides some; says in a box what went wrong.
     void save(const QString &fileName);
-    // Empty when every row shows, else what the filter lets through: "sent, with "paper"".
-    QString filterSummary() const;
+    // Empty when every row shows, else what the filter lets through: "sent, with "paper"", in the
+    // window's language for the dialog, in English for the file's header line.
+    QString filterSummary(bool english = false) const;
     bool pollsStatus() const;
     int pollSeconds() const;
     QSize sizeHint() const override; // a dozen rows, every column readable

@@ -1,5 +1,6 @@
 #include "app/Icons.h"
 #include "app/MainWindow.h"
+#include "language/Language.h"
 #include "paperview/WindowPlace.h"
 #include "tool/Headless.h"
 #include "tool/Launch.h"
@@ -31,7 +32,14 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const Launch launch = parseLaunch(arguments);
+    const QString lang = language::choose(arguments);
+    Launch launch = parseLaunch(arguments);
+    if (launch.exitCode == 0 && lang != QLatin1String("en")) {
+        // --help in that language: translators need an application object, this one no display.
+        QCoreApplication app(argc, argv);
+        language::install(lang, QStringLiteral("printer-ruvela"));
+        launch = parseLaunch(arguments);
+    }
     if (launch.exitCode >= 0) {
         std::fputs(qPrintable(launch.output), launch.exitCode == 0 ? stdout : stderr);
         return launch.exitCode;
@@ -53,6 +61,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
+    language::install(lang, QStringLiteral("printer-ruvela")); // the window's only; runs without one stay English
     QApplication::setStyle(new DeferredIconStyle);
     MainWindow window;
     if (!launch.place.isEmpty())

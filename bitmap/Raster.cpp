@@ -28,8 +28,6 @@ int darkIndex(const QImage &image)
     return qGray(table.at(0)) < qGray(table.at(1)) ? 0 : 1;
 }
 
-QString tr(const char *text) { return QCoreApplication::translate("MainWindow", text); }
-
 } // namespace
 
 QByteArray printFrame(const QImage &mono)
@@ -68,21 +66,24 @@ QByteArray printFrame(const QImage &mono)
 std::optional<Refusal> refusal(const QImage &mono)
 {
     if (mono.sizeInBytes() < 1)
-        return Refusal{QStringLiteral("No Bitmap loaded"), tr("No Bitmap loaded!")};
+        return Refusal{QStringLiteral("No Bitmap loaded"), QCoreApplication::translate("Raster", "No Bitmap loaded!")};
     if (mono.width() > maxWidth)
         return Refusal{QStringLiteral("Bitmap too wide. Max 384 pixels"),
-            tr("This tool allows printing only for bitmaps of up to 384 pixel wide!")};
+            QCoreApplication::translate(
+                "Raster", "This tool allows printing only for bitmaps of up to 384 pixel wide!")};
     // The raster command carries the row count in 16 bits; a taller picture would be cut short
     // on paper and its remaining bytes read as commands.
     if (mono.height() > maxHeight)
         return Refusal{QStringLiteral("Bitmap too high. Max 65535 pixels"),
-            tr("This tool allows printing only for bitmaps of up to 65535 pixel high!")};
+            QCoreApplication::translate(
+                "Raster", "This tool allows printing only for bitmaps of up to 65535 pixel high!")};
     return std::nullopt;
 }
 
 QString description(const QString &fileName, const QImage &picture)
 {
-    return tr("Opened \"%1\"\nWidth: %2 pixel\nHeight: %3 pixel\nColor depth: %4\nBytes: %5\n")
+    // Console text, as the other lines loading writes there: English in every language.
+    return QStringLiteral("Opened \"%1\"\nWidth: %2 pixel\nHeight: %3 pixel\nColor depth: %4\nBytes: %5\n")
         .arg(QDir::toNativeSeparators(fileName))
         .arg(picture.width())
         .arg(picture.height())
@@ -101,7 +102,7 @@ QString readFailure(QSize size, QImage::Format format, const QString &readerErro
     const qint64 bytes = (qint64(size.width()) * bits + 31) / 32 * 4 * size.height();
     if (bytes <= qint64(limitMb) << 20)
         return readerError;
-    return tr("too large: %1 \u00D7 %2 pixels (pictures are read up to %3 MB decoded)")
+    return QCoreApplication::translate("Raster", "too large: %1 × %2 pixels (pictures are read up to %3 MB decoded)")
         .arg(size.width())
         .arg(size.height())
         .arg(limitMb);

@@ -158,18 +158,19 @@ constexpr const QueryForm *queryForm(char prefix, char letter, int n)
     return nullptr;
 }
 
-// What each status bit means, in words, in the order they are told.
+// What each status bit means, in words, in the order they are told. The words stay English here;
+// the window translates them as it shows them (context "StatusWords").
 struct StatusMeaning
 {
     StatusBit bit;
     const char *words;
 };
 constexpr StatusMeaning statusMeanings[] = {
-    {StatusCoverOpen, "cover open"},
-    {StatusSleeping, "asleep"},
-    {StatusPaperOut, "paper out"},
-    {StatusLinePending, "a line waiting"},
-    {StatusHasCutter, "cutter"},
+    {StatusCoverOpen, QT_TRANSLATE_NOOP("StatusWords", "cover open")},
+    {StatusSleeping, QT_TRANSLATE_NOOP("StatusWords", "asleep")},
+    {StatusPaperOut, QT_TRANSLATE_NOOP("StatusWords", "paper out")},
+    {StatusLinePending, QT_TRANSLATE_NOOP("StatusWords", "a line waiting")},
+    {StatusHasCutter, QT_TRANSLATE_NOOP("StatusWords", "cutter")},
 };
 
 // A status byte in words: "cover open, paper out", or "ready" when no bit is set.

@@ -2,9 +2,9 @@
 # Takes the README's screenshots under Xvfb: docs/main-window.png (the tool, connected),
 # docs/virtual-controller.png (the virtual controller with the Receipt job on its paper) and
 # docs/traffic-expected-paper.png (both side by side, Receipt pressed in the tool, its Traffic and
-# Expected Paper panes open) and docs/monitor-traffic.png (the tool monitoring a host application
-# that prints the Receipt job through it to the virtual controller).
-# `scripts/screenshot.sh monitor` takes the last one alone.
+# Expected Paper panes open), docs/chinese.png (the same two in Simplified Chinese) and
+# docs/monitor-traffic.png (the tool monitoring a host application that prints the Receipt job
+# through it to the virtual controller). `scripts/screenshot.sh monitor` takes the last one alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-packages.sh xvfb x11-apps netpbm xdotool
@@ -106,4 +106,27 @@ if ! grep -q 'THANK YOU FOR YOUR VISIT' "$jobs/wide.log"; then
 fi
 xwd -display :98 -root | xwdtopnm 2>/dev/null | pnmtopng > docs/traffic-expected-paper.png
 echo "wrote docs/traffic-expected-paper.png"
+
+# Both programs in Simplified Chinese (--lang zh_CN), side by side, Receipt pressed in the tool.
+Xvfb :96 -screen 0 1620x860x24 >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+zhLink="$jobs/zpc3x-zh"
+DISPLAY=:96 ./build/zpc3x-sim --lang zh_CN --link "$zhLink" --tool-set-up --log >"$jobs/zh.log" &
+pids+=($!)
+for _ in $(seq 50); do [ -L "$zhLink" ] && break; sleep 0.1; done
+DISPLAY=:96 ./build/printer-ruvela --lang zh_CN --port "$zhLink" --connect &
+pids+=($!)
+sleep 3
+DISPLAY=:96 xdotool search --sync --class '^zpc3x-sim$' windowmove %1 890 0 windowsize %1 730 850
+# Receipt (小票) is the first button of the fourth row on the General tab.
+DISPLAY=:96 xdotool search --sync --name '^Printer Ruvela$' mousemove --window %1 138 326 click 1
+sleep 5
+if ! grep -q 'THANK YOU FOR YOUR VISIT' "$jobs/zh.log"; then
+  echo "screenshot.sh: the click at (138, 326) did not press Receipt in the Chinese window" >&2
+  exit 1
+fi
+xwd -display :96 -root | xwdtopnm 2>/dev/null | pnmtopng > docs/chinese.png
+echo "wrote docs/chinese.png"
+
 monitorShot

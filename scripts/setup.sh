@@ -9,6 +9,7 @@ command -v node >/dev/null && command -v npm >/dev/null || ./scripts/install-pac
 ./scripts/install-packages.sh \
   build-essential cmake ninja-build pkg-config \
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev \
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n \
   qt6-qpa-plugins fonts-dejavu-core \
   libqrencode-dev zbar-tools libzint-dev fonts-wqy-microhei fonts-sil-scheherazade file appstream
 stamp=tests/corpus/node_modules/.installed-from-lock

@@ -1,6 +1,7 @@
 #include "simulator/SimOptions.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QHostAddress>
 
 #include <cmath>
@@ -106,42 +107,60 @@ QString readLink(const QString &value, SimOptions &out)
     return value.isEmpty() ? QStringLiteral("takes a path") : QString();
 }
 
+QString readLanguage(const QString &value, SimOptions &)
+{
+    return value == QLatin1String("en") || value == QLatin1String("zh_CN") ? QString()
+                                                                           : QStringLiteral("takes en or zh_CN");
+}
+
 // Switches: set a flag.
 using Flag = bool SimOptions::*;
 
 struct OptionRow
 {
     QStringList names;
-    const char *description;
-    const char *valueName = nullptr; // a switch without one
-    Reader read = nullptr;
-    Flag flag = nullptr;
+    const char *valueName; // a switch without one
+    Reader read;
+    Flag flag;
+    const char *description; // in English; --help translates it
 };
 
 // clang-format off
 const OptionRow rows[] = {
-    {{"render"}, "Render a captured stream instead of serving; - reads standard input.", "IN.bin", readRender},
-    {{"o", "output"}, "PNG to write with --render.", "OUT.png", readOutput},
-    {{"split"}, "With --render: one PNG a cut, OUT-001.png, OUT-002.png, ... beside OUT.png.", nullptr, nullptr,
-        &SimOptions::split},
-    {{"head-type"}, "Print head type 0-7 (default 0).", "N", readHeadType},
-    {{"link"}, "Also make PATH a symlink to the pseudo-terminal (never replacing anything but such a link); "
-        "removed at exit.", "PATH", readLink},
-    {{"tcp"}, "Also serve raw TCP on [ADDRESS:]PORT (127.0.0.1 unless an address is given), one client at a time; "
-        "the others wait their turn.", "[ADDRESS:]PORT", readTcp},
-    {{"tcp-idle"}, "Drop a TCP client silent for S seconds while another waits (default 5; 0 never).", "S",
-        readTcpIdle},
-    {{"no-pty"}, "Serve TCP only, without a pseudo-terminal.", nullptr, nullptr, &SimOptions::noPty},
-    {{"log"}, "Print the decoded commands, one per line, each once it is complete.", nullptr, nullptr,
-        &SimOptions::log},
-    {{"no-window"}, "Serve without showing a window.", nullptr, nullptr, nullptr},
-    {{"baud"}, "Pace reading to N bit/s with 8N1 (default: no pacing).", "N", readBaud},
-    {{"buffer"}, "Receive buffer in bytes (default 4096).", "BYTES", readBuffer},
-    {{"speed"}, "Printing speed in mm/s (default 80), or max for as fast as possible.", "MM_PER_S", readSpeed},
-    {{"flow"}, "xonxoff (default) or none.", "MODE", readFlow},
-    {{"place"}, "Put the window on the left or right half of the screen.", "SIDE", readPlace},
-    {{"tool-set-up"}, "Printer Ruvela is started set up for the line (as run.sh does): say so, not how to.", nullptr,
-        nullptr, &SimOptions::toolSetUp},
+    {{"render"}, "IN.bin", readRender, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Render a captured stream instead of serving; - reads standard input.")},
+    {{"o", "output"}, "OUT.png", readOutput, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "PNG to write with --render.")},
+    {{"split"}, nullptr, nullptr, &SimOptions::split,
+        QT_TRANSLATE_NOOP("SimOptions", "With --render: one PNG a cut, OUT-001.png, OUT-002.png, ... beside OUT.png.")},
+    {{"head-type"}, "N", readHeadType, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Print head type 0-7 (default 0).")},
+    {{"link"}, "PATH", readLink, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Also make PATH a symlink to the pseudo-terminal (never replacing anything but such a link); removed at exit.")},
+    {{"tcp"}, "[ADDRESS:]PORT", readTcp, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Also serve raw TCP on [ADDRESS:]PORT (127.0.0.1 unless an address is given), one client at a time; the others wait their turn.")},
+    {{"tcp-idle"}, "S", readTcpIdle, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Drop a TCP client silent for S seconds while another waits (default 5; 0 never).")},
+    {{"no-pty"}, nullptr, nullptr, &SimOptions::noPty,
+        QT_TRANSLATE_NOOP("SimOptions", "Serve TCP only, without a pseudo-terminal.")},
+    {{"log"}, nullptr, nullptr, &SimOptions::log,
+        QT_TRANSLATE_NOOP("SimOptions", "Print the decoded commands, one per line, each once it is complete.")},
+    {{"no-window"}, nullptr, nullptr, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Serve without showing a window.")},
+    {{"baud"}, "N", readBaud, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Pace reading to N bit/s with 8N1 (default: no pacing).")},
+    {{"buffer"}, "BYTES", readBuffer, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Receive buffer in bytes (default 4096).")},
+    {{"speed"}, "MM_PER_S", readSpeed, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Printing speed in mm/s (default 80), or max for as fast as possible.")},
+    {{"flow"}, "MODE", readFlow, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "xonxoff (default) or none.")},
+    {{"place"}, "SIDE", readPlace, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Put the window on the left or right half of the screen.")},
+    {{"lang"}, "NAME", readLanguage, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Language of the window and of this help: en or zh_CN (default: the system's).")},
+    {{"tool-set-up"}, nullptr, nullptr, &SimOptions::toolSetUp,
+        QT_TRANSLATE_NOOP("SimOptions", "Printer Ruvela is started set up for the line (as run.sh does): say so, not how to.")},
 };
 // clang-format on
 
@@ -158,14 +177,16 @@ SimOptions parseSimOptions(const QStringList &arguments)
 {
     SimOptions out;
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Virtual ZPC3x thermal printer controller."));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("SimOptions", "Virtual ZPC3x thermal printer controller."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QList<QCommandLineOption> options;
     for (const OptionRow &row : rows) {
         options << (row.valueName
-                ? QCommandLineOption(row.names, QString::fromUtf8(row.description), QString::fromLatin1(row.valueName))
-                : QCommandLineOption(row.names, QString::fromUtf8(row.description)));
+                ? QCommandLineOption(row.names, QCoreApplication::translate("SimOptions", row.description),
+                    QString::fromLatin1(row.valueName))
+                : QCommandLineOption(row.names, QCoreApplication::translate("SimOptions", row.description)));
         parser.addOption(options.last());
     }
     if (!parser.parse(arguments))
@@ -174,7 +195,8 @@ SimOptions parseSimOptions(const QStringList &arguments)
         out.exitCode = 0;
         out.output = parser.helpText();
         const qsizetype end = out.output.indexOf(QLatin1Char('\n'));
-        out.output.replace(0, end, QStringLiteral("Usage: zpc3x-sim [options]")); // not the name it was started by
+        out.output.replace(0, end,
+            QCoreApplication::translate("SimOptions", "Usage: zpc3x-sim [options]")); // not the name it was started by
         return out;
     }
     if (parser.isSet(version)) {

@@ -1,5 +1,6 @@
 #include "simulator/SimWindow.h"
 
+#include "language/Language.h"
 #include "ui_SimWindow.h"
 
 #include <QAbstractListModel>
@@ -150,7 +151,12 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     replyLabel->setObjectName(QStringLiteral("replyLabel"));
     ui->logLayout->addWidget(replyLabel);
     connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
-        replyLabel->setFullText(tr("Last reply: %1").arg(controller::Printhead::describeReply(answer)));
+        // A status byte's words in the window's language; a text answer as it came.
+        const QString reply = answer.size() == 1
+            ? QStringLiteral("%1 (%2)").arg(
+                QString::fromLatin1(answer.toHex().toUpper()), language::statusWords(quint8(answer.at(0))))
+            : controller::Printhead::describeReply(answer);
+        replyLabel->setFullText(tr("Last reply: %1").arg(reply));
     });
     showPath(QString());
     refresh();
@@ -204,37 +210,36 @@ void SimWindow::refresh()
     bytesStatus->setText(tr("%1 bytes received").arg(wire.receivedBytes()));
     // The roll is capped; say so once anything printed beyond the cap.
     const qint64 dropped = printer.paper().droppedRows();
-    headStatus->setText(tr("head type %1, %2 dots%3")
-                            .arg(printer.headType())
-                            .arg(printer.paperWidth())
-                            .arg(dropped ? tr(", roll full: %1 rows dropped").arg(dropped) : QString()));
-    lineStatus->setText(
-        tr("%1, %2, buffer %3/%4%5")
-            .arg(s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced"),
-                s.xonXoff ? (wire.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control"))
-            .arg(wire.bufferFill())
-            .arg(s.bufferSize)
-            .arg(wire.droppedBytes() ? tr(", overrun: %1 bytes lost").arg(wire.droppedBytes()) : QString()));
-    unknownStatus->setText(
-        tr("%1 unknown%2")
-            .arg(printer.unknownCount())
-            .arg(printer.drawerKicks() ? tr(", drawer kicked %1 times").arg(printer.drawerKicks()) : QString()));
+    // Whole sentences, so that a translation may order them as its language does.
+    const QString head
+        = (dropped ? tr("head type %1, %2 dots, roll full: %3 rows dropped") : tr("head type %1, %2 dots"))
+              .arg(printer.headType())
+              .arg(printer.paperWidth());
+    headStatus->setText(dropped ? head.arg(dropped) : head);
+    const QString speed = s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced");
+    const QString flow = s.xonXoff ? (wire.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control");
+    const QString line
+        = (wire.droppedBytes() ? tr("%1, %2, buffer %3/%4, overrun: %5 bytes lost") : tr("%1, %2, buffer %3/%4"))
+              .arg(speed, flow)
+              .arg(wire.bufferFill())
+              .arg(s.bufferSize);
+    lineStatus->setText(wire.droppedBytes() ? line.arg(wire.droppedBytes()) : line);
+    const QString unknown = (printer.drawerKicks() ? tr("%1 unknown, drawer kicked %2 times") : tr("%1 unknown"))
+                                .arg(printer.unknownCount());
+    unknownStatus->setText(printer.drawerKicks() ? unknown.arg(printer.drawerKicks()) : unknown);
     tcpStatus->setVisible(!lineDriver->tcpAddress().isEmpty());
     tcpStatus->setText(
         tr("TCP %1, %2")
             .arg(lineDriver->tcpAddress(),
                 lineDriver->tcpClient().isEmpty() ? tr("no client") : tr("client %1").arg(lineDriver->tcpClient())));
-    ui->lineLabel->setText(
-        tr("Line: %1, buffer %2 bytes, printing %3, %4%5")
-            .arg(s.baud > 0 ? tr("%1 bit/s").arg(s.baud) : tr("unpaced"))
-            .arg(s.bufferSize)
-            .arg(s.speedMmPerS > 0 ? tr("%1 mm/s").arg(s.speedMmPerS) : tr("as fast as possible"))
-            .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"),
-                wire.isPaused() ? tr(" — paused: %1")
-                                      .arg(wire.isPaused() && printer.status() & controller::Interpreter::PaperOut
-                                              ? tr("paper out")
-                                              : tr("cover open"))
-                                : QString()));
+    const QString settings = (wire.isPaused() ? tr("Line: %1, buffer %2 bytes, printing %3, %4 — paused: %5")
+                                              : tr("Line: %1, buffer %2 bytes, printing %3, %4"))
+                                 .arg(s.baud > 0 ? tr("%1 bit/s").arg(s.baud) : tr("unpaced"))
+                                 .arg(s.bufferSize)
+                                 .arg(s.speedMmPerS > 0 ? tr("%1 mm/s").arg(s.speedMmPerS) : tr("as fast as possible"))
+                                 .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"));
+    const bool paperOut = printer.status() & controller::Interpreter::PaperOut;
+    ui->lineLabel->setText(wire.isPaused() ? settings.arg(paperOut ? tr("paper out") : tr("cover open")) : settings);
 }
 
 void SimWindow::selectEntry(const QModelIndex &index)

@@ -1,6 +1,7 @@
 // zpc3x-sim: the virtual ZPC3x controller. Shows its window and serves a pseudo-terminal for the
 // tool, serves without a window, or renders a captured stream to a PNG.
 #include "controller/Interpreter.h"
+#include "language/Language.h"
 #include "paperview/WindowPlace.h"
 #include "simulator/LineDriver.h"
 #include "simulator/SimOptions.h"
@@ -236,7 +237,14 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const sim::SimOptions options = sim::parseSimOptions(arguments);
+    const QString lang = language::choose(arguments);
+    sim::SimOptions options = sim::parseSimOptions(arguments);
+    if (options.exitCode == 0 && lang != QLatin1String("en")) {
+        // --help in that language: translators need an application object, this one no display.
+        QCoreApplication app(argc, argv);
+        language::install(lang, QStringLiteral("zpc3x-sim"));
+        options = sim::parseSimOptions(arguments);
+    }
     if (options.exitCode >= 0) {
         std::fputs(qPrintable(options.output), options.exitCode == 0 ? stdout : stderr);
         return options.exitCode;
@@ -246,6 +254,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zpc3x-sim"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    if (options.window) // the window's only: the console, --log and --render stay English
+        language::install(lang, QStringLiteral("zpc3x-sim"));
 
     if (!options.renderIn.isEmpty()) {
         try {

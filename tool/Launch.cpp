@@ -4,20 +4,26 @@
 #include "tool/ButtonJobs.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <utility>
 #include <vector>
 
+// What --help says, in the language chosen; refusals stay in English, as scripts read them.
+class LaunchHelp
+{
+    Q_DECLARE_TR_FUNCTIONS(LaunchHelp)
+};
+
 namespace {
 
-// The seven rates as words, the last one after `last`: "9600, 19200, ... or 375000".
-QString rateList(const QString &last)
+// The seven rates as words: "9600, 19200, ..., 256000" and the last, "375000".
+QStringList rateWords()
 {
     QStringList words;
     for (const qint32 rate : baudRates)
         words << QString::number(rate);
-    const QString final = words.takeLast();
-    return words.join(QStringLiteral(", ")) + last + final;
+    return words;
 }
 
 // Every option in the order --help lists them: its name, the name of its value (none for a
@@ -27,37 +33,41 @@ QList<QCommandLineOption> options()
     auto option = [](const char *name, const char *valueName, const QString &description) {
         return QCommandLineOption(QLatin1String(name), description, QLatin1String(valueName));
     };
+    QStringList rates = rateWords();
+    const QString lastRate = rates.takeLast();
     return {
-        option("port", "PATH", QStringLiteral("Serial port, as a name or a path: /dev/ttyUSB0.")),
-        option("baud", "N", QStringLiteral("Baud rate: %1.").arg(rateList(QStringLiteral(" or ")))),
-        option("data-bits", "N", QStringLiteral("Data bits: 5 to 8.")),
-        option("parity", "P", QStringLiteral("Parity: none, even, odd, space or mark.")),
-        option("stop-bits", "N", QStringLiteral("Stop bits: 1, 1.5 or 2.")),
-        option("flow", "F", QStringLiteral("Flow control: none, hardware or software.")),
-        option("connect", "", QStringLiteral("Connect at start.")),
-        option("place", "SIDE", QStringLiteral("Put the window on the left or right half of the screen.")),
+        option("port", "PATH", LaunchHelp::tr("Serial port, as a name or a path: /dev/ttyUSB0.")),
+        option("baud", "N", LaunchHelp::tr("Baud rate: %1 or %2.").arg(rates.join(LaunchHelp::tr(", ")), lastRate)),
+        option("data-bits", "N", LaunchHelp::tr("Data bits: 5 to 8.")),
+        option("parity", "P", LaunchHelp::tr("Parity: none, even, odd, space or mark.")),
+        option("stop-bits", "N", LaunchHelp::tr("Stop bits: 1, 1.5 or 2.")),
+        option("flow", "F", LaunchHelp::tr("Flow control: none, hardware or software.")),
+        option("connect", "", LaunchHelp::tr("Connect at start.")),
+        option("place", "SIDE", LaunchHelp::tr("Put the window on the left or right half of the screen.")),
         option("job", "NAME",
-            QStringLiteral(
+            LaunchHelp::tr(
                 "Send the job of the button of that name without a window, then exit; --list-jobs names them.")),
         option("send", "FILE",
-            QStringLiteral("Send the file as it is without a window, then exit; - reads standard input.")),
+            LaunchHelp::tr("Send the file as it is without a window, then exit; - reads standard input.")),
         option("replies", "MS",
-            QStringLiteral("With --job or --send: keep reading answers for MS milliseconds after the last byte.")),
+            LaunchHelp::tr("With --job or --send: keep reading answers for MS milliseconds after the last byte.")),
         option("stall-timeout", "S",
-            QStringLiteral(
+            LaunchHelp::tr(
                 "With --job or --send: give up when no byte has left for S seconds (default 30; 0 waits for ever).")),
         option("traffic", "FILE",
-            QStringLiteral("With --job or --send: write the exchange, every command decoded, to a new FILE.")),
+            LaunchHelp::tr("With --job or --send: write the exchange, every command decoded, to a new FILE.")),
         option("monitor", "PATH",
-            QStringLiteral(
+            LaunchHelp::tr(
                 "Without a window, stand between a host application and the controller on --port: the host opens "
                 "the pseudo-terminal this link leads to. Runs until SIGINT or SIGTERM.")),
         option("monitor-tcp", "PORT",
-            QStringLiteral(
+            LaunchHelp::tr(
                 "The same for a host that prints over raw TCP, on [ADDRESS:]PORT (127.0.0.1 unless given).")),
         option("show", "PANES",
-            QStringLiteral("Open these panes at start, split by commas: traffic, expected-paper, macros.")),
-        option("list-jobs", "", QStringLiteral("Print the names of the jobs.")),
+            LaunchHelp::tr("Open these panes at start, split by commas: traffic, expected-paper, macros.")),
+        option("list-jobs", "", LaunchHelp::tr("Print the names of the jobs.")),
+        option("lang", "NAME",
+            LaunchHelp::tr("Language of the window and of this help: en or zh_CN (default: the system's).")),
     };
 }
 
@@ -73,6 +83,7 @@ const Words<QSerialPort::StopBits> stopBitsWords{
 const Words<QSerialPort::FlowControl> flowWords{{"none", QSerialPort::NoFlowControl},
     {"hardware", QSerialPort::HardwareControl}, {"software", QSerialPort::SoftwareControl}};
 const Words<QString> placeWords{{"left", QStringLiteral("left")}, {"right", QStringLiteral("right")}};
+const Words<QString> languageWords{{"en", QStringLiteral("en")}, {"zh_CN", QStringLiteral("zh_CN")}};
 
 // Sets out from the option's word, when the option is given: empty, or why the word is refused
 // ("--parity maybe: not none, even, odd, space or mark").
@@ -123,7 +134,7 @@ QString readLine(const QCommandLineParser &parser, SettingsChoice &choice)
                 choice.baudRate = known;
         }
         if (!choice.baudRate)
-            return QStringLiteral("--baud %1: not one of %2").arg(rate, rateList(QStringLiteral(", ")));
+            return QStringLiteral("--baud %1: not one of %2").arg(rate, rateWords().join(QStringLiteral(", ")));
     }
     for (const QString &why : {readWord(parser, "data-bits", dataBitsWords, choice.dataBits),
              readWord(parser, "parity", parityWords, choice.parity),
@@ -231,7 +242,7 @@ Launch parseLaunch(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Evaluation tool for ZPC3x thermal receipt-printer controllers on a serial line."));
+        LaunchHelp::tr("Evaluation tool for ZPC3x thermal receipt-printer controllers on a serial line."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions(options());
@@ -239,19 +250,24 @@ Launch parseLaunch(const QStringList &arguments)
         return refused(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refused(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
-    if (parser.isSet(QStringLiteral("help")))
-        return answered(
-            0, parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("printer-ruvela")));
+    if (parser.isSet(QStringLiteral("help"))) {
+        // The program's own name, not the path it was started by (nor "<executable_name>").
+        QString help = parser.helpText();
+        help.replace(0, help.indexOf(QLatin1Char('\n')), LaunchHelp::tr("Usage: printer-ruvela [options]"));
+        return answered(0, help);
+    }
     if (parser.isSet(QStringLiteral("version")))
         return answered(0, QStringLiteral("printer-ruvela %1\n").arg(QStringLiteral(RUVELA_VERSION)));
     if (parser.isSet(QStringLiteral("list-jobs")))
         return answered(0, buttons::jobNames().join(QLatin1Char('\n')) + QLatin1Char('\n'));
 
     Launch launch;
-    std::optional<QString> side;
+    std::optional<QString> side, language;
     QString why = readLine(parser, launch.choice);
     if (why.isEmpty())
         why = readWord(parser, "place", placeWords, side);
+    if (why.isEmpty())
+        why = readWord(parser, "lang", languageWords, language);
     launch.connect = parser.isSet(QStringLiteral("connect"));
     launch.place = side.value_or(QString());
     if (why.isEmpty())

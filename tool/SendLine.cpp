@@ -1,5 +1,7 @@
 #include "tool/SendLine.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 int hexDigit(QChar c)
@@ -32,12 +34,13 @@ SendLine parseHex(const QString &text)
         const QChar c = text.at(i);
         if (blank(c)) {
             if (high >= 0)
-                return refused(highAt, QStringLiteral("a lone hex digit: bytes are pairs of digits"));
+                return refused(
+                    highAt, QCoreApplication::translate("SendLine", "a lone hex digit: bytes are pairs of digits"));
             continue;
         }
         const int digit = hexDigit(c);
         if (digit < 0)
-            return refused(i, QStringLiteral("%1 is not a hex digit").arg(c));
+            return refused(i, QCoreApplication::translate("SendLine", "%1 is not a hex digit").arg(c));
         if (high < 0) {
             high = digit;
             highAt = i;
@@ -47,7 +50,7 @@ SendLine parseHex(const QString &text)
         }
     }
     if (high >= 0)
-        return refused(highAt, QStringLiteral("a lone hex digit: bytes are pairs of digits"));
+        return refused(highAt, QCoreApplication::translate("SendLine", "a lone hex digit: bytes are pairs of digits"));
     return out;
 }
 
@@ -58,12 +61,13 @@ SendLine parseText(const QString &text)
         const QChar c = text.at(i);
         if (c != QLatin1Char('\\')) {
             if (c.unicode() > 0xFF)
-                return refused(i, QStringLiteral("%1 is not a single byte: write it as \\xHH").arg(c));
+                return refused(
+                    i, QCoreApplication::translate("SendLine", "%1 is not a single byte: write it as \\xHH").arg(c));
             out.bytes.append(char(c.unicode()));
             continue;
         }
         if (i + 1 >= text.size())
-            return refused(i, QStringLiteral("a lone \\ at the end"));
+            return refused(i, QCoreApplication::translate("SendLine", "a lone \\ at the end"));
         const char e = text.at(++i).toLatin1();
         static const char plain[] = "n\nr\rt\t0\0a\ab\bf\fv\ve\x1B\\\\\"\"''";
         const char *known = nullptr;
@@ -76,11 +80,11 @@ SendLine parseText(const QString &text)
             const int hi = i + 1 < text.size() ? hexDigit(text.at(i + 1)) : -1;
             const int lo = i + 2 < text.size() ? hexDigit(text.at(i + 2)) : -1;
             if (hi < 0 || lo < 0)
-                return refused(i - 1, QStringLiteral("\\x needs two hex digits"));
+                return refused(i - 1, QCoreApplication::translate("SendLine", "\\x needs two hex digits"));
             out.bytes.append(char(hi * 16 + lo));
             i += 2;
         } else {
-            return refused(i - 1, QStringLiteral("unknown escape \\%1").arg(text.at(i)));
+            return refused(i - 1, QCoreApplication::translate("SendLine", "unknown escape \\%1").arg(text.at(i)));
         }
     }
     return out;

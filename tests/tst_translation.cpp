@@ -1,0 +1,309 @@
+// The windows in Simplified Chinese: every text a person reads translated, the jobs' bytes and
+// console texts those of tests/data/jobs.txt, no button text cut; and both programs' --help in
+// either language, without a display.
+#include "TestSupport.h"
+
+#include "app/MainWindow.h"
+#include "app/MonitorDialog.h"
+#include "app/SettingsDialog.h"
+#include "app/TrafficDock.h"
+#include "language/Language.h"
+#include "simulator/SimWindow.h"
+#include "tool/Launch.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Texts that read the same in Chinese: product, model and code names, line settings as their
+// standards write them, and numbers. Each is a name, not a word to translate.
+const QStringList sameInEveryLanguage{
+    QStringLiteral("Printer Ruvela"), // the product's name; the window title stays
+    QStringLiteral("UPC-A"), QStringLiteral("UPC-E"), QStringLiteral("EAN-13"), QStringLiteral("EAN-8"),
+    QStringLiteral("CODE 39"), QStringLiteral("CODE 93"), QStringLiteral("CODE 128 A"), QStringLiteral("CODA BAR"),
+    QStringLiteral("ITF 2 5"), // barcode symbologies, as printed on the controller's documentation
+    QStringLiteral("XON/XOFF"), QStringLiteral("RTS/CTS"), // flow-control names
+};
+// Speeds ("9600 bps"), other numbers, and paths the window shows (a pseudo-terminal's).
+const QRegularExpression numberOrPath(QStringLiteral("^([0-9.]+( bps)?|/\\S*)$"));
+
+bool translated(const QString &text)
+{
+    static const QRegularExpression cjk(QStringLiteral("[\\x{4E00}-\\x{9FFF}]"));
+    const QString plain = QString(text).remove(QRegularExpression(QStringLiteral("<[^>]*>"))).trimmed();
+    return plain.isEmpty() || cjk.match(plain).hasMatch() || sameInEveryLanguage.contains(plain)
+        || numberOrPath.match(plain).hasMatch();
+}
+
+// Every text a person reads on the window and its children, hidden ones too, each named by
+// where it stands: "QPushButton pushButtonReceipt text".
+QStringList untranslatedTexts(QWidget *window)
+{
+    QStringList found;
+    auto check = [&](const QObject *where, const char *what, const QString &text) {
+        if (!translated(text))
+            found << QStringLiteral("%1 %2 %3: \"%4\"")
+                         .arg(QLatin1String(where->metaObject()->className()), where->objectName(), QLatin1String(what),
+                             text);
+    };
+    QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    widgets.prepend(window);
+    for (QWidget *w : widgets) {
+        check(w, "tooltip", w->toolTip());
+        if (w->isWindow() || qobject_cast<QDockWidget *>(w))
+            check(w, "title", w->windowTitle());
+        if (auto *label = qobject_cast<QLabel *>(w))
+            check(w, "text", label->text());
+        if (auto *button = qobject_cast<QAbstractButton *>(w))
+            check(w, "text", button->text());
+        if (auto *box = qobject_cast<QGroupBox *>(w))
+            check(w, "title", box->title());
+        if (auto *edit = qobject_cast<QLineEdit *>(w))
+            check(w, "placeholder", edit->placeholderText());
+        if (auto *tabs = qobject_cast<QTabWidget *>(w)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                check(w, "tab", tabs->tabText(i));
+        }
+    }
+    for (const QAction *action : window->findChildren<QAction *>()) {
+        check(action, "text", action->text());
+        check(action, "tooltip", action->toolTip());
+    }
+    return found;
+}
+
+} // namespace
+
+class TestTranslation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void everyTextIsTranslated_data();
+    void everyTextIsTranslated();
+    void jobsSendTheirBytes_data();
+    void jobsSendTheirBytes();
+    void noButtonTextIsCut();
+    void trafficFileStaysEnglish();
+    void statusInWords_data();
+    void statusInWords();
+    void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
+    void commandLine();
+
+private:
+    MainWindow *w = nullptr;
+    FarEnd *peer = nullptr;
+};
+
+void TestTranslation::initTestCase()
+{
+    QVERIFY(language::install(QStringLiteral("zh_CN"), QStringLiteral("printer-ruvela")));
+    QVERIFY(language::install(QStringLiteral("zh_CN"), QStringLiteral("zpc3x-sim")));
+    w = new MainWindow;
+    peer = new FarEnd;
+    QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("已连接 ")));
+}
+
+void TestTranslation::cleanupTestCase()
+{
+    delete w;
+    delete peer;
+}
+
+void TestTranslation::everyTextIsTranslated_data()
+{
+    QTest::addColumn<QString>("window");
+    for (const char *window :
+        {"main window, menus and panes", "settings dialog", "monitor dialog", "virtual controller", "qt's buttons"})
+        QTest::newRow(window) << QString::fromLatin1(window);
+}
+
+void TestTranslation::everyTextIsTranslated()
+{
+    QFETCH(QString, window);
+    QStringList found;
+    if (window.startsWith(QLatin1String("main"))) {
+        Launch launch;
+        launch.panes = Launch::paneNames(); // the panes are made when first shown
+        w->start(launch);
+        found = untranslatedTexts(w);
+    } else if (window.startsWith(QLatin1String("settings"))) {
+        SettingsDialog dialog;
+        found = untranslatedTexts(&dialog);
+    } else if (window.startsWith(QLatin1String("monitor"))) {
+        w->findChild<QAction *>("actionMonitor")->trigger();
+        auto *dialog = w->findChild<MonitorDialog *>();
+        QVERIFY(dialog);
+        found = untranslatedTexts(dialog);
+        dialog->close();
+    } else if (window.startsWith(QLatin1String("qt's"))) { // Qt's own translations, from Qt's folder
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Printer Ruvela"), {},
+            QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Save);
+        found = untranslatedTexts(&box);
+    } else {
+        sim::SimWindow sim(0, sim::WireSettings{});
+        sim.refresh();
+        found = untranslatedTexts(&sim);
+    }
+    QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
+}
+
+void TestTranslation::jobsSendTheirBytes_data()
+{
+    // The rows of tests/data/jobs.txt: the button and the boxes checked, then the stream in hex
+    // and the console's lines ("> ").
+    QTest::addColumn<QStringList>("checked");
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("console");
+    QStringList checked, console;
+    QByteArray stream;
+    auto add = [&] {
+        if (!checked.isEmpty())
+            QTest::addRow("%s", qPrintable(checked.join(QLatin1Char(' ')))) << checked << stream << console;
+    };
+    for (const QString &line : dataLines(QStringLiteral("jobs.txt"))) {
+        if (line.startsWith(QLatin1String("== "))) {
+            add();
+            checked = line.mid(3).split(QLatin1Char(' '));
+            stream.clear();
+            console.clear();
+        } else if (line.startsWith(QLatin1Char('>'))) {
+            console << line.mid(2);
+        } else {
+            stream += line.toLatin1() + ' ';
+        }
+    }
+    add();
+}
+
+void TestTranslation::jobsSendTheirBytes()
+{
+    QFETCH(QStringList, checked);
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, console);
+    w->findChild<QPlainTextEdit *>("editRuvela")->setPlainText(QStringLiteral("left over"));
+    w->findChild<QCheckBox *>("checkBoxBarCodeMargin")->setChecked(false);
+    w->findChild<QRadioButton *>("radioButton115200")->setChecked(true);
+    w->findChild<QRadioButton *>("radioButtonSoftFlow")->setChecked(true);
+    for (const QString &name : checked.mid(1))
+        w->findChild<QAbstractButton *>(name)->setChecked(true);
+    const ExpectedStream expected(stream);
+    press(*w, qPrintable(checked.first()));
+    QByteArray got = peer->read(expected.size());
+    got += peer->readUntilQuiet(100); // nothing more may come
+    const QString mismatch = expected.mismatch(got);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    QCOMPARE(consoleText(*w), console.join(QLatin1Char('\n')));
+}
+
+void TestTranslation::noButtonTextIsCut()
+{
+    // At the size the window opens with, every button of every tab is as wide as its text needs,
+    // and shows whole.
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), QSize(880, 768));
+    auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
+    QStringList cut;
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        for (const QAbstractButton *button : tabs->widget(i)->findChildren<QAbstractButton *>()) {
+            if (button->sizeHint().width() > button->width() || !cutOff(button).isEmpty())
+                cut << QStringLiteral("%1 \"%2\": %3 of %4 pixels; %5")
+                           .arg(button->objectName(), button->text())
+                           .arg(button->width())
+                           .arg(button->sizeHint().width())
+                           .arg(cutOff(button));
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+}
+
+void TestTranslation::trafficFileStaysEnglish()
+{
+    // Traffic's file is a format scripts read: its header lines and rows stay English.
+    Launch launch;
+    launch.panes = QStringList{QStringLiteral("traffic")};
+    w->start(launch);
+    auto *dock = w->findChild<TrafficDock *>();
+    QVERIFY(dock);
+    press(*w, "pushButtonStatus");
+    peer->readUntilQuiet();
+    dock->findChild<QComboBox *>("trafficDirection")->setCurrentIndex(1);
+    dock->findChild<QLineEdit *>("trafficFilter")->setText(QStringLiteral("printerState"));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("traffic.txt"));
+    dock->save(file);
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() > 2);
+    QCOMPARE(lines[0], QStringLiteral("# time\tdirection\toffset\tcommand or meaning\targuments or ASCII\tbytes"));
+    QVERIFY2(QRegularExpression(
+                 QStringLiteral("^# only \\d+ of the \\d+ rows: the filter is on \\(sent, with \"printerState\"\\)$"))
+                 .match(lines[1])
+                 .hasMatch(),
+        qPrintable(lines[1]));
+    for (const QString &line : lines.mid(2))
+        QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
+}
+
+void TestTranslation::statusInWords_data()
+{
+    // The controller's answer to Status, and the status bar's words for it.
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ready") << QByteArray("\x12") << QStringLiteral("控制器：就绪");
+    QTest::newRow("cover open, paper out") << QByteArray("\x36") << QStringLiteral("控制器：上盖打开、缺纸");
+}
+
+void TestTranslation::statusInWords()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, shown);
+    press(*w, "pushButtonStatus");
+    peer->readUntilQuiet();
+    peer->writeAll(answer);
+    QTRY_COMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), shown);
+}
+
+void TestTranslation::commandLine()
+{
+    QFETCH(QStringList, row);
+    const QStringList &field = row;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("LANG"), field.at(2));
+    program.setProcessEnvironment(environment);
+    program.start(
+        field.at(1) == QLatin1String("zpc3x-sim") ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA),
+        field.at(3).split(QLatin1Char(' ')));
+    QVERIFY(program.waitForFinished(10000));
+    const QString printed = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+    QCOMPARE(program.exitCode(), field.at(4).toInt());
+    QVERIFY2(printed.contains(field.at(5)), qPrintable(printed));
+}
+
+QTEST_MAIN(TestTranslation)
+#include "tst_translation.moc"
