@@ -2,10 +2,6 @@
 
 #include "TestSupport.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTest>
-
 #include <unistd.h>
 
 // The cases of a data file written as sections: "== NAME" starts one, the lines after it are

@@ -428,3 +428,51 @@ QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }
+
+void addJobRows()
+{
+    QTest::addColumn<QStringList>("checked"); // the button, then the checkables checked before
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("console");
+    QString title;
+    QByteArray stream;
+    QStringList console;
+    auto add = [&] {
+        if (!title.isEmpty())
+            QTest::newRow(qPrintable(title)) << title.split(QLatin1Char(' ')) << stream << console;
+    };
+    for (const QString &line : dataLines(QStringLiteral("jobs.txt"))) {
+        if (line.startsWith(QLatin1String("== "))) {
+            add();
+            title = line.mid(3);
+            stream.clear();
+            console.clear();
+        } else if (line.startsWith(QLatin1Char('>'))) {
+            console << line.mid(2);
+        } else {
+            stream += line.toLatin1() + ' ';
+        }
+    }
+    add();
+}
+
+void pressJobRow(MainWindow &window, FarEnd &peer)
+{
+    QFETCH(QStringList, checked);
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, console);
+    window.findChild<QPlainTextEdit *>("editRuvela")->setPlainText(QStringLiteral("left over"));
+    window.findChild<QCheckBox *>("checkBoxBarCodeMargin")->setChecked(false);
+    window.findChild<QRadioButton *>("radioButton115200")->setChecked(true);
+    window.findChild<QRadioButton *>("radioButtonSoftFlow")->setChecked(true);
+    const QString button = checked.takeFirst();
+    for (const QString &name : checked)
+        window.findChild<QAbstractButton *>(name)->setChecked(true);
+    const ExpectedStream expected(stream);
+    press(window, qPrintable(button));
+    QByteArray got = peer.read(expected.size());
+    got += peer.readUntilQuiet(100); // nothing more may come
+    const QString mismatch = expected.mismatch(got);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    QCOMPARE(consoleText(window), console.join(QLatin1Char('\n')));
+}

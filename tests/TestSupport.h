@@ -111,6 +111,11 @@ QString consoleText(MainWindow &window);
 QString statusText(MainWindow &window);
 // Brings the button's tab to the front and clicks it, as a user does.
 void press(MainWindow &window, const char *buttonName);
+// The job rows of tests/data/jobs.txt (the button and the boxes checked, the stream, the
+// console's lines), and one of them pressed on a window with the boxes as the rows expect them
+// and checked against what reached the far end and the console.
+void addJobRows();
+void pressJobRow(MainWindow &window, FarEnd &peer);
 
 // An expected stream: hex() text with <N> for N bytes of picture data, or <N/B:F-L> for a
 // picture B bytes a row whose ink lies in rows F to L and nowhere else.

@@ -5,16 +5,6 @@
 #include "app/MainWindow.h"
 #include "bitmap/Raster.h"
 
-#include <QBuffer>
-#include <QFileDialog>
-#include <QImageReader>
-#include <QLabel>
-#include <QMessageBox>
-#include <QScopeGuard>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QtEndian>
 #include <cstring>
 
 #include <sys/stat.h>

@@ -4,8 +4,6 @@
 
 #include "commands/Commands.h"
 
-#include <QTest>
-
 using namespace cmd;
 
 class TestCommands : public QObject

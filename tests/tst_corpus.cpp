@@ -5,15 +5,6 @@
 
 #include "controller/Interpreter.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-
 class TestCorpus : public QObject
 {
     Q_OBJECT

@@ -6,55 +6,13 @@
 #include "commands/Charsets.h"
 #include "demos/Jobs.h"
 
-#include <QCheckBox>
-#include <QPlainTextEdit>
-#include <QRadioButton>
-#include <QTest>
-
 class TestJobs : public ConnectedToolTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        w->findChild<QPlainTextEdit *>("editRuvela")->setPlainText(QStringLiteral("left over"));
-        w->findChild<QCheckBox *>("checkBoxBarCodeMargin")->setChecked(false);
-        w->findChild<QRadioButton *>("radioButton115200")->setChecked(true);
-        w->findChild<QRadioButton *>("radioButtonSoftFlow")->setChecked(true);
-    }
-    void jobs_data()
-    {
-        QTest::addColumn<QStringList>("checked"); // the button, then the checkables checked before
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<QStringList>("console");
-        for (const auto &[title, lines] : dataSections(QStringLiteral("jobs.txt"))) {
-            QByteArray stream;
-            QStringList console;
-            for (const QString &line : lines)
-                if (line.startsWith(QLatin1Char('>')))
-                    console << line.mid(2);
-                else
-                    stream += line.toLatin1() + ' ';
-            QTest::newRow(qPrintable(title)) << title.split(QLatin1Char(' ')) << stream << console;
-        }
-    }
-    void jobs()
-    {
-        QFETCH(QStringList, checked);
-        QFETCH(QByteArray, stream);
-        QFETCH(QStringList, console);
-        const QString button = checked.takeFirst();
-        for (const QString &name : checked)
-            w->findChild<QAbstractButton *>(name)->setChecked(true);
-        const ExpectedStream expected(stream);
-        press(*w, qPrintable(button));
-        QByteArray got = peer->read(expected.size());
-        got += peer->readUntilQuiet(100);
-        const QString mismatch = expected.mismatch(got);
-        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch)); // nothing more may come
-        QCOMPARE(consoleText(*w), console.join(QLatin1Char('\n')));
-    }
+    void jobs_data() { addJobRows(); }
+    void jobs() { pressJobRow(*w, *peer); }
     void applySendsTheCheckedUartMode_data() { addTableRows(QStringLiteral("uart.txt")); }
     void applySendsTheCheckedUartMode()
     {

@@ -6,18 +6,8 @@
 #include "tool/Launch.h"
 #include "traffic/TrafficLog.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QStandardPaths>
-#include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include <cerrno>
 #include <csignal>

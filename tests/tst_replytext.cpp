@@ -6,8 +6,6 @@
 #include "serial/ConsoleLines.h"
 #include "serial/Utf8Stream.h"
 
-#include <QTest>
-
 class TestReplyText : public QObject
 {
     Q_OBJECT

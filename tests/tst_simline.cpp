@@ -8,13 +8,7 @@
 #include "simulator/WireModel.h"
 #include "traffic/ExpectedPrinter.h"
 
-#include <QAction>
-#include <QDir>
-#include <QListView>
-#include <QProcess>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -11,15 +11,6 @@
 #include "paperview/PaperView.h"
 #include "simulator/SimOptions.h"
 
-#include <QAction>
-#include <QDir>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QStandardPaths>
-#include <QStringDecoder>
-#include <QTemporaryDir>
-#include <QTest>
-
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>

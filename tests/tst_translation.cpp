@@ -11,24 +11,6 @@
 #include "simulator/SimWindow.h"
 #include "tool/Launch.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDockWidget>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
-
 namespace {
 
 // Texts that read the same in Chinese: product, model and code names, line settings as their
@@ -99,8 +81,8 @@ private slots:
     void cleanupTestCase();
     void everyTextIsTranslated_data();
     void everyTextIsTranslated();
-    void jobsSendTheirBytes_data();
-    void jobsSendTheirBytes();
+    void jobsSendTheirBytes_data() { addJobRows(); }
+    void jobsSendTheirBytes() { pressJobRow(*w, *peer); }
     void noButtonTextIsCut();
     void trafficFileStaysEnglish();
     void statusInWords_data();
@@ -164,54 +146,6 @@ void TestTranslation::everyTextIsTranslated()
         found = untranslatedTexts(&sim);
     }
     QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
-}
-
-void TestTranslation::jobsSendTheirBytes_data()
-{
-    // The rows of tests/data/jobs.txt: the button and the boxes checked, then the stream in hex
-    // and the console's lines ("> ").
-    QTest::addColumn<QStringList>("checked");
-    QTest::addColumn<QByteArray>("stream");
-    QTest::addColumn<QStringList>("console");
-    QStringList checked, console;
-    QByteArray stream;
-    auto add = [&] {
-        if (!checked.isEmpty())
-            QTest::addRow("%s", qPrintable(checked.join(QLatin1Char(' ')))) << checked << stream << console;
-    };
-    for (const QString &line : dataLines(QStringLiteral("jobs.txt"))) {
-        if (line.startsWith(QLatin1String("== "))) {
-            add();
-            checked = line.mid(3).split(QLatin1Char(' '));
-            stream.clear();
-            console.clear();
-        } else if (line.startsWith(QLatin1Char('>'))) {
-            console << line.mid(2);
-        } else {
-            stream += line.toLatin1() + ' ';
-        }
-    }
-    add();
-}
-
-void TestTranslation::jobsSendTheirBytes()
-{
-    QFETCH(QStringList, checked);
-    QFETCH(QByteArray, stream);
-    QFETCH(QStringList, console);
-    w->findChild<QPlainTextEdit *>("editRuvela")->setPlainText(QStringLiteral("left over"));
-    w->findChild<QCheckBox *>("checkBoxBarCodeMargin")->setChecked(false);
-    w->findChild<QRadioButton *>("radioButton115200")->setChecked(true);
-    w->findChild<QRadioButton *>("radioButtonSoftFlow")->setChecked(true);
-    for (const QString &name : checked.mid(1))
-        w->findChild<QAbstractButton *>(name)->setChecked(true);
-    const ExpectedStream expected(stream);
-    press(*w, qPrintable(checked.first()));
-    QByteArray got = peer->read(expected.size());
-    got += peer->readUntilQuiet(100); // nothing more may come
-    const QString mismatch = expected.mismatch(got);
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    QCOMPARE(consoleText(*w), console.join(QLatin1Char('\n')));
 }
 
 void TestTranslation::noButtonTextIsCut()
