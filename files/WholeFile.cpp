@@ -14,7 +14,11 @@
 
 namespace {
 
-QString tr(const char *text) { return QCoreApplication::translate("MainWindow", text); }
+// Said in the window's language; a run without a window has no translator and stays English.
+struct Say
+{
+    Q_DECLARE_TR_FUNCTIONS(WholeFile)
+};
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
 // Writes all of bytes to fd; the errno of the first failure, or 0.
@@ -75,7 +79,7 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
         // The link is the user's and stays; the file at the end of its chain takes the bytes.
         target = asked.canonicalFilePath();
         if (target.isEmpty())
-            return tr(
+            return Say::tr(
                 "%1 is a link to %2, which leads to no file; a link is written through only to a file that is there")
                 .arg(path, asked.symLinkTarget());
     }
@@ -85,15 +89,16 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
     };
     const bool replacing = ::stat(targetName.constData(), &existing) == 0;
     if (replacing && !S_ISREG(existing.st_mode) && target != path)
-        return tr("%1 is a link to %2, which is not a regular file; only regular files are written").arg(path, target);
+        return Say::tr("%1 is a link to %2, which is not a regular file; only regular files are written")
+            .arg(path, target);
     if (replacing && !S_ISREG(existing.st_mode))
-        return tr("%1 is not a regular file (a device, a pipe or a folder); only regular files are written")
+        return Say::tr("%1 is not a regular file (a device, a pipe or a folder); only regular files are written")
             .arg(target);
 
     const QFileInfo targetInfo(target);
     QByteArray folder = QFile::encodeName(targetInfo.absolutePath()) + "/.ruvela-save-XXXXXX";
     if (!::mkdtemp(folder.data()))
-        return tr("cannot write in %1: %2").arg(targetInfo.absolutePath(), systemError(errno));
+        return Say::tr("cannot write in %1: %2").arg(targetInfo.absolutePath(), systemError(errno));
     const QByteArray fresh = folder + '/' + QFile::encodeName(targetInfo.fileName());
     const int fd = ::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     int failure = fd < 0 ? errno : 0;
@@ -133,11 +138,11 @@ QString NewFile::open(const QString &name)
     path = name;
     const QFileInfo asked(name);
     if (asked.exists() || asked.isSymLink())
-        return failure = tr("%1 exists already; only a new file is written").arg(name);
+        return failure = Say::tr("%1 exists already; only a new file is written").arg(name);
     target = QFile::encodeName(asked.absoluteFilePath());
     folder = QFile::encodeName(asked.absolutePath()) + "/.ruvela-save-XXXXXX";
     if (!::mkdtemp(folder.data())) {
-        failure = tr("cannot write in %1: %2").arg(asked.absolutePath(), systemError(errno));
+        failure = Say::tr("cannot write in %1: %2").arg(asked.absolutePath(), systemError(errno));
         folder.clear();
         return failure;
     }
@@ -154,7 +159,7 @@ QString NewFile::open(const QString &name)
 QString NewFile::append(const QByteArray &bytes)
 {
     if (failure.isEmpty() && fd < 0)
-        failure = tr("the file is not open");
+        failure = Say::tr("the file is not open");
     if (failure.isEmpty()) {
         if (const int failed = writeBytes(fd, bytes)) {
             failure = systemError(failed);
@@ -167,7 +172,7 @@ QString NewFile::append(const QByteArray &bytes)
 QString NewFile::commit()
 {
     if (!failure.isEmpty() || fd < 0)
-        return failure.isEmpty() ? tr("the file is not open") : failure;
+        return failure.isEmpty() ? Say::tr("the file is not open") : failure;
     int failed = flushToDisk(fd);
     if (::close(fd) != 0 && !failed)
         failed = errno;
@@ -175,8 +180,8 @@ QString NewFile::commit()
     if (!failed)
         failed = placeAsNew(fresh, target);
     if (failed) {
-        failure
-            = failed == EEXIST ? tr("%1 exists already; only a new file is written").arg(path) : systemError(failed);
+        failure = failed == EEXIST ? Say::tr("%1 exists already; only a new file is written").arg(path)
+                                   : systemError(failed);
         abandon();
         return failure;
     }

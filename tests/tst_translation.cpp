@@ -7,6 +7,7 @@
 #include "app/MonitorDialog.h"
 #include "app/SettingsDialog.h"
 #include "app/TrafficDock.h"
+#include "files/WholeFile.h"
 #include "language/Language.h"
 #include "simulator/SimWindow.h"
 #include "tool/Launch.h"
@@ -85,6 +86,13 @@ private slots:
     void jobsSendTheirBytes() { pressJobRow(*w, *peer); }
     void noButtonTextIsCut();
     void trafficFileStaysEnglish();
+    void fileFaultsInTheWindowsLanguage()
+    {
+        // Why a save failed reads in the window's language, the path as it is.
+        QTemporaryDir dir;
+        const QString why = writeWholeFile(dir.path(), "x");
+        QVERIFY2(why.contains(dir.path()) && why.contains(QStringLiteral("不是普通文件")), qPrintable(why));
+    }
     void statusInWords_data();
     void statusInWords();
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }

@@ -174,6 +174,33 @@
     </message>
 </context>
 <context>
+    <name>WholeFile</name>
+    <message>
+        <source>%1 is a link to %2, which leads to no file; a link is written through only to a file that is there</source>
+        <translation>%1 是指向 %2 的链接，但该处没有文件；只有指向现有文件的链接才会被写穿</translation>
+    </message>
+    <message>
+        <source>%1 is a link to %2, which is not a regular file; only regular files are written</source>
+        <translation>%1 是指向 %2 的链接，而它不是普通文件；只写入普通文件</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file (a device, a pipe or a folder); only regular files are written</source>
+        <translation>%1 不是普通文件（设备、管道或文件夹）；只写入普通文件</translation>
+    </message>
+    <message>
+        <source>cannot write in %1: %2</source>
+        <translation>无法在 %1 中写入：%2</translation>
+    </message>
+    <message>
+        <source>%1 exists already; only a new file is written</source>
+        <translation>%1 已存在；只写入新文件</translation>
+    </message>
+    <message>
+        <source>the file is not open</source>
+        <translation>文件未打开</translation>
+    </message>
+</context>
+<context>
     <name>sim::SimWindow</name>
     <message>
         <source>Save Paper as PNG</source>
