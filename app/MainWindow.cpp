@@ -6,6 +6,7 @@
 #include "app/SettingsDialog.h"
 #include "app/TrafficDock.h"
 #include "demos/Jobs.h"
+#include "language/Language.h"
 #include "paperview/WindowPlace.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
@@ -183,8 +184,9 @@ void MainWindow::showLost(const QString &reason, qint64 done, qint64 total)
     if (total > done) // the link closed itself first, so closeSerialPort finds nothing queued
         noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
     closeSerialPort(); // the status bar says so while the box is up
-    QMessageBox::critical(
-        this, tr("Critical Error"), tr("The line to %1 is lost: %2.").arg(serialLink->portPath(), reason));
+    QMessageBox::critical(this, tr("Critical Error"),
+        tr("The line to %1 is lost: %2.")
+            .arg(serialLink->portPath(), language::shown("SerialLink", reason, SerialLink::reasonSources())));
 }
 
 bool MainWindow::connectedOrTell()

@@ -4,6 +4,7 @@
 
 #include "app/SendHistory.h"
 #include "files/WholeFile.h"
+#include "language/Language.h"
 #include "serial/ConsoleLines.h"
 #include "serial/SerialLink.h"
 #include "tool/SendLine.h"
@@ -143,7 +144,9 @@ void MainWindow::sendFile()
     if (!QFileInfo(name).isFile())
         why = tr("not a regular file");
     if (!why.isEmpty() || !serialLink->sendFile(name, why)) {
-        QMessageBox::warning(this, tr("Send File"), tr("Cannot send %1: %2").arg(QDir::toNativeSeparators(name), why));
+        QMessageBox::warning(this, tr("Send File"),
+            tr("Cannot send %1: %2")
+                .arg(QDir::toNativeSeparators(name), language::shown("SerialLink", why, SerialLink::reasonSources())));
         return;
     }
     ui->editRuvela->appendPlainText(
@@ -158,7 +161,7 @@ void MainWindow::showSendStopped(const QString &name, qint64 position, qint64 si
             .arg(QDir::toNativeSeparators(name))
             .arg(position)
             .arg(size)
-            .arg(reason));
+            .arg(language::shown("SerialLink", reason, SerialLink::reasonSources())));
 }
 
 void MainWindow::saveSent()

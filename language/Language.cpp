@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTranslator>
 
 namespace language {
@@ -56,6 +57,38 @@ QString statusWords(quint8 status)
     }
     return words.isEmpty() ? QCoreApplication::translate("StatusWords", "ready")
                            : words.join(QCoreApplication::translate("StatusWords", ", "));
+}
+
+QString shown(const char *context, const QString &english, const QList<const char *> &sources)
+{
+    static const QRegularExpression placeholder(QStringLiteral("\\\\%([1-9])")); // as escape() writes %N
+    for (const char *source : sources) {
+        QString pattern = QRegularExpression::escape(QString::fromUtf8(source));
+        QList<int> numbers; // of the placeholders, in the order they stand
+        for (const QRegularExpressionMatch &m : placeholder.globalMatch(pattern))
+            numbers << m.captured(1).toInt();
+        pattern.replace(placeholder, QStringLiteral("(.*)"));
+        const QRegularExpressionMatch m
+            = QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$')).match(english);
+        if (!m.hasMatch())
+            continue;
+        QStringList args(numbers.size());
+        for (qsizetype i = 0; i < numbers.size(); ++i)
+            args[numbers[i] - 1] = m.captured(int(i) + 1);
+        // All at once, so that an argument's own "%2" is never taken for a placeholder.
+        const QString translated = QCoreApplication::translate(context, source);
+        switch (args.size()) {
+        case 0:
+            return translated;
+        case 1:
+            return translated.arg(args[0]);
+        case 2:
+            return translated.arg(args[0], args[1]);
+        default:
+            return translated.arg(args[0], args[1], args[2]);
+        }
+    }
+    return english;
 }
 
 } // namespace language

@@ -23,4 +23,9 @@ bool install(const QString &name, const QString &program);
 // ("paper out, cover open", "ready"). Runs without a window print proto::describeStatus's.
 QString statusWords(quint8 status);
 
+// A text made in English where scripts read it (Traffic rows and files, runs without a window)
+// in the window's language: matched against the sources it may have been made from, it is made
+// again from the translated source with the same arguments. A text none matches stays as it is.
+QString shown(const char *context, const QString &english, const QList<const char *> &sources);
+
 } // namespace language

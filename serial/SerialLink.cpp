@@ -11,6 +11,28 @@
 
 namespace {
 
+// What the line says of a loss or a stopped send, in English: Traffic rows and runs without a
+// window keep it so, and a window shows it translated (language::shown with reasonSources()).
+constexpr const char *stillBeingSent
+    = QT_TRANSLATE_NOOP("SerialLink", "%1 is still being sent; wait for it or cancel it first");
+constexpr const char *endedEarly = QT_TRANSLATE_NOOP("SerialLink", "it ended after %1 of the %2 bytes it had");
+constexpr const char *descriptorInvalid = QT_TRANSLATE_NOOP("SerialLink", "the port's descriptor is no longer valid");
+constexpr const char *hungUp = QT_TRANSLATE_NOOP("SerialLink", "the device was unplugged, or the other end closed it");
+constexpr const char *nodeGone = QT_TRANSLATE_NOOP("SerialLink", "the device was unplugged: %1 is gone");
+constexpr const char *deviceFailed = QT_TRANSLATE_NOOP("SerialLink", "the device failed: %1");
+
+QString english(const char *source) { return QString::fromUtf8(source); }
+
+} // namespace
+
+const QList<const char *> &SerialLink::reasonSources()
+{
+    static const QList<const char *> all{stillBeingSent, endedEarly, descriptorInvalid, hungUp, nodeGone, deviceFailed};
+    return all;
+}
+
+namespace {
+
 // True when the far end behind this open descriptor has gone: a pseudo-terminal whose other
 // side closed, or an adapter that was pulled out. Asks the system without waiting.
 bool lineHungUp(qintptr handle)
@@ -144,7 +166,7 @@ void SerialLink::pump()
 bool SerialLink::sendFile(const QString &fileName, QString &why)
 {
     if (source) {
-        why = tr("%1 is still being sent; wait for it or cancel it first").arg(sourceName);
+        why = english(stillBeingSent).arg(sourceName);
         return false;
     }
     auto file = std::make_unique<QFile>(fileName);
@@ -181,9 +203,7 @@ void SerialLink::feedSource()
         bytes.resize(qMin(slice, sourceSize - sourceRead));
         const qint64 n = source->read(bytes.data(), bytes.size());
         if (n <= 0) {
-            const QString reason = n < 0
-                ? source->errorString()
-                : tr("it ended after %1 of the %2 bytes it had").arg(sourceRead).arg(sourceSize);
+            const QString reason = n < 0 ? source->errorString() : english(endedEarly).arg(sourceRead).arg(sourceSize);
             const QString name = sourceName;
             const qint64 at = sourceRead, size = sourceSize;
             queue.unpromise(size - at); // never coming
@@ -364,16 +384,16 @@ QString SerialLink::whyGone() const
     {
     }, named{};
     if (handle < 0 || ::fstat(int(handle), &opened) != 0)
-        return tr("the port's descriptor is no longer valid");
+        return english(descriptorInvalid);
     if (lineHungUp(handle))
-        return tr("the device was unplugged, or the other end closed it");
+        return english(hungUp);
     const QByteArray node = nodePath(port->portName());
     if (::stat(node.constData(), &named) != 0 || named.st_rdev != opened.st_rdev)
-        return tr("the device was unplugged: %1 is gone").arg(QFile::decodeName(node));
+        return english(nodeGone).arg(QFile::decodeName(node));
     const QString said = port->errorString();
     for (const int code : {EIO, ENODEV, ENXIO})
         if (said == qt_error_string(code))
-            return tr("the device failed: %1").arg(said);
+            return english(deviceFailed).arg(said);
     return {};
 }
 

@@ -43,6 +43,9 @@ public:
     // or will go out (the port's last slice still goes), and how many the run had.
     std::pair<qint64, qint64> cancel();
 
+    // The sources of what the link says of a loss or a stopped send, for a window to show them
+    // in its language.
+    static const QList<const char *> &reasonSources();
     static constexpr qint64 maxSentKept = SendQueue::maxKept; // bytes kept for Save Sent Bytes
     static constexpr qint64 maxReceivedKept = 80000; // bytes kept for re-showing the replies
     // The port is given at most what the line carries in sliceMs at a time; the rest waits in the

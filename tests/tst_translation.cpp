@@ -9,6 +9,7 @@
 #include "app/TrafficDock.h"
 #include "files/WholeFile.h"
 #include "language/Language.h"
+#include "serial/SerialLink.h"
 #include "simulator/SimWindow.h"
 #include "tool/Launch.h"
 
@@ -92,6 +93,22 @@ private slots:
         QTemporaryDir dir;
         const QString why = writeWholeFile(dir.path(), "x");
         QVERIFY2(why.contains(dir.path()) && why.contains(QStringLiteral("不是普通文件")), qPrintable(why));
+    }
+    void lostLineSaysWhyInTheWindowsLanguage()
+    {
+        // The line's own reason, English in Traffic, reads in the window's language in the box.
+        MainWindow window;
+        FarEnd far;
+        QVERIFY(connectTo(window, far.path()).startsWith(QStringLiteral("已连接 ")));
+        ModalCloser closer;
+        closer.arm();
+        far.close();
+        QTRY_VERIFY(closer.done());
+        QVERIFY2(closer.text.contains(QStringLiteral("设备已拔出，或对端已将其关闭")), qPrintable(closer.text));
+        // A translation that puts the arguments in another order takes each where it belongs.
+        QCOMPARE(language::shown("SerialLink", QStringLiteral("it ended after 5 of the 9 bytes it had"),
+                     SerialLink::reasonSources()),
+            QStringLiteral("文件在其 9 字节中的第 5 字节处就结束了"));
     }
     void statusInWords_data();
     void statusInWords();

@@ -1109,6 +1109,33 @@
     </message>
 </context>
 <context>
+    <name>SerialLink</name>
+    <message>
+        <source>%1 is still being sent; wait for it or cancel it first</source>
+        <translation>%1 仍在发送中；请等它发完或先取消</translation>
+    </message>
+    <message>
+        <source>it ended after %1 of the %2 bytes it had</source>
+        <translation>文件在其 %2 字节中的第 %1 字节处就结束了</translation>
+    </message>
+    <message>
+        <source>the port&apos;s descriptor is no longer valid</source>
+        <translation>串口的文件描述符已失效</translation>
+    </message>
+    <message>
+        <source>the device was unplugged, or the other end closed it</source>
+        <translation>设备已拔出，或对端已将其关闭</translation>
+    </message>
+    <message>
+        <source>the device was unplugged: %1 is gone</source>
+        <translation>设备已拔出：%1 已不存在</translation>
+    </message>
+    <message>
+        <source>the device failed: %1</source>
+        <translation>设备故障：%1</translation>
+    </message>
+</context>
+<context>
     <name>SettingsDialog</name>
     <message>
         <source>Settings</source>
