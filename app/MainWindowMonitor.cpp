@@ -2,11 +2,13 @@
 // While it monitors, the tool adds nothing of its own to the line.
 #include "app/MainWindow.h"
 
-#include "tool/MacroBook.h"
 #include "app/MonitorDialog.h"
-#include "tool/TrafficRecorder.h"
+#include "language/Language.h"
 #include "monitor/Monitor.h"
+#include "pty/PtyEndpoint.h"
 #include "serial/SerialLink.h"
+#include "tool/MacroBook.h"
+#include "tool/TrafficRecorder.h"
 #include "traffic/TrafficLog.h"
 #include "ui_MainWindow.h"
 
@@ -16,7 +18,8 @@
 #include <QTimer>
 
 namespace {
-const char *const quietWhy = QT_TRANSLATE_NOOP("MainWindow", "Monitoring a host application: the tool sends nothing of its own");
+const char *const quietWhy
+    = QT_TRANSLATE_NOOP("MainWindow", "Monitoring a host application: the tool sends nothing of its own");
 }
 
 void MainWindow::setUpMonitor()
@@ -61,7 +64,8 @@ void MainWindow::startMonitor()
         why = monitor->offerTcp(tcp);
     if (!why.isEmpty()) {
         monitor->stop();
-        QMessageBox::warning(monitorDialog, tr("Monitor"), tr("Cannot monitor: %1").arg(why));
+        QMessageBox::warning(monitorDialog, tr("Monitor"),
+            tr("Cannot monitor: %1").arg(language::shown("PtyEndpoint", why, sim::PtyEndpoint::reasonSources())));
         return;
     }
     showMonitoring(true);
@@ -97,7 +101,8 @@ void MainWindow::showMonitoring(bool on)
     QList<QWidget *> quiet{ui->mainTabsRuvela, ui->lineEditSend, ui->comboBoxSendMode, ui->pushButtonSend};
     if (QDockWidget *pane = findChild<QDockWidget *>(QStringLiteral("macrosDock")))
         quiet << pane->widget();
-    quiet << findChild<QWidget *>(QStringLiteral("trafficPoll")) << findChild<QWidget *>(QStringLiteral("trafficPollSeconds"));
+    quiet << findChild<QWidget *>(QStringLiteral("trafficPoll"))
+          << findChild<QWidget *>(QStringLiteral("trafficPollSeconds"));
     for (QWidget *w : quiet) {
         if (!w)
             continue;
@@ -106,6 +111,6 @@ void MainWindow::showMonitoring(bool on)
     }
     ui->actionSendFile->setEnabled(!on);
     if (monitorDialog)
-        monitorDialog->showRunning(on, on ? tr("Monitoring: %1 ↔ %2").arg(monitor->hostNames(), serialLink->portPath())
-                                          : tr("Not monitoring"));
+        monitorDialog->showRunning(on,
+            on ? tr("Monitoring: %1 ↔ %2").arg(monitor->hostNames(), serialLink->portPath()) : tr("Not monitoring"));
 }

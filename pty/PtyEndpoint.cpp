@@ -1,5 +1,6 @@
 #include "pty/PtyEndpoint.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -66,6 +67,16 @@ QByteArray linkTarget(const QByteArray &path)
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
+// Why a link was not made, in English for consoles and runs without a window; a window shows it
+// translated (language::shown with PtyEndpoint::reasonSources()).
+constexpr const char *notOurLink
+    = QT_TRANSLATE_NOOP("PtyEndpoint", "%1 exists and is not a link to a pseudo-terminal; not replacing it");
+constexpr const char *cannotLinkIn = QT_TRANSLATE_NOOP("PtyEndpoint", "cannot make a link in %1: %2");
+constexpr const char *cannotLink = QT_TRANSLATE_NOOP("PtyEndpoint", "cannot make the link %1: %2");
+constexpr const char *noFreeName = QT_TRANSLATE_NOOP("PtyEndpoint", "cannot find a free temporary name in %1");
+
+QString english(const char *source) { return QString::fromUtf8(source); }
+
 // Whether a link in directory `dir` with this target leads to a pseudo-terminal: a terminal's
 // number in the directory that resolves to /dev/pts. The text alone proves nothing
 // ("/dev/pts/../../etc/hostname"), and the terminal of a stale link need not exist any more.
@@ -89,7 +100,7 @@ bool PtyEndpoint::link(const QString &linkPath)
     };
     const QByteArray dir = QFile::encodeName(QFileInfo(linkPath).absolutePath());
     if (::lstat(path.constData(), &st) == 0 && !(S_ISLNK(st.st_mode) && leadsToPseudoTerminal(dir, linkTarget(path)))) {
-        error = QStringLiteral("%1 exists and is not a link to a pseudo-terminal; not replacing it").arg(linkPath);
+        error = english(notOurLink).arg(linkPath);
         return false;
     }
     const QByteArray target = QFile::encodeName(slavePath);
@@ -99,18 +110,18 @@ bool PtyEndpoint::link(const QString &linkPath)
         if (::symlink(target.constData(), temporary.constData()) != 0) {
             if (errno == EEXIST)
                 continue;
-            error = QStringLiteral("cannot make a link in %1: %2").arg(QString::fromLocal8Bit(dir), systemError());
+            error = english(cannotLinkIn).arg(QString::fromLocal8Bit(dir), systemError());
             return false;
         }
         if (::rename(temporary.constData(), path.constData()) != 0) {
-            error = QStringLiteral("cannot make the link %1: %2").arg(linkPath, systemError());
+            error = english(cannotLink).arg(linkPath, systemError());
             ::unlink(temporary.constData());
             return false;
         }
         madeLink = linkPath;
         return true;
     }
-    error = QStringLiteral("cannot find a free temporary name in %1").arg(QString::fromLocal8Bit(dir));
+    error = english(noFreeName).arg(QString::fromLocal8Bit(dir));
     return false;
 }
 
@@ -156,6 +167,12 @@ QByteArray PtyEndpoint::read(qsizetype max)
             break;
     }
     return out;
+}
+
+const QList<const char *> &PtyEndpoint::reasonSources()
+{
+    static const QList<const char *> all{notOurLink, cannotLinkIn, cannotLink, noFreeName};
+    return all;
 }
 
 } // namespace sim

@@ -21,6 +21,8 @@ public:
     QString path() const { return slavePath; }
     int descriptor() const { return master; } // the end this side reads and writes, non-blocking
     QString errorString() const { return error; }
+    // The sources of errorString()'s texts, for a window to show them in its language.
+    static const QList<const char *> &reasonSources();
     // Makes linkPath a symbolic link to the slave path, atomically: a link under a temporary name
     // beside it, then renamed into place. Only a symbolic link to a pseudo-terminal (an earlier
     // run's) is replaced; anything else at linkPath is refused. False, with errorString(), on

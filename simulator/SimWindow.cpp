@@ -141,7 +141,8 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     connect(ui->actionUnplug, &QAction::triggered, lineDriver, &LineDriver::unplug);
     connect(ui->actionPlugIn, &QAction::triggered, this, [this] {
         if (!lineDriver->isPluggedIn() && !lineDriver->plugIn())
-            QMessageBox::warning(this, tr("Plug In"), lineDriver->errorString());
+            QMessageBox::warning(this, tr("Plug In"),
+                language::shown("PtyEndpoint", lineDriver->errorString(), PtyEndpoint::reasonSources()));
     });
     connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
     connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);

@@ -110,6 +110,24 @@ private slots:
                      SerialLink::reasonSources()),
             QStringLiteral("文件在其 9 字节中的第 5 字节处就结束了"));
     }
+    void monitorSaysWhyNotInTheWindowsLanguage()
+    {
+        // A file the user owns is never replaced by the host's link, and the box says so in the
+        // window's language.
+        QTemporaryDir dir;
+        const QString taken = dir.filePath(QStringLiteral("pos"));
+        QVERIFY(writeFile(taken, "mine"));
+        w->findChild<QAction *>("actionMonitor")->trigger();
+        auto *dialog = w->findChild<MonitorDialog *>();
+        dialog->findChild<QLineEdit *>("monitorLink")->setText(taken);
+        ModalCloser closer;
+        closer.arm();
+        dialog->findChild<QPushButton *>("monitorStart")->click();
+        QTRY_VERIFY(closer.done());
+        dialog->close();
+        QVERIFY2(closer.text.contains(QStringLiteral("不是指向伪终端的链接")), qPrintable(closer.text));
+        QCOMPARE(readFile(taken), QByteArray("mine"));
+    }
     void statusInWords_data();
     void statusInWords();
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>PtyEndpoint</name>
+    <message>
+        <source>%1 exists and is not a link to a pseudo-terminal; not replacing it</source>
+        <translation>%1 已存在，且不是指向伪终端的链接；不会替换它</translation>
+    </message>
+    <message>
+        <source>cannot make a link in %1: %2</source>
+        <translation>无法在 %1 中创建链接：%2</translation>
+    </message>
+    <message>
+        <source>cannot make the link %1: %2</source>
+        <translation>无法创建链接 %1：%2</translation>
+    </message>
+    <message>
+        <source>cannot find a free temporary name in %1</source>
+        <translation>在 %1 中找不到可用的临时名称</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>… %1 earlier commands not kept</source>
