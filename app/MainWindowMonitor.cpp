@@ -4,6 +4,7 @@
 
 #include "app/MonitorDialog.h"
 #include "language/Language.h"
+#include "monitor/HostEnds.h"
 #include "monitor/Monitor.h"
 #include "pty/PtyEndpoint.h"
 #include "serial/SerialLink.h"
@@ -65,7 +66,9 @@ void MainWindow::startMonitor()
     if (!why.isEmpty()) {
         monitor->stop();
         QMessageBox::warning(monitorDialog, tr("Monitor"),
-            tr("Cannot monitor: %1").arg(language::shown("PtyEndpoint", why, sim::PtyEndpoint::reasonSources())));
+            tr("Cannot monitor: %1")
+                .arg(language::shown("HostEnds", language::shown("PtyEndpoint", why, sim::PtyEndpoint::reasonSources()),
+                    TcpHost::reasonSources())));
         return;
     }
     showMonitoring(true);

@@ -13,6 +13,18 @@
 
 namespace {
 
+// Why a TCP port was not taken, in English for runs without a window; a window shows it
+// translated (language::shown with TcpHost::reasonSources()). The notes below are the line's
+// record, English in every language.
+constexpr const char *notAnAddress = QT_TRANSLATE_NOOP("HostEnds", "%1 is not [ADDRESS:]PORT");
+constexpr const char *cannotListen = QT_TRANSLATE_NOOP("HostEnds", "cannot listen on %1:%2: %3");
+
+QString english(const char *source) { return QString::fromUtf8(source); }
+
+} // namespace
+
+namespace {
+
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
 // Bytes the other end wrote that wait unread in the system's buffers.
@@ -122,8 +134,9 @@ void PtyHost::close()
     // Monitoring stops while the host still had bytes on their way: it is told, not left guessing.
     if (pty.isOpen()) {
         if (const qint64 left = unread(pty.descriptor()); left > 0)
-            emit note(
-                tr("%1 bytes the host wrote to %2 were not passed on: monitoring stopped").arg(left).arg(linkPath));
+            emit note(QStringLiteral("%1 bytes the host wrote to %2 were not passed on: monitoring stopped")
+                          .arg(left)
+                          .arg(linkPath));
     }
     reading.reset();
     writing.reset();
@@ -149,7 +162,7 @@ void PtyHost::checkHostSettings()
         return;
     hostBaud = baud;
     if (baud > 0 && lineBaud > 0 && baud != lineBaud)
-        emit note(tr("the host set %1 to %2 bit/s; the controller's line runs at %3 bit/s")
+        emit note(QStringLiteral("the host set %1 to %2 bit/s; the controller's line runs at %3 bit/s")
                       .arg(linkPath)
                       .arg(baud)
                       .arg(lineBaud));
@@ -161,7 +174,7 @@ void PtyHost::write(const QByteArray &bytes)
     if (toHost.size() > maxUnsent) {
         const qsizetype lost = toHost.size() - maxUnsent;
         toHost.remove(0, lost);
-        emit note(tr("the host did not read: %1 bytes from the controller were dropped").arg(lost));
+        emit note(QStringLiteral("the host did not read: %1 bytes from the controller were dropped").arg(lost));
     }
     flush();
 }
@@ -199,7 +212,7 @@ QString TcpHost::listen(const QString &where)
     address.sin_family = AF_INET;
     address.sin_port = htons(quint16(port));
     if (!ok || port == 0 || port > 65535 || ::inet_pton(AF_INET, host.toLatin1().constData(), &address.sin_addr) != 1)
-        return tr("%1 is not [ADDRESS:]PORT").arg(where);
+        return english(notAnAddress).arg(where);
     listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const int yes = 1;
     if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0
@@ -207,7 +220,7 @@ QString TcpHost::listen(const QString &where)
         || ::listen(listener, 16) != 0) {
         const QString why = systemError(errno);
         close();
-        return tr("cannot listen on %1:%2: %3").arg(host).arg(port).arg(why);
+        return english(cannotListen).arg(host).arg(port).arg(why);
     }
     listening = QStringLiteral("%1:%2").arg(host).arg(port);
     accepting = std::make_unique<QSocketNotifier>(listener, QSocketNotifier::Read);
@@ -247,7 +260,7 @@ void TcpHost::accept()
     writing = std::make_unique<QSocketNotifier>(client, QSocketNotifier::Write);
     writing->setEnabled(false);
     connect(writing.get(), &QSocketNotifier::activated, this, &TcpHost::flush);
-    emit note(tr("TCP client %1 connected to %2").arg(peer, listening));
+    emit note(QStringLiteral("TCP client %1 connected to %2").arg(peer, listening));
     emit readable();
 }
 
@@ -297,18 +310,20 @@ QByteArray TcpHost::endOfClient()
         held.remove(0, out.size());
     }
     if (!held.isEmpty())
-        emit note(tr("TCP client %1 left inside a command: its last %2 bytes (%3) were not passed on")
+        emit note(QStringLiteral("TCP client %1 left inside a command: its last %2 bytes (%3) were not passed on")
                       .arg(peer)
                       .arg(held.size())
                       .arg(QString::fromLatin1(held.left(8).toHex(' ').toUpper())));
     if (decoder.bulkRemaining() > 0) {
         // The controller already has the command's start: blank data ends it where it expects.
         out += QByteArray(decoder.bulkRemaining(), '\0');
-        emit note(tr("TCP client %1 left inside a command's data: %2 bytes of zeros end it").arg(peer).arg(out.size()));
+        emit note(QStringLiteral("TCP client %1 left inside a command's data: %2 bytes of zeros end it")
+                      .arg(peer)
+                      .arg(out.size()));
     }
     held.clear();
     decoder.reset();
-    emit note(tr("TCP client %1 finished sending: %2 bytes").arg(peer).arg(forwarded));
+    emit note(QStringLiteral("TCP client %1 finished sending: %2 bytes").arg(peer).arg(forwarded));
     return out;
 }
 
@@ -320,7 +335,9 @@ void TcpHost::write(const QByteArray &bytes)
     if (toClient.size() > maxUnsent) {
         const qsizetype lost = toClient.size() - maxUnsent;
         toClient.remove(0, lost);
-        emit note(tr("TCP client %1 did not read: %2 bytes from the controller were dropped").arg(peer).arg(lost));
+        emit note(QStringLiteral("TCP client %1 did not read: %2 bytes from the controller were dropped")
+                      .arg(peer)
+                      .arg(lost));
     }
     flush();
 }
@@ -336,7 +353,7 @@ void TcpHost::flush()
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN) {
-            emit note(tr("TCP client %1 cannot take answers: %2").arg(peer, systemError(errno)));
+            emit note(QStringLiteral("TCP client %1 cannot take answers: %2").arg(peer, systemError(errno)));
             toClient.clear();
         }
         break;
@@ -351,13 +368,13 @@ void TcpHost::release()
         return;
     flush();
     if (const qint64 left = unread(client) + held.size(); left > 0)
-        emit note(tr("TCP client %1 closed with %2 bytes it sent not passed on").arg(peer).arg(left));
+        emit note(QStringLiteral("TCP client %1 closed with %2 bytes it sent not passed on").arg(peer).arg(left));
     reading.reset();
     writing.reset();
     ::close(client);
     client = -1;
     toClient.clear();
-    emit note(tr("TCP client %1 closed").arg(peer));
+    emit note(QStringLiteral("TCP client %1 closed").arg(peer));
     peer.clear();
     if (accepting)
         accepting->setEnabled(true);
@@ -368,4 +385,10 @@ void TcpHost::setReading(bool on)
     wantReading = on;
     if (reading)
         reading->setEnabled(on && !clientEnded);
+}
+
+const QList<const char *> &TcpHost::reasonSources()
+{
+    static const QList<const char *> all{notAnAddress, cannotListen};
+    return all;
 }

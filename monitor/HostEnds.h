@@ -81,6 +81,8 @@ public:
     ~TcpHost() override;
     // "[ADDRESS:]PORT", 127.0.0.1 unless an address is given. Empty, or why it cannot listen.
     QString listen(const QString &where);
+    // The sources of listen()'s reasons, for a window to show them in its language.
+    static const QList<const char *> &reasonSources();
     void close();
     QString address() const { return listening; } // "127.0.0.1:9101"
     bool serving() const { return client >= 0; }

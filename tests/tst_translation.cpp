@@ -9,6 +9,7 @@
 #include "app/TrafficDock.h"
 #include "files/WholeFile.h"
 #include "language/Language.h"
+#include "monitor/HostEnds.h"
 #include "serial/SerialLink.h"
 #include "simulator/SimWindow.h"
 #include "tool/Launch.h"
@@ -127,6 +128,9 @@ private slots:
         dialog->close();
         QVERIFY2(closer.text.contains(QStringLiteral("不是指向伪终端的链接")), qPrintable(closer.text));
         QCOMPARE(readFile(taken), QByteArray("mine"));
+        QCOMPARE(language::shown("HostEnds", QStringLiteral("cannot listen on 127.0.0.1:80: Permission denied"),
+                     TcpHost::reasonSources()),
+            QStringLiteral("无法在 127.0.0.1:80 上监听：Permission denied"));
     }
     void statusInWords_data();
     void statusInWords();

@@ -53,6 +53,17 @@
     </message>
 </context>
 <context>
+    <name>HostEnds</name>
+    <message>
+        <source>%1 is not [ADDRESS:]PORT</source>
+        <translation>%1 不是 [地址:]端口</translation>
+    </message>
+    <message>
+        <source>cannot listen on %1:%2: %3</source>
+        <translation>无法在 %1:%2 上监听：%3</translation>
+    </message>
+</context>
+<context>
     <name>LaunchHelp</name>
     <message>
         <source>Serial port, as a name or a path: /dev/ttyUSB0.</source>
