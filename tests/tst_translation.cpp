@@ -61,6 +61,10 @@ QStringList untranslatedTexts(QWidget *window)
             check(w, "title", box->title());
         if (auto *edit = qobject_cast<QLineEdit *>(w))
             check(w, "placeholder", edit->placeholderText());
+        if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            for (int i = 0; i < combo->count(); ++i)
+                check(w, "item", combo->itemText(i));
+        }
         if (auto *tabs = qobject_cast<QTabWidget *>(w)) {
             for (int i = 0; i < tabs->count(); ++i)
                 check(w, "tab", tabs->tabText(i));
