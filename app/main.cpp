@@ -33,13 +33,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const QString lang = language::choose(arguments);
-    Launch launch = parseLaunch(arguments);
-    if (launch.exitCode == 0 && lang != QLatin1String("en")) {
-        // --help in that language: translators need an application object, this one no display.
-        QCoreApplication app(argc, argv);
-        language::install(lang, QStringLiteral("printer-ruvela"));
-        launch = parseLaunch(arguments);
-    }
+    const Launch launch
+        = language::parseInLanguage(argc, argv, arguments, lang, QStringLiteral("printer-ruvela"), parseLaunch);
     if (launch.exitCode >= 0) {
         std::fputs(qPrintable(launch.output), launch.exitCode == 0 ? stdout : stderr);
         return launch.exitCode;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,22 @@ QString choose(const QStringList &arguments);
 // Qt's for its dialogs and buttons where Qt's translations folder has them. Nothing for "en".
 // The program's is ":/i18n/<program>_<name>.qm"; false when it is missing.
 bool install(const QString &name, const QString &program);
+
+// The command line as parse reads it (a result with exitCode), in English; when it asks for help
+// in another language, read again with that language loaded. Translators need an application
+// object, this one no display; it is gone again on return.
+template <class Parse>
+auto parseInLanguage(
+    int &argc, char **argv, const QStringList &arguments, const QString &name, const QString &program, Parse parse)
+{
+    auto parsed = parse(arguments);
+    if (parsed.exitCode == 0 && name != QLatin1String("en")) {
+        QCoreApplication app(argc, argv);
+        install(name, program);
+        parsed = parse(arguments);
+    }
+    return parsed;
+}
 
 // A status byte in words in the window's language: proto::describeStatus's words, translated
 // ("paper out, cover open", "ready"). Runs without a window print proto::describeStatus's.

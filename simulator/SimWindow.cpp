@@ -115,6 +115,29 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
         ui->statusBar->addWidget(label);
 
     connect(ui->logView->selectionModel(), &QItemSelectionModel::currentChanged, this, &SimWindow::selectEntry);
+    connectActions();
+    connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
+    connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);
+    connect(lineDriver, &LineDriver::tcpClientChanged, this, &SimWindow::refresh);
+    replyLabel = new ElidedLabel;
+    replyLabel->setFullText(tr("Last reply: none yet"));
+    replyLabel->setObjectName(QStringLiteral("replyLabel"));
+    ui->logLayout->addWidget(replyLabel);
+    connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
+        // A status byte's words in the window's language; a text answer as it came.
+        const QString reply = answer.size() == 1
+            ? QStringLiteral("%1 (%2)").arg(
+                QString::fromLatin1(answer.toHex().toUpper()), language::statusWords(quint8(answer.at(0))))
+            : controller::Printhead::describeReply(answer);
+        replyLabel->setFullText(tr("Last reply: %1").arg(reply));
+    });
+    showPath(QString());
+    refresh();
+}
+
+// The toolbar's actions: the paper, the covers and the line, as a user works them.
+void SimWindow::connectActions()
+{
     connect(ui->actionSavePaper, &QAction::triggered, this, [this] {
         const QString file = QFileDialog::getSaveFileName(
             this, tr("Save Paper as PNG"), QStringLiteral("paper.png"), tr("PNG pictures (*.png)"));
@@ -144,23 +167,6 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
             QMessageBox::warning(this, tr("Plug In"),
                 language::shown("PtyEndpoint", lineDriver->errorString(), PtyEndpoint::reasonSources()));
     });
-    connect(lineDriver, &LineDriver::pathChanged, this, &SimWindow::showPath);
-    connect(lineDriver, &LineDriver::progressed, this, &SimWindow::refresh);
-    connect(lineDriver, &LineDriver::tcpClientChanged, this, &SimWindow::refresh);
-    replyLabel = new ElidedLabel;
-    replyLabel->setFullText(tr("Last reply: none yet"));
-    replyLabel->setObjectName(QStringLiteral("replyLabel"));
-    ui->logLayout->addWidget(replyLabel);
-    connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
-        // A status byte's words in the window's language; a text answer as it came.
-        const QString reply = answer.size() == 1
-            ? QStringLiteral("%1 (%2)").arg(
-                QString::fromLatin1(answer.toHex().toUpper()), language::statusWords(quint8(answer.at(0))))
-            : controller::Printhead::describeReply(answer);
-        replyLabel->setFullText(tr("Last reply: %1").arg(reply));
-    });
-    showPath(QString());
-    refresh();
 }
 
 SimWindow::~SimWindow() { delete ui; }

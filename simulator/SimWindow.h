@@ -40,6 +40,7 @@ public:
     void setToolSetUp(bool setUp);
 
 private:
+    void connectActions();
     void selectEntry(const QModelIndex &index);
     void showPath(const QString &path);
 

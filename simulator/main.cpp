@@ -159,11 +159,10 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     return 0;
 }
 
-// Serves the pseudo-terminal and TCP, with or without the window, until interrupted.
-int serve(QApplication &app, const sim::SimOptions &options)
+// Ctrl+C ends the service cleanly, and so does the end of its terminal's session unless it was
+// started to outlive that (nohup). Caught before the link is made, so that it always goes.
+void catchSignals(QApplication &app)
 {
-    // Ctrl+C ends the service cleanly, and so does the end of its terminal's session unless it
-    // was started to outlive that (nohup). Caught before the link is made, so that it always goes.
     if (::pipe(signalPipe) == 0) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
@@ -173,6 +172,12 @@ int serve(QApplication &app, const sim::SimOptions &options)
         auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     }
+}
+
+// Serves the pseudo-terminal and TCP, with or without the window, until interrupted.
+int serve(QApplication &app, const sim::SimOptions &options)
+{
+    catchSignals(app);
 
     std::unique_ptr<sim::SimWindow> simWindow;
     std::unique_ptr<controller::Interpreter> headless;
@@ -238,13 +243,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const QString lang = language::choose(arguments);
-    sim::SimOptions options = sim::parseSimOptions(arguments);
-    if (options.exitCode == 0 && lang != QLatin1String("en")) {
-        // --help in that language: translators need an application object, this one no display.
-        QCoreApplication app(argc, argv);
-        language::install(lang, QStringLiteral("zpc3x-sim"));
-        options = sim::parseSimOptions(arguments);
-    }
+    const sim::SimOptions options
+        = language::parseInLanguage(argc, argv, arguments, lang, QStringLiteral("zpc3x-sim"), sim::parseSimOptions);
     if (options.exitCode >= 0) {
         std::fputs(qPrintable(options.output), options.exitCode == 0 ? stdout : stderr);
         return options.exitCode;
