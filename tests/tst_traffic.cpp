@@ -28,7 +28,7 @@ private slots:
     void followShowsNewRowsUntilScrolledUp();
     void columnsShowEachRowsLength();
     void lineEventsWhenTheyHappen();
-    void logKeepsItsLastRowsAndFilters();
+    void logKeepsItsLastRows();
     void rowsOfAJob();
     void expectedPaperIsTheControllersPaper();
     void pollingAsksOnlyWhenSwitchedOn();
@@ -120,17 +120,12 @@ void TestTraffic::reconnect()
 
 void TestTraffic::answersAreMatchedToTheirQueries_data() { addTableRows(QStringLiteral("answers.txt")); }
 
-// A step's bytes; "xN" at its end repeats what stands before it N times.
-static QByteArray stepBytes(QString text)
+// A step or an answer of a row, and how many times: "xN" at its end repeats it N times.
+static std::pair<QString, int> repeatOf(const QString &text)
 {
-    int times = 1;
-    const QRegularExpression repeat(QStringLiteral("\\sx(\\d+)$"));
-    const QRegularExpressionMatch m = repeat.match(text);
-    if (m.hasMatch()) {
-        times = m.captured(1).toInt();
-        text.chop(m.capturedLength());
-    }
-    return hex(text.toLatin1()).repeated(times);
+    static const QRegularExpression repeat(QStringLiteral("^(.*)\\sx(\\d+)$"));
+    const QRegularExpressionMatch m = repeat.match(text.trimmed());
+    return m.hasMatch() ? std::make_pair(m.captured(1), m.captured(2).toInt()) : std::make_pair(text.trimmed(), 1);
 }
 
 void TestTraffic::answersAreMatchedToTheirQueries()
@@ -156,7 +151,8 @@ void TestTraffic::answersAreMatchedToTheirQueries()
             QTest::qWait(step == QLatin1String("~") ? QueryMatcher::pauseMs + 100 : QueryMatcher::noAnswerMs + 200);
             continue;
         }
-        const QByteArray bytes = stepBytes(step.mid(1).trimmed());
+        const auto [text, times] = repeatOf(step.mid(1));
+        const QByteArray bytes = hex(text.toLatin1()).repeated(times);
         if (step.startsWith(QLatin1Char('>'))) {
             link.write(bytes.constData(), bytes.size());
             QCOMPARE(line.read(bytes.size()), bytes);
@@ -170,9 +166,8 @@ void TestTraffic::answersAreMatchedToTheirQueries()
     QCOMPARE(next, received);
     QStringList expected;
     for (const QString &answer : row[2].split(QLatin1Char(';'))) {
-        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^(.*) x(\\d+)$")).match(answer.trimmed());
-        for (int i = 0; i < (m.hasMatch() ? m.captured(2).toInt() : 1); ++i)
-            expected << (m.hasMatch() ? m.captured(1) : answer.trimmed());
+        const auto [text, times] = repeatOf(answer);
+        expected += QStringList(times, text);
     }
     QCOMPARE(answers, expected);
 }
@@ -295,7 +290,7 @@ void TestTraffic::filterKeepsTheChosenRowAndSaveAsWritesWhatIsShown()
     QCOMPARE(pane.current(), 3);
     // Filters that hide it, then show it again, by text and by direction: the choice stays,
     // and no other row is chosen or tinted meanwhile.
-    pane.typeFilter(QStringLiteral("XOFF"));
+    pane.typeFilter(QStringLiteral("xoff")); // any case
     QTRY_COMPARE(pane.view->model()->rowCount(), 3);
     QCOMPARE(pane.current(), -1);
     pane.typeFilter(QStringLiteral("printerSoftInit"));
@@ -398,24 +393,17 @@ void TestTraffic::lineEventsWhenTheyHappen()
     QTRY_VERIFY(answeredAt > 0);
     QCOMPARE(statusMeanwhile, QStringLiteral("Disconnected"));
     QTest::qWait(50);
-    QStringList events;
-    qint64 lostAt = 0;
-    for (int i = 0; i < log()->rowCount(); ++i) {
-        const TrafficRow &r = log()->row(i);
-        if (r.direction != TrafficRow::Direction::Event)
-            continue;
-        events << r.what.section(QLatin1Char(':'), 0, 0);
-        if (r.what.startsWith(QStringLiteral("line lost")))
-            lostAt = r.time;
-    }
-    QCOMPARE(events, QStringList({"closed", "line lost"})); // once each
+    QStringList events = rowsOf(*log(), TrafficRow::Direction::Event);
+    QCOMPARE(events.replaceInStrings(QRegularExpression(QStringLiteral(":.*")), QString()),
+        QStringList({"closed", "line lost"})); // once each
     QCOMPARE(eventsMeanwhile.size(), 2);
+    const qint64 lostAt = log()->row(log()->rowCount() - 1).time;
     QVERIFY2(lostAt <= shownAt && lostAt < answeredAt - 300,
         qPrintable(QStringLiteral("%1 %2").arg(lostAt).arg(answeredAt)));
     reconnect(); // a fresh far end for the cases after this one
 }
 
-void TestTraffic::logKeepsItsLastRowsAndFilters()
+void TestTraffic::logKeepsItsLastRows()
 {
     TrafficLog log(nullptr, 3);
     for (int i = 1; i <= 4; ++i)
@@ -429,17 +417,7 @@ void TestTraffic::logKeepsItsLastRowsAndFilters()
     QVERIFY2(lines[1].startsWith(QStringLiteral("# 2 older rows were dropped")), qPrintable(lines[1]));
     QCOMPARE(lines[4].section(QLatin1Char('\t'), 1), QStringLiteral("received\t7\tstatus: paper out\t2\t32"));
 
-    TrafficFilter filter;
-    filter.setSourceModel(&log);
-    filter.setDirection(int(TrafficRow::Direction::Received));
-    QCOMPARE(filter.rowCount(), 1);
-    filter.setDirection(-1);
-    filter.setText(QStringLiteral("EVENT 4"));
-    QCOMPARE(filter.rowCount(), 1);
-    filter.setText(QStringLiteral("paper out"));
-    QCOMPARE(filter.rowCount(), 1);
     log.clear();
-    QCOMPARE(filter.rowCount(), 0);
     QCOMPARE(log.droppedRows(), 0);
 
     // A far end that never ends a line is cut into answers of a bounded size, shown in part.
