@@ -225,18 +225,6 @@ static QStringList decodeInChunks(const QByteArray &stream, qsizetype chunk)
 
 void TestTraffic::decodingIsTheSameForAnyChunking()
 {
-    // The receipt: text runs that grow across writes, a picture whose data comes in slices.
-    QByteArray receipt;
-    for (const QByteArray &write : jobs::receipt(jobs::Cut::Full).writes)
-        receipt += write;
-    const QStringList whole = decodeInChunks(receipt, receipt.size());
-    QCOMPARE(decodeInChunks(receipt, 7), whole);
-    QCOMPARE(decodeInChunks(receipt, 1), whole);
-    qint64 covered = 0;
-    for (const QString &row : whole)
-        covered += row.section(QLatin1Char(' '), -1).toLongLong();
-    QCOMPARE(covered, receipt.size()); // every byte belongs to one command
-
     // Past the model's own log limit the commands are still named, in order, every byte in one
     // of them; a run of text goes on when the model lets go of its entry.
     const int resets = int(controller::Interpreter::maxLogEntries) / 2 - 1;
