@@ -445,7 +445,7 @@ private slots:
         const QByteArray serialAsks = hex("10 04 01 1D 72 01"), networkAsks = hex("1D 49 01");
         QByteArray onSerial, onNetwork;
         for (int i = 0; i < 20; ++i) {
-            QCOMPARE(::write(host, serialAsks.constData(), size_t(serialAsks.size())), ssize_t(serialAsks.size()));
+            QCOMPARE(writeFor(host, serialAsks), serialAsks.size());
             client.write(networkAsks);
             QTest::qWait(5);
         }
@@ -463,17 +463,14 @@ private slots:
         QCOMPARE(onSerial.count('\x12'), 20);
         QCOMPARE(onSerial.count('\0'), 20);
         // Then both jobs go out at once, a few bytes at a time, each piece a little after the other's.
-        QByteArray ptyJob, tcpJob;
         QStringList lines;
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 5; ++i)
             lines << QStringLiteral("PTY LINE %1 ENDS HERE").arg(i, 2, 10, QLatin1Char('0'))
                   << QStringLiteral("TCP LINE %1 ENDS HERE").arg(i, 2, 10, QLatin1Char('0'));
-            ptyJob += lines.at(lines.size() - 2).toLatin1() + '\n';
-            tcpJob += lines.last().toLatin1() + '\n';
-        }
+        const QByteArray ptyJob = lines.filter("PTY").join('\n').toLatin1() + '\n',
+                         tcpJob = lines.filter("TCP").join('\n').toLatin1() + '\n';
         for (qsizetype at = 0; at < ptyJob.size(); at += 7) {
-            const QByteArray piece = ptyJob.mid(at, 7);
-            QCOMPARE(::write(host, piece.constData(), size_t(piece.size())), ssize_t(piece.size()));
+            QCOMPARE(writeFor(host, ptyJob.mid(at, 7)), ptyJob.mid(at, 7).size());
             QTest::qWait(3);
             client.write(tcpJob.mid(at, 7));
             client.flush();
