@@ -1,7 +1,7 @@
-// The engineer's own use of the line beside the fixed jobs: the command line, the send line,
-// Send File, Save Sent Bytes, the hex view, and the progress of a long write with Cancel,
-// over a real pseudo-terminal.
-#include "TestSupport.h"
+// The engineer's own use of the line beside the fixed jobs: the command line, the send line and
+// the console, Send File, Save Sent Bytes, and the progress of a long write with Cancel, over a
+// real pseudo-terminal.
+#include "SimSupport.h"
 
 #include "app/MainWindow.h"
 #include "serial/SerialLink.h"
@@ -22,17 +22,15 @@ class TestOwnBytes : public ConnectedToolTest
 private slots:
     void commandLine_data();
     void commandLine();
-    void startsConnectedOrSaysWhyNot();
     void headlessRunsSendTheButtonsBytes_data();
     void headlessRunsSendTheButtonsBytes();
     void sendLine_data();
     void sendLine();
-    void sendLineSendsAndRemembers();
-    void filesGoOutWholeAndWhatWasSentIsSaved();
+    void sendLineAndConsole_data();
+    void sendLineAndConsole();
     void sendFileStopsAtAReadError();
     void savedBytesAreWholeOrNothing_data();
     void savedBytesAreWholeOrNothing();
-    void hexViewShowsOffsetsAndReshows();
     void longWriteShowsProgressAndCancels();
 
 private:
@@ -78,23 +76,6 @@ void TestOwnBytes::commandLine()
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitCode(), exitCode);
     QVERIFY((program.readAllStandardOutput() + program.readAllStandardError()).contains(output.toUtf8()));
-}
-
-void TestOwnBytes::startsConnectedOrSaysWhyNot()
-{
-    FarEnd line;
-    MainWindow ready;
-    ready.start(
-        parseLaunch({"printer-ruvela", "--port", line.path(), "--baud", "9600", "--flow", "none", "--connect"}));
-    QTRY_COMPARE(statusText(ready), QStringLiteral("Connected to %1 : 9600, 8, None, 1, None").arg(line.path()));
-    MainWindow failing;
-    ModalCloser closer;
-    closer.arm();
-    failing.start(parseLaunch({"printer-ruvela", "--port", "/dev/ttyRUVELA-none", "--connect"}));
-    QTRY_VERIFY(closer.done());
-    QCOMPARE(closer.title, QStringLiteral("Error"));
-    QVERIFY(closer.text.startsWith(QStringLiteral("Cannot open /dev/ttyRUVELA-none: ")));
-    QCOMPARE(statusText(failing), QStringLiteral("Open error"));
 }
 
 void TestOwnBytes::headlessRunsSendTheButtonsBytes_data() { addTableRows(QStringLiteral("headless.txt")); }
@@ -158,66 +139,69 @@ void TestOwnBytes::sendLine()
     }
 }
 
-void TestOwnBytes::sendLineSendsAndRemembers()
+void TestOwnBytes::sendLineAndConsole_data()
 {
-    auto *edit = w->findChild<QLineEdit *>("lineEditSend");
-    auto *mode = w->findChild<QComboBox *>("comboBoxSendMode");
-    QCOMPARE(mode->currentText(), QStringLiteral("Hex"));
-    for (const char *typed : {"1B 40", "Hi\\n"}) {
-        mode->setCurrentText(
-            QLatin1String(typed) == QLatin1String("1B 40") ? QStringLiteral("Hex") : QStringLiteral("Text"));
-        edit->setText(QString::fromLatin1(typed));
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-    QCOMPARE(peer->read(5), hex("1B 40 'Hi' 0A"));
-    QTest::keyClick(edit, Qt::Key_Up);
-    QTest::keyClick(edit, Qt::Key_Up);
-    QCOMPARE(edit->text(), QStringLiteral("1B 40"));
-    QTest::keyClick(edit, Qt::Key_Down);
-    QCOMPARE(edit->text(), QStringLiteral("Hi\\n"));
-    // Return on an empty line does nothing: no box, no byte.
-    ModalCloser none;
-    none.arm();
-    edit->clear();
-    QTest::keyClick(edit, Qt::Key_Return);
-    // A paste of any length goes out whole.
-    mode->setCurrentText(QStringLiteral("Hex"));
-    QByteArray bytes;
-    for (int i = 0; i < 40000; ++i)
-        bytes += char(0x20 + i % 0x5F);
-    edit->setText(QString::fromLatin1(bytes.toHex(' ')));
-    QTest::keyClick(edit, Qt::Key_Return);
-    QVERIFY(peer->read(40000, 20000) == bytes);
-    QCOMPARE(peer->readUntilQuiet(100), QByteArray());
-    QVERIFY2(none.titles.isEmpty(), qPrintable(none.titles.join(QLatin1Char(','))));
-    // A fault is refused with its position, and nothing goes out.
-    edit->setText(QStringLiteral("1B 40 0"));
-    ModalCloser closer;
-    closer.arm();
-    press(*w, "pushButtonSend");
-    QTRY_VERIFY(closer.done());
-    QVERIFY2(closer.text.contains(QStringLiteral("at position 7")), qPrintable(closer.text));
-    QCOMPARE(closer.titles.size(), 1);
-    QCOMPARE(peer->readUntilQuiet(100), QByteArray());
+    QTest::addColumn<QStringList>("steps");
+    for (const auto &[name, steps] : dataSections(QStringLiteral("ownbytes-console.txt")))
+        QTest::newRow(qPrintable(name)) << steps;
 }
 
-void TestOwnBytes::filesGoOutWholeAndWhatWasSentIsSaved()
+void TestOwnBytes::sendLineAndConsole()
 {
-    QByteArray content(300 * 1024, '\0');
-    for (qsizetype i = 0; i < content.size(); ++i)
-        content[i] = char(i * 7 + i / 256);
-    const QString file = dir.filePath(QStringLiteral("job.bin"));
-    QVERIFY(writeFile(file, content));
-    reconnect();
-    press(*w, "pushButtonReset");
-    answerFileDialog(this, file);
-    w->findChild<QAction *>("actionSendFile")->trigger();
-    QCOMPARE(peer->read(2 + content.size(), 20000), hex("1B 40") + content);
-    QTRY_COMPARE(w->findChild<SerialLink *>()->sentTotal(), 2 + content.size()); // reported as it leaves
-    const QString saved = dir.filePath(QStringLiteral("sent.bin"));
-    answerFileDialog(this, saved);
-    w->findChild<QAction *>("actionSaveSent")->trigger();
-    QVERIFY(readFile(saved) == hex("1B 40") + content);
+    QFETCH(QStringList, steps);
+    auto *edit = w->findChild<QLineEdit *>("lineEditSend");
+    auto *console = w->findChild<QPlainTextEdit *>("editRuvela");
+    ModalCloser box;
+    QString boxText; // the box the next step must show, with a text holding this
+    for (const QString &step : steps) {
+        const QString op = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
+        if (op == QLatin1String("box")) {
+            box.arm();
+            boxText = arg;
+            continue;
+        }
+        if (op == QLatin1String("mode"))
+            w->findChild<QComboBox *>("comboBoxSendMode")->setCurrentText(arg);
+        else if (op == QLatin1String("type") || op == QLatin1String("set"))
+            edit->setText(arg);
+        else if (op == QLatin1String("key"))
+            QTest::keyClick(edit, arg == QLatin1String("Up") ? Qt::Key_Up : Qt::Key_Down);
+        else if (op == QLatin1String("line"))
+            QCOMPARE(edit->text(), arg);
+        else if (op == QLatin1String("press"))
+            press(*w, qPrintable(arg));
+        else if (op == QLatin1String("sent")) // these, or with none no more
+            QCOMPARE((arg.isEmpty() ? peer->readUntilQuiet(100) : peer->read(hex(arg.toLatin1()).size())).toHex(' '),
+                hex(arg.toLatin1()).toHex(' '));
+        else if (op == QLatin1String("far"))
+            peer->writeAll(hex(arg.toLatin1()));
+        else if (op == QLatin1String("console"))
+            QTRY_COMPARE(consoleText(*w), QString::fromUtf8(hex(arg.toUtf8())));
+        else if (op == QLatin1String("typed")) // text of the user's own, the cursor behind it
+            console->setPlainText(arg), console->moveCursor(QTextCursor::End);
+        else if (op == QLatin1String("hexview"))
+            w->findChild<QCheckBox *>("checkBoxHex")->setChecked(arg == QLatin1String("on"));
+        else if (op == QLatin1String("words"))
+            QCOMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), arg);
+        else if (op == QLatin1String("reconnect"))
+            reconnect();
+        else if (op == QLatin1String("paste")) { // a paste of any length goes out whole
+            QByteArray bytes;
+            for (int i = 0; i < arg.toInt(); ++i)
+                bytes += char(0x20 + i % 0x5F);
+            edit->setText(QString::fromLatin1(bytes.toHex(' ')));
+            QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY(peer->read(bytes.size(), 20000) == bytes);
+        } else
+            QFAIL(qPrintable(step));
+        if (op == QLatin1String("type"))
+            QTest::keyClick(edit, Qt::Key_Return);
+        if (!boxText.isEmpty()) {
+            QTRY_VERIFY(box.done());
+            QVERIFY2(box.titles.size() == 1 && box.text.contains(boxText), qPrintable(box.text));
+            boxText.clear();
+        }
+    }
 }
 
 namespace {
@@ -269,6 +253,7 @@ void TestOwnBytes::savedBytesAreWholeOrNothing_data()
 {
     QTest::addColumn<QString>("where");
     QTest::addColumn<QString>("why");
+    QTest::newRow("a regular file, saved whole") << QStringLiteral("file") << QString();
     QTest::newRow("a full disk") << QStringLiteral("full") << QString();
     QTest::newRow("a device") << QStringLiteral("device") << QStringLiteral("not a regular file");
     QTest::newRow("a pipe") << QStringLiteral("fifo") << QStringLiteral("not a regular file");
@@ -276,14 +261,16 @@ void TestOwnBytes::savedBytesAreWholeOrNothing_data()
 
 void TestOwnBytes::savedBytesAreWholeOrNothing()
 {
-    // Nothing is written at all rather than part of it, and nothing but a regular file is.
+    // What was sent is saved whole; else nothing is written at all rather than part of it, and
+    // nothing but a regular file is.
     QFETCH(QString, where);
     QFETCH(QString, why);
     QTemporaryDir place;
     QString target = where;
     QString mounted;
-    if (where == QLatin1String("full")) {
+    if (where == QLatin1String("file") || where == QLatin1String("full"))
         target = place.filePath(QStringLiteral("sent.bin"));
+    if (where == QLatin1String("full")) {
         if (::geteuid() == 0) { // a real small disk
             QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", place.path()})
                 == 0);
@@ -304,14 +291,19 @@ void TestOwnBytes::savedBytesAreWholeOrNothing()
         QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0600) == 0);
     }
     reconnect();
-    const QByteArray job(200 * 1024, 'j');
+    QByteArray job(200 * 1024, 'j');
+    for (qsizetype i = 0; i < job.size(); i += 7)
+        job[i] = char(i / 7);
     QVERIFY(writeJob(*w, job));
     QCOMPARE(peer->read(job.size(), 10000).size(), job.size());
     QTRY_COMPARE(w->findChild<SerialLink *>()->sentTotal(), job.size());
     Stat before{};
     ::stat(QFile::encodeName(target).constData(), &before);
     // The dialog, its question whether to replace what is there, and the box that refuses.
-    ModalCloser *closer = answerFileDialog(this, target, where == QLatin1String("full") ? 2 : 3);
+    ModalCloser *closer = answerFileDialog(this, target,
+        where == QLatin1String("file")       ? 1
+            : where == QLatin1String("full") ? 2
+                                             : 3);
     w->findChild<QAction *>("actionSaveSent")->trigger();
     QTRY_VERIFY(closer->done());
     if (!mounted.isEmpty())
@@ -319,6 +311,10 @@ void TestOwnBytes::savedBytesAreWholeOrNothing()
     else if (where == QLatin1String("full")) {
         const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &none);
+    }
+    if (where == QLatin1String("file")) { // what left the port, in order
+        QVERIFY(readFile(target) == job);
+        return;
     }
     QCOMPARE(closer->titles.last(), QStringLiteral("Save Sent Bytes"));
     QVERIFY2(closer->texts.last().contains(why), qPrintable(closer->texts.last()));
@@ -330,24 +326,6 @@ void TestOwnBytes::savedBytesAreWholeOrNothing()
         QCOMPARE(after.st_mode, before.st_mode);
         QCOMPARE(after.st_rdev, before.st_rdev);
     }
-}
-
-void TestOwnBytes::hexViewShowsOffsetsAndReshows()
-{
-    auto *hexBox = w->findChild<QCheckBox *>("checkBoxHex");
-    reconnect();
-    w->findChild<QPlainTextEdit *>("editRuvela")->clear();
-    peer->writeAll("Status ok\n");
-    QTRY_COMPARE(consoleText(*w), QStringLiteral("Status ok\n"));
-    hexBox->setChecked(true);
-    QCOMPARE(consoleText(*w), QStringLiteral("00000000  53 74 61 74 75 73 20 6F 6B 0A"));
-    peer->writeAll(hex("12 00 01 02 03 04 05 10"));
-    QTRY_COMPARE(consoleText(*w),
-        QStringLiteral("00000000  53 74 61 74 75 73 20 6F 6B 0A 12 00 01 02 03 04\n"
-                       "00000010  05 10"));
-    hexBox->setChecked(false);
-    QCOMPARE(
-        consoleText(*w), QStringLiteral("Status ok\n\x12") + QChar(0) + QStringLiteral("\x01\x02\x03\x04\x05\x10"));
 }
 
 void TestOwnBytes::longWriteShowsProgressAndCancels()
