@@ -1,7 +1,6 @@
-// The engineer's own use of the line beside the fixed jobs: the command line, the send line and
-// the console, Send File, Save Sent Bytes, and the progress of a long write with Cancel, over a
-// real pseudo-terminal.
-#include "SimSupport.h"
+// The engineer's own use of the line beside the fixed jobs: the command line, the runs without a
+// window, the send line's text, Send File that meets a read error, and Save Sent Bytes.
+#include "TestSupport.h"
 
 #include "app/MainWindow.h"
 #include "serial/SerialLink.h"
@@ -26,12 +25,9 @@ private slots:
     void headlessRunsSendTheButtonsBytes();
     void sendLine_data();
     void sendLine();
-    void sendLineAndConsole_data();
-    void sendLineAndConsole();
     void sendFileStopsAtAReadError();
     void savedBytesAreWholeOrNothing_data();
     void savedBytesAreWholeOrNothing();
-    void longWriteShowsProgressAndCancels();
 
 private:
     void reconnect() // what was sent counts from here
@@ -139,71 +135,6 @@ void TestOwnBytes::sendLine()
     }
 }
 
-void TestOwnBytes::sendLineAndConsole_data()
-{
-    QTest::addColumn<QStringList>("steps");
-    for (const auto &[name, steps] : dataSections(QStringLiteral("ownbytes-console.txt")))
-        QTest::newRow(qPrintable(name)) << steps;
-}
-
-void TestOwnBytes::sendLineAndConsole()
-{
-    QFETCH(QStringList, steps);
-    auto *edit = w->findChild<QLineEdit *>("lineEditSend");
-    auto *console = w->findChild<QPlainTextEdit *>("editRuvela");
-    ModalCloser box;
-    QString boxText; // the box the next step must show, with a text holding this
-    for (const QString &step : steps) {
-        const QString op = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
-        if (op == QLatin1String("box")) {
-            box.arm();
-            boxText = arg;
-            continue;
-        }
-        if (op == QLatin1String("mode"))
-            w->findChild<QComboBox *>("comboBoxSendMode")->setCurrentText(arg);
-        else if (op == QLatin1String("type") || op == QLatin1String("set"))
-            edit->setText(arg);
-        else if (op == QLatin1String("key"))
-            QTest::keyClick(edit, arg == QLatin1String("Up") ? Qt::Key_Up : Qt::Key_Down);
-        else if (op == QLatin1String("line"))
-            QCOMPARE(edit->text(), arg);
-        else if (op == QLatin1String("press"))
-            press(*w, qPrintable(arg));
-        else if (op == QLatin1String("sent")) // these, or with none no more
-            QCOMPARE((arg.isEmpty() ? peer->readUntilQuiet(100) : peer->read(hex(arg.toLatin1()).size())).toHex(' '),
-                hex(arg.toLatin1()).toHex(' '));
-        else if (op == QLatin1String("far"))
-            peer->writeAll(hex(arg.toLatin1()));
-        else if (op == QLatin1String("console"))
-            QTRY_COMPARE(consoleText(*w), QString::fromUtf8(hex(arg.toUtf8())));
-        else if (op == QLatin1String("typed")) // text of the user's own, the cursor behind it
-            console->setPlainText(arg), console->moveCursor(QTextCursor::End);
-        else if (op == QLatin1String("hexview"))
-            w->findChild<QCheckBox *>("checkBoxHex")->setChecked(arg == QLatin1String("on"));
-        else if (op == QLatin1String("words"))
-            QCOMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), arg);
-        else if (op == QLatin1String("reconnect"))
-            reconnect();
-        else if (op == QLatin1String("paste")) { // a paste of any length goes out whole
-            QByteArray bytes;
-            for (int i = 0; i < arg.toInt(); ++i)
-                bytes += char(0x20 + i % 0x5F);
-            edit->setText(QString::fromLatin1(bytes.toHex(' ')));
-            QTest::keyClick(edit, Qt::Key_Return);
-            QVERIFY(peer->read(bytes.size(), 20000) == bytes);
-        } else
-            QFAIL(qPrintable(step));
-        if (op == QLatin1String("type"))
-            QTest::keyClick(edit, Qt::Key_Return);
-        if (!boxText.isEmpty()) {
-            QTRY_VERIFY(box.done());
-            QVERIFY2(box.titles.size() == 1 && box.text.contains(boxText), qPrintable(box.text));
-            boxText.clear();
-        }
-    }
-}
-
 namespace {
 
 // A source that reads well up to a point and then fails, as a file on a failing disk does.
@@ -307,55 +238,6 @@ void TestOwnBytes::savedBytesAreWholeOrNothing()
         QCOMPARE(after.st_mode, before.st_mode);
         QCOMPARE(after.st_rdev, before.st_rdev);
     }
-}
-
-void TestOwnBytes::longWriteShowsProgressAndCancels()
-{
-    // 9600 bit/s makes 20 kB a job of 20 s; the far end holds the line with XOFF from the start.
-    FarEnd held;
-    MainWindow tool;
-    tool.show(); // at the size it opens with, where the progress must fit
-    tool.start(parseLaunch({"printer-ruvela", "--port", held.path(), "--baud", "9600", "--connect"}));
-    QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
-    held.writeAll(hex("13"));
-    QTest::qWait(100);
-    const QByteArray job(20000, 'x');
-    QVERIFY(writeJob(tool, job));
-    QTRY_VERIFY(tool.findChild<QLabel *>("progressLabel"));
-    auto *label = tool.findChild<QLabel *>("progressLabel");
-    QTRY_VERIFY(label->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("Waiting for the controller")), 5000);
-    auto *cancel = tool.findChild<QPushButton *>("cancelButton");
-    for (const QWidget *shown :
-        {static_cast<QWidget *>(label), tool.findChild<QWidget *>("progressBar"), static_cast<QWidget *>(cancel)})
-        QVERIFY2(cutOff(shown).isEmpty(), qPrintable(cutOff(shown)));
-    // What is saved is what left the port, and the title says what is still queued.
-    const QString saved = dir.filePath(QStringLiteral("held.bin"));
-    ModalCloser *save = answerFileDialog(this, saved);
-    tool.findChild<QAction *>("actionSaveSent")->trigger();
-    QTRY_VERIFY(save->done());
-    QVERIFY2(save->title.contains(QStringLiteral("; 20000 bytes queued but not sent yet are left out")),
-        qPrintable(save->title));
-    QCOMPARE(QFileInfo(saved).size(), 0);
-    QTest::mouseClick(cancel, Qt::LeftButton);
-    const QRegularExpressionMatch cancelled
-        = QRegularExpression(QStringLiteral("Cancelled: (\\d+) of 20000 bytes sent\n$")).match(consoleText(tool));
-    QVERIFY2(cancelled.hasMatch(), qPrintable(consoleText(tool)));
-    QTRY_VERIFY(!label->isVisible());
-    // The line moves again: what the system had taken arrives, every byte of it counted, and
-    // what was dropped stays dropped.
-    held.writeAll(hex("11"));
-    const QByteArray arrived = held.readUntilQuiet(300);
-    QVERIFY(arrived.size() > 0);
-    QCOMPARE(arrived.size(), cancelled.captured(1).toLongLong());
-    held.writeAll("R"); // an answer after the note starts a line of its own
-    QTRY_VERIFY(consoleText(tool).endsWith(QStringLiteral("bytes sent\nR")));
-    // Disconnecting in the middle of a write says what never went out, too.
-    held.writeAll(hex("13"));
-    QTest::qWait(100);
-    QVERIFY(writeJob(tool, job));
-    tool.findChild<QAction *>("actionDisconnect")->trigger();
-    QVERIFY(consoleText(tool).contains(QRegularExpression(QStringLiteral("Stopped: \\d+ of 20000 bytes sent$"))));
 }
 
 QTEST_MAIN(TestOwnBytes)

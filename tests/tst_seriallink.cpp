@@ -1,7 +1,8 @@
-// The serial link over a real pseudo-terminal: connecting, ports that will not open, many
-// reconnects, a line that dies (also in the middle of a picture), a flood of replies; what left
-// the port and when the far end held it back, as the link reports them.
-#include "TestSupport.h"
+// The serial link over a real pseudo-terminal: a window's sessions on the line as scripts
+// (connecting, ports that will not open, many reconnects, the send line, the console, a line that
+// dies, a long write held back and cancelled), long jobs under flow control, a flood of replies;
+// what left the port and when the far end held it back, as the link reports them.
+#include "SimSupport.h"
 
 #include "app/MainWindow.h"
 #include "serial/SendQueue.h"
@@ -18,11 +19,8 @@ class TestSerialLink : public QObject
 private slots:
     void init() { w = new MainWindow, peer = new FarEnd; }
     void cleanup() { delete w, delete peer; }
-    void connectsAndDisconnectsLeakingNoDescriptors();
-    void failedOpenShowsTheReasonAndCanBeRetried_data();
-    void failedOpenShowsTheReasonAndCanBeRetried();
-    void hangUpClosesThePortAndGoesQuiet_data();
-    void hangUpClosesThePortAndGoesQuiet();
+    void windowSessions_data();
+    void windowSessions();
     void longJobsArriveWholeUnderFlowControl_data();
     void longJobsArriveWholeUnderFlowControl();
     void floodKeepsTheConsoleBounded();
@@ -32,133 +30,163 @@ private slots:
     void queueCountsEveryByte();
 
 private:
-    bool enabled(const char *action) { return w->findChild<QAction *>(action)->isEnabled(); }
     void trigger(const char *action) { w->findChild<QAction *>(action)->trigger(); }
+    void printPicture(const QImage &picture)
+    {
+        const QString file = dir.filePath(QStringLiteral("picture.png"));
+        QVERIFY(picture.save(file));
+        QVERIFY(QMetaObject::invokeMethod(w, "loadFile", Q_ARG(QString, file)));
+        press(*w, "pushButton_58PrintH");
+    }
     MainWindow *w = nullptr;
     FarEnd *peer = nullptr;
     QTemporaryDir dir;
 };
 
-void TestSerialLink::connectsAndDisconnectsLeakingNoDescriptors()
+void TestSerialLink::windowSessions_data()
 {
-    w->start(parseLaunch({"printer-ruvela", "--port", peer->path(), "--baud", "9600", "--flow", "none", "--connect"}));
-    QTRY_COMPARE(statusText(*w), QStringLiteral("Connected to %1 : 9600, 8, None, 1, None").arg(peer->path()));
-    QVERIFY(!enabled("actionConnect") && enabled("actionDisconnect") && !enabled("actionConfigure"));
-    // A passing fault on a line that is still there changes nothing (a box would fail the test);
-    // nor does the resource error the port reports for a write that XOFF or a full driver buffer
-    // holds back.
-    for (auto error : {QSerialPort::ResourceError, QSerialPort::WriteError, QSerialPort::ReadError,
-             QSerialPort::UnsupportedOperationError})
-        QVERIFY(QMetaObject::invokeMethod(w, "handleError", Q_ARG(QSerialPort::SerialPortError, error)));
-    QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
-    trigger("actionDisconnect");
-    QCOMPARE(statusText(*w), QStringLiteral("Disconnected"));
-    QVERIFY(enabled("actionConnect") && !enabled("actionDisconnect") && enabled("actionConfigure"));
-    // Closing a closed port still resets the state; many reconnects leave no descriptor open.
-    QVERIFY(QMetaObject::invokeMethod(w, "closeSerialPort"));
-    QCOMPARE(statusText(*w), QStringLiteral("Disconnected"));
-    auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
-    const auto before = descriptors();
-    for (int i = 0; i < 200; ++i) {
-        trigger("actionConnect");
-        QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
-        trigger("actionDisconnect");
-    }
-    QCOMPARE(descriptors(), before);
+    QTest::addColumn<QStringList>("steps");
+    for (const auto &[name, steps] : dataSections(QStringLiteral("seriallink-window.txt")))
+        QTest::newRow(qPrintable(name)) << steps;
 }
 
-void TestSerialLink::failedOpenShowsTheReasonAndCanBeRetried_data()
+void TestSerialLink::windowSessions()
 {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("missing") << QStringLiteral("/dev/no-such-ruvela-port");
-    QTest::newRow("directory") << dir.path();
-    QTest::newRow("regular file") << QStringLiteral(RUVELA_TEST_DATA "/jobs.txt");
-    QTest::newRow("not a terminal") << QStringLiteral("/dev/null");
-    QTest::newRow("held by another program") << QString();
-}
-
-void TestSerialLink::failedOpenShowsTheReasonAndCanBeRetried()
-{
-    QFETCH(QString, path);
+    QFETCH(QStringList, steps);
     FarEnd other;
     QSerialPort holder(other.path());
-    if (path.isEmpty()) {
-        QVERIFY(holder.open(QIODevice::ReadWrite));
-        path = other.path();
+    auto *edit = w->findChild<QLineEdit *>("lineEditSend");
+    auto *console = w->findChild<QPlainTextEdit *>("editRuvela");
+    ModalCloser box;
+    QString boxTitle, boxText; // the box the next step must show: its title, and a text it holds
+    QString counted; // the count the last console pattern caught
+    for (QString step : steps) {
+        step.replace(QLatin1String("LINE"), peer->path()).replace(QLatin1String("HELD"), other.path());
+        step.replace(QLatin1String("DATA"), QStringLiteral(RUVELA_TEST_DATA));
+        const QString op = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
+        const QStringList args = arg.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (op == QLatin1String("box")) {
+            box.arm();
+            boxTitle = arg.section(QLatin1String(": "), 0, 0), boxText = arg.section(QLatin1String(": "), 1);
+            continue;
+        }
+        if (op == QLatin1String("launch")) {
+            w->start(parseLaunch(QStringList{"printer-ruvela"} + args));
+        } else if (op == QLatin1String("hold")) { // another program holds the port HELD
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        } else if (op == QLatin1String("action")) {
+            trigger(qPrintable(arg));
+        } else if (op == QLatin1String("enabled") || op == QLatin1String("disabled")) {
+            for (const QString &name : args)
+                QVERIFY2(
+                    w->findChild<QAction *>(name)->isEnabled() == (op == QLatin1String("enabled")), qPrintable(name));
+        } else if (op == QLatin1String("label")) {
+            QTRY_VERIFY2(w->findChild<QLabel *>(args[0])->text().startsWith(arg.section(QLatin1Char(' '), 1)),
+                qPrintable(w->findChild<QLabel *>(args[0])->text()));
+        } else if (op == QLatin1String("invoke")) {
+            QVERIFY(QMetaObject::invokeMethod(w, qPrintable(arg)));
+        } else if (op == QLatin1String("faults")) { // that the port reports on a line still there
+            for (auto error : {QSerialPort::ResourceError, QSerialPort::WriteError, QSerialPort::ReadError,
+                     QSerialPort::UnsupportedOperationError})
+                QVERIFY(QMetaObject::invokeMethod(w, "handleError", Q_ARG(QSerialPort::SerialPortError, error)));
+        } else if (op == QLatin1String("reconnects")) { // leaving no descriptor open
+            const auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+            const auto before = descriptors();
+            for (int i = 0; i < arg.toInt(); ++i) {
+                trigger("actionConnect");
+                QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
+                trigger("actionDisconnect");
+            }
+            QCOMPARE(descriptors(), before);
+        } else if (op == QLatin1String("mode")) {
+            w->findChild<QComboBox *>("comboBoxSendMode")->setCurrentText(arg);
+        } else if (op == QLatin1String("type") || op == QLatin1String("set")) {
+            edit->setText(arg);
+        } else if (op == QLatin1String("key")) {
+            QTest::keyClick(edit, arg == QLatin1String("Up") ? Qt::Key_Up : Qt::Key_Down);
+        } else if (op == QLatin1String("line")) {
+            QCOMPARE(edit->text(), arg);
+        } else if (op == QLatin1String("press")) {
+            press(*w, qPrintable(arg));
+        } else if (op == QLatin1String("click")) {
+            QTest::mouseClick(w->findChild<QPushButton *>(arg), Qt::LeftButton);
+        } else if (op == QLatin1String("sent")) { // these, or with none no more
+            const QByteArray bytes = hex(arg.toLatin1());
+            QCOMPARE(
+                (bytes.isEmpty() ? peer->readUntilQuiet(100) : peer->read(bytes.size())).toHex(' '), bytes.toHex(' '));
+        } else if (op == QLatin1String("got")) { // N bytes at least reached the far end
+            QCOMPARE(peer->read(arg.toInt()).size(), arg.toInt());
+        } else if (op == QLatin1String("counted")) { // what arrives now is what the note counted
+            const QByteArray arrived = peer->readUntilQuiet(300);
+            QVERIFY(!arrived.isEmpty() && arrived.size() == counted.toLongLong());
+        } else if (op == QLatin1String("far")) {
+            peer->writeAll(hex(arg.toLatin1()));
+        } else if (op == QLatin1String("lose")) {
+            peer->close();
+        } else if (op == QLatin1String("closed")) { // the port itself, not only the window's state
+            QVERIFY(!w->findChild<QSerialPort *>()->isOpen());
+        } else if (op == QLatin1String("console")) {
+            QTRY_COMPARE(consoleText(*w), QString::fromUtf8(hex(arg.toUtf8())));
+        } else if (op == QLatin1String("console~")) {
+            const QRegularExpression pattern(arg);
+            QTRY_VERIFY2(pattern.match(consoleText(*w)).hasMatch(), qPrintable(consoleText(*w).right(200)));
+            counted = pattern.match(consoleText(*w)).captured(1);
+        } else if (op == QLatin1String("typed")) { // text of the user's own, the cursor behind it
+            console->setPlainText(arg), console->moveCursor(QTextCursor::End);
+        } else if (op == QLatin1String("hexview")) {
+            w->findChild<QCheckBox *>("checkBoxHex")->setChecked(arg == QLatin1String("on"));
+        } else if (op == QLatin1String("paste")) { // a paste of any length goes out whole
+            QByteArray bytes;
+            for (int i = 0; i < arg.toInt(); ++i)
+                bytes += char(0x20 + i % 0x5F);
+            edit->setText(QString::fromLatin1(bytes.toHex(' ')));
+            QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY(peer->read(bytes.size(), 20000) == bytes);
+        } else if (op == QLatin1String("picture")) { // of N rows, all white
+            QImage picture(384, arg.toInt(), QImage::Format_Mono);
+            picture.fill(1);
+            printPicture(picture);
+        } else if (op == QLatin1String("job")) { // N bytes handed over as the buttons do
+            const QByteArray job(arg.toInt(), 'x');
+            QVERIFY(QMetaObject::invokeMethod(w, "Write",
+                Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
+                Q_ARG(size_t, size_t(job.size()))));
+        } else if (op == QLatin1String("show")) { // at the size the window opens with
+            w->show();
+        } else if (op == QLatin1String("shown") || op == QLatin1String("hidden")) {
+            QTRY_VERIFY(w->findChild<QWidget *>(arg)
+                && w->findChild<QWidget *>(arg)->isVisible() == (op == QLatin1String("shown")));
+            QVERIFY2(op == QLatin1String("hidden") || cutOff(w->findChild<QWidget *>(arg)).isEmpty(), qPrintable(arg));
+        } else if (op == QLatin1String("saved")) { // Save Sent Bytes saves N bytes, its title holding the rest
+            const QString saved = dir.filePath(QStringLiteral("saved.bin"));
+            ModalCloser *save = answerFileDialog(this, saved);
+            trigger("actionSaveSent");
+            QTRY_VERIFY(save->done());
+            QVERIFY2(save->title.contains(arg.section(QLatin1Char(' '), 1)), qPrintable(save->title));
+            QCOMPARE(QFileInfo(saved).size(), args[0].toLongLong());
+        } else if (op == QLatin1String("idle")) { // no more errors, and almost no CPU spent waiting
+            QSignalSpy errors(w->findChild<QSerialPort *>(), &QSerialPort::errorOccurred);
+            rusage before{}, after{};
+            getrusage(RUSAGE_SELF, &before);
+            QTest::qWait(300);
+            getrusage(RUSAGE_SELF, &after);
+            QCOMPARE(errors.count(), 0);
+            const long cpuMicros = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000000L
+                + (after.ru_utime.tv_usec - before.ru_utime.tv_usec);
+            QVERIFY2(cpuMicros < 150000, qPrintable(QString::number(cpuMicros)));
+        } else if (op == QLatin1String("wait")) {
+            QTest::qWait(arg.toInt());
+        } else {
+            QFAIL(qPrintable(step));
+        }
+        if (op == QLatin1String("type"))
+            QTest::keyClick(edit, Qt::Key_Return);
+        if (!boxTitle.isEmpty()) {
+            QTRY_VERIFY(box.done());
+            QVERIFY2(box.title == boxTitle && box.text.contains(boxText), qPrintable(box.title + box.text));
+            boxTitle.clear();
+        }
     }
-    // From the command line, then the same settings again from Connect: they fail the same way.
-    ModalCloser closer;
-    closer.arm(2);
-    w->start(parseLaunch({"printer-ruvela", "--port", path, "--connect"}));
-    QTRY_COMPARE(statusText(*w), QStringLiteral("Open error"));
-    trigger("actionConnect");
-    QTRY_VERIFY(closer.done());
-    QCOMPARE(closer.titles, QStringList({"Error", "Error"}));
-    QVERIFY2(
-        closer.texts[0].startsWith(QStringLiteral("Cannot open %1: ").arg(path)) && closer.texts[1] == closer.texts[0],
-        qPrintable(closer.texts.join(QLatin1Char('\n'))));
-    QCOMPARE(statusText(*w), QStringLiteral("Open error"));
-    QVERIFY(enabled("actionConnect") && enabled("actionConfigure") && !enabled("actionDisconnect"));
-    QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("Connected to ")));
-    press(*w, "pushButtonReset");
-    QCOMPARE(peer->read(2), hex("1B 40"));
-}
-
-void TestSerialLink::hangUpClosesThePortAndGoesQuiet_data()
-{
-    QTest::addColumn<bool>("midPicture");
-    QTest::newRow("idle") << false;
-    QTest::newRow("in the middle of a picture") << true;
-}
-
-void TestSerialLink::hangUpClosesThePortAndGoesQuiet()
-{
-    QFETCH(bool, midPicture);
-    connectTo(*w, peer->path());
-    if (midPicture) {
-        QImage picture(384, 20000, QImage::Format_Mono);
-        picture.fill(1);
-        const QString file = dir.filePath(QStringLiteral("tall.png"));
-        QVERIFY(picture.save(file));
-        QVERIFY(QMetaObject::invokeMethod(w, "loadFile", Q_ARG(QString, file)));
-        press(*w, "pushButton_58PrintH");
-        QCOMPARE(peer->read(100000).size(), 100000); // a part of the 960 kB is through
-    }
-    auto *port = w->findChild<QSerialPort *>();
-    QSignalSpy errors(port, &QSerialPort::errorOccurred);
-    ModalCloser closer;
-    closer.arm();
-    peer->close();
-    QTRY_VERIFY(closer.done());
-    QCOMPARE(closer.title, QStringLiteral("Critical Error"));
-    // The port and what happened to it, never an error number left over from elsewhere.
-    QCOMPARE(closer.text,
-        QStringLiteral("The line to %1 is lost: the device was unplugged, or the other end closed it.")
-            .arg(peer->path()));
-    // A job cut short says how much of it went out.
-    const QRegularExpression stopped(QStringLiteral("Stopped: (\\d+) of 960010 bytes sent$"));
-    const QRegularExpressionMatch cut = stopped.match(consoleText(*w));
-    QVERIFY2(cut.hasMatch() == midPicture, qPrintable(consoleText(*w).right(200)));
-    if (midPicture)
-        QVERIFY(cut.captured(1).toLongLong() > 0 && cut.captured(1).toLongLong() < 960010);
-    QCOMPARE(statusText(*w), QStringLiteral("Disconnected"));
-    QVERIFY(!port->isOpen() && enabled("actionConnect") && !enabled("actionDisconnect"));
-
-    // Afterwards the event loop is idle: no more errors, and almost no CPU spent waiting.
-    const qsizetype errorsAtClose = errors.count();
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    QTest::qWait(300);
-    getrusage(RUSAGE_SELF, &after);
-    QCOMPARE(errors.count(), errorsAtClose);
-    const long cpuMicros = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000000L
-        + (after.ru_utime.tv_usec - before.ru_utime.tv_usec);
-    QVERIFY2(cpuMicros < 150000, qPrintable(QString::number(cpuMicros)));
-    ModalCloser guard; // and a job now asks to connect first
-    guard.arm();
-    press(*w, "pushButtonReset");
-    QTRY_VERIFY(guard.done());
-    QCOMPARE(guard.title, QStringLiteral("Serial Port Connect"));
 }
 
 void TestSerialLink::longJobsArriveWholeUnderFlowControl_data()
@@ -199,10 +227,7 @@ void TestSerialLink::longJobsArriveWholeUnderFlowControl()
         picture.fill(0);
         for (int y = 0; y < picture.height(); y += 7)
             std::memset(picture.scanLine(y), 0x5A, 48);
-        const QString file = dir.filePath(QStringLiteral("long.png"));
-        QVERIFY(picture.save(file));
-        QVERIFY(QMetaObject::invokeMethod(w, "loadFile", Q_ARG(QString, file)));
-        press(*w, "pushButton_58PrintH");
+        printPicture(picture);
         expected = 2 + 8 + 48 * 65535; // reset, raster header, rows
     }
     auto *send = w->findChild<QLineEdit *>("lineEditSend");
