@@ -23,24 +23,14 @@ bool finished(QProcess &program, int timeoutMs)
     return program.state() == QProcess::NotRunning || program.waitForFinished(timeoutMs);
 }
 
-bool writeAll(int fd, const QByteArray &bytes, int timeoutMs = 20000)
-{
-    return writeFor(fd, bytes, timeoutMs) == bytes.size();
-}
-
 QByteArray readHost(int fd, qsizetype n, int timeoutMs = 5000)
 {
     QByteArray out;
+    char byte;
     QElapsedTimer clock;
     clock.start();
-    char buf[4096];
-    while (out.size() < n && clock.elapsed() < timeoutMs) {
-        const ssize_t got = ::read(fd, buf, sizeof buf);
-        if (got > 0)
-            out.append(buf, got);
-        else
-            QTest::qWait(5);
-    }
+    while (out.size() < n && clock.elapsed() < timeoutMs)
+        ::read(fd, &byte, 1) == 1 ? void(out += byte) : QTest::qWait(5);
     return out;
 }
 
@@ -123,6 +113,7 @@ class TestMonitor : public QObject
     }
     int openHost() { return ::openHost(hostLink); }
     QString trafficText() { return QString::fromUtf8(readFile(traffic)); }
+
 private slots:
     void init()
     {
@@ -171,7 +162,7 @@ private slots:
         const auto exchange = [&stream, &last](const QString &path) {
             const int fd = ::openHost(path, true); // as the tool itself does toward the controller
             QByteArray answers;
-            const bool sent = fd >= 0 && writeAll(fd, stream, 60000);
+            const bool sent = fd >= 0 && writeFor(fd, stream, 60000) == stream.size();
             QElapsedTimer clock;
             clock.start();
             while (sent && !answers.endsWith(last) && clock.elapsed() < 60000)
@@ -232,7 +223,7 @@ private slots:
             } else if (op == QLatin1String("close")) {
                 ::close(host);
             } else if (op == QLatin1String("host")) {
-                QVERIFY(writeAll(host, bytes));
+                QCOMPARE(writeFor(host, bytes), bytes.size());
             } else if (op == QLatin1String("controller")) {
                 QCOMPARE(controller->read(bytes.size()).toHex(' '), bytes.toHex(' '));
             } else if (op == QLatin1String("answer")) {
@@ -313,7 +304,7 @@ private slots:
         QVERIFY(tabs->toolTip().startsWith(QStringLiteral("Monitoring a host application")));
         QVERIFY(!tool.findChild<QWidget *>("lineEditSend")->isEnabled());
         const int host = openHost();
-        QVERIFY(host >= 0 && writeAll(host, hex("'Hi' 0A 10 04")));
+        QVERIFY(host >= 0 && writeFor(host, hex("'Hi' 0A 10 04")) == 5);
         QCOMPARE(controller->read(5), hex("'Hi' 0A 10 04"));
         controller->writeAll(hex("32"));
         QCOMPARE(readHost(host, 1), hex("32"));

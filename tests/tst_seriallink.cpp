@@ -28,13 +28,6 @@ private slots:
 
 private:
     void trigger(const char *action) { w->findChild<QAction *>(action)->trigger(); }
-    void printPicture(const QImage &picture)
-    {
-        const QString file = dir.filePath(QStringLiteral("picture.png"));
-        QVERIFY(picture.save(file));
-        QVERIFY(QMetaObject::invokeMethod(w, "loadFile", Q_ARG(QString, file)));
-        press(*w, "pushButton_58PrintH");
-    }
     MainWindow *w = nullptr;
     FarEnd *peer = nullptr;
     QTemporaryDir dir;
@@ -151,7 +144,9 @@ void TestSerialLink::windowSessions()
             picture.fill(0);
             for (int y = 0; y < picture.height(); y += 7)
                 std::memset(picture.scanLine(y), 0x5A, 48);
-            printPicture(picture);
+            const QString file = dir.filePath(QStringLiteral("picture.png"));
+            QVERIFY(picture.save(file) && QMetaObject::invokeMethod(w, "loadFile", Q_ARG(QString, file)));
+            press(*w, "pushButton_58PrintH");
         } else if (op == QLatin1String("bounded")) { // at most N lines of at most M characters
             QVERIFY(console->blockCount() <= args[0].toInt());
             for (QTextBlock b = console->document()->begin(); b.isValid(); b = b.next())
@@ -226,23 +221,6 @@ void TestSerialLink::windowSessions()
 
 namespace {
 
-// A link of its own on the far end's line, with every bytesSent payload joined in order; a gap
-// or overlap in the offsets is recorded as a fault.
-struct SentLog
-{
-    explicit SentLog(SerialLink &link)
-    {
-        QObject::connect(&link, &SerialLink::bytesSent, [this](qint64 offset, const QByteArray &bytes) {
-            if (offset != sent.size())
-                faults
-                    << QStringLiteral("%1 bytes at offset %2 after %3").arg(bytes.size()).arg(offset).arg(sent.size());
-            sent += bytes;
-        });
-    }
-    QByteArray sent;
-    QStringList faults;
-};
-
 // Bytes that tell their own position apart: a run of n counting from seed.
 QByteArray counting(qsizetype n, int seed)
 {
@@ -259,8 +237,16 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead_data() { addTableRows(QString
 void TestSerialLink::bytesSentAreWhatTheFarEndRead()
 {
     QFETCH(QStringList, row);
+    // A link of its own on the far end's line, with every bytesSent payload joined in order; a
+    // gap or overlap in the offsets is recorded as a fault.
     SerialLink link;
-    SentLog log(link);
+    QByteArray sent;
+    QStringList faults;
+    connect(&link, &SerialLink::bytesSent, this, [&sent, &faults](qint64 offset, const QByteArray &bytes) {
+        if (offset != sent.size())
+            faults << QStringLiteral("%1 bytes at offset %2 after %3").arg(bytes.size()).arg(offset).arg(sent.size());
+        sent += bytes;
+    });
     QVERIFY(link.open(lineTo(*peer, QSerialPort::SoftwareControl)));
     QSignalSpy holds(&link, &SerialLink::heldChanged);
     QByteArray handed, last, read;
@@ -269,8 +255,7 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
         const QString op = step.trimmed().section(QLatin1Char(' '), 0, 0);
         const int n = step.trimmed().section(QLatin1Char(' '), 1).toInt();
         if (op == QLatin1String("write") || op == QLatin1String("file")) {
-            last = counting(n, int(handed.size()));
-            handed += last;
+            handed += (last = counting(n, int(handed.size())));
             const QString file = dir.filePath(QStringLiteral("sent.bin"));
             QString why;
             if (op == QLatin1String("write"))
@@ -287,7 +272,7 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
         } else if (op == QLatin1String("quiet")) {
             read += peer->readUntilQuiet(300);
         } else if (op == QLatin1String("short")) { // the rest has not left yet
-            QVERIFY(read.size() < handed.size() && log.sent.size() < handed.size());
+            QVERIFY(read.size() < handed.size() && sent.size() < handed.size());
         } else if (op == QLatin1String("held")) {
             QVERIFY(holds.count() == 1 && holds.at(0).at(0).toBool() && link.isHeld() && link.queued() > 0);
         } else if (op == QLatin1String("cancel")) {
@@ -300,8 +285,8 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
     }
     read += peer->readUntilQuiet(300);
     QTRY_COMPARE(link.queued(), 0);
-    QVERIFY2(log.faults.isEmpty(), qPrintable(log.faults.join(QLatin1Char('\n'))));
-    QVERIFY(log.sent == read);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    QVERIFY(sent == read);
     QCOMPARE(link.sentTotal(), read.size());
     // Whole; or cut short, a start of what was handed, with the write after a cancel whole behind it.
     const QString arrived = row[2].trimmed();
@@ -318,8 +303,8 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
     QVERIFY(!link.isHeld());
     if (holds.count() == 2) {
         const qint64 heldMs = holds.at(1).at(1).toLongLong();
-        QVERIFY(!holds.at(1).at(0).toBool());
-        QVERIFY2(heldMs > waited * 0.6 && heldMs < waited * 3, qPrintable(QString::number(heldMs)));
+        QVERIFY2(!holds.at(1).at(0).toBool() && heldMs > waited * 0.6 && heldMs < waited * 3,
+            qPrintable(QString::number(heldMs)));
     }
 }
 
