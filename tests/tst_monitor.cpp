@@ -23,24 +23,14 @@ bool finished(QProcess &program, int timeoutMs)
     return program.state() == QProcess::NotRunning || program.waitForFinished(timeoutMs);
 }
 
-bool writeAll(int fd, const QByteArray &bytes, int timeoutMs = 20000)
-{
-    return writeFor(fd, bytes, timeoutMs) == bytes.size();
-}
-
 QByteArray readHost(int fd, qsizetype n, int timeoutMs = 5000)
 {
     QByteArray out;
+    char byte;
     QElapsedTimer clock;
     clock.start();
-    char buf[4096];
-    while (out.size() < n && clock.elapsed() < timeoutMs) {
-        const ssize_t got = ::read(fd, buf, sizeof buf);
-        if (got > 0)
-            out.append(buf, got);
-        else
-            QTest::qWait(5);
-    }
+    while (out.size() < n && clock.elapsed() < timeoutMs)
+        ::read(fd, &byte, 1) == 1 ? void(out += byte) : QTest::qWait(5);
     return out;
 }
 
@@ -123,20 +113,14 @@ class TestMonitor : public QObject
     }
     int openHost() { return ::openHost(hostLink); }
     QString trafficText() { return QString::fromUtf8(readFile(traffic)); }
-    // Holds the controller's line with XOFF, then has the host write job for as long as it may.
-    qsizetype writeWhileHeld(int host, const QByteArray &job, int timeoutMs)
-    {
-        controller->writeAll(QByteArray(1, '\x13'));
-        QTest::qWait(200);
-        return writeFor(host, job, timeoutMs);
-    }
 
 private slots:
     void init()
     {
         controller = new FarEnd;
         hostLink = dir.filePath(QStringLiteral("pos"));
-        traffic = dir.filePath(QStringLiteral("traffic-%1.txt").arg(QTest::currentTestFunction()));
+        static int runs = 0; // a new traffic file for every run
+        traffic = dir.filePath(QStringLiteral("traffic-%1.txt").arg(++runs));
         // A free port, found by asking the system for one.
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
@@ -153,22 +137,6 @@ private slots:
         }
         delete monitor;
         delete controller;
-    }
-
-    void forwardsEveryByteBothWays()
-    {
-        const QByteArray stream = clientStreams();
-        QVERIFY2(stream.size() > 90000, qPrintable(QString::number(stream.size())));
-        QVERIFY(start({"--flow", "none"}));
-        const int host = openHost();
-        QVERIFY(host >= 0);
-        const QByteArray arrived = pass(host, stream, *controller, stream.size());
-        QCOMPARE(arrived.size(), stream.size());
-        QVERIFY(arrived == stream);
-        const QByteArray answers = hex("12 'ZPC3x 1.0' 0D 0A 13 11 00 FF");
-        controller->writeAll(answers);
-        QCOMPARE(readHost(host, answers.size()).toHex(' '), answers.toHex(' '));
-        ::close(host);
     }
 
     void controllerPrintsWhatItWouldPrintStraight()
@@ -194,7 +162,7 @@ private slots:
         const auto exchange = [&stream, &last](const QString &path) {
             const int fd = ::openHost(path, true); // as the tool itself does toward the controller
             QByteArray answers;
-            const bool sent = fd >= 0 && writeAll(fd, stream, 60000);
+            const bool sent = fd >= 0 && writeFor(fd, stream, 60000) == stream.size();
             QElapsedTimer clock;
             clock.start();
             while (sent && !answers.endsWith(last) && clock.elapsed() < 60000)
@@ -225,115 +193,96 @@ private slots:
         QCOMPARE(live, commands(render.readAllStandardOutput()));
     }
 
-    void holdsTheHostBackWhileTheControllerHolds()
+    // A script of host, controller and TCP client steps against one monitor.
+    void hostsAndControllerFollowTheirScripts_data()
     {
-        QVERIFY(start());
-        const int host = openHost();
-        QVERIFY(host >= 0);
-        QByteArray job;
+        QTest::addColumn<QStringList>("steps");
+        for (const auto &[name, steps] : dataSections(QStringLiteral("monitor-scripts.txt")))
+            QTest::newRow(qPrintable(name)) << steps;
+    }
+
+    void hostsAndControllerFollowTheirScripts()
+    {
+        QFETCH(QStringList, steps);
+        int host = -1;
+        QTcpSocket client;
+        char byte;
+        QByteArray job, held;
         for (int i = 0; job.size() < (1 << 20); ++i)
             job += QStringLiteral("line %1 of a long job\n").arg(i, 6, 10, QLatin1Char('0')).toLatin1();
-        // The host writes as long as the line takes it; a held line stops it well short of the end.
-        const qsizetype written = writeWhileHeld(host, job, 2000);
-        const QByteArray duringHold = controller->read(1 << 20, 200, 100);
-        QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
-        controller->writeAll(QByteArray(1, '\x11')); // XON
-        const QByteArray rest = pass(host, job.mid(written), *controller, job.size() - duringHold.size());
-        QCOMPARE(duringHold.size() + rest.size(), job.size());
-        QVERIFY(duringHold + rest == job);
-        ::close(host);
-    }
-
-    void tcpClientsAreCutAtTheCommandTheyReached()
-    {
-        QVERIFY(start({"--flow", "none"}));
-        const auto send = [this](const QByteArray &bytes) {
-            QTcpSocket client;
-            client.connectToHost(QHostAddress::LocalHost, tcpPort);
-            QVERIFY(client.waitForConnected(5000));
-            client.write(bytes);
-            QVERIFY(client.waitForBytesWritten(5000));
-            client.disconnectFromHost();
-            QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
-        };
-        // Text, then a command without its parameter: the next job is not its parameter.
-        send(hex("'Job 1' 0A 1B 61"));
-        send(hex("'Job 2' 0A"));
-        QCOMPARE(controller->read(12, 5000, 700), hex("'Job 1' 0A 'Job 2' 0A"));
-        // A picture whose data stopped short: blank data ends it where the controller expects.
-        send(hex("1D 76 30 00 01 00 04 00 FF"));
-        send(hex("'Job 3' 0A"));
-        QCOMPARE(controller->read(20, 5000, 700), hex("1D 76 30 00 01 00 04 00 FF 00 00 00 'Job 3' 0A"));
-        // A client that closes its sending side still gets its answer, then the monitor closes.
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, tcpPort);
-        QVERIFY(client.waitForConnected(5000));
-        client.write(hex("10 04"));
-        QVERIFY(client.waitForBytesWritten(5000));
-        ::shutdown(int(client.socketDescriptor()), SHUT_WR);
-        QCOMPARE(controller->read(2, 5000), hex("10 04"));
-        QTest::qWait(50);
-        controller->writeAll(hex("12"));
-        QTRY_COMPARE_WITH_TIMEOUT(client.bytesAvailable(), qint64(1), 5000);
-        QCOMPARE(client.readAll(), hex("12"));
-        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 5000);
-        monitor->terminate();
-        QVERIFY(finished(*monitor, 10000));
-        const QString rows = trafficText();
-        QVERIFY2(rows.contains(QStringLiteral("left inside a command: its last 2 bytes (1B 61) were not passed on")),
-            qPrintable(rows));
-        QVERIFY(rows.contains(QStringLiteral("left inside a command's data: 3 bytes of zeros end it")));
-    }
-
-    void lostControllerLineHangsTheHostUp()
-    {
-        QVERIFY(start({"--flow", "none"}));
-        // The host may close its end and open it again, as a restarted application does.
-        for (const QByteArray &part : {QByteArray("first run\n"), QByteArray("after a restart\n")}) {
-            const int host = openHost();
-            QVERIFY(host >= 0 && writeAll(host, part));
-            QCOMPARE(controller->read(part.size()), part);
-            ::close(host);
-            QTest::qWait(100);
-        }
-        QCOMPARE(monitor->state(), QProcess::Running);
-        const int host = openHost();
-        QVERIFY(host >= 0 && writeAll(host, "before the loss\n"));
-        QCOMPARE(controller->read(16), QByteArray("before the loss\n"));
-        QTest::qWait(300); // the port has reported them as written
-        controller->close();
-        QVERIFY(finished(*monitor, 10000));
-        QCOMPARE(monitor->exitCode(), 1);
-        const QString said = QString::fromUtf8(monitor->readAllStandardError());
-        QVERIFY2(said.contains(QStringLiteral("is lost")), qPrintable(said));
-        QVERIFY(!QFileInfo(hostLink).isSymLink());
-        // The host's end is hung up: reading it says so rather than waiting.
-        char byte;
-        QTRY_VERIFY(::read(host, &byte, 1) <= 0 && errno != EAGAIN);
-        ::close(host);
-        QVERIFY2(trafficText().contains(QStringLiteral("42 bytes reached the controller")), qPrintable(trafficText()));
-    }
-
-    void stopsBySignalWithItsTrafficWritten()
-    {
-        QVERIFY(start({"--flow", "none"}));
-        const int host = openHost();
-        QVERIFY(host >= 0 && writeAll(host, hex("'Hello' 0A 10 04")));
-        QCOMPARE(controller->read(8), hex("'Hello' 0A 10 04"));
-        controller->writeAll(hex("12"));
-        QCOMPARE(readHost(host, 1), hex("12"));
-        ::close(host);
-        ::kill(pid_t(monitor->processId()), SIGTERM);
-        QVERIFY(finished(*monitor, 10000));
-        QCOMPARE(monitor->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(monitor->exitCode(), 0);
-        QVERIFY(!QFileInfo(hostLink).isSymLink());
-        const QStringList rows = trafficText().split(QLatin1Char('\n'));
-        for (const char *row : {"host → controller\t0\tprintStr\tHello", "host → controller\t5\tprintLF",
-                 "host → controller\t6\tprinterState", "controller → host\t0\tstatus: ready"}) {
-            QVERIFY2(std::any_of(rows.cbegin(), rows.cend(),
-                         [&](const QString &r) { return r.section('\t', 1).startsWith(QString::fromUtf8(row)); }),
-                row);
+        qsizetype written = 0;
+        for (const QString &step : steps) {
+            const QString op = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
+            const QByteArray bytes = op == QLatin1String("start") || op.startsWith(QLatin1String("traffic"))
+                ? QByteArray()
+                : hex(arg.toUtf8());
+            if (op == QLatin1String("start")) {
+                QVERIFY(start(arg.split(QLatin1Char(' '), Qt::SkipEmptyParts)));
+            } else if (op == QLatin1String("open")) {
+                QVERIFY((host = openHost()) >= 0);
+            } else if (op == QLatin1String("close")) {
+                ::close(host);
+            } else if (op == QLatin1String("host")) {
+                QCOMPARE(writeFor(host, bytes), bytes.size());
+            } else if (op == QLatin1String("controller")) {
+                QCOMPARE(controller->read(bytes.size()).toHex(' '), bytes.toHex(' '));
+            } else if (op == QLatin1String("answer")) {
+                controller->writeAll(bytes);
+            } else if (op == QLatin1String("host-gets")) {
+                QCOMPARE(readHost(host, bytes.size()).toHex(' '), bytes.toHex(' '));
+            } else if (op == QLatin1String("held")) {
+                // The controller holds the line: the host's writes stop well short of a long job's end.
+                controller->writeAll(hex("13"));
+                QTest::qWait(200);
+                written = writeFor(host, job, 2000);
+                held = controller->read(1 << 20, 200, 100);
+                QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
+            } else if (op == QLatin1String("xon")) { // the rest of the job follows whole
+                controller->writeAll(hex("11"));
+                QVERIFY(held + pass(host, job.mid(written), *controller, job.size() - held.size()) == job);
+            } else if (op == QLatin1String("streams")) { // as two client libraries write them
+                const QByteArray stream = clientStreams();
+                QVERIFY(stream.size() > 90000 && pass(host, stream, *controller, stream.size()) == stream);
+            } else if (op.startsWith(QLatin1String("tcp")) && op != QLatin1String("tcp-gets")) {
+                // "tcp" leaves, "tcp-half" stops sending and waits for its answer, "tcp-stay" stays
+                client.abort();
+                client.connectToHost(QHostAddress::LocalHost, tcpPort);
+                QVERIFY(client.waitForConnected(5000) && client.write(bytes) == bytes.size());
+                QVERIFY(client.waitForBytesWritten(5000));
+                if (op == QLatin1String("tcp-half"))
+                    ::shutdown(int(client.socketDescriptor()), SHUT_WR);
+                if (op == QLatin1String("tcp")) {
+                    client.disconnectFromHost();
+                    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+                }
+            } else if (op == QLatin1String("tcp-gets")) { // then the monitor closes
+                QTRY_COMPARE_WITH_TIMEOUT(client.bytesAvailable(), qint64(bytes.size()), 5000);
+                QCOMPARE(client.readAll(), bytes);
+                QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 5000);
+            } else if (op == QLatin1String("wait")) {
+                QTest::qWait(arg.toInt());
+            } else if (op == QLatin1String("running")) {
+                QCOMPARE(monitor->state(), QProcess::Running);
+            } else if (op == QLatin1String("lose")) {
+                controller->close();
+            } else if (op == QLatin1String("sigterm")) {
+                ::kill(pid_t(monitor->processId()), SIGTERM);
+            } else if (op == QLatin1String("ends")) { // with this code, its link gone
+                QVERIFY(finished(*monitor, 10000));
+                QVERIFY(monitor->exitStatus() == QProcess::NormalExit && monitor->exitCode() == arg.toInt());
+                QVERIFY(!QFileInfo(hostLink).isSymLink());
+            } else if (op == QLatin1String("said")) {
+                QVERIFY2(monitor->readAllStandardError().contains(arg.toUtf8()), qPrintable(arg));
+            } else if (op == QLatin1String("hung-up")) { // reading the host's end says so at once
+                QTRY_VERIFY(::read(host, &byte, 1) <= 0 && errno != EAGAIN);
+            } else if (op == QLatin1String("traffic")) { // \t a tab
+                const QString text = QString(arg).replace(QLatin1String("\\t"), QLatin1String("\t"));
+                QVERIFY2(trafficText().contains(text), qPrintable(trafficText()));
+            } else if (op == QLatin1String("traffic~")) {
+                QVERIFY2(QRegularExpression(arg).match(trafficText()).hasMatch(), qPrintable(trafficText()));
+            } else {
+                QFAIL(qPrintable(step));
+            }
         }
     }
 
@@ -355,7 +304,7 @@ private slots:
         QVERIFY(tabs->toolTip().startsWith(QStringLiteral("Monitoring a host application")));
         QVERIFY(!tool.findChild<QWidget *>("lineEditSend")->isEnabled());
         const int host = openHost();
-        QVERIFY(host >= 0 && writeAll(host, hex("'Hi' 0A 10 04")));
+        QVERIFY(host >= 0 && writeFor(host, hex("'Hi' 0A 10 04")) == 5);
         QCOMPARE(controller->read(5), hex("'Hi' 0A 10 04"));
         controller->writeAll(hex("32"));
         QCOMPARE(readHost(host, 1), hex("32"));
@@ -387,34 +336,6 @@ private slots:
         QVERIFY(lost.text.contains(QStringLiteral("is lost")));
         QTRY_VERIFY(!QFileInfo(hostLink).isSymLink());
         QVERIFY(tabs->isEnabled());
-    }
-
-    void stopNamesWhatTheHostsLeftUnread()
-    {
-        // The controller holds the line, so the terminal's host is no longer read; a TCP client
-        // waits its turn behind it. Stopped then, both are told what never went on.
-        QVERIFY(start());
-        const int host = openHost();
-        QVERIFY(host >= 0);
-        const QByteArray job = QByteArray("Line of a receipt\n").repeated(20000);
-        const qsizetype written = writeWhileHeld(host, job, 3000);
-        QVERIFY2(written < job.size(), qPrintable(QString::number(written)));
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, tcpPort);
-        QVERIFY(client.waitForConnected(5000));
-        client.write(hex("'Kitchen' 0A"));
-        QVERIFY(client.waitForBytesWritten(5000));
-        QTest::qWait(200);
-        ::kill(pid_t(monitor->processId()), SIGTERM);
-        QVERIFY(finished(*monitor, 10000));
-        QCOMPARE(monitor->exitCode(), 0);
-        ::close(host);
-        const QString rows = trafficText();
-        QVERIFY2(rows.contains(QStringLiteral("closed with 8 bytes it sent not passed on")), qPrintable(rows));
-        QVERIFY2(QRegularExpression(QStringLiteral("\\t\\d+ bytes the host wrote to \\S+ were not passed on"))
-                     .match(rows)
-                     .hasMatch(),
-            qPrintable(rows));
     }
 };
 
