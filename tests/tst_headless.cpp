@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include "simulator/SimOptions.h"
+#include "tool/Launch.h"
+
 #include <csignal>
 
 // Runs without a window: they send exactly what they were given, report only their own answers,
@@ -8,6 +11,8 @@ class TestHeadless : public QObject
 {
     Q_OBJECT
 private slots:
+    void commandLine_data() { addTableRows(QStringLiteral("commandline.txt")); }
+    void commandLine();
     void sendsFilesAndInputByteForByte_data();
     void sendsFilesAndInputByteForByte();
     void reportsOnlyItsOwnAnswers();
@@ -48,6 +53,31 @@ qint64 peakMemoryKb(qint64 pid)
 }
 
 } // namespace
+
+void TestHeadless::commandLine()
+{
+    QFETCH(QStringList, row);
+    const bool sim = row[1] == QLatin1String("zpc3x-sim");
+    const QStringList arguments = row[2].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const int exitCode = row[3].toInt();
+    const QString output = row.value(4).trimmed();
+    // As the program's main reads them.
+    const QStringList line = QStringList{row[1]} + arguments;
+    const auto parsed = [](const auto &options) { return std::make_pair(options.exitCode, options.output); };
+    const auto [parsedCode, parsedOutput] = sim ? parsed(sim::parseSimOptions(line)) : parsed(parseLaunch(line));
+    QCOMPARE(parsedCode, exitCode);
+    QVERIFY2(parsedOutput.contains(output), qPrintable(parsedOutput));
+    if (exitCode < 0)
+        return;
+    // The program itself answers before anything opens or is served, and without a display.
+    QProcess program;
+    runsHeadless(program);
+    program.start(sim ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA), arguments);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), exitCode);
+    const QByteArray printed = program.readAllStandardOutput() + program.readAllStandardError();
+    QVERIFY2(printed.contains(output.toUtf8()), printed.constData());
+}
 
 void TestHeadless::sendsFilesAndInputByteForByte_data()
 {

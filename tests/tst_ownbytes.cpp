@@ -4,7 +4,6 @@
 
 #include "app/MainWindow.h"
 #include "serial/SerialLink.h"
-#include "tool/Launch.h"
 #include "tool/SendLine.h"
 
 #include <csignal>
@@ -19,8 +18,6 @@ class TestOwnBytes : public ConnectedToolTest
     Q_OBJECT
 
 private slots:
-    void commandLine_data();
-    void commandLine();
     void headlessRunsSendTheButtonsBytes_data();
     void headlessRunsSendTheButtonsBytes();
     void sendLine_data();
@@ -51,28 +48,6 @@ bool writeJob(MainWindow &window, const QByteArray &job)
 }
 
 } // namespace
-
-void TestOwnBytes::commandLine_data() { addTableRows(QStringLiteral("commandline.txt")); }
-
-void TestOwnBytes::commandLine()
-{
-    QFETCH(QStringList, row);
-    const QStringList arguments = row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const int exitCode = row[2].toInt(); // -1: the window opens
-    const QString output = row.value(3).trimmed();
-    const Launch launch = parseLaunch(QStringList{"printer-ruvela"} + arguments);
-    QCOMPARE(launch.exitCode, exitCode);
-    QVERIFY2(launch.output.contains(output), qPrintable(launch.output));
-    if (exitCode < 0)
-        return;
-    // The program itself answers before any window: no display is needed.
-    QProcess program;
-    runsHeadless(program);
-    program.start(QStringLiteral(PRINTER_RUVELA), arguments);
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), exitCode);
-    QVERIFY((program.readAllStandardOutput() + program.readAllStandardError()).contains(output.toUtf8()));
-}
 
 void TestOwnBytes::headlessRunsSendTheButtonsBytes_data() { addTableRows(QStringLiteral("headless.txt")); }
 

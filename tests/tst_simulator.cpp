@@ -9,7 +9,6 @@
 #include "demos/Jobs.h"
 #include "demos/Pictures.h"
 #include "paperview/PaperView.h"
-#include "simulator/SimOptions.h"
 
 #include <csignal>
 #include <functional>
@@ -307,27 +306,6 @@ private slots:
             whole = chunk == stream.size() ? interpreter.paper().image() : whole;
             QVERIFY(interpreter.paper().image() == whole);
         }
-    }
-
-    void commandLine_data() { addTableRows(QStringLiteral("simcommandline.txt")); }
-    void commandLine()
-    {
-        QFETCH(QStringList, row);
-        const QStringList arguments = row[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        const int exitCode = row[2].toInt();
-        const QString output = row.value(3).trimmed();
-        const sim::SimOptions options = sim::parseSimOptions(QStringList{"zpc3x-sim"} + arguments);
-        QCOMPARE(options.exitCode, exitCode);
-        QVERIFY2(options.output.contains(output), qPrintable(options.output));
-        if (exitCode < 0)
-            return;
-        // The program itself answers before anything is served, and without a display.
-        const auto [code, said] = runSim(arguments, {}, [] {
-            ::unsetenv("QT_QPA_PLATFORM");
-            ::unsetenv("DISPLAY");
-        });
-        QCOMPARE(code, exitCode);
-        QVERIFY2(said.contains(output.toUtf8()), said.constData());
     }
 
     void badInputNeverCrashes()
