@@ -2,6 +2,8 @@
 
 #include "TestSupport.h"
 
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 // The cases of a data file written as sections: "== NAME" starts one, the lines after it are
@@ -36,4 +38,23 @@ inline qsizetype writeFor(
             QTest::qWait(2);
     }
     return done;
+}
+
+// waitForFinished() says false for a program that ended while the test did something else.
+inline bool finished(QProcess &program, int timeoutMs)
+{
+    return program.state() == QProcess::NotRunning || program.waitForFinished(timeoutMs);
+}
+
+// Opens the path as a host application opens its serial port: raw, and without flow control of
+// its own unless it honours XOFF.
+inline int openHost(const QString &path, bool honoursXoff = false)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    t.c_iflag |= honoursXoff ? IXON : 0;
+    ::tcsetattr(fd, TCSANOW, &t);
+    return fd;
 }

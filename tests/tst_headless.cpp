@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "SimSupport.h"
 
 #include "simulator/SimOptions.h"
 #include "tool/Launch.h"
@@ -31,12 +31,6 @@ QByteArray randomBytes(qsizetype size)
     for (char &b : bytes)
         b = char(generator.bounded(256));
     return bytes;
-}
-
-// waitForFinished() says false for a program that ended while the test read the line.
-bool finished(QProcess &program, int timeoutMs)
-{
-    return program.state() == QProcess::NotRunning || program.waitForFinished(timeoutMs);
 }
 
 // The peak of the process's resident memory, in kB, while it runs.

@@ -11,17 +11,10 @@
 
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-bool finished(QProcess &program, int timeoutMs)
-{
-    return program.state() == QProcess::NotRunning || program.waitForFinished(timeoutMs);
-}
 
 QByteArray readHost(int fd, qsizetype n, int timeoutMs = 5000)
 {
@@ -32,19 +25,6 @@ QByteArray readHost(int fd, qsizetype n, int timeoutMs = 5000)
     while (out.size() < n && clock.elapsed() < timeoutMs)
         ::read(fd, &byte, 1) == 1 ? void(out += byte) : QTest::qWait(5);
     return out;
-}
-
-// Opens the path as a host application opens its serial port: raw, and without flow control of
-// its own unless it honours XOFF.
-int openHost(const QString &path, bool honoursXoff = false)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    termios t{};
-    ::tcgetattr(fd, &t);
-    ::cfmakeraw(&t);
-    t.c_iflag |= honoursXoff ? IXON : 0;
-    ::tcsetattr(fd, TCSANOW, &t);
-    return fd;
 }
 
 // Writes bytes to the host's end while the controller's end is read, until expected bytes

@@ -13,11 +13,9 @@
 #include <optional>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <termios.h>
 #include <unistd.h>
 
 using namespace controller;
@@ -46,12 +44,6 @@ void sendAndClose(quint16 port, const QByteArray &job)
 }
 
 quint16 portOf(const LineDriver &driver) { return driver.tcpAddress().section(QLatin1Char(':'), 1).toUShort(); }
-
-// The host's end of the controller's pseudo-terminal, as a host opens it.
-int openHost(const LineDriver &driver)
-{
-    return ::open(QFile::encodeName(driver.path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-}
 
 QStringList logged(const Interpreter &printer, const QStringList &names)
 {
@@ -427,7 +419,7 @@ private slots:
         Interpreter printer;
         LineDriver driver{printer, WireSettings{0, 4096, 0, true}};
         QVERIFY(driver.plugIn() && driver.serveTcp(QStringLiteral("0")));
-        const int host = openHost(driver);
+        const int host = openHost(driver.path());
         const auto closeHost = qScopeGuard([host] { ::close(host); });
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, portOf(driver));
@@ -489,12 +481,8 @@ private slots:
         Interpreter printer;
         LineDriver driver(printer, {0, 4096, 400, true});
         QVERIFY(driver.plugIn());
-        const int host = openHost(driver);
+        const int host = openHost(driver.path(), honours);
         QVERIFY(host >= 0);
-        termios t{};
-        QVERIFY(::tcgetattr(host, &t) == 0);
-        t.c_iflag = honours ? t.c_iflag | IXON : t.c_iflag & ~IXON;
-        QVERIFY(::tcsetattr(host, TCSANOW, &t) == 0);
         QByteArray job;
         for (int line = 0; line < 300; ++line)
             job += QByteArray::number(line).leftJustified(30, '.') + '\n';
