@@ -7,20 +7,6 @@
 
 // Runs without a window: they send exactly what they were given, report only their own answers,
 // and always end, whatever the far end, the input or standard output does.
-class TestHeadless : public QObject
-{
-    Q_OBJECT
-private slots:
-    void commandLine_data() { addTableRows(QStringLiteral("commandline.txt")); }
-    void commandLine();
-    void sendsFilesAndInputByteForByte_data();
-    void sendsFilesAndInputByteForByte();
-    void reportsOnlyItsOwnAnswers();
-    void endlessInputStaysInBoundedMemory();
-    void stopsAndLeavesNothingBehind_data();
-    void stopsAndLeavesNothingBehind();
-    void failedWritesToStandardOutputAreReported();
-};
 
 namespace {
 
@@ -48,170 +34,170 @@ qint64 peakMemoryKb(qint64 pid)
 
 } // namespace
 
-void TestHeadless::commandLine()
+class TestHeadless : public QObject
 {
-    QFETCH(QStringList, row);
-    const bool sim = row[1] == QLatin1String("zpc3x-sim");
-    const QStringList arguments = row[2].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const int exitCode = row[3].toInt();
-    const QString output = row.value(4).trimmed();
-    // As the program's main reads them.
-    const QStringList line = QStringList{row[1]} + arguments;
-    const auto parsed = [](const auto &options) { return std::make_pair(options.exitCode, options.output); };
-    const auto [parsedCode, parsedOutput] = sim ? parsed(sim::parseSimOptions(line)) : parsed(parseLaunch(line));
-    QCOMPARE(parsedCode, exitCode);
-    QVERIFY2(parsedOutput.contains(output), qPrintable(parsedOutput));
-    if (exitCode < 0)
-        return;
-    // The program itself answers before anything opens or is served, and without a display.
-    QProcess program;
-    runsHeadless(program);
-    program.start(sim ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA), arguments);
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), exitCode);
-    const QByteArray printed = program.readAllStandardOutput() + program.readAllStandardError();
-    QVERIFY2(printed.contains(output.toUtf8()), printed.constData());
-}
-
-void TestHeadless::sendsFilesAndInputByteForByte_data()
-{
-    QTest::addColumn<bool>("fromStdin");
-    QTest::addColumn<qsizetype>("size");
-    QTest::newRow("a file") << false << qsizetype(300001);
-    QTest::newRow("a file of one byte") << false << qsizetype(1);
-    QTest::newRow("standard input") << true << qsizetype(300001);
-}
-
-void TestHeadless::sendsFilesAndInputByteForByte()
-{
-    QFETCH(bool, fromStdin);
-    QFETCH(qsizetype, size);
-    const QByteArray bytes = randomBytes(size);
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("job.bin"));
-    QVERIFY(writeFile(file, bytes));
-    FarEnd line;
-    QProcess program;
-    runsHeadless(program);
-    if (fromStdin)
-        program.setStandardInputFile(file);
-    program.start(QStringLiteral(PRINTER_RUVELA),
-        {"--port", line.path(), "--flow", "none", "--send", fromStdin ? QStringLiteral("-") : file});
-    const QByteArray read = line.read(size + 1, 20000, 1000);
-    QVERIFY(finished(program, 20000));
-    QCOMPARE(program.exitCode(), 0);
-    QCOMPARE(read.size(), size);
-    QVERIFY(read == bytes);
-}
-
-void TestHeadless::reportsOnlyItsOwnAnswers()
-{
-    // The virtual controller answers every query; an answer a run left unread belongs to no
-    // later run, and answers are printed only when asked for.
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("zpc3x"));
-    QProcess controller;
-    controller.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", link});
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
-    auto run = [&link](const QStringList &arguments) {
+    Q_OBJECT
+private slots:
+    void commandLine_data() { addTableRows(QStringLiteral("commandline.txt")); }
+    void commandLine()
+    {
+        QFETCH(QStringList, row);
+        const bool sim = row[1] == QLatin1String("zpc3x-sim");
+        const QStringList arguments = row[2].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const int exitCode = row[3].toInt();
+        const QString output = row.value(4).trimmed();
+        // As the program's main reads them.
+        const QStringList line = QStringList{row[1]} + arguments;
+        const auto parsed = [](const auto &options) { return std::make_pair(options.exitCode, options.output); };
+        const auto [parsedCode, parsedOutput] = sim ? parsed(sim::parseSimOptions(line)) : parsed(parseLaunch(line));
+        QCOMPARE(parsedCode, exitCode);
+        QVERIFY2(parsedOutput.contains(output), qPrintable(parsedOutput));
+        if (exitCode < 0)
+            return;
+        // The program itself answers before anything opens or is served, and without a display.
         QProcess program;
         runsHeadless(program);
-        program.start(QStringLiteral(PRINTER_RUVELA), QStringList{"--port", link} + arguments);
-        program.waitForFinished(20000);
-        return QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    };
-    const QRegularExpression answer(QStringLiteral("^([0-9A-F]{2} |no answer)"));
-    const QStringList unasked = run({"--job", "status"});
-    QVERIFY2(unasked.filter(answer).isEmpty(), qPrintable(unasked.join('\n')));
-    QTest::qWait(200); // the controller's answer to that run is in the line by now
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(run({"--job", "status", "--replies", "400"}).filter(answer), QStringList{"12 (ready)"});
+        program.start(sim ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA), arguments);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), exitCode);
+        const QByteArray printed = program.readAllStandardOutput() + program.readAllStandardError();
+        QVERIFY2(printed.contains(output.toUtf8()), printed.constData());
     }
-    // A firmware query and a status query in one write: the text whole, then the status.
-    const QString both = dir.filePath(QStringLiteral("both.bin"));
-    QVERIFY(writeFile(both, hex("10 05 10 04")));
-    const QStringList answers = run({"--send", both, "--replies", "400"});
-    QCOMPARE(answers.size(), 2);
-    QVERIFY2(answers[0].endsWith(QStringLiteral("\"ZPC3x virtual controller 1.0, head type 0 (384 dots)\"")),
-        qPrintable(answers[0]));
-    QCOMPARE(answers[1], QStringLiteral("12 (ready)"));
-    controller.terminate();
-    QVERIFY(finished(controller, 10000));
-}
-
-void TestHeadless::endlessInputStaysInBoundedMemory()
-{
-    // An input without end goes out as the line takes it, never gathered whole.
-    FarEnd line;
-    QProcess program;
-    runsHeadless(program);
-    program.setStandardInputFile(QStringLiteral("/dev/zero"));
-    program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--flow", "none", "--send", "-"});
-    QVERIFY(program.waitForStarted());
-    const QByteArray first = line.read(1 << 20, 20000); // it sends before its input ends
-    QCOMPARE(first.size(), 1 << 20);
-    QVERIFY(first.count('\0') == first.size());
-    for (int i = 0; i < 20; ++i) // a second more of line-speed reading
-        line.read(4 << 20, 50);
-    const qint64 peak = peakMemoryKb(program.processId());
-    ::kill(pid_t(program.processId()), SIGTERM);
-    QVERIFY(finished(program, 10000));
-    QCOMPARE(program.exitCode(), 128 + SIGTERM);
-    QVERIFY2(peak > 0 && peak < 200 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(peak)));
-}
-
-void TestHeadless::stopsAndLeavesNothingBehind_data()
-{
-    QTest::addColumn<int>("signal"); // 0: none comes, the run gives up by itself
-    QTest::addColumn<QString>("said");
-    QTest::newRow("SIGTERM") << int(SIGTERM) << "^Stopped: \\d+ of 1048576 bytes sent$";
-    QTest::newRow("SIGINT") << int(SIGINT) << "^Stopped: \\d+ of 1048576 bytes sent$";
-    QTest::newRow("the line stops moving") << 0 << "nothing left for 1 s: \\d+ of 1048576 bytes sent to ";
-}
-
-void TestHeadless::stopsAndLeavesNothingBehind()
-{
-    // A far end that never reads: the line fills and holds while the run is under way.
-    QFETCH(int, signal);
-    QFETCH(QString, said);
-    FarEnd line;
-    if (!signal)
-        said += QRegularExpression::escape(line.path());
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("big.bin"));
-    QVERIFY(writeFile(file, QByteArray(1 << 20, 'x')));
-    QProcess program;
-    runsHeadless(program);
-    program.start(QStringLiteral(PRINTER_RUVELA),
-        QStringList{"--port", line.path(), "--flow", "none", "--send", file}
-            + (signal ? QStringList{"--traffic", dir.filePath("traffic.txt")} : QStringList{"--stall-timeout", "1"}));
-    QVERIFY(program.waitForStarted());
-    if (signal) {
-        QTRY_VERIFY(!QDir(dir.path()).entryList({".ruvela-save-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
-        QTest::qWait(300);
-        ::kill(pid_t(program.processId()), signal);
+    void sendsFilesAndInputByteForByte_data()
+    {
+        QTest::addColumn<bool>("fromStdin");
+        QTest::addColumn<qsizetype>("size");
+        QTest::newRow("a file") << false << qsizetype(300001);
+        QTest::newRow("a file of one byte") << false << qsizetype(1);
+        QTest::newRow("standard input") << true << qsizetype(300001);
     }
-    QVERIFY(finished(program, 15000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), signal ? 128 + signal : 1);
-    const QString err = QString::fromUtf8(program.readAllStandardError());
-    QVERIFY2(err.contains(QRegularExpression(said, QRegularExpression::MultilineOption)), qPrintable(err));
-    QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("big.bin")});
-}
-
-void TestHeadless::failedWritesToStandardOutputAreReported()
-{
-    FarEnd line;
-    QProcess program;
-    runsHeadless(program);
-    program.setStandardOutputFile(QStringLiteral("/dev/full"));
-    program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--job", "receipt"});
-    line.read(1 << 20, 3000, 500);
-    QVERIFY(finished(program, 10000));
-    QCOMPARE(program.exitCode(), 1);
-    const QString said = QString::fromUtf8(program.readAllStandardError());
-    QVERIFY2(said.contains(QStringLiteral("cannot write to standard output")), qPrintable(said));
-}
+    void sendsFilesAndInputByteForByte()
+    {
+        QFETCH(bool, fromStdin);
+        QFETCH(qsizetype, size);
+        const QByteArray bytes = randomBytes(size);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("job.bin"));
+        QVERIFY(writeFile(file, bytes));
+        FarEnd line;
+        QProcess program;
+        runsHeadless(program);
+        if (fromStdin)
+            program.setStandardInputFile(file);
+        program.start(QStringLiteral(PRINTER_RUVELA),
+            {"--port", line.path(), "--flow", "none", "--send", fromStdin ? QStringLiteral("-") : file});
+        const QByteArray read = line.read(size + 1, 20000, 1000);
+        QVERIFY(finished(program, 20000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(read.size(), size);
+        QVERIFY(read == bytes);
+    }
+    void reportsOnlyItsOwnAnswers()
+    {
+        // The virtual controller answers every query; an answer a run left unread belongs to no
+        // later run, and answers are printed only when asked for.
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("zpc3x"));
+        QProcess controller;
+        controller.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", link});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+        auto run = [&link](const QStringList &arguments) {
+            QProcess program;
+            runsHeadless(program);
+            program.start(QStringLiteral(PRINTER_RUVELA), QStringList{"--port", link} + arguments);
+            program.waitForFinished(20000);
+            return QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        };
+        const QRegularExpression answer(QStringLiteral("^([0-9A-F]{2} |no answer)"));
+        const QStringList unasked = run({"--job", "status"});
+        QVERIFY2(unasked.filter(answer).isEmpty(), qPrintable(unasked.join('\n')));
+        QTest::qWait(200); // the controller's answer to that run is in the line by now
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(run({"--job", "status", "--replies", "400"}).filter(answer), QStringList{"12 (ready)"});
+        }
+        // A firmware query and a status query in one write: the text whole, then the status.
+        const QString both = dir.filePath(QStringLiteral("both.bin"));
+        QVERIFY(writeFile(both, hex("10 05 10 04")));
+        const QStringList answers = run({"--send", both, "--replies", "400"});
+        QCOMPARE(answers.size(), 2);
+        QVERIFY2(answers[0].endsWith(QStringLiteral("\"ZPC3x virtual controller 1.0, head type 0 (384 dots)\"")),
+            qPrintable(answers[0]));
+        QCOMPARE(answers[1], QStringLiteral("12 (ready)"));
+        controller.terminate();
+        QVERIFY(finished(controller, 10000));
+    }
+    void endlessInputStaysInBoundedMemory()
+    {
+        // An input without end goes out as the line takes it, never gathered whole.
+        FarEnd line;
+        QProcess program;
+        runsHeadless(program);
+        program.setStandardInputFile(QStringLiteral("/dev/zero"));
+        program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--flow", "none", "--send", "-"});
+        QVERIFY(program.waitForStarted());
+        const QByteArray first = line.read(1 << 20, 20000); // it sends before its input ends
+        QCOMPARE(first.size(), 1 << 20);
+        QVERIFY(first.count('\0') == first.size());
+        for (int i = 0; i < 20; ++i) // a second more of line-speed reading
+            line.read(4 << 20, 50);
+        const qint64 peak = peakMemoryKb(program.processId());
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(finished(program, 10000));
+        QCOMPARE(program.exitCode(), 128 + SIGTERM);
+        QVERIFY2(peak > 0 && peak < 200 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(peak)));
+    }
+    void stopsAndLeavesNothingBehind_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: none comes, the run gives up by itself
+        QTest::addColumn<QString>("said");
+        QTest::newRow("SIGTERM") << int(SIGTERM) << "^Stopped: \\d+ of 1048576 bytes sent$";
+        QTest::newRow("SIGINT") << int(SIGINT) << "^Stopped: \\d+ of 1048576 bytes sent$";
+        QTest::newRow("the line stops moving") << 0 << "nothing left for 1 s: \\d+ of 1048576 bytes sent to ";
+    }
+    void stopsAndLeavesNothingBehind()
+    {
+        // A far end that never reads: the line fills and holds while the run is under way.
+        QFETCH(int, signal);
+        QFETCH(QString, said);
+        FarEnd line;
+        if (!signal)
+            said += QRegularExpression::escape(line.path());
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("big.bin"));
+        QVERIFY(writeFile(file, QByteArray(1 << 20, 'x')));
+        QProcess program;
+        runsHeadless(program);
+        program.start(QStringLiteral(PRINTER_RUVELA),
+            QStringList{"--port", line.path(), "--flow", "none", "--send", file}
+                + (signal ? QStringList{"--traffic", dir.filePath("traffic.txt")}
+                          : QStringList{"--stall-timeout", "1"}));
+        QVERIFY(program.waitForStarted());
+        if (signal) {
+            QTRY_VERIFY(!QDir(dir.path()).entryList({".ruvela-save-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+            QTest::qWait(300);
+            ::kill(pid_t(program.processId()), signal);
+        }
+        QVERIFY(finished(program, 15000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), signal ? 128 + signal : 1);
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(err.contains(QRegularExpression(said, QRegularExpression::MultilineOption)), qPrintable(err));
+        QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("big.bin")});
+    }
+    void failedWritesToStandardOutputAreReported()
+    {
+        FarEnd line;
+        QProcess program;
+        runsHeadless(program);
+        program.setStandardOutputFile(QStringLiteral("/dev/full"));
+        program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--job", "receipt"});
+        line.read(1 << 20, 3000, 500);
+        QVERIFY(finished(program, 10000));
+        QCOMPARE(program.exitCode(), 1);
+        const QString said = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("cannot write to standard output")), qPrintable(said));
+    }
+};
 
 QTEST_MAIN(TestHeadless)
 #include "tst_headless.moc"

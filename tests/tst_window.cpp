@@ -9,111 +9,6 @@
 #include "paperview/WindowPlace.h"
 #include "tool/Launch.h"
 
-class TestWindow : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase() { w = new MainWindow; }
-    void cleanupTestCase() { delete w; }
-    void iconsShowAsTheyWouldLoadedAtOnce();
-    void guardAppliesToEveryJobButton_data();
-    void guardAppliesToEveryJobButton();
-    void choicesMakeTheSettingsRecord_data();
-    void choicesMakeTheSettingsRecord();
-    void closingWithoutApplyKeepsTheSettings();
-    void everyButtonInReachWithThePanesOpen();
-
-private:
-    MainWindow *w = nullptr;
-};
-
-void TestWindow::iconsShowAsTheyWouldLoadedAtOnce()
-{
-    for (const char *name : {"actionConnect", "actionDisconnect", "actionConfigure", "actionQuit"})
-        QVERIFY2(w->findChild<QAction *>(name)->icon().availableSizes().contains(QSize(48, 48)), name);
-    // A standard icon asked for now and drawn later is the one the style would have given.
-    DeferredIconStyle deferred(QStyleFactory::create(QStringLiteral("Fusion")));
-    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
-    for (QStyle::StandardPixmap which : {QStyle::SP_ToolBarHorizontalExtensionButton,
-             QStyle::SP_ToolBarVerticalExtensionButton, QStyle::SP_MessageBoxWarning, QStyle::SP_DialogApplyButton}) {
-        const QIcon later = deferred.standardIcon(which), now = fusion->standardIcon(which);
-        QVERIFY(!now.isNull());
-        QCOMPARE(later.pixmap(16).toImage(), now.pixmap(16).toImage());
-        QCOMPARE(later.actualSize(QSize(64, 64)), now.actualSize(QSize(64, 64)));
-    }
-    delete fusion;
-}
-
-void TestWindow::guardAppliesToEveryJobButton_data()
-{
-    QTest::addColumn<QString>("name");
-    int buttons = 0;
-    for (QPushButton *b : w->findChildren<QPushButton *>()) {
-        if (!b->objectName().startsWith(QLatin1String("pushButton")))
-            continue; // Cancel of a long write
-        ++buttons;
-        if (b->objectName() != QLatin1String("pushButton_Load"))
-            QTest::newRow(qPrintable(b->objectName())) << b->objectName();
-    }
-    QCOMPARE(buttons, 41); // the form's 40 and Send
-}
-
-void TestWindow::guardAppliesToEveryJobButton()
-{
-    // Every printing and configuration button asks to connect first and leaves the console;
-    // only Load Image works without a line.
-    QFETCH(QString, name);
-    auto *edit = w->findChild<QPlainTextEdit *>("editRuvela");
-    edit->setPlainText(QStringLiteral("typed by the user"));
-    w->findChild<QLineEdit *>("lineEditSend")->setText(QStringLiteral("1B 40"));
-    ModalCloser closer;
-    closer.arm();
-    press(*w, qPrintable(name));
-    QTRY_VERIFY(closer.done());
-    QCOMPARE(closer.title, QStringLiteral("Serial Port Connect"));
-    QCOMPARE(closer.text, QStringLiteral("Please configure and connect to the serial port first!"));
-    QCOMPARE(edit->toPlainText(), QStringLiteral("typed by the user"));
-}
-
-void TestWindow::choicesMakeTheSettingsRecord_data()
-{
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("choice");
-    QTest::addColumn<int>("value");
-    for (const QStringList &row : dataTable(QStringLiteral("settings.txt")))
-        QTest::newRow(qPrintable(row[0] + QLatin1Char(' ') + row[1])) << row[0] << row[1] << row[2].toInt();
-}
-
-void TestWindow::choicesMakeTheSettingsRecord()
-{
-    QFETCH(QString, box);
-    QFETCH(QString, choice);
-    QFETCH(int, value);
-    SettingsDialog d;
-    auto *combo = d.findChild<QComboBox *>(box);
-    combo->setCurrentIndex(combo->findText(choice));
-    QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
-    const Settings s = d.settings();
-    const QMap<QString, std::pair<int, QString>> got = {{"flowControlBox", {s.flowControl, s.flowControlText}},
-        {"stopBitsBox", {s.stopBits, s.stopBitsText}}, {"parityBox", {s.parity, s.parityText}},
-        {"baudRateBox", {s.baudRate, s.baudRateText}}, {"dataBitsBox", {s.dataBits, s.dataBitsText}}};
-    QCOMPARE(got[box], std::make_pair(value, choice));
-}
-
-void TestWindow::closingWithoutApplyKeepsTheSettings()
-{
-    SettingsDialog d;
-    d.show();
-    d.findChild<QComboBox *>("baudRateBox")->setCurrentIndex(0);
-    d.reject(); // Escape or the title bar's close
-    QCOMPARE(d.settings().baudRate, 115200);
-    d.show();
-    QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
-    QCOMPARE(d.settings().baudRate, 9600);
-    QVERIFY(!d.isVisible());
-}
-
 namespace {
 
 // Empty when every control of every tab and the send row shows whole, else what is cut.
@@ -134,61 +29,154 @@ QString allControlsWhole(MainWindow &window)
 
 } // namespace
 
-void TestWindow::everyButtonInReachWithThePanesOpen()
+class TestWindow : public QObject
 {
-    // At the size it opens with, every control shows whole; then on the left half of a
-    // 1920 x 1080 screen with every pane open, every button is in reach.
-    MainWindow window;
-    if (window.screen()->availableGeometry().size() != QSize(1920, 1080))
-        QSKIP("needs a 1920 x 1080 screen, as the offscreen one this test sets up");
-    const QRect half = screenHalf(*window.screen(), false);
-    placeOnHalf(window, false);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QSize alone = window.size();
-    QCOMPARE(alone, QSize(880, 768));
-    QVERIFY2(allControlsWhole(window).isEmpty(), qPrintable(allControlsWhole(window)));
-    Launch launch;
-    launch.place = QStringLiteral("left");
-    launch.panes = Launch::paneNames();
-    window.start(launch);
-    const QStringList docks{"trafficDock", "expectedPaperDock", "macrosDock"};
-    for (const QString &dock : docks)
-        QTRY_VERIFY(window.findChild<QDockWidget *>(dock) && window.findChild<QDockWidget *>(dock)->isVisible());
-    QTRY_VERIFY(window.height() > alone.height() && window.width() > alone.width());
-    QTest::qWait(50); // the docks take the size they were given
-    const QRect frame = window.frameGeometry();
-    QVERIFY2(half.contains(frame),
-        qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+    Q_OBJECT
 
-    // Every button of every tab whole on its page, in view or once scrolled to.
-    auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
-    for (int i = 0; i < tabs->count(); ++i) {
-        tabs->setCurrentIndex(i);
-        auto *scroller = qobject_cast<QScrollArea *>(tabs->widget(i));
-        QVERIFY2(scroller, qPrintable(tabs->tabText(i) + QStringLiteral(" does not scroll")));
-        QVERIFY2(cutOff(scroller).isEmpty(), qPrintable(cutOff(scroller)));
-        const QList<QPushButton *> buttons = scroller->widget()->findChildren<QPushButton *>();
-        QVERIFY(!buttons.isEmpty());
-        for (QPushButton *button : buttons) {
-            scroller->ensureWidgetVisible(button, 0, 0);
-            QVERIFY2(cutOff(button).isEmpty(), qPrintable(cutOff(button)));
+private slots:
+    void initTestCase() { w = new MainWindow; }
+    void cleanupTestCase() { delete w; }
+    void iconsShowAsTheyWouldLoadedAtOnce()
+    {
+        for (const char *name : {"actionConnect", "actionDisconnect", "actionConfigure", "actionQuit"})
+            QVERIFY2(w->findChild<QAction *>(name)->icon().availableSizes().contains(QSize(48, 48)), name);
+        // A standard icon asked for now and drawn later is the one the style would have given.
+        DeferredIconStyle deferred(QStyleFactory::create(QStringLiteral("Fusion")));
+        QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+        for (QStyle::StandardPixmap which :
+            {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton,
+                QStyle::SP_MessageBoxWarning, QStyle::SP_DialogApplyButton}) {
+            const QIcon later = deferred.standardIcon(which), now = fusion->standardIcon(which);
+            QVERIFY(!now.isNull());
+            QCOMPARE(later.pixmap(16).toImage(), now.pixmap(16).toImage());
+            QCOMPARE(later.actualSize(QSize(64, 64)), now.actualSize(QSize(64, 64)));
         }
+        delete fusion;
     }
-    // The panes open at a useful size: the expected paper a whole receipt wide.
-    const auto *paper = window.findChild<PaperView *>("expectedPaperView");
-    QVERIFY2(
-        paper->viewport()->width() >= 384 * paper->zoom(), qPrintable(QString::number(paper->viewport()->width())));
+    void guardAppliesToEveryJobButton_data()
+    {
+        QTest::addColumn<QString>("name");
+        int buttons = 0;
+        for (QPushButton *b : w->findChildren<QPushButton *>()) {
+            if (!b->objectName().startsWith(QLatin1String("pushButton")))
+                continue; // Cancel of a long write
+            ++buttons;
+            if (b->objectName() != QLatin1String("pushButton_Load"))
+                QTest::newRow(qPrintable(b->objectName())) << b->objectName();
+        }
+        QCOMPARE(buttons, 41); // the form's 40 and Send
+    }
+    void guardAppliesToEveryJobButton()
+    {
+        // Every printing and configuration button asks to connect first and leaves the console;
+        // only Load Image works without a line.
+        QFETCH(QString, name);
+        auto *edit = w->findChild<QPlainTextEdit *>("editRuvela");
+        edit->setPlainText(QStringLiteral("typed by the user"));
+        w->findChild<QLineEdit *>("lineEditSend")->setText(QStringLiteral("1B 40"));
+        ModalCloser closer;
+        closer.arm();
+        press(*w, qPrintable(name));
+        QTRY_VERIFY(closer.done());
+        QCOMPARE(closer.title, QStringLiteral("Serial Port Connect"));
+        QCOMPARE(closer.text, QStringLiteral("Please configure and connect to the serial port first!"));
+        QCOMPARE(edit->toPlainText(), QStringLiteral("typed by the user"));
+    }
+    void choicesMakeTheSettingsRecord_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("value");
+        for (const QStringList &row : dataTable(QStringLiteral("settings.txt")))
+            QTest::newRow(qPrintable(row[0] + QLatin1Char(' ') + row[1])) << row[0] << row[1] << row[2].toInt();
+    }
+    void choicesMakeTheSettingsRecord()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, choice);
+        QFETCH(int, value);
+        SettingsDialog d;
+        auto *combo = d.findChild<QComboBox *>(box);
+        combo->setCurrentIndex(combo->findText(choice));
+        QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+        const Settings s = d.settings();
+        const QMap<QString, std::pair<int, QString>> got = {{"flowControlBox", {s.flowControl, s.flowControlText}},
+            {"stopBitsBox", {s.stopBits, s.stopBitsText}}, {"parityBox", {s.parity, s.parityText}},
+            {"baudRateBox", {s.baudRate, s.baudRateText}}, {"dataBitsBox", {s.dataBits, s.dataBitsText}}};
+        QCOMPARE(got[box], std::make_pair(value, choice));
+    }
+    void closingWithoutApplyKeepsTheSettings()
+    {
+        SettingsDialog d;
+        d.show();
+        d.findChild<QComboBox *>("baudRateBox")->setCurrentIndex(0);
+        d.reject(); // Escape or the title bar's close
+        QCOMPARE(d.settings().baudRate, 115200);
+        d.show();
+        QTest::mouseClick(d.findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+        QCOMPARE(d.settings().baudRate, 9600);
+        QVERIFY(!d.isVisible());
+    }
+    void everyButtonInReachWithThePanesOpen()
+    {
+        // At the size it opens with, every control shows whole; then on the left half of a
+        // 1920 x 1080 screen with every pane open, every button is in reach.
+        MainWindow window;
+        if (window.screen()->availableGeometry().size() != QSize(1920, 1080))
+            QSKIP("needs a 1920 x 1080 screen, as the offscreen one this test sets up");
+        const QRect half = screenHalf(*window.screen(), false);
+        placeOnHalf(window, false);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize alone = window.size();
+        QCOMPARE(alone, QSize(880, 768));
+        QVERIFY2(allControlsWhole(window).isEmpty(), qPrintable(allControlsWhole(window)));
+        Launch launch;
+        launch.place = QStringLiteral("left");
+        launch.panes = Launch::paneNames();
+        window.start(launch);
+        const QStringList docks{"trafficDock", "expectedPaperDock", "macrosDock"};
+        for (const QString &dock : docks)
+            QTRY_VERIFY(window.findChild<QDockWidget *>(dock) && window.findChild<QDockWidget *>(dock)->isVisible());
+        QTRY_VERIFY(window.height() > alone.height() && window.width() > alone.width());
+        QTest::qWait(50); // the docks take the size they were given
+        const QRect frame = window.frameGeometry();
+        QVERIFY2(half.contains(frame),
+            qPrintable(
+                QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
 
-    // Closing the panes gives their room back, and the window alone shows every control whole
-    // again, without scrolling.
-    for (const char *action : {"actionTraffic", "actionExpectedPaper", "actionMacros"})
-        window.findChild<QAction *>(action)->setChecked(false);
-    for (const QString &dock : docks)
-        QVERIFY(window.findChild<QDockWidget *>(dock)->isHidden());
-    QTRY_COMPARE(window.size(), alone);
-    QVERIFY2(allControlsWhole(window).isEmpty(), qPrintable(allControlsWhole(window)));
-}
+        // Every button of every tab whole on its page, in view or once scrolled to.
+        auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            auto *scroller = qobject_cast<QScrollArea *>(tabs->widget(i));
+            QVERIFY2(scroller, qPrintable(tabs->tabText(i) + QStringLiteral(" does not scroll")));
+            QVERIFY2(cutOff(scroller).isEmpty(), qPrintable(cutOff(scroller)));
+            const QList<QPushButton *> buttons = scroller->widget()->findChildren<QPushButton *>();
+            QVERIFY(!buttons.isEmpty());
+            for (QPushButton *button : buttons) {
+                scroller->ensureWidgetVisible(button, 0, 0);
+                QVERIFY2(cutOff(button).isEmpty(), qPrintable(cutOff(button)));
+            }
+        }
+        // The panes open at a useful size: the expected paper a whole receipt wide.
+        const auto *paper = window.findChild<PaperView *>("expectedPaperView");
+        QVERIFY2(
+            paper->viewport()->width() >= 384 * paper->zoom(), qPrintable(QString::number(paper->viewport()->width())));
+
+        // Closing the panes gives their room back, and the window alone shows every control whole
+        // again, without scrolling.
+        for (const char *action : {"actionTraffic", "actionExpectedPaper", "actionMacros"})
+            window.findChild<QAction *>(action)->setChecked(false);
+        for (const QString &dock : docks)
+            QVERIFY(window.findChild<QDockWidget *>(dock)->isHidden());
+        QTRY_COMPARE(window.size(), alone);
+        QVERIFY2(allControlsWhole(window).isEmpty(), qPrintable(allControlsWhole(window)));
+    }
+
+private:
+    MainWindow *w = nullptr;
+};
 
 int main(int argc, char *argv[])
 {
