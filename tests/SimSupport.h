@@ -58,3 +58,15 @@ inline int openHost(const QString &path, bool honoursXoff = false)
     ::tcsetattr(fd, TCSANOW, &t);
     return fd;
 }
+
+// The streams the client libraries write (tests/corpus), made afresh into folder: what each file
+// holds, as its manifest says; empty if they could not be made.
+inline QJsonArray makeClientStreams(const QString &folder)
+{
+    QProcess make;
+    make.setWorkingDirectory(QStringLiteral(RUVELA_CORPUS_DIR));
+    make.start(QStandardPaths::findExecutable(QStringLiteral("node")), {QStringLiteral("make-streams.mjs"), folder});
+    if (!make.waitForFinished(60000) || make.exitCode() != 0)
+        qWarning("the client streams were not made: %s", make.readAllStandardError().constData());
+    return QJsonDocument::fromJson(make.readAllStandardOutput()).array();
+}

@@ -22,14 +22,7 @@ class TestCorpus : public QObject
 private slots:
     void initTestCase()
     {
-        const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
-        QVERIFY2(!node.isEmpty(), "node is missing: scripts/setup.sh installs it");
-        QProcess make;
-        make.setWorkingDirectory(QStringLiteral(RUVELA_CORPUS_DIR));
-        make.start(node, {QStringLiteral("make-streams.mjs"), dir.path()});
-        QVERIFY(make.waitForFinished(60000));
-        QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
-        manifest = QJsonDocument::fromJson(make.readAllStandardOutput()).array();
+        manifest = makeClientStreams(dir.path());
         QVERIFY(manifest.size() >= 15);
     }
     void streams_data()

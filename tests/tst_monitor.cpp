@@ -41,14 +41,8 @@ QByteArray pass(int host, const QByteArray &bytes, FarEnd &controller, qsizetype
 QByteArray clientStreams()
 {
     QTemporaryDir streams;
-    QProcess make;
-    make.setWorkingDirectory(QStringLiteral(RUVELA_CORPUS_DIR));
-    make.start(
-        QStandardPaths::findExecutable(QStringLiteral("node")), {QStringLiteral("make-streams.mjs"), streams.path()});
-    if (!make.waitForFinished(60000) || make.exitCode() != 0)
-        return {};
     QByteArray stream;
-    for (const QJsonValue &entry : QJsonDocument::fromJson(make.readAllStandardOutput()).array())
+    for (const QJsonValue &entry : makeClientStreams(streams.path()))
         stream += readFile(streams.filePath(entry[QLatin1String("file")].toString()));
     stream += hex("1D 76 30 00 30 00 D0 07");
     for (int i = 0; i < 48 * 2000; ++i)
