@@ -29,10 +29,15 @@ private slots:
     void columnsShowEachRowsLength();
     void lineEventsWhenTheyHappen();
     void logKeepsItsLastRows();
-    void rowsOfAJob();
+    // Sessions of a few steps, each on a fresh line: a job's rows, polling, holds as events.
+    void scripts_data() { addScriptRows(QStringLiteral("script-traffic.txt")); }
+    void scripts()
+    {
+        QFETCH(QStringList, steps);
+        reconnect();
+        WindowScript(*w, *peer).run(steps);
+    }
     void expectedPaperIsTheControllersPaper();
-    void pollingAsksOnlyWhenSwitchedOn();
-    void holdsAreEvents();
     void textRunsGrowPastAnswersAndEvents();
     void namingKeepsUpWithAFastLine();
     void headlessTrafficGoesToANewFileOnly();
@@ -421,42 +426,6 @@ void TestTraffic::logKeepsItsLastRows()
     QCOMPARE(log.row(0).size, QueryMatcher::maxAnswerBytes);
 }
 
-void TestTraffic::rowsOfAJob()
-{
-    reconnect();
-    press(*w, "pushButtonReceipt");
-    QCOMPARE(peer->read(12749, 10000).size(), 12749);
-    press(*w, "pushButtonStatus");
-    QCOMPARE(peer->read(2).toHex(' '), QByteArray("10 04"));
-    peer->writeAll(QByteArray("\x32", 1));
-    TrafficLog *traffic = log();
-    QTRY_VERIFY(!rowsOf(*traffic, TrafficRow::Direction::Received).isEmpty());
-
-    QStringList actual;
-    qint64 lastTime = 0;
-    for (int i = 0; i < traffic->rowCount(); ++i) {
-        const TrafficRow &r = traffic->row(i);
-        QVERIFY(r.time >= lastTime);
-        lastTime = r.time;
-        if (r.direction != TrafficRow::Direction::Event)
-            actual << QStringList{TrafficLog::directionName(r.direction), QString::number(r.offset), r.what,
-                QString::number(r.size)}
-                          .join(QStringLiteral(" | "));
-    }
-    QStringList expected = dataLines(QStringLiteral("traffic.txt"));
-    for (QString &line : expected)
-        line = line.simplified();
-    QCOMPARE(actual, expected);
-    // Each command shows its own first bytes, and how many there are when it is longer.
-    QCOMPARE(
-        traffic->data(traffic->index(0, TrafficLog::Bytes), Qt::DisplayRole).toString(), QStringLiteral("1B 61 00"));
-    const QString picture = traffic->data(traffic->index(3, TrafficLog::Bytes), Qt::DisplayRole).toString();
-    QVERIFY2(picture.startsWith(QStringLiteral("1D 76 30 00 30 00 00 01 "))
-            && picture.endsWith(QStringLiteral("(12296 bytes)")),
-        qPrintable(picture));
-    QCOMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: paper out"));
-}
-
 void TestTraffic::expectedPaperIsTheControllersPaper()
 {
     // The head type set on one line carries over to the next, as on the controller.
@@ -496,40 +465,6 @@ void TestTraffic::expectedPaperIsTheControllersPaper()
     const QString saved = dir.filePath(QStringLiteral("expected.png"));
     w->findChild<ExpectedPaperDock *>()->save(saved);
     QVERIFY(QImage(saved).convertToFormat(QImage::Format_Grayscale8) == rendered);
-}
-
-void TestTraffic::pollingAsksOnlyWhenSwitchedOn()
-{
-    reconnect();
-    QVERIFY(peer->read(2, 1500).isEmpty()); // off: the line stays quiet
-    auto *poll = w->findChild<QCheckBox *>("trafficPoll");
-    w->findChild<QSpinBox *>("trafficPollSeconds")->setValue(1);
-    poll->setChecked(true);
-    QCOMPARE(peer->read(2, 3000).toHex(' '), QByteArray("10 04"));
-    peer->writeAll(QByteArray("\x16", 1));
-    QTRY_COMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: cover open"));
-    // The answer to the tool's own question is not the user's: it stays out of the console.
-    QVERIFY(!consoleText(*w).contains(QChar(0x16)));
-    QCOMPARE(peer->read(2, 3000).toHex(' '), QByteArray("10 04"));
-    poll->setChecked(false);
-    peer->readUntilQuiet(100);
-    QVERIFY(peer->read(2, 1500).isEmpty());
-}
-
-void TestTraffic::holdsAreEvents()
-{
-    reconnect();
-    peer->writeAll(QByteArray(1, '\x13')); // XOFF before the job: nothing may leave
-    press(*w, "pushButtonReceipt");
-    QVERIFY(peer->read(1, 1000).isEmpty());
-    peer->writeAll(QByteArray(1, '\x11'));
-    QCOMPARE(peer->read(12749, 10000).size(), 12749);
-    const QRegularExpression heldFor(QStringLiteral("^XOFF: held for (\\d+\\.\\d) s$"));
-    QTRY_VERIFY(!rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor).isEmpty());
-    const QRegularExpressionMatch match
-        = heldFor.match(rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor)[0]);
-    const double seconds = match.captured(1).toDouble();
-    QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
 }
 
 // A link of its own to a fresh far end, without flow control, recorded into a traffic log.

@@ -99,18 +99,8 @@ private slots:
         const QString why = writeWholeFile(dir.path(), "x");
         QVERIFY2(why.contains(dir.path()) && why.contains(QStringLiteral("不是普通文件")), qPrintable(why));
     }
-    void lostLineSaysWhyInTheWindowsLanguage()
+    void reasonsTakeTheirArgumentsWhereTheTranslationPutsThem()
     {
-        // The line's own reason, English in Traffic, reads in the window's language in the box.
-        MainWindow window;
-        FarEnd far;
-        QVERIFY(connectTo(window, far.path()).startsWith(QStringLiteral("已连接 ")));
-        ModalCloser closer;
-        closer.arm();
-        far.close();
-        QTRY_VERIFY(closer.done());
-        QVERIFY2(closer.text.contains(QStringLiteral("设备已拔出，或对端已将其关闭")), qPrintable(closer.text));
-        // A translation that puts the arguments in another order takes each where it belongs.
         QCOMPARE(language::shown("SerialLink", QStringLiteral("it ended after 5 of the 9 bytes it had"),
                      SerialLink::reasonSources()),
             QStringLiteral("文件在其 9 字节中的第 5 字节处就结束了"));
@@ -136,8 +126,15 @@ private slots:
                      TcpHost::reasonSources()),
             QStringLiteral("无法在 127.0.0.1:80 上监听：Permission denied"));
     }
-    void statusInWords_data();
-    void statusInWords();
+    // A fresh window's sessions: the status in words, a lost line's box.
+    void scripts_data() { addScriptRows(QStringLiteral("script-translation.txt")); }
+    void scripts()
+    {
+        QFETCH(QStringList, steps);
+        MainWindow window;
+        FarEnd far;
+        WindowScript(window, far).run(steps);
+    }
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
     void commandLine();
 
@@ -241,25 +238,6 @@ void TestTranslation::trafficFileStaysEnglish()
         qPrintable(lines[1]));
     QVERIFY2(lines.last().isEmpty() && lines[lines.size() - 2].contains(QStringLiteral("\tprinterState\t")),
         qPrintable(lines.join('\n')));
-}
-
-void TestTranslation::statusInWords_data()
-{
-    // The controller's answer to Status, and the status bar's words for it.
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("ready") << QByteArray("\x12") << QStringLiteral("控制器：就绪");
-    QTest::newRow("cover open, paper out") << QByteArray("\x36") << QStringLiteral("控制器：上盖打开、缺纸");
-}
-
-void TestTranslation::statusInWords()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(QString, shown);
-    press(*w, "pushButtonStatus");
-    peer->readUntilQuiet();
-    peer->writeAll(answer);
-    QTRY_COMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), shown);
 }
 
 void TestTranslation::commandLine()
