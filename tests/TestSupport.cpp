@@ -451,10 +451,12 @@ void WindowScript::step(const QString &op, const QString &arg)
         w.start(parseLaunch(QStringList{"printer-ruvela"} + args));
     } else if (op == QLatin1String("action")) {
         trigger(arg);
-    } else if (op == QLatin1String("enabled") || op == QLatin1String("disabled")) { // actions or widgets
-        for (const QString &name : args)
-            QVERIFY2(w.findChild<QObject *>(name)->property("enabled").toBool() == (op == QLatin1String("enabled")),
-                qPrintable(name));
+    } else if (op == QLatin1String("prop")) { // NAME PROPERTY VALUE: a widget or action set so
+        QVERIFY2(w.findChild<QObject *>(args[0])->setProperty(qPrintable(args[1]), arg.section(QLatin1Char(' '), 2)),
+            qPrintable(arg));
+    } else if (op == QLatin1String("is")) { // NAME PROPERTY VALUE: it reads so
+        QCOMPARE(w.findChild<QObject *>(args[0])->property(qPrintable(args[1])).toString(),
+            arg.section(QLatin1Char(' '), 2));
     } else if (op.startsWith(QLatin1String("label"))) { // "label" starts so, "label=" is so, "label~" matches
         const QRegularExpression pattern(op == QLatin1String("label~")
                 ? rest
@@ -477,16 +479,12 @@ void WindowScript::step(const QString &op, const QString &arg)
             trigger(QStringLiteral("actionDisconnect"));
         }
         QCOMPARE(descriptors(), before);
-    } else if (op == QLatin1String("mode")) {
-        w.findChild<QComboBox *>("comboBoxSendMode")->setCurrentText(arg);
     } else if (op == QLatin1String("type") || op == QLatin1String("set")) {
         edit->setText(arg);
         if (op == QLatin1String("type"))
             QTest::keyClick(edit, Qt::Key_Return);
     } else if (op == QLatin1String("key")) {
         QTest::keyClick(edit, arg == QLatin1String("Up") ? Qt::Key_Up : Qt::Key_Down);
-    } else if (op == QLatin1String("line")) {
-        QCOMPARE(edit->text(), arg);
     } else if (op == QLatin1String("keys")) { // typed into a field
         QTest::keyClicks(w.findChild<QLineEdit *>(args[0]), rest);
     } else if (op == QLatin1String("press")) {
@@ -497,14 +495,9 @@ void WindowScript::step(const QString &op, const QString &arg)
         QTest::mousePress(w.findChild<QWidget *>(arg), Qt::LeftButton);
     } else if (op == QLatin1String("up")) {
         QTest::mouseRelease(w.findChild<QWidget *>(arg), Qt::LeftButton);
-    } else if (op == QLatin1String("checked")) {
-        QVERIFY2(w.findChild<QAbstractButton *>(arg)->isChecked(), qPrintable(arg));
-    } else if (op == QLatin1String("check")) {
-        w.findChild<QAbstractButton *>(args[0])->setChecked(rest == QLatin1String("on"));
-    } else if (op == QLatin1String("spin")) {
-        w.findChild<QSpinBox *>(args[0])->setValue(rest.toInt());
     } else if (op == QLatin1String("item")) { // a click on the list's item N
         auto *list = w.findChild<QListWidget *>(args[0]);
+        QVERIFY(list->item(rest.toInt()));
         QTest::mouseClick(
             list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(rest.toInt())).center());
     } else if (op == QLatin1String("sent")) { // these, or with none no more
@@ -524,6 +517,8 @@ void WindowScript::step(const QString &op, const QString &arg)
     } else if (op == QLatin1String("handed")) { // bytes the port took or holds, since Connect
         const SerialLink *link = w.findChild<SerialLink *>();
         QCOMPARE(link->sentTotal() + link->queued(), arg.toLongLong());
+    } else if (op == QLatin1String("cancel")) { // the link drops what the port was not given yet
+        w.findChild<SerialLink *>()->cancel();
     } else if (op == QLatin1String("far")) { // " xN" at the end: N times
         peer.writeAll(
             hex(arg.section(QLatin1String(" x"), 0, 0).toLatin1())
@@ -541,8 +536,6 @@ void WindowScript::step(const QString &op, const QString &arg)
         counted = pattern.match(consoleText(w)).captured(1);
     } else if (op == QLatin1String("typed")) { // text of the user's own, the cursor behind it
         console->setPlainText(arg), console->moveCursor(QTextCursor::End);
-    } else if (op == QLatin1String("hexview")) {
-        w.findChild<QCheckBox *>("checkBoxHex")->setChecked(arg == QLatin1String("on"));
     } else if (op == QLatin1String("paste")) { // a paste of any length goes out whole
         QByteArray bytes;
         for (int i = 0; i < arg.toInt(); ++i)
@@ -684,26 +677,13 @@ void addJobRows()
     QTest::addColumn<QStringList>("checked"); // the button, then the checkables checked before
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QStringList>("console");
-    QString title;
-    QByteArray stream;
-    QStringList console;
-    auto add = [&] {
-        if (!title.isEmpty())
-            QTest::newRow(qPrintable(title)) << title.split(QLatin1Char(' ')) << stream << console;
-    };
-    for (const QString &line : dataLines(QStringLiteral("jobs.txt"))) {
-        if (line.startsWith(QLatin1String("== "))) {
-            add();
-            title = line.mid(3);
-            stream.clear();
-            console.clear();
-        } else if (line.startsWith(QLatin1Char('>'))) {
-            console << line.mid(2);
-        } else {
-            stream += line.toLatin1() + ' ';
-        }
+    for (const auto &[title, lines] : dataSections(QStringLiteral("jobs.txt"))) {
+        QByteArray stream;
+        QStringList console; // the lines that start with "> "
+        for (const QString &line : lines)
+            line.startsWith(QLatin1Char('>')) ? void(console << line.mid(2)) : void(stream += line.toLatin1() + ' ');
+        QTest::newRow(qPrintable(title)) << title.split(QLatin1Char(' ')) << stream << console;
     }
-    add();
 }
 
 void pressJobRow(MainWindow &window, FarEnd &peer)

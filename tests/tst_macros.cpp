@@ -5,8 +5,6 @@
 
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"
-#include "serial/SerialLink.h"
-#include "tool/Launch.h"
 #include "tool/MacroBook.h"
 
 #include <atomic>
@@ -21,7 +19,15 @@ class TestMacros : public QObject
     Q_OBJECT
 
 private slots:
-    void repeatSkipsRunsWhileTheLineHolds();
+    // Sessions on a fresh window and far end: a repeat while the line holds.
+    void scripts_data() { addScriptRows(QStringLiteral("script-macros.txt")); }
+    void scripts()
+    {
+        QFETCH(QStringList, steps);
+        MainWindow window;
+        FarEnd far;
+        WindowScript(window, far).run(steps);
+    }
     void repeatsAsAsked_data();
     void repeatsAsAsked();
     void loadRefusesWhatIsNoListOfMacros_data();
@@ -38,51 +44,6 @@ namespace {
 int spin(const QWidget &dock, const char *name) { return dock.findChild<QSpinBox *>(name)->value(); }
 
 } // namespace
-
-void TestMacros::repeatSkipsRunsWhileTheLineHolds()
-{
-    // A macro every millisecond while the far end holds the line with XOFF: one run waits in the
-    // queue and every run due meanwhile is skipped and counted, not queued behind it.
-    FarEnd held;
-    MainWindow tool;
-    tool.show();
-    tool.start(
-        parseLaunch({"printer-ruvela", "--port", held.path(), "--flow", "software", "--show", "macros", "--connect"}));
-    QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
-    held.writeAll(hex("13"));
-    QTest::qWait(100);
-    auto *dock = tool.findChild<MacrosDock *>();
-    QTRY_VERIFY(dock->isVisible());
-    QTest::keyClicks(dock->findChild<QLineEdit *>("macroName"), QStringLiteral("init"));
-    QTest::keyClicks(dock->findChild<QLineEdit *>("macroText"), QStringLiteral("1B 40 0A"));
-    QTest::mouseClick(dock->findChild<QPushButton *>("macroAdd"), Qt::LeftButton);
-    dock->findChild<QSpinBox *>("macroInterval")->setValue(1);
-    dock->findChild<QSpinBox *>("macroTimes")->setValue(0); // until stopped
-    auto *list = dock->findChild<QListWidget *>("macroList");
-    QCOMPARE(list->count(), 1);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-    auto *book = tool.findChild<MacroBook *>();
-    QVERIFY(book->running());
-    QTest::qWait(400);
-    auto *link = tool.findChild<SerialLink *>();
-    QCOMPARE(link->sentTotal() + link->queued(), 3);
-    QCOMPARE(book->runsDone(), 1);
-    QVERIFY2(book->runsSkipped() > 5, qPrintable(QString::number(book->runsSkipped())));
-    const QString runs = dock->findChild<QLabel *>("macroRuns")->text();
-    QVERIFY2(runs.startsWith(QStringLiteral("Runs: 1, skipped: %1").arg(book->runsSkipped())), qPrintable(runs));
-    // Cancel drops only what the port was not given: the run the port holds still goes out,
-    // and the repeat still waits for it.
-    link->cancel();
-    QTest::qWait(50);
-    QCOMPARE(book->runsDone(), 1);
-    QCOMPARE(link->sentTotal() + link->queued(), 3);
-    // The line moves again: the runs follow one another whole, and the repeat goes on.
-    held.writeAll(hex("11"));
-    QTRY_VERIFY(book->runsDone() > 4);
-    QTest::mouseClick(dock->findChild<QPushButton *>("macroStop"), Qt::LeftButton);
-    QVERIFY(!book->running());
-    QCOMPARE(held.readUntilQuiet(300), hex("1B 40 0A").repeated(book->runsDone()));
-}
 
 void TestMacros::repeatsAsAsked_data()
 {
