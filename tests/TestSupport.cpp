@@ -483,8 +483,8 @@ void WindowScript::step(const QString &op, const QString &arg)
         edit->setText(arg);
         if (op == QLatin1String("type"))
             QTest::keyClick(edit, Qt::Key_Return);
-    } else if (op == QLatin1String("key")) {
-        QTest::keyClick(edit, arg == QLatin1String("Up") ? Qt::Key_Up : Qt::Key_Down);
+    } else if (op == QLatin1String("key")) { // NAME KEY: a key pressed on that widget
+        QTest::keyClick(w.findChild<QWidget *>(args[0]), QKeySequence::fromString(rest)[0].key());
     } else if (op == QLatin1String("keys")) { // typed into a field
         QTest::keyClicks(w.findChild<QLineEdit *>(args[0]), rest);
     } else if (op == QLatin1String("press")) {
