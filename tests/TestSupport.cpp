@@ -397,14 +397,16 @@ QStringList trafficRows(MainWindow &w, bool events)
 {
     QStringList rows;
     const TrafficLog *log = w.findChild<TrafficLog *>();
-    for (int i = 0; log && i < log->rowCount(); ++i) {
+    for (int i = 0; i < log->rowCount(); ++i) {
         const TrafficRow &r = log->row(i);
+        if (events || r.direction != TrafficRow::Direction::Event)
+            rows << QStringLiteral("%1 | %2 | %3 | %4")
+                        .arg(TrafficLog::directionName(r.direction))
+                        .arg(r.offset)
+                        .arg(r.what)
+                        .arg(r.size);
         if (i > 0 && r.time < log->row(i - 1).time)
             rows << QStringLiteral("row %1 is older than the one before").arg(i);
-        if (events || r.direction != TrafficRow::Direction::Event)
-            rows << QStringList{TrafficLog::directionName(r.direction), QString::number(r.offset), r.what,
-                QString::number(r.size)}
-                        .join(QStringLiteral(" | "));
     }
     return rows;
 }
@@ -414,7 +416,8 @@ QStringList trafficRows(MainWindow &w, bool events)
 bool WindowScript::run(const QStringList &steps)
 {
     for (qsizetype i = 0; i < steps.size(); ++i) {
-        const QString at = QString(steps[i]).replace(QLatin1String("LINE"), peer.path());
+        const QString at
+            = QString(steps[i]).replace(QLatin1String("LINE"), peer.path()).replace(QLatin1String("DIR"), dir.path());
         const QString op = at.section(QLatin1Char(' '), 0, 0), arg = at.section(QLatin1Char(' '), 1);
         if (op == QLatin1String("box")) {
             box.arm();
@@ -435,7 +438,8 @@ bool WindowScript::run(const QStringList &steps)
 void WindowScript::checkBox()
 {
     QTRY_VERIFY(box.done());
-    QVERIFY2(box.title == boxTitle && box.text.contains(boxText), qPrintable(box.title + box.text));
+    QVERIFY2(
+        box.title == boxTitle && box.text.contains(boxText), qPrintable(box.title + QStringLiteral(": ") + box.text));
     boxTitle.clear();
 }
 
@@ -509,9 +513,8 @@ void WindowScript::step(const QString &op, const QString &arg)
         peer.readUntilQuiet(100);
     } else if (op == QLatin1String("got")) { // N bytes at least reached the far end
         QCOMPARE(peer.read(arg.toInt(), 10000).size(), arg.toInt());
-    } else if (op == QLatin1String("counted")) { // what arrives now is what the note counted
-        const QByteArray arrived = peer.readUntilQuiet(300);
-        QVERIFY(!arrived.isEmpty() && arrived.size() == counted.toLongLong());
+    } else if (op == QLatin1String("counted")) { // what arrives now is what the note counted, and some came
+        QCOMPARE(QString::number(peer.readUntilQuiet(300).size()), counted.toLongLong() > 0 ? counted : "more than 0");
     } else if (op == QLatin1String("repeats")) { // what arrives now is these, as many times as counted
         QCOMPARE(peer.readUntilQuiet(300).toHex(' '), hex(arg.toLatin1()).repeated(counted.toInt()).toHex(' '));
     } else if (op == QLatin1String("handed")) { // bytes the port took or holds, since Connect
@@ -580,6 +583,10 @@ void WindowScript::step(const QString &op, const QString &arg)
         QTRY_VERIFY(save->done());
         QVERIFY2(save->title.contains(rest), qPrintable(save->title));
         QCOMPARE(QFileInfo(saved).size(), args[0].toLongLong());
+    } else if (op == QLatin1String("write")) { // NAME TEXT: a file of the user's own in DIR
+        QVERIFY(writeFile(dir.filePath(args[0]), rest.toUtf8()));
+    } else if (op == QLatin1String("file")) { // NAME TEXT: the file in DIR holds this
+        QCOMPARE(QString::fromUtf8(readFile(dir.filePath(args[0]))), rest);
     } else if (op == QLatin1String("rows")) { // Traffic's rows but events, as the data file lists them
         QStringList expected = dataLines(arg);
         for (QString &line : expected)
@@ -587,7 +594,7 @@ void WindowScript::step(const QString &op, const QString &arg)
         QTRY_COMPARE(trafficRows(w, false), expected);
     } else if (op == QLatin1String("row~")) { // some row of Traffic, events too, matches
         QTRY_VERIFY2(!trafficRows(w, true).filter(QRegularExpression(arg)).isEmpty(),
-            qPrintable(trafficRows(w, true).join(QLatin1Char('\n')).right(300)));
+            qPrintable(trafficRows(w, true).mid(trafficRows(w, true).size() - 4).join(QLatin1Char('\n'))));
     } else if (op == QLatin1String("bytes~")) { // the bytes Traffic shows on row N match
         const TrafficLog *log = w.findChild<TrafficLog *>();
         const QString shown = log->data(log->index(args[0].toInt(), TrafficLog::Bytes), Qt::DisplayRole).toString();

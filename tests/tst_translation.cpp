@@ -92,41 +92,21 @@ private slots:
     void jobsSendTheirBytes() { pressJobRow(*w, *peer); }
     void noButtonTextIsCut();
     void trafficFileStaysEnglish();
-    void fileFaultsInTheWindowsLanguage()
+    void reasonsInTheWindowsLanguage()
     {
-        // Why a save failed reads in the window's language, the path as it is.
+        // Why a save failed reads in the window's language, the path as it is; a translation that
+        // puts the arguments in another order takes each where it belongs.
         QTemporaryDir dir;
         const QString why = writeWholeFile(dir.path(), "x");
         QVERIFY2(why.contains(dir.path()) && why.contains(QStringLiteral("不是普通文件")), qPrintable(why));
-    }
-    void reasonsTakeTheirArgumentsWhereTheTranslationPutsThem()
-    {
         QCOMPARE(language::shown("SerialLink", QStringLiteral("it ended after 5 of the 9 bytes it had"),
                      SerialLink::reasonSources()),
             QStringLiteral("文件在其 9 字节中的第 5 字节处就结束了"));
-    }
-    void monitorSaysWhyNotInTheWindowsLanguage()
-    {
-        // A file the user owns is never replaced by the host's link, and the box says so in the
-        // window's language.
-        QTemporaryDir dir;
-        const QString taken = dir.filePath(QStringLiteral("pos"));
-        QVERIFY(writeFile(taken, "mine"));
-        w->findChild<QAction *>("actionMonitor")->trigger();
-        auto *dialog = w->findChild<MonitorDialog *>();
-        dialog->findChild<QLineEdit *>("monitorLink")->setText(taken);
-        ModalCloser closer;
-        closer.arm();
-        dialog->findChild<QPushButton *>("monitorStart")->click();
-        QTRY_VERIFY(closer.done());
-        dialog->close();
-        QVERIFY2(closer.text.contains(QStringLiteral("不是指向伪终端的链接")), qPrintable(closer.text));
-        QCOMPARE(readFile(taken), QByteArray("mine"));
         QCOMPARE(language::shown("HostEnds", QStringLiteral("cannot listen on 127.0.0.1:80: Permission denied"),
                      TcpHost::reasonSources()),
             QStringLiteral("无法在 127.0.0.1:80 上监听：Permission denied"));
     }
-    // A fresh window's sessions: the status in words, a lost line's box.
+    // A fresh window's sessions: the status in words, a lost line's box, Monitor's refusal.
     void scripts_data() { addScriptRows(QStringLiteral("script-translation.txt")); }
     void scripts()
     {
