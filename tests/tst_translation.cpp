@@ -6,7 +6,6 @@
 #include "app/MainWindow.h"
 #include "app/MonitorDialog.h"
 #include "app/SettingsDialog.h"
-#include "app/TrafficDock.h"
 #include "files/WholeFile.h"
 #include "language/Language.h"
 #include "monitor/HostEnds.h"
@@ -91,7 +90,6 @@ private slots:
     void jobsSendTheirBytes_data() { addJobRows(); }
     void jobsSendTheirBytes() { pressJobRow(*w, *peer); }
     void noButtonTextIsCut();
-    void trafficFileStaysEnglish();
     void reasonsInTheWindowsLanguage()
     {
         // Why a save failed reads in the window's language, the path as it is; a translation that
@@ -106,7 +104,7 @@ private slots:
                      TcpHost::reasonSources()),
             QStringLiteral("无法在 127.0.0.1:80 上监听：Permission denied"));
     }
-    // A fresh window's sessions: the status in words, a lost line's box, Monitor's refusal.
+    // A fresh window's sessions: the status in words, a lost line's box, Monitor's refusal, Traffic's file.
     void scripts_data() { addScriptRows(QStringLiteral("script-translation.txt")); }
     void scripts()
     {
@@ -198,26 +196,6 @@ void TestTranslation::noButtonTextIsCut()
         }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
-}
-
-void TestTranslation::trafficFileStaysEnglish()
-{
-    // Traffic's file is a format scripts read: its header lines and rows stay English.
-    Launch launch;
-    launch.panes = QStringList{QStringLiteral("traffic")};
-    w->start(launch);
-    auto *dock = w->findChild<TrafficDock *>();
-    press(*w, "pushButtonStatus");
-    peer->readUntilQuiet();
-    dock->findChild<QComboBox *>("trafficDirection")->setCurrentIndex(1);
-    QTemporaryDir dir;
-    dock->save(dir.filePath(QStringLiteral("traffic.txt")));
-    const QStringList lines = QString::fromUtf8(readFile(dir.filePath(QStringLiteral("traffic.txt")))).split('\n');
-    QCOMPARE(lines[0], QStringLiteral("# time\tdirection\toffset\tcommand or meaning\targuments or ASCII\tbytes"));
-    QVERIFY2(lines[1].startsWith(QStringLiteral("# only ")) && lines[1].endsWith(QStringLiteral("(sent)")),
-        qPrintable(lines[1]));
-    QVERIFY2(lines.last().isEmpty() && lines[lines.size() - 2].contains(QStringLiteral("\tprinterState\t")),
-        qPrintable(lines.join('\n')));
 }
 
 void TestTranslation::commandLine()
