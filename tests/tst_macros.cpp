@@ -19,7 +19,7 @@ class TestMacros : public QObject
     Q_OBJECT
 
 private slots:
-    // Sessions on a fresh window and far end: a repeat while the line holds, a click or Return.
+    // Sessions on a fresh window and far end: a repeat while the line holds, a click or Return, the file.
     void scripts_data() { addScriptRows(QStringLiteral("script-macros.txt")); }
     void scripts()
     {
@@ -32,18 +32,8 @@ private slots:
     void repeatsAsAsked();
     void loadRefusesWhatIsNoListOfMacros_data();
     void loadRefusesWhatIsNoListOfMacros();
-    void fileKeepsTheMacrosAndTheRepeat();
     void editUpdatesInPlace();
-
-private:
-    QTemporaryDir dir;
 };
-
-namespace {
-
-int spin(const QWidget &dock, const char *name) { return dock.findChild<QSpinBox *>(name)->value(); }
-
-} // namespace
 
 void TestMacros::repeatsAsAsked_data()
 {
@@ -127,41 +117,6 @@ void TestMacros::loadRefusesWhatIsNoListOfMacros()
     QVERIFY2(closer.text.startsWith(QStringLiteral("Cannot load %1: ").arg(file)) && closer.text.contains(why),
         qPrintable(closer.text));
     QCOMPARE(book.macros(), QList<Macro>({{"kept", "0A", SendMode::Hex}}));
-}
-
-void TestMacros::fileKeepsTheMacrosAndTheRepeat()
-{
-    // A file written by hand reads as it says; what is saved, Every and Times with the macros,
-    // reads back the same. A file written before they were kept still loads, and leaves them.
-    MacroBook book;
-    QCOMPARE(book.fromJson(R"({"macros": [{"name": "status", "mode": "hex", "text": "10 04"},
-        {"name": "hello", "mode": "text", "text": "Hi\\x1B@"}]})"),
-        QString());
-    const QList<Macro> expected{{"status", "10 04", SendMode::Hex}, {"hello", "Hi\\x1B@", SendMode::Text}};
-    QCOMPARE(book.macros(), expected);
-    MacrosDock dock(&book);
-    dock.findChild<QSpinBox *>("macroInterval")->setValue(250);
-    dock.findChild<QSpinBox *>("macroTimes")->setValue(7);
-    const QString file = dir.filePath(QStringLiteral("repeat.json"));
-    dock.save(file);
-
-    MacroBook again;
-    MacrosDock other(&again);
-    QCOMPARE(spin(other, "macroInterval"), 1000);
-    QCOMPARE(spin(other, "macroTimes"), 1);
-    other.load(file);
-    QCOMPARE(again.macros(), expected);
-    QCOMPARE(spin(other, "macroInterval"), 250);
-    QCOMPARE(spin(other, "macroTimes"), 7);
-
-    const QString older = dir.filePath(QStringLiteral("older.json"));
-    QVERIFY(writeFile(older, R"({"macros": [{"name": "feed", "mode": "hex", "text": "0A"}]})"));
-    other.findChild<QSpinBox *>("macroInterval")->setValue(40);
-    other.findChild<QSpinBox *>("macroTimes")->setValue(3);
-    other.load(older);
-    QCOMPARE(again.macros(), QList<Macro>({{"feed", "0A", SendMode::Hex}}));
-    QCOMPARE(spin(other, "macroInterval"), 40);
-    QCOMPARE(spin(other, "macroTimes"), 3);
 }
 
 void TestMacros::editUpdatesInPlace()
