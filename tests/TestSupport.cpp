@@ -495,10 +495,9 @@ void WindowScript::step(const QString &op, const QString &arg)
         press(w, qPrintable(arg));
     } else if (op == QLatin1String("click")) {
         QTest::mouseClick(w.findChild<QPushButton *>(arg), Qt::LeftButton);
-    } else if (op == QLatin1String("down")) { // the mouse button, on the widget
-        QTest::mousePress(w.findChild<QWidget *>(arg), Qt::LeftButton);
-    } else if (op == QLatin1String("up")) {
-        QTest::mouseRelease(w.findChild<QWidget *>(arg), Qt::LeftButton);
+    } else if (op == QLatin1String("down") || op == QLatin1String("up")) { // the mouse button, on the widget
+        QTest::mouseEvent(op == QLatin1String("down") ? QTest::MousePress : QTest::MouseRelease,
+            w.findChild<QWidget *>(arg), Qt::LeftButton, {}, QPoint());
     } else if (op == QLatin1String("item")) { // a click on the list's item N
         auto *list = w.findChild<QListWidget *>(args[0]);
         QVERIFY(list->item(rest.toInt()));
@@ -509,8 +508,6 @@ void WindowScript::step(const QString &op, const QString &arg)
         QCOMPARE((bytes.isEmpty() ? peer.readUntilQuiet(100) : peer.read(bytes.size())).toHex(' '), bytes.toHex(' '));
     } else if (op == QLatin1String("silent")) { // nothing reaches the far end for so long
         QCOMPARE(peer.read(1, arg.toInt()).toHex(' '), QByteArray());
-    } else if (op == QLatin1String("drain")) { // what may still be on the way is let in
-        peer.readUntilQuiet(100);
     } else if (op == QLatin1String("got")) { // N bytes at least reached the far end
         QCOMPARE(peer.read(arg.toInt(), 10000).size(), arg.toInt());
     } else if (op == QLatin1String("counted")) { // what arrives now is what the note counted, and some came
@@ -609,8 +606,8 @@ void WindowScript::step(const QString &op, const QString &arg)
         QTest::qWait(300);
         getrusage(RUSAGE_SELF, &after);
         QCOMPARE(errors.count(), 0);
-        const long cpuMicros = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000000L
-            + (after.ru_utime.tv_usec - before.ru_utime.tv_usec);
+        const long cpuMicros = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000000L + after.ru_utime.tv_usec
+            - before.ru_utime.tv_usec;
         QVERIFY2(cpuMicros < 150000, qPrintable(QString::number(cpuMicros)));
     } else if (op == QLatin1String("wait")) {
         QTest::qWait(arg.toInt());
