@@ -443,8 +443,6 @@ void WindowScript::checkBox()
     boxTitle.clear();
 }
 
-void WindowScript::trigger(const QString &action) { w.findChild<QAction *>(action)->trigger(); }
-
 void WindowScript::step(const QString &op, const QString &arg)
 {
     const QStringList args = arg.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -454,7 +452,7 @@ void WindowScript::step(const QString &op, const QString &arg)
     if (op == QLatin1String("launch")) {
         w.start(parseLaunch(QStringList{"printer-ruvela"} + args));
     } else if (op == QLatin1String("action")) {
-        trigger(arg);
+        w.findChild<QAction *>(arg)->trigger();
     } else if (op == QLatin1String("prop")) { // NAME PROPERTY VALUE: a widget or action set so
         QVERIFY2(w.findChild<QObject *>(args[0])->setProperty(qPrintable(args[1]), arg.section(QLatin1Char(' '), 2)),
             qPrintable(arg));
@@ -478,9 +476,9 @@ void WindowScript::step(const QString &op, const QString &arg)
         const auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
         const auto before = descriptors();
         for (int i = 0; i < arg.toInt(); ++i) {
-            trigger(QStringLiteral("actionConnect"));
+            w.findChild<QAction *>("actionConnect")->trigger();
             QVERIFY(statusText(w).startsWith(QStringLiteral("Connected to ")));
-            trigger(QStringLiteral("actionDisconnect"));
+            w.findChild<QAction *>("actionDisconnect")->trigger();
         }
         QCOMPARE(descriptors(), before);
     } else if (op == QLatin1String("type") || op == QLatin1String("set")) {
@@ -560,7 +558,7 @@ void WindowScript::step(const QString &op, const QString &arg)
         const QByteArray line = QByteArray("The quick brown fox jumps over the lazy dog 0123456789 ").repeated(18);
         QVERIFY(writeFile(file, (line + '\n').repeated(arg.toInt())));
         answerFileDialog(&box, file);
-        trigger(QStringLiteral("actionSendFile"));
+        w.findChild<QAction *>("actionSendFile")->trigger();
     } else if (op == QLatin1String("job")) { // N bytes handed over as the buttons do
         const QByteArray job(arg.toInt(), 'x');
         QVERIFY(QMetaObject::invokeMethod(&w, "Write",

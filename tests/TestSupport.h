@@ -180,7 +180,6 @@ public:
 
 protected:
     virtual void step(const QString &op, const QString &arg);
-    void trigger(const QString &action);
     MainWindow &w;
     FarEnd &peer;
     QTemporaryDir dir;

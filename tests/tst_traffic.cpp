@@ -29,7 +29,8 @@ private slots:
     void columnsShowEachRowsLength();
     void lineEventsWhenTheyHappen();
     void logKeepsItsLastRows();
-    // Sessions of a few steps, each on a fresh line: a job's rows, polling, holds as events.
+    // Sessions of a few steps, each on a fresh line: a job's rows, polling, holds as events, a
+    // text run past an answer.
     void scripts_data() { addScriptRows(QStringLiteral("script-traffic.txt")); }
     void scripts()
     {
@@ -38,7 +39,6 @@ private slots:
         WindowScript(*w, *peer).run(steps);
     }
     void expectedPaperIsTheControllersPaper();
-    void textRunsGrowPastAnswersAndEvents();
     void namingKeepsUpWithAFastLine();
     void headlessTrafficGoesToANewFileOnly();
 
@@ -58,18 +58,16 @@ static Answer statusAnswer(qint64 offset, quint8 status)
     return a;
 }
 
-// The rows going that way, each "offset what size", or with detail "offset what detail size";
-// events as what they say.
-static QStringList rowsOf(const TrafficLog &log, TrafficRow::Direction direction, bool detail = false)
+// The rows going that way, each "offset what size"; events as what they say.
+static QStringList rowsOf(const TrafficLog &log, TrafficRow::Direction direction)
 {
     QStringList rows;
     for (int i = 0; i < log.rowCount(); ++i) {
         const TrafficRow &r = log.row(i);
-        if (r.direction == direction && direction == TrafficRow::Direction::Event)
-            rows << r.what;
-        else if (r.direction == direction)
-            rows << (detail ? QStringLiteral("%1 %2 %3 %4").arg(r.offset).arg(r.what, r.detail).arg(r.size)
-                            : QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size));
+        if (r.direction == direction)
+            rows << (direction == TrafficRow::Direction::Event
+                    ? r.what
+                    : QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size));
     }
     return rows;
 }
@@ -500,25 +498,6 @@ void TestTraffic::namingKeepsUpWithAFastLine()
     QCOMPARE(read, 6 * text.size());
     QVERIFY2(most > 0 && most <= TrafficRecorder::maxBacklog() + SerialLink::sliceMs * 11520,
         qPrintable(QString::number(most)));
-}
-
-void TestTraffic::textRunsGrowPastAnswersAndEvents()
-{
-    // A line of text written in two parts, an answer and an event between them: its one row
-    // holds every byte of it.
-    RecordedLine recorded;
-    auto &[line, link, printer, traffic, recorder] = recorded;
-    QVERIFY(link.isOpen());
-    link.write("Hello", 5);
-    QCOMPARE(line.read(5), QByteArray("Hello"));
-    line.writeAll("?");
-    QTRY_COMPARE(link.received().size(), 1);
-    recorder.flushAnswers();
-    link.write(" world\n", 7);
-    QCOMPARE(line.read(7), QByteArray(" world\n"));
-    QTRY_VERIFY(traffic.rowCount() >= 4); // connected, printStr, the answer, printLF
-    QCOMPARE(rowsOf(traffic, TrafficRow::Direction::Sent, true),
-        QStringList({"0 printStr Hello world 11", "11 printLF  1"}));
 }
 
 void TestTraffic::headlessTrafficGoesToANewFileOnly()
