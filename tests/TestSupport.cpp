@@ -389,6 +389,18 @@ void addScriptRows(const QString &name)
         QTest::newRow(qPrintable(title)) << steps;
 }
 
+void runScriptRow(MainWindow *window, FarEnd *far)
+{
+    QFETCH(QStringList, steps);
+    if (window) {
+        WindowScript(*window, *far).run(steps);
+    } else {
+        MainWindow fresh;
+        FarEnd line;
+        WindowScript(fresh, line).run(steps);
+    }
+}
+
 namespace {
 
 // Traffic's rows as "direction | offset | what | size", events only when asked for; a row

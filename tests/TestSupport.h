@@ -160,8 +160,10 @@ void addTableRows(const QString &name);
 // The cases of a data file written as sections: "== NAME" starts one, the lines after it are
 // its own.
 QList<std::pair<QString, QStringList>> dataSections(const QString &name);
-// A _data() function's rows from a data file of sections: one column "steps".
+// A _data() function's rows from a data file of sections: one column "steps"; and the current
+// row run on that window and far end, or on a fresh window and far end of its own.
 void addScriptRows(const QString &name);
+void runScriptRow(MainWindow *window = nullptr, FarEnd *far = nullptr);
 
 // A window's session on the line, step by step: each step acts as a user or the far end does,
 // or checks what the window shows and what reached the far end. The ops are listed in

@@ -15,11 +15,7 @@ private slots:
     void jobs() { pressJobRow(*w, *peer); }
     // Sessions of a few steps: the queries, M23 H69 held down, Apply with every line mode.
     void scripts_data() { addScriptRows(QStringLiteral("script-jobs.txt")); }
-    void scripts()
-    {
-        QFETCH(QStringList, steps);
-        WindowScript(*w, *peer).run(steps);
-    }
+    void scripts() { runScriptRow(w, peer); }
     void pressesQueueInOrder()
     {
         // A press while a job is still on the wire queues behind it, whole and in order.

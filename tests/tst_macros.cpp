@@ -21,13 +21,7 @@ class TestMacros : public QObject
 private slots:
     // Sessions on a fresh window and far end: a repeat while the line holds, a click or Return, the file.
     void scripts_data() { addScriptRows(QStringLiteral("script-macros.txt")); }
-    void scripts()
-    {
-        QFETCH(QStringList, steps);
-        MainWindow window;
-        FarEnd far;
-        WindowScript(window, far).run(steps);
-    }
+    void scripts() { runScriptRow(); }
     void repeatsAsAsked_data();
     void repeatsAsAsked();
     void loadRefusesWhatIsNoListOfMacros_data();

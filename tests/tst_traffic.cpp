@@ -32,12 +32,7 @@ private slots:
     // Sessions of a few steps, each on a fresh line: a job's rows, polling, holds as events, a
     // text run past an answer.
     void scripts_data() { addScriptRows(QStringLiteral("script-traffic.txt")); }
-    void scripts()
-    {
-        QFETCH(QStringList, steps);
-        reconnect();
-        WindowScript(*w, *peer).run(steps);
-    }
+    void scripts() { reconnect(), runScriptRow(w, peer); }
     void expectedPaperIsTheControllersPaper();
     void namingKeepsUpWithAFastLine();
     void headlessTrafficGoesToANewFileOnly();

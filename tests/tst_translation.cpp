@@ -106,13 +106,7 @@ private slots:
     }
     // A fresh window's sessions: the status in words, a lost line's box, Monitor's refusal, Traffic's file.
     void scripts_data() { addScriptRows(QStringLiteral("script-translation.txt")); }
-    void scripts()
-    {
-        QFETCH(QStringList, steps);
-        MainWindow window;
-        FarEnd far;
-        WindowScript(window, far).run(steps);
-    }
+    void scripts() { runScriptRow(); }
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
     void commandLine();
 
