@@ -432,8 +432,7 @@ bool WindowScript::run(const QStringList &steps)
             = QString(steps[i]).replace(QLatin1String("LINE"), peer.path()).replace(QLatin1String("DIR"), dir.path());
         const QString op = at.section(QLatin1Char(' '), 0, 0), arg = at.section(QLatin1Char(' '), 1);
         if (op == QLatin1String("box")) {
-            box.arm();
-            boxTitle = arg.section(QLatin1String(": "), 0, 0), boxText = arg.section(QLatin1String(": "), 1);
+            box.arm(), boxTitle = arg.section(QLatin1String(": "), 0, 0), boxText = arg.section(QLatin1String(": "), 1);
             continue;
         }
         step(op, arg);

@@ -125,14 +125,13 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
     for (const QString &step : row[1].split(QLatin1Char(';'))) {
         const QString op = step.trimmed().section(QLatin1Char(' '), 0, 0);
         const int n = step.trimmed().section(QLatin1Char(' '), 1).toInt();
-        if (op == QLatin1String("write") || op == QLatin1String("file")) {
+        if (op == QLatin1String("write") || op == QLatin1String("file"))
             handed += (last = counting(n, int(handed.size())));
-            const QString file = dir.filePath(QStringLiteral("sent.bin"));
-            QString why;
-            if (op == QLatin1String("write"))
-                link.write(last.constData(), n);
-            else
-                QVERIFY2(writeFile(file, last) && link.sendFile(file, why), qPrintable(why));
+        if (op == QLatin1String("write")) {
+            link.write(last.constData(), n);
+        } else if (op == QLatin1String("file")) {
+            QString why, file = dir.filePath(QStringLiteral("sent.bin"));
+            QVERIFY2(writeFile(file, last) && link.sendFile(file, why), qPrintable(why));
         } else if (op == QLatin1String("read")) {
             read += peer->read(n);
             QVERIFY(read.size() >= n);
