@@ -6,20 +6,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-// The cases of a data file written as sections: "== NAME" starts one, the lines after it are
-// its own.
-inline QList<std::pair<QString, QStringList>> dataSections(const QString &name)
-{
-    QList<std::pair<QString, QStringList>> sections;
-    for (const QString &line : dataLines(name)) {
-        if (line.startsWith(QLatin1String("== ")))
-            sections.append({line.mid(3), {}});
-        else if (!sections.isEmpty())
-            sections.last().second << line;
-    }
-    return sections;
-}
-
 // Writes bytes to a non-blocking descriptor while the event loop runs, until all went or the
 // time is up; returns how many went. With a controller given, what reaches it meanwhile is read
 // into arrived, as both ends would run at once.

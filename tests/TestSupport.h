@@ -157,3 +157,38 @@ QList<QStringList> dataTable(const QString &name);
 // A _data() function's rows from a data table: one column "row" holding the whole line, each
 // row named by its first field.
 void addTableRows(const QString &name);
+// The cases of a data file written as sections: "== NAME" starts one, the lines after it are
+// its own.
+QList<std::pair<QString, QStringList>> dataSections(const QString &name);
+// A _data() function's rows from a data file of sections: one column "steps"; and the current
+// row run on that window and far end, or on a fresh window and far end of its own.
+void addScriptRows(const QString &name);
+void runScriptRow(MainWindow *window = nullptr, FarEnd *far = nullptr);
+
+// A window's session on the line, step by step: each step acts as a user or the far end does,
+// or checks what the window shows and what reached the far end. The ops are listed in
+// tests/data/seriallink-window.txt; a suite adds its own by overriding step(). LINE in a step is
+// the far end's path.
+class WindowScript
+{
+public:
+    WindowScript(MainWindow &window, FarEnd &far)
+        : w(window)
+        , peer(far)
+    { }
+    virtual ~WindowScript() = default;
+    // False, the step and what it got reported, at the first step that fails.
+    bool run(const QStringList &steps);
+
+protected:
+    virtual void step(const QString &op, const QString &arg);
+    MainWindow &w;
+    FarEnd &peer;
+    QTemporaryDir dir;
+
+private:
+    void checkBox();
+    ModalCloser box;
+    QString boxTitle, boxText; // the box the next step must show: its title, and a text it holds
+    QString counted; // the count the last pattern caught
+};

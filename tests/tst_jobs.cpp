@@ -13,48 +13,9 @@ class TestJobs : public ConnectedToolTest
 private slots:
     void jobs_data() { addJobRows(); }
     void jobs() { pressJobRow(*w, *peer); }
-    void applySendsTheCheckedUartMode_data() { addTableRows(QStringLiteral("uart.txt")); }
-    void applySendsTheCheckedUartMode()
-    {
-        // Every speed with every flow control, chosen as a user does, by clicking the radio buttons
-        // where they show.
-        QFETCH(QStringList, row);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        for (const QString &radio : {row[1], row[2]}) {
-            press(*w, qPrintable(radio));
-            QVERIFY2(w->findChild<QRadioButton *>(radio)->isChecked(), qPrintable(radio));
-        }
-        press(*w, "pushButtonApply");
-        QByteArray got = peer->read(4);
-        got += peer->readUntilQuiet(100); // nothing more may come
-        QCOMPARE(got.toHex(' '), hex(row[3].toLatin1()).toHex(' '));
-    }
-    void queriesShowOnlyTheReply()
-    {
-        // The status reply is a control byte, the version reply text that may come in pieces.
-        press(*w, "pushButtonStatus");
-        QCOMPARE(peer->read(2), hex("10 04"));
-        QCOMPARE(consoleText(*w), QString());
-        peer->writeAll(hex("12"));
-        QTRY_COMPARE(consoleText(*w), QStringLiteral("\x12"));
-        press(*w, "pushButtonVersion");
-        QCOMPARE(peer->read(2), hex("10 05"));
-        peer->writeAll("ZPC3x v1.22 \xC2");
-        QTRY_COMPARE(consoleText(*w), QStringLiteral("ZPC3x v1.22 "));
-        peer->writeAll("\xB0\r\n");
-        QTRY_COMPARE(consoleText(*w), QStringLiteral("ZPC3x v1.22 °\n"));
-    }
-    void m23H69ActsAsTheButtonGoesDown()
-    {
-        auto *button = w->findChild<QAbstractButton *>("pushButtonM23_H69");
-        press(*w, "pushButtonM23_H69"); // bring its tab to the front; the click sends once
-        QCOMPARE(peer->read(3), hex("1B 5A 06"));
-        QTest::mousePress(button, Qt::LeftButton);
-        QCOMPARE(peer->read(3), hex("1B 5A 06"));
-        QTest::mouseRelease(button, Qt::LeftButton);
-        QCOMPARE(peer->readUntilQuiet(100), QByteArray());
-    }
+    // Sessions of a few steps: the queries, M23 H69 held down, Apply with every line mode.
+    void scripts_data() { addScriptRows(QStringLiteral("script-jobs.txt")); }
+    void scripts() { runScriptRow(w, peer); }
     void pressesQueueInOrder()
     {
         // A press while a job is still on the wire queues behind it, whole and in order.

@@ -5,8 +5,6 @@
 
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"
-#include "serial/SerialLink.h"
-#include "tool/Launch.h"
 #include "tool/MacroBook.h"
 
 #include <atomic>
@@ -21,68 +19,15 @@ class TestMacros : public QObject
     Q_OBJECT
 
 private slots:
-    void repeatSkipsRunsWhileTheLineHolds();
+    // Sessions on a fresh window and far end: a repeat while the line holds, a click or Return, the file.
+    void scripts_data() { addScriptRows(QStringLiteral("script-macros.txt")); }
+    void scripts() { runScriptRow(); }
     void repeatsAsAsked_data();
     void repeatsAsAsked();
     void loadRefusesWhatIsNoListOfMacros_data();
     void loadRefusesWhatIsNoListOfMacros();
-    void fileKeepsTheMacrosAndTheRepeat();
-    void clickOrReturnSendsOnceAndEditUpdatesInPlace();
-
-private:
-    QTemporaryDir dir;
+    void editUpdatesInPlace();
 };
-
-namespace {
-
-int spin(const QWidget &dock, const char *name) { return dock.findChild<QSpinBox *>(name)->value(); }
-
-} // namespace
-
-void TestMacros::repeatSkipsRunsWhileTheLineHolds()
-{
-    // A macro every millisecond while the far end holds the line with XOFF: one run waits in the
-    // queue and every run due meanwhile is skipped and counted, not queued behind it.
-    FarEnd held;
-    MainWindow tool;
-    tool.show();
-    tool.start(
-        parseLaunch({"printer-ruvela", "--port", held.path(), "--flow", "software", "--show", "macros", "--connect"}));
-    QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
-    held.writeAll(hex("13"));
-    QTest::qWait(100);
-    auto *dock = tool.findChild<MacrosDock *>();
-    QTRY_VERIFY(dock->isVisible());
-    QTest::keyClicks(dock->findChild<QLineEdit *>("macroName"), QStringLiteral("init"));
-    QTest::keyClicks(dock->findChild<QLineEdit *>("macroText"), QStringLiteral("1B 40 0A"));
-    QTest::mouseClick(dock->findChild<QPushButton *>("macroAdd"), Qt::LeftButton);
-    dock->findChild<QSpinBox *>("macroInterval")->setValue(1);
-    dock->findChild<QSpinBox *>("macroTimes")->setValue(0); // until stopped
-    auto *list = dock->findChild<QListWidget *>("macroList");
-    QCOMPARE(list->count(), 1);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-    auto *book = tool.findChild<MacroBook *>();
-    QVERIFY(book->running());
-    QTest::qWait(400);
-    auto *link = tool.findChild<SerialLink *>();
-    QCOMPARE(link->sentTotal() + link->queued(), 3);
-    QCOMPARE(book->runsDone(), 1);
-    QVERIFY2(book->runsSkipped() > 5, qPrintable(QString::number(book->runsSkipped())));
-    const QString runs = dock->findChild<QLabel *>("macroRuns")->text();
-    QVERIFY2(runs.startsWith(QStringLiteral("Runs: 1, skipped: %1").arg(book->runsSkipped())), qPrintable(runs));
-    // Cancel drops only what the port was not given: the run the port holds still goes out,
-    // and the repeat still waits for it.
-    link->cancel();
-    QTest::qWait(50);
-    QCOMPARE(book->runsDone(), 1);
-    QCOMPARE(link->sentTotal() + link->queued(), 3);
-    // The line moves again: the runs follow one another whole, and the repeat goes on.
-    held.writeAll(hex("11"));
-    QTRY_VERIFY(book->runsDone() > 4);
-    QTest::mouseClick(dock->findChild<QPushButton *>("macroStop"), Qt::LeftButton);
-    QVERIFY(!book->running());
-    QCOMPARE(held.readUntilQuiet(300), hex("1B 40 0A").repeated(book->runsDone()));
-}
 
 void TestMacros::repeatsAsAsked_data()
 {
@@ -168,60 +113,15 @@ void TestMacros::loadRefusesWhatIsNoListOfMacros()
     QCOMPARE(book.macros(), QList<Macro>({{"kept", "0A", SendMode::Hex}}));
 }
 
-void TestMacros::fileKeepsTheMacrosAndTheRepeat()
+void TestMacros::editUpdatesInPlace()
 {
-    // A file written by hand reads as it says; what is saved, Every and Times with the macros,
-    // reads back the same. A file written before they were kept still loads, and leaves them.
-    MacroBook book;
-    QCOMPARE(book.fromJson(R"({"macros": [{"name": "status", "mode": "hex", "text": "10 04"},
-        {"name": "hello", "mode": "text", "text": "Hi\\x1B@"}]})"),
-        QString());
-    const QList<Macro> expected{{"status", "10 04", SendMode::Hex}, {"hello", "Hi\\x1B@", SendMode::Text}};
-    QCOMPARE(book.macros(), expected);
-    MacrosDock dock(&book);
-    dock.findChild<QSpinBox *>("macroInterval")->setValue(250);
-    dock.findChild<QSpinBox *>("macroTimes")->setValue(7);
-    const QString file = dir.filePath(QStringLiteral("repeat.json"));
-    dock.save(file);
-
-    MacroBook again;
-    MacrosDock other(&again);
-    QCOMPARE(spin(other, "macroInterval"), 1000);
-    QCOMPARE(spin(other, "macroTimes"), 1);
-    other.load(file);
-    QCOMPARE(again.macros(), expected);
-    QCOMPARE(spin(other, "macroInterval"), 250);
-    QCOMPARE(spin(other, "macroTimes"), 7);
-
-    const QString older = dir.filePath(QStringLiteral("older.json"));
-    QVERIFY(writeFile(older, R"({"macros": [{"name": "feed", "mode": "hex", "text": "0A"}]})"));
-    other.findChild<QSpinBox *>("macroInterval")->setValue(40);
-    other.findChild<QSpinBox *>("macroTimes")->setValue(3);
-    other.load(older);
-    QCOMPARE(again.macros(), QList<Macro>({{"feed", "0A", SendMode::Hex}}));
-    QCOMPARE(spin(other, "macroInterval"), 40);
-    QCOMPARE(spin(other, "macroTimes"), 3);
-}
-
-void TestMacros::clickOrReturnSendsOnceAndEditUpdatesInPlace()
-{
-    // A click on a macro sends it, and so does Return on the current one, each once.
     MacroBook book;
     QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
     QVERIFY(book.add({"feed", "0A", SendMode::Hex}).isEmpty());
     MacrosDock dock(&book);
     dock.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dock));
-    QStringList ran;
-    connect(&book, &MacroBook::runs, this, [&](const Macro &m) { ran << m.name; });
     auto *list = dock.findChild<QListWidget *>("macroList");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-    list->setFocus();
-    list->setCurrentRow(0);
-    QTest::keyClick(list, Qt::Key_Return);
-    QTest::qWait(20);
-    QCOMPARE(ran, QStringList({"feed", "init"}));
-
     // The edit dialog says it updates the macro, and it does, in its place: no second macro.
     QString title, button;
     ModalCloser closer([&](QWidget *modal) {

@@ -7,10 +7,6 @@
 #include "app/MainWindow.h"
 #include "serial/SendQueue.h"
 #include "serial/SerialLink.h"
-#include "tool/Launch.h"
-
-#include <cstring>
-#include <sys/resource.h>
 
 class TestSerialLink : public QObject
 {
@@ -27,196 +23,71 @@ private slots:
     void queueCountsEveryByte();
 
 private:
-    void trigger(const char *action) { w->findChild<QAction *>(action)->trigger(); }
     MainWindow *w = nullptr;
     FarEnd *peer = nullptr;
     QTemporaryDir dir;
 };
 
-void TestSerialLink::windowSessions_data()
-{
-    QTest::addColumn<QStringList>("steps");
-    for (const auto &[name, steps] : dataSections(QStringLiteral("seriallink-window.txt")))
-        QTest::newRow(qPrintable(name)) << steps;
-}
+void TestSerialLink::windowSessions_data() { addScriptRows(QStringLiteral("seriallink-window.txt")); }
 
-void TestSerialLink::windowSessions()
+namespace {
+
+// The steps a session on the virtual controller's line, or on a port another program holds,
+// adds: HELD that port, CONTROLLER the controller's line.
+class LineScript : public WindowScript
 {
-    QFETCH(QStringList, steps);
+public:
+    using WindowScript::WindowScript;
     FarEnd other;
     QProcess controller;
     const QString link = dir.filePath(QStringLiteral("zpc3x")),
                   logFile = dir.filePath(QStringLiteral("controller.log"));
-    QSerialPort holder(other.path());
-    auto *edit = w->findChild<QLineEdit *>("lineEditSend");
-    auto *console = w->findChild<QPlainTextEdit *>("editRuvela");
-    ModalCloser box;
-    QString boxTitle, boxText; // the box the next step must show: its title, and a text it holds
-    QString counted; // the count the last console pattern caught
-    for (QString step : steps) {
-        step.replace(QLatin1String("LINE"), peer->path()).replace(QLatin1String("HELD"), other.path());
-        step.replace(QLatin1String("DATA"), QStringLiteral(RUVELA_TEST_DATA))
-            .replace(QLatin1String("CONTROLLER"), link);
-        const QString op = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
-        const QStringList args = arg.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (op == QLatin1String("box")) {
-            box.arm();
-            boxTitle = arg.section(QLatin1String(": "), 0, 0), boxText = arg.section(QLatin1String(": "), 1);
-            continue;
-        }
-        if (op == QLatin1String("launch")) {
-            w->start(parseLaunch(QStringList{"printer-ruvela"} + args));
-        } else if (op == QLatin1String("hold")) { // another program holds the port HELD
-            QVERIFY(holder.open(QIODevice::ReadWrite));
-        } else if (op == QLatin1String("action")) {
-            trigger(qPrintable(arg));
-        } else if (op == QLatin1String("enabled") || op == QLatin1String("disabled")) {
-            for (const QString &name : args)
-                QVERIFY2(
-                    w->findChild<QAction *>(name)->isEnabled() == (op == QLatin1String("enabled")), qPrintable(name));
-        } else if (op == QLatin1String("label")) {
-            QTRY_VERIFY2(w->findChild<QLabel *>(args[0])->text().startsWith(arg.section(QLatin1Char(' '), 1)),
-                qPrintable(w->findChild<QLabel *>(args[0])->text()));
-        } else if (op == QLatin1String("invoke")) {
-            QVERIFY(QMetaObject::invokeMethod(w, qPrintable(arg)));
-        } else if (op == QLatin1String("faults")) { // that the port reports on a line still there
-            for (auto error : {QSerialPort::ResourceError, QSerialPort::WriteError, QSerialPort::ReadError,
-                     QSerialPort::UnsupportedOperationError})
-                QVERIFY(QMetaObject::invokeMethod(w, "handleError", Q_ARG(QSerialPort::SerialPortError, error)));
-        } else if (op == QLatin1String("reconnects")) { // leaving no descriptor open
-            const auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
-            const auto before = descriptors();
-            for (int i = 0; i < arg.toInt(); ++i) {
-                trigger("actionConnect");
-                QVERIFY(statusText(*w).startsWith(QStringLiteral("Connected to ")));
-                trigger("actionDisconnect");
-            }
-            QCOMPARE(descriptors(), before);
-        } else if (op == QLatin1String("mode")) {
-            w->findChild<QComboBox *>("comboBoxSendMode")->setCurrentText(arg);
-        } else if (op == QLatin1String("type") || op == QLatin1String("set")) {
-            edit->setText(arg);
-        } else if (op == QLatin1String("key")) {
-            QTest::keyClick(edit, arg == QLatin1String("Up") ? Qt::Key_Up : Qt::Key_Down);
-        } else if (op == QLatin1String("line")) {
-            QCOMPARE(edit->text(), arg);
-        } else if (op == QLatin1String("press")) {
-            press(*w, qPrintable(arg));
-        } else if (op == QLatin1String("click")) {
-            QTest::mouseClick(w->findChild<QPushButton *>(arg), Qt::LeftButton);
-        } else if (op == QLatin1String("sent")) { // these, or with none no more
-            const QByteArray bytes = hex(arg.toLatin1());
-            QCOMPARE(
-                (bytes.isEmpty() ? peer->readUntilQuiet(100) : peer->read(bytes.size())).toHex(' '), bytes.toHex(' '));
-        } else if (op == QLatin1String("got")) { // N bytes at least reached the far end
-            QCOMPARE(peer->read(arg.toInt()).size(), arg.toInt());
-        } else if (op == QLatin1String("counted")) { // what arrives now is what the note counted
-            const QByteArray arrived = peer->readUntilQuiet(300);
-            QVERIFY(!arrived.isEmpty() && arrived.size() == counted.toLongLong());
-        } else if (op == QLatin1String("far")) { // " xN" at the end: N times
-            peer->writeAll(
-                hex(arg.section(QLatin1String(" x"), 0, 0).toLatin1())
-                    .repeated(arg.contains(QLatin1String(" x")) ? arg.section(QLatin1String(" x"), 1).toInt() : 1));
-        } else if (op == QLatin1String("lose")) {
-            peer->close();
-        } else if (op == QLatin1String("closed")) { // the port itself, not only the window's state
-            QVERIFY(!w->findChild<QSerialPort *>()->isOpen());
-        } else if (op == QLatin1String("console")) {
-            QTRY_COMPARE(consoleText(*w), QString::fromUtf8(hex(arg.toUtf8())));
-        } else if (op == QLatin1String("console~")) {
-            const QRegularExpression pattern(arg);
-            QTRY_VERIFY2_WITH_TIMEOUT(
-                pattern.match(consoleText(*w)).hasMatch(), qPrintable(consoleText(*w).right(200)), 60000);
-            counted = pattern.match(consoleText(*w)).captured(1);
-        } else if (op == QLatin1String("typed")) { // text of the user's own, the cursor behind it
-            console->setPlainText(arg), console->moveCursor(QTextCursor::End);
-        } else if (op == QLatin1String("hexview")) {
-            w->findChild<QCheckBox *>("checkBoxHex")->setChecked(arg == QLatin1String("on"));
-        } else if (op == QLatin1String("paste")) { // a paste of any length goes out whole
-            QByteArray bytes;
-            for (int i = 0; i < arg.toInt(); ++i)
-                bytes += char(0x20 + i % 0x5F);
-            edit->setText(QString::fromLatin1(bytes.toHex(' ')));
-            QTest::keyClick(edit, Qt::Key_Return);
-            QVERIFY(peer->read(bytes.size(), 20000) == bytes);
-        } else if (op == QLatin1String("picture")) { // of N rows, every seventh inked
-            QImage picture(384, arg.toInt(), QImage::Format_Mono);
-            picture.fill(0);
-            for (int y = 0; y < picture.height(); y += 7)
-                std::memset(picture.scanLine(y), 0x5A, 48);
-            const QString file = dir.filePath(QStringLiteral("picture.png"));
-            QVERIFY(picture.save(file) && QMetaObject::invokeMethod(w, "loadFile", Q_ARG(QString, file)));
-            press(*w, "pushButton_58PrintH");
-        } else if (op == QLatin1String("bounded")) { // at most N lines of at most M characters
-            QVERIFY(console->blockCount() <= args[0].toInt());
-            for (QTextBlock b = console->document()->begin(); b.isValid(); b = b.next())
-                QVERIFY(b.length() <= args[1].toInt());
-        } else if (op == QLatin1String("controller")) { // the virtual controller at CONTROLLER, its paper this fast
-            controller.setStandardOutputFile(logFile);
-            controller.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", link, "--speed", arg, "--log"});
-            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
-        } else if (op == QLatin1String("send-text")) { // Send File: N long lines, wrapped, so that the log keeps up
-            const QString file = dir.filePath(QStringLiteral("long.txt"));
-            const QByteArray line = QByteArray("The quick brown fox jumps over the lazy dog 0123456789 ").repeated(18);
-            QVERIFY(writeFile(file, (line + '\n').repeated(arg.toInt())));
-            answerFileDialog(this, file);
-            trigger("actionSendFile");
-        } else if (op == QLatin1String("logged")) {
-            // The controller's log reaches this line, with no overrun; XON and XOFF are the line's
-            // own, and a tool that honours them never sees them as replies.
-            QFile reader(logFile);
-            QVERIFY(reader.open(QIODevice::ReadOnly));
-            QByteArray log;
-            QElapsedTimer clock;
-            clock.start();
-            while (!log.contains(arg.toLatin1() + '\n') && clock.elapsed() < 120000)
-                QTest::qWait(20), log = log.right(4096) + reader.readAll();
-            QVERIFY2(log.contains(arg.toLatin1() + '\n') && !log.contains("overrun"), log.right(300).constData());
-            const QByteArray &replies = w->findChild<SerialLink *>()->received();
-            QVERIFY(!replies.contains('\x11') && !replies.contains('\x13'));
-        } else if (op == QLatin1String("job")) { // N bytes handed over as the buttons do
-            const QByteArray job(arg.toInt(), 'x');
-            QVERIFY(QMetaObject::invokeMethod(w, "Write",
-                Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
-                Q_ARG(size_t, size_t(job.size()))));
-        } else if (op == QLatin1String("show")) { // at the size the window opens with
-            w->show();
-        } else if (op == QLatin1String("shown") || op == QLatin1String("hidden")) {
-            QTRY_VERIFY(w->findChild<QWidget *>(arg)
-                && w->findChild<QWidget *>(arg)->isVisible() == (op == QLatin1String("shown")));
-            QVERIFY2(op == QLatin1String("hidden") || cutOff(w->findChild<QWidget *>(arg)).isEmpty(), qPrintable(arg));
-        } else if (op == QLatin1String("saved")) { // Save Sent Bytes saves N bytes, its title holding the rest
-            const QString saved = dir.filePath(QStringLiteral("saved.bin"));
-            ModalCloser *save = answerFileDialog(this, saved);
-            trigger("actionSaveSent");
-            QTRY_VERIFY(save->done());
-            QVERIFY2(save->title.contains(arg.section(QLatin1Char(' '), 1)), qPrintable(save->title));
-            QCOMPARE(QFileInfo(saved).size(), args[0].toLongLong());
-        } else if (op == QLatin1String("idle")) { // no more errors, and almost no CPU spent waiting
-            QSignalSpy errors(w->findChild<QSerialPort *>(), &QSerialPort::errorOccurred);
-            rusage before{}, after{};
-            getrusage(RUSAGE_SELF, &before);
-            QTest::qWait(300);
-            getrusage(RUSAGE_SELF, &after);
-            QCOMPARE(errors.count(), 0);
-            const long cpuMicros = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000000L
-                + (after.ru_utime.tv_usec - before.ru_utime.tv_usec);
-            QVERIFY2(cpuMicros < 150000, qPrintable(QString::number(cpuMicros)));
-        } else if (op == QLatin1String("wait")) {
-            QTest::qWait(arg.toInt());
-        } else {
-            QFAIL(qPrintable(step));
-        }
-        if (op == QLatin1String("type"))
-            QTest::keyClick(edit, Qt::Key_Return);
-        if (!boxTitle.isEmpty()) {
-            QTRY_VERIFY(box.done());
-            QVERIFY2(box.title == boxTitle && box.text.contains(boxText), qPrintable(box.title + box.text));
-            boxTitle.clear();
-        }
+
+protected:
+    void step(const QString &op, const QString &arg) override;
+
+private:
+    QSerialPort holder{other.path()};
+};
+
+void LineScript::step(const QString &op, const QString &arg)
+{
+    if (op == QLatin1String("hold")) { // another program holds the port HELD
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    } else if (op == QLatin1String("controller")) { // the virtual controller at CONTROLLER, its paper this fast
+        controller.setStandardOutputFile(logFile);
+        controller.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", link, "--speed", arg, "--log"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+    } else if (op == QLatin1String("logged")) {
+        // The controller's log reaches this line, with no overrun; XON and XOFF are the line's
+        // own, and a tool that honours them never sees them as replies.
+        QFile reader(logFile);
+        QVERIFY(reader.open(QIODevice::ReadOnly));
+        QByteArray log;
+        QElapsedTimer clock;
+        clock.start();
+        while (!log.contains(arg.toLatin1() + '\n') && clock.elapsed() < 120000)
+            QTest::qWait(20), log = log.right(4096) + reader.readAll();
+        QVERIFY2(log.contains(arg.toLatin1() + '\n') && !log.contains("overrun"), log.right(300).constData());
+        const QByteArray &replies = w.findChild<SerialLink *>()->received();
+        QVERIFY(!replies.contains('\x11') && !replies.contains('\x13'));
+    } else {
+        WindowScript::step(op, arg);
     }
-    controller.terminate();
-    QVERIFY(controller.state() == QProcess::NotRunning || controller.waitForFinished(5000));
+}
+
+} // namespace
+
+void TestSerialLink::windowSessions()
+{
+    QFETCH(QStringList, steps);
+    LineScript script(*w, *peer);
+    steps.replaceInStrings(QStringLiteral("HELD"), script.other.path())
+        .replaceInStrings(QStringLiteral("DATA"), QStringLiteral(RUVELA_TEST_DATA))
+        .replaceInStrings(QStringLiteral("CONTROLLER"), script.link);
+    script.run(steps);
+    script.controller.terminate();
+    QVERIFY(script.controller.state() == QProcess::NotRunning || script.controller.waitForFinished(5000));
 }
 
 namespace {
@@ -254,14 +125,13 @@ void TestSerialLink::bytesSentAreWhatTheFarEndRead()
     for (const QString &step : row[1].split(QLatin1Char(';'))) {
         const QString op = step.trimmed().section(QLatin1Char(' '), 0, 0);
         const int n = step.trimmed().section(QLatin1Char(' '), 1).toInt();
-        if (op == QLatin1String("write") || op == QLatin1String("file")) {
+        if (op == QLatin1String("write") || op == QLatin1String("file"))
             handed += (last = counting(n, int(handed.size())));
-            const QString file = dir.filePath(QStringLiteral("sent.bin"));
-            QString why;
-            if (op == QLatin1String("write"))
-                link.write(last.constData(), n);
-            else
-                QVERIFY2(writeFile(file, last) && link.sendFile(file, why), qPrintable(why));
+        if (op == QLatin1String("write")) {
+            link.write(last.constData(), n);
+        } else if (op == QLatin1String("file")) {
+            QString why, file = dir.filePath(QStringLiteral("sent.bin"));
+            QVERIFY2(writeFile(file, last) && link.sendFile(file, why), qPrintable(why));
         } else if (op == QLatin1String("read")) {
             read += peer->read(n);
             QVERIFY(read.size() >= n);

@@ -29,11 +29,11 @@ private slots:
     void columnsShowEachRowsLength();
     void lineEventsWhenTheyHappen();
     void logKeepsItsLastRows();
-    void rowsOfAJob();
+    // Sessions of a few steps, each on a fresh line: a job's rows, polling, holds as events, a
+    // text run past an answer.
+    void scripts_data() { addScriptRows(QStringLiteral("script-traffic.txt")); }
+    void scripts() { reconnect(), runScriptRow(w, peer); }
     void expectedPaperIsTheControllersPaper();
-    void pollingAsksOnlyWhenSwitchedOn();
-    void holdsAreEvents();
-    void textRunsGrowPastAnswersAndEvents();
     void namingKeepsUpWithAFastLine();
     void headlessTrafficGoesToANewFileOnly();
 
@@ -53,18 +53,16 @@ static Answer statusAnswer(qint64 offset, quint8 status)
     return a;
 }
 
-// The rows going that way, each "offset what size", or with detail "offset what detail size";
-// events as what they say.
-static QStringList rowsOf(const TrafficLog &log, TrafficRow::Direction direction, bool detail = false)
+// The rows going that way, each "offset what size"; events as what they say.
+static QStringList rowsOf(const TrafficLog &log, TrafficRow::Direction direction)
 {
     QStringList rows;
     for (int i = 0; i < log.rowCount(); ++i) {
         const TrafficRow &r = log.row(i);
-        if (r.direction == direction && direction == TrafficRow::Direction::Event)
-            rows << r.what;
-        else if (r.direction == direction)
-            rows << (detail ? QStringLiteral("%1 %2 %3 %4").arg(r.offset).arg(r.what, r.detail).arg(r.size)
-                            : QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size));
+        if (r.direction == direction)
+            rows << (direction == TrafficRow::Direction::Event
+                    ? r.what
+                    : QStringLiteral("%1 %2 %3").arg(r.offset).arg(r.what).arg(r.size));
     }
     return rows;
 }
@@ -261,12 +259,9 @@ void TestTraffic::everySentByteHasARow()
     }
     // The same from the send line, through the line and the pane's recorder.
     reconnect();
-    auto *send = w->findChild<QLineEdit *>("lineEditSend");
-    send->setText(QString::fromLatin1(stream.toHex(' ')));
-    press(*w, "pushButtonSend");
-    QCOMPARE(peer->read(stream.size()), stream);
-    QTRY_VERIFY(rowsOf(*log(), TrafficRow::Direction::Sent).size() >= rows.size());
-    QCOMPARE(rowsOf(*log(), TrafficRow::Direction::Sent), rows);
+    const QString bytes = QString::fromLatin1(stream.toHex(' '));
+    if (WindowScript(*w, *peer).run({"set " + bytes, "press pushButtonSend", "sent " + bytes}))
+        QTRY_COMPARE(rowsOf(*log(), TrafficRow::Direction::Sent), rows);
 }
 
 void TestTraffic::filterKeepsTheChosenRowAndSaveAsWritesWhatIsShown()
@@ -421,42 +416,6 @@ void TestTraffic::logKeepsItsLastRows()
     QCOMPARE(log.row(0).size, QueryMatcher::maxAnswerBytes);
 }
 
-void TestTraffic::rowsOfAJob()
-{
-    reconnect();
-    press(*w, "pushButtonReceipt");
-    QCOMPARE(peer->read(12749, 10000).size(), 12749);
-    press(*w, "pushButtonStatus");
-    QCOMPARE(peer->read(2).toHex(' '), QByteArray("10 04"));
-    peer->writeAll(QByteArray("\x32", 1));
-    TrafficLog *traffic = log();
-    QTRY_VERIFY(!rowsOf(*traffic, TrafficRow::Direction::Received).isEmpty());
-
-    QStringList actual;
-    qint64 lastTime = 0;
-    for (int i = 0; i < traffic->rowCount(); ++i) {
-        const TrafficRow &r = traffic->row(i);
-        QVERIFY(r.time >= lastTime);
-        lastTime = r.time;
-        if (r.direction != TrafficRow::Direction::Event)
-            actual << QStringList{TrafficLog::directionName(r.direction), QString::number(r.offset), r.what,
-                QString::number(r.size)}
-                          .join(QStringLiteral(" | "));
-    }
-    QStringList expected = dataLines(QStringLiteral("traffic.txt"));
-    for (QString &line : expected)
-        line = line.simplified();
-    QCOMPARE(actual, expected);
-    // Each command shows its own first bytes, and how many there are when it is longer.
-    QCOMPARE(
-        traffic->data(traffic->index(0, TrafficLog::Bytes), Qt::DisplayRole).toString(), QStringLiteral("1B 61 00"));
-    const QString picture = traffic->data(traffic->index(3, TrafficLog::Bytes), Qt::DisplayRole).toString();
-    QVERIFY2(picture.startsWith(QStringLiteral("1D 76 30 00 30 00 00 01 "))
-            && picture.endsWith(QStringLiteral("(12296 bytes)")),
-        qPrintable(picture));
-    QCOMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: paper out"));
-}
-
 void TestTraffic::expectedPaperIsTheControllersPaper()
 {
     // The head type set on one line carries over to the next, as on the controller.
@@ -498,40 +457,6 @@ void TestTraffic::expectedPaperIsTheControllersPaper()
     QVERIFY(QImage(saved).convertToFormat(QImage::Format_Grayscale8) == rendered);
 }
 
-void TestTraffic::pollingAsksOnlyWhenSwitchedOn()
-{
-    reconnect();
-    QVERIFY(peer->read(2, 1500).isEmpty()); // off: the line stays quiet
-    auto *poll = w->findChild<QCheckBox *>("trafficPoll");
-    w->findChild<QSpinBox *>("trafficPollSeconds")->setValue(1);
-    poll->setChecked(true);
-    QCOMPARE(peer->read(2, 3000).toHex(' '), QByteArray("10 04"));
-    peer->writeAll(QByteArray("\x16", 1));
-    QTRY_COMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), QStringLiteral("Controller: cover open"));
-    // The answer to the tool's own question is not the user's: it stays out of the console.
-    QVERIFY(!consoleText(*w).contains(QChar(0x16)));
-    QCOMPARE(peer->read(2, 3000).toHex(' '), QByteArray("10 04"));
-    poll->setChecked(false);
-    peer->readUntilQuiet(100);
-    QVERIFY(peer->read(2, 1500).isEmpty());
-}
-
-void TestTraffic::holdsAreEvents()
-{
-    reconnect();
-    peer->writeAll(QByteArray(1, '\x13')); // XOFF before the job: nothing may leave
-    press(*w, "pushButtonReceipt");
-    QVERIFY(peer->read(1, 1000).isEmpty());
-    peer->writeAll(QByteArray(1, '\x11'));
-    QCOMPARE(peer->read(12749, 10000).size(), 12749);
-    const QRegularExpression heldFor(QStringLiteral("^XOFF: held for (\\d+\\.\\d) s$"));
-    QTRY_VERIFY(!rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor).isEmpty());
-    const QRegularExpressionMatch match
-        = heldFor.match(rowsOf(*log(), TrafficRow::Direction::Event).filter(heldFor)[0]);
-    const double seconds = match.captured(1).toDouble();
-    QVERIFY2(seconds >= 0.5 && seconds < 5, qPrintable(match.captured(0)));
-}
-
 // A link of its own to a fresh far end, without flow control, recorded into a traffic log.
 struct RecordedLine
 {
@@ -568,25 +493,6 @@ void TestTraffic::namingKeepsUpWithAFastLine()
     QCOMPARE(read, 6 * text.size());
     QVERIFY2(most > 0 && most <= TrafficRecorder::maxBacklog() + SerialLink::sliceMs * 11520,
         qPrintable(QString::number(most)));
-}
-
-void TestTraffic::textRunsGrowPastAnswersAndEvents()
-{
-    // A line of text written in two parts, an answer and an event between them: its one row
-    // holds every byte of it.
-    RecordedLine recorded;
-    auto &[line, link, printer, traffic, recorder] = recorded;
-    QVERIFY(link.isOpen());
-    link.write("Hello", 5);
-    QCOMPARE(line.read(5), QByteArray("Hello"));
-    line.writeAll("?");
-    QTRY_COMPARE(link.received().size(), 1);
-    recorder.flushAnswers();
-    link.write(" world\n", 7);
-    QCOMPARE(line.read(7), QByteArray(" world\n"));
-    QTRY_VERIFY(traffic.rowCount() >= 4); // connected, printStr, the answer, printLF
-    QCOMPARE(rowsOf(traffic, TrafficRow::Direction::Sent, true),
-        QStringList({"0 printStr Hello world 11", "11 printLF  1"}));
 }
 
 void TestTraffic::headlessTrafficGoesToANewFileOnly()

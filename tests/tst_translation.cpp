@@ -6,7 +6,6 @@
 #include "app/MainWindow.h"
 #include "app/MonitorDialog.h"
 #include "app/SettingsDialog.h"
-#include "app/TrafficDock.h"
 #include "files/WholeFile.h"
 #include "language/Language.h"
 #include "monitor/HostEnds.h"
@@ -91,53 +90,23 @@ private slots:
     void jobsSendTheirBytes_data() { addJobRows(); }
     void jobsSendTheirBytes() { pressJobRow(*w, *peer); }
     void noButtonTextIsCut();
-    void trafficFileStaysEnglish();
-    void fileFaultsInTheWindowsLanguage()
+    void reasonsInTheWindowsLanguage()
     {
-        // Why a save failed reads in the window's language, the path as it is.
+        // Why a save failed reads in the window's language, the path as it is; a translation that
+        // puts the arguments in another order takes each where it belongs.
         QTemporaryDir dir;
         const QString why = writeWholeFile(dir.path(), "x");
         QVERIFY2(why.contains(dir.path()) && why.contains(QStringLiteral("不是普通文件")), qPrintable(why));
-    }
-    void lostLineSaysWhyInTheWindowsLanguage()
-    {
-        // The line's own reason, English in Traffic, reads in the window's language in the box.
-        MainWindow window;
-        FarEnd far;
-        QVERIFY(connectTo(window, far.path()).startsWith(QStringLiteral("已连接 ")));
-        ModalCloser closer;
-        closer.arm();
-        far.close();
-        QTRY_VERIFY(closer.done());
-        QVERIFY2(closer.text.contains(QStringLiteral("设备已拔出，或对端已将其关闭")), qPrintable(closer.text));
-        // A translation that puts the arguments in another order takes each where it belongs.
         QCOMPARE(language::shown("SerialLink", QStringLiteral("it ended after 5 of the 9 bytes it had"),
                      SerialLink::reasonSources()),
             QStringLiteral("文件在其 9 字节中的第 5 字节处就结束了"));
-    }
-    void monitorSaysWhyNotInTheWindowsLanguage()
-    {
-        // A file the user owns is never replaced by the host's link, and the box says so in the
-        // window's language.
-        QTemporaryDir dir;
-        const QString taken = dir.filePath(QStringLiteral("pos"));
-        QVERIFY(writeFile(taken, "mine"));
-        w->findChild<QAction *>("actionMonitor")->trigger();
-        auto *dialog = w->findChild<MonitorDialog *>();
-        dialog->findChild<QLineEdit *>("monitorLink")->setText(taken);
-        ModalCloser closer;
-        closer.arm();
-        dialog->findChild<QPushButton *>("monitorStart")->click();
-        QTRY_VERIFY(closer.done());
-        dialog->close();
-        QVERIFY2(closer.text.contains(QStringLiteral("不是指向伪终端的链接")), qPrintable(closer.text));
-        QCOMPARE(readFile(taken), QByteArray("mine"));
         QCOMPARE(language::shown("HostEnds", QStringLiteral("cannot listen on 127.0.0.1:80: Permission denied"),
                      TcpHost::reasonSources()),
             QStringLiteral("无法在 127.0.0.1:80 上监听：Permission denied"));
     }
-    void statusInWords_data();
-    void statusInWords();
+    // A fresh window's sessions: the status in words, a lost line's box, Monitor's refusal, Traffic's file.
+    void scripts_data() { addScriptRows(QStringLiteral("script-translation.txt")); }
+    void scripts() { runScriptRow(); }
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
     void commandLine();
 
@@ -221,45 +190,6 @@ void TestTranslation::noButtonTextIsCut()
         }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
-}
-
-void TestTranslation::trafficFileStaysEnglish()
-{
-    // Traffic's file is a format scripts read: its header lines and rows stay English.
-    Launch launch;
-    launch.panes = QStringList{QStringLiteral("traffic")};
-    w->start(launch);
-    auto *dock = w->findChild<TrafficDock *>();
-    press(*w, "pushButtonStatus");
-    peer->readUntilQuiet();
-    dock->findChild<QComboBox *>("trafficDirection")->setCurrentIndex(1);
-    QTemporaryDir dir;
-    dock->save(dir.filePath(QStringLiteral("traffic.txt")));
-    const QStringList lines = QString::fromUtf8(readFile(dir.filePath(QStringLiteral("traffic.txt")))).split('\n');
-    QCOMPARE(lines[0], QStringLiteral("# time\tdirection\toffset\tcommand or meaning\targuments or ASCII\tbytes"));
-    QVERIFY2(lines[1].startsWith(QStringLiteral("# only ")) && lines[1].endsWith(QStringLiteral("(sent)")),
-        qPrintable(lines[1]));
-    QVERIFY2(lines.last().isEmpty() && lines[lines.size() - 2].contains(QStringLiteral("\tprinterState\t")),
-        qPrintable(lines.join('\n')));
-}
-
-void TestTranslation::statusInWords_data()
-{
-    // The controller's answer to Status, and the status bar's words for it.
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("ready") << QByteArray("\x12") << QStringLiteral("控制器：就绪");
-    QTest::newRow("cover open, paper out") << QByteArray("\x36") << QStringLiteral("控制器：上盖打开、缺纸");
-}
-
-void TestTranslation::statusInWords()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(QString, shown);
-    press(*w, "pushButtonStatus");
-    peer->readUntilQuiet();
-    peer->writeAll(answer);
-    QTRY_COMPARE(w->findChild<QLabel *>("controllerStatusLabel")->text(), shown);
 }
 
 void TestTranslation::commandLine()
