@@ -11,39 +11,25 @@
 
 QByteArray hex(const QByteArray &text)
 {
+    static const QRegularExpression token(QStringLiteral(
+        "\\s*(?:'([^']*)'|U\\+([0-9A-Fa-f]{4})(?:\\.\\.U\\+([0-9A-Fa-f]{4}))?|([0-9A-Fa-f]{2})(?:\\*(\\d+))?)\\s*"));
     QByteArray out;
-    for (qsizetype i = 0; i < text.size();) {
-        const char c = text.at(i);
-        if (c == ' ' || c == '\n' || c == '\t') {
-            ++i;
-        } else if (c == '\'') {
-            const qsizetype end = text.indexOf('\'', i + 1);
-            Q_ASSERT(end > i);
-            out += text.mid(i + 1, end - i - 1);
-            i = end + 1;
-        } else if (text.mid(i, 2) == "U+") {
-            // U+XXXX or U+XXXX..U+YYYY
-            const uint first = text.mid(i + 2, 4).toUInt(nullptr, 16);
-            const bool run = text.mid(i + 6, 4) == "..U+";
-            const uint last = run ? text.mid(i + 10, 4).toUInt(nullptr, 16) : first;
-            for (uint u = first; u <= last; ++u)
-                out.append(char(u >> 8)).append(char(u & 0xFF));
-            i += run ? 14 : 6;
-        } else {
-            // A byte, or a byte and *N for N of them.
-            const char byte = char(text.mid(i, 2).toUInt(nullptr, 16));
-            qsizetype count = 1;
-            i += 2;
-            if (i < text.size() && text.at(i) == '*') {
-                qsizetype end = ++i;
-                while (end < text.size() && text.at(end) >= '0' && text.at(end) <= '9')
-                    ++end;
-                count = text.mid(i, end - i).toLongLong();
-                i = end;
-            }
-            out.append(count, byte);
-        }
+    qsizetype at = 0;
+    for (const QRegularExpressionMatch &m : token.globalMatch(QString::fromLatin1(text))) {
+        if (m.capturedStart() != at)
+            break; // not a token: said below
+        at = m.capturedEnd();
+        if (m.hasCaptured(1))
+            out += m.captured(1).toLatin1();
+        const uint first = m.captured(2).toUInt(nullptr, 16),
+                   last = m.hasCaptured(3) ? m.captured(3).toUInt(nullptr, 16) : first;
+        for (uint u = first; m.hasCaptured(2) && u <= last; ++u)
+            out.append(char(u >> 8)).append(char(u & 0xFF)); // two-byte characters, high byte first
+        if (m.hasCaptured(4))
+            out.append(m.hasCaptured(5) ? m.captured(5).toLongLong() : 1, char(m.captured(4).toUInt(nullptr, 16)));
     }
+    if (!text.mid(at).trimmed().isEmpty())
+        qFatal("not bytes in a test's data at %lld: %s", qlonglong(at), text.mid(at, 40).constData());
     return out;
 }
 
@@ -627,19 +613,11 @@ void WindowScript::step(const QString &op, const QString &arg)
 
 QRect inkBox(const QImage &paper)
 {
-    int left = paper.width(), right = -1, first = -1, last = -1;
-    for (int y = 0; y < paper.height(); ++y) {
-        for (int x = 0; x < paper.width(); ++x) {
-            if (inked(paper, x, y)) {
-                left = qMin(left, x);
-                right = qMax(right, x);
-                if (first < 0)
-                    first = y;
-                last = y;
-            }
-        }
-    }
-    return right < 0 ? QRect() : QRect(QPoint(left, first), QPoint(right, last));
+    QRect box;
+    for (int y = 0; y < paper.height(); ++y)
+        for (int x = 0; x < paper.width(); ++x)
+            box |= inked(paper, x, y) ? QRect(x, y, 1, 1) : QRect();
+    return box;
 }
 
 QString zbar(const QImage &paper)

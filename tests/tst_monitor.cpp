@@ -187,9 +187,9 @@ private slots:
         qsizetype written = 0;
         for (const QString &step : steps) {
             const QString op = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
-            const QByteArray bytes = op == QLatin1String("start") || op.startsWith(QLatin1String("traffic"))
-                ? QByteArray()
-                : hex(arg.toUtf8());
+            const bool carriesBytes = op.startsWith(QLatin1String("host")) || op.startsWith(QLatin1String("tcp"))
+                || op == QLatin1String("controller") || op == QLatin1String("answer");
+            const QByteArray bytes = carriesBytes ? hex(arg.toUtf8()) : QByteArray();
             if (op == QLatin1String("start")) {
                 QVERIFY(start(arg.split(QLatin1Char(' '), Qt::SkipEmptyParts)));
             } else if (op == QLatin1String("open")) {
