@@ -83,13 +83,80 @@ class TestTranslation : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void everyTextIsTranslated_data();
-    void everyTextIsTranslated();
+    void initTestCase()
+    {
+        QVERIFY(language::install(QStringLiteral("zh_CN"), QStringLiteral("printer-ruvela")));
+        QVERIFY(language::install(QStringLiteral("zh_CN"), QStringLiteral("zpc3x-sim")));
+        w = new MainWindow;
+        peer = new FarEnd;
+        QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("已连接 ")));
+    }
+    void cleanupTestCase()
+    {
+        delete w;
+        delete peer;
+    }
+    void everyTextIsTranslated_data()
+    {
+        QTest::addColumn<QString>("window");
+        for (const char *window :
+            {"main window, menus and panes", "settings dialog", "monitor dialog", "virtual controller", "qt's buttons"})
+            QTest::newRow(window) << QString::fromLatin1(window);
+    }
+    void everyTextIsTranslated()
+    {
+        QFETCH(QString, window);
+        QStringList found;
+        if (window.startsWith(QLatin1String("main"))) {
+            Launch launch;
+            launch.panes = Launch::paneNames(); // the panes are made when first shown
+            w->start(launch);
+            found = untranslatedTexts(w);
+        } else if (window.startsWith(QLatin1String("settings"))) {
+            SettingsDialog dialog;
+            found = untranslatedTexts(&dialog);
+        } else if (window.startsWith(QLatin1String("monitor"))) {
+            w->findChild<QAction *>("actionMonitor")->trigger();
+            auto *dialog = w->findChild<MonitorDialog *>();
+            QVERIFY(dialog);
+            found = untranslatedTexts(dialog);
+            dialog->close();
+        } else if (window.startsWith(QLatin1String("qt's"))) { // Qt's own translations, from Qt's folder
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Printer Ruvela"), {},
+                QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Save);
+            found = untranslatedTexts(&box);
+        } else {
+            sim::SimWindow sim(0, sim::WireSettings{});
+            sim.refresh();
+            found = untranslatedTexts(&sim);
+        }
+        QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
+    }
     void jobsSendTheirBytes_data() { addJobRows(); }
     void jobsSendTheirBytes() { pressJobRow(*w, *peer); }
-    void noButtonTextIsCut();
+    void noButtonTextIsCut()
+    {
+        // At the size the window opens with, every button of every tab is as wide as its text needs,
+        // and shows whole.
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), QSize(880, 768));
+        auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
+        QStringList cut;
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            for (const QAbstractButton *button : tabs->widget(i)->findChildren<QAbstractButton *>()) {
+                if (button->sizeHint().width() > button->width() || !cutOff(button).isEmpty())
+                    cut << QStringLiteral("%1 \"%2\": %3 of %4 pixels; %5")
+                               .arg(button->objectName(), button->text())
+                               .arg(button->width())
+                               .arg(button->sizeHint().width())
+                               .arg(cutOff(button));
+            }
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    }
     void reasonsInTheWindowsLanguage()
     {
         // Why a save failed reads in the window's language, the path as it is; a translation that
@@ -108,108 +175,29 @@ private slots:
     void scripts_data() { addScriptRows(QStringLiteral("script-translation.txt")); }
     void scripts() { runScriptRow(); }
     void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
-    void commandLine();
+    void commandLine()
+    {
+        QFETCH(QStringList, row);
+        const QStringList &field = row;
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        environment.insert(QStringLiteral("LANG"), field.at(2));
+        program.setProcessEnvironment(environment);
+        program.start(
+            field.at(1) == QLatin1String("zpc3x-sim") ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA),
+            field.at(3).split(QLatin1Char(' ')));
+        QVERIFY(program.waitForFinished(10000));
+        const QString printed = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+        QCOMPARE(program.exitCode(), field.at(4).toInt());
+        QVERIFY2(printed.contains(field.at(5)), qPrintable(printed));
+    }
 
 private:
     MainWindow *w = nullptr;
     FarEnd *peer = nullptr;
 };
-
-void TestTranslation::initTestCase()
-{
-    QVERIFY(language::install(QStringLiteral("zh_CN"), QStringLiteral("printer-ruvela")));
-    QVERIFY(language::install(QStringLiteral("zh_CN"), QStringLiteral("zpc3x-sim")));
-    w = new MainWindow;
-    peer = new FarEnd;
-    QVERIFY(connectTo(*w, peer->path()).startsWith(QStringLiteral("已连接 ")));
-}
-
-void TestTranslation::cleanupTestCase()
-{
-    delete w;
-    delete peer;
-}
-
-void TestTranslation::everyTextIsTranslated_data()
-{
-    QTest::addColumn<QString>("window");
-    for (const char *window :
-        {"main window, menus and panes", "settings dialog", "monitor dialog", "virtual controller", "qt's buttons"})
-        QTest::newRow(window) << QString::fromLatin1(window);
-}
-
-void TestTranslation::everyTextIsTranslated()
-{
-    QFETCH(QString, window);
-    QStringList found;
-    if (window.startsWith(QLatin1String("main"))) {
-        Launch launch;
-        launch.panes = Launch::paneNames(); // the panes are made when first shown
-        w->start(launch);
-        found = untranslatedTexts(w);
-    } else if (window.startsWith(QLatin1String("settings"))) {
-        SettingsDialog dialog;
-        found = untranslatedTexts(&dialog);
-    } else if (window.startsWith(QLatin1String("monitor"))) {
-        w->findChild<QAction *>("actionMonitor")->trigger();
-        auto *dialog = w->findChild<MonitorDialog *>();
-        QVERIFY(dialog);
-        found = untranslatedTexts(dialog);
-        dialog->close();
-    } else if (window.startsWith(QLatin1String("qt's"))) { // Qt's own translations, from Qt's folder
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Printer Ruvela"), {},
-            QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Save);
-        found = untranslatedTexts(&box);
-    } else {
-        sim::SimWindow sim(0, sim::WireSettings{});
-        sim.refresh();
-        found = untranslatedTexts(&sim);
-    }
-    QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
-}
-
-void TestTranslation::noButtonTextIsCut()
-{
-    // At the size the window opens with, every button of every tab is as wide as its text needs,
-    // and shows whole.
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.size(), QSize(880, 768));
-    auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
-    QStringList cut;
-    for (int i = 0; i < tabs->count(); ++i) {
-        tabs->setCurrentIndex(i);
-        for (const QAbstractButton *button : tabs->widget(i)->findChildren<QAbstractButton *>()) {
-            if (button->sizeHint().width() > button->width() || !cutOff(button).isEmpty())
-                cut << QStringLiteral("%1 \"%2\": %3 of %4 pixels; %5")
-                           .arg(button->objectName(), button->text())
-                           .arg(button->width())
-                           .arg(button->sizeHint().width())
-                           .arg(cutOff(button));
-        }
-    }
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
-}
-
-void TestTranslation::commandLine()
-{
-    QFETCH(QStringList, row);
-    const QStringList &field = row;
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    environment.insert(QStringLiteral("LANG"), field.at(2));
-    program.setProcessEnvironment(environment);
-    program.start(
-        field.at(1) == QLatin1String("zpc3x-sim") ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA),
-        field.at(3).split(QLatin1Char(' ')));
-    QVERIFY(program.waitForFinished(10000));
-    const QString printed = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
-    QCOMPARE(program.exitCode(), field.at(4).toInt());
-    QVERIFY2(printed.contains(field.at(5)), qPrintable(printed));
-}
 
 QTEST_MAIN(TestTranslation)
 #include "tst_translation.moc"
