@@ -10,15 +10,6 @@
 
 namespace {
 
-QByteArray randomBytes(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(24);
-    for (char &b : bytes)
-        b = char(generator.bounded(256));
-    return bytes;
-}
-
 // The peak of the process's resident memory, in kB, while it runs.
 qint64 peakMemoryKb(qint64 pid)
 {
@@ -75,7 +66,9 @@ private slots:
     {
         QFETCH(bool, fromStdin);
         QFETCH(qsizetype, size);
-        const QByteArray bytes = randomBytes(size);
+        QByteArray bytes(size, Qt::Uninitialized); // every byte value, XON and XOFF among them
+        QRandomGenerator generator(24);
+        std::generate(bytes.begin(), bytes.end(), [&generator] { return char(generator.bounded(256)); });
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("job.bin"));
         QVERIFY(writeFile(file, bytes));

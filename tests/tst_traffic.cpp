@@ -281,9 +281,26 @@ private slots:
             QCOMPARE(line.section(QLatin1Char('\t'), 1, 1), QStringLiteral("sent"));
         QCOMPARE(lines[2].section(QLatin1Char('\t'), 2), QStringLiteral("0\tprinterSoftInit\t\t1B 40"));
     }
-    void followShowsNewRowsUntilScrolledUp()
+    void paneFitsItsRowsAndFollowsNewOnes()
     {
+        // The longest of each column: a picture's row, its bytes cut after the first 24.
         PaneOfTen pane;
+        pane.log.addSent(86399999,
+            {9999999999LL, QStringLiteral("picturePrintH"), QStringLiteral("0 48 256"), -1, -1, 1234567890},
+            hex("1D 76 30 00 30 00 00 01 FF*16"));
+        const int row = pane.view->model()->rowCount() - 1;
+        QCOMPARE(pane.view->model()->index(row, TrafficLog::Length).data().toLongLong(), 1234567890);
+        for (const int column :
+            {TrafficLog::Time, TrafficLog::Direction, TrafficLog::Offset, TrafficLog::Length, TrafficLog::Bytes}) {
+            const QModelIndex at = pane.view->model()->index(row, column);
+            const QVariant font = at.data(Qt::FontRole);
+            const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : pane.view->font());
+            const QString shown = at.data().toString();
+            QVERIFY2(pane.view->columnWidth(column) >= metrics.horizontalAdvance(shown) + 6,
+                qPrintable(QStringLiteral("%1 in %2 px").arg(shown).arg(pane.view->columnWidth(column))));
+        }
+        QVERIFY(pane.view->model()->index(row, TrafficLog::Bytes).data().toString().endsWith("(1234567890 bytes)"));
+        // New rows come into view until the user scrolls up.
         auto *follow = pane.dock.findChild<QCheckBox *>("trafficFollow");
         QVERIFY(follow && follow->isChecked());
         QScrollBar *bar = pane.view->verticalScrollBar();
@@ -306,26 +323,6 @@ private slots:
         QCOMPARE(bar->value(), bar->maximum());
         addRows(200);
         QTRY_COMPARE(bar->value(), bar->maximum());
-    }
-    void columnsShowEachRowsLength()
-    {
-        // The longest of each column: a picture's row, its bytes cut after the first 24.
-        PaneOfTen pane;
-        pane.log.addSent(86399999,
-            {9999999999LL, QStringLiteral("picturePrintH"), QStringLiteral("0 48 256"), -1, -1, 1234567890},
-            hex("1D 76 30 00 30 00 00 01 FF*16"));
-        const int row = pane.view->model()->rowCount() - 1;
-        QCOMPARE(pane.view->model()->index(row, TrafficLog::Length).data().toLongLong(), 1234567890);
-        for (const int column :
-            {TrafficLog::Time, TrafficLog::Direction, TrafficLog::Offset, TrafficLog::Length, TrafficLog::Bytes}) {
-            const QModelIndex at = pane.view->model()->index(row, column);
-            const QVariant font = at.data(Qt::FontRole);
-            const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : pane.view->font());
-            const QString shown = at.data().toString();
-            QVERIFY2(pane.view->columnWidth(column) >= metrics.horizontalAdvance(shown) + 6,
-                qPrintable(QStringLiteral("%1 in %2 px").arg(shown).arg(pane.view->columnWidth(column))));
-        }
-        QVERIFY(pane.view->model()->index(row, TrafficLog::Bytes).data().toString().endsWith("(1234567890 bytes)"));
     }
     void lineEventsWhenTheyHappen()
     {
