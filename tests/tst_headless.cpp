@@ -5,8 +5,9 @@
 
 #include <csignal>
 
-// Runs without a window: they send exactly what they were given, report only their own answers,
-// and always end, whatever the far end, the input or standard output does.
+// Runs without a window: both programs' command lines, in either language; runs that send exactly
+// what they were given, report only their own answers, and always end, whatever the far end, the
+// input or standard output does.
 
 namespace {
 
@@ -37,17 +38,27 @@ private slots:
         const QStringList arguments = row[2].split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const int exitCode = row[3].toInt();
         const QString output = row.value(4).trimmed();
-        // As the program's main reads them.
-        const QStringList line = QStringList{row[1]} + arguments;
-        const auto parsed = [](const auto &options) { return std::make_pair(options.exitCode, options.output); };
-        const auto [parsedCode, parsedOutput] = sim ? parsed(sim::parseSimOptions(line)) : parsed(parseLaunch(line));
-        QCOMPARE(parsedCode, exitCode);
-        QVERIFY2(parsedOutput.contains(output), qPrintable(parsedOutput));
+        const QString locale = row.value(5).trimmed(); // none: the test's own
+        if (locale.isEmpty()) { // as the program's main reads them
+            const QStringList line = QStringList{row[1]} + arguments;
+            const auto parsed = [](const auto &options) { return std::make_pair(options.exitCode, options.output); };
+            const auto [parsedCode, parsedOutput]
+                = sim ? parsed(sim::parseSimOptions(line)) : parsed(parseLaunch(line));
+            QCOMPARE(parsedCode, exitCode);
+            QVERIFY2(parsedOutput.contains(output), qPrintable(parsedOutput));
+        }
         if (exitCode < 0)
             return;
         // The program itself answers before anything opens or is served, and without a display.
         QProcess program;
         runsHeadless(program);
+        if (!locale.isEmpty()) { // as a user of that language starts it
+            QProcessEnvironment environment = program.processEnvironment();
+            for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+                environment.remove(QLatin1String(name));
+            environment.insert(QStringLiteral("LANG"), locale);
+            program.setProcessEnvironment(environment);
+        }
         program.start(sim ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA), arguments);
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitCode(), exitCode);

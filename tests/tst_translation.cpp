@@ -1,6 +1,6 @@
 // The windows in Simplified Chinese: every text a person reads translated, the jobs' bytes and
-// console texts those of tests/data/jobs.txt, no button text cut; and both programs' --help in
-// either language, without a display.
+// console texts those of tests/data/jobs.txt, no button text cut. Both programs' --help in either
+// language is a row of the command-line table.
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
@@ -174,25 +174,6 @@ private slots:
     // A fresh window's sessions: the status in words, a lost line's box, Monitor's refusal, Traffic's file.
     void scripts_data() { addScriptRows(QStringLiteral("script-translation.txt")); }
     void scripts() { runScriptRow(); }
-    void commandLine_data() { addTableRows(QStringLiteral("language.txt")); }
-    void commandLine()
-    {
-        QFETCH(QStringList, row);
-        const QStringList &field = row;
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QLatin1String(name));
-        environment.insert(QStringLiteral("LANG"), field.at(2));
-        program.setProcessEnvironment(environment);
-        program.start(
-            field.at(1) == QLatin1String("zpc3x-sim") ? QStringLiteral(ZPC3X_SIM) : QStringLiteral(PRINTER_RUVELA),
-            field.at(3).split(QLatin1Char(' ')));
-        QVERIFY(program.waitForFinished(10000));
-        const QString printed = QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
-        QCOMPARE(program.exitCode(), field.at(4).toInt());
-        QVERIFY2(printed.contains(field.at(5)), qPrintable(printed));
-    }
 
 private:
     MainWindow *w = nullptr;
