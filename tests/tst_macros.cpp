@@ -22,36 +22,27 @@ private slots:
     // Sessions on a fresh window and far end: a repeat while the line holds, a click or Return, the file.
     void scripts_data() { addScriptRows(QStringLiteral("script-macros.txt")); }
     void scripts() { runScriptRow(); }
-    void repeatsAsAsked_data()
-    {
-        QTest::addColumn<int>("times");
-        QTest::addColumn<int>("stopAt"); // the run after which the user presses Stop, or 0
-        QTest::addColumn<int>("runs");
-        QTest::newRow("once") << 1 << 0 << 1;
-        QTest::newRow("three times") << 3 << 0 << 3;
-        QTest::newRow("until stopped") << 0 << 5 << 5;
-        QTest::newRow("stopped before the count") << 10 << 2 << 2;
-    }
     void repeatsAsAsked()
     {
-        QFETCH(int, times);
-        QFETCH(int, stopAt);
-        QFETCH(int, runs);
-        MacroBook book;
-        QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
-        QVERIFY(book.add({"line", "Hello\\n", SendMode::Text}).isEmpty());
-        QStringList ran;
-        connect(&book, &MacroBook::runs, &book, [&](const Macro &m) {
-            ran << m.name;
-            if (book.runsDone() == stopAt)
-                book.stop();
-        });
-        book.setRepeat(2, times);
-        book.start(1);
-        QTRY_VERIFY(!book.running());
-        QTest::qWait(30); // a timer left running would add runs meanwhile
-        QCOMPARE(ran, QStringList(runs, QStringLiteral("line")));
-        QCOMPARE(book.runsDone(), runs);
+        // Times, the run after which the user presses Stop (0: none), and the runs made: once,
+        // three times, until stopped, and stopped before the count.
+        for (const auto &[times, stopAt, runs] : {std::tuple{1, 0, 1}, {3, 0, 3}, {0, 5, 5}, {10, 2, 2}}) {
+            MacroBook book;
+            QVERIFY(book.add({"init", "1B 40", SendMode::Hex}).isEmpty());
+            QVERIFY(book.add({"line", "Hello\\n", SendMode::Text}).isEmpty());
+            QStringList ran;
+            connect(&book, &MacroBook::runs, &book, [&, stopAt = stopAt](const Macro &m) {
+                ran << m.name;
+                if (book.runsDone() == stopAt)
+                    book.stop();
+            });
+            book.setRepeat(2, times);
+            book.start(1);
+            QTRY_VERIFY(!book.running());
+            QTest::qWait(30); // a timer left running would add runs meanwhile
+            QCOMPARE(ran, QStringList(runs, QStringLiteral("line")));
+            QCOMPARE(book.runsDone(), runs);
+        }
     }
     void loadRefusesWhatIsNoListOfMacros_data() { addTableRows(QStringLiteral("macroload.txt")); }
     void loadRefusesWhatIsNoListOfMacros()
