@@ -95,6 +95,25 @@ bool writePieces(const QList<QImage> &pieces, const QString &out, const QByteArr
     return true;
 }
 
+// Feeds the whole input to the interpreter, - being standard input; false, said on stderr, when it
+// cannot be read. Nobody reads the answers here: they are counted, not kept.
+bool feedInput(const QString &in, controller::Interpreter &interpreter, qint64 &answered)
+{
+    QFile input;
+    const bool opened = in == QLatin1String("-") ? input.open(stdin, QIODevice::ReadOnly)
+                                                 : (input.setFileName(in), input.open(QIODevice::ReadOnly));
+    // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
+    for (QByteArray chunk; opened && !(chunk = input.read(1 << 16)).isEmpty();) {
+        interpreter.feed(chunk);
+        answered += interpreter.takeReplies().size();
+    }
+    if (!opened || input.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
+        return false;
+    }
+    return true;
+}
+
 int render(const QString &in, const QString &out, int headType, bool log, bool split)
 {
     // The picture format follows the output's suffix. Refused before anything is read: a format
@@ -108,27 +127,12 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
         std::fprintf(stderr, "zpc3x-sim: %s exists; not replacing it\n", qPrintable(out));
         return 1;
     }
-    QFile input;
-    const bool opened = in == QLatin1String("-") ? input.open(stdin, QIODevice::ReadOnly)
-                                                 : (input.setFileName(in), input.open(QIODevice::ReadOnly));
-    if (!opened) {
-        std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
-        return 1;
-    }
     controller::Interpreter interpreter(headType);
     if (log)
         interpreter.setLogListener(printEntry);
-    // Reads until the end of the input: a pipe has no size and atEnd() says nothing about it.
-    // Nobody reads the answers here: they are counted, not kept.
     qint64 answered = 0;
-    for (QByteArray chunk; !(chunk = input.read(1 << 16)).isEmpty();) {
-        interpreter.feed(chunk);
-        answered += interpreter.takeReplies().size();
-    }
-    if (input.error() != QFileDevice::NoError) {
-        std::fprintf(stderr, "zpc3x-sim: cannot read %s: %s\n", qPrintable(in), qPrintable(input.errorString()));
+    if (!feedInput(in, interpreter, answered))
         return 1;
-    }
     interpreter.finish();
     answered += interpreter.takeReplies().size();
     std::fflush(stdout);
