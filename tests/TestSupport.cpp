@@ -33,6 +33,13 @@ QByteArray hex(const QByteArray &text)
     return out;
 }
 
+std::pair<QString, int> repeatOf(const QString &text)
+{
+    static const QRegularExpression repeat(QStringLiteral("^(.*)\\sx(\\d+)$"));
+    const QRegularExpressionMatch m = repeat.match(text.trimmed());
+    return m.hasMatch() ? std::make_pair(m.captured(1), m.captured(2).toInt()) : std::make_pair(text.trimmed(), 1);
+}
+
 QByteArray FarEnd::read(qsizetype n, int timeoutMs, int quietMs)
 {
     QByteArray out;
@@ -515,9 +522,8 @@ void WindowScript::step(const QString &op, const QString &arg)
     } else if (op == QLatin1String("cancel")) { // the link drops what the port was not given yet
         w.findChild<SerialLink *>()->cancel();
     } else if (op == QLatin1String("far")) { // " xN" at the end: N times
-        peer.writeAll(
-            hex(arg.section(QLatin1String(" x"), 0, 0).toLatin1())
-                .repeated(arg.contains(QLatin1String(" x")) ? arg.section(QLatin1String(" x"), 1).toInt() : 1));
+        const auto [bytes, times] = repeatOf(arg);
+        peer.writeAll(hex(bytes.toLatin1()).repeated(times));
     } else if (op == QLatin1String("lose")) {
         peer.close();
     } else if (op == QLatin1String("closed")) { // the port itself, not only the window's state

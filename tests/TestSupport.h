@@ -15,6 +15,8 @@ class MainWindow;
 // ASCII "'Total:'", "U+0374..U+0378" for a run of two-byte characters, high byte first, and
 // "FF*300" for 300 bytes FF.
 QByteArray hex(const QByteArray &text);
+// A step or an answer of a data file, and how many times: "xN" at its end repeats it N times.
+std::pair<QString, int> repeatOf(const QString &text);
 
 // The far end of a real serial line for the tool: the virtual controller's pseudo-terminal end,
 // read and written by the test while the event loop runs, so that the tool's port can move.

@@ -72,14 +72,6 @@ struct PaneOfTen
     }
 };
 
-// A step or an answer of a row, and how many times: "xN" at its end repeats it N times.
-static std::pair<QString, int> repeatOf(const QString &text)
-{
-    static const QRegularExpression repeat(QStringLiteral("^(.*)\\sx(\\d+)$"));
-    const QRegularExpressionMatch m = repeat.match(text.trimmed());
-    return m.hasMatch() ? std::make_pair(m.captured(1), m.captured(2).toInt()) : std::make_pair(text.trimmed(), 1);
-}
-
 // The rows a stream gives, growing rows applied: offset, name, arguments and size of each.
 static QStringList decodeInChunks(const QByteArray &stream, qsizetype chunk)
 {
