@@ -27,3 +27,5 @@ for c in traffic-filter traffic-tiny flood-lines flood-long sim-raster query-flo
 "$b/bench_monitor" stream --speed max 2>/dev/null
 "$b/bench_monitor" query 2>/dev/null
 "$b/bench_monitor" memory 2>/dev/null
+"$b/bench_monitor" days 2>/dev/null
+"$b/bench_monitor" capture 2>/dev/null

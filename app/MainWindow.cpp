@@ -70,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpTraffic();
     setUpPanes();
     setUpMonitor();
+    setUpCapture();
     designedSize = size();
 }
 
@@ -182,7 +183,10 @@ void MainWindow::noteLine(const QString &text)
 void MainWindow::showLost(const QString &reason, qint64 done, qint64 total)
 {
     if (total > done) // the link closed itself first, so closeSerialPort finds nothing queued
-        noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(done).arg(total));
+        noteLine(QStringLiteral("Stopped: %1%2 of %3 bytes reached the controller")
+                     .arg(serialLink->lostReach().exact ? QString() : QStringLiteral("at most "))
+                     .arg(done)
+                     .arg(total));
     closeSerialPort(); // the status bar says so while the box is up
     QMessageBox::critical(this, tr("Critical Error"),
         tr("The line to %1 is lost: %2.")

@@ -26,6 +26,7 @@ struct Macro;
 class MacroBook;
 class MacrosDock;
 class Monitor;
+class CaptureRecorder;
 class MonitorDialog;
 class SendHistory;
 class SerialLink;
@@ -209,6 +210,10 @@ private:
     void stopMonitor();
     void showMonitoring(bool on);
 
+    // Serial → Record Capture…: every byte both ways to a pcapng file, as it passes.
+    void setUpCapture();
+    void showCapturing(bool on);
+
     // The View menu's panes, each made when first shown.
     void setUpPanes();
     void addPane(QDockWidget *dock, Qt::DockWidgetArea area, QAction *action);
@@ -247,6 +252,10 @@ private:
     Monitor *monitor = nullptr;
     MonitorDialog *monitorDialog = nullptr;
     QAction *monitorAction = nullptr;
+    QAction *captureAction = nullptr;
+    CaptureRecorder *captureRecorder = nullptr;
+    QLabel *captureLabel = nullptr;
+    QString lastCaptureFolder;
     bool monitoring = false;
     QString lineStatus; // the status bar's text before monitoring began
     QAction *macrosAction = nullptr;

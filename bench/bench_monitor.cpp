@@ -3,6 +3,8 @@
 //   bench_monitor stream [zpc3x-sim options]   a 3 MB raster and 300 KB of text
 //   bench_monitor query                        a status query's round trip
 //   bench_monitor memory                       the monitor's memory, the stream once and 8 times
+//   bench_monitor days                         its memory with both records, 10 MB against 1 GB
+//   bench_monitor capture                      its throughput with --capture against without
 #include "BenchTable.h"
 
 #include <QCoreApplication>
@@ -272,6 +274,132 @@ void memory()
         manyMb);
 }
 
+// A host's long run for the monitor, made as it is written: blocks of a 48 x 2000 raster and
+// twenty receipt lines, until size bytes, then a last line and a status query.
+class LongRun
+{
+public:
+    explicit LongRun(qint64 size)
+        : size(size)
+    {
+        QByteArray raster("\x1D\x76\x30\x00\x30\x00\xD0\x07", 8);
+        QByteArray rows(48 * 2000, '\0');
+        for (int y = 0; y < 2000; y += 3)
+            rows[y * 48 + y % 48] = char(0xFF);
+        block = raster + rows;
+        for (int i = 0; i < 20; ++i)
+            block += QStringLiteral("%1  Coffee beans 1 kg  12.50\n").arg(i, 5, 10, QLatin1Char('0')).toLatin1();
+    }
+    // The bytes from offset on, at most max.
+    QByteArray at(qint64 offset, qint64 max) const
+    {
+        const qint64 body = size - 3;
+        QByteArray out;
+        while (out.size() < max && offset < body) {
+            const qint64 in = offset % block.size();
+            const qint64 n = std::min({max - out.size(), block.size() - in, body - offset});
+            out += block.mid(in, n);
+            offset += n;
+        }
+        if (offset >= body && out.size() < max)
+            out += QByteArray("\n\x10\x04", 3).mid(offset - body, max - out.size());
+        return out;
+    }
+    qint64 lastLine() const { return size - 3; }
+    const qint64 size;
+
+private:
+    QByteArray block;
+};
+
+// Whether the controller's log, read on as it comes, has logged the command at offset; only its
+// tail is kept, however long the run.
+bool loggedYet(Controller &controller, qint64 offset)
+{
+    controller.log = controller.log.right(200) + controller.sim.readAllStandardOutput();
+    return controller.log.contains(QStringLiteral("\n%1  ").arg(offset, 8).toLatin1());
+}
+
+// A host writing a long run to the monitor's terminal: seconds until the controller printed the
+// last line, and the monitor's peak memory.
+double longRunThroughMonitor(const LongRun &run, const QStringList &records, long &peakMb, bool &clean)
+{
+    Controller controller({QStringLiteral("--speed"), QStringLiteral("max")});
+    QTemporaryDir dir;
+    QProcess tool;
+    const QString host = dir.filePath(QStringLiteral("pos"));
+    QStringList args{"--port", controller.link, "--monitor", host};
+    for (const QString &record : records)
+        args << QStringLiteral("--%1").arg(record) << dir.filePath(record);
+    tool.start(toolProgram, args);
+    waitForLink(host, tool);
+    const int fd = openRaw(host);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 at = 0;
+    while (!loggedYet(controller, run.lastLine()) && clock.elapsed() < 1800000) {
+        pollfd p{fd, short(POLLIN | (at < run.size ? POLLOUT : 0)), 0};
+        ::poll(&p, 1, 20);
+        if (at < run.size && (p.revents & POLLOUT)) {
+            const QByteArray bytes = run.at(at, 65536);
+            at += qMax<ssize_t>(::write(fd, bytes.constData(), size_t(bytes.size())), 0);
+        }
+        char buf[256];
+        while (::read(fd, buf, sizeof buf) > 0) { }
+        controller.sim.waitForReadyRead(0);
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    peakMb = vmHwmMb(tool.processId());
+    clean = loggedYet(controller, run.lastLine());
+    ::close(fd);
+    tool.terminate();
+    clean = clean && tool.waitForFinished(120000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    for (const QString &record : records)
+        clean = clean && QFileInfo(dir.filePath(record)).size() > 0;
+    if (!clean)
+        std::fprintf(stderr, "the long run did not end cleanly: %lld of %lld bytes written; %s\n", at, run.size,
+            tool.readAllStandardError().constData());
+    return seconds;
+}
+
+// The monitor's peak memory with both records, 10 MB and then 1 GB from the host: whether what it
+// holds grows with how long it runs.
+void days()
+{
+    const QStringList records{QStringLiteral("traffic"), QStringLiteral("capture")};
+    long smallMb = 0, bigMb = 0;
+    bool smallClean = false, bigClean = false;
+    longRunThroughMonitor(LongRun(10 << 20), records, smallMb, smallClean);
+    const double seconds = longRunThroughMonitor(LongRun(qint64(1) << 30), records, bigMb, bigClean);
+    bench::row(QStringLiteral("monitor's peak memory (VmHWM), 1 GB from a host with --traffic and --capture, to "
+                              "zpc3x-sim --speed max (%1 s)%2")
+                   .arg(seconds, 0, 'f', 0)
+                   .arg(smallClean && bigClean ? QString() : QStringLiteral(" INCOMPLETE")),
+        QStringLiteral("%1 MB").arg(bigMb), QStringLiteral("%1 MB for 10 MB, 1.1x allowed").arg(smallMb),
+        double(bigMb) / smallMb, bigMb);
+}
+
+// The same 200 MB through the monitor with --traffic, and with --traffic and --capture.
+void captureThroughput()
+{
+    const LongRun run(200 << 20);
+    double without = 1e12, with = 1e12;
+    long mb = 0, withMb = 0;
+    bool clean = true, ok = false;
+    for (int i = 0; i < 2; ++i) {
+        without = std::min(without, longRunThroughMonitor(run, {QStringLiteral("traffic")}, mb, ok));
+        clean = clean && ok;
+        with = std::min(
+            with, longRunThroughMonitor(run, {QStringLiteral("traffic"), QStringLiteral("capture")}, withMb, ok));
+        clean = clean && ok;
+    }
+    bench::row(QStringLiteral("monitor: 200 MB from a host with --traffic and --capture, to zpc3x-sim --speed max, "
+                              "until it printed the last line, best of 2%1")
+                   .arg(clean ? QString() : QStringLiteral(" INCOMPLETE")),
+        QStringLiteral("%1 s (%2 MB/s)").arg(with, 0, 'f', 2).arg(run.size / 1e6 / with, 0, 'f', 1),
+        QStringLiteral("%1 s with --traffic alone, 1.02x allowed").arg(without, 0, 'f', 2), with / without, withMb);
+}
+
 double median(QList<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -338,6 +466,10 @@ int main(int argc, char *argv[])
         query();
     else if (args.value(0) == QLatin1String("memory"))
         memory();
+    else if (args.value(0) == QLatin1String("days"))
+        days();
+    else if (args.value(0) == QLatin1String("capture"))
+        captureThroughput();
     else
         return 2;
     return 0;

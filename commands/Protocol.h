@@ -45,6 +45,10 @@ constexpr quint8 barcodeBase = 0x41;
 // Real-time queries: DLE and one of these bytes, answered as they arrive.
 constexpr char queryStatus = 0x04; // DLE EOT: the status byte (with an n of 1 to 4, one of its kinds)
 constexpr char queryFirmware = 0x05; // DLE ENQ: firmwareReply
+// DLE EOT is whole alone and also takes an n of 1 to 4: once this long passes with no byte after
+// it, it is the two-byte query. The controller answers by this rule, and the monitor passes a
+// client's DLE EOT on by it.
+constexpr int realTimeQuietMs = 20;
 
 // The status byte answered to DLE EOT. Bit 0 stays clear, so that no status can read as XON
 // or XOFF on a line with software flow control.

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 // Said in the window's language; a run without a window has no translator and stays English.
@@ -188,4 +190,97 @@ QString NewFile::commit()
     fresh.clear(); // it has its name now
     abandon();
     return {};
+}
+
+QString GrowingFile::open(const QString &path)
+{
+    close();
+    why.clear();
+    done = dropped = 0;
+    const QFileInfo asked(path);
+    if (asked.exists() || asked.isSymLink())
+        return why = Say::tr("%1 exists already; only a new file is written").arg(path);
+    name = QFile::encodeName(path);
+    fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = errno == EEXIST ? Say::tr("%1 exists already; only a new file is written").arg(path)
+                              : Say::tr("cannot write in %1: %2").arg(asked.absolutePath(), systemError(errno));
+        return why;
+    }
+    return {};
+}
+
+bool GrowingFile::fail(int code)
+{
+    why = systemError(code);
+    dropped += waiting.size();
+    waiting.clear();
+    ::close(fd);
+    fd = -1;
+    return false;
+}
+
+bool GrowingFile::append(const QByteArray &bytes)
+{
+    if (fd < 0) {
+        dropped += bytes.size();
+        return false;
+    }
+    waiting += bytes;
+    return waiting.size() < bufferBytes || writeOut();
+}
+
+bool GrowingFile::writeOut()
+{
+    // A slice at a time, so that a failure knows how much of it the file took.
+    while (!waiting.isEmpty()) {
+        const ssize_t n = ::write(fd, waiting.constData(), size_t(waiting.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(n < 0 ? errno : ENOSPC);
+        done += n;
+        waiting.remove(0, n);
+    }
+    return true;
+}
+
+bool GrowingFile::flush()
+{
+    if (fd < 0)
+        return why.isEmpty();
+    if (!writeOut())
+        return false;
+    if (const int failed = flushToDisk(fd))
+        return fail(failed);
+    return true;
+}
+
+bool GrowingFile::close()
+{
+    if (fd < 0)
+        return why.isEmpty();
+    const bool flushed = flush();
+    if (fd >= 0 && ::close(fd) != 0 && flushed) {
+        fd = -1;
+        why = systemError(errno);
+        return false;
+    }
+    fd = -1;
+    return flushed;
+}
+
+void GrowingFile::discard()
+{
+    if (fd < 0)
+        return;
+    struct stat made
+    {
+    }, named{};
+    if (::fstat(fd, &made) == 0 && ::lstat(name.constData(), &named) == 0 && made.st_dev == named.st_dev
+        && made.st_ino == named.st_ino)
+        ::unlink(name.constData());
+    ::close(fd);
+    fd = -1;
+    waiting.clear();
 }

@@ -49,3 +49,42 @@ private:
     int fd = -1;
     QString failure;
 };
+
+// A new file written as a run goes on, so that it is a readable record of the run so far
+// whenever the run ends, by a crash or a power cut too: it takes its name at once (only a name
+// that is free; a link is never followed), appended bytes wait in memory at most bufferBytes or
+// until flush(), which hands them to the system and then to the disk. The first failure stops
+// the writing; the bytes appended after it are counted, not kept.
+class GrowingFile
+{
+public:
+    static constexpr qsizetype bufferBytes = 64 * 1024;
+
+    GrowingFile() = default;
+    GrowingFile(const GrowingFile &) = delete;
+    GrowingFile &operator=(const GrowingFile &) = delete;
+    ~GrowingFile() { close(); }
+
+    // Empty, or why the file cannot be made: the name is taken, or the folder cannot be written.
+    QString open(const QString &path);
+    // False once the writing has failed; failure() says why.
+    bool append(const QByteArray &bytes);
+    bool flush();
+    // Flushes and closes; false when that failed.
+    bool close();
+    // Closes and removes the file, if the name still holds the one this made: for a run that
+    // ended before it had anything to record.
+    void discard();
+    bool isOpen() const { return fd >= 0; }
+    QString failure() const { return why; }
+    qint64 written() const { return done; } // bytes the file holds
+    qint64 lost() const { return dropped; } // bytes appended after a failure
+
+private:
+    bool fail(int code);
+    bool writeOut();
+    int fd = -1;
+    QByteArray name, waiting;
+    QString why;
+    qint64 done = 0, dropped = 0;
+};

@@ -1,7 +1,10 @@
 #include "monitor/HostEnds.h"
 
+#include "commands/Protocol.h"
+
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -72,22 +75,6 @@ class NoSink : public controller::DecoderSink
 public:
     void command(const controller::Command &) override { }
     void bulk(const char *, qsizetype) override { }
-};
-
-// Where the whole commands among size bytes end.
-class WholeCommands : public controller::DecoderSink
-{
-public:
-    explicit WholeCommands(qint64 size)
-        : size(size)
-    { }
-    void command(const controller::Command &c) override
-    {
-        if (c.offset + c.size + c.bulk <= size)
-            end = qMax(end, c.offset + c.size + c.bulk);
-    }
-    void bulk(const char *, qsizetype) override { }
-    qint64 size, end = 0;
 };
 
 } // namespace
@@ -197,7 +184,11 @@ void PtyHost::setReading(bool on)
 
 TcpHost::TcpHost(QObject *parent)
     : HostEnd(parent)
-{ }
+{
+    statusQuiet.setSingleShot(true);
+    statusQuiet.setInterval(proto::realTimeQuietMs);
+    connect(&statusQuiet, &QTimer::timeout, this, &TcpHost::lateStatusQuery);
+}
 
 TcpHost::~TcpHost() { close(); }
 
@@ -231,6 +222,7 @@ QString TcpHost::listen(const QString &where)
 void TcpHost::close()
 {
     release();
+    padActive = false; // stopping ends a made-up end too: nothing more goes to the line
     accepting.reset();
     if (listener >= 0)
         ::close(listener);
@@ -239,8 +231,10 @@ void TcpHost::close()
 
 void TcpHost::accept()
 {
-    if (client >= 0)
+    if (client >= 0 || whole > 0) {
+        accepting->setEnabled(false); // until the last client's bytes are out
         return;
+    }
     sockaddr_in from{};
     socklen_t size = sizeof from;
     client = ::accept4(listener, reinterpret_cast<sockaddr *>(&from), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -252,79 +246,201 @@ void TcpHost::accept()
     peer = QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(from.sin_port));
     clientEnded = false;
     decoder = controller::Decoder();
-    held.clear();
-    forwarded = 0;
+    buffer.clear();
+    whole = forwarded = 0;
+    commandStart = commandEnd = -1;
+    streaming = false;
+    idle.start();
     reading = std::make_unique<QSocketNotifier>(client, QSocketNotifier::Read);
-    reading->setEnabled(wantReading);
+    reading->setEnabled(wantReading && !padActive);
     connect(reading.get(), &QSocketNotifier::activated, this, &HostEnd::readable);
     writing = std::make_unique<QSocketNotifier>(client, QSocketNotifier::Write);
     writing->setEnabled(false);
     connect(writing.get(), &QSocketNotifier::activated, this, &TcpHost::flush);
-    emit note(QStringLiteral("TCP client %1 connected to %2").arg(peer, listening));
+    emit note(padActive
+            ? QStringLiteral("TCP client %1 connected to %2; it is read once the last client's command is ended")
+                  .arg(peer, listening)
+            : QStringLiteral("TCP client %1 connected to %2").arg(peer, listening));
     emit readable();
 }
 
 QByteArray TcpHost::read(qint64 max)
 {
-    if (client < 0 || clientEnded || max <= 0)
+    if (max <= 0)
         return {};
-    QByteArray bytes(max, Qt::Uninitialized);
-    const ssize_t n = ::recv(client, bytes.data(), size_t(max), 0);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
-        return {};
-    if (n <= 0)
-        return endOfClient();
-    bytes.truncate(n);
-    // Only whole commands go on: a command's start waits here for its end.
-    NoSink none;
-    decoder.feed(bytes.constData(), n, none, false);
-    held += bytes;
-    const qint64 whole = decoder.offset() - forwarded;
-    forwarded += whole;
-    const QByteArray out = held.left(whole);
-    held.remove(0, whole);
+    if (whole == 0 && padActive)
+        return padded(max);
+    if (whole == 0 && client >= 0 && !clientEnded)
+        receive();
+    const qint64 n = qMin(max, whole);
+    const QByteArray out = buffer.left(n);
+    buffer.remove(0, n);
+    whole -= n;
+    forwarded += n;
+    if (whole == 0 && client < 0 && accepting)
+        accepting->setEnabled(true);
     return out;
 }
 
-QByteArray TcpHost::endOfClient()
+namespace {
+
+// Where the last command with data began and where its data ends (-1 while that is not known:
+// an FS q's images, each with data of its own, are one command).
+class CommandBounds : public controller::DecoderSink
+{
+public:
+    CommandBounds(qint64 &start, qint64 &end)
+        : start(start)
+        , end(end)
+    { }
+    void command(const controller::Command &c) override
+    {
+        if (std::strcmp(c.name, "nvImage") == 0)
+            return;
+        start = c.bulk > 0 || std::strcmp(c.name, "defineNvImages") == 0 ? c.offset : -1;
+        end = c.bulk > 0 ? c.offset + c.size + c.bulk : -1;
+    }
+    void bulk(const char *, qsizetype) override { }
+    qint64 &start, &end;
+};
+
+} // namespace
+
+void TcpHost::receive()
+{
+    QByteArray bytes(readSlice, Qt::Uninitialized);
+    const ssize_t n = ::recv(client, bytes.data(), size_t(bytes.size()), 0);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {
+        endOfClient();
+        return;
+    }
+    idle.start();
+    bytes.truncate(n);
+    CommandBounds bounds(commandStart, commandEnd);
+    decoder.feed(bytes.constData(), n, bounds, false);
+    buffer += bytes;
+    sortWhole();
+    // A DLE EOT at the end is whole alone or takes an n: it waits that long for one, no longer.
+    if (!decoder.inCommand() && decoder.waitingBytes() > 0)
+        statusQuiet.start();
+    else
+        statusQuiet.stop();
+}
+
+void TcpHost::sortWhole()
+{
+    qint64 upTo = decoder.offset();
+    if (!decoder.inCommand()) {
+        streaming = false;
+    } else {
+        // Inside the data of the last command with data, or in a command's first bytes.
+        const bool inData = commandStart >= 0 && (commandEnd < 0 || commandEnd > decoder.offset());
+        const qint64 start = inData ? commandStart : decoder.offset();
+        const qint64 received = forwarded + buffer.size();
+        if (inData && !streaming
+            && ((commandEnd >= 0 && commandEnd - start > maxWholeCommand) || received - start > maxWholeCommand))
+            streaming = true; // too long to wait for: it goes on as it comes
+        if (!inData)
+            streaming = false;
+        if (!streaming)
+            upTo = start;
+    }
+    whole = upTo - forwarded;
+}
+
+void TcpHost::lateStatusQuery()
+{
+    // No n came: the DLE EOT is the two-byte query, and goes on to be answered.
+    if (client < 0 || decoder.inCommand() || decoder.waitingBytes() == 0)
+        return;
+    NoSink none;
+    decoder.finish(none, false);
+    whole = decoder.offset() - forwarded;
+    emit readable();
+}
+
+void TcpHost::endOfClient()
 {
     clientEnded = true;
+    statusQuiet.stop();
     if (reading)
         reading->setEnabled(false);
-    // The stream has ended: what waited for more may be whole now, such as a status query at
-    // the very end without its kind byte.
-    QByteArray out;
-    if (decoder.bulkRemaining() == 0 && !held.isEmpty()) {
-        WholeCommands whole(held.size());
-        controller::Decoder rest;
-        rest.feed(held.constData(), held.size(), whole, false);
-        qint64 end = qMax(whole.end, rest.offset());
-        // A status query waits for a kind byte that will not come; the decoder names real-time
-        // queries where they arrive, not as commands.
-        const QByteArray tail = held.mid(end, 2);
-        if (tail == QByteArray("\x10\x04", 2) || tail == QByteArray("\x10\x05", 2))
-            end += 2;
-        rest.finish(whole, false);
-        out = held.left(qMax(end, whole.end));
-        forwarded += out.size();
-        held.remove(0, out.size());
+    const bool inData = decoder.inCommand() && streaming;
+    if (!decoder.inCommand() && decoder.waitingBytes() > 0) {
+        // A status query at the very end, waiting for an n that will not come, is whole.
+        NoSink none;
+        decoder.finish(none, false);
+        whole = decoder.offset() - forwarded;
+    } else if (inData) {
+        whole = buffer.size(); // the command goes on as it came, and zeros end it
     }
-    if (!held.isEmpty())
+    if (const qint64 cut = buffer.size() - whole; cut > 0)
         emit note(QStringLiteral("TCP client %1 left inside a command: its last %2 bytes (%3) were not passed on")
                       .arg(peer)
-                      .arg(held.size())
-                      .arg(QString::fromLatin1(held.left(8).toHex(' ').toUpper())));
-    if (decoder.bulkRemaining() > 0) {
-        // The controller already has the command's start: blank data ends it where it expects.
-        out += QByteArray(decoder.bulkRemaining(), '\0');
-        emit note(QStringLiteral("TCP client %1 left inside a command's data: %2 bytes of zeros end it")
-                      .arg(peer)
-                      .arg(out.size()));
+                      .arg(cut)
+                      .arg(QString::fromLatin1(buffer.mid(whole, 8).toHex(' ').toUpper())));
+    buffer.truncate(whole);
+    emit note(QStringLiteral("TCP client %1 finished sending: %2 bytes").arg(peer).arg(forwarded + whole));
+    if (inData) {
+        padActive = true;
+        padDecoder = std::exchange(decoder, controller::Decoder());
+        padTotal = padDecoder.bulkRemaining();
+        padDone = 0;
+        padTenths = 0;
+        emit note(
+            QStringLiteral("TCP client %1 left inside a command's data: %2 bytes of zeros end it, at the line's pace")
+                .arg(peer)
+                .arg(padTotal));
+    } else {
+        decoder = controller::Decoder();
     }
-    held.clear();
-    decoder.reset();
-    emit note(QStringLiteral("TCP client %1 finished sending: %2 bytes").arg(peer).arg(forwarded));
-    return out;
+    commandStart = commandEnd = -1;
+    streaming = false;
+}
+
+QByteArray TcpHost::padded(qint64 max)
+{
+    // A slice at a time as the line takes it, so that the made-up end never sits in memory.
+    const qint64 n = std::min({max, readSlice, qMax<qint64>(1, padDecoder.bulkRemaining())});
+    const QByteArray zeros(n, '\0');
+    NoSink none;
+    padDecoder.feed(zeros.constData(), n, none, false);
+    padDone += n;
+    padTotal = qMax(padTotal, padDone + padDecoder.bulkRemaining());
+    if (!padDecoder.inCommand()) {
+        padActive = false;
+        padDecoder = controller::Decoder();
+        emit note(QStringLiteral("padding done: %1 bytes of zeros ended the command").arg(padDone));
+        if (reading)
+            reading->setEnabled(wantReading && !clientEnded);
+        if (client >= 0)
+            QMetaObject::invokeMethod(this, &HostEnd::readable, Qt::QueuedConnection);
+    } else if (const int tenths = int(padDone * 10 / qMax<qint64>(1, padTotal)); tenths > padTenths) {
+        padTenths = tenths;
+        emit note(QStringLiteral("padding: %1 of %2 bytes of zeros sent").arg(padDone).arg(padTotal));
+    }
+    return zeros;
+}
+
+bool TcpHost::dropIfIdle(bool lineBusy)
+{
+    if (client < 0 || clientEnded || idleLimitMs <= 0)
+        return false;
+    // Bytes waiting to be read or to go out, or answers on their way, are no silence.
+    if (lineBusy || unread(client) > 0 || !toClient.isEmpty() || whole > 0) {
+        idle.start();
+        return false;
+    }
+    if (idle.elapsed() < idleLimitMs)
+        return false;
+    emit note(QStringLiteral("TCP client %1 sent nothing for %2 s: closed, so that the next may come")
+                  .arg(peer)
+                  .arg(double(idleLimitMs) / 1000.0));
+    ::shutdown(client, SHUT_RD);
+    endOfClient();
+    return true;
 }
 
 void TcpHost::write(const QByteArray &bytes)
@@ -339,6 +455,7 @@ void TcpHost::write(const QByteArray &bytes)
                       .arg(peer)
                       .arg(lost));
     }
+    idle.start();
     flush();
 }
 
@@ -367,13 +484,18 @@ void TcpHost::release()
     if (client < 0)
         return;
     flush();
-    if (const qint64 left = unread(client) + held.size(); left > 0)
+    if (const qint64 left = unread(client) + buffer.size(); left > 0)
         emit note(QStringLiteral("TCP client %1 closed with %2 bytes it sent not passed on").arg(peer).arg(left));
+    statusQuiet.stop();
     reading.reset();
     writing.reset();
     ::close(client);
     client = -1;
     toClient.clear();
+    if (!padActive) {
+        buffer.clear();
+        whole = 0;
+    }
     emit note(QStringLiteral("TCP client %1 closed").arg(peer));
     peer.clear();
     if (accepting)
@@ -384,7 +506,7 @@ void TcpHost::setReading(bool on)
 {
     wantReading = on;
     if (reading)
-        reading->setEnabled(on && !clientEnded);
+        reading->setEnabled(on && !clientEnded && !padActive);
 }
 
 const QList<const char *> &TcpHost::reasonSources()

@@ -4,8 +4,10 @@
 #include "pty/PtyEndpoint.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -50,6 +52,7 @@ public:
     QString open(const QString &linkPath);
     // Hangs the host's end up and removes the link.
     void close();
+    bool linkRefused() const { return pty.linkRefused(); }
     // The controller's line runs at baud: a host that sets its end to another speed is named.
     void setLineBaud(qint32 baud) { lineBaud = baud; }
 
@@ -71,12 +74,17 @@ private:
 
 // Raw TCP as a network printer's port offers it: one client at a time, the others wait in the
 // listen backlog. Everything a client sent is read, also after it half-closed, and its answers
-// still reach it; a client that leaves inside a command is cut at the command boundary it
-// reached, so that nothing of it swallows the next job.
+// still reach it. Only whole commands go on, so that a client that leaves inside one leaves
+// nothing of it to swallow the next job: a command with data (a picture, a stored symbol) waits
+// here until it is whole, up to maxWholeCommand; a longer one goes on as it comes, and when its
+// client leaves inside it the rest is made up with zeros at the line's pace.
 class TcpHost : public HostEnd
 {
     Q_OBJECT
 public:
+    static constexpr qint64 maxWholeCommand = 1 << 20;
+    static constexpr qint64 readSlice = 64 * 1024;
+
     explicit TcpHost(QObject *parent = nullptr);
     ~TcpHost() override;
     // "[ADDRESS:]PORT", 127.0.0.1 unless an address is given. Empty, or why it cannot listen.
@@ -89,8 +97,17 @@ public:
     // The client's stream has ended and all of it was read: once its answers are out, the
     // monitor lets it go with release().
     bool ended() const { return client >= 0 && clientEnded; }
-    // The client's last command is not whole yet: another host's bytes must not come between.
-    bool midCommand() const { return !held.isEmpty() || decoder.bulkRemaining() > 0; }
+    // The client's last command is not whole yet, or its made-up end is still going out:
+    // another host's bytes must not come between.
+    bool midCommand() const { return !buffer.isEmpty() || decoder.inCommand() || padding(); }
+    // A left client's command is being ended with zeros: the next client is let in, and read
+    // once they are out.
+    bool padding() const { return padActive; }
+    // A client that has sent nothing and been sent nothing for this long ends as if it had left;
+    // 0 never.
+    void setIdleLimit(qint64 ms) { idleLimitMs = ms; }
+    // Ends a client that has been idle for the limit: true when it did.
+    bool dropIfIdle(bool lineBusy);
     void release();
 
     QString name() const override { return listening; }
@@ -102,13 +119,30 @@ public:
 private:
     void accept();
     void flush();
-    QByteArray endOfClient();
+    void receive();
+    void sortWhole();
+    void endOfClient();
+    void lateStatusQuery();
+    QByteArray padded(qint64 max);
     int listener = -1, client = -1;
     QString listening, peer;
     std::unique_ptr<QSocketNotifier> accepting, reading, writing;
     bool clientEnded = false, wantReading = true;
     controller::Decoder decoder; // where the client's commands end
-    QByteArray held; // read, and not part of a whole command yet
-    qint64 forwarded = 0;
+    // Read and not passed on: the first `whole` bytes may go, the rest wait for their command's end.
+    QByteArray buffer;
+    qint64 whole = 0;
+    qint64 forwarded = 0; // of the client's stream, passed on
+    qint64 commandStart = -1, commandEnd = -1; // the last command with data, as far as it is known
+    bool streaming = false; // the command in progress is too long to wait for: it goes on as it comes
+    // The made-up end of a command whose client left inside its data: how much it takes as far as
+    // it is known, how much went, and the last tenth of it told.
+    bool padActive = false;
+    controller::Decoder padDecoder; // the left command's, fed with the zeros that end it
+    qint64 padTotal = 0, padDone = 0;
+    int padTenths = 0;
+    QElapsedTimer idle; // since the client last sent or was sent anything
+    qint64 idleLimitMs = 5000;
+    QTimer statusQuiet; // a DLE EOT at the end of what came: the n it may take
     QByteArray toClient;
 };

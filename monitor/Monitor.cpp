@@ -8,7 +8,9 @@ Monitor::Monitor(SerialLink &link, QObject *parent)
     , link(link)
 {
     recheck.setInterval(50);
-    connect(&recheck, &QTimer::timeout, this, [this] {
+    connect(&recheck, &QTimer::timeout, this, [this, &link] {
+        if (tcp)
+            tcp->dropIfIdle(active == tcp.get() && link.queued() > 0);
         settleClient();
         pump();
     });
@@ -24,7 +26,9 @@ QString Monitor::offerPty(const QString &linkPath, qint32 lineBaud)
 {
     auto end = std::make_unique<PtyHost>();
     end->setLineBaud(lineBaud);
-    if (QString why = end->open(linkPath); !why.isEmpty())
+    const QString why = end->open(linkPath);
+    refused = end->linkRefused();
+    if (!why.isEmpty())
         return why;
     connect(end.get(), &HostEnd::readable, this, &Monitor::pump);
     connect(end.get(), &HostEnd::note, this, &Monitor::note);
@@ -33,9 +37,10 @@ QString Monitor::offerPty(const QString &linkPath, qint32 lineBaud)
     return {};
 }
 
-QString Monitor::offerTcp(const QString &where)
+QString Monitor::offerTcp(const QString &where, qint64 idleMs)
 {
     auto end = std::make_unique<TcpHost>();
+    end->setIdleLimit(idleMs);
     if (QString why = end->listen(where); !why.isEmpty())
         return why;
     connect(end.get(), &HostEnd::readable, this, &Monitor::pump);
@@ -109,8 +114,12 @@ void Monitor::settleClient()
     // A client that finished sending is let go once its bytes have left and its queries are
     // answered or given up, and the controller has paused: a half-closed client still gets its
     // answers.
-    if (!tcp || !tcp->ended() || link.queued() > 0 || link.unansweredQueries() > 0 || tcp->unsent() > 0
-        || controllerQuiet.elapsed() < 100)
+    // One that left inside a command being ended with zeros goes at once: the next may come in
+    // meanwhile and wait its turn.
+    const bool padded = tcp && tcp->ended() && tcp->padding();
+    if (!padded
+        && (!tcp || !tcp->ended() || link.queued() > 0 || link.unansweredQueries() > 0 || tcp->unsent() > 0
+            || controllerQuiet.elapsed() < 100))
         return;
     tcp->release();
     if (active == tcp.get())
@@ -122,8 +131,7 @@ void Monitor::settleClient()
 void Monitor::lineLost(const QString &reason)
 {
     emit note(tr("the controller's line is lost: %1; %2 bytes reached the controller; the host's end hangs up")
-                  .arg(reason)
-                  .arg(link.sentTotal()));
+                  .arg(reason, link.lostReach().text()));
     stop();
     emit stopped(reason);
 }

@@ -31,9 +31,13 @@ public:
 
     // Each is empty, or why that end cannot be offered; a started end stays until stop().
     QString offerPty(const QString &linkPath, qint32 lineBaud);
-    QString offerTcp(const QString &where);
+    // A TCP client that sends nothing for idleMs is closed, so that the next may come; 0 never.
+    QString offerTcp(const QString &where, qint64 idleMs = defaultIdleMs);
+    static constexpr qint64 defaultIdleMs = 5000;
     void stop();
     bool isRunning() const { return pty || tcp; }
+    // The last offerPty() was refused for what stands at the link's path.
+    bool linkRefused() const { return refused; }
     // "/tmp/pos" and "127.0.0.1:9101", as the status bar names them.
     QString hostNames() const;
 
@@ -51,6 +55,7 @@ private:
     SerialLink &link;
     std::unique_ptr<PtyHost> pty;
     std::unique_ptr<TcpHost> tcp;
+    bool refused = false;
     HostEnd *active = nullptr; // the host whose job is going out, and who gets the answers
     QElapsedTimer activeQuiet; // since the active host last sent
     QElapsedTimer controllerQuiet; // since the controller last sent

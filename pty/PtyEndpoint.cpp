@@ -74,6 +74,8 @@ constexpr const char *notOurLink
 constexpr const char *cannotLinkIn = QT_TRANSLATE_NOOP("PtyEndpoint", "cannot make a link in %1: %2");
 constexpr const char *cannotLink = QT_TRANSLATE_NOOP("PtyEndpoint", "cannot make the link %1: %2");
 constexpr const char *noFreeName = QT_TRANSLATE_NOOP("PtyEndpoint", "cannot find a free temporary name in %1");
+constexpr const char *linkInUse = QT_TRANSLATE_NOOP(
+    "PtyEndpoint", "%1 leads to %2, which another program still serves; stop that one first, or choose another path");
 
 QString english(const char *source) { return QString::fromUtf8(source); }
 
@@ -99,10 +101,19 @@ bool PtyEndpoint::link(const QString &linkPath)
     {
     };
     const QByteArray dir = QFile::encodeName(QFileInfo(linkPath).absolutePath());
+    refused = true;
     if (::lstat(path.constData(), &st) == 0 && !(S_ISLNK(st.st_mode) && leadsToPseudoTerminal(dir, linkTarget(path)))) {
         error = english(notOurLink).arg(linkPath);
         return false;
     }
+    // A pseudo-terminal's node lives only while a program holds its other side: a link to one that
+    // is still there is another program's line, in use; only a link left behind is replaced.
+    if (struct stat served{};
+        S_ISLNK(st.st_mode) && ::stat(path.constData(), &served) == 0 && S_ISCHR(served.st_mode)) {
+        error = english(linkInUse).arg(linkPath, QFile::decodeName(linkTarget(path)));
+        return false;
+    }
+    refused = false;
     const QByteArray target = QFile::encodeName(slavePath);
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray temporary
@@ -171,7 +182,7 @@ QByteArray PtyEndpoint::read(qsizetype max)
 
 const QList<const char *> &PtyEndpoint::reasonSources()
 {
-    static const QList<const char *> all{notOurLink, cannotLinkIn, cannotLink, noFreeName};
+    static const QList<const char *> all{notOurLink, cannotLinkIn, cannotLink, noFreeName, linkInUse};
     return all;
 }
 

@@ -28,6 +28,9 @@ public:
     // run's) is replaced; anything else at linkPath is refused. False, with errorString(), on
     // any failure. The link goes when the endpoint closes, if it still points at this terminal.
     bool link(const QString &linkPath);
+    // The last link() was refused for what stands at its path (not a link of ours to make, or
+    // another program's line in use), rather than failing to be made.
+    bool linkRefused() const { return refused; }
     // Writes what the line takes now and returns how much that was: a full line drops the rest
     // of a reply, as a real one would.
     qsizetype write(const QByteArray &bytes);
@@ -40,6 +43,7 @@ public:
 private:
     int master = -1;
     int slaveHold = -1;
+    bool refused = false;
     void removeLink();
     QString slavePath, error, madeLink;
 };

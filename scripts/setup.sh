@@ -11,7 +11,8 @@ command -v node >/dev/null && command -v npm >/dev/null || ./scripts/install-pac
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev \
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n \
   qt6-qpa-plugins fonts-dejavu-core \
-  libqrencode-dev zbar-tools libzint-dev fonts-wqy-microhei fonts-sil-scheherazade file appstream
+  libqrencode-dev zbar-tools libzint-dev fonts-wqy-microhei fonts-sil-scheherazade file appstream \
+  tshark
 stamp=tests/corpus/node_modules/.installed-from-lock
 if ! cmp -s tests/corpus/package-lock.json "$stamp" 2>/dev/null; then
   npm ci --prefix tests/corpus --no-audit --no-fund --loglevel=error

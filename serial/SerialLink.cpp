@@ -92,6 +92,7 @@ bool SerialLink::open(const Settings &settings)
     matcher.reset();
     answerTimer->stop();
     lineLost = false;
+    lossReach = {};
     queue.clear();
     receivedBytes.clear();
     receivedCount = 0;
@@ -109,8 +110,8 @@ void SerialLink::close()
     const qint64 givenAt = queue.writtenTotal();
     qint64 toSystem = 0;
     if (port->isOpen()) {
-        if (!lineLost)
-            toSystem = queue.atPort() - port->bytesToWrite();
+        // Written to the system and not reported yet: on a lost line they may have reached it.
+        toSystem = queue.atPort() - port->bytesToWrite();
         port->close(); // what the port still held never leaves
     }
     const QByteArray given = queue.close(qMax<qint64>(0, toSystem));
@@ -407,7 +408,18 @@ void SerialLink::handleError(QSerialPort::SerialPortError error)
         return;
     }
     lineLost = true;
-    const qint64 doneAtLoss = queue.runDone(), totalAtLoss = queue.runTotal();
+    // What left the driver: what the system took, less what it still held when the line went.
+    // A line that is gone often no longer says what it held: then the count is an upper bound.
+    int held = 0;
+    const bool heldKnown = ::ioctl(int(port->handle()), TIOCOUTQ, &held) == 0 && held >= 0;
+    const qint64 runBefore = queue.runDone(), totalAtLoss = queue.runTotal(), before = queue.writtenTotal();
     close();
-    emit lost(reason, doneAtLoss, totalAtLoss);
+    const qint64 toSystem = queue.writtenTotal() - before;
+    lossReach = {queue.writtenTotal() - (heldKnown ? held : 0), heldKnown};
+    emit lost(reason, qMax<qint64>(0, runBefore + toSystem - (heldKnown ? held : 0)), totalAtLoss);
+}
+
+QString SerialLink::Reach::text() const
+{
+    return exact ? QString::number(bytes) : QStringLiteral("at most %1").arg(bytes);
 }

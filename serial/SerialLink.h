@@ -72,6 +72,15 @@ public:
     void queryStatus();
     // Takes what has come as complete now: a text without its end, unprompted bytes.
     void settleAnswers();
+    // How many bytes since the port opened had left the driver when the line was lost, and
+    // whether that is exact or only an upper bound (the system no longer said what it held).
+    struct Reach
+    {
+        qint64 bytes = 0;
+        bool exact = true;
+        QString text() const; // "123", or "at most 123"
+    };
+    Reach lostReach() const { return lossReach; }
     qint64 msSinceMoved() const { return moved.isValid() ? moved.elapsed() : 0; }
     // Bytes are waiting to go out and nothing has left for holdAfterMs: the far end holds the
     // line back (XOFF, CTS low, or it stopped reading).
@@ -105,7 +114,8 @@ signals:
     void heldChanged(bool held, qint64 heldMs);
     void progressed(); // bytes went out, more were handed over, or the line went idle
     void openChanged(bool open);
-    // The line is gone; done of total bytes of the run in progress had gone out.
+    // The line is gone; done of total bytes of the run in progress had left the driver, or at
+    // most done when lostReach() is not exact.
     void lost(const QString &reason, qint64 done, qint64 total);
     // A source being sent could not be read on: its name, the offset it stopped at of its size,
     // and why. What was read before still goes out.
@@ -144,4 +154,5 @@ private:
     bool held = false;
     Utf8Stream replyDecoder;
     bool lineLost = false; // set once a dead line is being closed, to ignore its error storm
+    Reach lossReach;
 };

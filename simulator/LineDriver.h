@@ -28,6 +28,7 @@ public:
     void unplug(); // closes it, as if the cable were pulled
     bool isPluggedIn() const { return endpoint.isOpen(); }
     QString path() const { return endpoint.path(); }
+    bool linkRefused() const { return endpoint.linkRefused(); }
     QString errorString() const { return tcpError.isEmpty() ? endpoint.errorString() : tcpError; }
     void setLinkPath(const QString &path) { linkPath = path; }
     // The path to type into the tool: the link when there is one, else the pseudo-terminal.

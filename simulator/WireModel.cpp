@@ -1,5 +1,7 @@
 #include "simulator/WireModel.h"
 
+#include "commands/Protocol.h"
+
 #include <chrono>
 
 namespace sim {
@@ -120,9 +122,10 @@ QByteArray WireModel::advance(double seconds)
         }
         process();
     }
-    if (seconds > 0) {
-        // No n followed a DLE EOT that ended the last bytes: it is answered now, after the bytes
-        // before it that this tick processed, as the tool's own model answers it.
+    if (seconds > 0 && quiet >= proto::realTimeQuietMs / 1000.0) {
+        // No n followed a DLE EOT that ended the last bytes for the quiet a query's n may take:
+        // it is answered now, after the bytes before it that this tick processed, as the tool's
+        // own model answers it.
         interpreter.settle();
         route(lastPort);
     }

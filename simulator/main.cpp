@@ -163,13 +163,15 @@ int render(const QString &in, const QString &out, int headType, bool log, bool s
     return 0;
 }
 
-// Ctrl+C ends the service cleanly, and so does the end of its terminal's session unless it was
-// started to outlive that (nohup). Caught before the link is made, so that it always goes.
+// Ctrl+C, Ctrl+\ and SIGTERM end the service cleanly, and so does the end of its terminal's
+// session unless it was started to outlive that (nohup). Caught before the link is made, so that
+// it always goes.
 void catchSignals(QApplication &app)
 {
     if (::pipe(signalPipe) == 0) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
+        std::signal(SIGQUIT, onSignal);
         struct sigaction hangUp = {};
         if (::sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
             std::signal(SIGHUP, onSignal);
@@ -227,7 +229,7 @@ int serve(QApplication &app, const sim::SimOptions &options)
         [](const QString &line) { std::fprintf(stderr, "zpc3x-sim: %s\n", qPrintable(line)); });
     if (!options.noPty && !driver->plugIn()) {
         std::fprintf(stderr, "zpc3x-sim: cannot plug in: %s\n", qPrintable(driver->errorString()));
-        return 1;
+        return driver->linkRefused() ? 2 : 1; // a path that is not ours to take is a usage error
     }
     if (simWindow) {
         simWindow->setToolSetUp(options.toolSetUp);

@@ -1,9 +1,11 @@
 #include "SimSupport.h"
 
+#include "demos/Jobs.h"
 #include "simulator/SimOptions.h"
 #include "tool/Launch.h"
 
 #include <csignal>
+#include <sys/resource.h>
 
 // Runs without a window: both programs' command lines, in either language; runs that send exactly
 // what they were given, report only their own answers, and always end, whatever the far end, the
@@ -156,6 +158,8 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("SIGTERM") << int(SIGTERM) << "^Stopped: \\d+ of 1048576 bytes sent$";
         QTest::newRow("SIGINT") << int(SIGINT) << "^Stopped: \\d+ of 1048576 bytes sent$";
+        QTest::newRow("SIGHUP") << int(SIGHUP) << "^Stopped: \\d+ of 1048576 bytes sent$";
+        QTest::newRow("SIGQUIT") << int(SIGQUIT) << "^Stopped: \\d+ of 1048576 bytes sent$";
         QTest::newRow("the line stops moving") << 0 << "nothing left for 1 s: \\d+ of 1048576 bytes sent to ";
     }
     void stopsAndLeavesNothingBehind()
@@ -176,8 +180,10 @@ private slots:
                 + (signal ? QStringList{"--traffic", dir.filePath("traffic.txt")}
                           : QStringList{"--stall-timeout", "1"}));
         QVERIFY(program.waitForStarted());
+        // The traffic is written as the run goes: its rows are there before the run ends.
+        const QString traffic = dir.filePath(QStringLiteral("traffic.txt"));
         if (signal) {
-            QTRY_VERIFY(!QDir(dir.path()).entryList({".ruvela-save-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+            QTRY_VERIFY(readFile(traffic).contains("\tevent\t\tconnected to "));
             QTest::qWait(300);
             ::kill(pid_t(program.processId()), signal);
         }
@@ -186,7 +192,13 @@ private slots:
         QCOMPARE(program.exitCode(), signal ? 128 + signal : 1);
         const QString err = QString::fromUtf8(program.readAllStandardError());
         QVERIFY2(err.contains(QRegularExpression(said, QRegularExpression::MultilineOption)), qPrintable(err));
-        QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("big.bin")});
+        // Nothing of the run's own is left but the traffic, whole up to the signal that ended it.
+        const QStringList left = signal ? QStringList{"big.bin", "traffic.txt"} : QStringList{"big.bin"};
+        QCOMPARE(entriesOf(dir.path()), left);
+        const QByteArray stopped = "\tstopped by SIG" + QByteArray(sigabbrev_np(signal)) + ": ";
+        QVERIFY2(
+            !signal || (readFile(traffic).contains("\tsent\t0\tprintStr\t") && readFile(traffic).contains(stopped)),
+            readFile(traffic).right(400).constData());
     }
     void failedWritesToStandardOutputAreReported()
     {
@@ -200,6 +212,31 @@ private slots:
         QCOMPARE(program.exitCode(), 1);
         const QString said = QString::fromUtf8(program.readAllStandardError());
         QVERIFY2(said.contains(QStringLiteral("cannot write to standard output")), qPrintable(said));
+    }
+    void recordThatCannotBeWrittenStopsAndTheBytesGoOn()
+    {
+        // A capture that meets the user's file-size limit stops, says so, and the job still
+        // reaches the line whole; the run says by its exit status that its record is not.
+        FarEnd line;
+        QTemporaryDir dir;
+        const QString capture = dir.filePath(QStringLiteral("receipt.pcapng"));
+        QProcess program;
+        runsHeadless(program);
+        program.setChildProcessModifier([] {
+            const rlimit small{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        });
+        program.start(
+            QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--job", "receipt", "--capture", capture});
+        const QByteArray arrived = line.read(1 << 20, 10000, 1000);
+        QVERIFY(finished(program, 10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(arrived == jobs::receipt(jobs::Cut::None).stream()); // the button's job, whole
+        const QString said = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(
+            said.contains(QStringLiteral("the capture stopped being written to %1: ").arg(capture)), qPrintable(said));
+        QVERIFY(QFileInfo(capture).size() > 0 && QFileInfo(capture).size() <= 4096);
     }
 };
 

@@ -50,6 +50,56 @@ QByteArray clientStreams()
     return stream;
 }
 
+// The lines of tshark's fields of every packet in a capture: event type, direction flags,
+// payload in hex, comment.
+QList<QStringList> tsharkFields(const QString &file)
+{
+    QProcess tshark;
+    tshark.start(QStringLiteral("tshark"),
+        {"-r", file, "-T", "fields", "-E", "separator=/t", "-e", "rtacser.eventtype", "-e",
+            "frame.packet_flags_direction", "-e", "data.data", "-e", "frame.comment"});
+    if (!tshark.waitForFinished(60000) || tshark.exitCode() != 0)
+        qWarning("tshark failed: %s", tshark.readAllStandardError().constData());
+    QList<QStringList> rows;
+    for (const QString &line : QString::fromUtf8(tshark.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (!line.isEmpty())
+            rows << line.split(QLatin1Char('\t'));
+    return rows;
+}
+
+// The payloads of one direction (event type 1 toward the controller, 2 from it), joined; each
+// block's epb_flags must say the same direction (outbound 2, inbound 1).
+QByteArray capturedBytes(const QString &file, int eventType)
+{
+    QByteArray joined;
+    for (const QStringList &row : tsharkFields(file)) {
+        if (row.value(0).toInt(nullptr, 16) != eventType)
+            continue;
+        if (row.value(1).toUInt(nullptr, 16) != uint(eventType == 1 ? 2 : 1))
+            return "direction flags disagree: " + row.join(QLatin1Char(' ')).toUtf8();
+        joined += QByteArray::fromHex(row.value(2).toLatin1());
+    }
+    return joined;
+}
+
+QStringList capturedEvents(const QString &file)
+{
+    QStringList events;
+    for (const QStringList &row : tsharkFields(file))
+        if (row.value(0).toInt(nullptr, 16) == 0 && row.value(2).isEmpty())
+            events << row.value(3);
+    return events;
+}
+
+qint64 residentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QRegularExpression rss(QStringLiteral("VmRSS:\\s+(\\d+) kB"));
+    return rss.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+}
+
 } // namespace
 
 class TestMonitor : public QObject
@@ -59,7 +109,7 @@ class TestMonitor : public QObject
     QTemporaryDir dir;
     FarEnd *controller = nullptr;
     QProcess *monitor = nullptr;
-    QString hostLink, traffic;
+    QString hostLink, traffic, capture;
     quint16 tcpPort = 0;
 
     bool start(const QStringList &extra = {})
@@ -69,7 +119,7 @@ class TestMonitor : public QObject
         monitor->setProcessEnvironment(env);
         monitor->start(QStringLiteral(PRINTER_RUVELA),
             QStringList{"--port", controller->path(), "--monitor", hostLink, "--monitor-tcp", QString::number(tcpPort),
-                "--traffic", traffic}
+                "--traffic", traffic, "--capture", capture}
                 + extra);
         QElapsedTimer clock;
         clock.start();
@@ -95,6 +145,7 @@ private slots:
         hostLink = dir.filePath(QStringLiteral("pos"));
         static int runs = 0; // a new traffic file for every run
         traffic = dir.filePath(QStringLiteral("traffic-%1.txt").arg(++runs));
+        capture = dir.filePath(QStringLiteral("capture-%1.pcapng").arg(runs));
         // A free port, found by asking the system for one.
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
@@ -179,7 +230,7 @@ private slots:
     {
         QFETCH(QStringList, steps);
         int host = -1;
-        QTcpSocket client;
+        QTcpSocket client, idle;
         char byte;
         QByteArray job, held;
         for (int i = 0; job.size() < (1 << 20); ++i)
@@ -222,13 +273,17 @@ private slots:
                 client.abort();
                 client.connectToHost(QHostAddress::LocalHost, tcpPort);
                 QVERIFY(client.waitForConnected(5000) && client.write(bytes) == bytes.size());
-                QVERIFY(client.waitForBytesWritten(5000));
+                while (client.bytesToWrite() > 0 && client.waitForBytesWritten(5000)) { }
+                QCOMPARE(client.bytesToWrite(), qint64(0));
                 if (op == QLatin1String("tcp-half"))
                     ::shutdown(int(client.socketDescriptor()), SHUT_WR);
                 if (op == QLatin1String("tcp")) {
                     client.disconnectFromHost();
                     QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
                 }
+            } else if (op == QLatin1String("tcp-idle")) { // another client comes, and sends nothing
+                idle.connectToHost(QHostAddress::LocalHost, tcpPort);
+                QVERIFY(idle.waitForConnected(5000));
             } else if (op == QLatin1String("tcp-gets")) { // then the monitor closes
                 QTRY_COMPARE_WITH_TIMEOUT(client.bytesAvailable(), qint64(bytes.size()), 5000);
                 QCOMPARE(client.readAll(), bytes);
@@ -239,8 +294,18 @@ private slots:
                 QCOMPARE(monitor->state(), QProcess::Running);
             } else if (op == QLatin1String("lose")) {
                 controller->close();
-            } else if (op == QLatin1String("sigterm")) {
-                ::kill(pid_t(monitor->processId()), SIGTERM);
+            } else if (op == QLatin1String("sigterm") || op == QLatin1String("sighup")) {
+                ::kill(pid_t(monitor->processId()), op == QLatin1String("sigterm") ? SIGTERM : SIGHUP);
+            } else if (op == QLatin1String("rss-below")) { // MB of memory, now
+                const qint64 kB = residentKb(monitor->processId());
+                QVERIFY2(kB > 0 && kB < arg.toLongLong() * 1024, qPrintable(QStringLiteral("%1 kB").arg(kB)));
+            } else if (op == QLatin1String("capture")) { // "to HEX" or "from HEX": all of that side, as tshark reads it
+                const QString side = arg.section(QLatin1Char(' '), 0, 0);
+                const QByteArray expected = hex(arg.section(QLatin1Char(' '), 1).toUtf8());
+                QCOMPARE(capturedBytes(capture, side == QLatin1String("to") ? 1 : 2).toHex(' '), expected.toHex(' '));
+            } else if (op == QLatin1String("capture-event")) {
+                const QStringList events = capturedEvents(capture);
+                QVERIFY2(!events.filter(arg).isEmpty(), qPrintable(events.join(QLatin1Char('\n'))));
             } else if (op == QLatin1String("ends")) { // with this code, its link gone
                 QVERIFY(finished(*monitor, 10000));
                 QVERIFY(monitor->exitStatus() == QProcess::NormalExit && monitor->exitCode() == arg.toInt());
@@ -251,9 +316,11 @@ private slots:
                 QTRY_VERIFY(::read(host, &byte, 1) <= 0 && errno != EAGAIN);
             } else if (op == QLatin1String("traffic")) { // \t a tab
                 const QString text = QString(arg).replace(QLatin1String("\\t"), QLatin1String("\t"));
-                QVERIFY2(trafficText().contains(text), qPrintable(trafficText()));
+                // Rows reach the file within a second while the monitor runs.
+                QTRY_VERIFY2_WITH_TIMEOUT(trafficText().contains(text), qPrintable(trafficText()), 2000);
             } else if (op == QLatin1String("traffic~")) {
-                QVERIFY2(QRegularExpression(arg).match(trafficText()).hasMatch(), qPrintable(trafficText()));
+                QTRY_VERIFY2_WITH_TIMEOUT(
+                    QRegularExpression(arg).match(trafficText()).hasMatch(), qPrintable(trafficText()), 2000);
             } else {
                 QFAIL(qPrintable(step));
             }
@@ -266,6 +333,12 @@ private slots:
         tool.show();
         tool.start(parseLaunch({"printer-ruvela", "--port", controller->path(), "--flow", "none", "--connect"}));
         QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
+        // The exchange is recorded as it passes, and the status bar says so while it is.
+        auto *record = tool.findChild<QAction *>("actionCapture");
+        answerFileDialog(&tool, capture);
+        record->trigger();
+        QTRY_VERIFY(tool.findChild<QLabel *>("captureLabel")->isVisible());
+        QCOMPARE(tool.findChild<QLabel *>("captureLabel")->text(), QStringLiteral("Recording: %1").arg(capture));
         tool.findChild<QAction *>("actionMonitor")->trigger();
         QTRY_VERIFY(tool.findChild<QLineEdit *>("monitorLink"));
         tool.findChild<QLineEdit *>("monitorLink")->setText(hostLink);
@@ -298,6 +371,10 @@ private slots:
             tool.findChild<QLabel *>("controllerStatusLabel")->text() == QStringLiteral("Controller: paper out"));
         tool.findChild<QPushButton *>("monitorStop")->click();
         QVERIFY(!QFileInfo(hostLink).isSymLink());
+        record->trigger(); // stops
+        QVERIFY(!tool.findChild<QLabel *>("captureLabel")->isVisible());
+        QCOMPARE(capturedBytes(capture, 1), hex("'Hi' 0A 10 04"));
+        QCOMPARE(capturedBytes(capture, 2), hex("32"));
         QVERIFY(tabs->isEnabled());
         QVERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
         // Monitoring again, the controller's line is lost: the host's end goes with it at once.

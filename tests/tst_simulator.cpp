@@ -337,12 +337,12 @@ private slots:
             && ::symlink("/dev/pts/../../etc/hostname", QFile::encodeName(sneaky).constData()) == 0);
         // Anything but an earlier run's link to a pseudo-terminal is refused, and stays as it was.
         for (const QString &path : {file, toFile, sneaky})
-            QCOMPARE(runSim({"--no-window", "--link", path}).first, 1);
+            QCOMPARE(runSim({"--no-window", "--link", path}).first, 2);
         QCOMPARE(QFile::symLinkTarget(toFile), file);
         QCOMPARE(QFile::symLinkTarget(sneaky), QStringLiteral("/etc/hostname"));
         // A stale link is replaced, and the new one goes when the controller is stopped, as by
-        // Ctrl+C or at a hang-up: it ends cleanly and takes its link along.
-        for (const int signal : {SIGTERM, SIGHUP}) {
+        // Ctrl+C, Ctrl+\ or at a hang-up: it ends cleanly and takes its link along.
+        for (const int signal : {SIGTERM, SIGHUP, SIGQUIT}) {
             QProcess serve;
             serve.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", stale});
             QTRY_VERIFY(QFile::symLinkTarget(stale).startsWith(QStringLiteral("/dev/pts/")) && QFile::exists(stale));
@@ -352,6 +352,19 @@ private slots:
                 press(window, "pushButtonVersion");
                 QTRY_COMPARE(
                     consoleText(window), QStringLiteral("ZPC3x virtual controller 1.0, head type 0 (384 dots)\n"));
+                // A link in use is another program's line: neither program takes it over.
+                const QString served = QFile::symLinkTarget(stale);
+                const auto [again, said] = runSim({"--no-window", "--link", stale});
+                QVERIFY2(again == 2 && said.contains("still serves"), said.constData());
+                FarEnd line;
+                QProcess monitor;
+                monitor.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--monitor", stale});
+                QVERIFY(finished(monitor, 10000));
+                QCOMPARE(monitor.exitCode(), 2);
+                QVERIFY(monitor.readAllStandardError().contains("still serves"));
+                QCOMPARE(QFile::symLinkTarget(stale), served);
+                press(window, "pushButtonVersion"); // the first still answers on it
+                QTRY_VERIFY(consoleText(window).endsWith(QStringLiteral("(384 dots)\n")));
             }
             ::kill(pid_t(serve.processId()), signal);
             QVERIFY(

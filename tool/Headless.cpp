@@ -5,6 +5,7 @@
 #include "serial/SerialLink.h"
 #include "serial/Settings.h"
 #include "tool/ButtonJobs.h"
+#include "tool/CaptureRecorder.h"
 #include "tool/Launch.h"
 #include "tool/TrafficRecorder.h"
 #include "traffic/ExpectedPrinter.h"
@@ -28,8 +29,9 @@ namespace {
 
 const QString programName = QStringLiteral("printer-ruvela");
 
-// SIGINT and SIGTERM end the run from the event loop, so that it can say how far it came and
-// leave no temporary file behind: the handler only passes the signal's number down a socket.
+// SIGINT, SIGTERM, SIGHUP (a closed terminal or SSH connection) and SIGQUIT end the run from the
+// event loop, so that it can say how far it came, close its files whole and leave no link or
+// lock behind: the handler only passes the signal's number down a socket.
 int signalSocket[2] = {-1, -1};
 
 void passSignal(int signal)
@@ -76,30 +78,36 @@ private:
     static constexpr qint64 inputAhead = 64 * 1024; // standard input read ahead of the line
 
     int prepare();
-    bool openTraffic();
+    bool openRecords();
+    void settleRecords();
+    void recordingFailed(const QString &what, const QString &path, const QString &why);
     void wire();
     void send();
     void readInput();
     void checkSent();
     void checkStall();
     void showProgress();
-    bool startMonitor();
+    int startMonitor(); // 0, or the exit code of why it could not start
     void stopBySignal();
     void showLost(const QString &reason, qint64 done, qint64 total);
     void showAnswer(const Answer &answer);
     bool print(std::FILE *to, const QString &text);
     void finish(int code);
-    bool writeTraffic();
+    bool closeRecords();
+    void discardRecords(); // nothing passed: the files made for the run go again
 
     const Launch &launch;
     const bool fromStdin;
     jobs::Job job;
     SerialLink link;
     Settings settings;
-    NewFile trafficFile;
+    GrowingFile trafficFile;
+    bool trafficFailed = false;
     std::unique_ptr<ExpectedPrinter> expected;
     std::unique_ptr<TrafficLog> traffic;
     std::unique_ptr<TrafficRecorder> recorder;
+    std::unique_ptr<CaptureRecorder> capture;
+    QTimer settling; // the records' rows and blocks reach their files at least once a second
     std::unique_ptr<Monitor> monitor;
     std::unique_ptr<QSocketNotifier> input, signalNotifier;
     QTimer progress, stall;
@@ -127,40 +135,85 @@ int HeadlessRun::prepare()
             return 2;
         }
     }
-    if (!openTraffic())
+    if (!openRecords())
         return 2;
     settings = settingsFor(launch.choice);
     link.keepNoneSent(); // nothing here saves them
     if (!link.open(settings)) {
         print(
             stderr, QStringLiteral("%1: cannot open %2: %3\n").arg(programName, settings.portName, link.errorString()));
+        discardRecords();
         return 1;
     }
     return 0;
 }
 
-bool HeadlessRun::openTraffic()
+bool HeadlessRun::openRecords()
 {
-    // The decoded exchange goes to a new file only, one that is there is the user's; it is made
-    // before anything is sent, so that a name that cannot be written sends nothing.
+    // The records go to new files only, one that is there is the user's; they are made before
+    // anything is sent, so that a name that cannot be written sends nothing. Both are written as
+    // the run goes, so that whatever ends it leaves them readable up to the last second.
+    if (!launch.captureFile.isEmpty()) {
+        capture = std::make_unique<CaptureRecorder>(link);
+        if (const QString why = capture->start(launch.captureFile); !why.isEmpty()) {
+            print(stderr,
+                QStringLiteral("%1: cannot write the capture to %2: %3\n").arg(programName, launch.captureFile, why));
+            return false;
+        }
+        QObject::connect(capture.get(), &CaptureRecorder::failed,
+            [this](const QString &path, const QString &why) { recordingFailed(QStringLiteral("capture"), path, why); });
+    }
     if (launch.trafficFile.isEmpty())
         return true;
     QString why = trafficFile.open(launch.trafficFile);
-    if (why.isEmpty())
-        why = trafficFile.append(TrafficLog::heading());
+    if (why.isEmpty() && !(trafficFile.append(TrafficLog::heading()) && trafficFile.flush()))
+        why = trafficFile.failure();
     if (!why.isEmpty()) {
         print(stderr,
             QStringLiteral("%1: cannot write the traffic to %2: %3\n").arg(programName, launch.trafficFile, why));
         return false;
     }
-    // The rows go to the file as the log lets go of them, and the rest at the end; the file
-    // takes its name only when it is whole.
     expected = std::make_unique<ExpectedPrinter>();
     traffic = std::make_unique<TrafficLog>(nullptr, 10000);
-    traffic->setSpill(
-        [this](const TrafficRow &row) { trafficFile.append((TrafficLog::rowText(row) + QLatin1Char('\n')).toUtf8()); });
+    traffic->setSpill([this](const TrafficRow &row) {
+        if (!trafficFile.append((TrafficLog::rowText(row) + QLatin1Char('\n')).toUtf8()) && !trafficFailed) {
+            trafficFailed = true;
+            // From the event loop: the row that failed is being let go of inside the log.
+            QMetaObject::invokeMethod(
+                qApp,
+                [this, why = trafficFile.failure()] {
+                    recordingFailed(QStringLiteral("traffic"), launch.trafficFile, why);
+                },
+                Qt::QueuedConnection);
+        }
+    });
     recorder = std::make_unique<TrafficRecorder>(link, *expected, *traffic);
     return true;
+}
+
+void HeadlessRun::settleRecords()
+{
+    if (traffic) {
+        traffic->spillSettled(recorder->allSettled());
+        if (!trafficFailed && !trafficFile.flush()) {
+            trafficFailed = true;
+            recordingFailed(QStringLiteral("traffic"), launch.trafficFile, trafficFile.failure());
+        }
+    }
+}
+
+void HeadlessRun::recordingFailed(const QString &what, const QString &path, const QString &why)
+{
+    // The bytes go on; only the record stops, and the run's exit status says it is not whole.
+    print(stderr,
+        QStringLiteral("%1: the %2 stopped being written to %3: %4; the line goes on\n")
+            .arg(programName, what, path, why));
+    const QString event = QStringLiteral("the %1 stopped being written to %2: %3").arg(what, path, why);
+    if (recorder && what != QLatin1String("traffic"))
+        recorder->note(event);
+    if (capture && what != QLatin1String("capture"))
+        capture->note(event);
+    status = qMax(status, 1);
 }
 
 void HeadlessRun::wire()
@@ -200,34 +253,47 @@ void HeadlessRun::wire()
         struct sigaction action = {};
         action.sa_handler = passSignal;
         sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            // A run started to outlive its terminal (nohup) keeps SIGHUP ignored.
+            struct sigaction before = {};
+            if (signal != SIGHUP || (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN))
+                ::sigaction(signal, &action, nullptr);
+        }
     }
-    // A closed standard output is a failed write to report, not a silent death.
+    // A closed standard output, or a file grown past the user's limit, is a failed write to
+    // report, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    QObject::connect(&settling, &QTimer::timeout, [this] { settleRecords(); });
+    settling.start(CaptureRecorder::flushMs);
 }
 
-bool HeadlessRun::startMonitor()
+int HeadlessRun::startMonitor()
 {
     // Until stopped: the host's bytes are the run's, and the controller's answers are the host's.
     monitor = std::make_unique<Monitor>(link);
     if (recorder)
         QObject::connect(monitor.get(), &Monitor::note, recorder.get(), &TrafficRecorder::note);
+    if (capture)
+        QObject::connect(monitor.get(), &Monitor::note, capture.get(), &CaptureRecorder::note);
     QString why;
     if (!launch.monitorLink.isEmpty())
         why = monitor->offerPty(launch.monitorLink, settings.baudRate);
     if (why.isEmpty() && !launch.monitorTcp.isEmpty())
-        why = monitor->offerTcp(launch.monitorTcp);
+        why = monitor->offerTcp(launch.monitorTcp, qint64(launch.monitorIdleS * 1000));
     if (!why.isEmpty()) {
         print(stderr, QStringLiteral("%1: cannot monitor: %2\n").arg(programName, why));
-        return false;
+        return monitor->linkRefused() ? 2 : 1; // a path that is not ours to take is a usage error
     }
+    const QString monitoring = QStringLiteral("monitoring: %1 ↔ %2").arg(monitor->hostNames(), link.portPath());
     if (recorder)
-        recorder->note(QStringLiteral("monitoring: %1 ↔ %2").arg(monitor->hostNames(), link.portPath()));
+        recorder->note(monitoring);
+    if (capture)
+        capture->note(monitoring);
     if (::isatty(STDERR_FILENO))
         print(stderr, QStringLiteral("Monitoring: %1 ↔ %2\n").arg(monitor->hostNames(), link.portPath()));
     inputEnded = false; // the run ends only by a signal or a lost line
-    return true;
+    return 0;
 }
 
 void HeadlessRun::send()
@@ -311,6 +377,7 @@ void HeadlessRun::stopBySignal()
     char number = 0;
     if (::read(signalSocket[0], &number, 1) != 1 || finished)
         return;
+    const QString name = QString::fromLatin1(sigabbrev_np(number));
     if (monitor) {
         // Monitoring ends this way: the exchange is complete, and is written whole.
         print(stderr, QStringLiteral("Monitoring stopped: %1 bytes reached the controller\n").arg(link.sentTotal()));
@@ -321,7 +388,13 @@ void HeadlessRun::stopBySignal()
     if (progressShown)
         print(stderr, QStringLiteral("\n"));
     print(stderr, QStringLiteral("Stopped: %1 of %2 bytes sent\n").arg(link.runDone()).arg(link.runTotal()));
-    trafficFile.discard(); // an unfinished exchange leaves nothing behind
+    // The records keep what passed, and say why they end there.
+    const QString stopped
+        = QStringLiteral("stopped by SIG%1: %2 of %3 bytes sent").arg(name).arg(link.runDone()).arg(link.runTotal());
+    if (recorder)
+        recorder->note(stopped);
+    if (capture)
+        capture->note(stopped);
     finish(128 + number);
 }
 
@@ -329,13 +402,14 @@ void HeadlessRun::showLost(const QString &reason, qint64 done, qint64 total)
 {
     if (progressShown)
         print(stderr, QStringLiteral("\n"));
+    const bool exact = link.lostReach().exact;
+    const QString reached = exact ? QString::number(done) : QStringLiteral("at most %1").arg(done);
     print(stderr,
         sentAll ? QStringLiteral("%1: the line to %2 is lost: %3; all %4 bytes had been sent\n")
                       .arg(programName, link.portPath(), reason)
                       .arg(link.sentTotal())
-                : QStringLiteral("%1: the line to %2 is lost: %3; %4 of %5 bytes sent\n")
-                      .arg(programName, link.portPath(), reason)
-                      .arg(done)
+                : QStringLiteral("%1: the line to %2 is lost: %3; %4 of %5 bytes reached the controller\n")
+                      .arg(programName, link.portPath(), reason, reached)
                       .arg(total));
     finish(1);
 }
@@ -362,20 +436,28 @@ bool HeadlessRun::print(std::FILE *to, const QString &text)
     return written;
 }
 
-bool HeadlessRun::writeTraffic()
+void HeadlessRun::discardRecords()
 {
-    recorder->flushAnswers();
-    QByteArray rest;
-    for (int i = 0; i < traffic->rowCount(); ++i)
-        rest += (TrafficLog::rowText(traffic->row(i)) + QLatin1Char('\n')).toUtf8();
-    QString failure = trafficFile.append(rest);
-    if (failure.isEmpty())
-        failure = trafficFile.commit();
-    if (failure.isEmpty())
-        return true;
-    print(stderr,
-        QStringLiteral("%1: the traffic was not written to %2: %3\n").arg(programName, launch.trafficFile, failure));
-    return false;
+    trafficFile.discard();
+    if (capture)
+        capture->discard();
+}
+
+bool HeadlessRun::closeRecords()
+{
+    bool whole = true;
+    if (recorder) {
+        recorder->flushAnswers();
+        traffic->spillSettled(true);
+        if (!trafficFile.close() && !trafficFailed) {
+            trafficFailed = true;
+            recordingFailed(QStringLiteral("traffic"), launch.trafficFile, trafficFile.failure());
+        }
+        whole = !trafficFailed;
+    }
+    if (capture && !capture->stop())
+        whole = false;
+    return whole;
 }
 
 void HeadlessRun::finish(int code)
@@ -393,7 +475,8 @@ void HeadlessRun::finish(int code)
     stall.stop();
     if (input)
         input->setEnabled(false);
-    if (recorder && code < 128 && !writeTraffic())
+    settling.stop();
+    if (!closeRecords() && code < 128)
         code = qMax(code, 1);
     QMetaObject::invokeMethod(
         qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
@@ -405,9 +488,10 @@ int HeadlessRun::exec()
         return failed;
     wire();
     if (launch.monitoring()) {
-        if (!startMonitor()) {
+        if (const int failed = startMonitor()) {
             link.close();
-            return 1;
+            discardRecords();
+            return failed;
         }
     } else {
         print(stdout, consoleText(job));

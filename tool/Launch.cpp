@@ -56,6 +56,9 @@ QList<QCommandLineOption> options()
                 "With --job or --send: give up when no byte has left for S seconds (default 30; 0 waits for ever).")),
         option("traffic", "FILE",
             LaunchHelp::tr("With --job or --send: write the exchange, every command decoded, to a new FILE.")),
+        option("capture", "FILE",
+            LaunchHelp::tr("With --job, --send or --monitor: record every byte both ways, with its time, to a new "
+                           "pcapng FILE that Wireshark and tshark read.")),
         option("monitor", "PATH",
             LaunchHelp::tr(
                 "Without a window, stand between a host application and the controller on --port: the host opens "
@@ -63,6 +66,9 @@ QList<QCommandLineOption> options()
         option("monitor-tcp", "PORT",
             LaunchHelp::tr(
                 "The same for a host that prints over raw TCP, on [ADDRESS:]PORT (127.0.0.1 unless given).")),
+        option("monitor-idle", "S",
+            LaunchHelp::tr("With --monitor-tcp: close a client that sends nothing for S seconds, so that the next "
+                           "may come (default 5; 0 never).")),
         option("show", "PANES",
             LaunchHelp::tr("Open these panes at start, split by commas: traffic, expected-paper, macros.")),
         option("list-jobs", "", LaunchHelp::tr("Print the names of the jobs.")),
@@ -167,6 +173,7 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
     launch.monitorTcp = parser.value(QStringLiteral("monitor-tcp"));
     launch.headless = given("job") || given("send") || launch.monitoring();
     launch.trafficFile = parser.value(QStringLiteral("traffic"));
+    launch.captureFile = parser.value(QStringLiteral("capture"));
     const QString strangePane = readPanes(parser, launch.panes);
     const bool windowed = !launch.headless;
     struct Rule
@@ -188,6 +195,12 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
         {given("traffic") && windowed, QStringLiteral("--traffic needs --job or --send")},
         {given("traffic") && (launch.trafficFile.isEmpty() || launch.trafficFile == QLatin1String("-")),
             QStringLiteral("--traffic needs the name of a new file")},
+        {given("capture") && windowed, QStringLiteral("--capture needs --job, --send or --monitor")},
+        {given("capture") && (launch.captureFile.isEmpty() || launch.captureFile == QLatin1String("-")),
+            QStringLiteral("--capture needs the name of a new file")},
+        {given("capture") && given("traffic") && launch.captureFile == launch.trafficFile,
+            QStringLiteral("--capture and --traffic need two files")},
+        {given("monitor-idle") && launch.monitorTcp.isEmpty(), QStringLiteral("--monitor-idle needs --monitor-tcp")},
         {given("show") && launch.headless,
             QStringLiteral("--show opens panes of the window; --job and --send run without one")},
         {launch.headless && !launch.choice.port,
@@ -219,6 +232,13 @@ QString readJob(const QCommandLineParser &parser, Launch &launch)
              readCount(parser, "stall-timeout", "seconds", launch.stallTimeoutS)}) {
         if (!why.isEmpty())
             return why;
+    }
+    if (parser.isSet(QStringLiteral("monitor-idle"))) {
+        bool ok = false;
+        launch.monitorIdleS = parser.value(QStringLiteral("monitor-idle")).toDouble(&ok);
+        if (!ok || !(launch.monitorIdleS >= 0 && launch.monitorIdleS <= 1e6))
+            return QStringLiteral("--monitor-idle %1: not 0 to 1000000 seconds")
+                .arg(parser.value(QStringLiteral("monitor-idle")));
     }
     return {};
 }

@@ -28,9 +28,11 @@ struct Launch
     int repliesMs = 0;
     int stallTimeoutS = 30; // a run whose bytes do not move for this long ends; 0 waits for ever
     QString trafficFile; // where the decoded exchange goes; a new file, never one that exists
+    QString captureFile; // where every byte both ways goes as pcapng; a new file too
     // A run without a window between a host application and the controller on the port: the
     // host's pseudo-terminal link and its TCP port, either or both.
     QString monitorLink, monitorTcp;
+    double monitorIdleS = 5; // a TCP client silent this long is closed; 0 never
     bool monitoring() const { return !monitorLink.isEmpty() || !monitorTcp.isEmpty(); }
 };
 

@@ -32,7 +32,9 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     connect(&link, &SerialLink::heldChanged, this, &TrafficRecorder::held);
     connect(&link, &SerialLink::lost, this, [this](const QString &reason, qint64 done, qint64 total) {
         takePausedAnswer();
-        event(tr("line lost: %1; %2 of %3 bytes of the last run sent").arg(reason).arg(done).arg(total));
+        const QString reached = this->link.lostReach().exact ? QString::number(done) : tr("at most %1").arg(done);
+        event(
+            tr("line lost: %1; %2 of %3 bytes of the last run reached the controller").arg(reason, reached).arg(total));
     });
     connect(&link, &SerialLink::sendStopped, this,
         [this](const QString &name, qint64 position, qint64 size, const QString &reason) {
@@ -49,6 +51,8 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
 }
 
 qint64 TrafficRecorder::now() { return QDateTime::currentMSecsSinceEpoch(); }
+
+bool TrafficRecorder::allSettled() const { return unnamed.empty() && !expected.lastMayGrow(); }
 
 void TrafficRecorder::opened(const Settings &settings)
 {

@@ -30,6 +30,8 @@ public:
     // Sent bytes not named yet: a line faster than the naming leaves them waiting, within a bound.
     qint64 backlog() const { return unnamedBytes; }
     static constexpr qint64 maxBacklog() { return maxUnnamedBytes; }
+    // Every sent byte is named and the last command cannot grow: every row is final.
+    bool allSettled() const;
     // An event of the tool's own, such as the monitor's.
     void note(const QString &text) { event(text); }
 

@@ -109,6 +109,14 @@ void ExpectedPrinter::take(Decoded &decoded)
     }
 }
 
+bool ExpectedPrinter::lastMayGrow() const
+{
+    const qint64 decoded = interpreter->bytesDecoded();
+    return interpreter->inCommand()
+        || (lastTaken.name == QLatin1String("printStr") && lastTaken.offset + lastTaken.size >= decoded)
+        || (lastGap && lastGap->offset + lastGap->size >= decoded);
+}
+
 void ExpectedPrinter::restart()
 {
     interpreter = std::make_unique<controller::Interpreter>(interpreter->headType());

@@ -38,6 +38,9 @@ public:
     const controller::Interpreter &model() const { return *interpreter; }
     const controller::Paper &paper() const { return interpreter->paper(); }
     qint64 bytesFed() const { return interpreter->bytesReceived(); }
+    // The last command handed out may still grow: a run of text, data still to come, or bytes
+    // passed over that more may join.
+    bool lastMayGrow() const;
     int line() const { return restarts; } // counts the lines it was restarted for
     // Up to n bytes of the stream from offset, as far as the last windowBytes hold them.
     QByteArray bytesAt(qint64 offset, qsizetype n) const;

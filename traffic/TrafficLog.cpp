@@ -59,6 +59,22 @@ void TrafficLog::makeRoom(qsizetype coming)
     emit droppedChanged(dropped);
 }
 
+void TrafficLog::spillSettled(bool lastToo)
+{
+    const qsizetype settled = lastToo || lastSent < dropped ? qsizetype(rows.size()) : qsizetype(lastSent - dropped);
+    if (settled <= 0)
+        return;
+    if (spill) {
+        for (qsizetype i = 0; i < settled; ++i)
+            spill(rows[size_t(i)]);
+    }
+    beginRemoveRows({}, 0, int(settled - 1));
+    rows.erase(rows.begin(), rows.begin() + settled);
+    dropped += settled;
+    endRemoveRows();
+    emit droppedChanged(dropped);
+}
+
 void TrafficLog::append(TrafficRow row)
 {
     row.clock = QDateTime::fromMSecsSinceEpoch(row.time).toString(QStringLiteral("HH:mm:ss.zzz"));

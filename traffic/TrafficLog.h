@@ -56,6 +56,9 @@ public:
 
     // Rows that are dropped go here first, in order: a run without a window keeps them all.
     void setSpill(std::function<void(const TrafficRow &)> spill) { this->spill = std::move(spill); }
+    // Lets go of the rows that can no longer change, through the spill: those before the last
+    // command sent, which may still grow, or with lastToo all of them.
+    void spillSettled(bool lastToo);
 
     // The rows as text, a line each, fields split by tabs, under a heading of '#' lines. With
     // `only`, those rows alone, under a '#' line that says which (`which`).

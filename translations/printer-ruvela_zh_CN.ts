@@ -149,6 +149,14 @@
         <source>Usage: printer-ruvela [options]</source>
         <translation>用法：printer-ruvela [选项]</translation>
     </message>
+    <message>
+        <source>With --job, --send or --monitor: record every byte both ways, with its time, to a new pcapng FILE that Wireshark and tshark read.</source>
+        <translation>与 --job、--send 或 --monitor 同用：把双向的每个字节连同时间记录到新的 pcapng 文件 FILE，可用 Wireshark 和 tshark 打开。</translation>
+    </message>
+    <message>
+        <source>With --monitor-tcp: close a client that sends nothing for S seconds, so that the next may come (default 5; 0 never).</source>
+        <translation>与 --monitor-tcp 同用：客户端 S 秒内未发送任何数据即关闭它，让下一个客户端接入（默认 5；0 表示从不）。</translation>
+    </message>
 </context>
 <context>
     <name>MacroBook</name>
@@ -986,6 +994,38 @@
         <source>Print Bitmap</source>
         <translation>打印位图</translation>
     </message>
+    <message>
+        <source>Record Capture…</source>
+        <translation>记录抓包…</translation>
+    </message>
+    <message>
+        <source>Record every byte both ways, with its time, to a new pcapng file</source>
+        <translation>把双向的每个字节连同时间记录到新的 pcapng 文件</translation>
+    </message>
+    <message>
+        <source>The capture stopped: %1 could not be written: %2</source>
+        <translation>抓包已停止：无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>Record Capture</source>
+        <translation>记录抓包</translation>
+    </message>
+    <message>
+        <source>pcapng captures (*.pcapng)</source>
+        <translation>pcapng 抓包文件 (*.pcapng)</translation>
+    </message>
+    <message>
+        <source>Cannot record to %1: %2</source>
+        <translation>无法记录到 %1：%2</translation>
+    </message>
+    <message>
+        <source>Stop Recording the Capture</source>
+        <translation>停止记录抓包</translation>
+    </message>
+    <message>
+        <source>Recording: %1</source>
+        <translation>正在记录：%1</translation>
+    </message>
 </context>
 <context>
     <name>MonitorDialog</name>
@@ -1043,6 +1083,10 @@
     <message>
         <source>cannot find a free temporary name in %1</source>
         <translation>在 %1 中找不到可用的临时名称</translation>
+    </message>
+    <message>
+        <source>%1 leads to %2, which another program still serves; stop that one first, or choose another path</source>
+        <translation>%1 指向 %2，该伪终端仍由另一个程序使用；请先停止那个程序，或另选路径</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,10 @@
         <source>cannot find a free temporary name in %1</source>
         <translation>在 %1 中找不到可用的临时名称</translation>
     </message>
+    <message>
+        <source>%1 leads to %2, which another program still serves; stop that one first, or choose another path</source>
+        <translation>%1 指向 %2，该伪终端仍由另一个程序使用；请先停止那个程序，或另选路径</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
