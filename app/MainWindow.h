@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/Protocol.h"
 #include "serial/Settings.h"
 
 #include <QHash>
@@ -195,7 +196,7 @@ private:
     // The Macros dock under a View menu, and the controller's last status answer in words.
     void setUpMacros();
     void runMacro(const Macro &macro);
-    void showControllerStatus(quint8 status);
+    void showControllerStatus(quint8 status, proto::StatusKind kind);
 
     // The Traffic and Expected Paper docks, fed from the line by the recorder, and the optional
     // polling of the controller's status.

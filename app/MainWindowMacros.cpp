@@ -61,7 +61,7 @@ void MainWindow::runMacro(const Macro &macro)
     writeBytes(line.bytes);
 }
 
-void MainWindow::showControllerStatus(quint8 status)
+void MainWindow::showControllerStatus(quint8 status, proto::StatusKind kind)
 {
-    controllerLabel->setText(tr("Controller: %1").arg(language::statusWords(status)));
+    controllerLabel->setText(tr("Controller: %1").arg(language::statusWords(status, kind)));
 }

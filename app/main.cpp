@@ -1,5 +1,6 @@
 #include "app/Icons.h"
 #include "app/MainWindow.h"
+#include "files/Descriptors.h"
 #include "language/Language.h"
 #include "paperview/WindowPlace.h"
 #include "tool/Headless.h"
@@ -27,6 +28,7 @@ bool canShowWindows()
 
 int main(int argc, char *argv[])
 {
+    openClosedStandardDescriptors();
     // The command line is read before the application object: --help and a bad value answer
     // at once, without a display.
     QStringList arguments;

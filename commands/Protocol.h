@@ -45,6 +45,7 @@ constexpr quint8 barcodeBase = 0x41;
 // Real-time queries: DLE and one of these bytes, answered as they arrive.
 constexpr char queryStatus = 0x04; // DLE EOT: the status byte (with an n of 1 to 4, one of its kinds)
 constexpr char queryFirmware = 0x05; // DLE ENQ: firmwareReply
+constexpr char statusQuery[] = {DLE, queryStatus}; // the two-byte form, as it goes on the line
 // DLE EOT is whole alone and also takes an n of 1 to 4: once this long passes with no byte after
 // it, it is the two-byte query. The controller answers by this rule, and the monitor passes a
 // client's DLE EOT on by it.
@@ -121,6 +122,9 @@ inline QByteArray firmwareReply(int headType)
 
 // A byte can be a status byte only with bits 1 and 4 set and bit 0 clear.
 constexpr bool canBeStatus(quint8 byte) { return (byte & StatusFixed) == StatusFixed && !(byte & 0x01); }
+// A byte that can be a status and cannot be text: a control byte (0x12, 0x16, 0x1A, 0x1E) or one
+// with the top bit set. Inside a text answer it is a status that came between its bytes.
+constexpr bool surelyStatus(quint8 byte) { return canBeStatus(byte) && (byte < 0x20 || byte >= 0x80); }
 
 // What a query is answered with.
 enum class AnswerForm : quint8 {
@@ -140,15 +144,21 @@ struct QueryForm
     int n;
     AnswerForm form;
     bool realTime;
+    // The byte a text answer starts with. With the status call-back on, a byte that can be a
+    // status and comes while the text is awaited is a call-back unless it is this one.
+    char textStart = 0;
 };
+constexpr char firmwareTextStart = 'Z'; // firmwareReply starts with the model's name
+constexpr char printerIdTextStart = '_'; // printerIdText, which no status byte can be
 constexpr QueryForm queryForms[] = {
     {DLE, queryStatus, -1, AnswerForm::StatusByte, true}, // DLE EOT and DLE EOT n
-    {DLE, queryFirmware, -1, AnswerForm::LineText, true}, // DLE ENQ
+    {DLE, queryFirmware, -1, AnswerForm::LineText, true, firmwareTextStart}, // DLE ENQ
     {GS, 'I', 1, AnswerForm::Byte, false}, // GS I n: the printer IDs
     {GS, 'I', 2, AnswerForm::Byte, false}, {GS, 'I', 3, AnswerForm::Byte, false},
     {GS, 'I', 49, AnswerForm::Byte, false}, {GS, 'I', 50, AnswerForm::Byte, false},
-    {GS, 'I', 51, AnswerForm::Byte, false}, {GS, 'I', 65, AnswerForm::NulText, false},
-    {GS, 'I', 66, AnswerForm::NulText, false}, {GS, 'I', 67, AnswerForm::NulText, false},
+    {GS, 'I', 51, AnswerForm::Byte, false}, {GS, 'I', 65, AnswerForm::NulText, false, printerIdTextStart},
+    {GS, 'I', 66, AnswerForm::NulText, false, printerIdTextStart},
+    {GS, 'I', 67, AnswerForm::NulText, false, printerIdTextStart},
     {GS, 'r', -1, AnswerForm::Byte, false}, // GS r n: the paper sensor or the drawer
 };
 // The form of the answer to the command of prefix, letter and parameter n; None for a command
@@ -162,23 +172,50 @@ constexpr const QueryForm *queryForm(char prefix, char letter, int n)
     return nullptr;
 }
 
-// What each status bit means, in words, in the order they are told. The words stay English here;
-// the window translates them as it shows them (context "StatusWords").
+// Which status a status byte answers: DLE EOT's own two-byte form, or DLE EOT n's kind by n.
+enum class StatusKind : quint8 { Status = 0, Printer = 1, OfflineCause = 2, ErrorCause = 3, PaperSensor = 4 };
+// The kind a status query asks for: its n when it has one of 1 to 4.
+constexpr StatusKind statusKindOf(int n) { return n >= 1 && n <= 4 ? StatusKind(n) : StatusKind::Status; }
+
+// What each status bit means, in words, in the order they are told, for each kind of status: the
+// bits of DLE EOT n are not those of the two-byte form. A meaning holds when all its bits are set.
+// The words stay English here; the window translates them as it shows them (context
+// "StatusWords").
 struct StatusMeaning
 {
-    StatusBit bit;
+    StatusKind kind;
+    quint8 bits;
     const char *words;
 };
 constexpr StatusMeaning statusMeanings[] = {
-    {StatusCoverOpen, QT_TRANSLATE_NOOP("StatusWords", "cover open")},
-    {StatusSleeping, QT_TRANSLATE_NOOP("StatusWords", "asleep")},
-    {StatusPaperOut, QT_TRANSLATE_NOOP("StatusWords", "paper out")},
-    {StatusLinePending, QT_TRANSLATE_NOOP("StatusWords", "a line waiting")},
-    {StatusHasCutter, QT_TRANSLATE_NOOP("StatusWords", "cutter")},
+    {StatusKind::Status, StatusCoverOpen, QT_TRANSLATE_NOOP("StatusWords", "cover open")},
+    {StatusKind::Status, StatusSleeping, QT_TRANSLATE_NOOP("StatusWords", "asleep")},
+    {StatusKind::Status, StatusPaperOut, QT_TRANSLATE_NOOP("StatusWords", "paper out")},
+    {StatusKind::Status, StatusLinePending, QT_TRANSLATE_NOOP("StatusWords", "a line waiting")},
+    {StatusKind::Status, StatusHasCutter, QT_TRANSLATE_NOOP("StatusWords", "cutter")},
+    {StatusKind::Printer, realTimeOffline, QT_TRANSLATE_NOOP("StatusWords", "offline")},
+    {StatusKind::OfflineCause, realTimeCoverOpen, QT_TRANSLATE_NOOP("StatusWords", "cover open")},
+    {StatusKind::OfflineCause, realTimePaperOut, QT_TRANSLATE_NOOP("StatusWords", "offline for lack of paper")},
+    {StatusKind::PaperSensor, realTimePaperEnd, QT_TRANSLATE_NOOP("StatusWords", "paper out")},
+};
+// The words of a status of each kind with none of its bits set.
+constexpr const char *statusAllClear[] = {
+    QT_TRANSLATE_NOOP("StatusWords", "ready"),
+    QT_TRANSLATE_NOOP("StatusWords", "online"),
+    QT_TRANSLATE_NOOP("StatusWords", "no offline cause"),
+    QT_TRANSLATE_NOOP("StatusWords", "no error"),
+    QT_TRANSLATE_NOOP("StatusWords", "paper present"),
 };
 
-// A status byte in words: "cover open, paper out", or "ready" when no bit is set.
-QString describeStatus(quint8 status);
+// Bytes from the controller as text that is safe on a terminal and in a tab-separated file: UTF-8
+// text as it is, Chinese included; control bytes and what is not UTF-8 as escapes (\e, \t, \0,
+// \r, \n, \x07), and a backslash doubled.
+QString escapedText(const QByteArray &bytes);
+// The same for text: its control characters as escapes.
+QString escapedText(const QString &text);
+
+// A status byte of that kind in words: "cover open, paper out", or its all-clear words ("ready").
+QString describeStatus(quint8 status, StatusKind kind = StatusKind::Status);
 // What an answer says: "(paper out)" for a single byte, else the text it carries in quotes.
 QString replyMeaning(const QByteArray &reply);
 // An answer as both programs show it: its bytes in hex and, for a single byte, what its status

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/Protocol.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -134,7 +136,8 @@ public:
     // query waiting only for an n that may never come is over already.
     bool inCommand() const
     {
-        return (!pending.isEmpty() && pending != QByteArrayView("\x10\x04", 2)) || bulkLeft > 0 || imagesLeft > 0;
+        return (!pending.isEmpty() && pending != QByteArrayView(proto::statusQuery, 2)) || bulkLeft > 0
+            || imagesLeft > 0;
     }
     qint64 offset() const { return consumed; } // bytes taken by whole commands and their data
     qsizetype waitingBytes() const { return pending.size(); } // of a command not complete yet

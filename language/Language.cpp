@@ -48,14 +48,14 @@ bool install(const QString &name, const QString &program)
     return load(QStringLiteral("%1_%2").arg(program, name), QStringLiteral(":/i18n"));
 }
 
-QString statusWords(quint8 status)
+QString statusWords(quint8 status, proto::StatusKind kind)
 {
     QStringList words;
     for (const proto::StatusMeaning &m : proto::statusMeanings) {
-        if (status & m.bit)
+        if (m.kind == kind && (status & m.bits) == m.bits)
             words << QCoreApplication::translate("StatusWords", m.words);
     }
-    return words.isEmpty() ? QCoreApplication::translate("StatusWords", "ready")
+    return words.isEmpty() ? QCoreApplication::translate("StatusWords", proto::statusAllClear[int(kind)])
                            : words.join(QCoreApplication::translate("StatusWords", ", "));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/Protocol.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
@@ -38,7 +40,7 @@ auto parseInLanguage(
 
 // A status byte in words in the window's language: proto::describeStatus's words, translated
 // ("paper out, cover open", "ready"). Runs without a window print proto::describeStatus's.
-QString statusWords(quint8 status);
+QString statusWords(quint8 status, proto::StatusKind kind = proto::StatusKind::Status);
 
 // A text made in English where scripts read it (Traffic rows and files, runs without a window)
 // in the window's language: matched against the sources it may have been made from, it is made

@@ -1,6 +1,7 @@
 #include "monitor/HostEnds.h"
 
 #include "commands/Protocol.h"
+#include "commands/TcpAddress.h"
 
 #include <QSocketNotifier>
 
@@ -195,25 +196,14 @@ TcpHost::~TcpHost() { close(); }
 QString TcpHost::listen(const QString &where)
 {
     close();
-    const int colon = where.lastIndexOf(QLatin1Char(':'));
-    const QString host = colon < 0 ? QStringLiteral("127.0.0.1") : where.left(colon);
-    bool ok = false;
-    const uint port = where.mid(colon + 1).toUInt(&ok);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    if (!ok || port == 0 || port > 65535 || ::inet_pton(AF_INET, host.toLatin1().constData(), &address.sin_addr) != 1)
+    QString why;
+    const std::optional<TcpAddress> address = parseTcpAddress(where, why);
+    if (!address)
         return english(notAnAddress).arg(where);
-    listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int yes = 1;
-    if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0
-        || ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        || ::listen(listener, 16) != 0) {
-        const QString why = systemError(errno);
-        close();
-        return english(cannotListen).arg(host).arg(port).arg(why);
-    }
-    listening = QStringLiteral("%1:%2").arg(host).arg(port);
+    listener = listenOn(*address, 16, why);
+    if (listener < 0)
+        return english(cannotListen).arg(address->host).arg(address->port).arg(why);
+    listening = address->text();
     accepting = std::make_unique<QSocketNotifier>(listener, QSocketNotifier::Read);
     connect(accepting.get(), &QSocketNotifier::activated, this, &TcpHost::accept);
     return {};
@@ -235,15 +225,13 @@ void TcpHost::accept()
         accepting->setEnabled(false); // until the last client's bytes are out
         return;
     }
-    sockaddr_in from{};
+    sockaddr_storage from{};
     socklen_t size = sizeof from;
     client = ::accept4(listener, reinterpret_cast<sockaddr *>(&from), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (client < 0)
         return;
     accepting->setEnabled(false); // the others wait their turn in the backlog
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-    peer = QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(from.sin_port));
+    peer = describeSocketAddress(from);
     clientEnded = false;
     decoder = controller::Decoder();
     buffer.clear();

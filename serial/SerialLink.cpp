@@ -118,7 +118,7 @@ void SerialLink::close()
     holdCheck->stop();
     release();
     answerTimer->stop();
-    const QList<Answer> unanswered = matcher.finish();
+    const QList<Answer> unanswered = matcher.finish(clock.elapsed());
     matcher.reset();
     if (!given.isEmpty())
         emit bytesSent(givenAt, given);
@@ -348,7 +348,7 @@ void SerialLink::report(const QList<Answer> &answers)
     for (const Answer &a : answers) {
         emit answered(a);
         if (a.isStatus())
-            emit statusAnswered(quint8(a.bytes.at(0)));
+            emit statusAnswered(quint8(a.bytes.at(0)), a.statusKind());
     }
 }
 
@@ -362,6 +362,12 @@ void SerialLink::scheduleAnswers()
     answerTimer->start(int(qBound<qint64>(0, due - clock.elapsed(), 60000LL)));
 }
 
+void SerialLink::cutAnswersShort()
+{
+    report(matcher.cutShort(clock.elapsed()));
+    settleAnswers();
+}
+
 void SerialLink::settleAnswers()
 {
     report(matcher.tick(clock.elapsed() + QueryMatcher::pauseMs));
@@ -370,10 +376,9 @@ void SerialLink::settleAnswers()
 
 void SerialLink::queryStatus()
 {
-    const char query[] = {proto::DLE, proto::queryStatus};
     if (!source)
         matcher.markOwn(queue.handed());
-    write(query, 2);
+    write(proto::statusQuery, sizeof proto::statusQuery);
 }
 
 QString SerialLink::portPath() const { return QFile::decodeName(nodePath(port->portName())); }

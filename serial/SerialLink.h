@@ -72,6 +72,8 @@ public:
     void queryStatus();
     // Takes what has come as complete now: a text without its end, unprompted bytes.
     void settleAnswers();
+    // Nothing more is read: a text still coming is taken as cut off, unprompted bytes as they are.
+    void cutAnswersShort();
     // How many bytes since the port opened had left the driver when the line was lost, and
     // whether that is exact or only an upper bound (the system no longer said what it held).
     struct Reach
@@ -104,7 +106,7 @@ signals:
     // What came back, matched to the query that asked; also the queries given up unanswered.
     void answered(const Answer &answer);
     // A status byte: the answer to a status query, or a call-back the tool switched on.
-    void statusAnswered(quint8 status);
+    void statusAnswered(quint8 status, proto::StatusKind kind);
     void bytesReceived(qint64 offset, const QByteArray &bytes);
     // The bytes that just left the port, in order; offset counts those that left before them
     // since the port was opened. Bytes dropped before they left never appear.

@@ -1,5 +1,7 @@
 #include "simulator/SimOptions.h"
 
+#include "commands/TcpAddress.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -23,13 +25,11 @@ QString readHeadType(const QString &value, SimOptions &out)
 
 QString readTcp(const QString &value, SimOptions &out)
 {
-    // [ADDRESS:]PORT, checked here; whether it can be listened on is found out when serving.
-    const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
-    bool ok = false;
-    const uint port = value.mid(colon + 1).toUInt(&ok);
-    QHostAddress address;
-    if (!ok || port > 65535 || (colon >= 0 && !address.setAddress(value.left(colon))))
-        return QStringLiteral("is not [ADDRESS:]PORT, a port of 0 to 65535 on an IP address");
+    // [ADDRESS:]PORT, checked here; whether it can be listened on is found out when serving. Port 0
+    // takes any free one, which the controller names as it starts.
+    QString why;
+    if (!parseTcpAddress(value, why, true))
+        return why;
     out.tcp = value;
     return {};
 }

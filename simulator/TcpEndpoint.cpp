@@ -1,6 +1,6 @@
 #include "simulator/TcpEndpoint.h"
 
-#include <QHostAddress>
+#include "commands/TcpAddress.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -18,18 +18,7 @@ constexpr int backlog = 128;
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-QString describe(const sockaddr_storage &address)
-{
-    char text[INET6_ADDRSTRLEN] = {};
-    if (address.ss_family == AF_INET) {
-        const auto &a = reinterpret_cast<const sockaddr_in &>(address);
-        ::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
-        return QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(a.sin_port));
-    }
-    const auto &a = reinterpret_cast<const sockaddr_in6 &>(address);
-    ::inet_ntop(AF_INET6, &a.sin6_addr, text, sizeof text);
-    return QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(ntohs(a.sin6_port));
-}
+QString describe(const sockaddr_storage &address) { return describeSocketAddress(address); }
 
 } // namespace
 
@@ -47,43 +36,16 @@ TcpEndpoint::~TcpEndpoint()
 
 bool TcpEndpoint::listen(const QString &where)
 {
-    const qsizetype colon = where.lastIndexOf(QLatin1Char(':'));
-    const QString host = colon < 0 ? QStringLiteral("127.0.0.1") : where.left(colon);
-    bool ok = false;
-    const uint port = where.mid(colon + 1).toUInt(&ok);
-    QHostAddress address;
-    if (!ok || port > 65535 || !address.setAddress(host)) {
-        error = QStringLiteral("%1 is not [ADDRESS:]PORT").arg(where);
+    QString why;
+    const std::optional<TcpAddress> address = parseTcpAddress(where, why, true);
+    if (!address) {
+        error = QStringLiteral("%1 %2").arg(where, why);
         return false;
     }
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto &a = reinterpret_cast<sockaddr_in &>(storage);
-        a.sin_family = AF_INET;
-        a.sin_port = htons(quint16(port));
-        a.sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof a;
-    } else {
-        auto &a = reinterpret_cast<sockaddr_in6 &>(storage);
-        a.sin6_family = AF_INET6;
-        a.sin6_port = htons(quint16(port));
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(&a.sin6_addr, &bytes, sizeof bytes);
-        length = sizeof a;
-    }
-    listener = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0
-        || ::bind(listener, reinterpret_cast<const sockaddr *>(&storage), length) != 0
-        || ::listen(listener, backlog) != 0) {
-        error = systemError();
-        if (listener >= 0)
-            ::close(listener);
-        listener = -1;
-        return false;
-    }
-    return true;
+    listener = listenOn(*address, backlog, why);
+    if (listener < 0)
+        error = why;
+    return listener >= 0;
 }
 
 QString TcpEndpoint::address() const

@@ -1,6 +1,7 @@
 // zpc3x-sim: the virtual ZPC3x controller. Shows its window and serves a pseudo-terminal for the
 // tool, serves without a window, or renders a captured stream to a PNG.
 #include "controller/Interpreter.h"
+#include "files/Descriptors.h"
 #include "language/Language.h"
 #include "paperview/WindowPlace.h"
 #include "simulator/LineDriver.h"
@@ -244,6 +245,7 @@ int serve(QApplication &app, const sim::SimOptions &options)
 
 int main(int argc, char *argv[])
 {
+    openClosedStandardDescriptors();
     // The command line is read before any display is needed: --help and bad usage work without one.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

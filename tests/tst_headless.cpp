@@ -131,6 +131,23 @@ private slots:
         QCOMPARE(answers[1], QStringLiteral("12 (ready)"));
         controller.terminate();
         QVERIFY(finished(controller, 10000));
+        // An answer still coming when the time for answers ends is printed as cut off: a
+        // printer ID's text waits for its NUL however long the pause.
+        FarEnd line;
+        const QString id = dir.filePath(QStringLiteral("id.bin"));
+        QVERIFY(writeFile(id, hex("1D 49 41")));
+        QProcess program;
+        runsHeadless(program);
+        program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--send", id, "--replies", "600"});
+        QCOMPARE(line.read(3), hex("1D 49 41"));
+        line.writeAll(hex("'_1.'"));
+        QVERIFY(finished(program, 10000));
+        const QString cut = QString::fromUtf8(program.readAllStandardOutput());
+        QVERIFY2(QRegularExpression(QStringLiteral("^5F 31 2E \"_1\\.\" \\(cut off after [1-9]\\d* ms\\)$"),
+                     QRegularExpression::MultilineOption)
+                     .match(cut)
+                     .hasMatch(),
+            qPrintable(cut));
     }
     void endlessInputStaysInBoundedMemory()
     {
@@ -212,6 +229,22 @@ private slots:
         QCOMPARE(program.exitCode(), 1);
         const QString said = QString::fromUtf8(program.readAllStandardError());
         QVERIFY2(said.contains(QStringLiteral("cannot write to standard output")), qPrintable(said));
+    }
+    void closedStandardDescriptorsReachNothing()
+    {
+        // Started with standard input, output and error closed, nothing of the run's own may land
+        // on the numbers they leave free: the port would get the progress line, the lock the answer.
+        FarEnd line;
+        QProcess program;
+        runsHeadless(program);
+        program.start(QStringLiteral("/bin/sh"),
+            {"-c", "exec \"$0\" --port \"$1\" --job status --replies 300 <&- >&- 2>&-", QStringLiteral(PRINTER_RUVELA),
+                line.path()});
+        QCOMPARE(line.read(2, 5000).toHex(' '), QByteArray("10 04"));
+        line.writeAll(hex("12"));
+        QVERIFY(finished(program, 10000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(line.read(1 << 16, 500).toHex(' '), QByteArray()); // and nothing more
     }
     void recordThatCannotBeWrittenStopsAndTheBytesGoOn()
     {

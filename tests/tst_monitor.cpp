@@ -327,6 +327,31 @@ private slots:
         }
     }
 
+    void tcpAddressFormsAreServed_data()
+    {
+        QTest::addColumn<QString>("form"); // PORT stands for a free port
+        QTest::addColumn<QString>("client");
+        QTest::newRow("IPv6, bracketed") << "[::1]:PORT"
+                                         << "::1";
+        QTest::newRow("a host name") << "localhost:PORT"
+                                     << "localhost";
+        QTest::newRow("IPv4") << "127.0.0.1:PORT"
+                              << "127.0.0.1";
+    }
+    void tcpAddressFormsAreServed()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, client);
+        const QString where = QString(form).replace(QLatin1String("PORT"), QString::number(tcpPort));
+        monitor->start(
+            QStringLiteral(PRINTER_RUVELA), {"--port", controller->path(), "--flow", "none", "--monitor-tcp", where});
+        QTcpSocket job;
+        QTRY_VERIFY_WITH_TIMEOUT((job.abort(), job.connectToHost(client, tcpPort), job.waitForConnected(200)), 10000);
+        QVERIFY(job.write(hex("'Hi' 0A")) == 3 && job.waitForBytesWritten(5000));
+        job.disconnectFromHost();
+        QCOMPARE(controller->read(3), hex("'Hi' 0A"));
+    }
+
     void windowMonitorsAndAddsNothingOfItsOwn()
     {
         MainWindow tool;

@@ -467,7 +467,7 @@ void HeadlessRun::finish(int code)
         return;
     if (link.isOpen()) {
         link.readData();
-        link.settleAnswers();
+        link.cutAnswersShort(); // an answer still coming is printed as cut off
     }
     link.close(); // a query still waiting is reported unanswered
     finished = true;

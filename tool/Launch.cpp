@@ -1,5 +1,6 @@
 #include "tool/Launch.h"
 
+#include "commands/TcpAddress.h"
 #include "serial/Settings.h"
 #include "tool/ButtonJobs.h"
 
@@ -190,8 +191,12 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
         {!strangePane.isEmpty(),
             QStringLiteral("--show %1: not one of %2").arg(strangePane, Launch::paneNames().join(QStringLiteral(", ")))},
         {given("job") && given("send"), QStringLiteral("--job and --send: one of them at a time")},
-        {given("replies") && windowed, QStringLiteral("--replies needs --job or --send")},
-        {given("stall-timeout") && windowed, QStringLiteral("--stall-timeout needs --job or --send")},
+        {given("replies") && (windowed || launch.monitoring()),
+            launch.monitoring() ? QStringLiteral("--replies goes with --job or --send; the monitor passes every answer to the host")
+                                : QStringLiteral("--replies needs --job or --send")},
+        {given("stall-timeout") && (windowed || launch.monitoring()),
+            launch.monitoring() ? QStringLiteral("--stall-timeout goes with --job or --send; the monitor waits for the host as long as it runs")
+                                : QStringLiteral("--stall-timeout needs --job or --send")},
         {given("traffic") && windowed, QStringLiteral("--traffic needs --job or --send")},
         {given("traffic") && (launch.trafficFile.isEmpty() || launch.trafficFile == QLatin1String("-")),
             QStringLiteral("--traffic needs the name of a new file")},
@@ -233,6 +238,8 @@ QString readJob(const QCommandLineParser &parser, Launch &launch)
         if (!why.isEmpty())
             return why;
     }
+    if (QString why; !launch.monitorTcp.isEmpty() && !parseTcpAddress(launch.monitorTcp, why))
+        return QStringLiteral("--monitor-tcp %1: %2").arg(launch.monitorTcp, why);
     if (parser.isSet(QStringLiteral("monitor-idle"))) {
         bool ok = false;
         launch.monitorIdleS = parser.value(QStringLiteral("monitor-idle")).toDouble(&ok);
@@ -270,6 +277,15 @@ Launch parseLaunch(const QStringList &arguments)
         return refused(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refused(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+    // The language is checked whatever else is asked, so that a wrong one is never taken quietly.
+    std::optional<QString> language;
+    if (const QString why = readWord(parser, "lang", languageWords, language); !why.isEmpty())
+        return refused(why);
+    // An option given twice would keep only its last value, which the user may not have meant.
+    for (const char *once : {"job", "send", "traffic", "capture", "monitor", "monitor-tcp", "port"}) {
+        if (parser.values(QLatin1String(once)).size() > 1)
+            return refused(QStringLiteral("--%1 is given more than once").arg(QLatin1String(once)));
+    }
     if (parser.isSet(QStringLiteral("help"))) {
         // The program's own name, not the path it was started by (nor "<executable_name>").
         QString help = parser.helpText();
@@ -282,12 +298,10 @@ Launch parseLaunch(const QStringList &arguments)
         return answered(0, buttons::jobNames().join(QLatin1Char('\n')) + QLatin1Char('\n'));
 
     Launch launch;
-    std::optional<QString> side, language;
+    std::optional<QString> side;
     QString why = readLine(parser, launch.choice);
     if (why.isEmpty())
         why = readWord(parser, "place", placeWords, side);
-    if (why.isEmpty())
-        why = readWord(parser, "lang", languageWords, language);
     launch.connect = parser.isSet(QStringLiteral("connect"));
     launch.place = side.value_or(QString());
     if (why.isEmpty())

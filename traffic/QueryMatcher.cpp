@@ -32,6 +32,7 @@ public:
         q.bytes = QByteArray(c.data, c.size);
         q.name = QLatin1String(c.name);
         q.form = form->form;
+        q.textStart = form->textStart;
         matcher.ask(std::move(q), out);
     }
     void bulk(const char *, qsizetype) override { }
@@ -66,6 +67,7 @@ QList<Answer> QueryMatcher::sent(qint64 offset, const char *data, qint64 size, q
             : withN                              ? QStringLiteral("transmitRealTimeStatus")
                                                  : QStringLiteral("printerState");
         q.form = proto::queryForm(proto::DLE, data[i], -1)->form;
+        q.textStart = proto::queryForm(proto::DLE, data[i], -1)->textStart;
         while (!ownQueries.empty() && ownQueries.front() < q.offset)
             ownQueries.pop_front();
         if (!ownQueries.empty() && ownQueries.front() == q.offset) {
@@ -107,6 +109,7 @@ void QueryMatcher::left(qint64 offset, qint64 nowMs)
 QList<Answer> QueryMatcher::received(qint64 offset, const QByteArray &bytes, qint64 nowMs)
 {
     QList<Answer> out;
+    receivingAt = nowMs;
     if (!bytes.isEmpty())
         lastReceivedAt = nowMs;
     for (qsizetype i = 0; i < bytes.size(); ++i)
@@ -114,17 +117,50 @@ QList<Answer> QueryMatcher::received(qint64 offset, const QByteArray &bytes, qin
     return out;
 }
 
+bool QueryMatcher::takeStatusInText(char byte, qint64 offset, QList<Answer> &out)
+{
+    // A status answer or call-back that comes between a text's bytes is told apart by its fixed
+    // bits: it cannot be text.
+    if (!proto::surelyStatus(quint8(byte)))
+        return false;
+    Answer a;
+    a.offset = offset;
+    a.bytes = QByteArray(1, byte);
+    a.form = AnswerForm::StatusByte;
+    if (!realTime.empty() && realTime.front().form == AnswerForm::StatusByte) {
+        Query q = std::move(realTime.front());
+        realTime.pop_front();
+        a.kind = Answer::Kind::Reply;
+        a.query = q.bytes;
+        a.queryName = q.name;
+        a.own = q.own;
+    } else if (callBack) {
+        a.kind = Answer::Kind::CallBack;
+    } else {
+        return false;
+    }
+    out.append(a);
+    return true;
+}
+
 void QueryMatcher::take(char byte, qint64 offset, QList<Answer> &out)
 {
     if (inText) {
+        if (takeStatusInText(byte, offset, out))
+            return;
         text.bytes += byte;
         const bool ends = textQuery.form == AnswerForm::NulText ? byte == '\0' : byte == '\n';
         if (ends || text.bytes.size() >= maxAnswerBytes)
             endText(out);
         return;
     }
-    const auto fits
-        = [byte](const Query &q) { return q.form != AnswerForm::StatusByte || proto::canBeStatus(quint8(byte)); };
+    // With the call-back on, a status may come while a text is awaited: a byte that can be one is
+    // the text's start only when it is what that text starts with.
+    const auto fits = [this, byte](const Query &q) {
+        if (q.form == AnswerForm::StatusByte)
+            return proto::canBeStatus(quint8(byte));
+        return !(callBack && q.textStart && proto::canBeStatus(quint8(byte)) && byte != q.textStart);
+    };
     std::deque<Query> *from = !realTime.empty() && fits(realTime.front()) ? &realTime
         : !buffered.empty() && fits(buffered.front())                     ? &buffered
                                                                           : nullptr;
@@ -160,15 +196,18 @@ void QueryMatcher::take(char byte, qint64 offset, QList<Answer> &out)
     inText = true;
     textQuery = std::move(q);
     text = a;
+    textStartedAt = receivingAt;
     if (textQuery.form == AnswerForm::NulText && byte == '\0')
         endText(out);
 }
 
-void QueryMatcher::endText(QList<Answer> &out)
+void QueryMatcher::endText(QList<Answer> &out, qint64 cutAtMs)
 {
     if (!inText)
         return;
     inText = false;
+    if (cutAtMs >= 0)
+        text.cutAfterMs = qMax<qint64>(0, cutAtMs - textStartedAt);
     out.append(std::exchange(text, {}));
 }
 
@@ -196,7 +235,9 @@ QList<Answer> QueryMatcher::tick(qint64 nowMs)
     QList<Answer> out;
     const qint64 quietFor = lastReceivedAt < 0 ? std::numeric_limits<qint64>::max() : nowMs - lastReceivedAt;
     if (quietFor >= pauseMs) {
-        endText(out);
+        // A printer ID's text runs to its NUL, whatever the pause; the firmware text's may end at one.
+        if (inText && textQuery.form != AnswerForm::NulText)
+            endText(out);
         endRun(out);
     }
     if (quietFor < noAnswerMs)
@@ -219,7 +260,7 @@ qint64 QueryMatcher::nextDeadline() const
 {
     qint64 next = -1;
     auto sooner = [&next](qint64 t) { next = next < 0 ? t : qMin(next, t); };
-    if (inText || !run.bytes.isEmpty())
+    if ((inText && textQuery.form != AnswerForm::NulText) || !run.bytes.isEmpty())
         sooner(lastReceivedAt + pauseMs);
     for (const auto *queue : {&realTime, &buffered}) {
         if (!queue->empty() && queue->front().leftAt >= 0)
@@ -228,10 +269,18 @@ qint64 QueryMatcher::nextDeadline() const
     return next;
 }
 
-QList<Answer> QueryMatcher::finish()
+QList<Answer> QueryMatcher::cutShort(qint64 nowMs)
 {
     QList<Answer> out;
-    endText(out);
+    endText(out, nowMs);
+    endRun(out);
+    return out;
+}
+
+QList<Answer> QueryMatcher::finish(qint64 nowMs)
+{
+    QList<Answer> out;
+    endText(out, nowMs);
     endRun(out);
     while (!realTime.empty() || !buffered.empty()) {
         auto &queue = buffered.empty() || (!realTime.empty() && realTime.front().offset < buffered.front().offset)
@@ -247,13 +296,17 @@ namespace {
 
 QString hexOf(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
 
-// A text answer without its line end or closing NUL.
+// A text answer without its line end or closing NUL, its control bytes written as escapes, and
+// whether it was cut off.
 QString textOf(const Answer &answer)
 {
     QByteArray said = answer.bytes;
-    while (said.endsWith('\n') || said.endsWith('\r') || said.endsWith('\0'))
-        said.chop(1);
-    return QLatin1Char('"') + QString::fromLatin1(said) + QLatin1Char('"');
+    if (answer.cutAfterMs < 0)
+        while (said.endsWith('\n') || said.endsWith('\r') || said.endsWith('\0'))
+            said.chop(1);
+    const QString quoted = QLatin1Char('"') + proto::escapedText(said) + QLatin1Char('"');
+    return answer.cutAfterMs < 0 ? quoted
+                                 : QStringLiteral("%1 (cut off after %2 ms)").arg(quoted).arg(answer.cutAfterMs);
 }
 
 } // namespace
@@ -273,7 +326,8 @@ QString describeAnswer(const Answer &answer)
     }
     switch (answer.form) {
     case AnswerForm::StatusByte:
-        return QStringLiteral("%1 (%2)").arg(hex, proto::describeStatus(quint8(answer.bytes.at(0))));
+        return QStringLiteral("%1 (%2)").arg(
+            hex, proto::describeStatus(quint8(answer.bytes.at(0)), answer.statusKind()));
     case AnswerForm::Byte:
         return QStringLiteral("%1 (answer to %2)").arg(hex, hexOf(answer.query));
     default:
@@ -295,7 +349,7 @@ QString answerMeaning(const Answer &answer)
     }
     switch (answer.form) {
     case AnswerForm::StatusByte:
-        return QStringLiteral("status: %1").arg(proto::describeStatus(quint8(answer.bytes.at(0))));
+        return QStringLiteral("status: %1").arg(proto::describeStatus(quint8(answer.bytes.at(0)), answer.statusKind()));
     case AnswerForm::Byte:
         return QStringLiteral("answer to %1").arg(answer.queryName);
     default:

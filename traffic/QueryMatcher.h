@@ -26,11 +26,20 @@ struct Answer
     QString queryName; // as the controller's command table names it
     proto::AnswerForm form = proto::AnswerForm::None;
     bool own = false; // asked by the link on its own behalf (a status poll)
+    qint64 cutAfterMs = -1; // a text taken before its end came, this long after its first byte
 
     bool isStatus() const
     {
         return bytes.size() == 1
             && (kind == Kind::CallBack || (kind == Kind::Reply && form == proto::AnswerForm::StatusByte));
+    }
+    // Which status a status byte answers: DLE EOT n's kind by its n; a call-back is the
+    // two-byte form's.
+    proto::StatusKind statusKind() const
+    {
+        return kind == Kind::Reply && query.size() == 3 && query.at(1) == proto::queryStatus
+            ? proto::statusKindOf(quint8(query.at(2)))
+            : proto::StatusKind::Status;
     }
 };
 
@@ -62,7 +71,9 @@ public:
     // When tick() should next be called, or -1 when nothing waits on time.
     qint64 nextDeadline() const;
     // Takes the answer in progress as it is, and gives up every query: the line closed.
-    QList<Answer> finish();
+    QList<Answer> finish(qint64 nowMs = -1);
+    // Takes a text in progress as cut off now, and unprompted bytes as they are: no more is read.
+    QList<Answer> cutShort(qint64 nowMs);
     // A new line: nothing asked, nothing pending.
     void reset() { *this = QueryMatcher(); }
     qsizetype waiting() const { return qsizetype(realTime.size() + buffered.size()); }
@@ -76,6 +87,7 @@ private:
         QByteArray bytes;
         QString name;
         proto::AnswerForm form = proto::AnswerForm::None;
+        char textStart = 0; // what a text answer starts with, where that is known
         bool own = false;
         qint64 leftAt = -1; // when its last byte left the port
     };
@@ -84,7 +96,8 @@ private:
 
     void ask(Query query, QList<Answer> &out);
     void take(char byte, qint64 offset, QList<Answer> &out);
-    void endText(QList<Answer> &out);
+    void endText(QList<Answer> &out, qint64 cutAtMs = -1);
+    bool takeStatusInText(char byte, qint64 offset, QList<Answer> &out);
     void endRun(QList<Answer> &out);
     static Answer noAnswer(const Query &query);
 
@@ -99,7 +112,7 @@ private:
     Query textQuery;
     Answer text;
     Answer run; // unprompted bytes being received
-    qint64 lastReceivedAt = -1;
+    qint64 lastReceivedAt = -1, textStartedAt = -1, receivingAt = -1;
 };
 
 // An answer as the headless run prints it: "32 (paper out)", a text in hex and in quotes,

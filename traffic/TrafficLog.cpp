@@ -189,8 +189,10 @@ QString TrafficLog::directionName(TrafficRow::Direction direction, bool relayed)
 
 QString TrafficLog::rowText(const TrafficRow &row)
 {
+    // Every field keeps to its own: a tab or a line end in a text comes out as an escape.
     return QStringList{row.clock, directionName(row.direction, row.relayed),
-        row.offset < 0 ? QString() : QString::number(row.offset), row.what, row.detail, hex(row.bytes, row.size)}
+        row.offset < 0 ? QString() : QString::number(row.offset), proto::escapedText(row.what),
+        proto::escapedText(row.detail), hex(row.bytes, row.size)}
         .join(QLatin1Char('\t'));
 }
 

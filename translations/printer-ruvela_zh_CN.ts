@@ -1378,6 +1378,30 @@
         <source>, </source>
         <translation>、</translation>
     </message>
+    <message>
+        <source>offline</source>
+        <translation>脱机</translation>
+    </message>
+    <message>
+        <source>offline for lack of paper</source>
+        <translation>因缺纸脱机</translation>
+    </message>
+    <message>
+        <source>online</source>
+        <translation>联机</translation>
+    </message>
+    <message>
+        <source>no offline cause</source>
+        <translation>无脱机原因</translation>
+    </message>
+    <message>
+        <source>no error</source>
+        <translation>无错误</translation>
+    </message>
+    <message>
+        <source>paper present</source>
+        <translation>有纸</translation>
+    </message>
 </context>
 <context>
     <name>TrafficDock</name>

@@ -1,0 +1,6 @@
+#pragma once
+
+// Opens /dev/null on whichever of standard input, output and error is closed, so that the next
+// file, port or lock the program opens cannot take its number and receive what the program
+// prints. Call it first thing in main, before anything else is opened.
+void openClosedStandardDescriptors();
