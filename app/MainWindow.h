@@ -28,6 +28,7 @@ class MacroBook;
 class MacrosDock;
 class Monitor;
 class CaptureRecorder;
+class Identify;
 class MonitorDialog;
 class SendHistory;
 class SerialLink;
@@ -211,6 +212,9 @@ private:
     void stopMonitor();
     void showMonitoring(bool on);
 
+    // Controller → Identify: what is on the line, as a card.
+    void setUpIdentify();
+
     // Serial → Record Capture…: every byte both ways to a pcapng file, as it passes.
     void setUpCapture();
     void showCapturing(bool on);
@@ -254,6 +258,8 @@ private:
     MonitorDialog *monitorDialog = nullptr;
     QAction *monitorAction = nullptr;
     QAction *captureAction = nullptr;
+    QAction *identifyAction = nullptr;
+    Identify *identify = nullptr;
     CaptureRecorder *captureRecorder = nullptr;
     QLabel *captureLabel = nullptr;
     QString lastCaptureFolder;

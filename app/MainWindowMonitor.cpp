@@ -113,6 +113,8 @@ void MainWindow::showMonitoring(bool on)
         w->setToolTip(why);
     }
     ui->actionSendFile->setEnabled(!on);
+    identifyAction->setEnabled(!on);
+    identifyAction->setToolTip(on ? why : tr("Ask the controller for its model, firmware, printer IDs and statuses"));
     if (monitorDialog)
         monitorDialog->showRunning(on,
             on ? tr("Monitoring: %1 ↔ %2").arg(monitor->hostNames(), serialLink->portPath()) : tr("Not monitoring"));

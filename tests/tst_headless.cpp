@@ -4,6 +4,10 @@
 #include "simulator/SimOptions.h"
 #include "tool/Launch.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <csignal>
 #include <sys/resource.h>
 
@@ -149,6 +153,41 @@ private slots:
                      .hasMatch(),
             qPrintable(cut));
     }
+    void identifyTellsWhatIsOnTheLine()
+    {
+        // The virtual controller set to a head with a cutter, 80 mm: the card says what it is set to be.
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("zpc3x"));
+        QProcess controller;
+        controller.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--link", link, "--head-type", "5"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+        QProcess program;
+        runsHeadless(program);
+        program.start(QStringLiteral(PRINTER_RUVELA), {"--port", link, "--identify", "--json"});
+        QVERIFY(finished(program, 20000));
+        QCOMPARE(program.exitCode(), 0);
+        const QJsonObject card = QJsonDocument::fromJson(program.readAllStandardOutput()).object();
+        QCOMPARE(card[QLatin1String("model")].toString(), QStringLiteral("ZPC3x"));
+        QCOMPARE(card[QLatin1String("headType")].toInt(), 5);
+        QCOMPARE(card[QLatin1String("headWidth")].toInt(), 576);
+        QCOMPARE(card[QLatin1String("cutter")].toBool(), true);
+        QCOMPARE(card[QLatin1String("firmware")].toString(), QStringLiteral("1.0"));
+        QCOMPARE(card[QLatin1String("maker")].toString(), QStringLiteral("ZPC"));
+        QCOMPARE(card[QLatin1String("status")].toObject()[QLatin1String("printer")].toString(), QStringLiteral("online"));
+        QCOMPARE(card[QLatin1String("unanswered")].toArray().size(), 0);
+        controller.terminate();
+        QVERIFY(finished(controller, 10000));
+        // A line where nothing answers: every query is given up in turn, and the run says so.
+        FarEnd silent;
+        QProcess nobody;
+        runsHeadless(nobody);
+        nobody.start(QStringLiteral(PRINTER_RUVELA), {"--port", silent.path(), "--flow", "none", "--identify"});
+        QVERIFY(finished(nobody, 30000));
+        QCOMPARE(nobody.exitCode(), 1);
+        QVERIFY(nobody.readAllStandardOutput().startsWith("Unanswered: 10 04 01, 10 04 02, 10 04 03, 10 04 04, 10 05, "));
+        QCOMPARE(silent.readUntilQuiet().toHex(' '),
+            QByteArray("10 04 01 10 04 02 10 04 03 10 04 04 10 05 1d 49 01 1d 49 02 1d 49 03 1d 49 41 1d 49 42 1d 49 43 1d 72 01"));
+    }
     void endlessInputStaysInBoundedMemory()
     {
         // An input without end goes out as the line takes it, never gathered whole.
@@ -229,6 +268,30 @@ private slots:
         QCOMPARE(program.exitCode(), 1);
         const QString said = QString::fromUtf8(program.readAllStandardError());
         QVERIFY2(said.contains(QStringLiteral("cannot write to standard output")), qPrintable(said));
+    }
+    void lostLineCountsAllTheControllerRead()
+    {
+        // A controller that stops reading until the line is full, then reads all it holds and
+        // goes: what the port wrote last and had not reported yet reached it too.
+        FarEnd line;
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("big.bin"));
+        QVERIFY(writeFile(file, QByteArray(65536, 'x')));
+        QProcess program;
+        runsHeadless(program);
+        program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--flow", "none", "--send", file});
+        QVERIFY(program.waitForStarted());
+        QTest::qWait(1000);
+        // All the line holds, at once, and gone before the tool can write more.
+        const qsizetype read = static_cast<sim::PtyEndpoint &>(line).read(-1).size();
+        line.close();
+        QVERIFY(read > 0 && read < 65536);
+        QVERIFY(finished(program, 10000));
+        QCOMPARE(program.exitCode(), 1);
+        const QString said = QString::fromUtf8(program.readAllStandardError());
+        const QRegularExpressionMatch m
+            = QRegularExpression(QStringLiteral("is lost: .*; (at most )?(\\d+) of 65536 bytes reached the controller")).match(said);
+        QVERIFY2(m.hasMatch() && m.captured(2).toLongLong() >= read, qPrintable(QStringLiteral("%1 read; %2").arg(read).arg(said)));
     }
     void closedStandardDescriptorsReachNothing()
     {

@@ -365,6 +365,14 @@ private slots:
                 QCOMPARE(QFile::symLinkTarget(stale), served);
                 press(window, "pushButtonVersion"); // the first still answers on it
                 QTRY_VERIFY(consoleText(window).endsWith(QStringLiteral("(384 dots)\n")));
+                // Controller → Identify tells what it is set to be.
+                ModalCloser card;
+                card.arm();
+                window.findChild<QAction *>("actionIdentify")->trigger();
+                QTRY_VERIFY_WITH_TIMEOUT(card.done(), 10000);
+                QVERIFY2(card.text.contains(QStringLiteral("Model: ZPC3x")) && card.text.contains(QStringLiteral("Head type: 0 (384 dots)"))
+                        && !card.text.contains(QStringLiteral("Unanswered")),
+                    qPrintable(card.text));
             }
             ::kill(pid_t(serve.processId()), signal);
             QVERIFY(

@@ -6,6 +6,7 @@
 #include "serial/Settings.h"
 #include "tool/ButtonJobs.h"
 #include "tool/CaptureRecorder.h"
+#include "tool/Identify.h"
 #include "tool/Launch.h"
 #include "tool/TrafficRecorder.h"
 #include "traffic/ExpectedPrinter.h"
@@ -109,6 +110,7 @@ private:
     std::unique_ptr<CaptureRecorder> capture;
     QTimer settling; // the records' rows and blocks reach their files at least once a second
     std::unique_ptr<Monitor> monitor;
+    std::unique_ptr<Identify> identify;
     std::unique_ptr<QSocketNotifier> input, signalNotifier;
     QTimer progress, stall;
     bool progressShown = false, inputEnded = true, sentAll = false, finished = false;
@@ -125,7 +127,7 @@ int HeadlessRun::prepare()
         job = buttons::findByName(launch.job)->build([&form](const char *control) {
             return form.checked.value(QLatin1String(control));
         });
-    } else if (!fromStdin && !launch.monitoring()) {
+    } else if (!fromStdin && !launch.monitoring() && !launch.identify) {
         QFile file(launch.sendFile);
         const QString why = !QFileInfo(launch.sendFile).isFile() && QFileInfo::exists(launch.sendFile)
             ? QStringLiteral("not a regular file")
@@ -493,12 +495,21 @@ int HeadlessRun::exec()
             discardRecords();
             return failed;
         }
+    } else if (launch.identify) {
+        // One query at a time until each is answered or given up; then the card, and the end.
+        inputEnded = false;
+        identify = std::make_unique<Identify>(link);
+        QObject::connect(identify.get(), &Identify::finished, [this] {
+            print(stdout, launch.json ? QString::fromUtf8(identify->json()) : identify->text());
+            finish(identify->card().anything() ? 0 : 1);
+        });
+        identify->start();
     } else {
         print(stdout, consoleText(job));
         if (!finished)
             send();
     }
-    if (progressShown && !monitor)
+    if (progressShown && !monitor && !identify)
         progress.start(250);
     stall.start(250);
     QTimer::singleShot(0, [this] { checkSent(); }); // nothing to send at all

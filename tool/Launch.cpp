@@ -57,6 +57,10 @@ QList<QCommandLineOption> options()
                 "With --job or --send: give up when no byte has left for S seconds (default 30; 0 waits for ever).")),
         option("traffic", "FILE",
             LaunchHelp::tr("With --job or --send: write the exchange, every command decoded, to a new FILE.")),
+        option("identify", "",
+            LaunchHelp::tr("Without a window, ask the controller on --port for its model, firmware, printer IDs "
+                           "and statuses, and print what it is.")),
+        option("json", "", LaunchHelp::tr("With --identify: print it as one JSON object.")),
         option("capture", "FILE",
             LaunchHelp::tr("With --job, --send or --monitor: record every byte both ways, with its time, to a new "
                            "pcapng FILE that Wireshark and tshark read.")),
@@ -172,7 +176,9 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
     auto given = [&](const char *option) { return parser.isSet(QLatin1String(option)); };
     launch.monitorLink = parser.value(QStringLiteral("monitor"));
     launch.monitorTcp = parser.value(QStringLiteral("monitor-tcp"));
-    launch.headless = given("job") || given("send") || launch.monitoring();
+    launch.identify = given("identify");
+    launch.json = given("json");
+    launch.headless = given("job") || given("send") || launch.monitoring() || launch.identify;
     launch.trafficFile = parser.value(QStringLiteral("traffic"));
     launch.captureFile = parser.value(QStringLiteral("capture"));
     const QString strangePane = readPanes(parser, launch.panes);
@@ -191,6 +197,9 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
         {!strangePane.isEmpty(),
             QStringLiteral("--show %1: not one of %2").arg(strangePane, Launch::paneNames().join(QStringLiteral(", ")))},
         {given("job") && given("send"), QStringLiteral("--job and --send: one of them at a time")},
+        {launch.identify && (given("job") || given("send") || launch.monitoring()),
+            QStringLiteral("--identify asks on its own; not with --job, --send or --monitor")},
+        {given("json") && !launch.identify, QStringLiteral("--json needs --identify")},
         {given("replies") && (windowed || launch.monitoring()),
             launch.monitoring() ? QStringLiteral("--replies goes with --job or --send; the monitor passes every answer to the host")
                                 : QStringLiteral("--replies needs --job or --send")},
@@ -210,7 +219,8 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
             QStringLiteral("--show opens panes of the window; --job and --send run without one")},
         {launch.headless && !launch.choice.port,
             launch.monitoring() ? QStringLiteral("--monitor needs --port, the controller's line")
-                                : QStringLiteral("--job and --send need --port")},
+                : launch.identify ? QStringLiteral("--identify needs --port")
+                                  : QStringLiteral("--job and --send need --port")},
     };
     // clang-format on
     for (const Rule &rule : rules) {

@@ -29,6 +29,8 @@ struct Launch
     int stallTimeoutS = 30; // a run whose bytes do not move for this long ends; 0 waits for ever
     QString trafficFile; // where the decoded exchange goes; a new file, never one that exists
     QString captureFile; // where every byte both ways goes as pcapng; a new file too
+    // A run without a window that asks the controller what it is, and prints the card.
+    bool identify = false, json = false;
     // A run without a window between a host application and the controller on the port: the
     // host's pseudo-terminal link and its TCP port, either or both.
     QString monitorLink, monitorTcp;

@@ -157,6 +157,14 @@
         <source>With --monitor-tcp: close a client that sends nothing for S seconds, so that the next may come (default 5; 0 never).</source>
         <translation>与 --monitor-tcp 同用：客户端 S 秒内未发送任何数据即关闭它，让下一个客户端接入（默认 5；0 表示从不）。</translation>
     </message>
+    <message>
+        <source>Without a window, ask the controller on --port for its model, firmware, printer IDs and statuses, and print what it is.</source>
+        <translation>不打开窗口，向 --port 上的控制器查询型号、固件、打印机 ID 和状态，并打印它是什么。</translation>
+    </message>
+    <message>
+        <source>With --identify: print it as one JSON object.</source>
+        <translation>与 --identify 同用：以一个 JSON 对象打印。</translation>
+    </message>
 </context>
 <context>
     <name>MacroBook</name>
@@ -1025,6 +1033,18 @@
     <message>
         <source>Recording: %1</source>
         <translation>正在记录：%1</translation>
+    </message>
+    <message>
+        <source>Identify</source>
+        <translation>识别</translation>
+    </message>
+    <message>
+        <source>Ask the controller for its model, firmware, printer IDs and statuses</source>
+        <translation>向控制器查询型号、固件、打印机 ID 和状态</translation>
+    </message>
+    <message>
+        <source>Identifying the controller…</source>
+        <translation>正在识别控制器…</translation>
     </message>
 </context>
 <context>
