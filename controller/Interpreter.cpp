@@ -204,6 +204,8 @@ void Interpreter::command(const Command &c)
             e.args += (e.args.isEmpty() ? QString() : QStringLiteral(" ")) + note;
     }
     replies += reply;
+    if (c.op == Op::Status || c.op == Op::StatusN)
+        statusKind = c.op == Op::StatusN ? proto::statusKindOf(c.param(0)) : proto::StatusKind::Status;
     noteLimits(c.offset);
     announce();
 }
@@ -244,8 +246,10 @@ void Interpreter::printed(int entry, int first, int last)
 
 void Interpreter::afterSwitch(quint8 before)
 {
-    if (head.callBack() && head.status() != before)
+    if (head.callBack() && head.status() != before) {
         replies += char(head.status());
+        statusKind = proto::StatusKind::Status;
+    }
 }
 
 void Interpreter::setPaperOut(bool out)

@@ -87,6 +87,8 @@ public:
     bool isSleeping() const { return head.isSleeping(); }
     quint8 status() const { return head.status(); }
     quint8 realTimeStatus(int which) const { return head.realTimeStatus(which); }
+    // Which status the last status byte sent back answered, for its words.
+    proto::StatusKind lastStatusKind() const { return statusKind; }
     // The window's switches. With the call-back on, a change of status is sent at once.
     void setPaperOut(bool out);
     void setCoverOpen(bool open);
@@ -108,6 +110,7 @@ private:
 
     Decoder decoder;
     Printhead head;
+    proto::StatusKind statusKind = proto::StatusKind::Status;
     QList<LogEntry> entries;
     int base = 0; // the number of the first entry in entries; the printhead knows entries by number
     qint64 rolled = 0;

@@ -126,8 +126,8 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     connect(lineDriver, &LineDriver::answered, this, [this](const QByteArray &answer) {
         // A status byte's words in the window's language; a text answer as it came.
         const QString reply = answer.size() == 1
-            ? QStringLiteral("%1 (%2)").arg(
-                QString::fromLatin1(answer.toHex().toUpper()), language::statusWords(quint8(answer.at(0))))
+            ? QStringLiteral("%1 (%2)").arg(QString::fromLatin1(answer.toHex().toUpper()),
+                language::statusWords(quint8(answer.at(0)), printer.lastStatusKind()))
             : controller::Printhead::describeReply(answer);
         replyLabel->setFullText(tr("Last reply: %1").arg(reply));
     });

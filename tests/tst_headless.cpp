@@ -173,7 +173,8 @@ private slots:
         QCOMPARE(card[QLatin1String("cutter")].toBool(), true);
         QCOMPARE(card[QLatin1String("firmware")].toString(), QStringLiteral("1.0"));
         QCOMPARE(card[QLatin1String("maker")].toString(), QStringLiteral("ZPC"));
-        QCOMPARE(card[QLatin1String("status")].toObject()[QLatin1String("printer")].toString(), QStringLiteral("online"));
+        QCOMPARE(
+            card[QLatin1String("status")].toObject()[QLatin1String("printer")].toString(), QStringLiteral("online"));
         QCOMPARE(card[QLatin1String("unanswered")].toArray().size(), 0);
         controller.terminate();
         QVERIFY(finished(controller, 10000));
@@ -184,9 +185,11 @@ private slots:
         nobody.start(QStringLiteral(PRINTER_RUVELA), {"--port", silent.path(), "--flow", "none", "--identify"});
         QVERIFY(finished(nobody, 30000));
         QCOMPARE(nobody.exitCode(), 1);
-        QVERIFY(nobody.readAllStandardOutput().startsWith("Unanswered: 10 04 01, 10 04 02, 10 04 03, 10 04 04, 10 05, "));
+        QVERIFY(
+            nobody.readAllStandardOutput().startsWith("Unanswered: 10 04 01, 10 04 02, 10 04 03, 10 04 04, 10 05, "));
         QCOMPARE(silent.readUntilQuiet().toHex(' '),
-            QByteArray("10 04 01 10 04 02 10 04 03 10 04 04 10 05 1d 49 01 1d 49 02 1d 49 03 1d 49 41 1d 49 42 1d 49 43 1d 72 01"));
+            QByteArray("10 04 01 10 04 02 10 04 03 10 04 04 10 05 1d 49 01 1d 49 02 1d 49 03 1d 49 41 1d 49 42 1d 49 "
+                       "43 1d 72 01"));
     }
     void endlessInputStaysInBoundedMemory()
     {
@@ -290,8 +293,10 @@ private slots:
         QCOMPARE(program.exitCode(), 1);
         const QString said = QString::fromUtf8(program.readAllStandardError());
         const QRegularExpressionMatch m
-            = QRegularExpression(QStringLiteral("is lost: .*; (at most )?(\\d+) of 65536 bytes reached the controller")).match(said);
-        QVERIFY2(m.hasMatch() && m.captured(2).toLongLong() >= read, qPrintable(QStringLiteral("%1 read; %2").arg(read).arg(said)));
+            = QRegularExpression(QStringLiteral("is lost: .*; (at most )?(\\d+) of 65536 bytes reached the controller"))
+                  .match(said);
+        QVERIFY2(m.hasMatch() && m.captured(2).toLongLong() >= read,
+            qPrintable(QStringLiteral("%1 read; %2").arg(read).arg(said)));
     }
     void closedStandardDescriptorsReachNothing()
     {

@@ -220,6 +220,15 @@ private slots:
         QCOMPARE(text(0), QStringLiteral("… %1 earlier commands not kept").arg(before));
         QCOMPARE(text(list->rowCount() - 2), QStringLiteral("  132751  printStr THE LAST LINE"));
         QCOMPARE(text(list->rowCount() - 1), QStringLiteral("  132764  printLF "));
+        // A status is told in the words of the query it answers.
+        window.interpreter().setPaperOut(true);
+        for (const auto &[query, said] : {std::pair{"10 04 01", "1A (offline)"},
+                 std::pair{"10 04 02", "32 (offline for lack of paper)"}, std::pair{"10 04 04", "72 (paper out)"}}) {
+            window.interpreter().feed(hex(query));
+            window.interpreter().settle();
+            emit window.driver().answered(window.interpreter().takeReplies());
+            QCOMPARE(window.lastReply(), QStringLiteral("Last reply: %1").arg(QLatin1String(said)));
+        }
     }
 
     void savePaperWritesRegularFilesOnly_data() { addTableRows(QStringLiteral("simline-savepaper.txt")); }

@@ -370,7 +370,8 @@ private slots:
                 card.arm();
                 window.findChild<QAction *>("actionIdentify")->trigger();
                 QTRY_VERIFY_WITH_TIMEOUT(card.done(), 10000);
-                QVERIFY2(card.text.contains(QStringLiteral("Model: ZPC3x")) && card.text.contains(QStringLiteral("Head type: 0 (384 dots)"))
+                QVERIFY2(card.text.contains(QStringLiteral("Model: ZPC3x"))
+                        && card.text.contains(QStringLiteral("Head type: 0 (384 dots)"))
                         && !card.text.contains(QStringLiteral("Unanswered")),
                     qPrintable(card.text));
             }

@@ -36,11 +36,10 @@ const QList<QByteArray> &Identify::queries()
 {
     using proto::DLE;
     using proto::GS;
-    static const QList<QByteArray> all{
-        bytes({DLE, proto::queryStatus, 1}), bytes({DLE, proto::queryStatus, 2}), bytes({DLE, proto::queryStatus, 3}),
-        bytes({DLE, proto::queryStatus, 4}), bytes({DLE, proto::queryFirmware}), bytes({GS, 'I', 1}),
-        bytes({GS, 'I', 2}), bytes({GS, 'I', 3}), bytes({GS, 'I', 65}), bytes({GS, 'I', 66}), bytes({GS, 'I', 67}),
-        bytes({GS, 'r', 1})};
+    static const QList<QByteArray> all{bytes({DLE, proto::queryStatus, 1}), bytes({DLE, proto::queryStatus, 2}),
+        bytes({DLE, proto::queryStatus, 3}), bytes({DLE, proto::queryStatus, 4}), bytes({DLE, proto::queryFirmware}),
+        bytes({GS, 'I', 1}), bytes({GS, 'I', 2}), bytes({GS, 'I', 3}), bytes({GS, 'I', 65}), bytes({GS, 'I', 66}),
+        bytes({GS, 'I', 67}), bytes({GS, 'r', 1})};
     return all;
 }
 
@@ -101,7 +100,8 @@ void Identify::take(const QByteArray &query, const Answer &answer)
             result.headWidth = m.captured(2).toInt();
         }
     } else if (query.at(1) == 'r') {
-        result.paperSensor = first & proto::paperSensorOut ? QStringLiteral("paper out") : QStringLiteral("paper present");
+        result.paperSensor
+            = first & proto::paperSensorOut ? QStringLiteral("paper out") : QStringLiteral("paper present");
     } else {
         switch (quint8(query.at(2))) {
         case 1:
@@ -136,11 +136,13 @@ QString Identify::text() const
     const auto hex = [](int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); };
     QStringList lines;
     if (c.modelId >= 0)
-        lines << QStringLiteral("Model: %1 (printer ID %2)").arg(c.model.isEmpty() ? QStringLiteral("unknown") : c.model, hex(c.modelId));
+        lines << QStringLiteral("Model: %1 (printer ID %2)")
+                     .arg(c.model.isEmpty() ? QStringLiteral("unknown") : c.model, hex(c.modelId));
     if (!c.modelName.isEmpty() || !c.maker.isEmpty())
         lines << QStringLiteral("Maker and model names: %1, %2").arg(c.maker, c.modelName);
     if (c.type >= 0)
-        lines << QStringLiteral("Type: %1 (%2)").arg(hex(c.type), c.cutter ? QStringLiteral("cutter") : QStringLiteral("no cutter"));
+        lines << QStringLiteral("Type: %1 (%2)")
+                     .arg(hex(c.type), c.cutter ? QStringLiteral("cutter") : QStringLiteral("no cutter"));
     if (c.headType >= 0)
         lines << QStringLiteral("Head type: %1 (%2 dots)").arg(c.headType).arg(c.headWidth);
     if (!c.firmwareVersion.isEmpty())
