@@ -211,6 +211,26 @@ private slots:
         QCOMPARE(program.exitCode(), 128 + SIGTERM);
         QVERIFY2(peak > 0 && peak < 200 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(peak)));
     }
+    void quietInputIsNoStall()
+    {
+        // Standard input that says nothing for longer than the stall time-out is waited for: only
+        // bytes that do not leave are a stall.
+        FarEnd line;
+        QProcess program;
+        runsHeadless(program);
+        program.start(QStringLiteral(PRINTER_RUVELA),
+            {"--port", line.path(), "--flow", "none", "--send", "-", "--stall-timeout", "1"});
+        QVERIFY(program.waitForStarted());
+        program.write("first\n");
+        QCOMPARE(line.read(6), QByteArray("first\n"));
+        QTest::qWait(2000);
+        QCOMPARE(program.state(), QProcess::Running);
+        program.write("second\n");
+        program.closeWriteChannel();
+        QCOMPARE(line.read(7), QByteArray("second\n"));
+        QVERIFY(finished(program, 10000));
+        QCOMPARE(program.exitCode(), 0);
+    }
     void stopsAndLeavesNothingBehind_data()
     {
         QTest::addColumn<int>("signal"); // 0: none comes, the run gives up by itself

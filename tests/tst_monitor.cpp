@@ -376,6 +376,8 @@ private slots:
         QVERIFY(!tabs->isEnabled());
         QVERIFY(tabs->toolTip().startsWith(QStringLiteral("Monitoring a host application")));
         QVERIFY(!tool.findChild<QWidget *>("lineEditSend")->isEnabled());
+        QVERIFY(!tool.findChild<QAction *>("actionSendFile")->isEnabled());
+        QVERIFY(!tool.findChild<QAction *>("actionIdentify")->isEnabled());
         const int host = openHost();
         QVERIFY(host >= 0 && writeFor(host, hex("'Hi' 0A 10 04")) == 5);
         QCOMPARE(controller->read(5), hex("'Hi' 0A 10 04"));
