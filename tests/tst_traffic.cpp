@@ -119,6 +119,32 @@ private slots:
         w->findChild<QAction *>("actionTraffic")->setChecked(true);
         w->findChild<QAction *>("actionExpectedPaper")->setChecked(true);
     }
+    void anAnswerIsNeverListedBeforeItsQuery()
+    {
+        // The controller can answer before the port has said that the query left: the answer's
+        // row still comes after its query's.
+        SerialLink link;
+        ExpectedPrinter expected;
+        TrafficLog log;
+        TrafficRecorder recorder(link, expected, log);
+        recorder.opened(Settings{});
+        Answer firmware;
+        firmware.kind = Answer::Kind::Reply;
+        firmware.bytes = hex("'ZPC3x 1.0' 0D 0A");
+        firmware.query = hex("10 05");
+        firmware.queryEnd = 4;
+        firmware.queryName = QStringLiteral("getFirmwareInfo");
+        firmware.form = proto::AnswerForm::LineText;
+        emit link.answered(firmware);
+        emit link.bytesSent(0, hex("'Hi'"));
+        emit link.bytesSent(2, hex("10 05"));
+        recorder.flushAnswers();
+        QStringList order;
+        for (int i = 0; i < log.rowCount(); ++i)
+            if (log.row(i).direction != TrafficRow::Direction::Event)
+                order << log.row(i).what;
+        QCOMPARE(order, (QStringList{"printStr", "getFirmwareInfo", "getFirmwareInfo: \"ZPC3x 1.0\""}));
+    }
     void answersAreMatchedToTheirQueries_data() { addTableRows(QStringLiteral("answers.txt")); }
     void answersAreMatchedToTheirQueries()
     {

@@ -57,6 +57,8 @@ bool TrafficRecorder::allSettled() const { return unnamed.empty() && !expected.l
 void TrafficRecorder::opened(const Settings &settings)
 {
     lineOpen = true;
+    sentEnd = 0; // the sent stream counts from the connection
+    listEarly(true);
     inTurn([this] { // the last line's bytes go on the last line's paper first
         expected.restart();
         emit restarted();
@@ -73,10 +75,11 @@ void TrafficRecorder::opened(const Settings &settings)
 
 void TrafficRecorder::sent(qint64 offset, const QByteArray &bytes)
 {
-    Q_UNUSED(offset) // the controller model counts the same stream
     // With nothing more on its way, a status query at the end stands as it is.
     unnamed.push_back({now(), bytes, link.queued() == 0, {}});
     unnamedBytes += bytes.size();
+    sentEnd = offset + bytes.size();
+    listEarly(false);
     // A line faster than the naming must not leave a backlog without end: past the bound the
     // naming catches up at once, whatever it costs the event loop.
     if (unnamedBytes > maxUnnamedBytes)
@@ -143,11 +146,34 @@ void TrafficRecorder::inTurn(std::function<void()> row)
 
 void TrafficRecorder::received(const Answer &answer)
 {
-    // Listed after the commands that went before it.
-    inTurn([this, time = now(), answer] { log.addReceived(time, answer); });
+    // An answer can come before the port has said that its query left: it waits for its query's
+    // row, so that a query is never listed after its answer.
+    if (answer.kind == Answer::Kind::Reply && answer.queryEnd > sentEnd) {
+        early.push_back({now(), answer});
+        return;
+    }
+    listReceived(now(), answer);
 }
 
-void TrafficRecorder::takePausedAnswer() { link.settleAnswers(); }
+void TrafficRecorder::listEarly(bool all)
+{
+    while (!early.empty() && (all || early.front().second.queryEnd <= sentEnd)) {
+        listReceived(early.front().first, early.front().second);
+        early.pop_front();
+    }
+}
+
+void TrafficRecorder::listReceived(qint64 time, const Answer &answer)
+{
+    // Listed after the commands that went before it.
+    inTurn([this, time, answer] { log.addReceived(time, answer); });
+}
+
+void TrafficRecorder::takePausedAnswer()
+{
+    link.settleAnswers();
+    listEarly(true); // the line is ending: nothing more will be said to have left
+}
 
 void TrafficRecorder::flushAnswers()
 {

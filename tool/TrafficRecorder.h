@@ -48,6 +48,8 @@ private:
     void inTurn(std::function<void()> row);
     void takePausedAnswer();
     void received(const Answer &answer);
+    void listReceived(qint64 time, const Answer &answer);
+    void listEarly(bool all); // the answers whose queries have been listed, or all
     void held(bool held, qint64 ms);
     void event(const QString &text);
     static qint64 now();
@@ -69,4 +71,6 @@ private:
     QTimer slices;
     bool lineOpen = false;
     QString holdCause; // "XOFF" or "CTS", as the line's flow control has it
+    qint64 sentEnd = 0; // bytes the port said left since the line opened
+    std::deque<std::pair<qint64, Answer>> early; // answers come before their queries were said to leave
 };

@@ -132,6 +132,7 @@ bool QueryMatcher::takeStatusInText(char byte, qint64 offset, QList<Answer> &out
         realTime.pop_front();
         a.kind = Answer::Kind::Reply;
         a.query = q.bytes;
+        a.queryEnd = q.end;
         a.queryName = q.name;
         a.own = q.own;
     } else if (callBack) {
@@ -186,6 +187,7 @@ void QueryMatcher::take(char byte, qint64 offset, QList<Answer> &out)
     from->pop_front();
     a.kind = Answer::Kind::Reply;
     a.query = q.bytes;
+    a.queryEnd = q.end;
     a.queryName = q.name;
     a.form = q.form;
     a.own = q.own;
@@ -224,6 +226,7 @@ Answer QueryMatcher::noAnswer(const Query &query)
     a.kind = Answer::Kind::NoAnswer;
     a.offset = query.offset;
     a.query = query.bytes;
+    a.queryEnd = query.end;
     a.queryName = query.name;
     a.form = query.form;
     a.own = query.own;

@@ -23,6 +23,7 @@ struct Answer
     qint64 offset = 0; // of its first byte among those received; for NoAnswer, of the query sent
     QByteArray bytes;
     QByteArray query; // the query's bytes, for Reply and NoAnswer
+    qint64 queryEnd = -1; // where the query ends in the sent stream, for Reply and NoAnswer
     QString queryName; // as the controller's command table names it
     proto::AnswerForm form = proto::AnswerForm::None;
     bool own = false; // asked by the link on its own behalf (a status poll)
