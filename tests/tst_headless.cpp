@@ -9,6 +9,7 @@
 #include <QJsonObject>
 
 #include <csignal>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 
 // Runs without a window: both programs' command lines, in either language; runs that send exactly
@@ -304,7 +305,15 @@ private slots:
         runsHeadless(program);
         program.start(QStringLiteral(PRINTER_RUVELA), {"--port", line.path(), "--flow", "none", "--send", file});
         QVERIFY(program.waitForStarted());
-        QTest::qWait(1000);
+        // Until the line is full: what it holds stops growing.
+        QElapsedTimer clock;
+        clock.start();
+        int held = 0, before = -1;
+        while (clock.elapsed() < 20000 && !(held > 0 && held == before)) {
+            QTest::qWait(300);
+            before = std::exchange(held, 0);
+            ::ioctl(line.descriptor(), FIONREAD, &held);
+        }
         // All the line holds, at once, and gone before the tool can write more.
         const qsizetype read = static_cast<sim::PtyEndpoint &>(line).read(-1).size();
         line.close();

@@ -45,32 +45,25 @@ void TrafficLog::makeRoom(qsizetype coming)
     // they hold.
     const qsizetype step = qMax<qsizetype>(1, limit / 100);
     const qsizetype over = qsizetype(rows.size()) + coming - limit;
-    const qsizetype drop = qMin(qsizetype(rows.size()), (over + step - 1) / step * step);
-    if (drop <= 0)
-        return;
-    if (spill) {
-        for (qsizetype i = 0; i < drop; ++i)
-            spill(rows[size_t(i)]);
-    }
-    beginRemoveRows({}, 0, int(drop - 1));
-    rows.erase(rows.begin(), rows.begin() + drop);
-    dropped += drop;
-    endRemoveRows();
-    emit droppedChanged(dropped);
+    letGo(qMin(qsizetype(rows.size()), (over + step - 1) / step * step));
 }
 
 void TrafficLog::spillSettled(bool lastToo)
 {
-    const qsizetype settled = lastToo || lastSent < dropped ? qsizetype(rows.size()) : qsizetype(lastSent - dropped);
-    if (settled <= 0)
+    letGo(lastToo || lastSent < dropped ? qsizetype(rows.size()) : qsizetype(lastSent - dropped));
+}
+
+void TrafficLog::letGo(qsizetype count)
+{
+    if (count <= 0)
         return;
     if (spill) {
-        for (qsizetype i = 0; i < settled; ++i)
+        for (qsizetype i = 0; i < count; ++i)
             spill(rows[size_t(i)]);
     }
-    beginRemoveRows({}, 0, int(settled - 1));
-    rows.erase(rows.begin(), rows.begin() + settled);
-    dropped += settled;
+    beginRemoveRows({}, 0, int(count - 1));
+    rows.erase(rows.begin(), rows.begin() + count);
+    dropped += count;
     endRemoveRows();
     emit droppedChanged(dropped);
 }

@@ -82,6 +82,7 @@ private:
     void append(TrafficRow row);
     bool relaying = false;
     void makeRoom(qsizetype coming);
+    void letGo(qsizetype count); // the oldest rows, through the spill
     std::deque<TrafficRow> rows;
     qsizetype limit;
     std::function<void(const TrafficRow &)> spill;
