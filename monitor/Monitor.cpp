@@ -70,6 +70,9 @@ QString Monitor::hostNames() const
 
 bool Monitor::mayRead(HostEnd *end) const
 {
+    // A left client's command being ended with zeros goes on alone, whoever was last.
+    if (tcp && tcp->padding() && end != tcp.get())
+        return false;
     // The other host's job goes on until that host has been quiet a while, whole commands sent.
     if (!active || active == end)
         return true;
