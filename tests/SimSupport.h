@@ -6,6 +6,20 @@
 #include <termios.h>
 #include <unistd.h>
 
+// A process's memory in kB as /proc reports it: field "VmRSS" now, "VmHWM" at its peak; -1 once
+// it has gone.
+inline qint64 memoryKb(qint64 pid, const char *field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field) && line.at(qsizetype(qstrlen(field))) == ':')
+            return line.mid(qsizetype(qstrlen(field)) + 1).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
 // Writes bytes to a non-blocking descriptor while the event loop runs, until all went or the
 // time is up; returns how many went. With a controller given, what reaches it meanwhile is read
 // into arrived, as both ends would run at once.

@@ -16,23 +16,6 @@
 // what they were given, report only their own answers, and always end, whatever the far end, the
 // input or standard output does.
 
-namespace {
-
-// The peak of the process's resident memory, in kB, while it runs.
-qint64 peakMemoryKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-} // namespace
-
 class TestHeadless : public QObject
 {
     Q_OBJECT
@@ -206,7 +189,7 @@ private slots:
         QVERIFY(first.count('\0') == first.size());
         for (int i = 0; i < 20; ++i) // a second more of line-speed reading
             line.read(4 << 20, 50);
-        const qint64 peak = peakMemoryKb(program.processId());
+        const qint64 peak = memoryKb(program.processId(), "VmHWM");
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(finished(program, 10000));
         QCOMPARE(program.exitCode(), 128 + SIGTERM);

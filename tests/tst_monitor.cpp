@@ -91,15 +91,6 @@ QStringList capturedEvents(const QString &file)
     return events;
 }
 
-qint64 residentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QRegularExpression rss(QStringLiteral("VmRSS:\\s+(\\d+) kB"));
-    return rss.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
-}
-
 } // namespace
 
 class TestMonitor : public QObject
@@ -298,7 +289,7 @@ private slots:
             } else if (op == QLatin1String("sigterm") || op == QLatin1String("sighup")) {
                 ::kill(pid_t(monitor->processId()), op == QLatin1String("sigterm") ? SIGTERM : SIGHUP);
             } else if (op == QLatin1String("rss-below")) { // MB of memory, now
-                const qint64 kB = residentKb(monitor->processId());
+                const qint64 kB = memoryKb(monitor->processId(), "VmRSS");
                 QVERIFY2(kB > 0 && kB < arg.toLongLong() * 1024, qPrintable(QStringLiteral("%1 kB").arg(kB)));
             } else if (op == QLatin1String("capture")) { // "to HEX" or "from HEX": all of that side, as tshark reads it
                 const QString side = arg.section(QLatin1Char(' '), 0, 0);
