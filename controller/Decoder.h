@@ -144,6 +144,7 @@ public:
     qint64 bulkRemaining() const { return bulkLeft; } // data bytes the last command still awaits
     qint64 arrivedBytes() const { return arrived; }
     bool doubleByteMode() const { return doubleByte; }
+    bool holdsStatus() const { return heldStatus >= 0; } // a DLE EOT whose n may still come
 
 private:
     qsizetype step(const char *p, qsizetype n, bool ended, DecoderSink &sink);

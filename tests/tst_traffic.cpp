@@ -211,6 +211,8 @@ private slots:
         // for its answer starts when it has left and the line is quiet.
         QueryMatcher m;
         QVERIFY(m.sent(0, "\x10\x04", 2, 0).isEmpty());
+        QCOMPARE(m.nextDeadline(), proto::realTimeQuietMs); // the controller waits this long for an n
+        QVERIFY(m.tick(proto::realTimeQuietMs).isEmpty());
         QCOMPARE(m.nextDeadline(), -1);
         QVERIFY(m.tick(60000).isEmpty());
         m.left(2, 60000);
@@ -233,6 +235,33 @@ private slots:
         const QByteArray many = QByteArray("\x10\x05", 2).repeated(QueryMatcher::maxWaiting + 10);
         QCOMPARE(flood.sent(0, many.constData(), many.size(), 0).size(), 10);
         QCOMPARE(flood.waiting(), QueryMatcher::maxWaiting);
+    }
+    void aStatusQuerysNMayComeInTheNextSlice_data()
+    {
+        QTest::addColumn<int>("nAfterMs");
+        QTest::addColumn<QString>("asked");
+        QTest::addRow("soon enough to be its n") << 5 << "10 04 01";
+        QTest::addRow("after the controller stopped waiting") << proto::realTimeQuietMs + 10 << "10 04";
+        QTest::addRow("answered before any n") << -1 << "10 04";
+    }
+    void aStatusQuerysNMayComeInTheNextSlice()
+    {
+        // The controller waits a short quiet for DLE EOT's n, whichever read it comes in; the
+        // matcher must ask what the controller will answer.
+        QFETCH(int, nAfterMs);
+        QFETCH(QString, asked);
+        QueryMatcher m;
+        QVERIFY(m.sent(0, "\x10\x04", 2, 0).isEmpty());
+        if (nAfterMs >= 0) {
+            m.tick(nAfterMs);
+            QVERIFY(m.sent(2, "\x01", 1, nAfterMs).isEmpty());
+        }
+        m.left(nAfterMs >= 0 ? 3 : 2, qMax(nAfterMs, 0));
+        const QList<Answer> answers = m.received(0, hex("12"), qMax(nAfterMs, 0) + 40);
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(answers[0].kind, Answer::Kind::Reply);
+        QCOMPARE(QString::fromLatin1(answers[0].query.toHex(' ').toUpper()), asked);
+        QCOMPARE(m.waiting(), 0);
     }
     void decodingIsTheSameForAnyChunking()
     {

@@ -17,6 +17,10 @@ public:
     { }
     void command(const controller::Command &c) override
     {
+        if (c.op == controller::Op::Status || c.op == controller::Op::StatusN || c.op == controller::Op::Firmware) {
+            realTimeQuery(c);
+            return;
+        }
         if (c.op == controller::Op::CallBack) {
             matcher.callBack = c.param(0) != 0;
             return;
@@ -38,46 +42,49 @@ public:
     void bulk(const char *, qsizetype) override { }
 
 private:
+    // Real-time queries count wherever they stand, inside a command's data too, as the
+    // controller answers them there.
+    void realTimeQuery(const controller::Command &c)
+    {
+        const proto::QueryForm *form = proto::queryForm(proto::DLE, char(c.at(1)), -1);
+        Query q;
+        q.offset = c.offset;
+        q.end = c.offset + c.size;
+        q.bytes = QByteArray(c.data, c.size);
+        q.name = QLatin1String(c.name);
+        q.form = form->form;
+        q.textStart = form->textStart;
+        auto &own = matcher.ownQueries;
+        while (!own.empty() && own.front() < q.offset)
+            own.pop_front();
+        if (!own.empty() && own.front() == q.offset) {
+            q.own = true;
+            own.pop_front();
+        }
+        // A status query whose n came after the port reported its first bytes gone.
+        if (q.end <= matcher.leftOffset)
+            q.leftAt = matcher.leftOffsetAt;
+        matcher.ask(std::move(q), out);
+    }
+
     QueryMatcher &matcher;
     QList<Answer> &out;
 };
 
 QList<Answer> QueryMatcher::sent(qint64 offset, const char *data, qint64 size, qint64 nowMs)
 {
-    Q_UNUSED(nowMs)
+    Q_UNUSED(offset) // the decoder counts the same stream
     QList<Answer> out;
     if (size <= 0)
         return out;
-    // Real-time queries count wherever they stand, inside a command's data too, as the
-    // controller answers them there.
-    for (qint64 i = 0; i < size; ++i) {
-        const char before = i > 0 ? data[i - 1] : lastSent;
-        if (before != proto::DLE || (data[i] != proto::queryStatus && data[i] != proto::queryFirmware))
-            continue;
-        Query q;
-        q.offset = offset + i - 1;
-        q.end = offset + i + 1;
-        q.bytes = QByteArray(1, proto::DLE) + data[i];
-        const bool withN = data[i] == proto::queryStatus && i + 1 < size && data[i + 1] >= 1 && data[i + 1] <= 4;
-        if (withN) {
-            q.bytes += data[i + 1];
-            ++q.end;
-        }
-        q.name = data[i] == proto::queryFirmware ? QStringLiteral("getFirmwareInfo")
-            : withN                              ? QStringLiteral("transmitRealTimeStatus")
-                                                 : QStringLiteral("printerState");
-        q.form = proto::queryForm(proto::DLE, data[i], -1)->form;
-        q.textStart = proto::queryForm(proto::DLE, data[i], -1)->textStart;
-        while (!ownQueries.empty() && ownQueries.front() < q.offset)
-            ownQueries.pop_front();
-        if (!ownQueries.empty() && ownQueries.front() == q.offset) {
-            q.own = true;
-            ownQueries.pop_front();
-        }
-        ask(std::move(q), out);
-    }
-    lastSent = data[size - 1];
     Commands commands(*this, out);
+    // A DLE EOT that ended the last slice takes this slice's first byte as its n only while the
+    // controller would still wait for it.
+    if (decoder.holdsStatus() && nowMs - statusHeldAt >= proto::realTimeQuietMs)
+        decoder.settle(commands);
+    decoder.arrive(data, size, commands);
+    if (decoder.holdsStatus())
+        statusHeldAt = nowMs;
     decoder.feed(data, size, commands, false);
     return out;
 }
@@ -96,8 +103,18 @@ void QueryMatcher::ask(Query query, QList<Answer> &out)
     older.pop_front();
 }
 
+void QueryMatcher::settleHeldStatus(QList<Answer> &out)
+{
+    if (!decoder.holdsStatus())
+        return;
+    Commands commands(*this, out);
+    decoder.settle(commands);
+}
+
 void QueryMatcher::left(qint64 offset, qint64 nowMs)
 {
+    leftOffset = offset;
+    leftOffsetAt = nowMs;
     for (auto *queue : {&realTime, &buffered}) {
         // Queries leave in order: those that left already are the front ones.
         auto q = std::partition_point(queue->begin(), queue->end(), [](const Query &q) { return q.leftAt >= 0; });
@@ -109,6 +126,7 @@ void QueryMatcher::left(qint64 offset, qint64 nowMs)
 QList<Answer> QueryMatcher::received(qint64 offset, const QByteArray &bytes, qint64 nowMs)
 {
     QList<Answer> out;
+    settleHeldStatus(out); // the controller answers: it did not wait for an n
     receivingAt = nowMs;
     if (!bytes.isEmpty())
         lastReceivedAt = nowMs;
@@ -236,6 +254,8 @@ Answer QueryMatcher::noAnswer(const Query &query)
 QList<Answer> QueryMatcher::tick(qint64 nowMs)
 {
     QList<Answer> out;
+    if (nowMs - statusHeldAt >= proto::realTimeQuietMs)
+        settleHeldStatus(out);
     const qint64 quietFor = lastReceivedAt < 0 ? std::numeric_limits<qint64>::max() : nowMs - lastReceivedAt;
     if (quietFor >= pauseMs) {
         // A printer ID's text runs to its NUL, whatever the pause; the firmware text's may end at one.
@@ -263,6 +283,8 @@ qint64 QueryMatcher::nextDeadline() const
 {
     qint64 next = -1;
     auto sooner = [&next](qint64 t) { next = next < 0 ? t : qMin(next, t); };
+    if (decoder.holdsStatus())
+        sooner(statusHeldAt + proto::realTimeQuietMs);
     if ((inText && textQuery.form != AnswerForm::NulText) || !run.bytes.isEmpty())
         sooner(lastReceivedAt + pauseMs);
     for (const auto *queue : {&realTime, &buffered}) {
@@ -283,6 +305,7 @@ QList<Answer> QueryMatcher::cutShort(qint64 nowMs)
 QList<Answer> QueryMatcher::finish(qint64 nowMs)
 {
     QList<Answer> out;
+    settleHeldStatus(out);
     endText(out, nowMs);
     endRun(out);
     while (!realTime.empty() || !buffered.empty()) {

@@ -101,10 +101,12 @@ private:
     bool takeStatusInText(char byte, qint64 offset, QList<Answer> &out);
     void endRun(QList<Answer> &out);
     static Answer noAnswer(const Query &query);
+    void settleHeldStatus(QList<Answer> &out); // a DLE EOT waiting for its n is the two-byte form
 
-    controller::Decoder decoder; // finds the buffered queries at command boundaries
-    qint64 decoded = 0;
-    char lastSent = 0; // a real-time query may be split between two slices
+    // Finds the real-time queries as they are sent, and the buffered ones at command boundaries.
+    controller::Decoder decoder;
+    qint64 statusHeldAt = 0; // when the DLE EOT the decoder holds was sent
+    qint64 leftOffset = 0, leftOffsetAt = -1; // the port's last report of what has left
     bool callBack = false; // the tool itself switched the status call-back on
     std::deque<qint64> ownQueries;
     std::deque<Query> realTime, buffered;
