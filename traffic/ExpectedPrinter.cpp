@@ -1,5 +1,7 @@
 #include "traffic/ExpectedPrinter.h"
 
+#include <algorithm>
+
 ExpectedPrinter::ExpectedPrinter()
     : interpreter(std::make_unique<controller::Interpreter>())
 { }
@@ -28,6 +30,10 @@ ExpectedPrinter::Decoded ExpectedPrinter::feed(const QByteArray &bytes, bool not
         interpreter->settle();
         take(decoded);
     }
+    // The model notes a real-time query as it arrives, ahead of the commands before it still in
+    // its buffer; rows go in the order the bytes were sent.
+    std::stable_sort(decoded.added.begin(), decoded.added.end(),
+        [](const controller::LogEntry &a, const controller::LogEntry &b) { return a.offset < b.offset; });
     fillGaps(decoded);
     interpreter->takeReplies(); // what the line really answers is shown instead
     return decoded;
