@@ -373,6 +373,10 @@ private slots:
         };
         addRows(200);
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+        // Scrolling down while at the bottom already is no reason to stop following.
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        QVERIFY(follow->isChecked());
         // Scrolled up by hand: Follow goes off, and the rows that come stay below.
         bar->triggerAction(QAbstractSlider::SliderPageStepSub);
         QVERIFY(!follow->isChecked());
