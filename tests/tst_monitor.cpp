@@ -260,7 +260,7 @@ private slots:
                 const QByteArray stream = clientStreams();
                 QVERIFY(stream.size() > 90000 && pass(host, stream, *controller, stream.size()) == stream);
             } else if (op.startsWith(QLatin1String("tcp")) && op != QLatin1String("tcp-gets")
-                && op != QLatin1String("tcp-idle")) {
+                && op != QLatin1String("tcp-idle") && op != QLatin1String("tcp-more")) {
                 // "tcp" leaves, "tcp-half" stops sending and waits for its answer, "tcp-stay" stays
                 client.abort();
                 client.connectToHost(QHostAddress::LocalHost, tcpPort);
@@ -273,6 +273,10 @@ private slots:
                     client.disconnectFromHost();
                     QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
                 }
+            } else if (op == QLatin1String("tcp-more")) { // the client that stayed sends more
+                QVERIFY(client.write(bytes) == bytes.size());
+                while (client.bytesToWrite() > 0 && client.waitForBytesWritten(5000)) { }
+                QCOMPARE(client.bytesToWrite(), qint64(0));
             } else if (op == QLatin1String("tcp-idle")) { // another client comes, and sends nothing
                 idle.connectToHost(QHostAddress::LocalHost, tcpPort);
                 QVERIFY(idle.waitForConnected(5000));
