@@ -11,6 +11,7 @@
 #include "monitor/HostEnds.h"
 #include "serial/SerialLink.h"
 #include "simulator/SimWindow.h"
+#include "tool/Identify.h"
 #include "tool/Launch.h"
 
 namespace {
@@ -131,6 +132,34 @@ private slots:
             found = untranslatedTexts(&sim);
         }
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
+    }
+    void identifyCardIsTranslated()
+    {
+        // Every line's name and every status in words; the controller's own texts stay as they came.
+        QString card;
+        ModalCloser closer([&card](QWidget *box) {
+            card = static_cast<QMessageBox *>(box)->text();
+            box->close();
+        });
+        closer.arm();
+        w->findChild<QAction *>("actionIdentify")->trigger();
+        const QList<QByteArray> answers{hex("1A"), hex("32"), hex("12"), hex("72"), hex("'ZPC3x 1.0' 0D 0A"), hex("33"),
+            hex("02"), hex("10"), hex("'_1.0' 00"), hex("'_ZPC' 00"), hex("'_ZPC3x' 00"), hex("0C")};
+        for (qsizetype i = 0; i < answers.size(); ++i) {
+            const QByteArray &query = Identify::queries().at(i);
+            QCOMPARE(peer->read(query.size()).toHex(' '), query.toHex(' '));
+            peer->writeAll(answers.at(i));
+        }
+        QTRY_VERIFY(closer.done());
+        const QStringList lines = card.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() == 10, qPrintable(card));
+        static const QRegularExpression english(QStringLiteral("\\b(?!ZPC)[A-Za-z]{3,}\\b"));
+        for (const QString &line : lines) {
+            const QString name = line.section(QStringLiteral("："), 0, 0);
+            QVERIFY2(translated(name) && !english.match(name).hasMatch(), qPrintable(line));
+            if (!line.contains(QLatin1String("ZPC3x 1.0")))
+                QVERIFY2(!english.match(line).hasMatch(), qPrintable(line));
+        }
     }
     void jobsSendTheirBytes_data() { addJobRows(); }
     void jobsSendTheirBytes() { pressJobRow(*w, *peer); }

@@ -1,5 +1,6 @@
 #include "tool/Identify.h"
 
+#include "language/Language.h"
 #include "serial/SerialLink.h"
 
 #include <QJsonArray>
@@ -28,7 +29,15 @@ QString idText(const QByteArray &answer)
     return proto::escapedText(text);
 }
 
-const char *const statusNames[] = {"printer", "offline cause", "error cause", "paper sensor"};
+const char *const statusNames[]
+    = {QT_TRANSLATE_NOOP("Identify", "printer"), QT_TRANSLATE_NOOP("Identify", "offline cause"),
+        QT_TRANSLATE_NOOP("Identify", "error cause"), QT_TRANSLATE_NOOP("Identify", "paper sensor")};
+// GS r 1's answer in words, those of DLE EOT 4's.
+const char *paperSensorWords(int answer)
+{
+    return answer & proto::paperSensorOut ? QT_TRANSLATE_NOOP("StatusWords", "paper out")
+                                          : QT_TRANSLATE_NOOP("StatusWords", "paper present");
+}
 
 } // namespace
 
@@ -88,8 +97,7 @@ void Identify::take(const QByteArray &query, const Answer &answer)
     const quint8 first = quint8(answer.bytes.at(0));
     if (query.at(0) == proto::DLE && query.at(1) == proto::queryStatus) {
         const int n = query.at(2);
-        result.statuses.append(
-            {QLatin1String(statusNames[n - 1]), proto::describeStatus(first, proto::statusKindOf(n))});
+        result.statuses.append({n, first});
     } else if (query.at(0) == proto::DLE) {
         result.firmware = proto::escapedText(answer.bytes.trimmed());
         // The virtual controller says what it is set to be: "head type 5 (576 dots)".
@@ -100,8 +108,7 @@ void Identify::take(const QByteArray &query, const Answer &answer)
             result.headWidth = m.captured(2).toInt();
         }
     } else if (query.at(1) == 'r') {
-        result.paperSensor
-            = first & proto::paperSensorOut ? QStringLiteral("paper out") : QStringLiteral("paper present");
+        result.paperSensor = first;
     } else {
         switch (quint8(query.at(2))) {
         case 1:
@@ -136,25 +143,25 @@ QString Identify::text() const
     const auto hex = [](int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); };
     QStringList lines;
     if (c.modelId >= 0)
-        lines << QStringLiteral("Model: %1 (printer ID %2)")
-                     .arg(c.model.isEmpty() ? QStringLiteral("unknown") : c.model, hex(c.modelId));
+        lines << tr("Model: %1 (printer ID %2)").arg(c.model.isEmpty() ? tr("unknown") : c.model, hex(c.modelId));
     if (!c.modelName.isEmpty() || !c.maker.isEmpty())
-        lines << QStringLiteral("Maker and model names: %1, %2").arg(c.maker, c.modelName);
+        lines << tr("Maker and model names: %1, %2").arg(c.maker, c.modelName);
     if (c.type >= 0)
-        lines << QStringLiteral("Type: %1 (%2)")
-                     .arg(hex(c.type), c.cutter ? QStringLiteral("cutter") : QStringLiteral("no cutter"));
+        lines << tr("Type: %1 (%2)").arg(hex(c.type), c.cutter ? tr("cutter") : tr("no cutter"));
     if (c.headType >= 0)
-        lines << QStringLiteral("Head type: %1 (%2 dots)").arg(c.headType).arg(c.headWidth);
+        lines << tr("Head type: %1 (%2 dots)").arg(c.headType).arg(c.headWidth);
     if (!c.firmwareVersion.isEmpty())
-        lines << QStringLiteral("Firmware: %1").arg(c.firmwareVersion);
+        lines << tr("Firmware: %1").arg(c.firmwareVersion);
     if (!c.firmware.isEmpty())
-        lines << QStringLiteral("Firmware text: \"%1\"").arg(c.firmware);
-    for (const auto &[which, words] : c.statuses)
-        lines << QStringLiteral("Status, %1: %2").arg(which, words);
-    if (!c.paperSensor.isEmpty())
-        lines << QStringLiteral("Paper sensor: %1").arg(c.paperSensor);
+        lines << tr("Firmware text: \"%1\"").arg(c.firmware);
+    for (const auto &[n, status] : c.statuses)
+        lines
+            << tr("Status, %1: %2").arg(tr(statusNames[n - 1]), language::statusWords(status, proto::statusKindOf(n)));
+    if (c.paperSensor >= 0)
+        lines
+            << tr("Paper sensor: %1").arg(QCoreApplication::translate("StatusWords", paperSensorWords(c.paperSensor)));
     if (!c.unanswered.isEmpty())
-        lines << QStringLiteral("Unanswered: %1").arg(c.unanswered.join(QStringLiteral(", ")));
+        lines << tr("Unanswered: %1").arg(c.unanswered.join(QStringLiteral(", ")));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -176,10 +183,10 @@ QByteArray Identify::json() const
     put("firmware", c.firmwareVersion, !c.firmwareVersion.isEmpty());
     put("firmwareText", c.firmware, !c.firmware.isEmpty());
     QJsonObject statuses;
-    for (const auto &[which, words] : c.statuses)
-        statuses.insert(which, words);
+    for (const auto &[n, status] : c.statuses)
+        statuses.insert(QLatin1String(statusNames[n - 1]), proto::describeStatus(status, proto::statusKindOf(n)));
     o.insert(QStringLiteral("status"), statuses);
-    put("paperSensor", c.paperSensor, !c.paperSensor.isEmpty());
+    put("paperSensor", QLatin1String(paperSensorWords(c.paperSensor)), c.paperSensor >= 0);
     o.insert(QStringLiteral("unanswered"), QJsonArray::fromStringList(c.unanswered));
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }

@@ -28,13 +28,15 @@ public:
         QString model, modelName, maker, firmware, firmwareVersion;
         int modelId = -1, type = -1, firmwareId = -1, headType = -1, headWidth = -1;
         bool cutter = false;
-        QList<std::pair<QString, QString>> statuses; // which, in words
-        QString paperSensor;
+        QList<std::pair<int, quint8>> statuses; // DLE EOT n's n, and its answer
+        int paperSensor = -1; // GS r 1's answer
         QStringList unanswered; // the queries, in hex
         bool anything() const { return unanswered.size() < queries().size(); }
     };
     const Card &card() const { return result; }
-    QString text() const; // one "Name: value" line each
+    // One "Name: value" line each, in the window's language; runs without a window have none
+    // installed and print English.
+    QString text() const;
     QByteArray json() const;
 
 signals:

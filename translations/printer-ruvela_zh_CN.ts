@@ -64,6 +64,73 @@
     </message>
 </context>
 <context>
+    <name>Identify</name>
+    <message>
+        <source>printer</source>
+        <translation>打印机</translation>
+    </message>
+    <message>
+        <source>offline cause</source>
+        <translation>脱机原因</translation>
+    </message>
+    <message>
+        <source>error cause</source>
+        <translation>错误原因</translation>
+    </message>
+    <message>
+        <source>paper sensor</source>
+        <translation>纸张传感器</translation>
+    </message>
+    <message>
+        <source>Model: %1 (printer ID %2)</source>
+        <translation>型号：%1（打印机 ID %2）</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Maker and model names: %1, %2</source>
+        <translation>厂商和型号名称：%1，%2</translation>
+    </message>
+    <message>
+        <source>Type: %1 (%2)</source>
+        <translation>类型：%1（%2）</translation>
+    </message>
+    <message>
+        <source>cutter</source>
+        <translation>带切刀</translation>
+    </message>
+    <message>
+        <source>no cutter</source>
+        <translation>不带切刀</translation>
+    </message>
+    <message>
+        <source>Head type: %1 (%2 dots)</source>
+        <translation>打印头类型：%1（%2 点）</translation>
+    </message>
+    <message>
+        <source>Firmware: %1</source>
+        <translation>固件：%1</translation>
+    </message>
+    <message>
+        <source>Firmware text: &quot;%1&quot;</source>
+        <translation>固件文本：“%1”</translation>
+    </message>
+    <message>
+        <source>Status, %1: %2</source>
+        <translation>状态，%1：%2</translation>
+    </message>
+    <message>
+        <source>Paper sensor: %1</source>
+        <translation>纸张传感器：%1</translation>
+    </message>
+    <message>
+        <source>Unanswered: %1</source>
+        <translation>无应答：%1</translation>
+    </message>
+</context>
+<context>
     <name>LaunchHelp</name>
     <message>
         <source>Serial port, as a name or a path: /dev/ttyUSB0.</source>
