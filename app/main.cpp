@@ -3,6 +3,7 @@
 #include "files/Descriptors.h"
 #include "language/Language.h"
 #include "paperview/WindowPlace.h"
+#include "tool/CompareRun.h"
 #include "tool/Headless.h"
 #include "tool/Launch.h"
 
@@ -40,6 +41,11 @@ int main(int argc, char *argv[])
     if (launch.exitCode >= 0) {
         std::fputs(qPrintable(launch.output), launch.exitCode == 0 ? stdout : stderr);
         return launch.exitCode;
+    }
+    if (!launch.compareFiles.isEmpty()) { // two recordings' papers drawn: fonts, no display
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return runCompare(launch);
     }
     if (launch.headless && launch.trafficFile.isEmpty()) { // no window, so no display either
         QCoreApplication app(argc, argv);

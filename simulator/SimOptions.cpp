@@ -145,6 +145,8 @@ const OptionRow rows[] = {
         QT_TRANSLATE_NOOP("SimOptions", "Serve TCP only, without a pseudo-terminal.")},
     {{"log"}, nullptr, nullptr, &SimOptions::log,
         QT_TRANSLATE_NOOP("SimOptions", "Print the decoded commands, one per line, each once it is complete.")},
+    {{"paper-out"}, nullptr, nullptr, &SimOptions::paperOut,
+        QT_TRANSLATE_NOOP("SimOptions", "Start with the paper out, as if Paper Out had been pressed.")},
     {{"no-window"}, nullptr, nullptr, nullptr,
         QT_TRANSLATE_NOOP("SimOptions", "Serve without showing a window.")},
     {{"baud"}, "N", readBaud, nullptr,

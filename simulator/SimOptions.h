@@ -22,6 +22,7 @@ struct SimOptions
     QString link, tcp, place;
     double tcpIdle = 5;
     bool noPty = false, toolSetUp = false;
+    bool paperOut = false; // as if Paper Out had been pressed before the first byte
     WireSettings wire;
 };
 

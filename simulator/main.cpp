@@ -8,6 +8,7 @@
 #include "simulator/SimOptions.h"
 #include "simulator/SimWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -198,6 +199,12 @@ int serve(QApplication &app, const sim::SimOptions &options)
         headless = std::make_unique<controller::Interpreter>(options.headType);
         interpreter = headless.get();
         driver = new sim::LineDriver(*interpreter, options.wire, &app);
+    }
+    if (options.paperOut) { // the window's switch shows it pressed
+        if (QAction *paperOut = simWindow ? simWindow->findChild<QAction *>(QStringLiteral("actionPaperOut")) : nullptr)
+            paperOut->setChecked(true);
+        else
+            driver->wire().setPaperOut(true);
     }
     if (options.log) {
         interpreter->setLogListener(printEntry);

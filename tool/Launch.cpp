@@ -74,6 +74,17 @@ QList<QCommandLineOption> options()
         option("monitor-idle", "S",
             LaunchHelp::tr("With --monitor-tcp: close a client that sends nothing for S seconds, so that the next "
                            "may come (default 5; 0 never).")),
+        option("replay", "FILE",
+            LaunchHelp::tr("Without a window, send the host's bytes of a pcapng capture down --port with their "
+                           "recorded gaps, and check each answer against the recorded one.")),
+        option("replay-speed", "N",
+            LaunchHelp::tr("With --replay: play N times as fast (default 1), or max for no gaps.")),
+        option("compare", "FILE",
+            LaunchHelp::tr("Compare two recordings, --compare A B, pcapng or raw .bin, without a controller: the "
+                           "first command that differs, the paper dot by dot and the answers.")),
+        option("diff-png", "FILE",
+            LaunchHelp::tr("With --compare: write both papers side by side, the differing dots marked, to a new "
+                           "PNG FILE.")),
         option("show", "PANES",
             LaunchHelp::tr("Open these panes at start, split by commas: traffic, expected-paper, macros.")),
         option("list-jobs", "", LaunchHelp::tr("Print the names of the jobs.")),
@@ -178,7 +189,12 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
     launch.monitorTcp = parser.value(QStringLiteral("monitor-tcp"));
     launch.identify = given("identify");
     launch.json = given("json");
-    launch.headless = given("job") || given("send") || launch.monitoring() || launch.identify;
+    launch.replayFile = parser.value(QStringLiteral("replay"));
+    const bool replaying = given("replay"), comparing = given("compare");
+    launch.headless = given("job") || given("send") || launch.monitoring() || launch.identify || replaying;
+    if (comparing)
+        launch.compareFiles = QStringList{parser.value(QStringLiteral("compare"))} + parser.positionalArguments();
+    launch.diffPng = parser.value(QStringLiteral("diff-png"));
     launch.trafficFile = parser.value(QStringLiteral("traffic"));
     launch.captureFile = parser.value(QStringLiteral("capture"));
     const QString strangePane = readPanes(parser, launch.panes);
@@ -190,6 +206,18 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
     };
     // clang-format off
     const Rule rules[] = {
+        {comparing && (launch.headless || given("port") || given("traffic") || given("capture")),
+            QStringLiteral("--compare reads two recordings; it sends nothing and takes no --port, --job, --send, --replay, --monitor, --identify, --traffic or --capture")},
+        {comparing && (launch.compareFiles.size() != 2 || launch.compareFiles.contains(QString())),
+            QStringLiteral("--compare needs two files: --compare A B")},
+        {!comparing && !parser.positionalArguments().isEmpty(),
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().value(0))},
+        {given("diff-png") && !comparing, QStringLiteral("--diff-png needs --compare")},
+        {given("diff-png") && launch.diffPng.isEmpty(), QStringLiteral("--diff-png needs the name of a new file")},
+        {replaying && launch.replayFile.isEmpty(), QStringLiteral("--replay needs a capture file")},
+        {replaying && (given("job") || given("send") || launch.monitoring() || launch.identify),
+            QStringLiteral("--replay sends a recording's bytes; not with --job, --send, --monitor or --identify")},
+        {given("replay-speed") && !replaying, QStringLiteral("--replay-speed needs --replay")},
         {(given("monitor") && launch.monitorLink.isEmpty()) || (given("monitor-tcp") && launch.monitorTcp.isEmpty()),
             QStringLiteral("--monitor needs a path, and --monitor-tcp a port")},
         {launch.monitoring() && (given("job") || given("send")),
@@ -206,10 +234,10 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
         {given("stall-timeout") && (windowed || launch.monitoring()),
             launch.monitoring() ? QStringLiteral("--stall-timeout goes with --job or --send; the monitor waits for the host as long as it runs")
                                 : QStringLiteral("--stall-timeout needs --job or --send")},
-        {given("traffic") && windowed, QStringLiteral("--traffic needs --job or --send")},
+        {given("traffic") && windowed, QStringLiteral("--traffic needs --job, --send or --replay")},
         {given("traffic") && (launch.trafficFile.isEmpty() || launch.trafficFile == QLatin1String("-")),
             QStringLiteral("--traffic needs the name of a new file")},
-        {given("capture") && windowed, QStringLiteral("--capture needs --job, --send or --monitor")},
+        {given("capture") && windowed, QStringLiteral("--capture needs --job, --send, --replay or --monitor")},
         {given("capture") && (launch.captureFile.isEmpty() || launch.captureFile == QLatin1String("-")),
             QStringLiteral("--capture needs the name of a new file")},
         {given("capture") && given("traffic") && launch.captureFile == launch.trafficFile,
@@ -220,6 +248,7 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
         {launch.headless && !launch.choice.port,
             launch.monitoring() ? QStringLiteral("--monitor needs --port, the controller's line")
                 : launch.identify ? QStringLiteral("--identify needs --port")
+                : replaying       ? QStringLiteral("--replay needs --port")
                                   : QStringLiteral("--job and --send need --port")},
     };
     // clang-format on
@@ -248,8 +277,19 @@ QString readJob(const QCommandLineParser &parser, Launch &launch)
         if (!why.isEmpty())
             return why;
     }
+    // A replay waits for the last answers as long as a query waits for its own.
+    if (!launch.replayFile.isEmpty() && !parser.isSet(QStringLiteral("replies")))
+        launch.repliesMs = Launch::replayAnswersMs;
     if (QString why; !launch.monitorTcp.isEmpty() && !parseTcpAddress(launch.monitorTcp, why))
         return QStringLiteral("--monitor-tcp %1: %2").arg(launch.monitorTcp, why);
+    if (parser.isSet(QStringLiteral("replay-speed"))) {
+        const QString speed = parser.value(QStringLiteral("replay-speed"));
+        bool ok = speed == QLatin1String("max");
+        launch.replaySpeed = ok ? 0 : speed.toDouble(&ok);
+        if (!ok || !(launch.replaySpeed >= 0 && launch.replaySpeed <= 1e6)
+            || (launch.replaySpeed == 0 && speed != QLatin1String("max")))
+            return QStringLiteral("--replay-speed %1: not a number above 0, or max").arg(speed);
+    }
     if (parser.isSet(QStringLiteral("monitor-idle"))) {
         bool ok = false;
         launch.monitorIdleS = parser.value(QStringLiteral("monitor-idle")).toDouble(&ok);
@@ -285,14 +325,13 @@ Launch parseLaunch(const QStringList &arguments)
     parser.addOptions(options());
     if (!parser.parse(arguments))
         return refused(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
-        return refused(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
     // The language is checked whatever else is asked, so that a wrong one is never taken quietly.
     std::optional<QString> language;
     if (const QString why = readWord(parser, "lang", languageWords, language); !why.isEmpty())
         return refused(why);
     // An option given twice would keep only its last value, which the user may not have meant.
-    for (const char *once : {"job", "send", "traffic", "capture", "monitor", "monitor-tcp", "port"}) {
+    for (const char *once :
+        {"job", "send", "traffic", "capture", "monitor", "monitor-tcp", "port", "replay", "compare", "diff-png"}) {
         if (parser.values(QLatin1String(once)).size() > 1)
             return refused(QStringLiteral("--%1 is given more than once").arg(QLatin1String(once)));
     }

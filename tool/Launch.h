@@ -35,6 +35,14 @@ struct Launch
     // host's pseudo-terminal link and its TCP port, either or both.
     QString monitorLink, monitorTcp;
     double monitorIdleS = 5; // a TCP client silent this long is closed; 0 never
+    // A run without a window that plays a recorded capture's host bytes back down the port, at
+    // their recorded gaps divided by replaySpeed (0: no gaps), and checks the answers.
+    QString replayFile;
+    double replaySpeed = 1;
+    static constexpr int replayAnswersMs = 700; // the answers read after the last byte, unless --replies says
+    // Two recordings compared, with no controller: their commands, papers and answers.
+    QStringList compareFiles;
+    QString diffPng; // where the two papers go side by side; a new file
     bool monitoring() const { return !monitorLink.isEmpty() || !monitorTcp.isEmpty(); }
 };
 

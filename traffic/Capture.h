@@ -3,6 +3,7 @@
 #include "files/WholeFile.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 // The exchange on the line as pcapng, which packet analysers (Wireshark, tshark) read: one
@@ -38,4 +39,48 @@ public:
 
 private:
     GrowingFile file;
+};
+
+// Reads a recording of the line back, a block at a time, so that a capture of any length costs
+// no more than its longest block: pcapng as CaptureFile writes it or any tool that writes RTAC
+// serial frames does (sections in either byte order, Enhanced and Simple Packet Blocks, other
+// blocks passed over), or a raw byte file, which holds what the host sent and nothing else.
+class CaptureReader
+{
+public:
+    using Side = CaptureFile::Side;
+    static constexpr quint32 maxBlock = 64 * 1024 * 1024; // a longer block is a broken file
+
+    struct Record
+    {
+        qint64 timeUs = 0; // 0 throughout a raw file
+        Side side = Side::Event;
+        QByteArray data; // the bytes, without the RTAC serial header
+        QString comment; // an event's text
+    };
+
+    // Empty, or why the file is not a recording that can be read: it cannot be opened, is
+    // empty, or is pcapng of another link type. A name ending .bin is read as raw bytes.
+    QString open(const QString &path);
+    // The next record, or false at the end of the file or at a fault, which failure() then names.
+    bool next(Record &record);
+    QString failure() const { return why; }
+    bool isRaw() const { return raw; }
+    qint64 position() const { return file.pos(); }
+    qint64 size() const { return file.size(); }
+
+private:
+    bool readBlock(quint32 &type, QByteArray &body);
+    bool takeSection(const QByteArray &body);
+    bool takeInterface(const QByteArray &body);
+    bool takePacket(quint32 type, const QByteArray &body, Record &record);
+    quint32 number(const char *at) const;
+    quint16 number16(const char *at) const;
+    bool fail(const QString &text);
+
+    QFile file;
+    QString why;
+    bool raw = false, swapped = false, started = false;
+    QList<quint16> interfaces; // the link type of each interface of the section
+    QList<qint64> unitsPerSecond; // each interface's time resolution
 };

@@ -1,0 +1,475 @@
+#include "traffic/Compare.h"
+
+#include "commands/Protocol.h"
+#include "controller/Decoder.h"
+#include "controller/Interpreter.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+constexpr quint64 hashSeed = 0xcbf29ce484222325ULL, hashPrime = 0x100000001b3ULL;
+
+quint64 mix(quint64 hash, const char *data, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i)
+        hash = (hash ^ quint8(data[i])) * hashPrime;
+    return hash;
+}
+
+bool isRealTime(controller::Op op)
+{
+    return op == controller::Op::Status || op == controller::Op::StatusN || op == controller::Op::Firmware;
+}
+
+// Cuts the host's stream into marks: a command with its data, or a run of text, each hashed over
+// every byte it holds. A real-time query is a mark of its own where it arrives, inside another
+// command's data too. Asked for, it also keeps what the report shows of some marks.
+class Marker : public controller::DecoderSink
+{
+public:
+    Marker(std::vector<RecordingDigest::Mark> *marks, const QSet<qint64> *wanted = nullptr,
+        QHash<qint64, RecordingDigest::Command> *found = nullptr)
+        : marks(marks)
+        , wanted(wanted)
+        , found(found)
+    { }
+    void command(const controller::Command &c) override
+    {
+        if (c.op == controller::Op::Text && inText && c.offset == textEnd) {
+            hash(current, c.data, c.size);
+            textEnd += c.size;
+            if (RecordingDigest::Command *kept = keptAt(current)) {
+                kept->size += c.size;
+                if (kept->shown.size() < 48)
+                    kept->shown += QString::fromLatin1(c.data, c.size);
+            }
+            return;
+        }
+        const qint64 number = count++;
+        if (marks)
+            marks->push_back({c.offset, mix(hashSeed, c.name, qsizetype(qstrlen(c.name)))});
+        const bool text = c.op == controller::Op::Text;
+        if (!isRealTime(c.op)) {
+            current = number;
+            inText = text;
+            textEnd = c.offset + c.size;
+        }
+        if (wanted && wanted->contains(number)) {
+            RecordingDigest::Command kept;
+            kept.offset = c.offset;
+            kept.size = c.size;
+            kept.name = text ? QStringLiteral("printStr") : QLatin1String(c.name);
+            kept.shown = text ? QString::fromLatin1(c.data, c.size)
+                              : QString::fromLatin1(QByteArray(c.data, c.size).toHex(' ').toUpper());
+            found->insert(number, kept);
+        }
+        hash(number, c.data, c.size);
+    }
+    void bulk(const char *data, qsizetype size) override
+    {
+        hash(current, data, size);
+        if (RecordingDigest::Command *kept = keptAt(current))
+            kept->size += size;
+    }
+    qint64 count = 0;
+
+private:
+    void hash(qint64 number, const char *data, qsizetype size)
+    {
+        if (marks && number >= 0 && size_t(number) < marks->size())
+            (*marks)[size_t(number)].hash = mix((*marks)[size_t(number)].hash, data, size);
+    }
+    RecordingDigest::Command *keptAt(qint64 number)
+    {
+        if (!found || number < 0)
+            return nullptr;
+        auto it = found->find(number);
+        return it == found->end() ? nullptr : &*it;
+    }
+    std::vector<RecordingDigest::Mark> *marks;
+    const QSet<qint64> *wanted;
+    QHash<qint64, RecordingDigest::Command> *found;
+    qint64 current = -1; // the mark a command's data goes to
+    bool inText = false;
+    qint64 textEnd = -1;
+};
+
+// The matcher run over a recording's times: what the controller answered, cut and matched as the
+// tool would have cut it live.
+class AnswerReader
+{
+public:
+    void record(const CaptureReader::Record &r)
+    {
+        if (firstUs < 0)
+            firstUs = r.timeUs;
+        now = (r.timeUs - firstUs) / 1000;
+        while (matcher.nextDeadline() >= 0 && matcher.nextDeadline() <= now)
+            answers += matcher.tick(matcher.nextDeadline());
+        if (r.side == CaptureReader::Side::ToController) {
+            answers += matcher.sent(sent, r.data.constData(), r.data.size(), now);
+            sent += r.data.size();
+            matcher.left(sent, now);
+        } else if (r.side == CaptureReader::Side::FromController) {
+            answers += matcher.received(received, r.data, now);
+            received += r.data.size();
+        }
+    }
+    QList<Answer> finish()
+    {
+        while (matcher.nextDeadline() >= 0)
+            answers += matcher.tick(matcher.nextDeadline());
+        answers += matcher.finish(now);
+        return std::move(answers);
+    }
+
+private:
+    QueryMatcher matcher;
+    QList<Answer> answers;
+    qint64 firstUs = -1, now = 0, sent = 0, received = 0;
+};
+
+QString answerWords(const Answer &a)
+{
+    return a.kind == Answer::Kind::NoAnswer ? QStringLiteral("nothing") : describeAnswer(a);
+}
+
+bool sameAnswer(const Answer &a, const Answer &b)
+{
+    return a.kind == b.kind && a.bytes == b.bytes && a.query == b.query;
+}
+
+QString hexOf(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
+
+} // namespace
+
+RecordingDigest::RecordingDigest() = default;
+RecordingDigest::~RecordingDigest() = default;
+
+QString RecordingDigest::read(const QString &file)
+{
+    path = file;
+    CaptureReader reader;
+    if (QString why = reader.open(path); !why.isEmpty())
+        return why;
+    raw = reader.isRaw();
+    model = std::make_unique<controller::Interpreter>();
+    controller::Decoder decoder;
+    Marker marker(&marks);
+    AnswerReader answers;
+    CaptureReader::Record r;
+    while (reader.next(r)) {
+        if (r.side == CaptureReader::Side::ToController) {
+            decoder.feed(r.data.constData(), r.data.size(), marker);
+            model->feed(r.data);
+            sent += r.data.size();
+        }
+        if (!raw)
+            answers.record(r);
+    }
+    if (!reader.failure().isEmpty())
+        return reader.failure();
+    decoder.settle(marker, true);
+    decoder.finish(marker);
+    model->finish();
+    if (!raw)
+        matched = answers.finish();
+    return {};
+}
+
+QList<RecordingDigest::Command> RecordingDigest::commandsAt(const QList<qint64> &numbers) const
+{
+    const QSet<qint64> wanted(numbers.begin(), numbers.end());
+    QHash<qint64, Command> found;
+    CaptureReader reader;
+    if (reader.open(path).isEmpty()) {
+        controller::Decoder decoder;
+        Marker marker(nullptr, &wanted, &found);
+        const qint64 last = numbers.isEmpty() ? -1 : *std::max_element(numbers.begin(), numbers.end());
+        CaptureReader::Record r;
+        // Read on past the last one wanted only while it may still grow.
+        while (marker.count <= last + 1 && reader.next(r)) {
+            if (r.side == CaptureReader::Side::ToController)
+                decoder.feed(r.data.constData(), r.data.size(), marker);
+        }
+        decoder.settle(marker, true);
+        decoder.finish(marker);
+    }
+    QList<Command> out;
+    for (const qint64 n : numbers)
+        out << found.value(n);
+    return out;
+}
+
+QString recordedAnswers(const QString &path, QList<Answer> &answers)
+{
+    CaptureReader reader;
+    if (QString why = reader.open(path); !why.isEmpty())
+        return why;
+    if (reader.isRaw())
+        return QStringLiteral("a raw byte file holds no times and no answers: it cannot be replayed");
+    AnswerReader matching;
+    CaptureReader::Record r;
+    bool anySent = false;
+    while (reader.next(r)) {
+        anySent = anySent || r.side == CaptureReader::Side::ToController;
+        matching.record(r);
+    }
+    if (!reader.failure().isEmpty())
+        return reader.failure();
+    if (!anySent)
+        return QStringLiteral("the capture holds no bytes toward the controller");
+    answers = matching.finish();
+    return {};
+}
+
+namespace {
+
+// The shortest list of insertions and deletions that turns a into b (Myers), as hunks; false
+// when it takes more than maxEdits.
+bool alignCommands(const std::vector<RecordingDigest::Mark> &a, qint64 aFrom, qint64 aTo,
+    const std::vector<RecordingDigest::Mark> &b, qint64 bFrom, qint64 bTo, QList<Comparison::Hunk> &hunks)
+{
+    const qint64 n = aTo - aFrom, m = bTo - bFrom;
+    const qint64 maxD = qMin<qint64>(n + m, maxEdits);
+    const qint64 offset = maxD + 1;
+    std::vector<qint64> v(size_t(2 * offset + 1), 0);
+    std::vector<std::vector<qint64>> trace;
+    auto same = [&](qint64 x, qint64 y) { return a[size_t(aFrom + x)].hash == b[size_t(bFrom + y)].hash; };
+    qint64 found = -1;
+    for (qint64 d = 0; d <= maxD && found < 0; ++d) {
+        trace.push_back(v);
+        for (qint64 k = -d; k <= d; k += 2) {
+            qint64 x = (k == -d || (k != d && v[size_t(offset + k - 1)] < v[size_t(offset + k + 1)]))
+                ? v[size_t(offset + k + 1)]
+                : v[size_t(offset + k - 1)] + 1;
+            qint64 y = x - k;
+            while (x < n && y < m && same(x, y)) {
+                ++x;
+                ++y;
+            }
+            v[size_t(offset + k)] = x;
+            if (x >= n && y >= m) {
+                found = d;
+                break;
+            }
+        }
+    }
+    if (found < 0)
+        return false;
+    // Back from the end: each step one insertion or deletion, runs of equal commands between.
+    struct Edit
+    {
+        qint64 x, y;
+        bool deletion;
+    };
+    std::vector<Edit> edits;
+    qint64 x = n, y = m;
+    for (qint64 d = found; d > 0; --d) {
+        const std::vector<qint64> &before = trace[size_t(d)];
+        const qint64 k = x - y;
+        const bool down = k == -d || (k != d && before[size_t(offset + k - 1)] < before[size_t(offset + k + 1)]);
+        const qint64 prevK = down ? k + 1 : k - 1;
+        const qint64 prevX = before[size_t(offset + prevK)], prevY = prevX - prevK;
+        x = prevX;
+        y = prevY;
+        edits.push_back({prevX, prevY, !down});
+    }
+    std::reverse(edits.begin(), edits.end());
+    for (const Edit &e : edits) {
+        const qint64 ax = aFrom + e.x, by = bFrom + e.y;
+        if (!hunks.isEmpty()) {
+            Comparison::Hunk &h = hunks.last();
+            if (h.a + h.aCount == ax && h.b + h.bCount == by) {
+                (e.deletion ? h.aCount : h.bCount) += 1;
+                continue;
+            }
+        }
+        hunks.append({ax, e.deletion ? 1 : 0, by, e.deletion ? 0 : 1});
+    }
+    return true;
+}
+
+void comparePaper(const controller::Paper &a, const controller::Paper &b, Comparison &c)
+{
+    c.paperRowsA = a.rows();
+    c.paperRowsB = b.rows();
+    const int rows = qMax(a.rows(), b.rows()), width = qMax(a.width(), b.width());
+    for (int y = 0; y < rows; ++y) {
+        const uchar *ra = y < a.rows() ? a.row(y) : nullptr, *rb = y < b.rows() ? b.row(y) : nullptr;
+        for (int x = 0; x < width; ++x) {
+            const uchar da = ra && x < a.width() ? ra[x] : 255, db = rb && x < b.width() ? rb[x] : 255;
+            if (da != db) {
+                ++c.differingDots;
+                if (c.firstPaperRow < 0)
+                    c.firstPaperRow = y;
+            }
+        }
+    }
+}
+
+} // namespace
+
+QStringList answerDifferences(const QList<Answer> &recorded, const QList<Answer> &now)
+{
+    // The replies and unanswered queries pair up in order, as the same queries were sent; bytes
+    // that answer nothing are compared among themselves.
+    auto split = [](const QList<Answer> &all, QList<Answer> &replies, QList<Answer> &others) {
+        for (const Answer &a : all)
+            (a.kind == Answer::Kind::Reply || a.kind == Answer::Kind::NoAnswer ? replies : others) << a;
+    };
+    QList<Answer> recordedReplies, recordedOthers, nowReplies, nowOthers;
+    split(recorded, recordedReplies, recordedOthers);
+    split(now, nowReplies, nowOthers);
+    QStringList lines;
+    for (qsizetype i = 0; i < qMax(recordedReplies.size(), nowReplies.size()); ++i) {
+        if (i >= nowReplies.size()) {
+            lines << QStringLiteral("%1: missing, recorded %2")
+                         .arg(hexOf(recordedReplies[i].query), answerWords(recordedReplies[i]));
+        } else if (i >= recordedReplies.size()) {
+            lines << QStringLiteral("%1 answered %2: extra, not recorded")
+                         .arg(hexOf(nowReplies[i].query), answerWords(nowReplies[i]));
+        } else if (!sameAnswer(recordedReplies[i], nowReplies[i])) {
+            const QString query = recordedReplies[i].query == nowReplies[i].query
+                ? hexOf(nowReplies[i].query)
+                : QStringLiteral("%1 (recorded %2)").arg(hexOf(nowReplies[i].query), hexOf(recordedReplies[i].query));
+            lines << QStringLiteral("%1 answered %2, recorded %3")
+                         .arg(query, answerWords(nowReplies[i]), answerWords(recordedReplies[i]));
+        }
+    }
+    for (qsizetype i = 0; i < qMax(recordedOthers.size(), nowOthers.size()); ++i) {
+        if (i >= nowOthers.size())
+            lines << QStringLiteral("missing: %1").arg(describeAnswer(recordedOthers[i]));
+        else if (i >= recordedOthers.size())
+            lines << QStringLiteral("extra: %1").arg(describeAnswer(nowOthers[i]));
+        else if (!sameAnswer(recordedOthers[i], nowOthers[i]))
+            lines << QStringLiteral("%1, recorded %2")
+                         .arg(describeAnswer(nowOthers[i]), describeAnswer(recordedOthers[i]));
+    }
+    return lines;
+}
+
+Comparison compareRecordings(const RecordingDigest &a, const RecordingDigest &b)
+{
+    Comparison c;
+    const auto &ma = a.commands(), &mb = b.commands();
+    qint64 head = 0;
+    while (size_t(head) < ma.size() && size_t(head) < mb.size() && ma[size_t(head)].hash == mb[size_t(head)].hash)
+        ++head;
+    qint64 tailA = qint64(ma.size()), tailB = qint64(mb.size());
+    while (tailA > head && tailB > head && ma[size_t(tailA - 1)].hash == mb[size_t(tailB - 1)].hash) {
+        --tailA;
+        --tailB;
+    }
+    if (tailA > head || tailB > head) {
+        if (!alignCommands(ma, head, tailA, mb, head, tailB, c.hunks)) {
+            c.tooMany = true;
+            c.hunks = {{head, tailA - head, head, tailB - head}};
+        }
+    }
+    for (const Comparison::Hunk &h : std::as_const(c.hunks))
+        c.differingCommands += qMax(h.aCount, h.bCount);
+    if (!c.hunks.isEmpty()) {
+        const Comparison::Hunk &last = c.hunks.last();
+        c.realigns = !c.tooMany && last.a + last.aCount < qint64(ma.size()) && last.b + last.bCount < qint64(mb.size());
+    }
+    comparePaper(a.printer().paper(), b.printer().paper(), c);
+    if (a.hasAnswers() && b.hasAnswers())
+        c.answerDifferences = answerDifferences(a.answers(), b.answers());
+    return c;
+}
+
+QString describeComparison(const Comparison &c, const RecordingDigest &a, const RecordingDigest &b)
+{
+    QStringList lines;
+    if (!c.hunks.isEmpty()) {
+        const Comparison::Hunk &h = c.hunks.first();
+        const RecordingDigest::Command ca = h.aCount ? a.commandsAt({h.a}).first() : RecordingDigest::Command();
+        const RecordingDigest::Command cb = h.bCount ? b.commandsAt({h.b}).first() : RecordingDigest::Command();
+        auto shown = [](const RecordingDigest::Command &cmd) {
+            return QStringLiteral("%1 %2").arg(cmd.name, proto::escapedText(cmd.shown.left(48)));
+        };
+        if (h.aCount && h.bCount)
+            lines << QStringLiteral("command %1 at %2 / %3: %4 / %5")
+                         .arg(h.a + 1)
+                         .arg(ca.offset)
+                         .arg(cb.offset)
+                         .arg(shown(ca), shown(cb));
+        else if (h.bCount)
+            lines
+                << QStringLiteral("command %1 at %2 only in the second: %3").arg(h.b + 1).arg(cb.offset).arg(shown(cb));
+        else
+            lines
+                << QStringLiteral("command %1 at %2 only in the first: %3").arg(h.a + 1).arg(ca.offset).arg(shown(ca));
+        lines << (c.tooMany ? QStringLiteral("more than %1 commands differ; the rest do not realign").arg(maxEdits)
+                            : QStringLiteral("%1 command%2 differ%3 in all, in %4 place%5; %6")
+                                  .arg(c.differingCommands)
+                                  .arg(c.differingCommands == 1 ? "" : "s")
+                                  .arg(c.differingCommands == 1 ? "s" : "")
+                                  .arg(c.hunks.size())
+                                  .arg(c.hunks.size() == 1 ? "" : "s")
+                                  .arg(c.realigns ? QStringLiteral("the commands after it realign")
+                                                  : QStringLiteral("they run to the end")));
+    } else {
+        lines << QStringLiteral("commands: the same, %1").arg(a.commands().size());
+    }
+    if (c.firstPaperRow >= 0)
+        lines << QStringLiteral("paper: dot row %1 is the first that differs; %2 dots differ (%3 / %4 rows)")
+                     .arg(c.firstPaperRow)
+                     .arg(c.differingDots)
+                     .arg(c.paperRowsA)
+                     .arg(c.paperRowsB);
+    else
+        lines << QStringLiteral("paper: the same, %1 rows").arg(c.paperRowsA);
+    if (!a.hasAnswers() || !b.hasAnswers())
+        lines << QStringLiteral("answers: not compared, a raw byte file has none");
+    else if (c.answerDifferences.isEmpty())
+        lines << QStringLiteral("answers: the same, %1").arg(a.answers().size());
+    else
+        for (const QString &d : c.answerDifferences)
+            lines << QStringLiteral("answer: %1").arg(d);
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QImage paperDifference(const RecordingDigest &a, const RecordingDigest &b, const Comparison &c)
+{
+    if (c.firstPaperRow < 0)
+        return {};
+    const controller::Paper &pa = a.printer().paper(), &pb = b.printer().paper();
+    // From a little above the first difference to a little below the last, at most this tall.
+    constexpr int margin = 32, maxRows = 16384;
+    int last = c.firstPaperRow;
+    const int rows = qMax(pa.rows(), pb.rows()), width = qMax(pa.width(), pb.width());
+    for (int y = rows - 1; y > c.firstPaperRow; --y) {
+        const uchar *ra = y < pa.rows() ? pa.row(y) : nullptr, *rb = y < pb.rows() ? pb.row(y) : nullptr;
+        bool differs = false;
+        for (int x = 0; x < width && !differs; ++x)
+            differs = (ra && x < pa.width() ? ra[x] : 255) != (rb && x < pb.width() ? rb[x] : 255);
+        if (differs) {
+            last = y;
+            break;
+        }
+    }
+    const int top = qMax(0, c.firstPaperRow - margin);
+    const int bottom = qMin(rows, qMin(last + margin + 1, top + maxRows));
+    constexpr int gap = 16;
+    QImage out(2 * width + gap, bottom - top, QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
+    out.fill(QColor(0x80, 0x80, 0x80));
+    for (int y = top; y < bottom; ++y) {
+        const uchar *ra = y < pa.rows() ? pa.row(y) : nullptr, *rb = y < pb.rows() ? pb.row(y) : nullptr;
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y - top));
+        for (int x = 0; x < width; ++x) {
+            const uchar da = ra && x < pa.width() ? ra[x] : 255, db = rb && x < pb.width() ? rb[x] : 255;
+            const QRgb mark = qRgb(230, 0, 0);
+            line[x] = da != db ? mark : qRgb(da, da, da);
+            line[width + gap + x] = da != db ? mark : qRgb(db, db, db);
+        }
+    }
+    return out;
+}
