@@ -393,7 +393,15 @@ QString describeComparison(const Comparison &c, const RecordingDigest &a, const 
         auto shown = [](const RecordingDigest::Command &cmd) {
             return QStringLiteral("%1 %2").arg(cmd.name, proto::escapedText(cmd.shown.left(48)));
         };
-        if (h.aCount && h.bCount)
+        if (h.aCount && h.bCount && shown(ca) == shown(cb)) // the same head: the data after it differs
+            lines << QStringLiteral("command %1 at %2 / %3: %4, its data differs (%5 / %6 bytes)")
+                         .arg(h.a + 1)
+                         .arg(ca.offset)
+                         .arg(cb.offset)
+                         .arg(shown(ca))
+                         .arg(ca.size)
+                         .arg(cb.size);
+        else if (h.aCount && h.bCount)
             lines << QStringLiteral("command %1 at %2 / %3: %4 / %5")
                          .arg(h.a + 1)
                          .arg(ca.offset)

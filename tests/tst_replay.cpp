@@ -1,0 +1,241 @@
+#include "SimSupport.h"
+
+#include "demos/Jobs.h"
+#include "tool/ButtonJobs.h"
+#include "traffic/Capture.h"
+#include "traffic/Compare.h"
+
+#include <QRandomGenerator>
+
+// Recordings played back and compared: every job recorded against the virtual controller plays
+// back into a fresh one with the same answers and the same paper; a changed controller, a changed
+// byte or an added command is named where it is; a file that is no recording sends nothing.
+
+namespace {
+
+QByteArray receiptBytes() { return jobs::receipt(jobs::Cut::None).stream(); }
+
+// A recording of the host's bytes alone, as a raw file.
+QString writeBin(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
+Comparison compareFiles(const QString &a, const QString &b, RecordingDigest &da, RecordingDigest &db)
+{
+    if (!da.read(a).isEmpty() || !db.read(b).isEmpty())
+        return {};
+    return compareRecordings(da, db);
+}
+
+// A virtual controller on a link of its own, its paper printed at once so that no status
+// depends on how far the printing has come.
+class Controller
+{
+public:
+    explicit Controller(const QTemporaryDir &dir, const QStringList &more = {})
+        : link(dir.filePath(QStringLiteral("zpc3x")))
+    {
+        process.start(QStringLiteral(ZPC3X_SIM), QStringList{"--no-window", "--speed", "max", "--link", link} + more);
+    }
+    bool ready()
+    {
+        return QTest::qWaitFor([this] { return QFileInfo(link).isSymLink(); }, 10000);
+    }
+    ~Controller()
+    {
+        process.terminate();
+        finished(process, 10000);
+    }
+    QString link;
+    QProcess process;
+};
+
+int run(const QStringList &arguments, QByteArray *out = nullptr, int timeoutMs = 30000)
+{
+    QProcess program;
+    runsHeadless(program);
+    program.start(QStringLiteral(PRINTER_RUVELA), arguments);
+    if (!finished(program, timeoutMs))
+        return -1;
+    if (out)
+        *out = program.readAllStandardOutput() + program.readAllStandardError();
+    return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+}
+
+} // namespace
+
+class TestReplay : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyJobReplaysAsRecorded()
+    {
+        // One controller records the jobs one after the other, a fresh one takes the replays in
+        // the same order: its state goes the same way, so every answer must come again.
+        QTemporaryDir recordDir, replayDir;
+        Controller recording(recordDir), replaying(replayDir);
+        QVERIFY(recording.ready() && replaying.ready());
+        for (const QString &job : buttons::jobNames()) {
+            const QString captured = recordDir.filePath(job + QStringLiteral(".pcapng"));
+            const QString replayed = replayDir.filePath(job + QStringLiteral(".pcapng"));
+            QByteArray out;
+            QCOMPARE(run({"--port", recording.link, "--job", job, "--replies", "600", "--capture", captured}), 0);
+            QVERIFY2(
+                run({"--port", replaying.link, "--replay", captured, "--replay-speed", "max", "--capture", replayed},
+                    &out)
+                    == 0,
+                qPrintable(job + QStringLiteral(": ") + QString::fromUtf8(out)));
+            QVERIFY2(out.contains("every answer as recorded"), out.constData());
+            // The replay's own recording has the same commands, paper and answers.
+            QVERIFY2(run({"--compare", captured, replayed}, &out) == 0, qPrintable(job + QString::fromUtf8(out)));
+        }
+    }
+
+    void aControllerWithItsPaperOutIsNamed()
+    {
+        QTemporaryDir dir, outDir;
+        const QString captured = dir.filePath(QStringLiteral("status.pcapng"));
+        {
+            Controller ready(dir);
+            QVERIFY(ready.ready());
+            QCOMPARE(run({"--port", ready.link, "--job", "status", "--replies", "300", "--capture", captured}), 0);
+        }
+        Controller paperOut(outDir, {"--paper-out"});
+        QVERIFY(paperOut.ready());
+        QByteArray out;
+        QCOMPARE(run({"--port", paperOut.link, "--replay", captured}, &out), 1);
+        QVERIFY2(out.contains("10 04 answered 32 (paper out), recorded 12 (ready)"), out.constData());
+        QVERIFY2(out.contains("1 answer not as recorded"), out.constData());
+    }
+
+    void mutationsAreNamedAtTheirCommand()
+    {
+        // A byte changed anywhere in the receipt: the first command that differs holds it, in
+        // one recording or the other.
+        QTemporaryDir dir;
+        const QByteArray receipt = receiptBytes();
+        const QString original = writeBin(dir, QStringLiteral("a.bin"), receipt);
+        QRandomGenerator random(20261207);
+        for (int i = 0; i < 40; ++i) {
+            QByteArray changed = receipt;
+            const qsizetype at = random.bounded(receipt.size());
+            changed[at] = char(changed[at] ^ (1 << random.bounded(8)));
+            const QString path = writeBin(dir, QStringLiteral("b%1.bin").arg(i), changed);
+            RecordingDigest a, b;
+            const Comparison c = compareFiles(original, path, a, b);
+            QVERIFY2(!c.hunks.isEmpty(), qPrintable(QStringLiteral("byte %1 changed unseen").arg(at)));
+            const Comparison::Hunk &first = c.hunks.first();
+            auto holds = [at](const RecordingDigest::Command &cmd) {
+                return cmd.offset >= 0 && cmd.offset <= at && at < cmd.offset + cmd.size;
+            };
+            const bool held = (first.aCount > 0 && holds(a.commandsAt({first.a}).first()))
+                || (first.bCount > 0 && holds(b.commandsAt({first.b}).first()));
+            QVERIFY2(held, qPrintable(QStringLiteral("byte %1: %2").arg(at).arg(describeComparison(c, a, b))));
+        }
+    }
+
+    void anInsertedCommandIsOneDifference()
+    {
+        QTemporaryDir dir;
+        const QByteArray receipt = receiptBytes();
+        const qsizetype middle = receipt.indexOf("\n", receipt.size() / 2) + 1; // after a line
+        const QByteArray inserted = receipt.left(middle) + hex("1B 45 01") + receipt.mid(middle);
+        RecordingDigest a, b;
+        const Comparison c = compareFiles(
+            writeBin(dir, QStringLiteral("a.bin"), receipt), writeBin(dir, QStringLiteral("b.bin"), inserted), a, b);
+        QCOMPARE(c.hunks.size(), 1);
+        QCOMPARE(c.differingCommands, 1);
+        QCOMPARE(c.hunks.first().aCount, 0);
+        QVERIFY(c.realigns);
+        QCOMPARE(b.commandsAt({c.hunks.first().b}).first().offset, middle);
+        QVERIFY(describeComparison(c, a, b).contains(QStringLiteral("the commands after it realign")));
+        // Removed again the other way round: one command, only in the first.
+        RecordingDigest ra, rb;
+        const Comparison back = compareFiles(
+            writeBin(dir, QStringLiteral("c.bin"), inserted), writeBin(dir, QStringLiteral("d.bin"), receipt), ra, rb);
+        QCOMPARE(back.differingCommands, 1);
+        QCOMPARE(back.hunks.first().bCount, 0);
+    }
+
+    void diffPictureMarksOnlyTheChangedWord()
+    {
+        QTemporaryDir dir;
+        const QByteArray a = hex("'First line' 0A 'The total is due' 0A 'Last line' 0A");
+        const QByteArray b = hex("'First line' 0A 'The TOTAL is due' 0A 'Last line' 0A");
+        const QString png = dir.filePath(QStringLiteral("diff.png"));
+        QByteArray out;
+        QCOMPARE(run({"--compare", writeBin(dir, QStringLiteral("a.bin"), a), writeBin(dir, QStringLiteral("b.bin"), b),
+                         "--diff-png", png},
+                     &out),
+            1);
+        QVERIFY2(out.contains("command 3 at 11 / 11: printStr The total is due / printStr The TOTAL is due"),
+            out.constData());
+        const QImage picture(png);
+        QVERIFY(!picture.isNull());
+        // The red dots stand where "total" stands on the second line, on both halves, and
+        // nowhere else: not on "The", not on "is due", not on the other lines.
+        const int charWidth = 12, half = (picture.width() - 16) / 2;
+        QRect red;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (picture.pixel(x, y) == qRgb(230, 0, 0))
+                    red |= QRect(x < half ? x : x - half - 16, y, 1, 1);
+        QVERIFY(!red.isEmpty());
+        QVERIFY2(red.left() >= 4 * charWidth && red.right() < 9 * charWidth,
+            qPrintable(QStringLiteral("red from x %1 to %2").arg(red.left()).arg(red.right())));
+        QVERIFY(red.height() <= 24);
+        // Papers that are the same write nothing.
+        const QString none = dir.filePath(QStringLiteral("none.png"));
+        QCOMPARE(run({"--compare", writeBin(dir, QStringLiteral("c.bin"), a), writeBin(dir, QStringLiteral("d.bin"), a),
+                     "--diff-png", none}),
+            0);
+        QVERIFY(!QFileInfo::exists(none));
+    }
+
+    void whatIsNoRecordingSendsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("said");
+        const QByteArray whole = CaptureFile::sectionHeader()
+            + CaptureFile::interfaceDescription(QStringLiteral("/dev/ttyUSB0"))
+            + CaptureFile::packet(1000, CaptureFile::Side::ToController, "Hello\n", 6);
+        QTest::newRow("empty") << QByteArray() << "empty.pcapng"
+                               << "the file is empty";
+        QTest::newRow("cut off") << whole.chopped(5) << "cut.pcapng"
+                                 << "cut off inside the block";
+        QTest::newRow("plain text") << QByteArray("Hello\n") << "text.pcapng"
+                                    << "not a pcapng capture";
+        QByteArray ethernet = CaptureFile::sectionHeader() + CaptureFile::interfaceDescription({});
+        ethernet[CaptureFile::sectionHeader().size() + 8] = 1; // link type 1
+        QTest::newRow("another link type")
+            << ethernet + CaptureFile::packet(1000, CaptureFile::Side::ToController, "Hi", 2) << "ethernet.pcapng"
+            << "link type 1, not RTAC serial";
+        QTest::newRow("a block that lies about its length") << whole.left(whole.size() - 4) + "\xFF\xFF\xFF\x7F"
+                                                            << "length.pcapng"
+                                                            << "does not end as it began";
+    }
+    void whatIsNoRecordingSendsNothing()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, name);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString path = writeBin(dir, name, contents);
+        FarEnd line;
+        QByteArray out;
+        QCOMPARE(run({"--port", line.path(), "--replay", path}, &out), 2);
+        QVERIFY2(out.contains(said.toUtf8()), out.constData());
+        QCOMPARE(line.readUntilQuiet(100), QByteArray());
+        QCOMPARE(run({"--compare", path, path}, &out), 2);
+        QVERIFY2(out.contains(said.toUtf8()), out.constData());
+    }
+};
+
+QTEST_MAIN(TestReplay)
+#include "tst_replay.moc"
