@@ -51,19 +51,23 @@ QList<QCommandLineOption> options()
         option("send", "FILE",
             LaunchHelp::tr("Send the file as it is without a window, then exit; - reads standard input.")),
         option("replies", "MS",
-            LaunchHelp::tr("With --job or --send: keep reading answers for MS milliseconds after the last byte.")),
+            LaunchHelp::tr(
+                "With --job, --send or --replay: keep reading answers for MS milliseconds after the last byte.")),
         option("stall-timeout", "S",
             LaunchHelp::tr(
-                "With --job or --send: give up when no byte has left for S seconds (default 30; 0 waits for ever).")),
+                "With --job, --send or --replay: give up when no byte has left for S seconds (default 30; 0 waits for "
+                "ever).")),
         option("traffic", "FILE",
-            LaunchHelp::tr("With --job or --send: write the exchange, every command decoded, to a new FILE.")),
+            LaunchHelp::tr(
+                "With --job, --send or --replay: write the exchange, every command decoded, to a new FILE.")),
         option("identify", "",
             LaunchHelp::tr("Without a window, ask the controller on --port for its model, firmware, printer IDs "
                            "and statuses, and print what it is.")),
         option("json", "", LaunchHelp::tr("With --identify: print it as one JSON object.")),
         option("capture", "FILE",
-            LaunchHelp::tr("With --job, --send or --monitor: record every byte both ways, with its time, to a new "
-                           "pcapng FILE that Wireshark and tshark read.")),
+            LaunchHelp::tr(
+                "With --job, --send, --replay or --monitor: record every byte both ways, with its time, to a new "
+                "pcapng FILE that Wireshark and tshark read.")),
         option("monitor", "PATH",
             LaunchHelp::tr(
                 "Without a window, stand between a host application and the controller on --port: the host opens "

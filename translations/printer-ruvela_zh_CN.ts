@@ -177,18 +177,6 @@
         <translation>不开窗口，原样发送文件后退出；- 表示读取标准输入。</translation>
     </message>
     <message>
-        <source>With --job or --send: keep reading answers for MS milliseconds after the last byte.</source>
-        <translation>与 --job 或 --send 同用：最后一个字节发出后继续读取应答 MS 毫秒。</translation>
-    </message>
-    <message>
-        <source>With --job or --send: give up when no byte has left for S seconds (default 30; 0 waits for ever).</source>
-        <translation>与 --job 或 --send 同用：S 秒内没有字节发出即放弃（默认 30；0 表示一直等待）。</translation>
-    </message>
-    <message>
-        <source>With --job or --send: write the exchange, every command decoded, to a new FILE.</source>
-        <translation>与 --job 或 --send 同用：把通信过程（每条指令均已解码）写入新文件 FILE。</translation>
-    </message>
-    <message>
         <source>Without a window, stand between a host application and the controller on --port: the host opens the pseudo-terminal this link leads to. Runs until SIGINT or SIGTERM.</source>
         <translation>不开窗口，在主机应用程序与 --port 上的控制器之间转发：主机打开此链接指向的伪终端。运行到收到 SIGINT 或 SIGTERM 为止。</translation>
     </message>
@@ -217,10 +205,6 @@
         <translation>用法：printer-ruvela [选项]</translation>
     </message>
     <message>
-        <source>With --job, --send or --monitor: record every byte both ways, with its time, to a new pcapng FILE that Wireshark and tshark read.</source>
-        <translation>与 --job、--send 或 --monitor 同用：把双向的每个字节连同时间记录到新的 pcapng 文件 FILE，可用 Wireshark 和 tshark 打开。</translation>
-    </message>
-    <message>
         <source>With --monitor-tcp: close a client that sends nothing for S seconds, so that the next may come (default 5; 0 never).</source>
         <translation>与 --monitor-tcp 同用：客户端 S 秒内未发送任何数据即关闭它，让下一个客户端接入（默认 5；0 表示从不）。</translation>
     </message>
@@ -231,6 +215,38 @@
     <message>
         <source>With --identify: print it as one JSON object.</source>
         <translation>与 --identify 同用：以一个 JSON 对象打印。</translation>
+    </message>
+    <message>
+        <source>With --job, --send or --replay: keep reading answers for MS milliseconds after the last byte.</source>
+        <translation>与 --job、--send 或 --replay 同用：最后一个字节发出后继续读取应答 MS 毫秒。</translation>
+    </message>
+    <message>
+        <source>With --job, --send or --replay: give up when no byte has left for S seconds (default 30; 0 waits for ever).</source>
+        <translation>与 --job、--send 或 --replay 同用：S 秒内没有字节发出即放弃（默认 30；0 表示一直等待）。</translation>
+    </message>
+    <message>
+        <source>With --job, --send or --replay: write the exchange, every command decoded, to a new FILE.</source>
+        <translation>与 --job、--send 或 --replay 同用：把通信过程（每条指令均已解码）写入新文件 FILE。</translation>
+    </message>
+    <message>
+        <source>With --job, --send, --replay or --monitor: record every byte both ways, with its time, to a new pcapng FILE that Wireshark and tshark read.</source>
+        <translation>与 --job、--send、--replay 或 --monitor 同用：把双向的每个字节连同时间记录到新的 pcapng 文件 FILE，可用 Wireshark 和 tshark 打开。</translation>
+    </message>
+    <message>
+        <source>Without a window, send the host&apos;s bytes of a pcapng capture down --port with their recorded gaps, and check each answer against the recorded one.</source>
+        <translation>不打开窗口，把 pcapng 抓包中主机发出的字节按记录的间隔从 --port 发出，并把每个应答与记录的应答核对。</translation>
+    </message>
+    <message>
+        <source>With --replay: play N times as fast (default 1), or max for no gaps.</source>
+        <translation>与 --replay 同用：以 N 倍速度回放（默认 1），max 表示不留间隔。</translation>
+    </message>
+    <message>
+        <source>Compare two recordings, --compare A B, pcapng or raw .bin, without a controller: the first command that differs, the paper dot by dot and the answers.</source>
+        <translation>比较两份记录（--compare A B，pcapng 或原始 .bin），无需控制器：第一条不同的指令、逐点比较的纸样以及应答。</translation>
+    </message>
+    <message>
+        <source>With --compare: write both papers side by side, the differing dots marked, to a new PNG FILE.</source>
+        <translation>与 --compare 同用：把两份纸样并排写入新的 PNG 文件 FILE，并标出不同的点。</translation>
     </message>
 </context>
 <context>

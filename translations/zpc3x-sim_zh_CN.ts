@@ -109,6 +109,10 @@
         <source>Usage: zpc3x-sim [options]</source>
         <translation>用法：zpc3x-sim [选项]</translation>
     </message>
+    <message>
+        <source>Start with the paper out, as if Paper Out had been pressed.</source>
+        <translation>启动时即为缺纸状态，如同已按下“缺纸”。</translation>
+    </message>
 </context>
 <context>
     <name>SimWindow</name>
