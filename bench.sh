@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --target bench_pictures bench_simulator bench_load bench_startup bench_monitor >/dev/null
+cmake --build build --target bench_pictures bench_simulator bench_load bench_startup bench_monitor bench_compare >/dev/null
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 b=build/bench
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(free -g | awk '/Mem:/{print $2}') GiB, Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6)"
@@ -29,3 +29,4 @@ for c in traffic-filter traffic-tiny flood-lines flood-long sim-raster query-flo
 "$b/bench_monitor" memory 2>/dev/null
 "$b/bench_monitor" days 2>/dev/null
 "$b/bench_monitor" capture 2>/dev/null
+"$b/bench_compare" 2>/dev/null

@@ -51,7 +51,7 @@ public:
         }
         const qint64 number = count++;
         if (marks)
-            marks->push_back({c.offset, mix(hashSeed, c.name, qsizetype(qstrlen(c.name)))});
+            marks->push_back({mix(hashSeed, c.name, qsizetype(qstrlen(c.name)))});
         const bool text = c.op == controller::Op::Text;
         if (!isRealTime(c.op)) {
             current = number;
@@ -165,7 +165,9 @@ QString RecordingDigest::read(const QString &file)
     while (reader.next(r)) {
         if (r.side == CaptureReader::Side::ToController) {
             decoder.feed(r.data.constData(), r.data.size(), marker);
-            model->feed(r.data);
+            // Once the roll is full nothing more is drawn: the rest costs the model's work only.
+            if (!model->paper().isFull())
+                model->feed(r.data);
             sent += r.data.size();
         }
         if (!raw)
@@ -433,6 +435,9 @@ QString describeComparison(const Comparison &c, const RecordingDigest &a, const 
                      .arg(c.paperRowsB);
     else
         lines << QStringLiteral("paper: the same, %1 rows").arg(c.paperRowsA);
+    if (qMax(c.paperRowsA, c.paperRowsB) >= controller::Paper::maxRows)
+        lines << QStringLiteral("paper: the roll is full at %1 rows; what comes after is compared by its commands only")
+                     .arg(controller::Paper::maxRows);
     if (!a.hasAnswers() || !b.hasAnswers())
         lines << QStringLiteral("answers: not compared, a raw byte file has none");
     else if (c.answerDifferences.isEmpty())

@@ -16,14 +16,14 @@ class Interpreter;
 
 // A recording taken apart, in one pass over its file: the host's commands as the controller's
 // decoder cuts them (a run of text is one), each by its offset and a hash of its bytes; the
-// paper the shared controller model draws from them; and the controller's answers, each matched
-// to its query. A raw byte file has commands and paper, and no answers.
+// paper the shared controller model draws from them, as far as its roll reaches; and the controller's answers, each
+// matched to its query. A raw byte file has commands and paper, and no answers.
 class RecordingDigest
 {
 public:
+    // A command's hash only: its place and bytes are read again for the few the report names.
     struct Mark
     {
-        qint64 offset;
         quint64 hash;
     };
     // A command found again by its number: what the report names.
