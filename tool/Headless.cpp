@@ -8,9 +8,8 @@
 #include "tool/CaptureRecorder.h"
 #include "tool/Identify.h"
 #include "tool/Launch.h"
+#include "tool/Replayer.h"
 #include "tool/TrafficRecorder.h"
-#include "traffic/Capture.h"
-#include "traffic/Compare.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/QueryMatcher.h"
 #include "traffic/TrafficLog.h"
@@ -89,7 +88,6 @@ private:
     void wire();
     void send();
     void readInput();
-    void replayNext();
     void reportReplay(int &code);
     void checkSent();
     void checkStall();
@@ -118,16 +116,7 @@ private:
     std::unique_ptr<Monitor> monitor;
     std::unique_ptr<Identify> identify;
     std::unique_ptr<QSocketNotifier> input, signalNotifier;
-    // A replay: the capture read a record at a time, the next host bytes and when they are due,
-    // and the answers recorded and those that come now.
-    CaptureReader replay;
-    CaptureReader::Record replayRecord;
-    bool replayHolds = false; // replayRecord waits for its time or for room on the line
-    bool replayBusy = false;
-    qint64 replayRecordUs = -1, replayWrittenMs = 0, replayDueMs = 0;
-    QElapsedTimer replayClock;
-    QTimer replayTimer;
-    QList<Answer> recordedAnswers, replayedAnswers;
+    std::unique_ptr<Replayer> replayer;
     QTimer progress, stall;
     bool progressShown = false, inputEnded = true, sentAll = false, finished = false;
     int status = 0;
@@ -144,12 +133,8 @@ int HeadlessRun::prepare()
             return form.checked.value(QLatin1String(control));
         });
     } else if (!launch.replayFile.isEmpty()) {
-        // The whole capture is read once before anything is sent: a file that is not one sends
-        // nothing, and its answers are known before the controller's come.
-        QString why = ::recordedAnswers(launch.replayFile, recordedAnswers);
-        if (why.isEmpty())
-            why = replay.open(launch.replayFile);
-        if (!why.isEmpty()) {
+        replayer = std::make_unique<Replayer>(link);
+        if (const QString why = replayer->load(launch.replayFile, launch.replaySpeed); !why.isEmpty()) {
             print(stderr, QStringLiteral("%1: cannot replay %2: %3\n").arg(programName, launch.replayFile, why));
             return 2;
         }
@@ -270,8 +255,6 @@ void HeadlessRun::wire()
     QObject::connect(&link, &SerialLink::progressed, [this] {
         if (input && !inputEnded && link.queued() < inputAhead)
             input->setEnabled(true);
-        if (replayHolds && !replayTimer.isActive())
-            replayNext();
         checkSent();
     });
     progressShown = ::isatty(STDERR_FILENO);
@@ -331,12 +314,19 @@ void HeadlessRun::send()
     if (!launch.job.isEmpty()) {
         for (const QByteArray &bytes : job.writes)
             link.write(bytes.constData(), bytes.size());
-    } else if (!launch.replayFile.isEmpty()) {
+    } else if (replayer) {
         inputEnded = false;
-        replayTimer.setSingleShot(true);
-        QObject::connect(&replayTimer, &QTimer::timeout, [this] { replayNext(); });
-        replayClock.start();
-        replayNext();
+        QObject::connect(replayer.get(), &Replayer::finishedSending, [this] {
+            inputEnded = true;
+            checkSent();
+        });
+        QObject::connect(replayer.get(), &Replayer::failed, [this](const QString &why) {
+            print(stderr, QStringLiteral("%1: cannot replay %2 on: %3\n").arg(programName, launch.replayFile, why));
+            status = 1;
+            inputEnded = true;
+            checkSent();
+        });
+        replayer->play();
     } else if (fromStdin) {
         // Read a slice at a time as the line drains: an endless input never sits in memory.
         inputEnded = false;
@@ -373,62 +363,19 @@ void HeadlessRun::readInput()
         input->setEnabled(false); // until the line has taken most of it
 }
 
-void HeadlessRun::replayNext()
-{
-    // Writing reports progress at once, which asks for the next record: the loop here goes on.
-    if (replayBusy)
-        return;
-    replayBusy = true;
-    const auto done = qScopeGuard([this] { replayBusy = false; });
-    while (!finished) {
-        if (!replayHolds) {
-            if (!replay.next(replayRecord)) {
-                if (!replay.failure().isEmpty()) {
-                    print(stderr,
-                        QStringLiteral("%1: cannot replay %2 on: %3\n")
-                            .arg(programName, launch.replayFile, replay.failure()));
-                    status = 1;
-                }
-                inputEnded = true;
-                checkSent();
-                return;
-            }
-            if (replayRecord.side != CaptureReader::Side::ToController || replayRecord.data.isEmpty())
-                continue;
-            // Each chunk keeps its recorded gap after the last one written, sped up or dropped.
-            const qint64 gapMs = replayRecordUs < 0 || launch.replaySpeed <= 0
-                ? 0
-                : qint64(double(qMax<qint64>(0, replayRecord.timeUs - replayRecordUs)) / 1000.0 / launch.replaySpeed);
-            replayRecordUs = replayRecord.timeUs;
-            replayDueMs = replayWrittenMs + gapMs;
-            replayHolds = true;
-        }
-        if (link.queued() >= inputAhead)
-            return; // the line's progress brings it back
-        if (const qint64 wait = replayDueMs - replayClock.elapsed(); wait > 0) {
-            replayTimer.start(int(qMin<qint64>(wait, 1 << 30)));
-            return;
-        }
-        replayHolds = false;
-        link.write(replayRecord.data.constData(), replayRecord.data.size());
-        replayWrittenMs = replayClock.elapsed();
-    }
-}
-
 void HeadlessRun::reportReplay(int &code)
 {
     // Only a replay that sent everything can be held against the whole recording.
-    if (!sentAll)
+    if (!sentAll || !replayer->sentAll())
         return;
-    const QStringList differences = answerDifferences(recordedAnswers, replayedAnswers);
+    const QStringList differences = replayer->differences();
     for (const QString &line : differences)
         print(stdout, line + QLatin1Char('\n'));
-    qsizetype asked = 0;
-    for (const Answer &a : std::as_const(recordedAnswers))
-        asked += a.kind == Answer::Kind::Reply || a.kind == Answer::Kind::NoAnswer;
     if (differences.isEmpty()) {
         print(stdout,
-            QStringLiteral("replay: %1 bytes sent, every answer as recorded (%2)\n").arg(link.sentTotal()).arg(asked));
+            QStringLiteral("replay: %1 bytes sent, every answer as recorded (%2)\n")
+                .arg(link.sentTotal())
+                .arg(replayer->queriesRecorded()));
         return;
     }
     print(stdout,
@@ -518,11 +465,8 @@ void HeadlessRun::showLost(const QString &reason, qint64 done, qint64 total)
 
 void HeadlessRun::showAnswer(const Answer &answer)
 {
-    if (!launch.replayFile.isEmpty()) { // held against the recording at the end
-        if (!finished && !answer.own)
-            replayedAnswers << answer;
+    if (replayer) // the replayer holds them against the recording at the end
         return;
-    }
     // Answers are this run's report only when asked for.
     if (launch.repliesMs > 0 && !finished)
         print(stdout, describeAnswer(answer) + QLatin1Char('\n'));
@@ -577,7 +521,7 @@ void HeadlessRun::finish(int code)
         link.cutAnswersShort(); // an answer still coming is printed as cut off
     }
     link.close(); // a query still waiting is reported unanswered
-    if (!launch.replayFile.isEmpty() && code < 128)
+    if (replayer && code < 128)
         reportReplay(code);
     finished = true;
     progress.stop();
