@@ -71,6 +71,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpPanes();
     setUpMonitor();
     setUpCapture();
+    setUpReplay();
     setUpIdentify();
     designedSize = size();
 }

@@ -28,6 +28,8 @@ class MacroBook;
 class MacrosDock;
 class Monitor;
 class CaptureRecorder;
+class CaptureLoader;
+class Replayer;
 class Identify;
 class MonitorDialog;
 class SendHistory;
@@ -219,6 +221,13 @@ private:
     void setUpCapture();
     void showCapturing(bool on);
 
+    // Serial → Replay Capture… and Open Capture…: a recording played down the line, or shown
+    // without one.
+    void setUpReplay();
+    QString askForCapture(const QString &title);
+    void openCapture(const QString &path);
+    void showReplaying(bool on);
+
     // The View menu's panes, each made when first shown.
     void setUpPanes();
     void addPane(QDockWidget *dock, Qt::DockWidgetArea area, QAction *action);
@@ -258,6 +267,11 @@ private:
     MonitorDialog *monitorDialog = nullptr;
     QAction *monitorAction = nullptr;
     QAction *captureAction = nullptr;
+    QAction *replayAction = nullptr, *openCaptureAction = nullptr;
+    Replayer *replayer = nullptr;
+    CaptureLoader *captureLoader = nullptr;
+    QProgressBar *captureProgress = nullptr; // how far Open Capture has read
+    QString replayName, openedCapture;
     QAction *identifyAction = nullptr;
     Identify *identify = nullptr;
     CaptureRecorder *captureRecorder = nullptr;

@@ -113,6 +113,10 @@ void MainWindow::showMonitoring(bool on)
         w->setToolTip(why);
     }
     ui->actionSendFile->setEnabled(!on);
+    replayAction->setEnabled(!on);
+    replayAction->setToolTip(on ? why
+                                : tr("Send the host's bytes of a capture down the line with their recorded gaps, and "
+                                     "check each answer against the recorded one"));
     identifyAction->setEnabled(!on);
     identifyAction->setToolTip(on ? why : tr("Ask the controller for its model, firmware, printer IDs and statuses"));
     if (monitorDialog)

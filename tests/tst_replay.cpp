@@ -1,9 +1,12 @@
 #include "SimSupport.h"
 
+#include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "tool/ButtonJobs.h"
+#include "tool/Launch.h"
 #include "traffic/Capture.h"
 #include "traffic/Compare.h"
+#include "traffic/TrafficLog.h"
 
 #include <QRandomGenerator>
 
@@ -195,6 +198,64 @@ private slots:
                      "--diff-png", none}),
             0);
         QVERIFY(!QFileInfo::exists(none));
+    }
+
+    void windowReplaysAndOpensCaptures()
+    {
+        // A status query answered "ready" in the recording; a line, a query, another line.
+        QTemporaryDir dir;
+        const qint64 t0 = 1765000000000000;
+        const QByteArray capture = CaptureFile::sectionHeader()
+            + CaptureFile::interfaceDescription(QStringLiteral("/dev/ttyUSB0"))
+            + CaptureFile::packet(t0, CaptureFile::Side::ToController, "Hello\n\x10\x04", 8)
+            + CaptureFile::packet(t0 + 5000, CaptureFile::Side::FromController, "\x12", 1)
+            + CaptureFile::packet(t0 + 40000, CaptureFile::Side::Event, nullptr, 0, QStringLiteral("a note"))
+            + CaptureFile::packet(t0 + 50000, CaptureFile::Side::ToController, "Bye\n", 4);
+        const QString path = writeBin(dir, QStringLiteral("exchange.pcapng"), capture);
+        QString boxText;
+        ModalCloser closer([&](QWidget *modal) {
+            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                dialog->selectFile(path);
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                boxText = box->text();
+                box->accept();
+            }
+        });
+        FarEnd controller;
+        MainWindow tool;
+        tool.show();
+        tool.start(parseLaunch({"printer-ruvela", "--port", controller.path(), "--flow", "none", "--connect"}));
+        QTRY_VERIFY(statusText(tool).startsWith(QStringLiteral("Connected to")));
+        // Replayed into a controller that now answers "paper out": the window names the answer.
+        closer.arm(2);
+        tool.findChild<QAction *>("actionReplayCapture")->trigger();
+        QCOMPARE(controller.read(8), hex("'Hello' 0A 10 04"));
+        controller.writeAll(hex("32"));
+        QCOMPARE(controller.read(4), hex("'Bye' 0A"));
+        QTRY_VERIFY_WITH_TIMEOUT(closer.done(), 5000);
+        QVERIFY2(boxText.contains(QStringLiteral("10 04 answered 32 (paper out), recorded 12 (ready)")),
+            qPrintable(boxText));
+        // Offline: the same recording in Traffic, with its own times, and on Expected Paper.
+        tool.findChild<QAction *>("actionDisconnect")->trigger();
+        closer.arm(1);
+        tool.findChild<QAction *>("actionOpenCapture")->trigger();
+        QTRY_VERIFY(closer.done());
+        auto *progress = tool.findChild<QProgressBar *>("captureProgress");
+        QVERIFY(progress);
+        QTRY_VERIFY(!progress->isVisible());
+        auto *log = tool.findChild<TrafficLog *>();
+        QStringList rows;
+        for (int i = 0; i < log->rowCount(); ++i) {
+            const TrafficRow &row = log->row(i);
+            if (row.direction != TrafficRow::Direction::Event || row.what == QLatin1String("a note"))
+                rows << QStringLiteral("%1 %2").arg(row.time - t0 / 1000).arg(row.what);
+        }
+        QCOMPARE(rows,
+            (QStringList{"0 printStr", "0 printLF", "0 printerState", "5 status: ready", "40 a note", "50 printStr",
+                "50 printLF"}));
+        QVERIFY(tool.findChild<QAction *>("actionOpenCapture")->isEnabled());
+        QCOMPARE(tool.statusBar()->currentMessage(), QStringLiteral("Opened exchange.pcapng"));
     }
 
     void whatIsNoRecordingSendsNothing_data()

@@ -1129,6 +1129,78 @@
         <source>Identifying the controller…</source>
         <translation>正在识别控制器…</translation>
     </message>
+    <message>
+        <source>Send the host&apos;s bytes of a capture down the line with their recorded gaps, and check each answer against the recorded one</source>
+        <translation>把抓包中主机发出的字节按记录的间隔发到串口，并把每个应答与记录的应答核对</translation>
+    </message>
+    <message>
+        <source>Captures (*.pcapng *.bin);;All files (*)</source>
+        <translation>抓包文件 (*.pcapng *.bin);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Replay Capture…</source>
+        <translation>回放抓包…</translation>
+    </message>
+    <message>
+        <source>Open Capture…</source>
+        <translation>打开抓包…</translation>
+    </message>
+    <message>
+        <source>Show a capture in Traffic and Expected Paper, without a controller</source>
+        <translation>不连接控制器，在通信记录和预期纸样中查看抓包</translation>
+    </message>
+    <message>
+        <source>Replay stopped</source>
+        <translation>回放已停止</translation>
+    </message>
+    <message>
+        <source>Replay Capture</source>
+        <translation>回放抓包</translation>
+    </message>
+    <message>
+        <source>Cannot replay %1: %2</source>
+        <translation>无法回放 %1：%2</translation>
+    </message>
+    <message>
+        <source>Replaying %1: %2%</source>
+        <translation>正在回放 %1：%2%</translation>
+    </message>
+    <message>
+        <source>The replay stopped: %1</source>
+        <translation>回放已停止：%1</translation>
+    </message>
+    <message>
+        <source>Replayed %1: every answer as recorded (%2)</source>
+        <translation>已回放 %1：每个应答都与记录一致（%2）</translation>
+    </message>
+    <message>
+        <source>Open Capture</source>
+        <translation>打开抓包</translation>
+    </message>
+    <message>
+        <source>Disconnect first: Traffic and Expected Paper show the connected line.</source>
+        <translation>请先断开连接：通信记录和预期纸样正在显示已连接的串口。</translation>
+    </message>
+    <message>
+        <source>Opened %1</source>
+        <translation>已打开 %1</translation>
+    </message>
+    <message>
+        <source>%1 was not read to its end: %2</source>
+        <translation>%1 未读到结尾：%2</translation>
+    </message>
+    <message>
+        <source>Opening %1…</source>
+        <translation>正在打开 %1…</translation>
+    </message>
+    <message>
+        <source>Stop the Replay</source>
+        <translation>停止回放</translation>
+    </message>
+    <message>
+        <source>Replayed %1: answers not as recorded: %2</source>
+        <translation>已回放 %1：与记录不一致的应答：%2</translation>
+    </message>
 </context>
 <context>
     <name>MonitorDialog</name>
