@@ -19,7 +19,7 @@ class CaptureLoader : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int sliceMs = 15; // a turn of the event loop reads for about this long
+    static constexpr int sliceMs = 5; // a turn of the event loop reads for about this long
 
     CaptureLoader(ExpectedPrinter &expected, TrafficLog &log, QObject *parent = nullptr);
     // Empty, or why the file is not a capture; else the reading starts, the log and the expected
