@@ -30,30 +30,27 @@ public:
         const proto::QueryForm *form = proto::queryForm(char(c.at(0)), char(c.at(1)), c.param(0));
         if (!form)
             return; // a printer ID the controller does not have: nothing comes
-        Query q;
-        q.offset = c.offset;
-        q.end = c.offset + c.size;
-        q.bytes = QByteArray(c.data, c.size);
-        q.name = QLatin1String(c.name);
-        q.form = form->form;
-        q.textStart = form->textStart;
-        matcher.ask(std::move(q), out);
+        matcher.ask(queryOf(c, *form), out);
     }
     void bulk(const char *, qsizetype) override { }
 
 private:
-    // Real-time queries count wherever they stand, inside a command's data too, as the
-    // controller answers them there.
-    void realTimeQuery(const controller::Command &c)
+    static Query queryOf(const controller::Command &c, const proto::QueryForm &form)
     {
-        const proto::QueryForm *form = proto::queryForm(proto::DLE, char(c.at(1)), -1);
         Query q;
         q.offset = c.offset;
         q.end = c.offset + c.size;
         q.bytes = QByteArray(c.data, c.size);
         q.name = QLatin1String(c.name);
-        q.form = form->form;
-        q.textStart = form->textStart;
+        q.form = form.form;
+        q.textStart = form.textStart;
+        return q;
+    }
+    // Real-time queries count wherever they stand, inside a command's data too, as the
+    // controller answers them there.
+    void realTimeQuery(const controller::Command &c)
+    {
+        Query q = queryOf(c, *proto::queryForm(proto::DLE, char(c.at(1)), -1));
         auto &own = matcher.ownQueries;
         while (!own.empty() && own.front() < q.offset)
             own.pop_front();
