@@ -13,20 +13,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// Whether a window can be shown at all: a platform that needs no display, or a display to
-// connect to. Without one the platform would abort the program.
-bool canShowWindows()
-{
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
-        return true;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     openClosedStandardDescriptors();

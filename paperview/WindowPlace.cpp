@@ -1,7 +1,9 @@
 #include "paperview/WindowPlace.h"
 
+#include <QByteArray>
 #include <QScreen>
 #include <QWidget>
+#include <QtGlobal>
 
 QRect screenHalf(const QScreen &screen, bool right)
 {
@@ -18,4 +20,12 @@ void placeOnHalf(QWidget &window, bool right)
     const int frame = 16; // room for the window system's frame
     window.resize(qMin(window.width(), half.width() - frame), window.height());
     window.move(half.topLeft());
+}
+
+bool canShowWindows()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }

@@ -11,3 +11,7 @@ QRect screenHalf(const QScreen &screen, bool right);
 // Puts the window at the start of the left or right half of its screen's free area, narrowed to
 // the half where it can be, so that two programs placed on opposite halves never overlap.
 void placeOnHalf(QWidget &window, bool right);
+
+// Whether a window can be shown at all: a platform that needs no display, or a display to
+// connect to. Without one the platform would abort the program.
+bool canShowWindows();

@@ -11,16 +11,17 @@ san="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRUVELA_FUZZ=ON -DBUILD_TESTING=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_CXX_FLAGS="$san" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build-fuzz --target fuzz_interpreter fuzz_raster dump-jobs
+cmake --build build-fuzz --target fuzz_interpreter fuzz_raster fuzz_capture dump-jobs
 
 work=build-fuzz/corpus
-mkdir -p "$work/interpreter" "$work/raster" build-fuzz/crashes
+mkdir -p "$work/interpreter" "$work/raster" "$work/capture" build-fuzz/crashes
 ./build-fuzz/dump-jobs "$work/interpreter"
 cp demos/pictures/*.pbm resources/*.png docs/*.png "$work/raster/"
+cp fuzz/seeds/*.pcapng "$work/capture/"
 
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
 status=0
-for t in interpreter raster; do
+for t in interpreter raster capture; do
   echo "== fuzzing the $t for ${seconds}s"
   if ! "./build-fuzz/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -timeout=20 \
       -artifact_prefix="build-fuzz/crashes/$t-" -print_final_stats=1 "$work/$t" 2>build-fuzz/fuzz-$t.log; then

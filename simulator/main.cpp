@@ -266,6 +266,12 @@ int main(int argc, char *argv[])
     }
     if (!options.window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts only; no window to show
+    if (options.window && !canShowWindows()) {
+        std::fputs("zpc3x-sim: no display to show the window on; --no-window serves without one.\n"
+                   "Try zpc3x-sim --help.\n",
+            stderr);
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zpc3x-sim"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));

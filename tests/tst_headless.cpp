@@ -137,6 +137,25 @@ private slots:
                      .hasMatch(),
             qPrintable(cut));
     }
+    void withoutADisplayBothProgramsSaySoAndExit()
+    {
+        // No platform chosen and no display: the window cannot be shown, and the program says how
+        // to run without one rather than letting the platform abort.
+        for (const auto &[program, arguments, told] :
+            {std::tuple{QStringLiteral(PRINTER_RUVELA), QStringList{}, QByteArray("--job and --send run without one")},
+                std::tuple{QStringLiteral(ZPC3X_SIM), QStringList{}, QByteArray("--no-window serves without one")}}) {
+            QProcess run;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                environment.remove(QLatin1String(name));
+            run.setProcessEnvironment(environment);
+            run.start(program, arguments);
+            QVERIFY(finished(run, 10000));
+            QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(run.exitCode(), 2);
+            QVERIFY2(run.readAllStandardError().contains(told), qPrintable(program));
+        }
+    }
     void identifyTellsWhatIsOnTheLine()
     {
         // The virtual controller set to a head with a cutter, 80 mm: the card says what it is set to be.
