@@ -44,8 +44,10 @@ int main(int argc, char *argv[])
         return runHeadless(launch);
     }
     if (!canShowWindows()) {
-        std::fputs("printer-ruvela: no display to show the window on; --job and --send run without one.\n"
-                   "Try printer-ruvela --help.\n",
+        std::fputs(
+            "printer-ruvela: no display to show the window on; --job, --send, --replay, --compare, --identify and "
+            "--monitor run without one.\n"
+            "Try printer-ruvela --help.\n",
             stderr);
         return 2;
     }

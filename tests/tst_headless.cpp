@@ -142,7 +142,7 @@ private slots:
         // No platform chosen and no display: the window cannot be shown, and the program says how
         // to run without one rather than letting the platform abort.
         for (const auto &[program, arguments, told] :
-            {std::tuple{QStringLiteral(PRINTER_RUVELA), QStringList{}, QByteArray("--job and --send run without one")},
+            {std::tuple{QStringLiteral(PRINTER_RUVELA), QStringList{}, QByteArray("--monitor run without one")},
                 std::tuple{QStringLiteral(ZPC3X_SIM), QStringList{}, QByteArray("--no-window serves without one")}}) {
             QProcess run;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

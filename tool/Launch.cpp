@@ -58,8 +58,8 @@ QList<QCommandLineOption> options()
                 "With --job, --send or --replay: give up when no byte has left for S seconds (default 30; 0 waits for "
                 "ever).")),
         option("traffic", "FILE",
-            LaunchHelp::tr(
-                "With --job, --send or --replay: write the exchange, every command decoded, to a new FILE.")),
+            LaunchHelp::tr("With --job, --send, --replay or --monitor: write the exchange, every command decoded, to a "
+                           "new FILE.")),
         option("identify", "",
             LaunchHelp::tr("Without a window, ask the controller on --port for its model, firmware, printer IDs "
                            "and statuses, and print what it is.")),
@@ -238,7 +238,7 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
         {given("stall-timeout") && (windowed || launch.monitoring()),
             launch.monitoring() ? QStringLiteral("--stall-timeout goes with --job or --send; the monitor waits for the host as long as it runs")
                                 : QStringLiteral("--stall-timeout needs --job or --send")},
-        {given("traffic") && windowed, QStringLiteral("--traffic needs --job, --send or --replay")},
+        {given("traffic") && windowed, QStringLiteral("--traffic needs --job, --send, --replay or --monitor")},
         {given("traffic") && (launch.trafficFile.isEmpty() || launch.trafficFile == QLatin1String("-")),
             QStringLiteral("--traffic needs the name of a new file")},
         {given("capture") && windowed, QStringLiteral("--capture needs --job, --send, --replay or --monitor")},
@@ -248,7 +248,7 @@ QString readRun(const QCommandLineParser &parser, Launch &launch)
             QStringLiteral("--capture and --traffic need two files")},
         {given("monitor-idle") && launch.monitorTcp.isEmpty(), QStringLiteral("--monitor-idle needs --monitor-tcp")},
         {given("show") && launch.headless,
-            QStringLiteral("--show opens panes of the window; --job and --send run without one")},
+            QStringLiteral("--show opens panes of the window; --job, --send, --replay, --identify and --monitor run without one")},
         {launch.headless && !launch.choice.port,
             launch.monitoring() ? QStringLiteral("--monitor needs --port, the controller's line")
                 : launch.identify ? QStringLiteral("--identify needs --port")

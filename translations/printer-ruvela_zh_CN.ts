@@ -225,10 +225,6 @@
         <translation>与 --job、--send 或 --replay 同用：S 秒内没有字节发出即放弃（默认 30；0 表示一直等待）。</translation>
     </message>
     <message>
-        <source>With --job, --send or --replay: write the exchange, every command decoded, to a new FILE.</source>
-        <translation>与 --job、--send 或 --replay 同用：把通信过程（每条指令均已解码）写入新文件 FILE。</translation>
-    </message>
-    <message>
         <source>With --job, --send, --replay or --monitor: record every byte both ways, with its time, to a new pcapng FILE that Wireshark and tshark read.</source>
         <translation>与 --job、--send、--replay 或 --monitor 同用：把双向的每个字节连同时间记录到新的 pcapng 文件 FILE，可用 Wireshark 和 tshark 打开。</translation>
     </message>
@@ -247,6 +243,10 @@
     <message>
         <source>With --compare: write both papers side by side, the differing dots marked, to a new PNG FILE.</source>
         <translation>与 --compare 同用：把两份纸样并排写入新的 PNG 文件 FILE，并标出不同的点。</translation>
+    </message>
+    <message>
+        <source>With --job, --send, --replay or --monitor: write the exchange, every command decoded, to a new FILE.</source>
+        <translation>与 --job、--send、--replay 或 --monitor 同用：把通信过程（每条指令均已解码）写入新文件 FILE。</translation>
     </message>
 </context>
 <context>
