@@ -80,7 +80,7 @@ private:
 
     QFile file;
     QString why;
-    bool raw = false, swapped = false, started = false;
+    bool raw = false, swapped = false;
     QList<quint16> interfaces; // the link type of each interface of the section
     QList<qint64> unitsPerSecond; // each interface's time resolution
 };
