@@ -18,7 +18,8 @@ MonitorDialog::MonitorDialog(QWidget *parent)
 {
     setWindowTitle(tr("Monitor a Host Application"));
     link->setObjectName(QStringLiteral("monitorLink"));
-    link->setPlaceholderText(QDir::temp().filePath(QStringLiteral("pos")));
+    // A path to start with, so that Return starts at once; the user may type another.
+    link->setText(QDir::temp().filePath(QStringLiteral("pos")));
     link->setToolTip(tr("The host application opens this path as its serial port: a link to a pseudo-terminal"));
     tcp->setObjectName(QStringLiteral("monitorTcp"));
     tcp->setPlaceholderText(tr("[address:]port, e.g. 9100"));
@@ -33,6 +34,8 @@ MonitorDialog::MonitorDialog(QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     buttons->addButton(start, QDialogButtonBox::ActionRole);
     buttons->addButton(stop, QDialogButtonBox::ActionRole);
+    // Return starts (or, while running, stops), never closes: Close is for Escape and the mouse.
+    buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("The tool stands between the host application and the controller it is "
                                     "connected to: every byte goes on unchanged, both ways, and shows in Traffic.")));
@@ -55,5 +58,7 @@ void MonitorDialog::showRunning(bool running, const QString &text)
     tcp->setEnabled(!running);
     start->setEnabled(!running);
     stop->setEnabled(running);
+    start->setDefault(!running);
+    stop->setDefault(running);
     state->setText(text);
 }
