@@ -39,6 +39,15 @@ TrafficDock::TrafficDock(TrafficLog *log, QWidget *parent)
     showDropped(0);
 }
 
+void TrafficDock::showEvent(QShowEvent *event)
+{
+    QDockWidget::showEvent(event);
+    if (follow->isChecked() && !following) {
+        following = true;
+        QTimer::singleShot(0, this, &TrafficDock::followBottom); // once the view has its size
+    }
+}
+
 QLayout *TrafficDock::makeControls()
 {
     auto *controls = new QHBoxLayout;

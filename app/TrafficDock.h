@@ -37,6 +37,10 @@ signals:
     void rowSelected(const TrafficRow &row);
     void pollingChanged(bool on, int seconds);
 
+protected:
+    // The pane opens on the newest rows, as Follow says, however many came before it was shown.
+    void showEvent(QShowEvent *event) override;
+
 private:
     QLayout *makeControls();
     QLayout *makeFooter();

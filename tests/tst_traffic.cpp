@@ -363,6 +363,17 @@ private slots:
                 qPrintable(QStringLiteral("%1 in %2 px").arg(shown).arg(pane.view->columnWidth(column))));
         }
         QVERIFY(pane.view->model()->index(row, TrafficLog::Bytes).data().toString().endsWith("(1234567890 bytes)"));
+        // A pane opened after many rows came opens on the newest, as Follow says.
+        {
+            TrafficLog earlier;
+            for (int i = 0; i < 300; ++i)
+                earlier.addEvent(0, QStringLiteral("event %1").arg(i));
+            TrafficDock late(&earlier);
+            late.resize(900, 400);
+            late.show();
+            QScrollBar *lateBar = late.findChild<QTableView *>("trafficView")->verticalScrollBar();
+            QTRY_VERIFY(lateBar->maximum() > 0 && lateBar->value() == lateBar->maximum());
+        }
         // New rows come into view until the user scrolls up.
         auto *follow = pane.dock.findChild<QCheckBox *>("trafficFollow");
         QVERIFY(follow && follow->isChecked());
