@@ -162,6 +162,11 @@ void MainWindow::showOpen(bool open)
     ui->actionConnect->setEnabled(!open);
     ui->actionDisconnect->setEnabled(open);
     ui->actionConfigure->setEnabled(!open);
+    // Greyed, it says why: the settings are those the line opens with.
+    if (configureTip.isNull())
+        configureTip = ui->actionConfigure->toolTip();
+    ui->actionConfigure->setToolTip(
+        open ? tr("Disconnect first: the settings take effect when the line opens") : configureTip);
 }
 
 void MainWindow::showReply(const QString &text)

@@ -190,6 +190,7 @@ private:
     void showBytes(qint64 offset, const QByteArray &bytes);
     void reshowReplies();
     void sendFile();
+    void checkFileSent();
     void saveSent();
     void showSendStopped(const QString &name, qint64 position, qint64 size, const QString &reason);
     void showProgress();
@@ -272,6 +273,9 @@ private:
     CaptureLoader *captureLoader = nullptr;
     QProgressBar *captureProgress = nullptr; // how far Open Capture has read
     QString replayName, openedCapture;
+    QString configureTip; // Configure's own tooltip, while it is not greyed
+    QString fileSending; // the file Send File is sending, until all of it has left
+    qint64 fileSendingBytes = 0;
     QAction *identifyAction = nullptr;
     Identify *identify = nullptr;
     CaptureRecorder *captureRecorder = nullptr;

@@ -50,6 +50,11 @@ void MainWindow::setUpLine()
     connect(ui->checkBoxHex, &QCheckBox::toggled, this, &MainWindow::reshowReplies);
     connect(serialLink, &SerialLink::bytesReceived, this, &MainWindow::showBytes);
     connect(ui->actionSendFile, &QAction::triggered, this, &MainWindow::sendFile);
+    connect(serialLink, &SerialLink::progressed, this, &MainWindow::checkFileSent);
+    connect(serialLink, &SerialLink::openChanged, this, [this](bool open) {
+        if (!open)
+            fileSending.clear(); // a closed or lost line says so itself
+    });
     connect(ui->actionSaveSent, &QAction::triggered, this, &MainWindow::saveSent);
     connect(serialLink, &SerialLink::sendStopped, this, &MainWindow::showSendStopped);
 
@@ -149,12 +154,26 @@ void MainWindow::sendFile()
                 .arg(QDir::toNativeSeparators(name), language::shown("SerialLink", why, SerialLink::reasonSources())));
         return;
     }
+    fileSending = name;
+    fileSendingBytes = QFileInfo(name).size();
     ui->editRuvela->appendPlainText(
-        tr("Sending %1 (%2 bytes)").arg(QDir::toNativeSeparators(name)).arg(QFileInfo(name).size()));
+        tr("Sending %1 (%2 bytes)").arg(QDir::toNativeSeparators(name)).arg(fileSendingBytes));
+}
+
+void MainWindow::checkFileSent()
+{
+    // Said once the whole file has left the port.
+    if (fileSending.isEmpty() || serialLink->queued() > 0 || serialLink->runDone() < serialLink->runTotal())
+        return;
+    const QString said = tr("Sent: %1 bytes of %2").arg(fileSendingBytes).arg(QDir::toNativeSeparators(fileSending));
+    fileSending.clear();
+    ui->editRuvela->appendPlainText(said);
+    ui->statusBar->showMessage(said);
 }
 
 void MainWindow::showSendStopped(const QString &name, qint64 position, qint64 size, const QString &reason)
 {
+    fileSending.clear();
     noteLine(QStringLiteral("Stopped: %1 of %2 bytes sent").arg(position).arg(size));
     QMessageBox::warning(this, tr("Send File"),
         tr("Sending %1 stopped at byte %2 of %3: %4")
@@ -220,6 +239,7 @@ void MainWindow::showProgress()
 
 void MainWindow::cancelWrite()
 {
+    fileSending.clear(); // cancelled is not sent
     const auto [done, total] = serialLink->cancel();
     noteLine(QStringLiteral("Cancelled: %1 of %2 bytes sent").arg(done).arg(total));
 }

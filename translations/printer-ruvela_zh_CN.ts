@@ -1201,6 +1201,14 @@
         <source>Replayed %1: answers not as recorded: %2</source>
         <translation>已回放 %1：与记录不一致的应答：%2</translation>
     </message>
+    <message>
+        <source>Disconnect first: the settings take effect when the line opens</source>
+        <translation>请先断开连接：设置在串口打开时生效</translation>
+    </message>
+    <message>
+        <source>Sent: %1 bytes of %2</source>
+        <translation>已发送：%2 的 %1 字节</translation>
+    </message>
 </context>
 <context>
     <name>MonitorDialog</name>
