@@ -245,8 +245,13 @@ void SimWindow::refresh()
                                  .arg(s.bufferSize)
                                  .arg(s.speedMmPerS > 0 ? tr("%1 mm/s").arg(s.speedMmPerS) : tr("as fast as possible"))
                                  .arg(s.xonXoff ? tr("XON/XOFF") : tr("no flow control"));
-    const bool paperOut = printer.status() & controller::Interpreter::PaperOut;
-    ui->lineLabel->setText(wire.isPaused() ? settings.arg(paperOut ? tr("paper out") : tr("cover open")) : settings);
+    // Every reason the paper stands still, not only the first.
+    QStringList reasons;
+    if (printer.status() & controller::Interpreter::PaperOut)
+        reasons << tr("paper out");
+    if (printer.status() & controller::Interpreter::CoverOpen)
+        reasons << tr("cover open");
+    ui->lineLabel->setText(wire.isPaused() ? settings.arg(reasons.join(tr(", "))) : settings);
 }
 
 void SimWindow::selectEntry(const QModelIndex &index)

@@ -163,6 +163,11 @@ private slots:
             if (status & Interpreter::PaperOut)
                 QCOMPARE(window.lastReply(), QStringLiteral("Last reply: 32 (paper out)"));
         }
+        // With both on, the line names both reasons for the pause.
+        trigger("actionPaperOut");
+        QVERIFY(
+            window.findChild<QLabel *>("lineLabel")->text().endsWith(QStringLiteral("paused: paper out, cover open")));
+        trigger("actionPaperOut");
         ModalCloser closer;
         closer.arm();
         trigger("actionUnplug");

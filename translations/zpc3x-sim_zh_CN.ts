@@ -393,5 +393,9 @@
         <source>Line: %1, buffer %2 bytes, printing %3, %4</source>
         <translation>线路：%1，缓冲区 %2 字节，打印速度 %3，%4</translation>
     </message>
+    <message>
+        <source>, </source>
+        <translation type="unfinished">、</translation>
+    </message>
 </context>
 </TS>
