@@ -395,7 +395,7 @@
     </message>
     <message>
         <source>, </source>
-        <translation type="unfinished">、</translation>
+        <translation>、</translation>
     </message>
 </context>
 </TS>
