@@ -13,6 +13,8 @@
 #include "traffic/TrafficLog.h"
 #include "ui_MainWindow.h"
 
+#include <QAbstractButton>
+
 #include <QDockWidget>
 #include <QLabel>
 #include <QMessageBox>
@@ -91,9 +93,9 @@ void MainWindow::showMonitoring(bool on)
         macroBook->stop();
         statusPoll->stop();
         lineStatus = statusLabel->text();
-        const QString text = tr("Monitoring: %1 ↔ %2").arg(monitor->hostNames(), serialLink->portPath());
-        showStatus(text);
-        trafficRecorder->note(text);
+        showStatus(tr("Monitoring: %1 ↔ %2").arg(monitor->hostNames(), serialLink->portPath()));
+        // An event row, written as the other events are: in lower case, as the run without a window writes it.
+        trafficRecorder->note(tr("monitoring: %1 ↔ %2").arg(monitor->hostNames(), serialLink->portPath()));
     } else {
         if (serialLink->isOpen())
             showStatus(lineStatus);
@@ -106,12 +108,28 @@ void MainWindow::showMonitoring(bool on)
         quiet << pane->widget();
     quiet << findChild<QWidget *>(QStringLiteral("trafficPoll"))
           << findChild<QWidget *>(QStringLiteral("trafficPollSeconds"));
+    // Each greyed control, the job buttons inside the tabs too, says why, and gets its own
+    // tooltip back afterwards.
+    const auto sayWhy = [on, &why](QObject *control) {
+        const char *own = "ownToolTip";
+        if (on && !control->property(own).isValid())
+            control->setProperty(own, control->property("toolTip"));
+        control->setProperty("toolTip", on ? QVariant(why) : control->property(own));
+        if (!on)
+            control->setProperty(own, QVariant());
+    };
+    QList<QObject *> told;
     for (QWidget *w : quiet) {
         if (!w)
             continue;
         w->setEnabled(!on);
-        w->setToolTip(why);
+        told << w;
     }
+    for (QAbstractButton *button : ui->mainTabsRuvela->findChildren<QAbstractButton *>())
+        told << button;
+    told << ui->actionSendFile;
+    for (QObject *control : told)
+        sayWhy(control);
     ui->actionSendFile->setEnabled(!on);
     replayAction->setEnabled(!on);
     replayAction->setToolTip(on ? why

@@ -373,6 +373,11 @@ private slots:
         QVERIFY(!tool.findChild<QWidget *>("lineEditSend")->isEnabled());
         QVERIFY(!tool.findChild<QAction *>("actionSendFile")->isEnabled());
         QVERIFY(!tool.findChild<QAction *>("actionIdentify")->isEnabled());
+        // Every greyed job button says why, and has its own tooltip back once monitoring stops.
+        auto *receipt = tool.findChild<QAbstractButton *>("pushButtonReceipt");
+        const QString ownTip
+            = tool.findChild<QAbstractButton *>("pushButtonReceipt")->property("ownToolTip").toString();
+        QVERIFY(receipt->toolTip().startsWith(QStringLiteral("Monitoring a host application")));
         const int host = openHost();
         QVERIFY(host >= 0 && writeFor(host, hex("'Hi' 0A 10 04")) == 5);
         QCOMPARE(controller->read(5), hex("'Hi' 0A 10 04"));
@@ -394,6 +399,8 @@ private slots:
             tool.findChild<QLabel *>("controllerStatusLabel")->text() == QStringLiteral("Controller: paper out"));
         tool.findChild<QPushButton *>("monitorStop")->click();
         QVERIFY(!QFileInfo(hostLink).isSymLink());
+        QCOMPARE(receipt->toolTip(), ownTip);
+        QVERIFY(!receipt->toolTip().startsWith(QStringLiteral("Monitoring a host application")));
         record->trigger(); // stops
         QVERIFY(!tool.findChild<QLabel *>("captureLabel")->isVisible());
         QCOMPARE(capturedBytes(capture, 1), hex("'Hi' 0A 10 04"));

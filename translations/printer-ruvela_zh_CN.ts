@@ -1209,6 +1209,10 @@
         <source>Sent: %1 bytes of %2</source>
         <translation>已发送：%2 的 %1 字节</translation>
     </message>
+    <message>
+        <source>monitoring: %1 ↔ %2</source>
+        <translation>开始监听：%1 ↔ %2</translation>
+    </message>
 </context>
 <context>
     <name>MonitorDialog</name>
