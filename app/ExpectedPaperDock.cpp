@@ -1,4 +1,5 @@
 #include "app/ExpectedPaperDock.h"
+#include "paperview/WindowPlace.h"
 
 #include "files/WholeFile.h"
 #include "paperview/PaperView.h"
@@ -53,7 +54,8 @@ ExpectedPaperDock::ExpectedPaperDock(ExpectedPrinter &printer, QWidget *parent)
     connect(clearButton, &QPushButton::clicked, this, &ExpectedPaperDock::clear);
     connect(saveButton, &QPushButton::clicked, this, [this] {
         const QString name = QFileDialog::getSaveFileName(
-            this, tr("Save Expected Paper"), QStringLiteral("expected.png"), tr("PNG pictures (*.png)"));
+            this, tr("Save Expected Paper"), dialogStart(QStringLiteral("expected.png")), tr("PNG pictures (*.png)"));
+        dialogChosen(name);
         if (!name.isEmpty())
             save(name);
     });

@@ -1,4 +1,5 @@
 #include "app/MacrosDock.h"
+#include "paperview/WindowPlace.h"
 
 #include "files/WholeFile.h"
 #include "tool/MacroBook.h"
@@ -195,14 +196,16 @@ QLayout *MacrosDock::makeFileRow()
     load->setObjectName(QStringLiteral("macroLoad"));
     save->setObjectName(QStringLiteral("macroSave"));
     connect(load, &QPushButton::clicked, this, [this] {
-        const QString file
-            = QFileDialog::getOpenFileName(this, tr("Load Macros"), {}, tr("Macros (*.json);;All files (*)"));
+        const QString file = QFileDialog::getOpenFileName(
+            this, tr("Load Macros"), dialogStart(), tr("Macros (*.json);;All files (*)"));
+        dialogChosen(file);
         if (!file.isEmpty())
             this->load(file);
     });
     connect(save, &QPushButton::clicked, this, [this] {
         const QString file = QFileDialog::getSaveFileName(
-            this, tr("Save Macros"), QStringLiteral("macros.json"), tr("Macros (*.json);;All files (*)"));
+            this, tr("Save Macros"), dialogStart(QStringLiteral("macros.json")), tr("Macros (*.json);;All files (*)"));
+        dialogChosen(file);
         if (!file.isEmpty())
             this->save(file);
     });

@@ -33,7 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , statusLabel(new QLabel)
-    , settingsDialog(new SettingsDialog)
+    , settingsDialog(new SettingsDialog(this)) // opens over the window, not across the screen
     , serialLink(new SerialLink(this))
     , previewLabel(new QLabel)
 {

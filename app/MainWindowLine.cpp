@@ -1,6 +1,7 @@
 // The console's hex view, the send line, sending a file, saving what was sent, and the progress
 // of long writes, with Cancel.
 #include "app/MainWindow.h"
+#include "paperview/WindowPlace.h"
 
 #include "app/SendHistory.h"
 #include "files/WholeFile.h"
@@ -142,7 +143,8 @@ void MainWindow::sendFile()
 {
     if (!connectedOrTell())
         return;
-    const QString name = QFileDialog::getOpenFileName(this, tr("Send File"));
+    const QString name = QFileDialog::getOpenFileName(this, tr("Send File"), dialogStart());
+    dialogChosen(name);
     if (name.isEmpty())
         return;
     QString why;
@@ -199,7 +201,8 @@ void MainWindow::saveSent()
         : tr("Save Sent Bytes (%1 bytes)").arg(sent.size());
     if (queued > 0)
         caption += tr("; %1 bytes queued but not sent yet are left out").arg(queued);
-    const QString name = QFileDialog::getSaveFileName(this, caption, QStringLiteral("sent.bin"));
+    const QString name = QFileDialog::getSaveFileName(this, caption, dialogStart(QStringLiteral("sent.bin")));
+    dialogChosen(name);
     if (name.isEmpty())
         return;
     const QString failure = writeWholeFile(name, sent);

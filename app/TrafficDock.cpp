@@ -1,4 +1,5 @@
 #include "app/TrafficDock.h"
+#include "paperview/WindowPlace.h"
 
 #include "files/WholeFile.h"
 #include "traffic/TrafficLog.h"
@@ -88,7 +89,8 @@ QLayout *TrafficDock::makeControls()
                                                     .arg(shown)
                                                     .arg(filter->rowCount())
                                                     .arg(log->rowCount());
-        const QString name = QFileDialog::getSaveFileName(this, title, QStringLiteral("traffic.txt"));
+        const QString name = QFileDialog::getSaveFileName(this, title, dialogStart(QStringLiteral("traffic.txt")));
+        dialogChosen(name);
         if (!name.isEmpty())
             save(name);
     });

@@ -1,7 +1,10 @@
 #include "paperview/WindowPlace.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QWidget>
 #include <QtGlobal>
 
@@ -28,4 +31,29 @@ bool canShowWindows()
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
         return true;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+namespace {
+QString &lastDialogFolder()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+QString dialogStart(const QString &name)
+{
+    QString folder = lastDialogFolder();
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (folder.isEmpty() || !QDir(folder).exists())
+            folder = QDir::homePath();
+    }
+    return name.isEmpty() ? folder : QDir(folder).filePath(name);
+}
+
+void dialogChosen(const QString &path)
+{
+    if (!path.isEmpty())
+        lastDialogFolder() = QFileInfo(path).absolutePath();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 
 class QScreen;
 class QWidget;
@@ -15,3 +16,9 @@ void placeOnHalf(QWidget &window, bool right);
 // Whether a window can be shown at all: a platform that needs no display, or a display to
 // connect to. Without one the platform would abort the program.
 bool canShowWindows();
+
+// Where a file dialog starts: the folder a file was last chosen in, or else the user's documents
+// folder (home where there is none), never the program's working folder; name is the file it
+// suggests. dialogChosen() remembers the folder of what the user chose.
+QString dialogStart(const QString &name = {});
+void dialogChosen(const QString &path);

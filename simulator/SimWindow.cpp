@@ -1,4 +1,5 @@
 #include "simulator/SimWindow.h"
+#include "paperview/WindowPlace.h"
 
 #include "language/Language.h"
 #include "ui_SimWindow.h"
@@ -140,7 +141,8 @@ void SimWindow::connectActions()
 {
     connect(ui->actionSavePaper, &QAction::triggered, this, [this] {
         const QString file = QFileDialog::getSaveFileName(
-            this, tr("Save Paper as PNG"), QStringLiteral("paper.png"), tr("PNG pictures (*.png)"));
+            this, tr("Save Paper as PNG"), dialogStart(QStringLiteral("paper.png")), tr("PNG pictures (*.png)"));
+        dialogChosen(file);
         QString error;
         if (!file.isEmpty() && !savePaper(file, error))
             QMessageBox::warning(this, tr("Save Paper"), tr("Cannot write %1: %2").arg(file, error));

@@ -332,9 +332,30 @@ private slots:
         QCOMPARE(pane.view->model()->rowCount(), 6);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("shown.txt"));
+        // The first dialog starts in the documents folder (home without one), never the working
+        // folder, which is where the program happens to run; the next one where the last file went.
+        QString startedIn;
+        ModalCloser first([&startedIn](QWidget *modal) {
+            startedIn = static_cast<QFileDialog *>(modal)->directory().absolutePath();
+            static_cast<QDialog *>(modal)->reject();
+        });
+        first.arm();
+        pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
+        QTRY_VERIFY(first.done());
+        QVERIFY2(startedIn != QDir::currentPath(), qPrintable(startedIn));
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QVERIFY2(startedIn == QDir(documents).absolutePath() || startedIn == QDir::homePath(), qPrintable(startedIn));
         ModalCloser *closer = answerFileDialog(this, file);
         pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
         QTRY_VERIFY(closer->done());
+        ModalCloser again([&startedIn](QWidget *modal) {
+            startedIn = static_cast<QFileDialog *>(modal)->directory().absolutePath();
+            static_cast<QDialog *>(modal)->reject();
+        });
+        again.arm();
+        pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
+        QTRY_VERIFY(again.done());
+        QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
         QVERIFY2(closer->titles.value(0).contains(QStringLiteral("the filter is on (sent)")),
             qPrintable(closer->titles.join('|')));
         const QStringList lines = QString::fromUtf8(readFile(file)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
