@@ -1,5 +1,7 @@
 #include "language/Language.h"
 
+#include <algorithm>
+
 #include "commands/Protocol.h"
 
 #include <QCoreApplication>
@@ -89,6 +91,109 @@ QString shown(const char *context, const QString &english, const QList<const cha
         }
     }
     return english;
+}
+
+namespace {
+
+int displayWidth(QChar c)
+{
+    // East Asian wide characters: CJK, full-width forms and punctuation.
+    const char16_t u = c.unicode();
+    return (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3)
+            || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60)
+            || (u >= 0xFFE0 && u <= 0xFFE6)
+        ? 2
+        : 1;
+}
+
+// Qt wraps --help by characters: a description it carried on below is joined again where it
+// holds wide characters, so that it is wrapped once, by display width.
+QStringList joinCarriedOn(const QStringList &lines)
+{
+    QStringList joined;
+    qsizetype column = -1; // where the last option's description starts
+    for (const QString &line : lines) {
+        qsizetype lead = 0;
+        while (lead < line.size() && line.at(lead) == QLatin1Char(' '))
+            ++lead;
+        const bool option = line.mid(lead).startsWith(QLatin1Char('-'));
+        if (option) {
+            const qsizetype gap = line.indexOf(QLatin1String("  "), lead);
+            column = gap;
+            while (column > 0 && column < line.size() && line.at(column) == QLatin1Char(' '))
+                ++column;
+        }
+        const auto wide = [](const QString &text) {
+            return std::any_of(text.begin(), text.end(), [](QChar c) { return displayWidth(c) == 2; });
+        };
+        if (!option && column > 0 && lead == column && lead < line.size() && !joined.isEmpty() && wide(joined.last())) {
+            const QString more = line.mid(lead);
+            const bool space = displayWidth(joined.last().back()) == 1 || displayWidth(more.front()) == 1;
+            joined.last() += (space ? QStringLiteral(" ") : QString()) + more;
+            continue;
+        }
+        if (!option && lead != column)
+            column = -1;
+        joined << line;
+    }
+    return joined;
+}
+
+} // namespace
+
+QString fitColumns(const QString &help, int columns)
+{
+    QStringList out;
+    for (const QString &line : joinCarriedOn(help.split(QLatin1Char('\n')))) {
+        int width = 0;
+        for (const QChar c : line)
+            width += displayWidth(c);
+        if (width <= columns) {
+            out << line;
+            continue;
+        }
+        // The description's column: after the option and its gap of two spaces or more, or the
+        // indent of a line that carries one on.
+        qsizetype indent = 0;
+        while (indent < line.size() && line.at(indent) == QLatin1Char(' '))
+            ++indent;
+        if (line.mid(indent).startsWith(QLatin1Char('-'))) {
+            const qsizetype gap = line.indexOf(QLatin1String("  "), indent);
+            if (gap > 0) {
+                qsizetype start = gap;
+                while (start < line.size() && line.at(start) == QLatin1Char(' '))
+                    ++start;
+                indent = start;
+            }
+        }
+        if (indent >= columns / 2)
+            indent = 4;
+        QString rest = line;
+        while (true) {
+            int used = 0;
+            qsizetype cut = 0, lastBreak = -1;
+            for (; cut < rest.size(); ++cut) {
+                const int w = displayWidth(rest.at(cut));
+                if (used + w > columns)
+                    break;
+                used += w;
+                // A break may come at a space, or after any wide character.
+                if (cut >= indent && (rest.at(cut) == QLatin1Char(' ') || w == 2))
+                    lastBreak = rest.at(cut) == QLatin1Char(' ') ? cut : cut + 1;
+            }
+            if (cut >= rest.size()) {
+                out << rest;
+                break;
+            }
+            const qsizetype at = lastBreak > indent ? lastBreak : cut;
+            QString piece = rest.left(at); // its own indent kept, its trailing spaces not
+            while (piece.endsWith(QLatin1Char(' ')))
+                piece.chop(1);
+            out << piece;
+            rest = QString(indent, QLatin1Char(' ')) + rest.mid(at).trimmed();
+        }
+    }
+    return out.join(QLatin1Char('\n'));
 }
 
 } // namespace language

@@ -47,4 +47,8 @@ QString statusWords(quint8 status, proto::StatusKind kind = proto::StatusKind::S
 // again from the translated source with the same arguments. A text none matches stays as it is.
 QString shown(const char *context, const QString &english, const QList<const char *> &sources);
 
+// --help as a terminal shows it: every line at most `columns` wide, where a Chinese character
+// takes two. A longer line goes on below at the column its description starts at.
+QString fitColumns(const QString &help, int columns = 80);
+
 } // namespace language

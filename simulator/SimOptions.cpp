@@ -1,6 +1,7 @@
 #include "simulator/SimOptions.h"
 
 #include "commands/TcpAddress.h"
+#include "language/Language.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -199,6 +200,7 @@ SimOptions parseSimOptions(const QStringList &arguments)
         const qsizetype end = out.output.indexOf(QLatin1Char('\n'));
         out.output.replace(0, end,
             QCoreApplication::translate("SimOptions", "Usage: zpc3x-sim [options]")); // not the name it was started by
+        out.output = language::fitColumns(out.output);
         return out;
     }
     if (parser.isSet(version)) {

@@ -137,6 +137,36 @@ private slots:
                      .hasMatch(),
             qPrintable(cut));
     }
+    void helpFitsEightyColumns_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("lang");
+        for (const char *program : {PRINTER_RUVELA, ZPC3X_SIM})
+            for (const char *lang : {"en", "zh_CN"})
+                QTest::addRow("%s %s", QFileInfo(QString::fromLatin1(program)).fileName().toLatin1().constData(), lang)
+                    << QString::fromLatin1(program) << QString::fromLatin1(lang);
+    }
+    void helpFitsEightyColumns()
+    {
+        // As a terminal shows it: a Chinese character takes two columns.
+        QFETCH(QString, program);
+        QFETCH(QString, lang);
+        QProcess run;
+        runsHeadless(run);
+        run.start(program, {"--help", "--lang", lang});
+        QVERIFY(finished(run, 10000));
+        const QString help = QString::fromUtf8(run.readAllStandardOutput());
+        QVERIFY(help.contains(QLatin1String("--lang")));
+        for (const QString &line : help.split(QLatin1Char('\n'))) {
+            int width = 0;
+            for (const QChar c : line)
+                width += (c.unicode() >= 0x2E80 && c.unicode() <= 0xA4CF)
+                        || (c.unicode() >= 0xFF00 && c.unicode() <= 0xFF60)
+                    ? 2
+                    : 1;
+            QVERIFY2(width <= 80, qPrintable(QStringLiteral("%1 columns: %2").arg(width).arg(line)));
+        }
+    }
     void withoutADisplayBothProgramsSaySoAndExit()
     {
         // No platform chosen and no display: the window cannot be shown, and the program says how

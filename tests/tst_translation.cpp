@@ -61,7 +61,9 @@ QStringList untranslatedTexts(QWidget *window)
             check(w, "title", box->title());
         if (auto *edit = qobject_cast<QLineEdit *>(w))
             check(w, "placeholder", edit->placeholderText());
-        if (auto *combo = qobject_cast<QComboBox *>(w)) {
+        // The ports the system has, by the names it gives them.
+        if (auto *combo = qobject_cast<QComboBox *>(w);
+            combo && combo->objectName() != QLatin1String("serialPortInfoListBox")) {
             for (int i = 0; i < combo->count(); ++i)
                 check(w, "item", combo->itemText(i));
         }

@@ -1,6 +1,7 @@
 #include "tool/Launch.h"
 
 #include "commands/TcpAddress.h"
+#include "language/Language.h"
 #include "serial/Settings.h"
 #include "tool/ButtonJobs.h"
 
@@ -343,7 +344,7 @@ Launch parseLaunch(const QStringList &arguments)
         // The program's own name, not the path it was started by (nor "<executable_name>").
         QString help = parser.helpText();
         help.replace(0, help.indexOf(QLatin1Char('\n')), LaunchHelp::tr("Usage: printer-ruvela [options]"));
-        return answered(0, help);
+        return answered(0, language::fitColumns(help));
     }
     if (parser.isSet(QStringLiteral("version")))
         return answered(0, QStringLiteral("printer-ruvela %1\n").arg(QStringLiteral(RUVELA_VERSION)));
