@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "commands/Charsets.h"
 #include "demos/Jobs.h"
+#include "tool/ButtonJobs.h"
 
 class TestJobs : public ConnectedToolTest
 {
@@ -16,6 +17,25 @@ private slots:
     // Sessions of a few steps: the queries, M23 H69 held down, Apply with every line mode.
     void scripts_data() { addScriptRows(QStringLiteral("script-jobs.txt")); }
     void scripts() { runScriptRow(w, peer); }
+    void everyJobButtonHasOneNameOfItsOwn()
+    {
+        // The command line's names: one for every button of the form that runs a job, none twice,
+        // and each a word a shell takes as it is.
+        QSet<QString> names;
+        static const QRegularExpression word(QStringLiteral("^[a-z0-9]+(-[a-z0-9]+)*$"));
+        for (QPushButton *button : w->findChildren<QPushButton *>()) {
+            const buttons::ButtonJob *job = buttons::find(button->objectName());
+            if (!job)
+                continue;
+            const QString name = QLatin1String(job->name);
+            QVERIFY2(word.match(name).hasMatch(), qPrintable(button->objectName() + QStringLiteral(": ") + name));
+            QVERIFY2(!names.contains(name), qPrintable(name));
+            names.insert(name);
+            QCOMPARE(buttons::findByName(name), job);
+        }
+        QCOMPARE(names.size(), buttons::all().size()); // every job's button is on the form
+        QCOMPARE(buttons::jobNames().size(), buttons::all().size());
+    }
     void pressesQueueInOrder()
     {
         // A press while a job is still on the wire queues behind it, whole and in order.

@@ -4,7 +4,6 @@
 #include "serial/Settings.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 // The form's description is compiled into this library (mainform.qrc), so that runs without a
@@ -44,48 +43,48 @@ Job uartJob(const Checked &checked)
 // clang-format off
 const QList<ButtonJob> table = {
     // "General" tab.
-    {"pushButtonFont", [](const Checked &) { return jobs::quickTest(); }},
-    {"pushButtonAttributes", [](const Checked &) { return jobs::attributes(); }},
-    {"pushButtonLanguage", [](const Checked &) { return jobs::language(); }},
-    {"pushButtonDensity", [](const Checked &) { return jobs::density(); }},
-    {"pushButtonBitmap", [](const Checked &) { return jobs::qrSample(); }},
-    {"pushButtonFormatting", [](const Checked &) { return jobs::formatting(); }},
-    {"pushButtonTabs", [](const Checked &) { return jobs::alignment(); }},
-    {"pushButtonReset", [](const Checked &) { return jobs::reset(); }},
-    {"pushButtonClear", [](const Checked &) { return jobs::clearBuffer(); }},
-    {"pushButtonReceipt", [](const Checked &) { return jobs::receipt(Cut::None); }},
-    {"pushButtonVersion", [](const Checked &) { return jobs::version(); }},
-    {"pushButtonStatus", [](const Checked &) { return jobs::status(); }},
-    {"pushButtonPowerManagment", [](const Checked &) { return jobs::sleep(); }},
+    {"pushButtonFont", "quick-test", [](const Checked &) { return jobs::quickTest(); }},
+    {"pushButtonAttributes", "attributes", [](const Checked &) { return jobs::attributes(); }},
+    {"pushButtonLanguage", "language", [](const Checked &) { return jobs::language(); }},
+    {"pushButtonDensity", "density", [](const Checked &) { return jobs::density(); }},
+    {"pushButtonBitmap", "qr-bitmap", [](const Checked &) { return jobs::qrSample(); }},
+    {"pushButtonFormatting", "formatting", [](const Checked &) { return jobs::formatting(); }},
+    {"pushButtonTabs", "alignment", [](const Checked &) { return jobs::alignment(); }},
+    {"pushButtonReset", "reset", [](const Checked &) { return jobs::reset(); }},
+    {"pushButtonClear", "clear-buffer-line-feed", [](const Checked &) { return jobs::clearBuffer(); }},
+    {"pushButtonReceipt", "receipt", [](const Checked &) { return jobs::receipt(Cut::None); }},
+    {"pushButtonVersion", "version", [](const Checked &) { return jobs::version(); }},
+    {"pushButtonStatus", "status", [](const Checked &) { return jobs::status(); }},
+    {"pushButtonPowerManagment", "power-managment", [](const Checked &) { return jobs::sleep(); }},
     // "Bar Codes" tab; the margin box is read at the moment of the press.
-    {"pushButtonBarcodeUPCA", [](const Checked &c) { return barcodeJob(c, cmd::UpcA); }},
-    {"pushButtonBarcodeUPCE", [](const Checked &c) { return barcodeJob(c, cmd::UpcE); }},
-    {"pushButtonBarcodeEAN13", [](const Checked &c) { return barcodeJob(c, cmd::Ean13); }},
-    {"pushButtonBarcodeEAN8", [](const Checked &c) { return barcodeJob(c, cmd::Ean8); }},
-    {"pushButtonBarcodeCODE39", [](const Checked &c) { return barcodeJob(c, cmd::Code39); }},
-    {"pushButtonBarcodeITF25", [](const Checked &c) { return barcodeJob(c, cmd::Itf); }},
-    {"pushButtonBarcodeCODABAR", [](const Checked &c) { return barcodeJob(c, cmd::Codabar); }},
-    {"pushButtonBarcodeCODE93", [](const Checked &c) { return barcodeJob(c, cmd::Code93); }},
-    {"pushButtonBarcodeCODE128A", [](const Checked &c) { return barcodeJob(c, cmd::Code128); }},
-    {"pushButtonYesText", [](const Checked &) { return jobs::barcodeText(true); }},
-    {"pushButtonNoText", [](const Checked &) { return jobs::barcodeText(false); }},
+    {"pushButtonBarcodeUPCA", "upc-a", [](const Checked &c) { return barcodeJob(c, cmd::UpcA); }},
+    {"pushButtonBarcodeUPCE", "upc-e", [](const Checked &c) { return barcodeJob(c, cmd::UpcE); }},
+    {"pushButtonBarcodeEAN13", "ean-13", [](const Checked &c) { return barcodeJob(c, cmd::Ean13); }},
+    {"pushButtonBarcodeEAN8", "ean-8", [](const Checked &c) { return barcodeJob(c, cmd::Ean8); }},
+    {"pushButtonBarcodeCODE39", "code-39", [](const Checked &c) { return barcodeJob(c, cmd::Code39); }},
+    {"pushButtonBarcodeITF25", "itf-2-5", [](const Checked &c) { return barcodeJob(c, cmd::Itf); }},
+    {"pushButtonBarcodeCODABAR", "coda-bar", [](const Checked &c) { return barcodeJob(c, cmd::Codabar); }},
+    {"pushButtonBarcodeCODE93", "code-93", [](const Checked &c) { return barcodeJob(c, cmd::Code93); }},
+    {"pushButtonBarcodeCODE128A", "code-128-a", [](const Checked &c) { return barcodeJob(c, cmd::Code128); }},
+    {"pushButtonYesText", "bar-code-with-text", [](const Checked &) { return jobs::barcodeText(true); }},
+    {"pushButtonNoText", "bar-code-without-text", [](const Checked &) { return jobs::barcodeText(false); }},
     // "Bitmaps" tab; the loaded picture is printed by the window alone.
-    {"pushButton_LineFeed", [](const Checked &) { return jobs::lineFeed(); }},
+    {"pushButton_LineFeed", "line-feed", [](const Checked &) { return jobs::lineFeed(); }},
     // "Cutter" tab.
-    {"pushButtonFullCut", [](const Checked &) { return jobs::fullCut(); }},
-    {"pushButtonPartialCut", [](const Checked &) { return jobs::partialCut(); }},
-    {"pushButtonReceiptFullCut", [](const Checked &) { return jobs::receipt(Cut::Full); }},
-    {"pushButtonReceiptPartialCut", [](const Checked &) { return jobs::receipt(Cut::Partial); }},
+    {"pushButtonFullCut", "full-cut", [](const Checked &) { return jobs::fullCut(); }},
+    {"pushButtonPartialCut", "partial-cut", [](const Checked &) { return jobs::partialCut(); }},
+    {"pushButtonReceiptFullCut", "receipt-with-full-cut", [](const Checked &) { return jobs::receipt(Cut::Full); }},
+    {"pushButtonReceiptPartialCut", "receipt-with-partial-cut", [](const Checked &) { return jobs::receipt(Cut::Partial); }},
     // "Controller" tab.
-    {"pushButtonApply", [](const Checked &c) { return uartJob(c); }},
-    {"pushButtonFTP628", [](const Checked &) { return jobs::printHead(0); }},
-    {"pushButtonFTP638", [](const Checked &) { return jobs::printHead(1); }},
-    {"pushButtonLTP0213", [](const Checked &) { return jobs::printHead(2); }},
-    {"pushButtonLTP02C1", [](const Checked &) { return jobs::printHead(3); }},
-    {"pushButton58_384", [](const Checked &) { return jobs::printHead(4); }},
-    {"pushButton80_576", [](const Checked &) { return jobs::printHead(5); }},
-    {"pushButtonM23_H69", [](const Checked &) { return jobs::printHead(6); }},
-    {"pushButtonM23_SX", [](const Checked &) { return jobs::printHead(7); }},
+    {"pushButtonApply", "apply", [](const Checked &c) { return uartJob(c); }},
+    {"pushButtonFTP628", "58mm-ftp628mcl101-type", [](const Checked &) { return jobs::printHead(0); }},
+    {"pushButtonFTP638", "80mm-ftp638mcl101-type", [](const Checked &) { return jobs::printHead(1); }},
+    {"pushButtonLTP0213", "58mm-ltp02-245-13-type", [](const Checked &) { return jobs::printHead(2); }},
+    {"pushButtonLTP02C1", "58mm-ltp02-245-c1-type", [](const Checked &) { return jobs::printHead(3); }},
+    {"pushButton58_384", "58mm-384-dots-cutter-type", [](const Checked &) { return jobs::printHead(4); }},
+    {"pushButton80_576", "80mm-576-dots-cutter-type", [](const Checked &) { return jobs::printHead(5); }},
+    {"pushButtonM23_H69", "58mm-m23-dh-h69-type", [](const Checked &) { return jobs::printHead(6); }},
+    {"pushButtonM23_SX", "58mm-m23-sx-type", [](const Checked &) { return jobs::printHead(7); }},
 };
 // clang-format on
 
@@ -144,16 +143,10 @@ const Form &designedForm()
     return form;
 }
 
-QString jobName(const QString &caption)
-{
-    static const QRegularExpression notWord(QStringLiteral("[^a-z0-9]+"));
-    return caption.toLower().split(notWord, Qt::SkipEmptyParts).join(QLatin1Char('-'));
-}
-
 const ButtonJob *findByName(const QString &name)
 {
     for (const ButtonJob &b : table) {
-        if (jobName(designedForm().captions.value(QLatin1String(b.button))) == name)
+        if (name == QLatin1String(b.name))
             return &b;
     }
     return nullptr;
@@ -163,7 +156,7 @@ QStringList jobNames()
 {
     QStringList names;
     for (const ButtonJob &b : table)
-        names << jobName(designedForm().captions.value(QLatin1String(b.button)));
+        names << QLatin1String(b.name);
     return names;
 }
 

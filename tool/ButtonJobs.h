@@ -19,6 +19,9 @@ using Checked = std::function<bool(const char *objectName)>;
 struct ButtonJob
 {
     const char *button; // object name on the form
+    // --job's name for it: fixed here, so that a caption changed on the form renames nothing
+    // scripts call. Lower case, words joined by '-', as the caption read when it was named.
+    const char *name;
     jobs::Job (*build)(const Checked &checked);
 };
 
@@ -34,10 +37,6 @@ struct Form
     QHash<QString, bool> checked;
 };
 const Form &designedForm();
-
-// A caption as the command line names its job: lower case, words joined by '-', the mnemonic
-// marks and other punctuation dropped ("Clear Buffer && Line Feed" is clear-buffer-line-feed).
-QString jobName(const QString &caption);
 
 // The job a command-line name stands for, or nullptr; and every name, one per button.
 const ButtonJob *findByName(const QString &name);
