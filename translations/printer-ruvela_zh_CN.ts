@@ -170,7 +170,7 @@
     </message>
     <message>
         <source>Send the job of the button of that name without a window, then exit; --list-jobs names them.</source>
-        <translation>不开窗口，发送该名称按钮的作业后退出；--list-jobs 列出作业名称。</translation>
+        <translation>不开窗口，发送该名称按钮的作业后退出；--list-jobs 列出作业名称（名称保持英文）。</translation>
     </message>
     <message>
         <source>Send the file as it is without a window, then exit; - reads standard input.</source>
@@ -178,7 +178,7 @@
     </message>
     <message>
         <source>Without a window, stand between a host application and the controller on --port: the host opens the pseudo-terminal this link leads to. Runs until SIGINT or SIGTERM.</source>
-        <translation>不开窗口，在主机应用程序与 --port 上的控制器之间转发：主机打开此链接指向的伪终端。运行到收到 SIGINT 或 SIGTERM 为止。</translation>
+        <translation>不开窗口，在主机应用程序与 --port 上的控制器之间转发：主机打开此符号链接指向的伪终端。运行到收到 SIGINT 或 SIGTERM 为止。</translation>
     </message>
     <message>
         <source>The same for a host that prints over raw TCP, on [ADDRESS:]PORT (127.0.0.1 unless given).</source>
@@ -210,11 +210,11 @@
     </message>
     <message>
         <source>Without a window, ask the controller on --port for its model, firmware, printer IDs and statuses, and print what it is.</source>
-        <translation>不打开窗口，向 --port 上的控制器查询型号、固件、打印机 ID 和状态，并打印它是什么。</translation>
+        <translation>不打开窗口，向 --port 上的控制器查询型号、固件、打印机 ID 和状态，并输出它是什么。</translation>
     </message>
     <message>
         <source>With --identify: print it as one JSON object.</source>
-        <translation>与 --identify 同用：以一个 JSON 对象打印。</translation>
+        <translation>与 --identify 同用：以一个 JSON 对象输出。</translation>
     </message>
     <message>
         <source>With --job, --send or --replay: keep reading answers for MS milliseconds after the last byte.</source>
@@ -404,7 +404,7 @@
     </message>
     <message>
         <source>Runs: %1, skipped: %2 (the line had not taken the last run yet)</source>
-        <translation>已运行：%1，跳过：%2（线路尚未发完上一次）</translation>
+        <translation>已运行：%1，跳过：%2（串口尚未发完上一次）</translation>
     </message>
     <message>
         <source>Runs: %1</source>
@@ -499,7 +499,7 @@
     </message>
     <message>
         <source>Clear Buffer &amp;&amp; Line Feed</source>
-        <translation>清缓冲区并换行</translation>
+        <translation>清缓冲区并换行走纸</translation>
     </message>
     <message>
         <source>Prints a typical sample POS receipt</source>
@@ -603,11 +603,11 @@
     </message>
     <message>
         <source>Load an image for printing 58mm: max width 384 pix  80mm: max width 576</source>
-        <translation>载入要打印的图片&#x3000;58mm：最大宽度 384 像素&#x3000;80mm：最大宽度 576</translation>
+        <translation>加载要打印的图片&#x3000;58mm：最大宽度 384 像素&#x3000;80mm：最大宽度 576</translation>
     </message>
     <message>
         <source>Load Image</source>
-        <translation>载入图片</translation>
+        <translation>加载图片</translation>
     </message>
     <message>
         <source>Print raster image with definable width and height</source>
@@ -675,7 +675,7 @@
     </message>
     <message>
         <source>Serial Speed Setting</source>
-        <translation>串口速率设置</translation>
+        <translation>波特率设置</translation>
     </message>
     <message>
         <source>Set UART com speed to 9600</source>
@@ -939,7 +939,7 @@
     </message>
     <message>
         <source>The line to %1 is lost: %2.</source>
-        <translation>与 %1 的线路已断开：%2。</translation>
+        <translation>与 %1 的串口已断开：%2。</translation>
     </message>
     <message>
         <source>Serial Port Connect</source>
@@ -1039,7 +1039,7 @@
     </message>
     <message>
         <source>Give a link for the host, a TCP port, or both.</source>
-        <translation>请给出供主机使用的链接、TCP 端口，或两者都给。</translation>
+        <translation>请给出供主机使用的符号链接、TCP 端口，或两者都给。</translation>
     </message>
     <message>
         <source>Cannot monitor: %1</source>
@@ -1079,7 +1079,7 @@
     </message>
     <message>
         <source>Cannot load %1: %2</source>
-        <translation>无法载入 %1：%2</translation>
+        <translation>无法加载 %1：%2</translation>
     </message>
     <message>
         <source>Print Bitmap</source>
@@ -1230,7 +1230,7 @@
     </message>
     <message>
         <source>The host application opens this path as its serial port: a link to a pseudo-terminal</source>
-        <translation>主机应用程序把此路径当作串口打开：它是指向伪终端的链接</translation>
+        <translation>主机应用程序把此路径当作串口打开：它是指向伪终端的符号链接</translation>
     </message>
     <message>
         <source>[address:]port, e.g. 9100</source>
@@ -1242,7 +1242,7 @@
     </message>
     <message>
         <source>Link for the host:</source>
-        <translation>主机用链接：</translation>
+        <translation>主机用符号链接：</translation>
     </message>
     <message>
         <source>TCP port for the host:</source>
@@ -1257,15 +1257,15 @@
     <name>PtyEndpoint</name>
     <message>
         <source>%1 exists and is not a link to a pseudo-terminal; not replacing it</source>
-        <translation>%1 已存在，且不是指向伪终端的链接；不会替换它</translation>
+        <translation>%1 已存在，且不是指向伪终端的符号链接；不会替换它</translation>
     </message>
     <message>
         <source>cannot make a link in %1: %2</source>
-        <translation>无法在 %1 中创建链接：%2</translation>
+        <translation>无法在 %1 中创建符号链接：%2</translation>
     </message>
     <message>
         <source>cannot make the link %1: %2</source>
-        <translation>无法创建链接 %1：%2</translation>
+        <translation>无法创建符号链接 %1：%2</translation>
     </message>
     <message>
         <source>cannot find a free temporary name in %1</source>
@@ -1300,7 +1300,7 @@
     </message>
     <message>
         <source>it is a link to %1, which does not exist</source>
-        <translation>它是指向 %1 的链接，而 %1 不存在</translation>
+        <translation>它是指向 %1 的符号链接，而 %1 不存在</translation>
     </message>
     <message>
         <source>it does not exist</source>
@@ -1327,7 +1327,7 @@
     <name>Raster</name>
     <message>
         <source>No Bitmap loaded!</source>
-        <translation>尚未载入位图！</translation>
+        <translation>尚未加载位图！</translation>
     </message>
     <message>
         <source>This tool allows printing only for bitmaps of up to 384 pixel wide!</source>
@@ -1346,7 +1346,7 @@
     <name>SendLine</name>
     <message>
         <source>a lone hex digit: bytes are pairs of digits</source>
-        <translation>落单的十六进制数字：每个字节须由两位数字组成</translation>
+        <translation>单独一位的十六进制数字：每个字节须由两位数字组成</translation>
     </message>
     <message>
         <source>%1 is not a hex digit</source>
@@ -1358,7 +1358,7 @@
     </message>
     <message>
         <source>a lone \ at the end</source>
-        <translation>末尾有落单的 \</translation>
+        <translation>末尾有单独的 \</translation>
     </message>
     <message>
         <source>\x needs two hex digits</source>
@@ -1618,7 +1618,7 @@
     </message>
     <message>
         <source>Follow</source>
-        <translation>跟随</translation>
+        <translation>自动滚动</translation>
     </message>
     <message>
         <source>Keep the newest row in view</source>
@@ -1700,11 +1700,11 @@
     <name>WholeFile</name>
     <message>
         <source>%1 is a link to %2, which leads to no file; a link is written through only to a file that is there</source>
-        <translation>%1 是指向 %2 的链接，但该处没有文件；只有指向现有文件的链接才会被写穿</translation>
+        <translation>%1 是指向 %2 的符号链接，但该处没有文件；只有指向现有文件的符号链接才会写入它所指向的文件</translation>
     </message>
     <message>
         <source>%1 is a link to %2, which is not a regular file; only regular files are written</source>
-        <translation>%1 是指向 %2 的链接，而它不是普通文件；只写入普通文件</translation>
+        <translation>%1 是指向 %2 的符号链接，而它不是普通文件；只写入普通文件</translation>
     </message>
     <message>
         <source>%1 is not a regular file (a device, a pipe or a folder); only regular files are written</source>

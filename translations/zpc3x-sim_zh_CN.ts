@@ -5,15 +5,15 @@
     <name>PtyEndpoint</name>
     <message>
         <source>%1 exists and is not a link to a pseudo-terminal; not replacing it</source>
-        <translation>%1 已存在，且不是指向伪终端的链接；不会替换它</translation>
+        <translation>%1 已存在，且不是指向伪终端的符号链接；不会替换它</translation>
     </message>
     <message>
         <source>cannot make a link in %1: %2</source>
-        <translation>无法在 %1 中创建链接：%2</translation>
+        <translation>无法在 %1 中创建符号链接：%2</translation>
     </message>
     <message>
         <source>cannot make the link %1: %2</source>
-        <translation>无法创建链接 %1：%2</translation>
+        <translation>无法创建符号链接 %1：%2</translation>
     </message>
     <message>
         <source>cannot find a free temporary name in %1</source>
@@ -51,7 +51,7 @@
     </message>
     <message>
         <source>Also make PATH a symlink to the pseudo-terminal (never replacing anything but such a link); removed at exit.</source>
-        <translation>同时把 PATH 设为指向伪终端的符号链接（只替换此类链接，不替换其他任何东西）；退出时删除。</translation>
+        <translation>同时把 PATH 设为指向伪终端的符号链接（只替换此类符号链接，不替换其他任何东西）；退出时删除。</translation>
     </message>
     <message>
         <source>Also serve raw TCP on [ADDRESS:]PORT (127.0.0.1 unless an address is given), one client at a time; the others wait their turn.</source>
@@ -67,7 +67,7 @@
     </message>
     <message>
         <source>Print the decoded commands, one per line, each once it is complete.</source>
-        <translation>打印解码后的指令，每行一条，指令完整后才打印。</translation>
+        <translation>输出解码后的指令，每行一条，指令完整后才输出。</translation>
     </message>
     <message>
         <source>Serve without showing a window.</source>
@@ -99,7 +99,7 @@
     </message>
     <message>
         <source>Printer Ruvela is started set up for the line (as run.sh does): say so, not how to.</source>
-        <translation>Printer Ruvela 启动时已按此线路设置好（如 run.sh 所做）：提示这一点，而不是说明如何设置。</translation>
+        <translation>Printer Ruvela 启动时已按此串口设置好（如 run.sh 所做）：提示这一点，而不是说明如何设置。</translation>
     </message>
     <message>
         <source>Virtual ZPC3x thermal printer controller.</source>
@@ -122,7 +122,7 @@
     </message>
     <message>
         <source>Commands (offset, name, arguments): select one to see its rows</source>
-        <translation>指令（偏移、名称、参数）：选中一条可查看它打印的行</translation>
+        <translation>指令（偏移、名称、参数）：选中一条可查看它打印的点行</translation>
     </message>
     <message>
         <source>Controller</source>
@@ -146,7 +146,7 @@
     </message>
     <message>
         <source>Follow</source>
-        <translation>跟随</translation>
+        <translation>自动滚动</translation>
     </message>
     <message>
         <source>Keep the newest row in view</source>
@@ -228,11 +228,11 @@
     <name>WholeFile</name>
     <message>
         <source>%1 is a link to %2, which leads to no file; a link is written through only to a file that is there</source>
-        <translation>%1 是指向 %2 的链接，但该处没有文件；只有指向现有文件的链接才会被写穿</translation>
+        <translation>%1 是指向 %2 的符号链接，但该处没有文件；只有指向现有文件的符号链接才会写入它所指向的文件</translation>
     </message>
     <message>
         <source>%1 is a link to %2, which is not a regular file; only regular files are written</source>
-        <translation>%1 是指向 %2 的链接，而它不是普通文件；只写入普通文件</translation>
+        <translation>%1 是指向 %2 的符号链接，而它不是普通文件；只写入普通文件</translation>
     </message>
     <message>
         <source>%1 is not a regular file (a device, a pipe or a folder); only regular files are written</source>
@@ -291,7 +291,7 @@
     </message>
     <message>
         <source>Unplugged. Press Plug In to offer a new line.</source>
-        <translation>已拔出。按“插入”提供一条新线路。</translation>
+        <translation>已拔出。按“插入”提供一条新串口。</translation>
     </message>
     <message>
         <source>Printer Ruvela was started set up for &lt;b&gt;%1&lt;/b&gt;: it connects at start, and again with Connect after Plug In.</source>
@@ -387,11 +387,11 @@
     </message>
     <message>
         <source>Line: %1, buffer %2 bytes, printing %3, %4 — paused: %5</source>
-        <translation>线路：%1，缓冲区 %2 字节，打印速度 %3，%4 — 已暂停：%5</translation>
+        <translation>串口：%1，缓冲区 %2 字节，打印速度 %3，%4 — 已暂停：%5</translation>
     </message>
     <message>
         <source>Line: %1, buffer %2 bytes, printing %3, %4</source>
-        <translation>线路：%1，缓冲区 %2 字节，打印速度 %3，%4</translation>
+        <translation>串口：%1，缓冲区 %2 字节，打印速度 %3，%4</translation>
     </message>
     <message>
         <source>, </source>
