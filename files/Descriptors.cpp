@@ -1,6 +1,10 @@
 #include "files/Descriptors.h"
 
+#include <QString>
+#include <QtGlobal>
+
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,3 +19,19 @@ void openClosedStandardDescriptors()
             ::close(opened);
     }
 }
+
+namespace {
+QtMessageHandler passOn = nullptr;
+
+void filterNotes(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (passOn)
+        passOn(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+} // namespace
+
+void quietSessionNotes() { passOn = qInstallMessageHandler(filterNotes); }

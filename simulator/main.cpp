@@ -253,6 +253,7 @@ int serve(QApplication &app, const sim::SimOptions &options)
 int main(int argc, char *argv[])
 {
     openClosedStandardDescriptors();
+    quietSessionNotes();
     // The command line is read before any display is needed: --help and bad usage work without one.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -167,6 +167,24 @@ private slots:
             QVERIFY2(width <= 80, qPrintable(QStringLiteral("%1 columns: %2").arg(width).arg(line)));
         }
     }
+    void ordinaryRunsPrintNoQtNotes()
+    {
+        // Under ssh, cron or a container the session often has no runtime folder: an ordinary run
+        // (fonts for the traffic's expected paper) still keeps stderr for what it has to say.
+        FarEnd line;
+        QTemporaryDir dir;
+        QProcess run;
+        runsHeadless(run);
+        QProcessEnvironment environment = run.processEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        run.setProcessEnvironment(environment);
+        run.start(QStringLiteral(PRINTER_RUVELA),
+            {"--port", line.path(), "--job", "reset", "--traffic", dir.filePath(QStringLiteral("t.txt"))});
+        QVERIFY(finished(run, 10000));
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(run.readAllStandardError(), QByteArray());
+        QCOMPARE(line.read(2), hex("1B 40"));
+    }
     void withoutADisplayBothProgramsSaySoAndExit()
     {
         // No platform chosen and no display: the window cannot be shown, and the program says how
