@@ -75,7 +75,7 @@ public:
         if (RecordingDigest::Command *kept = keptAt(current))
             kept->size += size;
     }
-    qint64 count = 0;
+    qint64 count = 0; // marks made so far
 
 private:
     void hash(qint64 number, const char *data, qsizetype size)
