@@ -241,6 +241,7 @@ private:
     // Grows the window for a pane that opened beside the tabs or under them, and shrinks it by as
     // much when the pane closes.
     void makeRoomFor(QDockWidget *dock);
+    static constexpr QSize unknownFrame{16, 40}; // a title bar and borders, at the least
     void giveRoomBack(QDockWidget *dock);
 
     Ui::MainWindow *ui = nullptr;

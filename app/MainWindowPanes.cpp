@@ -127,7 +127,10 @@ void MainWindow::makeRoomFor(QDockWidget *dock)
         || roomGiven.contains(dock))
         return;
     const QRect free = placedRoom.isValid() ? placedRoom : screen()->availableGeometry();
-    const QSize chrome = frameGeometry().size() - size();
+    // Before the window system has framed the window (panes opened at start) its frame is not
+    // known yet, or only as thin borders: room is kept for a title bar all the same, so that the
+    // title bar never ends up above the screen.
+    const QSize chrome = (frameGeometry().size() - size()).expandedTo(unknownFrame);
     const QSize hint = dock->sizeHint();
     const bool side = dockWidgetArea(dock) & (Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     QSize want = size();
