@@ -226,8 +226,10 @@ private:
     // without one.
     void setUpReplay();
     QString askForCapture(const QString &title);
+    void connectOpenCapture(); // only while no line is connected
     void openCapture(const QString &path);
     void showReplaying(bool on);
+    void showReplayResult(); // the answers not as recorded, once the last may have come
 
     // The View menu's panes, each made when first shown.
     void setUpPanes();

@@ -127,16 +127,12 @@ void MainWindow::showMonitoring(bool on)
     }
     for (QAbstractButton *button : ui->mainTabsRuvela->findChildren<QAbstractButton *>())
         told << button;
-    told << ui->actionSendFile;
+    for (QAction *action : {ui->actionSendFile, replayAction, identifyAction}) {
+        action->setEnabled(!on);
+        told << action;
+    }
     for (QObject *control : told)
         sayWhy(control);
-    ui->actionSendFile->setEnabled(!on);
-    replayAction->setEnabled(!on);
-    replayAction->setToolTip(on ? why
-                                : tr("Send the host's bytes of a capture down the line with their recorded gaps, and "
-                                     "check each answer against the recorded one"));
-    identifyAction->setEnabled(!on);
-    identifyAction->setToolTip(on ? why : tr("Ask the controller for its model, firmware, printer IDs and statuses"));
     if (monitorDialog)
         monitorDialog->showRunning(on,
             on ? tr("Monitoring: %1 ↔ %2").arg(monitor->hostNames(), serialLink->portPath()) : tr("Not monitoring"));

@@ -46,6 +46,7 @@ void MainWindow::setUpReplay()
     openCaptureAction->setToolTip(tr("Show a capture in Traffic and Expected Paper, without a controller"));
     ui->menuCalls->insertAction(monitorAction, replayAction);
     ui->menuCalls->insertAction(monitorAction, openCaptureAction);
+    connectOpenCapture();
 
     replayer = new Replayer(*serialLink, this);
     connect(replayAction, &QAction::triggered, this, [this](bool start) {
@@ -80,25 +81,9 @@ void MainWindow::setUpReplay()
         showReplaying(false);
         ui->statusBar->showMessage(tr("The replay stopped: %1").arg(why));
     });
-    connect(replayer, &Replayer::finishedSending, this, [this] {
-        // The last answers come after the last byte: as long as a query waits for its own.
-        QTimer::singleShot(QueryMatcher::noAnswerMs + 200, this, [this] {
-            showReplaying(false);
-            if (!replayer->sentAll())
-                return;
-            serialLink->settleAnswers();
-            const QStringList differences = replayer->differences();
-            if (differences.isEmpty()) {
-                ui->statusBar->showMessage(
-                    tr("Replayed %1: every answer as recorded (%2)").arg(replayName).arg(replayer->queriesRecorded()));
-                return;
-            }
-            const QString said = tr("Replayed %1: answers not as recorded: %2").arg(replayName).arg(differences.size());
-            ui->statusBar->showMessage(said);
-            QMessageBox::warning(
-                this, tr("Replay Capture"), said + QStringLiteral("\n\n") + differences.join(QLatin1Char('\n')));
-        });
-    });
+    // The last answers come after the last byte: as long as a query waits for its own.
+    connect(replayer, &Replayer::finishedSending, this,
+        [this] { QTimer::singleShot(QueryMatcher::noAnswerMs + 200, this, &MainWindow::showReplayResult); });
     // A lost or closed line ends the replay.
     connect(serialLink, &SerialLink::openChanged, this, [this](bool open) {
         if (!open && replayer->isRunning()) {
@@ -109,7 +94,10 @@ void MainWindow::setUpReplay()
         if (open && captureLoader)
             captureLoader->stop();
     });
+}
 
+void MainWindow::connectOpenCapture()
+{
     connect(openCaptureAction, &QAction::triggered, this, [this] {
         if (serialLink->isOpen()) {
             QMessageBox::information(
@@ -121,6 +109,24 @@ void MainWindow::setUpReplay()
             return;
         openCapture(name);
     });
+}
+
+void MainWindow::showReplayResult()
+{
+    showReplaying(false);
+    if (!replayer->sentAll())
+        return;
+    serialLink->settleAnswers();
+    const QStringList differences = replayer->differences();
+    if (differences.isEmpty()) {
+        ui->statusBar->showMessage(
+            tr("Replayed %1: every answer as recorded (%2)").arg(replayName).arg(replayer->queriesRecorded()));
+        return;
+    }
+    const QString said = tr("Replayed %1: answers not as recorded: %2").arg(replayName).arg(differences.size());
+    ui->statusBar->showMessage(said);
+    QMessageBox::warning(
+        this, tr("Replay Capture"), said + QStringLiteral("\n\n") + differences.join(QLatin1Char('\n')));
 }
 
 void MainWindow::openCapture(const QString &path)

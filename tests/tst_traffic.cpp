@@ -335,10 +335,11 @@ private slots:
         // The first dialog starts in the documents folder (home without one), never the working
         // folder, which is where the program happens to run; the next one where the last file went.
         QString startedIn;
-        ModalCloser first([&startedIn](QWidget *modal) {
+        const auto noteFolder = [&startedIn](QWidget *modal) {
             startedIn = static_cast<QFileDialog *>(modal)->directory().absolutePath();
             static_cast<QDialog *>(modal)->reject();
-        });
+        };
+        ModalCloser first(noteFolder);
         first.arm();
         pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
         QTRY_VERIFY(first.done());
@@ -348,10 +349,7 @@ private slots:
         ModalCloser *closer = answerFileDialog(this, file);
         pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
         QTRY_VERIFY(closer->done());
-        ModalCloser again([&startedIn](QWidget *modal) {
-            startedIn = static_cast<QFileDialog *>(modal)->directory().absolutePath();
-            static_cast<QDialog *>(modal)->reject();
-        });
+        ModalCloser again(noteFolder);
         again.arm();
         pane.dock.findChild<QPushButton *>("trafficSaveAs")->click();
         QTRY_VERIFY(again.done());

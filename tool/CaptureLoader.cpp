@@ -26,9 +26,8 @@ QString CaptureLoader::open(const QString &path)
     if (QString why = next->open(path); !why.isEmpty())
         return why;
     reader = std::move(next);
-    matcher.reset();
-    firstUs = -1;
-    lastMs = lastNow = sent = received = 0;
+    matcher = RecordingMatcher();
+    lastMs = 0;
     sentAt = -1;
     log.clear();
     expected.restart();
@@ -75,31 +74,22 @@ void CaptureLoader::slice()
             end(reader->failure());
             return;
         }
-        if (firstUs < 0)
-            firstUs = r.timeUs;
-        const qint64 timeMs = r.timeUs / 1000, now = (r.timeUs - firstUs) / 1000;
+        const qint64 timeMs = r.timeUs / 1000;
         // A status query that ended the host's last chunk stands alone once something else came,
         // or the controller's wait for its n is over.
-        if (sentAt >= 0 && (r.side != CaptureReader::Side::ToController || now - sentAt >= proto::realTimeQuietMs)) {
+        if (sentAt >= 0 && (r.side != CaptureReader::Side::ToController || timeMs - sentAt >= proto::realTimeQuietMs)) {
             feedSent(lastMs, {}, true);
             sentAt = -1;
         }
         lastMs = timeMs;
-        lastNow = now;
-        while (matcher.nextDeadline() >= 0 && matcher.nextDeadline() <= now)
-            list(matcher.tick(matcher.nextDeadline()), timeMs);
+        list(matcher.record(r), timeMs);
         switch (r.side) {
         case CaptureReader::Side::ToController:
-            list(matcher.sent(sent, r.data.constData(), r.data.size(), now), timeMs);
             for (qsizetype at = 0; at < r.data.size(); at += pieceBytes)
                 feedSent(timeMs, r.data.mid(at, pieceBytes), false);
-            sent += r.data.size();
-            sentAt = now;
-            matcher.left(sent, now);
+            sentAt = timeMs;
             break;
-        case CaptureReader::Side::FromController:
-            list(matcher.received(received, r.data, now), timeMs);
-            received += r.data.size();
+        case CaptureReader::Side::FromController: // the matcher has taken it
             break;
         case CaptureReader::Side::Event:
             if (!r.comment.isEmpty())
@@ -117,7 +107,7 @@ void CaptureLoader::end(const QString &failure)
     // What the recording ends with stands as it is: a status query waiting for its n, a text
     // still coming.
     feedSent(lastMs, {}, true);
-    list(matcher.finish(lastNow), lastMs);
+    list(matcher.finish(), lastMs);
     if (!failure.isEmpty())
         log.addEvent(lastMs, QStringLiteral("the capture was not read to its end: %1").arg(failure));
     emit sentDecoded();

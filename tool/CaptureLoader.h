@@ -1,7 +1,7 @@
 #pragma once
 
 #include "traffic/Capture.h"
-#include "traffic/QueryMatcher.h"
+#include "traffic/Compare.h"
 
 #include <QObject>
 #include <QTimer>
@@ -45,8 +45,8 @@ private:
     ExpectedPrinter &expected;
     TrafficLog &log;
     std::unique_ptr<CaptureReader> reader;
-    QueryMatcher matcher;
+    RecordingMatcher matcher; // the answers, matched at their recorded times
     QTimer timer;
     qint64 sentAt = -1; // when the host's last chunk came, while its end may still be a command's start
-    qint64 firstUs = -1, lastMs = 0, lastNow = 0, sent = 0, received = 0; // lastNow: since the first record
+    qint64 lastMs = 0; // the time of the last record
 };

@@ -98,41 +98,6 @@ private:
     qint64 textEnd = -1;
 };
 
-// The matcher run over a recording's times: what the controller answered, cut and matched as the
-// tool would have cut it live.
-class AnswerReader
-{
-public:
-    void record(const CaptureReader::Record &r)
-    {
-        if (firstUs < 0)
-            firstUs = r.timeUs;
-        now = (r.timeUs - firstUs) / 1000;
-        while (matcher.nextDeadline() >= 0 && matcher.nextDeadline() <= now)
-            answers += matcher.tick(matcher.nextDeadline());
-        if (r.side == CaptureReader::Side::ToController) {
-            answers += matcher.sent(sent, r.data.constData(), r.data.size(), now);
-            sent += r.data.size();
-            matcher.left(sent, now);
-        } else if (r.side == CaptureReader::Side::FromController) {
-            answers += matcher.received(received, r.data, now);
-            received += r.data.size();
-        }
-    }
-    QList<Answer> finish()
-    {
-        while (matcher.nextDeadline() >= 0)
-            answers += matcher.tick(matcher.nextDeadline());
-        answers += matcher.finish(now);
-        return std::move(answers);
-    }
-
-private:
-    QueryMatcher matcher;
-    QList<Answer> answers;
-    qint64 firstUs = -1, now = 0, sent = 0, received = 0;
-};
-
 QString answerWords(const Answer &a)
 {
     return a.kind == Answer::Kind::NoAnswer ? QStringLiteral("nothing") : describeAnswer(a);
@@ -147,6 +112,34 @@ QString hexOf(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(
 
 } // namespace
 
+QList<Answer> RecordingMatcher::record(const CaptureReader::Record &r)
+{
+    if (firstUs < 0)
+        firstUs = r.timeUs;
+    now = (r.timeUs - firstUs) / 1000;
+    QList<Answer> answers;
+    while (matcher.nextDeadline() >= 0 && matcher.nextDeadline() <= now)
+        answers += matcher.tick(matcher.nextDeadline());
+    if (r.side == CaptureReader::Side::ToController) {
+        answers += matcher.sent(sent, r.data.constData(), r.data.size(), now);
+        sent += r.data.size();
+        matcher.left(sent, now);
+    } else if (r.side == CaptureReader::Side::FromController) {
+        answers += matcher.received(received, r.data, now);
+        received += r.data.size();
+    }
+    return answers;
+}
+
+QList<Answer> RecordingMatcher::finish()
+{
+    QList<Answer> answers;
+    while (matcher.nextDeadline() >= 0)
+        answers += matcher.tick(matcher.nextDeadline());
+    answers += matcher.finish(now);
+    return answers;
+}
+
 RecordingDigest::RecordingDigest() = default;
 RecordingDigest::~RecordingDigest() = default;
 
@@ -160,7 +153,7 @@ QString RecordingDigest::read(const QString &file)
     model = std::make_unique<controller::Interpreter>();
     controller::Decoder decoder;
     Marker marker(&marks);
-    AnswerReader answers;
+    RecordingMatcher answers;
     CaptureReader::Record r;
     while (reader.next(r)) {
         if (r.side == CaptureReader::Side::ToController) {
@@ -171,7 +164,7 @@ QString RecordingDigest::read(const QString &file)
             sent += r.data.size();
         }
         if (!raw)
-            answers.record(r);
+            matched += answers.record(r);
     }
     if (!reader.failure().isEmpty())
         return reader.failure();
@@ -179,7 +172,7 @@ QString RecordingDigest::read(const QString &file)
     decoder.finish(marker);
     model->finish();
     if (!raw)
-        matched = answers.finish();
+        matched += answers.finish();
     return {};
 }
 
@@ -214,18 +207,19 @@ QString recordedAnswers(const QString &path, QList<Answer> &answers)
         return why;
     if (reader.isRaw())
         return QStringLiteral("a raw byte file holds no times and no answers: it cannot be replayed");
-    AnswerReader matching;
+    RecordingMatcher matching;
     CaptureReader::Record r;
     bool anySent = false;
+    QList<Answer> found;
     while (reader.next(r)) {
         anySent = anySent || r.side == CaptureReader::Side::ToController;
-        matching.record(r);
+        found += matching.record(r);
     }
     if (!reader.failure().isEmpty())
         return reader.failure();
     if (!anySent)
         return QStringLiteral("the capture holds no bytes toward the controller");
-    answers = matching.finish();
+    answers = found + matching.finish();
     return {};
 }
 
@@ -296,19 +290,38 @@ bool alignCommands(const std::vector<RecordingDigest::Mark> &a, qint64 aFrom, qi
     return true;
 }
 
+// The dots of one row of two papers, side by side: blank past a paper's end or its width.
+class RowPair
+{
+public:
+    RowPair(const controller::Paper &a, const controller::Paper &b, int y)
+        : a(a)
+        , b(b)
+        , rowA(y < a.rows() ? a.row(y) : nullptr)
+        , rowB(y < b.rows() ? b.row(y) : nullptr)
+    { }
+    uchar first(int x) const { return rowA && x < a.width() ? rowA[x] : blank; }
+    uchar second(int x) const { return rowB && x < b.width() ? rowB[x] : blank; }
+
+private:
+    static constexpr uchar blank = 255;
+    const controller::Paper &a, &b;
+    const uchar *rowA, *rowB;
+};
+
 void comparePaper(const controller::Paper &a, const controller::Paper &b, Comparison &c)
 {
     c.paperRowsA = a.rows();
     c.paperRowsB = b.rows();
     const int rows = qMax(a.rows(), b.rows()), width = qMax(a.width(), b.width());
     for (int y = 0; y < rows; ++y) {
-        const uchar *ra = y < a.rows() ? a.row(y) : nullptr, *rb = y < b.rows() ? b.row(y) : nullptr;
+        const RowPair row(a, b, y);
         for (int x = 0; x < width; ++x) {
-            const uchar da = ra && x < a.width() ? ra[x] : 255, db = rb && x < b.width() ? rb[x] : 255;
-            if (da != db) {
+            if (row.first(x) != row.second(x)) {
                 ++c.differingDots;
                 if (c.firstPaperRow < 0)
                     c.firstPaperRow = y;
+                c.lastPaperRow = y;
             }
         }
     }
@@ -455,31 +468,20 @@ QImage paperDifference(const RecordingDigest &a, const RecordingDigest &b, const
     const controller::Paper &pa = a.printer().paper(), &pb = b.printer().paper();
     // From a little above the first difference to a little below the last, at most this tall.
     constexpr int margin = 32, maxRows = 16384;
-    int last = c.firstPaperRow;
     const int rows = qMax(pa.rows(), pb.rows()), width = qMax(pa.width(), pb.width());
-    for (int y = rows - 1; y > c.firstPaperRow; --y) {
-        const uchar *ra = y < pa.rows() ? pa.row(y) : nullptr, *rb = y < pb.rows() ? pb.row(y) : nullptr;
-        bool differs = false;
-        for (int x = 0; x < width && !differs; ++x)
-            differs = (ra && x < pa.width() ? ra[x] : 255) != (rb && x < pb.width() ? rb[x] : 255);
-        if (differs) {
-            last = y;
-            break;
-        }
-    }
     const int top = qMax(0, c.firstPaperRow - margin);
-    const int bottom = qMin(rows, qMin(last + margin + 1, top + maxRows));
+    const int bottom = qMin(rows, qMin(c.lastPaperRow + margin + 1, top + maxRows));
     constexpr int gap = 16;
     QImage out(2 * width + gap, bottom - top, QImage::Format_RGB32);
     if (out.isNull())
         return out;
     out.fill(QColor(0x80, 0x80, 0x80));
+    const QRgb mark = qRgb(230, 0, 0);
     for (int y = top; y < bottom; ++y) {
-        const uchar *ra = y < pa.rows() ? pa.row(y) : nullptr, *rb = y < pb.rows() ? pb.row(y) : nullptr;
+        const RowPair row(pa, pb, y);
         auto *line = reinterpret_cast<QRgb *>(out.scanLine(y - top));
         for (int x = 0; x < width; ++x) {
-            const uchar da = ra && x < pa.width() ? ra[x] : 255, db = rb && x < pb.width() ? rb[x] : 255;
-            const QRgb mark = qRgb(230, 0, 0);
+            const uchar da = row.first(x), db = row.second(x);
             line[x] = da != db ? mark : qRgb(da, da, da);
             line[width + gap + x] = da != db ? mark : qRgb(db, db, db);
         }

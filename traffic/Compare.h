@@ -14,6 +14,19 @@ namespace controller {
 class Interpreter;
 }
 
+// The matcher run over a recording's records in order, at their recorded times: what the
+// controller answered, cut and matched as the tool would have cut it live.
+class RecordingMatcher
+{
+public:
+    QList<Answer> record(const CaptureReader::Record &r); // what this record completes
+    QList<Answer> finish(); // the recording ended: what still waits, given up or taken as it is
+
+private:
+    QueryMatcher matcher;
+    qint64 firstUs = -1, now = 0, sent = 0, received = 0;
+};
+
 // A recording taken apart, in one pass over its file: the host's commands as the controller's
 // decoder cuts them (a run of text is one), each by its offset and a hash of its bytes; the
 // paper the shared controller model draws from them, as far as its roll reaches; and the controller's answers, each
@@ -71,7 +84,7 @@ struct Comparison
     qint64 differingCommands = 0; // each hunk counts as its longer side
     bool realigns = true; // the commands after the last difference are the same again
     bool tooMany = false; // past maxEdits the rest was not worked out
-    int firstPaperRow = -1; // the first dot row that differs, or -1
+    int firstPaperRow = -1, lastPaperRow = -1; // the first and last dot rows that differ, or -1
     qint64 differingDots = 0;
     int paperRowsA = 0, paperRowsB = 0;
     QStringList answerDifferences;
