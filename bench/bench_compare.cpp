@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     const double readMs = double(clock.nsecsElapsed()) / 1e6;
     clock.restart();
     RecordingDigest da, db;
-    if (!da.read(a).isEmpty() || !db.read(b).isEmpty())
+    if (RecordingDigest::readAll({&da, &db}, {a, b}) != QStringList{QString(), QString()})
         return 1;
     const Comparison c = compareRecordings(da, db);
     const QString said = describeComparison(c, da, db);

@@ -2,7 +2,14 @@
 
 #include "commands/Protocol.h"
 
+#include <QtAlgorithms>
+
 #include <cstring>
+#include <limits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <utility>
 
 namespace controller {
@@ -156,6 +163,27 @@ const TableEntry table[] = {
 
 bool isPrefix(char b) { return b == ESC || b == GS || b == FS || b == DLE; }
 
+// How many bytes at p are 0x20 or above: one-byte characters outside double-byte mode. Sixteen
+// at a step where the processor allows, as text is most of what a host sends.
+qsizetype textRunLength(const char *p, qsizetype n)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i highestControl = _mm_set1_epi8(0x1F);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const int controls = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, highestControl), v));
+        if (controls != 0)
+            return i + qCountTrailingZeroBits(uint(controls));
+    }
+#endif
+    while (i < n && quint8(p[i]) >= 0x20)
+        ++i;
+    return i;
+}
+
+bool isLineControl(quint8 b) { return b == 0x0A || b == 0x0D || b == 0x09; }
+
 // A block's length field: lengthBytes bytes at p, low byte first.
 qint64 blockLength(const char *p, int lengthBytes)
 {
@@ -192,32 +220,94 @@ void Decoder::reset()
     imagesLeft = 0;
 }
 
+namespace {
+
+void reportQuery(char what, char next, qint64 offset, DecoderSink &sink)
+{
+    const bool withN = what == proto::queryStatus && next >= 1 && next <= 4;
+    const char query[3] = {DLE, what, next};
+    Command c;
+    c.op = what == proto::queryFirmware ? Op::Firmware : withN ? Op::StatusN : Op::Status;
+    c.name = what == proto::queryFirmware ? "getFirmwareInfo" : withN ? "transmitRealTimeStatus" : "printerState";
+    c.offset = offset;
+    c.data = query;
+    c.size = withN ? 3 : 2;
+    c.prefix = 2;
+    sink.command(c);
+}
+
+} // namespace
+
+void DecoderSink::text(const Command &run)
+{
+    Command c = run;
+    c.size = 1;
+    for (int i = 0; i < run.size; ++i, ++c.data, ++c.offset)
+        command(c);
+}
+
 void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink, bool arrivals)
 {
-    pending.append(data, size);
+    // A chunk is read where it lies; only a command its end cuts short is kept for the next.
+    const bool copied = !pending.isEmpty();
+    if (copied)
+        pending.append(data, size);
+    const char *base = copied ? pending.constData() : data;
+    const qsizetype total = copied ? pending.size() : size;
     qsizetype pos = 0;
-    while (pos < pending.size()) {
-        const char *p = pending.constData() + pos;
-        const qsizetype n = pending.size() - pos;
+    while (pos < total) {
+        const char *p = base + pos;
+        const qsizetype n = total - pos;
+        qsizetype used = 0;
+        // The byte after a DLE EOT that ended the last chunk is its n or not, and the controller
+        // answers before it goes on to the command that byte begins.
+        if (arrivals && heldStatus >= 0)
+            reportQuery(proto::queryStatus, p[0], std::exchange(heldStatus, -1), sink);
         if (bulkLeft > 0) {
-            const qsizetype take = qsizetype(qMin<qint64>(bulkLeft, n));
+            used = qsizetype(qMin<qint64>(bulkLeft, n));
             if (arrivals)
-                arrive(p, take, n, sink);
-            bulkLeft -= take;
-            sink.bulk(p, take);
-            pos += take;
-            consumed += take;
-            continue;
+                arrive(p, used, n, sink);
+            bulkLeft -= used;
+            sink.bulk(p, used);
+        } else if (quint8(p[0]) >= 0x20 && !doubleByte && imagesLeft == 0) {
+            // Text, the common case: one-byte characters up to the next control byte.
+            Command run;
+            run.op = Op::Text;
+            run.name = "printStr";
+            run.offset = consumed;
+            run.data = p;
+            run.size = int(textRunLength(p, qMin<qsizetype>(n, std::numeric_limits<int>::max())));
+            used = run.size;
+            sink.text(run);
+            if (arrivals)
+                passed(p, used);
+        } else if (isLineControl(quint8(p[0])) && imagesLeft == 0) {
+            const TableEntry &entry = table[p[0] == 0x0A ? 0 : p[0] == 0x0D ? 1 : 2]; // the first three
+            Command c;
+            c.op = entry.op;
+            c.name = entry.name;
+            c.offset = consumed;
+            c.data = p;
+            c.size = 1;
+            c.prefix = 1;
+            sink.command(c);
+            used = 1;
+            if (arrivals)
+                passed(p, used);
+        } else {
+            used = step(p, n, false, sink);
+            if (used == 0)
+                break; // the rest of the command has not come yet
+            if (arrivals)
+                arrive(p, used, n, sink);
         }
-        const qsizetype used = step(p, n, false, sink);
-        if (used == 0)
-            break; // the rest of the command has not come yet
-        if (arrivals)
-            arrive(p, used, n, sink);
         pos += used;
         consumed += used;
     }
-    pending.remove(0, pos);
+    if (copied)
+        pending.remove(0, pos);
+    else if (pos < total)
+        pending = QByteArray(data + pos, total - pos);
 }
 
 QString Decoder::finish(DecoderSink &sink, bool arrivals)
@@ -244,24 +334,6 @@ QString Decoder::finish(DecoderSink &sink, bool arrivals)
     reset();
     return cut;
 }
-
-namespace {
-
-void reportQuery(char what, char next, qint64 offset, DecoderSink &sink)
-{
-    const bool withN = what == proto::queryStatus && next >= 1 && next <= 4;
-    const char query[3] = {DLE, what, next};
-    Command c;
-    c.op = what == proto::queryFirmware ? Op::Firmware : withN ? Op::StatusN : Op::Status;
-    c.name = what == proto::queryFirmware ? "getFirmwareInfo" : withN ? "transmitRealTimeStatus" : "printerState";
-    c.offset = offset;
-    c.data = query;
-    c.size = withN ? 3 : 2;
-    c.prefix = 2;
-    sink.command(c);
-}
-
-} // namespace
 
 void Decoder::settle(DecoderSink &sink, bool streamEnded)
 {

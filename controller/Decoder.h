@@ -105,6 +105,9 @@ public:
     virtual ~DecoderSink() = default;
     virtual void command(const Command &command) = 0;
     virtual void bulk(const char *data, qsizetype size) = 0; // data of the last command, in order
+    // A run of one-byte characters, as text outside double-byte mode comes: by default a Text
+    // command for each. A sink that takes the run whole spares the decoder its per-character work.
+    virtual void text(const Command &run);
 };
 
 // Turns the byte stream into commands by one table of prefixes and parameter shapes. It is
@@ -151,6 +154,12 @@ private:
     qsizetype unlisted(const char *p, qsizetype n, Command &c, DecoderSink &sink); // not in the table
     // Scans the first n of the avail bytes at p; the rest may give a DLE EOT that ends them its n.
     void arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &sink);
+    // Bytes arrived that hold no byte of a query (text and line controls), with no DLE EOT waiting.
+    void passed(const char *p, qsizetype n)
+    {
+        lastArrived = p[n - 1];
+        arrived += n;
+    }
 
     QByteArray pending;
     qint64 consumed = 0; // offset of pending's first byte

@@ -76,6 +76,7 @@ class NoSink : public controller::DecoderSink
 public:
     void command(const controller::Command &) override { }
     void bulk(const char *, qsizetype) override { }
+    void text(const controller::Command &) override { }
 };
 
 } // namespace
@@ -289,6 +290,7 @@ public:
         end = c.bulk > 0 ? c.offset + c.size + c.bulk : -1;
     }
     void bulk(const char *, qsizetype) override { }
+    void text(const controller::Command &) override { start = end = -1; }
     qint64 &start, &end;
 };
 

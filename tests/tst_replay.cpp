@@ -28,11 +28,46 @@ QString writeBin(const QTemporaryDir &dir, const QString &name, const QByteArray
     return path;
 }
 
+// The host's bytes as a capture, in chunks of the given size.
+QString writeCapture(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes, qsizetype chunk)
+{
+    QByteArray file = CaptureFile::sectionHeader() + CaptureFile::interfaceDescription(QStringLiteral("test"));
+    for (qsizetype at = 0; at < bytes.size(); at += chunk)
+        file += CaptureFile::packet(
+            1000 + at, CaptureFile::Side::ToController, bytes.constData() + at, qMin(chunk, bytes.size() - at));
+    return writeBin(dir, name, file);
+}
+
 Comparison compareFiles(const QString &a, const QString &b, RecordingDigest &da, RecordingDigest &db)
 {
-    if (!da.read(a).isEmpty() || !db.read(b).isEmpty())
+    if (RecordingDigest::readAll({&da, &db}, {a, b}) != QStringList{QString(), QString()})
         return {};
     return compareRecordings(da, db);
+}
+
+// A byte changed at each of the places in turn: the first command that differs holds it, in one
+// recording or the other.
+void expectNamedAtTheirCommands(const QByteArray &bytes, const QList<qsizetype> &places)
+{
+    QTemporaryDir dir;
+    const QString original = writeBin(dir, QStringLiteral("a.bin"), bytes);
+    QRandomGenerator random(1);
+    for (const qsizetype at : places) {
+        QByteArray changed = bytes;
+        changed[at] = char(changed[at] ^ (1 << random.bounded(8)));
+        const QString path = writeBin(dir, QStringLiteral("b%1.bin").arg(at), changed);
+        RecordingDigest a, b;
+        const Comparison c = compareFiles(original, path, a, b);
+        QVERIFY2(!c.hunks.isEmpty(), qPrintable(QStringLiteral("byte %1 changed unseen").arg(at)));
+        const Comparison::Hunk &first = c.hunks.first();
+        auto holds = [at](const RecordingDigest::Command &cmd) {
+            return cmd.offset >= 0 && cmd.offset <= at && at < cmd.offset + cmd.size;
+        };
+        const bool held = (first.aCount > 0 && holds(a.commandsAt({first.a}).first()))
+            || (first.bCount > 0 && holds(b.commandsAt({first.b}).first()));
+        QVERIFY2(held, qPrintable(QStringLiteral("byte %1: %2").arg(at).arg(describeComparison(c, a, b))));
+        QFile::remove(path);
+    }
 }
 
 // A virtual controller on a link of its own, its paper printed at once so that no status
@@ -118,28 +153,42 @@ private slots:
 
     void mutationsAreNamedAtTheirCommand()
     {
-        // A byte changed anywhere in the receipt: the first command that differs holds it, in
-        // one recording or the other.
+        const QByteArray receipt = receiptBytes();
+        QRandomGenerator random(20261207);
+        QList<qsizetype> places;
+        for (int i = 0; i < 40; ++i)
+            places << random.bounded(receipt.size());
+        expectNamedAtTheirCommands(receipt, places);
+    }
+
+    void mutationsAreNamedPastWhereALongRecordingIsTakenUpAgain()
+    {
+        // Some 6 MB of lines and pictures: the commands the report names are read again from
+        // the last point of the first reading before them, inside a picture's data too.
+        QByteArray stream;
+        const QByteArray picture = hex("1D 76 30 00 30 00 E8 03") + QByteArray(48 * 1000, '\x5A');
+        for (int i = 0; stream.size() < (6 << 20); ++i) {
+            stream += QStringLiteral("Line %1 between pictures\n").arg(i).toLatin1();
+            if (i % 3 == 0)
+                stream += picture;
+        }
+        QRandomGenerator random(20261208);
+        QList<qsizetype> places;
+        for (int i = 0; i < 4; ++i)
+            places << (4 << 20) + random.bounded(stream.size() - (4 << 20));
+        expectNamedAtTheirCommands(stream, places);
+    }
+
+    void theSameBytesCutOtherwiseAreTheSameRecording()
+    {
         QTemporaryDir dir;
         const QByteArray receipt = receiptBytes();
-        const QString original = writeBin(dir, QStringLiteral("a.bin"), receipt);
-        QRandomGenerator random(20261207);
-        for (int i = 0; i < 40; ++i) {
-            QByteArray changed = receipt;
-            const qsizetype at = random.bounded(receipt.size());
-            changed[at] = char(changed[at] ^ (1 << random.bounded(8)));
-            const QString path = writeBin(dir, QStringLiteral("b%1.bin").arg(i), changed);
-            RecordingDigest a, b;
-            const Comparison c = compareFiles(original, path, a, b);
-            QVERIFY2(!c.hunks.isEmpty(), qPrintable(QStringLiteral("byte %1 changed unseen").arg(at)));
-            const Comparison::Hunk &first = c.hunks.first();
-            auto holds = [at](const RecordingDigest::Command &cmd) {
-                return cmd.offset >= 0 && cmd.offset <= at && at < cmd.offset + cmd.size;
-            };
-            const bool held = (first.aCount > 0 && holds(a.commandsAt({first.a}).first()))
-                || (first.bCount > 0 && holds(b.commandsAt({first.b}).first()));
-            QVERIFY2(held, qPrintable(QStringLiteral("byte %1: %2").arg(at).arg(describeComparison(c, a, b))));
-        }
+        RecordingDigest a, b;
+        const Comparison c = compareFiles(writeCapture(dir, QStringLiteral("a.pcapng"), receipt, 5),
+            writeCapture(dir, QStringLiteral("b.pcapng"), receipt, 4093), a, b);
+        QVERIFY2(c.same(), qPrintable(describeComparison(c, a, b)));
+        QCOMPARE(a.commands().size(), b.commands().size());
+        QVERIFY(a.commands().size() > 20);
     }
 
     void anInsertedCommandIsOneDifference()

@@ -44,9 +44,11 @@ int runCompare(const Launch &launch)
 {
     const QString program = QStringLiteral("printer-ruvela");
     RecordingDigest digests[2];
+    const QStringList why = RecordingDigest::readAll({&digests[0], &digests[1]}, launch.compareFiles);
     for (int i = 0; i < 2; ++i) {
-        if (const QString why = digests[i].read(launch.compareFiles.at(i)); !why.isEmpty()) {
-            say(stderr, QStringLiteral("%1: cannot compare %2: %3\n").arg(program, launch.compareFiles.at(i), why));
+        if (!why.at(i).isEmpty()) {
+            say(stderr,
+                QStringLiteral("%1: cannot compare %2: %3\n").arg(program, launch.compareFiles.at(i), why.at(i)));
             return 2;
         }
     }

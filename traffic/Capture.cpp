@@ -156,6 +156,14 @@ QString CaptureReader::open(const QString &path)
     return {};
 }
 
+bool CaptureReader::seek(const Place &place)
+{
+    swapped = place.swapped;
+    interfaces = place.interfaces;
+    unitsPerSecond = place.unitsPerSecond;
+    return file.seek(place.position) || fail(file.errorString());
+}
+
 quint32 CaptureReader::number(const char *at) const
 {
     quint32 value;

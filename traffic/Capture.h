@@ -68,6 +68,16 @@ public:
     bool isRaw() const { return raw; }
     qint64 position() const { return file.pos(); }
     qint64 size() const { return file.size(); }
+    // Where the reading stands between two records, to come back to in the same file.
+    struct Place
+    {
+        qint64 position = 0;
+        bool swapped = false;
+        QList<quint16> interfaces;
+        QList<qint64> unitsPerSecond;
+    };
+    Place place() const { return {file.pos(), swapped, interfaces, unitsPerSecond}; }
+    bool seek(const Place &place);
 
 private:
     bool readBlock(quint32 &type, QByteArray &body);

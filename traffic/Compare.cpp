@@ -6,19 +6,68 @@
 
 #include <QHash>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
-constexpr quint64 hashSeed = 0xcbf29ce484222325ULL, hashPrime = 0x100000001b3ULL;
-
-quint64 mix(quint64 hash, const char *data, qsizetype size)
+// A hash fed in pieces of any size that comes out the same for any cutting of the same bytes,
+// eight bytes at a step: compare reads hundreds of megabytes, and a byte at a time was most of
+// its time. Each step is one-to-one in the word and in the state, so one changed word always
+// changes the hash.
+class StreamHash
 {
-    for (qsizetype i = 0; i < size; ++i)
-        hash = (hash ^ quint8(data[i])) * hashPrime;
-    return hash;
-}
+public:
+    explicit StreamHash(quint64 seed = 0)
+        : state(seed ^ 0x9E3779B97F4A7C15ULL)
+    { }
+    void add(const char *data, qsizetype size)
+    {
+        length += quint64(size);
+        if (carried > 0) {
+            const int take = int(qMin<qsizetype>(size, 8 - carried));
+            std::memcpy(reinterpret_cast<char *>(&carry) + carried, data, size_t(take));
+            carried += take;
+            data += take;
+            size -= take;
+            if (carried < 8)
+                return;
+            word(carry);
+            carry = 0;
+            carried = 0;
+        }
+        for (; size >= 8; data += 8, size -= 8) {
+            quint64 w;
+            std::memcpy(&w, data, 8);
+            word(w);
+        }
+        std::memcpy(&carry, data, size_t(size));
+        carried = int(size);
+    }
+    quint64 result() const
+    {
+        quint64 h = state;
+        h ^= (carry + quint64(carried)) * 0xC2B2AE3D27D4EB4FULL;
+        h ^= length * 0x165667B19E3779F9ULL;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 33;
+        return h;
+    }
+
+private:
+    void word(quint64 w)
+    {
+        state ^= w * 0x87C37B91114253D5ULL;
+        state = (state << 31 | state >> 33) * 0x4CF5AD432745937FULL;
+    }
+    quint64 state;
+    quint64 carry = 0; // the bytes of a word not yet whole, in order
+    int carried = 0;
+    quint64 length = 0;
+};
 
 bool isRealTime(controller::Op op)
 {
@@ -40,48 +89,85 @@ public:
     void command(const controller::Command &c) override
     {
         if (c.op == controller::Op::Text && inText && c.offset == textEnd) {
-            hash(current, c.data, c.size);
-            textEnd += c.size;
-            if (RecordingDigest::Command *kept = keptAt(current)) {
-                kept->size += c.size;
-                if (kept->shown.size() < 48)
-                    kept->shown += QString::fromLatin1(c.data, c.size);
-            }
+            moreText(c);
             return;
         }
         const qint64 number = count++;
-        if (marks)
-            marks->push_back({mix(hashSeed, c.name, qsizetype(qstrlen(c.name)))});
         const bool text = c.op == controller::Op::Text;
-        if (!isRealTime(c.op)) {
-            current = number;
-            inText = text;
-            textEnd = c.offset + c.size;
-        }
         if (wanted && wanted->contains(number)) {
             RecordingDigest::Command kept;
             kept.offset = c.offset;
             kept.size = c.size;
             kept.name = text ? QStringLiteral("printStr") : QLatin1String(c.name);
-            kept.shown = text ? QString::fromLatin1(c.data, c.size)
+            kept.shown = text ? QString::fromLatin1(c.data, qMin(c.size, 48))
                               : QString::fromLatin1(QByteArray(c.data, c.size).toHex(' ').toUpper());
             found->insert(number, kept);
         }
-        hash(number, c.data, c.size);
+        if (isRealTime(c.op)) { // whole already, and the command around it goes on
+            if (marks) {
+                StreamHash query(quint64(c.op));
+                query.add(c.data, c.size);
+                marks->push_back({query.result()});
+            }
+            return;
+        }
+        close();
+        current = number;
+        inText = text;
+        textEnd = c.offset + c.size;
+        if (marks)
+            marks->push_back({0});
+        hash = StreamHash(quint64(c.op));
+        hash.add(c.data, c.size);
+    }
+    void text(const controller::Command &run) override
+    {
+        if (inText && run.offset == textEnd)
+            moreText(run);
+        else
+            command(run);
     }
     void bulk(const char *data, qsizetype size) override
     {
-        hash(current, data, size);
+        hash.add(data, size);
         if (RecordingDigest::Command *kept = keptAt(current))
             kept->size += size;
     }
+    // The last mark's hash is known only when no more bytes can come to it.
+    void close()
+    {
+        if (marks && current >= 0 && size_t(current) < marks->size())
+            (*marks)[size_t(current)].hash = hash.result();
+        current = -1;
+    }
     qint64 count = 0; // marks made so far
 
-private:
-    void hash(qint64 number, const char *data, qsizetype size)
+    // Where the cutting stands, to go on from there in a later reading.
+    struct Place
     {
-        if (marks && number >= 0 && size_t(number) < marks->size())
-            (*marks)[size_t(number)].hash = mix((*marks)[size_t(number)].hash, data, size);
+        qint64 count, current;
+        bool inText;
+        qint64 textEnd;
+    };
+    Place place() const { return {count, current, inText, textEnd}; }
+    void resume(const Place &p)
+    {
+        count = p.count;
+        current = p.current;
+        inText = p.inText;
+        textEnd = p.textEnd;
+    }
+
+private:
+    void moreText(const controller::Command &c)
+    {
+        hash.add(c.data, c.size);
+        textEnd += c.size;
+        if (RecordingDigest::Command *kept = keptAt(current)) {
+            kept->size += c.size;
+            if (kept->shown.size() < 48)
+                kept->shown += QString::fromLatin1(c.data, qMin(c.size, 48));
+        }
     }
     RecordingDigest::Command *keptAt(qint64 number)
     {
@@ -93,6 +179,7 @@ private:
     std::vector<RecordingDigest::Mark> *marks;
     const QSet<qint64> *wanted;
     QHash<qint64, RecordingDigest::Command> *found;
+    StreamHash hash; // of the current mark
     qint64 current = -1; // the mark a command's data goes to
     bool inText = false;
     qint64 textEnd = -1;
@@ -140,40 +227,85 @@ QList<Answer> RecordingMatcher::finish()
     return answers;
 }
 
+// A point of the first reading that a later one can start from: the file, the decoder and the
+// marker as they stood there.
+struct RecordingDigest::Resume
+{
+    CaptureReader::Place file;
+    controller::Decoder decoder;
+    Marker::Place marker;
+};
+
 RecordingDigest::RecordingDigest() = default;
 RecordingDigest::~RecordingDigest() = default;
 
-QString RecordingDigest::read(const QString &file)
+QString RecordingDigest::read(const QString &file) { return readAll({this}, {file}).first(); }
+
+QStringList RecordingDigest::readAll(const QList<RecordingDigest *> &digests, const QStringList &files)
 {
-    path = file;
+    QStringList why;
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (qsizetype i = 0; i < digests.size(); ++i) {
+        digests[i]->path = files.at(i);
+        why << QString();
+        threads.emplace_back(QThread::create([&why, &digests, i] { why[i] = digests[i]->readCommands(); }));
+    }
+    // Started only once the list of reasons stands, as each thread writes its own place in it.
+    for (const auto &thread : threads)
+        thread->start();
+    for (RecordingDigest *digest : digests)
+        digest->drawPaper();
+    for (const auto &thread : threads)
+        thread->wait();
+    return why;
+}
+
+QString RecordingDigest::readCommands()
+{
     CaptureReader reader;
     if (QString why = reader.open(path); !why.isEmpty())
         return why;
     raw = reader.isRaw();
-    model = std::make_unique<controller::Interpreter>();
     controller::Decoder decoder;
     Marker marker(&marks);
     RecordingMatcher answers;
     CaptureReader::Record r;
+    qint64 resumedAt = 0;
     while (reader.next(r)) {
         if (r.side == CaptureReader::Side::ToController) {
             decoder.feed(r.data.constData(), r.data.size(), marker);
-            // Once the roll is full nothing more is drawn: the rest costs the model's work only.
-            if (!model->paper().isFull())
-                model->feed(r.data);
             sent += r.data.size();
         }
         if (!raw)
             matched += answers.record(r);
+        if (reader.position() - resumedAt >= resumeEvery) {
+            resumedAt = reader.position();
+            resumes.push_back({reader.place(), decoder, marker.place()});
+        }
     }
     if (!reader.failure().isEmpty())
         return reader.failure();
     decoder.settle(marker, true);
     decoder.finish(marker);
-    model->finish();
+    marker.close();
     if (!raw)
         matched += answers.finish();
     return {};
+}
+
+void RecordingDigest::drawPaper()
+{
+    model = std::make_unique<controller::Interpreter>();
+    CaptureReader reader;
+    if (!reader.open(path).isEmpty())
+        return; // the commands' reading says why
+    CaptureReader::Record r;
+    // Once the roll is full nothing more is drawn, and the rest of the file is not read for it.
+    while (!model->paper().isFull() && reader.next(r)) {
+        if (r.side == CaptureReader::Side::ToController)
+            model->feed(r.data);
+    }
+    model->finish();
 }
 
 QList<RecordingDigest::Command> RecordingDigest::commandsAt(const QList<qint64> &numbers) const
@@ -181,10 +313,18 @@ QList<RecordingDigest::Command> RecordingDigest::commandsAt(const QList<qint64> 
     const QSet<qint64> wanted(numbers.begin(), numbers.end());
     QHash<qint64, Command> found;
     CaptureReader reader;
-    if (reader.open(path).isEmpty()) {
+    if (reader.open(path).isEmpty() && !numbers.isEmpty()) {
         controller::Decoder decoder;
         Marker marker(nullptr, &wanted, &found);
-        const qint64 last = numbers.isEmpty() ? -1 : *std::max_element(numbers.begin(), numbers.end());
+        // From the last point of the first reading before the first command wanted.
+        const qint64 first = *std::min_element(numbers.begin(), numbers.end());
+        auto from = std::partition_point(
+            resumes.begin(), resumes.end(), [first](const Resume &at) { return at.marker.count <= first; });
+        if (from != resumes.begin() && reader.seek(std::prev(from)->file)) {
+            decoder = std::prev(from)->decoder;
+            marker.resume(std::prev(from)->marker);
+        }
+        const qint64 last = *std::max_element(numbers.begin(), numbers.end());
         CaptureReader::Record r;
         // Read on past the last one wanted only while it may still grow.
         while (marker.count <= last + 1 && reader.next(r)) {
@@ -302,6 +442,12 @@ public:
     { }
     uchar first(int x) const { return rowA && x < a.width() ? rowA[x] : blank; }
     uchar second(int x) const { return rowB && x < b.width() ? rowB[x] : blank; }
+    // Most rows of two runs are the same: a whole row compared at once before dot by dot.
+    bool same(int width) const
+    {
+        return rowA && rowB && a.width() == width && b.width() == width
+            && (rowA == rowB || std::memcmp(rowA, rowB, size_t(width)) == 0);
+    }
 
 private:
     static constexpr uchar blank = 255;
@@ -316,6 +462,8 @@ void comparePaper(const controller::Paper &a, const controller::Paper &b, Compar
     const int rows = qMax(a.rows(), b.rows()), width = qMax(a.width(), b.width());
     for (int y = 0; y < rows; ++y) {
         const RowPair row(a, b, y);
+        if (row.same(width))
+            continue;
         for (int x = 0; x < width; ++x) {
             if (row.first(x) != row.second(x)) {
                 ++c.differingDots;
@@ -403,8 +551,16 @@ QString describeComparison(const Comparison &c, const RecordingDigest &a, const 
     QStringList lines;
     if (!c.hunks.isEmpty()) {
         const Comparison::Hunk &h = c.hunks.first();
-        const RecordingDigest::Command ca = h.aCount ? a.commandsAt({h.a}).first() : RecordingDigest::Command();
-        const RecordingDigest::Command cb = h.bCount ? b.commandsAt({h.b}).first() : RecordingDigest::Command();
+        // Each file is read again as far as its command, both at once.
+        RecordingDigest::Command ca, cb;
+        std::unique_ptr<QThread> other(QThread::create([&] {
+            if (h.bCount)
+                cb = b.commandsAt({h.b}).first();
+        }));
+        other->start();
+        if (h.aCount)
+            ca = a.commandsAt({h.a}).first();
+        other->wait();
         auto shown = [](const RecordingDigest::Command &cmd) {
             return QStringLiteral("%1 %2").arg(cmd.name, proto::escapedText(cmd.shown.left(48)));
         };

@@ -27,7 +27,7 @@ private:
     qint64 firstUs = -1, now = 0, sent = 0, received = 0;
 };
 
-// A recording taken apart, in one pass over its file: the host's commands as the controller's
+// A recording taken apart: the host's commands as the controller's
 // decoder cuts them (a run of text is one), each by its offset and a hash of its bytes; the
 // paper the shared controller model draws from them, as far as its roll reaches; and the controller's answers, each
 // matched to its query. A raw byte file has commands and paper, and no answers.
@@ -51,6 +51,9 @@ public:
     ~RecordingDigest();
     // Empty, or why the file cannot be read as a recording.
     QString read(const QString &path);
+    // Several read at once: each file's commands and answers on a thread of its own, the papers
+    // on this one, as the model draws its glyphs on one thread. Why each could not be read.
+    static QStringList readAll(const QList<RecordingDigest *> &digests, const QStringList &paths);
     const std::vector<Mark> &commands() const { return marks; }
     qint64 hostBytes() const { return sent; }
     const controller::Interpreter &printer() const { return *model; }
@@ -60,12 +63,19 @@ public:
     QList<Command> commandsAt(const QList<qint64> &numbers) const;
 
 private:
+    struct Resume;
+    static constexpr qint64 resumeEvery = 4 << 20; // bytes of file between two resume points
+
+    QString readCommands();
+    void drawPaper();
+
     QString path;
     std::vector<Mark> marks;
     qint64 sent = 0;
     bool raw = false;
     std::unique_ptr<controller::Interpreter> model;
     QList<Answer> matched;
+    std::vector<Resume> resumes;
 };
 
 // The answers a recording holds, in order: each reply and unanswered query, call-backs and bytes

@@ -33,6 +33,7 @@ public:
         matcher.ask(queryOf(c, *form), out);
     }
     void bulk(const char *, qsizetype) override { }
+    void text(const controller::Command &) override { } // text asks nothing
 
 private:
     static Query queryOf(const controller::Command &c, const proto::QueryForm &form)
