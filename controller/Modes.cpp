@@ -15,8 +15,13 @@ bool Modes::set(const Command &c, int headWidth, QString &note)
 {
     const quint8 n = c.param(0);
     switch (c.op) {
-    case Op::FontType:
-        fontBits = n;
+    case Op::FontType: // the mode byte is the whole mode: each attribute it holds, set or cleared
+        emphasis = n & proto::Bold;
+        italic = n & proto::Italic;
+        whiteOnBlack = n & proto::Reverse;
+        underlineDots = n & proto::Underlined ? 2 : 0;
+        sizeX = n & proto::DoubleWidth ? 2 : 1;
+        sizeY = n & proto::DoubleHeight ? 2 : 1;
         break;
     case Op::Darkness:
         darkness = n;

@@ -25,10 +25,7 @@ struct Modes
 
     // Applies a command that sets modes and nothing else: false for any other command.
     bool set(const Command &c, int headWidth, QString &note);
-    int scaleX() const { return qMax(fontBits & proto::DoubleWidth ? 2 : 1, sizeX); }
-    int scaleY() const { return qMax(fontBits & proto::DoubleHeight ? 2 : 1, sizeY); }
 
-    quint8 fontBits = 0; // fontTypeSet's proto::FontBits
     bool emphasis = false, italic = false, whiteOnBlack = false, upsideDown = false, rotated = false;
     int underlineDots = 0, sizeX = 1, sizeY = 1, rightSpacing = 0;
     int align = 0; // 0 left, 1 centre, 2 right

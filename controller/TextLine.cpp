@@ -135,15 +135,14 @@ uchar Printhead::textInk() const
 
 void Printhead::putChar(char32_t c, int entry, bool doubleByte)
 {
-    const bool bold = (modes.fontBits & proto::Bold) || modes.emphasis,
-               slanted = (modes.fontBits & proto::Italic) || modes.italic;
+    const bool bold = modes.emphasis, slanted = modes.italic;
     Item item;
     item.bold = bold;
-    item.reverse = (modes.fontBits & proto::Reverse) || modes.whiteOnBlack;
-    item.underline = modes.fontBits & proto::Underlined ? 2 : modes.underlineDots;
+    item.reverse = modes.whiteOnBlack;
+    item.underline = modes.underlineDots;
     item.ink = textInk();
-    item.scaleX = modes.scaleX();
-    item.scaleY = modes.scaleY();
+    item.scaleX = modes.sizeX;
+    item.scaleY = modes.sizeY;
     item.entry = entry;
     int spacing = modes.rightSpacing;
     if (doubleByte) { // a character of the double-byte mode takes the modes FS commands set

@@ -306,6 +306,16 @@ private slots:
         QCOMPARE(interpreter.takeReplies().toHex(' '), hex(row.value(3).toLatin1()).toHex(' '));
     }
 
+    void modeByteAndItsAttributes_data() { addTableRows(QStringLiteral("modebyte.txt")); }
+    void modeByteAndItsAttributes()
+    {
+        QFETCH(QStringList, row);
+        const QImage got = run(hex(row[1].toLatin1())).paper().image();
+        const QImage expected = run(hex(row[2].toLatin1())).paper().image();
+        QVERIFY(!expected.isNull());
+        QVERIFY2(got == expected, qPrintable(QStringLiteral("%1 does not print as %2").arg(row[1], row[2])));
+    }
+
     void decodesCommands_data()
     {
         QTest::addColumn<QByteArray>("stream");
