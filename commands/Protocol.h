@@ -120,6 +120,17 @@ inline QByteArray firmwareReply(int headType)
         .toLatin1();
 }
 
+// The head type a firmware answer names ("head type 5 (576 dots)"), or -1.
+inline int headTypeNamed(const QByteArray &firmware)
+{
+    const qsizetype at = firmware.indexOf("head type ");
+    if (at < 0 || at + 10 >= firmware.size())
+        return -1;
+    const int type = firmware.at(at + 10) - '0';
+    const bool alone = at + 11 >= firmware.size() || firmware.at(at + 11) < '0' || firmware.at(at + 11) > '9';
+    return type >= 0 && type < headTypes && alone ? type : -1;
+}
+
 // A byte can be a status byte only with bits 1 and 4 set and bit 0 clear.
 constexpr bool canBeStatus(quint8 byte) { return (byte & StatusFixed) == StatusFixed && !(byte & 0x01); }
 // A byte that can be a status and cannot be text: a control byte (0x12, 0x16, 0x1A, 0x1E) or one

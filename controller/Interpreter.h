@@ -83,6 +83,7 @@ public:
     int drawerKicks() const { return head.drawerKicks(); }
     const QList<int> &cutRows() const { return head.cutRows(); } // where each cut's mark starts
     int headType() const { return head.headType(); }
+    void setHeadType(int type) { head.setHead(type); } // as a controller found to have that head
     int paperWidth() const { return head.headWidth(); }
     bool isSleeping() const { return head.isSleeping(); }
     quint8 status() const { return head.status(); }

@@ -70,6 +70,7 @@ public:
     const QList<int> &cutRows() const { return cuts; } // the first row of each cut's mark
     void setPaperOut(bool out) { paperOut = out; }
     void setCoverOpen(bool open) { coverOpen = open; }
+    void setHead(int type); // as ESC Z sets it: the width follows, and the roll widens once
     void clearPaper(); // tears off the printed paper; modes and stored bitmaps stay
 
     static uchar inkFor(int level);
@@ -99,7 +100,6 @@ private:
     };
 
     void resetModes();
-    void setHead(int type);
     void markRows(int entry, int first, int last);
     void startBulk(Bulk kind, qint64 size, int entry);
 

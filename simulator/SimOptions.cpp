@@ -77,6 +77,25 @@ QString readSpeed(const QString &value, SimOptions &out)
         : QStringLiteral("takes a speed above 0 up to 1000000 mm/s, or max");
 }
 
+QString readTiming(const QString &value, SimOptions &out)
+{
+    out.wire.flatTiming = value == QLatin1String("flat");
+    return out.wire.flatTiming || value == QLatin1String("head") ? QString() : QStringLiteral("takes head or flat");
+}
+
+QString readStrobeDots(const QString &value, SimOptions &out)
+{
+    bool ok = false;
+    out.wire.dotsPerStrobe = value.toInt(&ok);
+    return ok && out.wire.dotsPerStrobe >= 1 && out.wire.dotsPerStrobe <= 4096 ? QString()
+                                                                               : QStringLiteral("takes 1 to 4096 dots");
+}
+
+QString readHeat(const QString &value, SimOptions &out)
+{
+    return inRange(value, 0.001, 1000, out.wire.heatMs) ? QString() : QStringLiteral("takes 0.001 to 1000 ms");
+}
+
 QString readFlow(const QString &value, SimOptions &out)
 {
     out.wire.xonXoff = value == QLatin1String("xonxoff");
@@ -155,7 +174,13 @@ const OptionRow rows[] = {
     {{"buffer"}, "BYTES", readBuffer, nullptr,
         QT_TRANSLATE_NOOP("SimOptions", "Receive buffer in bytes (default 4096).")},
     {{"speed"}, "MM_PER_S", readSpeed, nullptr,
-        QT_TRANSLATE_NOOP("SimOptions", "Printing speed in mm/s (default 80), or max for as fast as possible.")},
+        QT_TRANSLATE_NOOP("SimOptions", "The motor's top speed in mm/s (default 80, a dot row each 1.56 ms), or max for as fast as possible.")},
+    {{"timing"}, "MODEL", readTiming, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "head (default): a dot row takes the longer of the motor's step and its strobes, one for each --strobe-dots black dots, --heat-ms each; flat: every row the motor's step.")},
+    {{"strobe-dots"}, "N", readStrobeDots, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Dots the head heats at once (default 64).")},
+    {{"heat-ms"}, "MS", readHeat, nullptr,
+        QT_TRANSLATE_NOOP("SimOptions", "Heating time of one strobe in ms (default half the motor's step, 0.78 at 80 mm/s).")},
     {{"flow"}, "MODE", readFlow, nullptr,
         QT_TRANSLATE_NOOP("SimOptions", "xonxoff (default) or none.")},
     {{"place"}, "SIDE", readPlace, nullptr,

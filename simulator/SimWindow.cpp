@@ -109,10 +109,11 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     pathStatus = new QLabel;
     bytesStatus = new QLabel;
     headStatus = new QLabel;
+    speedStatus = new QLabel;
     lineStatus = new QLabel;
     unknownStatus = new QLabel;
     tcpStatus = new QLabel;
-    for (QLabel *label : {pathStatus, tcpStatus, bytesStatus, headStatus, lineStatus, unknownStatus})
+    for (QLabel *label : {pathStatus, tcpStatus, bytesStatus, headStatus, speedStatus, lineStatus, unknownStatus})
         ui->statusBar->addWidget(label);
 
     connect(ui->logView->selectionModel(), &QItemSelectionModel::currentChanged, this, &SimWindow::selectEntry);
@@ -225,6 +226,9 @@ void SimWindow::refresh()
               .arg(printer.headType())
               .arg(printer.paperWidth());
     headStatus->setText(dropped ? head.arg(dropped) : head);
+    // Dark rows take more strobes than light ones: the paper moves as fast as they let it.
+    speedStatus->setText(
+        wire.printSpeed() > 0 ? tr("printing at %1 mm/s").arg(wire.printSpeed(), 0, 'f', 1) : tr("not printing"));
     const QString speed = s.baud > 0 ? tr("%1 bit/s 8N1").arg(s.baud) : tr("unpaced");
     const QString flow = s.xonXoff ? (wire.isHeld() ? tr("XON/XOFF (held)") : tr("XON/XOFF")) : tr("no flow control");
     const QString line

@@ -50,7 +50,7 @@ private:
     LogModel *logModel;
     bool toolSetUp = false;
     ElidedLabel *replyLabel;
-    QLabel *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *lineStatus, *unknownStatus;
+    QLabel *pathStatus, *tcpStatus, *bytesStatus, *headStatus, *speedStatus, *lineStatus, *unknownStatus;
 };
 
 } // namespace sim

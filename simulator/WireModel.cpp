@@ -13,6 +13,7 @@ using proto::XON;
 constexpr auto maxWork = std::chrono::milliseconds(20);
 constexpr qsizetype minSlice = 8, maxSlice = 64 * 1024, pacedSlice = 256; // a paced slice moves little paper
 constexpr double bankedSeconds = 0.25; // of paper motion a late tick may catch up on
+constexpr double speedWindow = 0.25; // seconds of printing the shown speed is taken over
 } // namespace
 
 std::chrono::nanoseconds WireModel::steadyClock() { return std::chrono::steady_clock::now().time_since_epoch(); }
@@ -24,6 +25,8 @@ WireModel::WireModel(controller::Interpreter &interpreter, const WireSettings &s
 {
     config.bufferSize = qMax(16, config.bufferSize);
     config.speedMmPerS = qMax(0.0, config.speedMmPerS);
+    if (config.speedMmPerS > 0)
+        timing = config.timing();
 }
 
 bool WireModel::mayRead(Port port) const
@@ -116,10 +119,8 @@ QByteArray WireModel::advance(double seconds)
     if (config.baud > 0) // at most a twentieth of a second of credit, as a wire has no store
         credit = qMin(credit + seconds * config.baud / 10.0, config.baud / 200.0 + 64);
     if (!isPaused() && !segments.isEmpty()) {
-        if (config.speedMmPerS > 0) {
-            const double rowsPerSecond = config.speedMmPerS * 8.0;
-            rowBudget = qMin(rowBudget + seconds * rowsPerSecond, bankedSeconds * rowsPerSecond);
-        }
+        if (config.speedMmPerS > 0)
+            timeBudget = qMin(timeBudget + seconds, bankedSeconds);
         process();
     }
     if (seconds > 0 && quiet >= proto::realTimeQuietMs / 1000.0) {
@@ -130,7 +131,14 @@ QByteArray WireModel::advance(double seconds)
         route(lastPort);
     }
     if (bufferFill() == 0)
-        rowBudget = qMin(rowBudget, 0.0); // an idle mechanism banks no time
+        timeBudget = qMin(timeBudget, 0.0); // an idle mechanism banks no time
+    idleSeconds = windowRows > 0 ? 0.0 : idleSeconds + seconds;
+    if (windowSeconds >= speedWindow) {
+        speedNow = windowRows / 8.0 / windowSeconds;
+        windowRows = windowSeconds = 0;
+    } else if (idleSeconds >= speedWindow) {
+        speedNow = 0;
+    }
     flowControl();
     return take(Serial);
 }
@@ -138,7 +146,7 @@ QByteArray WireModel::advance(double seconds)
 void WireModel::process()
 {
     const bool paced = config.speedMmPerS > 0;
-    while (!segments.isEmpty() && (!paced || rowBudget > 0) && worked < maxWork) {
+    while (!segments.isEmpty() && (!paced || timeBudget > 0) && worked < maxWork) {
         const Segment segment = segments.first();
         const qsizetype n = qsizetype(qMin<qint64>(paced ? qMin(slice, pacedSlice) : slice, segment.end - processed));
         if (n == 0) {
@@ -153,6 +161,7 @@ void WireModel::process()
             continue;
         }
         const qint64 rowsBefore = printedRows();
+        const int paperRowsBefore = interpreter.paper().rows();
         const auto sliceStart = clock();
         interpreter.process(buffer.constData() + head, n);
         const auto took = clock() - sliceStart;
@@ -160,7 +169,17 @@ void WireModel::process()
         head += n;
         processed += n;
         route(segment.port);
-        rowBudget -= double(printedRows() - rowsBefore);
+        if (paced) {
+            // Each row this slice printed as long as its dots take; a row past the end of the
+            // roll is dropped unseen and takes the motor's step.
+            const controller::Paper &paper = interpreter.paper();
+            const qint64 rows = printedRows() - rowsBefore;
+            const double printing = timing.rowsSeconds(paper, paperRowsBefore, paper.rows() - paperRowsBefore)
+                + double(rows - (paper.rows() - paperRowsBefore)) * timing.stepSeconds;
+            timeBudget -= printing;
+            windowRows += double(rows);
+            windowSeconds += printing;
+        }
         // Slices that each take about a millisecond: the deadline above is kept within one.
         if (took > std::chrono::microseconds(2000))
             slice = qMax(minSlice, slice / 2);

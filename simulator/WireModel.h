@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/HeadTiming.h"
 #include "controller/Interpreter.h"
 
 #include <QByteArray>
@@ -18,8 +19,16 @@ struct WireSettings
 
     int baud = 0; // bit/s the wire carries with 8N1 framing; 0 for no pacing
     int bufferSize = 4096; // receive buffer in bytes
-    double speedMmPerS = 80; // how fast the paper moves, 8 dot rows a mm; 0 for as fast as possible
+    double speedMmPerS = 80; // the motor's top speed, 8 dot rows a mm; 0 for as fast as possible
     bool xonXoff = true; // software flow control, else bytes that do not fit are lost
+    int dotsPerStrobe = controller::HeadTiming::defaultDotsPerStrobe;
+    double heatMs = 0; // one strobe's heating; 0 for half the motor's step
+    bool flatTiming = false; // every row at the motor's speed, however dark
+
+    controller::HeadTiming timing() const
+    {
+        return controller::HeadTiming::forSpeed(speedMmPerS, dotsPerStrobe, heatMs / 1000.0, flatTiming);
+    }
 };
 
 // The controller's receive buffer and print mechanism between its ports and the interpreter.
@@ -76,6 +85,9 @@ public:
     void setPaperOut(bool out);
     void setCoverOpen(bool open);
     bool isPaused() const { return paperOut || coverOpen; }
+    // How fast the paper moved over the last rows, in mm/s: slower than the motor's speed while
+    // dark rows take their strobes; 0 while nothing prints.
+    double printSpeed() const { return speedNow; }
 
 private:
     struct Segment
@@ -98,7 +110,10 @@ private:
     QByteArray outbox[2];
     QStringList notices;
     double credit = 0; // bytes the paced wire may still carry
-    double rowBudget = 0; // rows the paper may still move; below 0 while it catches up
+    controller::HeadTiming timing;
+    double timeBudget = 0; // seconds the mechanism may still print; below 0 while it catches up
+    double windowRows = 0, windowSeconds = 0, idleSeconds = 0; // for printSpeed()
+    double speedNow = 0;
     qsizetype slice = 256; // bytes processed at a time, fitted to how long they take
     std::chrono::nanoseconds worked{}; // interpreting since time last passed
     qint64 dropped = 0, received = 0, overrun = 0;

@@ -7,6 +7,7 @@
 #include "simulator/SimWindow.h"
 #include "simulator/WireModel.h"
 #include "traffic/ExpectedPrinter.h"
+#include "traffic/TrafficLog.h"
 
 #include <QTcpSocket>
 
@@ -71,12 +72,15 @@ void runWireScript(const QStringList &steps)
         const QString verb = args[0];
         const auto number = [&](int i) { return args.value(i).toDouble(); };
         QByteArray back; // what went back on the line
-        if (verb == "wire")
+        if (verb == "wire") {
+            WireSettings settings{int(number(1)), int(number(2)), number(3), number(4) > 0};
+            settings.flatTiming = args.last() == "flat";
             wire.emplace(
-                printer, WireSettings{int(number(1)), int(number(2)), number(3), number(4) > 0},
-                args.size() < 6 ? WireModel::WorkClock(WireModel::steadyClock)
-                                : [&now, ms = int(number(5))] { return now += std::chrono::milliseconds(ms); });
-        else if (verb == "paper-out")
+                printer, settings,
+                args.size() < 6 || settings.flatTiming
+                    ? WireModel::WorkClock(WireModel::steadyClock)
+                    : [&now, ms = int(number(5))] { return now += std::chrono::milliseconds(ms); });
+        } else if (verb == "paper-out")
             wire->setPaperOut(number(1) > 0);
         else if (verb == "cover-open")
             wire->setCoverOpen(number(1) > 0);
@@ -481,6 +485,88 @@ private slots:
         QTest::addColumn<bool>("honours");
         QTest::newRow("host honours XOFF") << true;
         QTest::newRow("host ignores XOFF") << false;
+    }
+
+    void trafficForeseesTheHeadsStatus_data()
+    {
+        QTest::addColumn<int>("head");
+        QTest::addColumn<bool>("askVersion");
+        for (int head = 0; head < proto::headTypes; ++head)
+            QTest::addRow("head type %d, its firmware answer heard", head) << head << true;
+        QTest::newRow("head type 4, a status answer heard") << 4 << false;
+        QTest::newRow("head type 5, a status answer heard") << 5 << false;
+    }
+    void trafficForeseesTheHeadsStatus()
+    {
+        // A controller set to its head before the tool came: once an answer told the head, the
+        // status the tool's model foresees in Traffic is the one the controller gives.
+        QFETCH(int, head);
+        QFETCH(bool, askVersion);
+        SimWindow window(head, WireSettings{});
+        QVERIFY(window.driver().plugIn());
+        MainWindow tool;
+        connectTo(tool, window.driver().path());
+        const TrafficLog *log = tool.findChild<TrafficLog *>();
+        QVERIFY(log);
+        const auto rowsOf = [log](TrafficRow::Direction direction) {
+            QList<TrafficRow> rows;
+            for (int i = 0; i < log->rowCount(); ++i)
+                if (log->row(i).direction == direction)
+                    rows << log->row(i);
+            return rows;
+        };
+        press(tool, askVersion ? "pushButtonVersion" : "pushButtonStatus");
+        QTRY_COMPARE(rowsOf(TrafficRow::Direction::Received).size(), 1);
+        press(tool, "pushButtonStatus");
+        QTRY_COMPARE(rowsOf(TrafficRow::Direction::Received).size(), 2);
+        const QByteArray answered = rowsOf(TrafficRow::Direction::Received).last().bytes;
+        QCOMPARE(answered.size(), 1);
+        QCOMPARE(bool(quint8(answered.at(0)) & proto::StatusHasCutter), proto::headHasCutter(head));
+        const TrafficRow query = rowsOf(TrafficRow::Direction::Sent).last();
+        QCOMPARE(query.what, QStringLiteral("printerState"));
+        QCOMPARE(query.detail, QStringLiteral("-> ") + QString::fromLatin1(answered.toHex().toUpper()));
+    }
+
+    void darkPictureOutrunsAHostThatIgnoresXoff_data()
+    {
+        // A black picture 384 dots wide at 230400 bit/s: the line brings 23 KB a second, and its
+        // rows take six strobes each, 10 KB a second of it, where the motor alone would take 31.
+        QTest::addColumn<bool>("honours");
+        QTest::addColumn<bool>("flat");
+        QTest::addColumn<bool>("overruns");
+        QTest::newRow("host honours XOFF") << true << false << false;
+        QTest::newRow("host ignores XOFF") << false << false << true;
+        QTest::newRow("host ignores XOFF, rows at the motor's speed") << false << true << false;
+    }
+    void darkPictureOutrunsAHostThatIgnoresXoff()
+    {
+        QFETCH(bool, honours);
+        QFETCH(bool, flat);
+        QFETCH(bool, overruns);
+        Interpreter printer;
+        WireSettings settings{230400, 4096, 80, true};
+        settings.flatTiming = flat;
+        WireModel wire(printer, settings);
+        wire.setHostHonoursXoff(honours);
+        const QByteArray picture = hex("1D 76 30 00 30 00 90 01") + QByteArray(48 * 400, '\xFF');
+        qsizetype sent = 0;
+        for (int tick = 0; tick < 2000 && (sent < picture.size() || wire.bufferFill() > 0); ++tick) {
+            wire.advance(0.005);
+            const qsizetype allowed = wire.readAllowance();
+            const qsizetype n = qMin(picture.size() - sent, allowed < 0 ? picture.size() : allowed);
+            wire.receive(picture.mid(sent, n));
+            sent += n;
+        }
+        wire.advance(0.005); // the overrun is told once it is over
+        QCOMPARE(sent, picture.size());
+        QCOMPARE(wire.droppedBytes() > 0, overruns);
+        // Each overrun is told once it is over: together they name every byte lost.
+        qint64 told = 0;
+        for (const QString &note : logged(printer, {"overrun:"}))
+            told += note.section(' ', 0, 0).toLongLong();
+        QCOMPARE(told, wire.droppedBytes());
+        if (!overruns)
+            QCOMPARE(printer.paper().rows(), 400);
     }
     void hostFlowControlDecidesOverrun()
     {

@@ -146,6 +146,7 @@ void TrafficRecorder::inTurn(std::function<void()> row)
 
 void TrafficRecorder::received(const Answer &answer)
 {
+    expected.learn(answer);
     // An answer can come before the port has said that its query left: it waits for its query's
     // row, so that a query is never listed after its answer.
     if (answer.kind == Answer::Kind::Reply && answer.queryEnd > sentEnd) {

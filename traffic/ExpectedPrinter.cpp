@@ -123,6 +123,23 @@ bool ExpectedPrinter::lastMayGrow() const
         || (lastGap && lastGap->offset + lastGap->size >= decoded);
 }
 
+void ExpectedPrinter::learn(const Answer &answer)
+{
+    if (answer.kind != Answer::Kind::Reply)
+        return;
+    int head = interpreter->headType();
+    if (answer.query == QByteArrayView("\x10\x05", 2)) {
+        head = proto::headTypeNamed(answer.bytes);
+    } else if (answer.isStatus() && answer.statusKind() == proto::StatusKind::Status) {
+        // Of the same width, the head with a cutter or the one without.
+        const bool cutter = quint8(answer.bytes.at(0)) & proto::StatusHasCutter;
+        if (cutter != proto::headHasCutter(head))
+            head = cutter ? (proto::headWidth(head) == 576 ? 5 : 4) : (proto::headWidth(head) == 576 ? 1 : 0);
+    }
+    if (head >= 0 && head != interpreter->headType())
+        interpreter->setHeadType(head);
+}
+
 void ExpectedPrinter::restart()
 {
     interpreter = std::make_unique<controller::Interpreter>(interpreter->headType());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/Interpreter.h"
+#include "traffic/QueryMatcher.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,6 +35,10 @@ public:
     void restart();
     // Tears off the paper; modes and the head type stay.
     void clearPaper();
+    // What the controller answered tells its head when the tool did not set it: the firmware
+    // text names the head type, a status byte whether it drives a cutter. Later answers and the
+    // paper's width are foreseen for that head.
+    void learn(const Answer &answer);
 
     const controller::Interpreter &model() const { return *interpreter; }
     const controller::Paper &paper() const { return interpreter->paper(); }
