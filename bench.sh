@@ -19,7 +19,8 @@ for c in demos text raster metre expected; do "$b/bench_simulator" "$c" 2>/dev/n
 for c in head-switches arabic overstrike long-run unpaced-flood every-glyph fill-everything; do
   "$b/bench_simulator" hostile "$c" 2>/dev/null
 done
-for c in qr-reprint pdf417-reprint rotated-text; do "$b/bench_simulator" hostile "$c" 2>/dev/null; done
+for c in qr-reprint pdf417-reprint rotated-text firmware-queries; do "$b/bench_simulator" hostile "$c" 2>/dev/null; done
+"$b/bench_simulator" head 2>/dev/null
 for c in traffic-filter traffic-tiny flood-lines flood-long sim-raster query-flood tcp-unread reconnects repeated macros-load; do "$b/bench_load" "$c" 2>/dev/null; done
 # The monitor between a host and the controller: paced by the paper at the controller's defaults,
 # then at its fastest, where only the line and the monitor set the pace.

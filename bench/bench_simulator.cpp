@@ -34,8 +34,10 @@ double interpretSeconds(const QByteArray &stream, int headType, int chunk)
         controller::Interpreter interpreter(headType);
         QElapsedTimer t;
         t.start();
-        for (qsizetype at = 0; at < stream.size(); at += chunk)
+        for (qsizetype at = 0; at < stream.size(); at += chunk) {
             interpreter.feed(stream.constData() + at, qMin<qsizetype>(chunk, stream.size() - at));
+            interpreter.takeReplies(); // as --render takes them, counted and let go
+        }
         interpreter.finish();
         best = qMin(best, double(t.nsecsElapsed()) / 1e9);
     }
@@ -103,6 +105,9 @@ QByteArray hostile(const QByteArray &name, qsizetype size)
             = name == "qr-reprint" ? cmd::printQRcodeData() : QByteArray("\x1D(k\x03\x00\x30\x51\x30", 8);
         while (out.size() < size)
             out += print;
+    } else if (name == "firmware-queries") {
+        while (out.size() < size) // nobody reads the answers
+            out += "\x10\x05";
     } else if (name == "rotated-text") {
         out = "\x1BV\x01" + plainText(size);
     } else if (name == "long-run") {
@@ -133,6 +138,30 @@ double floodSeconds(const QByteArray &stream)
         line.advance(0.004);
     }
     return double(t.nsecsElapsed()) / 1e9;
+}
+
+// Seconds a dot row takes, 384 dots with percent of them black, from 2000 such rows printed by
+// the line model at 80 mm/s in steps of a millisecond.
+double rasterRowSeconds(int percent, bool flat)
+{
+    constexpr int rows = 2000;
+    QByteArray row(48, '\0');
+    const int black = 384 * percent / 100;
+    for (int i = 0; i < black; ++i) { // spread over the row, as a picture's grey
+        const int x = i * 384 / black;
+        row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+    }
+    controller::Interpreter interpreter;
+    sim::WireSettings settings{0, 1 << 20, 80, true};
+    settings.flatTiming = flat;
+    sim::WireModel line(interpreter, settings);
+    line.receive(QByteArray("\x1Dv0\x00\x30\x00", 6) + char(rows & 0xFF) + char(rows >> 8) + row.repeated(rows));
+    int steps = 0;
+    while (interpreter.paper().rows() < rows && steps < 100000) {
+        line.advance(0.001);
+        ++steps;
+    }
+    return steps * 0.001 / rows;
 }
 
 void hostileRow(const QByteArray &name, qsizetype size)
@@ -214,6 +243,15 @@ int main(int argc, char *argv[])
         bench::row(QStringLiteral("virtual controller, %1 m of receipts at 576 dots")
                        .arg(interpreter.paper().rows() / 8000.0, 0, 'f', 2),
             QStringLiteral("%1 MB held").arg(held, 0, 'f', 1), QStringLiteral("50 MB budget"), held / 50.0);
+    } else if (which == "head") {
+        // A 384-dot row by how much of it is black, each its time through the line model on a
+        // clock of its own, against the flat pacing's 80 mm/s.
+        for (const int percent : {0, 12, 25, 50, 100}) {
+            const double rowMs = rasterRowSeconds(percent, false) * 1e3, flatMs = rasterRowSeconds(percent, true) * 1e3;
+            bench::row(QStringLiteral("virtual controller, a 384-dot row %1% black at the defaults").arg(percent),
+                QStringLiteral("%1 ms (%2 mm/s)").arg(rowMs, 0, 'f', 2).arg(1.0 / 8.0 / (rowMs / 1e3), 0, 'f', 1),
+                QStringLiteral("%1 ms with --timing flat").arg(flatMs, 0, 'f', 2), rowMs / flatMs);
+        }
     } else if (which == "hostile" && argc > 2) {
         hostileRow(QByteArray(argv[2]), argc > 3 ? QByteArray(argv[3]).toLongLong() : 4 << 20);
     } else {

@@ -11,6 +11,7 @@
 #include <emmintrin.h>
 #endif
 #include <utility>
+#include <vector>
 
 namespace controller {
 
@@ -193,20 +194,33 @@ qint64 blockLength(const char *p, int lengthBytes)
     return length;
 }
 
+// The table's entries by their first byte, in the table's order: a command is looked for only
+// among those that can match, as a flood of one command would otherwise compare against them all.
+struct TableIndex
+{
+    TableIndex()
+    {
+        for (const TableEntry &entry : table)
+            byFirst[quint8(entry.prefix[0])].push_back(&entry);
+    }
+    std::vector<const TableEntry *> byFirst[256];
+};
+
 // The table's entry for the command at p: nullptr with needMore when more bytes must come
 // first, nullptr alone when the table has none.
 const TableEntry *lookUp(const char *p, qsizetype n, bool &needMore)
 {
+    static const TableIndex index;
     needMore = false;
-    for (const TableEntry &entry : table) {
-        const int common = int(qMin<qsizetype>(n, entry.prefixLength));
-        if (std::memcmp(p, entry.prefix, size_t(common)) != 0)
+    for (const TableEntry *entry : index.byFirst[quint8(p[0])]) {
+        const int common = int(qMin<qsizetype>(n, entry->prefixLength));
+        if (std::memcmp(p, entry->prefix, size_t(common)) != 0)
             continue;
-        if (common < entry.prefixLength) {
+        if (common < entry->prefixLength) {
             needMore = true;
             return nullptr;
         }
-        return &entry;
+        return entry;
     }
     return nullptr;
 }

@@ -191,15 +191,23 @@ void Interpreter::command(const Command &c)
     if (c.op == Op::Unknown)
         ++unknown;
     QString args = arguments(c);
-    const QString name = c.op == Op::SymbolFunction ? symbolName(c, args) : QString::fromLatin1(c.name);
+    // A flood of one command, queries above all, names it and its answer with the same strings.
+    if (c.name != lastName) {
+        lastName = c.name;
+        lastNameText = QString::fromLatin1(c.name);
+    }
+    const QString name = c.op == Op::SymbolFunction ? symbolName(c, args) : lastNameText;
     const int entry = begin(c.offset, name, args);
     const QByteArray reply = head.apply(c, entry, note);
     if (entry >= 0) {
         LogEntry &e = entries[entry - base];
         e.size = c.size + c.bulk;
+        if (!reply.isEmpty() && reply != lastReply) {
+            lastReply = reply;
+            lastReplyText = QStringLiteral("-> %1").arg(hexBytes(reply.constData(), qMin<qsizetype>(reply.size(), 16)));
+        }
         if (!reply.isEmpty())
-            e.args += (e.args.isEmpty() ? QString() : QStringLiteral(" "))
-                + QStringLiteral("-> %1").arg(hexBytes(reply.constData(), qMin<qsizetype>(reply.size(), 16)));
+            e.args = e.args.isEmpty() ? lastReplyText : e.args + QStringLiteral(" ") + lastReplyText;
         if (!note.isEmpty())
             e.args += (e.args.isEmpty() ? QString() : QStringLiteral(" ")) + note;
     }

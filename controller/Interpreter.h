@@ -118,6 +118,10 @@ private:
     qint64 announced = 0; // the number of the first entry not handed to the listener
     std::function<void(const LogEntry &)> listen;
     QByteArray replies;
+    const char *lastName = nullptr; // the last command's table name, and as the log shows it
+    QString lastNameText;
+    QByteArray lastReply; // the last answer, and as the log shows it
+    QString lastReplyText;
     qint64 received = 0;
     int unknown = 0, truncated = 0, unprinted = 0;
     int textEntry = -1; // the number of the printStr entry that collects consecutive text

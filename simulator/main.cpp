@@ -252,6 +252,9 @@ int serve(QApplication &app, const sim::SimOptions &options)
 
 int main(int argc, char *argv[])
 {
+    // Each line of standard output goes out whole, so that a note on standard error, when both
+    // go to one file, falls between two log lines and never inside one.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     openClosedStandardDescriptors();
     quietSessionNotes();
     // The command line is read before any display is needed: --help and bad usage work without one.

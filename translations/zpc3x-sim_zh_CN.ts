@@ -82,10 +82,6 @@
         <translation>接收缓冲区字节数（默认 4096）。</translation>
     </message>
     <message>
-        <source>Printing speed in mm/s (default 80), or max for as fast as possible.</source>
-        <translation>打印速度，单位 mm/s（默认 80），max 表示尽可能快。</translation>
-    </message>
-    <message>
         <source>xonxoff (default) or none.</source>
         <translation>xonxoff（默认）或 none（无）。</translation>
     </message>
@@ -112,6 +108,22 @@
     <message>
         <source>Start with the paper out, as if Paper Out had been pressed.</source>
         <translation>启动时即为缺纸状态，如同已按下“缺纸”。</translation>
+    </message>
+    <message>
+        <source>The motor&apos;s top speed in mm/s (default 80, a dot row each 1.56 ms), or max for as fast as possible.</source>
+        <translation>走纸电机的最高速度，单位 mm/s（默认 80，即每 1.56 ms 一个点行），或 max 表示尽可能快。</translation>
+    </message>
+    <message>
+        <source>head (default): a dot row takes the longer of the motor&apos;s step and its strobes, one for each --strobe-dots black dots, --heat-ms each; flat: every row the motor&apos;s step.</source>
+        <translation>head（默认）：一个点行的时间取电机步进时间与其加热分组时间中较长者，每 --strobe-dots 个黑点一组，每组 --heat-ms；flat：每个点行都是电机的步进时间。</translation>
+    </message>
+    <message>
+        <source>Dots the head heats at once (default 64).</source>
+        <translation>打印头一次同时加热的点数（默认 64）。</translation>
+    </message>
+    <message>
+        <source>Heating time of one strobe in ms (default half the motor&apos;s step, 0.78 at 80 mm/s).</source>
+        <translation>一组加热的时间，单位 ms（默认为电机步进时间的一半，80 mm/s 时为 0.78）。</translation>
     </message>
 </context>
 <context>
@@ -396,6 +408,14 @@
     <message>
         <source>, </source>
         <translation>、</translation>
+    </message>
+    <message>
+        <source>printing at %1 mm/s</source>
+        <translation>正在以 %1 mm/s 打印</translation>
+    </message>
+    <message>
+        <source>not printing</source>
+        <translation>未在打印</translation>
     </message>
 </context>
 </TS>
