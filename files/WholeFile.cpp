@@ -96,6 +96,12 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
     if (replacing && !S_ISREG(existing.st_mode))
         return Say::tr("%1 is not a regular file (a device, a pipe or a folder); only regular files are written")
             .arg(target);
+    // A link may have been laid by someone else, for a program run by another user to replace
+    // that user's file: a link is written through only to a file of the user's own.
+    if (replacing && target != path && existing.st_uid != ::geteuid())
+        return Say::tr("%1 is a link to %2, which belongs to another user; a link is written through only to a file "
+                       "of your own")
+            .arg(path, target);
 
     const QFileInfo targetInfo(target);
     QByteArray folder = QFile::encodeName(targetInfo.absolutePath()) + "/.ruvela-save-XXXXXX";

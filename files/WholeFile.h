@@ -7,7 +7,8 @@
 // was. The bytes go to a new file in a private folder beside the target, are flushed to the
 // disk, and only then take the target's place, so that a full disk or an I/O error never leaves
 // an empty or partial file. A symbolic link stays and the file at the end of its chain is
-// written; a link that leads nowhere or to anything but a regular file is refused, as are a
+// written; a link that leads nowhere, to anything but a regular file or to a file of another
+// user is refused, as are a
 // device, a pipe or any other special file. Returns an empty string, or why nothing was written.
 QString writeWholeFile(const QString &path, const QByteArray &bytes);
 

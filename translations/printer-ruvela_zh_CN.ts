@@ -1722,5 +1722,9 @@
         <source>the file is not open</source>
         <translation>文件未打开</translation>
     </message>
+    <message>
+        <source>%1 is a link to %2, which belongs to another user; a link is written through only to a file of your own</source>
+        <translation>%1 是指向 %2 的符号链接，而该文件属于另一个用户；只会通过符号链接写入您自己的文件</translation>
+    </message>
 </context>
 </TS>
