@@ -30,5 +30,6 @@ for c in traffic-filter traffic-tiny flood-lines flood-long sim-raster query-flo
 "$b/bench_monitor" memory 2>/dev/null
 "$b/bench_monitor" days 2>/dev/null
 "$b/bench_monitor" capture 2>/dev/null
+"$b/bench_monitor" dark 2>/dev/null
 "$b/bench_compare" 2>/dev/null
 "$b/bench_compare" open 2>/dev/null

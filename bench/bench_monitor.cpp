@@ -7,10 +7,13 @@
 //   bench_monitor capture                      its throughput with --capture against without
 #include "BenchTable.h"
 
-#include <QCoreApplication>
+#include "controller/HeadTiming.h"
+#include "controller/Interpreter.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -465,9 +468,61 @@ void query()
 
 } // namespace
 
+// The seconds the controller's paper takes for a stream: its rows, each by its dots, at the
+// controller's defaults.
+double paperSeconds(const QByteArray &stream)
+{
+    controller::Interpreter model;
+    model.feed(stream);
+    model.finish();
+    return controller::HeadTiming::forSpeed(80).rowsSeconds(model.paper(), 0, model.paper().rows());
+}
+
+// A black picture 384 x 2000 and a text receipt of as many dot rows, each sent with --send over a
+// line of 115200 bit/s with XON/XOFF, from the controller's first command to its last line
+// printed, against its own paper time: the picture's rows take six strobes each, and the line
+// outruns them, so the tool is held back by XOFF and must lose nothing.
+void darkAndLight()
+{
+    QByteArray picture = QByteArray("\x1D\x76\x30\x00\x30\x00\xD0\x07", 8) + QByteArray(48 * 2000, '\xFF');
+    QByteArray receipt;
+    for (int i = 0; i < 61; ++i)
+        receipt += QStringLiteral("%1  Coffee beans 1 kg  12.50\n").arg(i, 5, 10, QLatin1Char('0')).toLatin1();
+    for (const auto &[name, body] :
+        {std::pair{"a black picture 384 x 2000", picture}, std::pair{"a text receipt of as many dot rows", receipt}}) {
+        const QByteArray stream = body + "\n" + QByteArray("\x10\x04", 2);
+        const double paper = paperSeconds(body + "\n");
+        Controller controller({"--baud", "115200"});
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("job.bin"));
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || out.write(stream) != stream.size())
+            return;
+        out.close();
+        QProcess send;
+        send.start(toolProgram, {"--port", controller.link, "--send", file, "--replies", "3000"});
+        QElapsedTimer clock;
+        while (!controller.logged(0) && send.state() != QProcess::NotRunning)
+            controller.sim.waitForReadyRead(5);
+        clock.start();
+        const qint64 lastLine = lastLineOffset(stream);
+        while (!controller.logged(lastLine) && clock.elapsed() < 120000)
+            controller.sim.waitForReadyRead(5);
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        send.waitForFinished(30000);
+        const bool lost = controller.log.contains("overrun") || !controller.logged(lastLine);
+        bench::row(
+            QStringLiteral("--send %1 over 115200 bit/s with XON/XOFF to zpc3x-sim at its defaults, from its "
+                           "first command to its last line%2")
+                .arg(QLatin1String(name), lost ? QStringLiteral(", BYTES LOST") : QStringLiteral(", nothing lost")),
+            QStringLiteral("%1 s").arg(seconds, 0, 'f', 2),
+            QStringLiteral("%1 s of paper, 1.05x allowed").arg(paper, 0, 'f', 2), seconds / paper);
+    }
+}
+
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("stream"))
         stream(args.mid(1));
@@ -479,6 +534,8 @@ int main(int argc, char *argv[])
         days();
     else if (args.value(0) == QLatin1String("capture"))
         captureThroughput();
+    else if (args.value(0) == QLatin1String("dark"))
+        darkAndLight();
     else
         return 2;
     return 0;
