@@ -392,6 +392,47 @@ private slots:
             << QByteArrayList{"Job 000 line 1", "5\n"} << QByteArray("       0  printStr Job 000 line 15")
             << QByteArray("       0  printStr Job 000 line 1\n");
     }
+    void logLinesStayWholeBesideNotes()
+    {
+        // The log and the notes into one file: a client that resets its connection while its
+        // commands are being listed is noted on a line of its own, never inside a log line.
+        QTemporaryDir dir;
+        const QString both = dir.filePath(QStringLiteral("both.txt"));
+        QProcess sim;
+        sim.setProcessChannelMode(QProcess::MergedChannels);
+        sim.setStandardOutputFile(both);
+        sim.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--no-pty", "--tcp", "0", "--log", "--speed", "max"});
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(both).contains("127.0.0.1:"), 10000);
+        const QByteArray started = readFile(both);
+        const int at = started.indexOf("127.0.0.1:") + 10;
+        const quint16 port = started.mid(at, started.indexOf('\n', at) - at).toUShort();
+        QByteArray flood;
+        for (int i = 0; flood.size() < (2 << 20); ++i)
+            flood += QStringLiteral("Line %1 of a flood\n").arg(i, 7, 10, QLatin1Char('0')).toLatin1();
+        for (int turn = 0; turn < 3; ++turn) {
+            QTcpSocket client;
+            client.connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(client.waitForConnected(5000));
+            client.write(flood);
+            QTRY_VERIFY(client.bytesToWrite() == 0);
+            QTest::qWait(300);
+            const linger reset{1, 0}; // closed with a reset, in the middle of the listing
+            ::setsockopt(int(client.socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            client.abort();
+            QTest::qWait(300);
+        }
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+        const QRegularExpression whole(QStringLiteral(
+            "^( *\\d+  (printStr [ 0-9A-Za-z]*|printLF|roll full .*|tcp .*|line not printed .*)|zpc3x-sim: .*|"
+            "Virtual ZPC3x controller on TCP .*|TCP client .*)$"));
+        const QList<QByteArray> lines = readFile(both).split('\n');
+        for (const QByteArray &line : lines)
+            QVERIFY2(line.isEmpty() || whole.match(QString::fromLatin1(line)).hasMatch(), line.constData());
+        QVERIFY(std::any_of(lines.begin(), lines.end(),
+            [](const QByteArray &line) { return line.startsWith("zpc3x-sim: TCP client") && line.contains("reset"); }));
+    }
+
     void logListsEveryCommandWhole()
     {
         QFETCH(QByteArrayList, pieces);
