@@ -132,13 +132,15 @@ QByteArray WireModel::advance(double seconds)
     }
     if (bufferFill() == 0)
         timeBudget = qMin(timeBudget, 0.0); // an idle mechanism banks no time
-    idleSeconds = windowRows > 0 ? 0.0 : idleSeconds + seconds;
+    idleSeconds = windowRows > rowsAtTick ? 0.0 : idleSeconds + seconds;
     if (windowSeconds >= speedWindow) {
         speedNow = windowRows / 8.0 / windowSeconds;
         windowRows = windowSeconds = 0;
     } else if (idleSeconds >= speedWindow) {
-        speedNow = 0;
+        speedNow = 0; // stands still: what the last window held is no longer the speed
+        windowRows = windowSeconds = 0;
     }
+    rowsAtTick = windowRows;
     flowControl();
     return take(Serial);
 }

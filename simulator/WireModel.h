@@ -112,7 +112,7 @@ private:
     double credit = 0; // bytes the paced wire may still carry
     controller::HeadTiming timing;
     double timeBudget = 0; // seconds the mechanism may still print; below 0 while it catches up
-    double windowRows = 0, windowSeconds = 0, idleSeconds = 0; // for printSpeed()
+    double windowRows = 0, windowSeconds = 0, idleSeconds = 0, rowsAtTick = 0; // for printSpeed()
     double speedNow = 0;
     qsizetype slice = 256; // bytes processed at a time, fitted to how long they take
     std::chrono::nanoseconds worked{}; // interpreting since time last passed

@@ -107,7 +107,8 @@ void runWireScript(const QStringList &steps)
         answered.removeIf([](char c) { return c == proto::XON || c == proto::XOFF; });
         const QMap<QString, qint64> numbers{{"allowance", wire->readAllowance()}, {"fill", wire->bufferFill()},
             {"dropped", wire->droppedBytes()}, {"received", wire->receivedBytes()}, {"held", wire->isHeld()},
-            {"xoffs", wire->xoffCount()}, {"rows", printer.paper().rows()}, {"interpreted", printer.bytesReceived()}};
+            {"xoffs", wire->xoffCount()}, {"rows", printer.paper().rows()}, {"interpreted", printer.bytesReceived()},
+            {"speed", qRound(wire->printSpeed())}};
         const QString got = verb == "log" ? logged(printer, args[1].split(',')).join(" / ")
             : numbers.contains(verb)      ? QString::number(numbers[verb])
             : verb == "agree" ? QByteArray(answered).replace(proto::firmwareReply(0), "").toHex(' ') // status bytes
