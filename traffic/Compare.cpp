@@ -243,21 +243,22 @@ QString RecordingDigest::read(const QString &file) { return readAll({this}, {fil
 
 QStringList RecordingDigest::readAll(const QList<RecordingDigest *> &digests, const QStringList &files)
 {
-    QStringList why;
+    // Each thread writes its own reason, made before any starts.
+    std::vector<QString> why(size_t(digests.size()));
     std::vector<std::unique_ptr<QThread>> threads;
     for (qsizetype i = 0; i < digests.size(); ++i) {
-        digests[i]->path = files.at(i);
-        why << QString();
-        threads.emplace_back(QThread::create([&why, &digests, i] { why[i] = digests[i]->readCommands(); }));
+        RecordingDigest *digest = digests[i];
+        QString *reason = &why[size_t(i)];
+        digest->path = files.at(i);
+        threads.emplace_back(QThread::create([digest, reason] { *reason = digest->readCommands(); }));
     }
-    // Started only once the list of reasons stands, as each thread writes its own place in it.
     for (const auto &thread : threads)
         thread->start();
     for (RecordingDigest *digest : digests)
         digest->drawPaper();
     for (const auto &thread : threads)
         thread->wait();
-    return why;
+    return QStringList(why.begin(), why.end());
 }
 
 QString RecordingDigest::readCommands()
