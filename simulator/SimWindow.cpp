@@ -113,8 +113,9 @@ SimWindow::SimWindow(int headType, const WireSettings &settings, QWidget *parent
     lineStatus = new QLabel;
     unknownStatus = new QLabel;
     tcpStatus = new QLabel;
-    for (QLabel *label : {pathStatus, tcpStatus, bytesStatus, headStatus, speedStatus, lineStatus, unknownStatus})
+    for (QLabel *label : {pathStatus, tcpStatus, bytesStatus, headStatus, lineStatus, unknownStatus})
         ui->statusBar->addWidget(label);
+    ui->logLayout->addWidget(speedStatus); // beside the paper, under the line's settings
 
     connect(ui->logView->selectionModel(), &QItemSelectionModel::currentChanged, this, &SimWindow::selectEntry);
     connectActions();
