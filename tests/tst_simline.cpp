@@ -402,6 +402,11 @@ private slots:
         QProcess sim;
         sim.setProcessChannelMode(QProcess::MergedChannels);
         sim.setStandardOutputFile(both);
+        // A runtime folder of its own, so that Qt has nothing to say about the one it was given.
+        QTemporaryDir runtime;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        sim.setProcessEnvironment(environment);
         sim.start(QStringLiteral(ZPC3X_SIM), {"--no-window", "--no-pty", "--tcp", "0", "--log", "--speed", "max"});
         QTRY_VERIFY_WITH_TIMEOUT(readFile(both).contains("127.0.0.1:"), 10000);
         const QByteArray started = readFile(both);
