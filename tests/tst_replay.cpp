@@ -307,6 +307,27 @@ private slots:
         QCOMPARE(tool.statusBar()->currentMessage(), QStringLiteral("Opened exchange.pcapng"));
     }
 
+    void timesAtTheEndsOfTheirRangeAreRead()
+    {
+        // Times a capture may hold, however far apart: the span between them stands at its
+        // end rather than wrapping, and the recording reads as any other.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("times.pcapng"));
+        QVERIFY(writeFile(path,
+            CaptureFile::sectionHeader() + CaptureFile::interfaceDescription(QStringLiteral("test"))
+                + CaptureFile::packet(1796682516629210, CaptureFile::Side::ToController, "Hi\n\x10\x04", 5)
+                + CaptureFile::packet(
+                    std::numeric_limits<qint64>::min() + 1, CaptureFile::Side::FromController, "\x12", 1)
+                + CaptureFile::packet(
+                    std::numeric_limits<qint64>::max(), CaptureFile::Side::ToController, "Bye\n", 4)));
+        QList<Answer> answers;
+        QCOMPARE(recordedAnswers(path, answers), QString());
+        QCOMPARE(CaptureReader::microsBetween(1796682516629210, std::numeric_limits<qint64>::min() + 1),
+            std::numeric_limits<qint64>::min());
+        RecordingDigest a, b;
+        QVERIFY(compareFiles(path, path, a, b).same());
+    }
+
     void whatIsNoRecordingSendsNothing_data()
     {
         QTest::addColumn<QByteArray>("contents");

@@ -91,7 +91,8 @@ void Replayer::next()
             // Each chunk keeps its recorded gap after the last one written, sped up or dropped.
             const qint64 gapMs = recordUs < 0 || speed <= 0
                 ? 0
-                : qint64(double(qMax<qint64>(0, record.timeUs - recordUs)) / 1000.0 / speed);
+                : qint64(
+                    double(qMax<qint64>(0, CaptureReader::microsBetween(recordUs, record.timeUs))) / 1000.0 / speed);
             recordUs = record.timeUs;
             dueMs = writtenMs + gapMs;
             holds = true;

@@ -281,7 +281,12 @@ bool CaptureReader::takePacket(quint32 type, const QByteArray &body, Record &rec
         return fail(QStringLiteral("a packet whose frame is shorter than the RTAC serial header"));
     const char *frame = body.constData() + dataAt;
     const qint64 units = unitsPerSecond.at(interface);
-    record.timeUs = units == 1000000 ? time : qint64(double(time) * 1e6 / double(units));
+    // A time past what microseconds in 64 bits hold stands at their end.
+    const double us = double(time) * 1e6 / double(units);
+    record.timeUs = units == 1000000 ? time
+        : us >= 9.2e18               ? qint64(9.2e18)
+        : us <= -9.2e18              ? qint64(-9.2e18)
+                                     : qint64(us);
     const quint8 event = quint8(frame[8]);
     record.side = event == 0x01 ? Side::ToController : event == 0x02 ? Side::FromController : Side::Event;
     record.data = QByteArray(frame + 12, captured - 12);

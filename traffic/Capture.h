@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+#include <limits>
+
 // The exchange on the line as pcapng, which packet analysers (Wireshark, tshark) read: one
 // interface of link type 250 (RTAC serial), each chunk of bytes an Enhanced Packet Block with a
 // microsecond time, its direction in the RTAC serial header's event type and in epb_flags
@@ -68,6 +70,15 @@ public:
     bool isRaw() const { return raw; }
     qint64 position() const { return file.pos(); }
     qint64 size() const { return file.size(); }
+    // The microseconds from one record's time to another's: a file's times can be anything, and
+    // a span beyond what 64 bits hold stands at their end.
+    static qint64 microsBetween(qint64 fromUs, qint64 toUs)
+    {
+        qint64 span = 0;
+        if (__builtin_sub_overflow(toUs, fromUs, &span))
+            return toUs < fromUs ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+        return span;
+    }
     // Where the reading stands between two records, to come back to in the same file.
     struct Place
     {

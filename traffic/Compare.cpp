@@ -203,7 +203,7 @@ QList<Answer> RecordingMatcher::record(const CaptureReader::Record &r)
 {
     if (firstUs < 0)
         firstUs = r.timeUs;
-    now = (r.timeUs - firstUs) / 1000;
+    now = CaptureReader::microsBetween(firstUs, r.timeUs) / 1000;
     QList<Answer> answers;
     while (matcher.nextDeadline() >= 0 && matcher.nextDeadline() <= now)
         answers += matcher.tick(matcher.nextDeadline());
