@@ -252,6 +252,24 @@ void reportQuery(char what, char next, qint64 offset, DecoderSink &sink)
 
 } // namespace
 
+namespace {
+
+// LF, CR or HT at p, the first three of the table, without looking it up.
+Command lineControl(const char *p, qint64 offset)
+{
+    const TableEntry &entry = table[p[0] == 0x0A ? 0 : p[0] == 0x0D ? 1 : 2];
+    Command c;
+    c.op = entry.op;
+    c.name = entry.name;
+    c.offset = offset;
+    c.data = p;
+    c.size = 1;
+    c.prefix = 1;
+    return c;
+}
+
+} // namespace
+
 void DecoderSink::text(const Command &run)
 {
     Command c = run;
@@ -296,15 +314,7 @@ void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink, bool arr
             if (arrivals)
                 passed(p, used);
         } else if (isLineControl(quint8(p[0])) && imagesLeft == 0) {
-            const TableEntry &entry = table[p[0] == 0x0A ? 0 : p[0] == 0x0D ? 1 : 2]; // the first three
-            Command c;
-            c.op = entry.op;
-            c.name = entry.name;
-            c.offset = consumed;
-            c.data = p;
-            c.size = 1;
-            c.prefix = 1;
-            sink.command(c);
+            sink.command(lineControl(p, consumed));
             used = 1;
             if (arrivals)
                 passed(p, used);
