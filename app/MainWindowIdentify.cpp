@@ -24,7 +24,7 @@ void MainWindow::setUpIdentify()
         ui->statusBar->showMessage(tr("Identifying the controller…"));
         identify->start();
     });
-    connect(identify, &Identify::finished, this, [this] {
+    connect(identify, &Identify::done, this, [this] {
         identifyAction->setEnabled(!monitoring);
         ui->statusBar->clearMessage();
         QMessageBox::information(this, tr("Identify"), identify->text());

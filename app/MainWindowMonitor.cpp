@@ -21,7 +21,7 @@
 #include <QTimer>
 
 namespace {
-const char *const quietWhy
+const char *const monitoringWhy
     = QT_TRANSLATE_NOOP("MainWindow", "Monitoring a host application: the tool sends nothing of its own");
 }
 
@@ -88,7 +88,7 @@ void MainWindow::showMonitoring(bool on)
         return;
     monitoring = on;
     trafficLog->setRelaying(on);
-    const QString why = on ? tr(quietWhy) : QString();
+    const QString why = on ? tr(monitoringWhy) : QString();
     if (on) {
         macroBook->stop();
         statusPoll->stop();
@@ -103,11 +103,11 @@ void MainWindow::showMonitoring(bool on)
             trafficRecorder->note(tr("monitoring stopped"));
     }
     // Everything that would send on the tool's own behalf waits, and says why.
-    QList<QWidget *> quiet{ui->mainTabsRuvela, ui->lineEditSend, ui->comboBoxSendMode, ui->pushButtonSend};
+    QList<QWidget *> greyed{ui->mainTabsRuvela, ui->lineEditSend, ui->comboBoxSendMode, ui->pushButtonSend};
     if (QDockWidget *pane = findChild<QDockWidget *>(QStringLiteral("macrosDock")))
-        quiet << pane->widget();
-    quiet << findChild<QWidget *>(QStringLiteral("trafficPoll"))
-          << findChild<QWidget *>(QStringLiteral("trafficPollSeconds"));
+        greyed << pane->widget();
+    greyed << findChild<QWidget *>(QStringLiteral("trafficPoll"))
+           << findChild<QWidget *>(QStringLiteral("trafficPollSeconds"));
     // Each greyed control, the job buttons inside the tabs too, says why, and gets its own
     // tooltip back afterwards.
     const auto sayWhy = [on, &why](QObject *control) {
@@ -119,7 +119,7 @@ void MainWindow::showMonitoring(bool on)
             control->setProperty(own, QVariant());
     };
     QList<QObject *> told;
-    for (QWidget *w : quiet) {
+    for (QWidget *w : greyed) {
         if (!w)
             continue;
         w->setEnabled(!on);

@@ -67,7 +67,7 @@ void MainWindow::addPane(QDockWidget *dock, Qt::DockWidgetArea area, QAction *ac
     dock->hide();
     // The menu's tick follows the pane, also when its own close button hides it.
     connect(dock->toggleViewAction(), &QAction::toggled, action, [action](bool on) {
-        const QSignalBlocker quiet(action);
+        const QSignalBlocker unsignalled(action);
         action->setChecked(on);
     });
     connect(dock, &QDockWidget::visibilityChanged, this, [this, dock] {

@@ -82,7 +82,7 @@ void MainWindow::setUpReplay()
         ui->statusBar->showMessage(tr("The replay stopped: %1").arg(why));
     });
     // The last answers come after the last byte: as long as a query waits for its own.
-    connect(replayer, &Replayer::finishedSending, this,
+    connect(replayer, &Replayer::allSent, this,
         [this] { QTimer::singleShot(QueryMatcher::noAnswerMs + 200, this, &MainWindow::showReplayResult); });
     // A lost or closed line ends the replay.
     connect(serialLink, &SerialLink::openChanged, this, [this](bool open) {
@@ -141,7 +141,7 @@ void MainWindow::openCapture(const QString &path)
             if (captureLoader->size() > 0)
                 captureProgress->setValue(int(1000 * captureLoader->position() / captureLoader->size()));
         });
-        connect(captureLoader, &CaptureLoader::finished, this, [this](const QString &failure) {
+        connect(captureLoader, &CaptureLoader::loaded, this, [this](const QString &failure) {
             captureProgress->hide();
             openCaptureAction->setEnabled(true);
             ui->statusBar->showMessage(failure.isEmpty()

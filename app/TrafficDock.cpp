@@ -170,18 +170,18 @@ void TrafficDock::connectFilter()
     connect(log, &TrafficLog::droppedChanged, this, &TrafficDock::showDropped);
     connect(filter, &QAbstractItemModel::rowsAboutToBeInserted, this, &TrafficDock::rowsComing);
     // Old rows dropped under the chosen one move the choice; that is not the user choosing.
-    connect(filter, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { ++quiet; });
+    connect(filter, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { ++selfMoves; });
     connect(filter, &QAbstractItemModel::rowsRemoved, this, [this] {
-        if (--quiet == 0)
+        if (--selfMoves == 0)
             showChoice();
     });
-    connect(filter, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++quiet; });
+    connect(filter, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++selfMoves; });
     connect(filter, &QAbstractItemModel::modelReset, this, [this] {
-        --quiet;
+        --selfMoves;
         chosen = -1;
     });
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
-        if (quiet > 0)
+        if (selfMoves > 0)
             return;
         const QModelIndex source = filter->mapToSource(current);
         if (!source.isValid())
@@ -196,9 +196,9 @@ void TrafficDock::connectFilter()
 
 void TrafficDock::refilter(const std::function<void()> &change)
 {
-    ++quiet;
+    ++selfMoves;
     change();
-    --quiet;
+    --selfMoves;
     showChoice();
     if (follow->isChecked())
         view->scrollToBottom();
@@ -213,12 +213,12 @@ void TrafficDock::showChoice()
     QItemSelectionModel *selection = view->selectionModel();
     if (selection->currentIndex().row() == shown.row() && selection->currentIndex().isValid() == shown.isValid())
         return;
-    ++quiet;
+    ++selfMoves;
     if (shown.isValid())
         selection->setCurrentIndex(shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     else
         selection->clear();
-    --quiet;
+    --selfMoves;
 }
 
 void TrafficDock::rowsComing()

@@ -64,5 +64,5 @@ private:
     QSpinBox *pollInterval = nullptr;
     qint64 chosen = -1; // the row the user chose, numbered from the first row ever listed
     bool following = false; // a scroll to the last row is on its way
-    int quiet = 0; // the choice moves by itself (rows dropped, filtered): not the user
+    int selfMoves = 0; // the choice moves by itself (rows dropped, filtered): not the user
 };

@@ -16,7 +16,7 @@
 int main(int argc, char *argv[])
 {
     openClosedStandardDescriptors();
-    quietSessionNotes();
+    filterSessionNotes();
     // The command line is read before the application object: --help and a bad value answer
     // at once, without a display.
     QStringList arguments;

@@ -74,7 +74,7 @@ int openCase(const QString &path)
         view.scrollToBottom(); // the newest row shown, as Follow does
     });
     bool done = false;
-    QObject::connect(&loader, &CaptureLoader::finished, [&] { done = true; });
+    QObject::connect(&loader, &CaptureLoader::loaded, [&] { done = true; });
     clock.start();
     if (!loader.open(path).isEmpty())
         return 1;

@@ -21,7 +21,7 @@ constexpr double lineBytesPerSecond = 375000.0 / 10.0; // 8N1 at the fastest spe
 
 // Heap in use, the blocks the allocator maps on its own for large requests included; the paper
 // maps its blocks itself and says how much it holds.
-size_t heldBytes()
+size_t residentBytes()
 {
     const struct mallinfo2 m = mallinfo2();
     return m.uordblks + m.hblkhd;
@@ -235,14 +235,14 @@ int main(int argc, char *argv[])
         QByteArray receipts;
         while (receipts.size() < 8 * 12800)
             receipts += jobs::receipt(jobs::Cut::None).stream();
-        const size_t before = heldBytes();
+        const size_t before = residentBytes();
         controller::Interpreter interpreter(1);
         interpreter.feed(receipts);
         interpreter.finish();
-        const double held = double(heldBytes() - before + interpreter.paper().heldBytes()) / 1e6;
+        const double kept = double(residentBytes() - before + interpreter.paper().mappedBytes()) / 1e6;
         bench::row(QStringLiteral("virtual controller, %1 m of receipts at 576 dots")
                        .arg(interpreter.paper().rows() / 8000.0, 0, 'f', 2),
-            QStringLiteral("%1 MB held").arg(held, 0, 'f', 1), QStringLiteral("50 MB budget"), held / 50.0);
+            QStringLiteral("%1 MB kept").arg(kept, 0, 'f', 1), QStringLiteral("50 MB budget"), kept / 50.0);
     } else if (which == "head") {
         // A 384-dot row by how much of it is black, each its time through the line model on a
         // clock of its own, against the flat pacing's 80 mm/s.

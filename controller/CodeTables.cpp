@@ -11,12 +11,12 @@ namespace controller {
 namespace {
 
 // The numbers of ESC t and the character sets that read them; where no set of ICU's has a
-// table, the nearest one that does, marked as not held.
+// table, the nearest one that does, marked as not built in.
 struct TableName
 {
     int number;
     const char *codec;
-    bool held;
+    bool builtIn;
 };
 const TableName tableNames[] = {{0, "IBM437", true}, {1, "Shift_JIS", true}, {2, "IBM850", true}, {3, "IBM860", true},
     {4, "IBM863", true}, {5, "IBM865", true}, {6, "Shift_JIS", false}, {7, "Shift_JIS", false}, {8, "Shift_JIS", false},
@@ -59,7 +59,7 @@ CodeTable codeTable(int number)
     CodeTable table{nullptr, "windows-1252", false}; // the controller's own single bytes
     for (const TableName &name : tableNames) {
         if (name.number == number)
-            table = {nullptr, name.codec, name.held};
+            table = {nullptr, name.codec, name.builtIn};
     }
     // Worked out once a table: ESC @ sets the table again on every reset.
     static QHash<int, std::array<char32_t, 128>> tables;

@@ -10,7 +10,7 @@ struct CodeTable
 {
     const char32_t *upper = nullptr; // the 128 characters from 0x80 on
     const char *codec = ""; // the character set the table is read with
-    bool held = false; // false: not held; its bytes print from the nearest table the controller has
+    bool builtIn = false; // false: not built in; its bytes print from the nearest table the controller has
 };
 
 CodeTable codeTable(int number);

@@ -293,8 +293,8 @@ void Decoder::feed(const char *data, qsizetype size, DecoderSink &sink, bool arr
         qsizetype used = 0;
         // The byte after a DLE EOT that ended the last chunk is its n or not, and the controller
         // answers before it goes on to the command that byte begins.
-        if (arrivals && heldStatus >= 0)
-            reportQuery(proto::queryStatus, p[0], std::exchange(heldStatus, -1), sink);
+        if (arrivals && pendingStatus >= 0)
+            reportQuery(proto::queryStatus, p[0], std::exchange(pendingStatus, -1), sink);
         if (bulkLeft > 0) {
             used = qsizetype(qMin<qint64>(bulkLeft, n));
             if (arrivals)
@@ -361,8 +361,8 @@ QString Decoder::finish(DecoderSink &sink, bool arrivals)
 
 void Decoder::settle(DecoderSink &sink, bool streamEnded)
 {
-    if (heldStatus >= 0)
-        reportQuery(proto::queryStatus, 0, std::exchange(heldStatus, -1), sink);
+    if (pendingStatus >= 0)
+        reportQuery(proto::queryStatus, 0, std::exchange(pendingStatus, -1), sink);
     if (streamEnded)
         lastArrived = 0;
 }
@@ -371,8 +371,8 @@ void Decoder::arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &s
 {
     if (n <= 0)
         return;
-    if (heldStatus >= 0) // DLE EOT ended the last arrival: this byte may be its n
-        reportQuery(proto::queryStatus, p[0], std::exchange(heldStatus, -1), sink);
+    if (pendingStatus >= 0) // DLE EOT ended the last arrival: this byte may be its n
+        reportQuery(proto::queryStatus, p[0], std::exchange(pendingStatus, -1), sink);
     for (qsizetype i = 0; i < n; ++i) {
         if (i > 0) { // jump to the byte after the next DLE: most data holds none
             const void *dle = std::memchr(p + i - 1, DLE, size_t(n - i + 1));
@@ -387,7 +387,7 @@ void Decoder::arrive(const char *p, qsizetype n, qsizetype avail, DecoderSink &s
             continue;
         const qint64 offset = arrived + i - 1;
         if (p[i] == proto::queryStatus && i + 1 == avail)
-            heldStatus = offset;
+            pendingStatus = offset;
         else
             reportQuery(p[i], p[i] == proto::queryStatus ? p[i + 1] : char(0), offset, sink);
     }

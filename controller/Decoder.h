@@ -147,7 +147,7 @@ public:
     qint64 bulkRemaining() const { return bulkLeft; } // data bytes the last command still awaits
     qint64 arrivedBytes() const { return arrived; }
     bool doubleByteMode() const { return doubleByte; }
-    bool holdsStatus() const { return heldStatus >= 0; } // a DLE EOT whose n may still come
+    bool statusPending() const { return pendingStatus >= 0; } // a DLE EOT whose n may still come
 
 private:
     qsizetype step(const char *p, qsizetype n, bool ended, DecoderSink &sink);
@@ -167,7 +167,7 @@ private:
     bool doubleByte = false;
     qint64 arrived = 0; // bytes arrive() has seen
     char lastArrived = 0; // for a query split between two arrivals
-    qint64 heldStatus = -1; // offset of a DLE EOT whose n has not come yet
+    qint64 pendingStatus = -1; // offset of a DLE EOT whose n has not come yet
     int imagesLeft = 0; // FS q: the images still to come, each a header and its data
 };
 

@@ -126,7 +126,7 @@ const GlyphPtr &Glyphs::glyph(char32_t c, FontSize size, bool bold, bool italic,
     if (it != cache.constEnd())
         return *it;
     if (rotated) {
-        // Turned from the upright glyph, held by a copy of its pointer: caching the turned one
+        // Turned from the upright glyph, kept by a copy of its pointer: caching the turned one
         // may start the cache afresh.
         const GlyphPtr upright = glyph(c, size, bold, italic);
         Glyph g;

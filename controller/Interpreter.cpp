@@ -61,12 +61,12 @@ QString symbolName(const Command &c, QString &args)
         args = QString::number(c.param(2));
         return QLatin1String(fn == proto::qr::moduleSize ? "setQRSizeVersion" : "setQRcodeErrorCorrection");
     }
-    const bool held = qr || pdf; // other symbols (MaxiCode, ...) only by number
-    if (held && fn == proto::qr::store) {
+    const bool storable = qr || pdf; // other symbols (MaxiCode, ...) only by number
+    if (storable && fn == proto::qr::store) {
         args = QString::number(qMax<qint64>(0, c.size - c.prefix - 3 + c.bulk));
         return QLatin1String(qr ? "transferQRcodeData" : "transferPdf417Data");
     }
-    if (held && fn == proto::qr::print)
+    if (storable && fn == proto::qr::print)
         return QLatin1String(qr ? "printQRcodeData" : "printPdf417");
     args = QStringLiteral("%1 %2").arg(cn, 2, 16, QLatin1Char('0')).arg(fn, 2, 16, QLatin1Char('0'));
     return QLatin1String(qr ? "qrFunction" : pdf ? "pdf417Function" : "symbolFunction");

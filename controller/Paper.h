@@ -31,7 +31,7 @@ public:
     int rows() const { return used; } // rows printed or fed so far
     qint64 droppedRows() const { return dropped; }
     bool isFull() const { return used >= maxRows; } // nothing more can be drawn
-    size_t heldBytes() const { return blocks.size() * blockBytes; } // mapped for drawn bands
+    size_t mappedBytes() const { return blocks.size() * blockBytes; } // mapped for drawn bands
 
     // Makes rows [0, y + count) exist and returns how many of the asked rows are on the roll.
     int reserve(int y, int count);

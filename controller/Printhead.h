@@ -52,7 +52,7 @@ public:
     void bulkCutShort(); // the stream ended inside bulk data
     void printPendingLine();
     // The stream ended before the line's line feed: the line is dropped, never printed, as
-    // nothing prints without its line feed. Returns how many pieces it held.
+    // nothing prints without its line feed. Returns how many pieces it kept.
     int dropPendingLine();
 
     const Paper &paper() const { return roll; }
@@ -189,7 +189,7 @@ private:
     int nvIndex = 0;
 
     const char32_t *upper = nullptr; // 0x80 to 0xFF in the current code table
-    QSet<int> tablesNoted; // code tables not held that the log has named
+    QSet<int> tablesNoted; // code tables not built in that the log has named
     QList<int> cuts;
 };
 

@@ -107,9 +107,9 @@ void Printhead::putText(const Command &c, int entry)
 void Printhead::selectCodeTable(int n, QString &note)
 {
     const CodeTable table = codeTable(n);
-    if (!table.held && !tablesNoted.contains(n)) { // said once: clients select tables often
+    if (!table.builtIn && !tablesNoted.contains(n)) { // said once: clients select tables often
         tablesNoted.insert(n);
-        note = QStringLiteral("code table %1 not held: %2 instead").arg(n).arg(QLatin1String(table.codec));
+        note = QStringLiteral("code table %1 not built in: %2 instead").arg(n).arg(QLatin1String(table.codec));
     }
     upper = table.upper;
 }

@@ -34,4 +34,4 @@ void filterNotes(QtMsgType type, const QMessageLogContext &context, const QStrin
 }
 } // namespace
 
-void quietSessionNotes() { passOn = qInstallMessageHandler(filterNotes); }
+void filterSessionNotes() { passOn = qInstallMessageHandler(filterNotes); }

@@ -8,4 +8,4 @@ void openClosedStandardDescriptors();
 // Keeps stderr for what the program has to say: Qt's note that the session has no runtime
 // folder (common under ssh, cron and containers) says nothing the user can act on, and goes
 // unprinted. Every other message passes as before.
-void quietSessionNotes();
+void filterSessionNotes();

@@ -86,7 +86,7 @@ bool SerialLink::open(const Settings &settings)
         return false;
     // Ten bits a byte on the wire, start and stop bits included.
     portSlice = qBound<qint64>(256LL, qint64(settings.baudRate) / 10 * sliceMs / 1000, 16LL * 1024);
-    // What the line held before this connection answers nothing sent on it.
+    // What the line had before this connection answers nothing sent on it.
     port->clear(QSerialPort::Input);
     replyDecoder.reset();
     matcher.reset();
@@ -112,7 +112,7 @@ void SerialLink::close()
     if (port->isOpen()) {
         // Written to the system and not reported yet: on a lost line they may have reached it.
         toSystem = queue.atPort() - port->bytesToWrite();
-        port->close(); // what the port still held never leaves
+        port->close(); // what the port still kept never leaves
     }
     const QByteArray given = queue.close(qMax<qint64>(0, toSystem));
     holdCheck->stop();
@@ -413,15 +413,15 @@ void SerialLink::handleError(QSerialPort::SerialPortError error)
         return;
     }
     lineLost = true;
-    // What left the driver: what the system took, less what it still held when the line went.
-    // A line that is gone often no longer says what it held: then the count is an upper bound.
-    int held = 0;
-    const bool heldKnown = ::ioctl(int(port->handle()), TIOCOUTQ, &held) == 0 && held >= 0;
+    // What left the driver: what the system took, less what it still had unsent when the line went.
+    // A line that is gone often no longer says what it had unsent: then the count is an upper bound.
+    int unsent = 0;
+    const bool unsentKnown = ::ioctl(int(port->handle()), TIOCOUTQ, &unsent) == 0 && unsent >= 0;
     const qint64 runBefore = queue.runDone(), totalAtLoss = queue.runTotal(), before = queue.writtenTotal();
     close();
     const qint64 toSystem = queue.writtenTotal() - before;
-    lossReach = {queue.writtenTotal() - (heldKnown ? held : 0), heldKnown};
-    emit lost(reason, qMax<qint64>(0, runBefore + toSystem - (heldKnown ? held : 0)), totalAtLoss);
+    lossReach = {queue.writtenTotal() - (unsentKnown ? unsent : 0), unsentKnown};
+    emit lost(reason, qMax<qint64>(0, runBefore + toSystem - (unsentKnown ? unsent : 0)), totalAtLoss);
 }
 
 QString SerialLink::Reach::text() const

@@ -75,7 +75,7 @@ public:
     // Nothing more is read: a text still coming is taken as cut off, unprompted bytes as they are.
     void cutAnswersShort();
     // How many bytes since the port opened had left the driver when the line was lost, and
-    // whether that is exact or only an upper bound (the system no longer said what it held).
+    // whether that is exact or only an upper bound (the system no longer said what it had unsent).
     struct Reach
     {
         qint64 bytes = 0;

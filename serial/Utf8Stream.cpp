@@ -18,7 +18,7 @@ int sequenceLength(char c)
 }
 
 // How many bytes at the end of data form the start of a sequence that is not complete yet.
-qsizetype unfinishedTail(const QByteArray &data)
+qsizetype incompleteTail(const QByteArray &data)
 {
     const qsizetype n = data.size();
     for (qsizetype back = 1; back <= 3 && back <= n; ++back) {
@@ -38,7 +38,7 @@ QString Utf8Stream::decode(const QByteArray &arrival)
     // Each call decodes only complete text with the stateless decoder: Qt's stateful decoder
     // loses the byte that follows a sequence cut short at the end of a chunk.
     QByteArray data = pending + arrival;
-    const qsizetype tail = unfinishedTail(data);
+    const qsizetype tail = incompleteTail(data);
     pending = data.right(tail);
     data.chop(tail);
     return QString::fromUtf8(data);

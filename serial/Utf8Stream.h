@@ -4,7 +4,7 @@
 #include <QString>
 
 // Decodes the controller's replies as one UTF-8 stream across arrivals. A character split
-// between two arrivals is held back until its last byte comes, so it is not shown as
+// between two arrivals waits until its last byte comes, so it is not shown as
 // replacement characters; invalid bytes still become U+FFFD and nothing is dropped.
 class Utf8Stream
 {

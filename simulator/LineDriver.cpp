@@ -89,7 +89,7 @@ void LineDriver::tick()
         sendBack(WireModel::Network, model.take(WireModel::Network));
         // Every answer its bytes asked for is on its way: only then does the client's socket close.
         if (model.takeStreamFinished(WireModel::Network))
-            tcp->finish();
+            tcp->closeWhenSent();
         for (const QString &line : tcp->takeNotices()) {
             interpreter.note(QStringLiteral("tcp"), line);
             emit notice(line);

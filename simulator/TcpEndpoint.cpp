@@ -61,9 +61,9 @@ void TcpEndpoint::serve()
 {
     if (listener < 0)
         return;
-    if (socket >= 0 && finishing) {
+    if (socket >= 0 && closing) {
         flush();
-        if (unsent.isEmpty() || finishClock.elapsed() > qint64(closeSeconds * 1000))
+        if (unsent.isEmpty() || closingClock.elapsed() > qint64(closeSeconds * 1000))
             closeClient();
         return;
     }
@@ -89,7 +89,7 @@ void TcpEndpoint::serve()
         return;
     socket = next;
     peer = describe(storage);
-    ended = endTaken = readClosed = finishing = false;
+    ended = endTaken = readClosed = closing = false;
     answersDropped = 0;
     heard.start();
     emit clientChanged(peer);
@@ -142,12 +142,12 @@ bool TcpEndpoint::takeEnd()
     return true;
 }
 
-void TcpEndpoint::finish()
+void TcpEndpoint::closeWhenSent()
 {
-    if (socket < 0 || finishing)
+    if (socket < 0 || closing)
         return;
-    finishing = true;
-    finishClock.start();
+    closing = true;
+    closingClock.start();
     flush(); // a half-closed client still reads its answers
     if (unsent.isEmpty())
         closeClient();
@@ -167,7 +167,7 @@ void TcpEndpoint::closeClient()
     unsent.clear();
     inbox.clear();
     inboxHead = 0;
-    finishing = false;
+    closing = false;
     emit clientChanged(QString());
 }
 

@@ -39,11 +39,11 @@ public:
     // Reads what has arrived, at most max bytes; never waits.
     QByteArray read(qsizetype max);
     // True once, when the client's stream has ended (it closed, or was dropped) and everything it
-    // sent has been read. The client stays connected for its answers until finish().
+    // sent has been read. The client stays connected for its answers until closeWhenSent().
     bool takeEnd();
     // The client's answers are all written: they are sent, then its socket closes and the next
     // client is taken. A client that does not read them is closed after closeSeconds.
-    void finish();
+    void closeWhenSent();
     static constexpr double closeSeconds = 5;
     // Queues answers for the client and sends what the socket takes; beyond maxUnread they are
     // dropped, and a notice says so.
@@ -65,8 +65,8 @@ private:
     qint64 answersDropped = 0;
     qint64 idleMs = 5000;
     QElapsedTimer heard;
-    bool ended = false, endTaken = false, readClosed = false, finishing = false;
-    QElapsedTimer finishClock;
+    bool ended = false, endTaken = false, readClosed = false, closing = false;
+    QElapsedTimer closingClock;
     QStringList notices;
 };
 

@@ -256,7 +256,7 @@ int main(int argc, char *argv[])
     // go to one file, falls between two log lines and never inside one.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     openClosedStandardDescriptors();
-    quietSessionNotes();
+    filterSessionNotes();
     // The command line is read before any display is needed: --help and bad usage work without one.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -112,5 +112,5 @@ void CaptureLoader::end(const QString &failure)
         log.addEvent(lastMs, QStringLiteral("the capture was not read to its end: %1").arg(failure));
     emit sentDecoded();
     emit progressed();
-    emit finished(failure);
+    emit loaded(failure);
 }

@@ -34,7 +34,7 @@ signals:
     void progressed();
     void sentDecoded(); // the expected paper may have grown
     void restarted(); // the expected controller is a new one
-    void finished(const QString &failure); // empty when the whole file was read
+    void loaded(const QString &failure); // empty when the whole file was read
 
 private:
     void slice();

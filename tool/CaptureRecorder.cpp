@@ -64,7 +64,7 @@ void CaptureRecorder::bytes(CaptureFile::Side side, const QByteArray &data)
 
 void CaptureRecorder::check(bool ok)
 {
-    // Told once, as the recording stops; the bytes it would have held still pass on the line.
+    // Told once, as the recording stops; the bytes it would have kept still pass on the line.
     if (ok || file.failure().isEmpty() || filePath.isEmpty())
         return;
     flushing.stop();

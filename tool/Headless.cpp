@@ -97,7 +97,7 @@ private:
     void showLost(const QString &reason, qint64 done, qint64 total);
     void showAnswer(const Answer &answer);
     bool print(std::FILE *to, const QString &text);
-    void finish(int code);
+    void exitWith(int code);
     bool closeRecords();
     void discardRecords(); // nothing passed: the files made for the run go again
 
@@ -118,7 +118,7 @@ private:
     std::unique_ptr<QSocketNotifier> input, signalNotifier;
     std::unique_ptr<Replayer> replayer;
     QTimer progress, stall;
-    bool progressShown = false, inputEnded = true, sentAll = false, finished = false;
+    bool progressShown = false, inputEnded = true, sentAll = false, exiting = false;
     int status = 0;
 };
 
@@ -316,7 +316,7 @@ void HeadlessRun::send()
             link.write(bytes.constData(), bytes.size());
     } else if (replayer) {
         inputEnded = false;
-        QObject::connect(replayer.get(), &Replayer::finishedSending, [this] {
+        QObject::connect(replayer.get(), &Replayer::allSent, [this] {
             inputEnded = true;
             checkSent();
         });
@@ -365,7 +365,7 @@ void HeadlessRun::readInput()
 
 void HeadlessRun::reportReplay(int &code)
 {
-    // Only a replay that sent everything can be held against the whole recording.
+    // Only a replay that sent everything can be compared with the whole recording.
     if (!sentAll || !replayer->sentAll())
         return;
     const QStringList differences = replayer->differences();
@@ -388,19 +388,19 @@ void HeadlessRun::reportReplay(int &code)
 
 void HeadlessRun::checkSent()
 {
-    if (sentAll || finished || !inputEnded || !link.isOpen() || link.queued() > 0 || link.runDone() < link.runTotal())
+    if (sentAll || exiting || !inputEnded || !link.isOpen() || link.queued() > 0 || link.runDone() < link.runTotal())
         return;
     sentAll = true;
     stall.stop();
     if (progressShown)
         print(stderr, QStringLiteral("\r\033[K%1 bytes sent to %2\n").arg(link.sentTotal()).arg(link.portPath()));
-    QTimer::singleShot(launch.repliesMs, [this] { finish(status); });
+    QTimer::singleShot(launch.repliesMs, [this] { exitWith(status); });
 }
 
 void HeadlessRun::checkStall()
 {
     // Waiting for standard input is not a stall: only bytes that do not leave are.
-    if (sentAll || finished || monitor || launch.stallTimeoutS <= 0 || link.queued() == 0
+    if (sentAll || exiting || monitor || launch.stallTimeoutS <= 0 || link.queued() == 0
         || link.msSinceMoved() < qint64(launch.stallTimeoutS) * 1000)
         return;
     if (progressShown)
@@ -412,7 +412,7 @@ void HeadlessRun::checkStall()
             .arg(link.runDone())
             .arg(link.runTotal())
             .arg(link.portPath()));
-    finish(1);
+    exitWith(1);
 }
 
 void HeadlessRun::showProgress()
@@ -424,14 +424,14 @@ void HeadlessRun::showProgress()
 void HeadlessRun::stopBySignal()
 {
     char number = 0;
-    if (::read(signalSocket[0], &number, 1) != 1 || finished)
+    if (::read(signalSocket[0], &number, 1) != 1 || exiting)
         return;
     const QString name = QString::fromLatin1(sigabbrev_np(number));
     if (monitor) {
         // Monitoring ends this way: the exchange is complete, and is written whole.
         print(stderr, QStringLiteral("Monitoring stopped: %1 bytes reached the controller\n").arg(link.sentTotal()));
         monitor->stop();
-        finish(0);
+        exitWith(0);
         return;
     }
     if (progressShown)
@@ -444,7 +444,7 @@ void HeadlessRun::stopBySignal()
         recorder->note(stopped);
     if (capture)
         capture->note(stopped);
-    finish(128 + number);
+    exitWith(128 + number);
 }
 
 void HeadlessRun::showLost(const QString &reason, qint64 done, qint64 total)
@@ -460,7 +460,7 @@ void HeadlessRun::showLost(const QString &reason, qint64 done, qint64 total)
                 : QStringLiteral("%1: the line to %2 is lost: %3; %4 of %5 bytes reached the controller\n")
                       .arg(programName, link.portPath(), reason, reached)
                       .arg(total));
-    finish(1);
+    exitWith(1);
 }
 
 void HeadlessRun::showAnswer(const Answer &answer)
@@ -468,7 +468,7 @@ void HeadlessRun::showAnswer(const Answer &answer)
     if (replayer) // the replayer holds them against the recording at the end
         return;
     // Answers are this run's report only when asked for.
-    if (launch.repliesMs > 0 && !finished)
+    if (launch.repliesMs > 0 && !exiting)
         print(stdout, describeAnswer(answer) + QLatin1Char('\n'));
 }
 
@@ -477,12 +477,12 @@ bool HeadlessRun::print(std::FILE *to, const QString &text)
     const QByteArray bytes = text.toUtf8();
     const bool written
         = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) == size_t(bytes.size()) && std::fflush(to) == 0;
-    if (!written && to == stdout && !finished) {
+    if (!written && to == stdout && !exiting) {
         const int why = errno;
         std::clearerr(stdout);
         print(
             stderr, QStringLiteral("%1: cannot write to standard output: %2\n").arg(programName, qt_error_string(why)));
-        finish(1);
+        exitWith(1);
     }
     return written;
 }
@@ -511,10 +511,10 @@ bool HeadlessRun::closeRecords()
     return whole;
 }
 
-void HeadlessRun::finish(int code)
+void HeadlessRun::exitWith(int code)
 {
     // Ends once the event loop runs: a line can fail while the writes are being handed over.
-    if (finished)
+    if (exiting)
         return;
     if (link.isOpen()) {
         link.readData();
@@ -523,7 +523,7 @@ void HeadlessRun::finish(int code)
     link.close(); // a query still waiting is reported unanswered
     if (replayer && code < 128)
         reportReplay(code);
-    finished = true;
+    exiting = true;
     progress.stop();
     stall.stop();
     if (input)
@@ -550,14 +550,14 @@ int HeadlessRun::exec()
         // One query at a time until each is answered or given up; then the card, and the end.
         inputEnded = false;
         identify = std::make_unique<Identify>(link);
-        QObject::connect(identify.get(), &Identify::finished, [this] {
+        QObject::connect(identify.get(), &Identify::done, [this] {
             print(stdout, launch.json ? QString::fromUtf8(identify->json()) : identify->text());
-            finish(identify->card().anything() ? 0 : 1);
+            exitWith(identify->card().anything() ? 0 : 1);
         });
         identify->start();
     } else {
         print(stdout, consoleText(job));
-        if (!finished)
+        if (!exiting)
             send();
     }
     if (progressShown && !monitor && !identify)

@@ -69,7 +69,7 @@ void Identify::start()
 void Identify::ask()
 {
     if (at >= queries().size()) {
-        emit finished();
+        emit done();
         return;
     }
     const QByteArray &query = queries().at(at);

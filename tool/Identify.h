@@ -40,7 +40,7 @@ public:
     QByteArray json() const;
 
 signals:
-    void finished();
+    void done();
 
 private:
     void ask();

@@ -83,7 +83,7 @@ void Replayer::next()
                 }
                 done = true;
                 emit progressed();
-                emit finishedSending();
+                emit allSent();
                 return;
             }
             if (record.side != CaptureReader::Side::ToController || record.data.isEmpty())

@@ -37,7 +37,7 @@ public:
 
 signals:
     void progressed();
-    void finishedSending(); // every record went to the line
+    void allSent(); // every record went to the line
     void failed(const QString &why); // the capture could not be read on: the replay stopped
 
 private:

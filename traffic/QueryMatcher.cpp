@@ -78,11 +78,11 @@ QList<Answer> QueryMatcher::sent(qint64 offset, const char *data, qint64 size, q
     Commands commands(*this, out);
     // A DLE EOT that ended the last slice takes this slice's first byte as its n only while the
     // controller would still wait for it.
-    if (decoder.holdsStatus() && nowMs - statusHeldAt >= proto::realTimeQuietMs)
+    if (decoder.statusPending() && nowMs - statusPendingAt >= proto::realTimeQuietMs)
         decoder.settle(commands);
     decoder.arrive(data, size, commands);
-    if (decoder.holdsStatus())
-        statusHeldAt = nowMs;
+    if (decoder.statusPending())
+        statusPendingAt = nowMs;
     decoder.feed(data, size, commands, false);
     return out;
 }
@@ -101,9 +101,9 @@ void QueryMatcher::ask(Query query, QList<Answer> &out)
     older.pop_front();
 }
 
-void QueryMatcher::settleHeldStatus(QList<Answer> &out)
+void QueryMatcher::settlePendingStatus(QList<Answer> &out)
 {
-    if (!decoder.holdsStatus())
+    if (!decoder.statusPending())
         return;
     Commands commands(*this, out);
     decoder.settle(commands);
@@ -124,7 +124,7 @@ void QueryMatcher::left(qint64 offset, qint64 nowMs)
 QList<Answer> QueryMatcher::received(qint64 offset, const QByteArray &bytes, qint64 nowMs)
 {
     QList<Answer> out;
-    settleHeldStatus(out); // the controller answers: it did not wait for an n
+    settlePendingStatus(out); // the controller answers: it did not wait for an n
     receivingAt = nowMs;
     if (!bytes.isEmpty())
         lastReceivedAt = nowMs;
@@ -252,8 +252,8 @@ Answer QueryMatcher::noAnswer(const Query &query)
 QList<Answer> QueryMatcher::tick(qint64 nowMs)
 {
     QList<Answer> out;
-    if (nowMs - statusHeldAt >= proto::realTimeQuietMs)
-        settleHeldStatus(out);
+    if (nowMs - statusPendingAt >= proto::realTimeQuietMs)
+        settlePendingStatus(out);
     const qint64 quietFor = lastReceivedAt < 0 ? std::numeric_limits<qint64>::max() : nowMs - lastReceivedAt;
     if (quietFor >= pauseMs) {
         // A printer ID's text runs to its NUL, whatever the pause; the firmware text's may end at one.
@@ -281,8 +281,8 @@ qint64 QueryMatcher::nextDeadline() const
 {
     qint64 next = -1;
     auto sooner = [&next](qint64 t) { next = next < 0 ? t : qMin(next, t); };
-    if (decoder.holdsStatus())
-        sooner(statusHeldAt + proto::realTimeQuietMs);
+    if (decoder.statusPending())
+        sooner(statusPendingAt + proto::realTimeQuietMs);
     if ((inText && textQuery.form != AnswerForm::NulText) || !run.bytes.isEmpty())
         sooner(lastReceivedAt + pauseMs);
     for (const auto *queue : {&realTime, &buffered}) {
@@ -303,7 +303,7 @@ QList<Answer> QueryMatcher::cutShort(qint64 nowMs)
 QList<Answer> QueryMatcher::finish(qint64 nowMs)
 {
     QList<Answer> out;
-    settleHeldStatus(out);
+    settlePendingStatus(out);
     endText(out, nowMs);
     endRun(out);
     while (!realTime.empty() || !buffered.empty()) {

@@ -101,11 +101,11 @@ private:
     bool takeStatusInText(char byte, qint64 offset, QList<Answer> &out);
     void endRun(QList<Answer> &out);
     static Answer noAnswer(const Query &query);
-    void settleHeldStatus(QList<Answer> &out); // a DLE EOT waiting for its n is the two-byte form
+    void settlePendingStatus(QList<Answer> &out); // a DLE EOT waiting for its n is the two-byte form
 
     // Finds the real-time queries as they are sent, and the buffered ones at command boundaries.
     controller::Decoder decoder;
-    qint64 statusHeldAt = 0; // when the DLE EOT the decoder holds was sent
+    qint64 statusPendingAt = 0; // when the DLE EOT the decoder holds was sent
     qint64 leftOffset = 0, leftOffsetAt = -1; // the port's last report of what has left
     bool callBack = false; // the tool itself switched the status call-back on
     std::deque<qint64> ownQueries;

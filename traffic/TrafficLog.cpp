@@ -130,7 +130,7 @@ void TrafficLog::addSent(qint64 time, const controller::LogEntry &command, const
 
 void TrafficLog::updateLastSent(const controller::LogEntry &command, const QByteArray &head)
 {
-    // Answers and events may have come since: the command is the last sent row, if still held.
+    // Answers and events may have come since: the command is the last sent row, if still the newest.
     const qint64 at = lastSent - dropped;
     if (lastSent < 0 || at < 0 || at >= qint64(rows.size()) || rows[size_t(at)].offset != command.offset)
         return;
