@@ -7,7 +7,7 @@
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
 #include "serial/SerialLink.h"
-#include "simulator/SimWindow.h"
+#include "simwindow/SimWindow.h"
 #include "tool/MacroBook.h"
 #include "traffic/TrafficLog.h"
 

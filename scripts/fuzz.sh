@@ -16,7 +16,7 @@ cmake --build build-fuzz --target fuzz_interpreter fuzz_raster fuzz_capture dump
 work=build-fuzz/corpus
 mkdir -p "$work/interpreter" "$work/raster" "$work/capture" build-fuzz/crashes
 ./build-fuzz/dump-jobs "$work/interpreter"
-cp demos/pictures/*.pbm resources/*.png docs/*.png "$work/raster/"
+cp shared/demos/pictures/*.pbm resources/*.png docs/*.png "$work/raster/"
 cp fuzz/seeds/*.pcapng "$work/capture/"
 
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0

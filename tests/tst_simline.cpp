@@ -4,7 +4,7 @@
 
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
-#include "simulator/SimWindow.h"
+#include "simwindow/SimWindow.h"
 #include "simulator/WireModel.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/TrafficLog.h"

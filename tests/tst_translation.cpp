@@ -10,7 +10,7 @@
 #include "language/Language.h"
 #include "monitor/HostEnds.h"
 #include "serial/SerialLink.h"
-#include "simulator/SimWindow.h"
+#include "simwindow/SimWindow.h"
 #include "tool/Identify.h"
 #include "tool/Launch.h"
 

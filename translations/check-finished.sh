@@ -9,7 +9,9 @@ shift 3
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cp "$ts" "$dir/check.ts"
-"$lupdate" -silent -no-obsolete -locations none -I "$root" "$@" -ts "$dir/check.ts" 2>"$dir/lupdate.err" || {
+# Headers are included by folder within their group, so each group is a root lupdate looks in:
+# without the class's header a tr() falls into another context and reads as untranslated.
+"$lupdate" -silent -no-obsolete -locations none -I "$root/shared" -I "$root/ruvela" -I "$root/sim" "$@" -ts "$dir/check.ts" 2>"$dir/lupdate.err" || {
   cat "$dir/lupdate.err" >&2
   exit 1
 }

@@ -6,7 +6,7 @@
 #include "paperview/WindowPlace.h"
 #include "simulator/LineDriver.h"
 #include "simulator/SimOptions.h"
-#include "simulator/SimWindow.h"
+#include "simwindow/SimWindow.h"
 
 #include <QAction>
 #include <QApplication>

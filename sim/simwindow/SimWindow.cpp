@@ -1,4 +1,4 @@
-#include "simulator/SimWindow.h"
+#include "simwindow/SimWindow.h"
 #include "paperview/WindowPlace.h"
 
 #include "language/Language.h"

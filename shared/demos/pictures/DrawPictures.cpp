@@ -1,6 +1,6 @@
 // Draws the demonstration pictures the jobs carry and writes them as one-bit PBM files.
 // Run it from the build tree (cmake -DRUVELA_PICTURE_TOOLS=ON) with the output folder as its
-// argument; the files it writes are checked in under demos/pictures/.
+// argument; the files it writes are checked in under shared/demos/pictures/.
 //
 // Everything is drawn without antialiasing, as a thermal head prints whole dots, with the
 // DejaVu fonts from Debian's fonts-dejavu-core so that the result does not depend on the
