@@ -165,6 +165,16 @@ QString matched(const QString &text, const QString &pattern)
     return re.match(text).hasMatch() ? QString() : QStringLiteral("got ") + quoted(text);
 }
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs) { return QTest::qWaitFor(condition, timeoutMs); }
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    // Looks as often as QTRY_VERIFY does, so that a step leaves the event loop to the program
+    // for as long as the check it replaces did.
+    const int step = timeoutMs < 350 ? timeoutMs / 7 + 1 : 50;
+    if (!condition())
+        QTest::qWait(0);
+    for (int waited = 0; waited < timeoutMs && !condition(); waited += step)
+        QTest::qWait(step);
+    return condition();
+}
 
 } // namespace steps
