@@ -1,43 +1,66 @@
 #include "TestSupport.h"
 
+#include "StepScript.h"
+
 #include "app/MainWindow.h"
 #include "app/SettingsDialog.h"
-#include "serial/SerialLink.h"
-#include "tool/Launch.h"
-#include "traffic/TrafficLog.h"
 
 #include <cstring>
-#include <sys/resource.h>
 
-QByteArray hex(const QByteArray &text)
+namespace {
+
+// The bytes of text from at on, up to a ")" that closes a group when closing, each thing
+// followed by "*N" taken N times.
+QByteArray bytesFrom(const QString &text, qsizetype &at, bool closing)
 {
-    static const QRegularExpression token(QStringLiteral(
-        "\\s*(?:'([^']*)'|U\\+([0-9A-Fa-f]{4})(?:\\.\\.U\\+([0-9A-Fa-f]{4}))?|([0-9A-Fa-f]{2})(?:\\*(\\d+))?)\\s*"));
+    static const QRegularExpression thing(
+        QStringLiteral("\\s*(?:(?:'([^']*)'|U\\+([0-9A-Fa-f]{4})(?:\\.\\.U\\+([0-9A-Fa-f]{4}))?|"
+                       "([0-9A-Fa-f]{2}))(?:\\*(\\d+))?|(\\()|(\\)))\\s*"));
+    static const QRegularExpression count(QStringLiteral("\\*(\\d+)\\s*"));
     QByteArray out;
-    qsizetype at = 0;
-    for (const QRegularExpressionMatch &m : token.globalMatch(QString::fromLatin1(text))) {
-        if (m.capturedStart() != at)
-            break; // not a token: said below
+    while (at < text.size()) {
+        const QRegularExpressionMatch m
+            = thing.match(text, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch())
+            break; // not a thing: said below
         at = m.capturedEnd();
+        if (m.hasCaptured(7)) { // a group ends
+            if (!closing)
+                qFatal("a \")\" that closes no group in a test's data: %s", qPrintable(text));
+            return out;
+        }
+        QByteArray one;
+        qsizetype times = m.hasCaptured(5) ? m.captured(5).toLongLong() : 1;
         if (m.hasCaptured(1))
-            out += m.captured(1).toLatin1();
+            one = m.captured(1).toLatin1();
         const uint first = m.captured(2).toUInt(nullptr, 16),
                    last = m.hasCaptured(3) ? m.captured(3).toUInt(nullptr, 16) : first;
         for (uint u = first; m.hasCaptured(2) && u <= last; ++u)
-            out.append(char(u >> 8)).append(char(u & 0xFF)); // two-byte characters, high byte first
+            one.append(char(u >> 8)).append(char(u & 0xFF)); // two-byte characters, high byte first
         if (m.hasCaptured(4))
-            out.append(m.hasCaptured(5) ? m.captured(5).toLongLong() : 1, char(m.captured(4).toUInt(nullptr, 16)));
+            one = QByteArray(1, char(m.captured(4).toUInt(nullptr, 16)));
+        if (m.hasCaptured(6)) { // a group: its count stands after its ")"
+            one = bytesFrom(text, at, true);
+            const QRegularExpressionMatch n
+                = count.match(text, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+            if (n.hasMatch())
+                at = n.capturedEnd(), times = n.captured(1).toLongLong();
+        }
+        out += one.repeated(times);
     }
+    if (closing)
+        qFatal("a group without its \")\" in a test's data: %s", qPrintable(text));
     if (!text.mid(at).trimmed().isEmpty())
-        qFatal("not bytes in a test's data at %lld: %s", qlonglong(at), text.mid(at, 40).constData());
+        qFatal("not bytes in a test's data at %lld: %s", qlonglong(at), qPrintable(text.mid(at, 40)));
     return out;
 }
 
-std::pair<QString, int> repeatOf(const QString &text)
+} // namespace
+
+QByteArray hex(const QByteArray &text)
 {
-    static const QRegularExpression repeat(QStringLiteral("^(.*)\\sx(\\d+)$"));
-    const QRegularExpressionMatch m = repeat.match(text.trimmed());
-    return m.hasMatch() ? std::make_pair(m.captured(1), m.captured(2).toInt()) : std::make_pair(text.trimmed(), 1);
+    qsizetype at = 0;
+    return bytesFrom(QString::fromLatin1(text), at, false);
 }
 
 QByteArray FarEnd::read(qsizetype n, int timeoutMs, int quietMs)
@@ -337,14 +360,9 @@ QString cutOff(const QWidget *widget)
 
 QStringList dataLines(const QString &name)
 {
-    QFile file(QStringLiteral(RUVELA_TEST_DATA "/") + name);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        qFatal("cannot read test data %s", qPrintable(file.fileName()));
     QStringList lines;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1Char('#')))
-            lines << line;
-    }
+    for (const steps::Line &line : steps::linesOf(name))
+        lines << line.text;
     return lines;
 }
 
@@ -373,248 +391,6 @@ QList<std::pair<QString, QStringList>> dataSections(const QString &name)
             sections.last().second << line;
     }
     return sections;
-}
-
-void addScriptRows(const QString &name)
-{
-    QTest::addColumn<QStringList>("steps");
-    for (const auto &[title, steps] : dataSections(name))
-        QTest::newRow(qPrintable(title)) << steps;
-}
-
-void runScriptRow(MainWindow *window, FarEnd *far)
-{
-    QFETCH(QStringList, steps);
-    if (window) {
-        WindowScript(*window, *far).run(steps);
-    } else {
-        MainWindow fresh;
-        FarEnd line;
-        WindowScript(fresh, line).run(steps);
-    }
-}
-
-namespace {
-
-// Traffic's rows as "direction | offset | what | size", events only when asked for; a row
-// older than the one before it shows as such.
-QStringList trafficRows(MainWindow &w, bool events)
-{
-    QStringList rows;
-    const TrafficLog *log = w.findChild<TrafficLog *>();
-    for (int i = 0; i < log->rowCount(); ++i) {
-        const TrafficRow &r = log->row(i);
-        if (events || r.direction != TrafficRow::Direction::Event)
-            rows << QStringLiteral("%1 | %2 | %3 | %4")
-                        .arg(TrafficLog::directionName(r.direction))
-                        .arg(r.offset)
-                        .arg(r.what)
-                        .arg(r.size);
-        if (i > 0 && r.time < log->row(i - 1).time)
-            rows << QStringLiteral("row %1 is older than the one before").arg(i);
-    }
-    return rows;
-}
-
-} // namespace
-
-bool WindowScript::run(const QStringList &steps)
-{
-    for (qsizetype i = 0; i < steps.size(); ++i) {
-        const QString at
-            = QString(steps[i]).replace(QLatin1String("LINE"), peer.path()).replace(QLatin1String("DIR"), dir.path());
-        const QString op = at.section(QLatin1Char(' '), 0, 0), arg = at.section(QLatin1Char(' '), 1);
-        if (op == QLatin1String("box")) {
-            box.arm(), boxTitle = arg.section(QLatin1String(": "), 0, 0), boxText = arg.section(QLatin1String(": "), 1);
-            continue;
-        }
-        step(op, arg);
-        if (!QTest::currentTestFailed() && !boxTitle.isEmpty())
-            checkBox();
-        if (QTest::currentTestFailed()) {
-            qWarning("failed at step %lld: %s", qlonglong(i + 1), qPrintable(at));
-            return false;
-        }
-    }
-    return true;
-}
-
-void WindowScript::checkBox()
-{
-    QTRY_VERIFY(box.done());
-    QVERIFY2(
-        box.title == boxTitle && box.text.contains(boxText), qPrintable(box.title + QStringLiteral(": ") + box.text));
-    boxTitle.clear();
-}
-
-void WindowScript::step(const QString &op, const QString &arg)
-{
-    const QStringList args = arg.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const QString rest = arg.section(QLatin1Char(' '), 1); // after the first argument
-    auto *edit = w.findChild<QLineEdit *>("lineEditSend");
-    auto *console = w.findChild<QPlainTextEdit *>("editRuvela");
-    if (op == QLatin1String("launch")) {
-        w.start(parseLaunch(QStringList{"printer-ruvela"} + args));
-    } else if (op == QLatin1String("action")) {
-        w.findChild<QAction *>(arg)->trigger();
-    } else if (op == QLatin1String("prop")) { // NAME PROPERTY VALUE: a widget or action set so
-        QVERIFY2(w.findChild<QObject *>(args[0])->setProperty(qPrintable(args[1]), arg.section(QLatin1Char(' '), 2)),
-            qPrintable(arg));
-    } else if (op == QLatin1String("is")) { // NAME PROPERTY VALUE: it reads so
-        QCOMPARE(w.findChild<QObject *>(args[0])->property(qPrintable(args[1])).toString(),
-            arg.section(QLatin1Char(' '), 2));
-    } else if (op.startsWith(QLatin1String("label"))) { // "label" starts so, "label=" is so, "label~" matches
-        const QRegularExpression pattern(op == QLatin1String("label~")
-                ? rest
-                : QLatin1Char('^') + QRegularExpression::escape(rest) + (op == QLatin1String("label=") ? "$" : ""));
-        auto *label = w.findChild<QLabel *>(args[0]);
-        QTRY_VERIFY2(pattern.match(label->text()).hasMatch(), qPrintable(label->text()));
-        counted = pattern.match(label->text()).captured(1);
-    } else if (op == QLatin1String("invoke")) {
-        QVERIFY(QMetaObject::invokeMethod(&w, qPrintable(arg)));
-    } else if (op == QLatin1String("faults")) { // that the port reports on a line still there
-        for (auto error : {QSerialPort::ResourceError, QSerialPort::WriteError, QSerialPort::ReadError,
-                 QSerialPort::UnsupportedOperationError})
-            QVERIFY(QMetaObject::invokeMethod(&w, "handleError", Q_ARG(QSerialPort::SerialPortError, error)));
-    } else if (op == QLatin1String("reconnects")) { // leaving no descriptor open
-        const auto descriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
-        const auto before = descriptors();
-        for (int i = 0; i < arg.toInt(); ++i) {
-            w.findChild<QAction *>("actionConnect")->trigger();
-            QVERIFY(statusText(w).startsWith(QStringLiteral("Connected to ")));
-            w.findChild<QAction *>("actionDisconnect")->trigger();
-        }
-        QCOMPARE(descriptors(), before);
-    } else if (op == QLatin1String("type") || op == QLatin1String("set")) {
-        edit->setText(arg);
-        if (op == QLatin1String("type"))
-            QTest::keyClick(edit, Qt::Key_Return);
-    } else if (op == QLatin1String("key")) { // NAME KEY: a key pressed on that widget
-        QTest::keyClick(w.findChild<QWidget *>(args[0]), QKeySequence::fromString(rest)[0].key());
-    } else if (op == QLatin1String("keys")) { // typed into a field
-        QTest::keyClicks(w.findChild<QLineEdit *>(args[0]), rest);
-    } else if (op == QLatin1String("press")) {
-        press(w, qPrintable(arg));
-    } else if (op == QLatin1String("click")) {
-        QTest::mouseClick(w.findChild<QPushButton *>(arg), Qt::LeftButton);
-    } else if (op == QLatin1String("down") || op == QLatin1String("up")) { // the mouse button, on the widget
-        QTest::mouseEvent(op == QLatin1String("down") ? QTest::MousePress : QTest::MouseRelease,
-            w.findChild<QWidget *>(arg), Qt::LeftButton, {}, QPoint());
-    } else if (op == QLatin1String("item")) { // a click on the list's item N
-        auto *list = w.findChild<QListWidget *>(args[0]);
-        QVERIFY(list->item(rest.toInt()));
-        QTest::mouseClick(
-            list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(rest.toInt())).center());
-    } else if (op == QLatin1String("sent")) { // these, or with none no more
-        const QByteArray bytes = hex(arg.toLatin1());
-        QCOMPARE((bytes.isEmpty() ? peer.readUntilQuiet(100) : peer.read(bytes.size())).toHex(' '), bytes.toHex(' '));
-    } else if (op == QLatin1String("silent")) { // nothing reaches the far end for so long
-        QCOMPARE(peer.read(1, arg.toInt()).toHex(' '), QByteArray());
-    } else if (op == QLatin1String("got")) { // N bytes at least reached the far end
-        QCOMPARE(peer.read(arg.toInt(), 10000).size(), arg.toInt());
-    } else if (op == QLatin1String("counted")) { // what arrives now is what the note counted, and some came
-        QCOMPARE(QString::number(peer.readUntilQuiet(300).size()), counted.toLongLong() > 0 ? counted : "more than 0");
-    } else if (op == QLatin1String("repeats")) { // what arrives now is these, as many times as counted
-        QCOMPARE(peer.readUntilQuiet(300).toHex(' '), hex(arg.toLatin1()).repeated(counted.toInt()).toHex(' '));
-    } else if (op == QLatin1String("handed")) { // bytes the port took or holds, since Connect
-        const SerialLink *link = w.findChild<SerialLink *>();
-        QCOMPARE(link->sentTotal() + link->queued(), arg.toLongLong());
-    } else if (op == QLatin1String("cancel")) { // the link drops what the port was not given yet
-        w.findChild<SerialLink *>()->cancel();
-    } else if (op == QLatin1String("far")) { // " xN" at the end: N times
-        const auto [bytes, times] = repeatOf(arg);
-        peer.writeAll(hex(bytes.toLatin1()).repeated(times));
-    } else if (op == QLatin1String("lose")) {
-        peer.close();
-    } else if (op == QLatin1String("closed")) { // the port itself, not only the window's state
-        QVERIFY(!w.findChild<QSerialPort *>()->isOpen());
-    } else if (op == QLatin1String("console")) {
-        QTRY_COMPARE(consoleText(w), QString::fromUtf8(hex(arg.toUtf8())));
-    } else if (op == QLatin1String("console~")) {
-        const QRegularExpression pattern(arg);
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            pattern.match(consoleText(w)).hasMatch(), qPrintable(consoleText(w).right(200)), 60000);
-        counted = pattern.match(consoleText(w)).captured(1);
-    } else if (op == QLatin1String("typed")) { // text of the user's own, the cursor behind it
-        console->setPlainText(arg), console->moveCursor(QTextCursor::End);
-    } else if (op == QLatin1String("paste")) { // a paste of any length goes out whole
-        QByteArray bytes;
-        for (int i = 0; i < arg.toInt(); ++i)
-            bytes += char(0x20 + i % 0x5F);
-        edit->setText(QString::fromLatin1(bytes.toHex(' ')));
-        QTest::keyClick(edit, Qt::Key_Return);
-        QVERIFY(peer.read(bytes.size(), 20000) == bytes);
-    } else if (op == QLatin1String("picture")) { // of N rows, every seventh inked
-        QImage picture(384, arg.toInt(), QImage::Format_Mono);
-        picture.fill(0);
-        for (int y = 0; y < picture.height(); y += 7)
-            std::memset(picture.scanLine(y), 0x5A, 48);
-        const QString file = dir.filePath(QStringLiteral("picture.png"));
-        QVERIFY(picture.save(file) && QMetaObject::invokeMethod(&w, "loadFile", Q_ARG(QString, file)));
-        press(w, "pushButton_58PrintH");
-    } else if (op == QLatin1String("bounded")) { // at most N lines of at most M characters
-        QVERIFY(console->blockCount() <= args[0].toInt());
-        for (QTextBlock b = console->document()->begin(); b.isValid(); b = b.next())
-            QVERIFY(b.length() <= args[1].toInt());
-    } else if (op == QLatin1String("send-text")) { // Send File: N long lines, wrapped, so that a log keeps up
-        const QString file = dir.filePath(QStringLiteral("long.txt"));
-        const QByteArray line = QByteArray("The quick brown fox jumps over the lazy dog 0123456789 ").repeated(18);
-        QVERIFY(writeFile(file, (line + '\n').repeated(arg.toInt())));
-        answerFileDialog(&box, file);
-        w.findChild<QAction *>("actionSendFile")->trigger();
-    } else if (op == QLatin1String("job")) { // N bytes handed over as the buttons do
-        const QByteArray job(arg.toInt(), 'x');
-        QVERIFY(QMetaObject::invokeMethod(&w, "Write",
-            Q_ARG(const unsigned char *, reinterpret_cast<const unsigned char *>(job.constData())),
-            Q_ARG(size_t, size_t(job.size()))));
-    } else if (op == QLatin1String("show")) { // at the size the window opens with
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-    } else if (op == QLatin1String("shown") || op == QLatin1String("hidden")) {
-        QTRY_VERIFY(
-            w.findChild<QWidget *>(arg) && w.findChild<QWidget *>(arg)->isVisible() == (op == QLatin1String("shown")));
-        QVERIFY2(op == QLatin1String("hidden") || cutOff(w.findChild<QWidget *>(arg)).isEmpty(), qPrintable(arg));
-    } else if (op == QLatin1String("save")) { // NAME FILE TEXT: the action or button saves FILE in DIR, the
-        // dialog's title holding TEXT
-        ModalCloser *save = answerFileDialog(&box, dir.filePath(args[1]));
-        if (auto *action = w.findChild<QAction *>(args[0]))
-            action->trigger();
-        else
-            QTest::mouseClick(w.findChild<QAbstractButton *>(args[0]), Qt::LeftButton);
-        QTRY_VERIFY(save->done());
-        QVERIFY2(save->title.contains(arg.section(QLatin1Char(' '), 2)), qPrintable(save->title));
-    } else if (op == QLatin1String("write")) { // NAME TEXT: a file of the user's own in DIR
-        QVERIFY(writeFile(dir.filePath(args[0]), rest.toUtf8()));
-    } else if (op == QLatin1String("file")) { // NAME PATTERN: the file in DIR, read as UTF-8, matches
-        const QString text = QString::fromUtf8(readFile(dir.filePath(args[0])));
-        QVERIFY2(QRegularExpression(rest).match(text).hasMatch(), qPrintable(text.left(300)));
-    } else if (op == QLatin1String("rows")) { // Traffic's rows but events, as the data file lists them
-        QStringList expected = dataLines(arg);
-        for (QString &line : expected)
-            line = line.simplified();
-        QTRY_COMPARE(trafficRows(w, false), expected);
-    } else if (op == QLatin1String("row~")) { // some row of Traffic, events too, matches
-        QTRY_VERIFY2(!trafficRows(w, true).filter(QRegularExpression(arg)).isEmpty(),
-            qPrintable(trafficRows(w, true).mid(trafficRows(w, true).size() - 4).join(QLatin1Char('\n'))));
-    } else if (op == QLatin1String("bytes~")) { // the bytes Traffic shows on row N match
-        const TrafficLog *log = w.findChild<TrafficLog *>();
-        const QString shown = log->data(log->index(args[0].toInt(), TrafficLog::Bytes), Qt::DisplayRole).toString();
-        QVERIFY2(QRegularExpression(rest).match(shown).hasMatch(), qPrintable(shown));
-    } else if (op == QLatin1String("idle")) { // no more errors, and almost no CPU spent waiting
-        QSignalSpy errors(w.findChild<QSerialPort *>(), &QSerialPort::errorOccurred);
-        rusage before{}, after{};
-        getrusage(RUSAGE_SELF, &before);
-        QTest::qWait(300);
-        getrusage(RUSAGE_SELF, &after);
-        QCOMPARE(errors.count(), 0);
-        const long cpuMicros = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000000L + after.ru_utime.tv_usec
-            - before.ru_utime.tv_usec;
-        QVERIFY2(cpuMicros < 150000, qPrintable(QString::number(cpuMicros)));
-    } else if (op == QLatin1String("wait")) {
-        QTest::qWait(arg.toInt());
-    } else {
-        QFAIL(qPrintable(QStringLiteral("no such step: ") + op));
-    }
 }
 
 QRect inkBox(const QImage &paper)

@@ -12,11 +12,10 @@ class QWidget;
 class MainWindow;
 
 // Bytes written out as the controller's documentation gives them: hex bytes "1B 40 0A", quoted
-// ASCII "'Total:'", "U+0374..U+0378" for a run of two-byte characters, high byte first, and
-// "FF*300" for 300 bytes FF.
+// ASCII "'Total:'", "U+0374..U+0378" for a run of two-byte characters, high byte first. "*N"
+// right after one of them, or after a group in parentheses, repeats it: "FF*300" for 300 bytes
+// FF, "('status' 0D 0A)*40".
 QByteArray hex(const QByteArray &text);
-// A step or an answer of a data file, and how many times: "xN" at its end repeats it N times.
-std::pair<QString, int> repeatOf(const QString &text);
 
 // The far end of a real serial line for the tool: the virtual controller's pseudo-terminal end,
 // read and written by the test while the event loop runs, so that the tool's port can move.
@@ -160,37 +159,5 @@ QList<QStringList> dataTable(const QString &name);
 // row named by its first field.
 void addTableRows(const QString &name);
 // The cases of a data file written as sections: "== NAME" starts one, the lines after it are
-// its own.
+// its own. A file of scripts is read by steps::scriptsOf (StepScript.h), which keeps their lines.
 QList<std::pair<QString, QStringList>> dataSections(const QString &name);
-// A _data() function's rows from a data file of sections: one column "steps"; and the current
-// row run on that window and far end, or on a fresh window and far end of its own.
-void addScriptRows(const QString &name);
-void runScriptRow(MainWindow *window = nullptr, FarEnd *far = nullptr);
-
-// A window's session on the line, step by step: each step acts as a user or the far end does,
-// or checks what the window shows and what reached the far end. The ops are listed in
-// tests/data/seriallink-window.txt; a suite adds its own by overriding step(). LINE in a step is
-// the far end's path.
-class WindowScript
-{
-public:
-    WindowScript(MainWindow &window, FarEnd &far)
-        : w(window)
-        , peer(far)
-    { }
-    virtual ~WindowScript() = default;
-    // False, the step and what it got reported, at the first step that fails.
-    bool run(const QStringList &steps);
-
-protected:
-    virtual void step(const QString &op, const QString &arg);
-    MainWindow &w;
-    FarEnd &peer;
-    QTemporaryDir dir;
-
-private:
-    void checkBox();
-    ModalCloser box;
-    QString boxTitle, boxText; // the box the next step must show: its title, and a text it holds
-    QString counted; // the count the last pattern caught
-};

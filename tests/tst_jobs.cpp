@@ -1,6 +1,7 @@
 // Every job button, pressed through the real form with the port open on a pseudo-terminal,
 // against the streams and console texts written out in tests/data/jobs.txt.
 #include "SimSupport.h"
+#include "WindowSteps.h"
 
 #include "app/MainWindow.h"
 #include "commands/Charsets.h"

@@ -2,6 +2,7 @@
 // rather than piling runs up, the repeat's count and Stop, Load… refusing what is not a regular
 // file or not a list of macros, the repeat kept in the file, and Edit updating a macro in its place.
 #include "TestSupport.h"
+#include "WindowSteps.h"
 
 #include "app/MacrosDock.h"
 #include "app/MainWindow.h"

@@ -1,6 +1,7 @@
 // printer-ruvela between a host application and the controller: the host writes through the
 // monitor's pseudo-terminal or TCP port, the controller is the far end of a real line.
 #include "SimSupport.h"
+#include "StepScript.h"
 
 #include "app/MainWindow.h"
 #include "tool/Launch.h"
@@ -82,6 +83,15 @@ QByteArray capturedBytes(const QString &file, int eventType)
     return joined;
 }
 
+// A job of 1 MB in lines that tell their place.
+QByteArray longJob()
+{
+    QByteArray job;
+    for (int i = 0; job.size() < (1 << 20); ++i)
+        job += QStringLiteral("line %1 of a long job\n").arg(i, 6, 10, QLatin1Char('0')).toLatin1();
+    return job;
+}
+
 QStringList capturedEvents(const QString &file)
 {
     QStringList events;
@@ -129,6 +139,188 @@ class TestMonitor : public QObject
     int openHost() { return ::openHost(hostLink); }
     QString trafficText() { return QString::fromUtf8(readFile(traffic)); }
 
+    // What a session holds, and its steps: the host's end of the monitor's pseudo-terminal, a TCP
+    // client that sends and one that stays idle. Each step returns what it saw when it does not hold.
+    int host = -1;
+    QTcpSocket *client = nullptr, *idle = nullptr;
+
+    static QString hexOf(const QByteArray &bytes)
+    {
+        return bytes.isEmpty() ? QStringLiteral("nothing") : QString::fromLatin1(bytes.toHex(' ').toUpper());
+    }
+    QString startWith(const QStringList &extra)
+    {
+        return start(extra) ? QString() : QStringLiteral("the monitor did not start");
+    }
+    QString openHostEnd()
+    {
+        return (host = openHost()) >= 0 ? QString() : QStringLiteral("the host's end did not open");
+    }
+    QString closeHostEnd() { return ::close(host), host = -1, QString(); }
+    QString hostWrites(const QByteArray &bytes)
+    {
+        const qsizetype n = writeFor(host, bytes);
+        return n == bytes.size() ? QString() : QStringLiteral("wrote %1 of %2 bytes").arg(n).arg(bytes.size());
+    }
+    QString controllerGets(const QByteArray &bytes)
+    {
+        return steps::got(hexOf(controller->read(bytes.size())), hexOf(bytes));
+    }
+    QString hostGets(const QByteArray &bytes) { return steps::got(hexOf(readHost(host, bytes.size())), hexOf(bytes)); }
+    // "tcp" a client sends and leaves, "tcp-half" sends and stops sending, waiting for its answer,
+    // "tcp-stay" sends and stays.
+    QString tcpSends(const QString &how, const QByteArray &bytes)
+    {
+        client->abort();
+        client->connectToHost(QHostAddress::LocalHost, tcpPort);
+        if (!client->waitForConnected(5000) || client->write(bytes) != bytes.size())
+            return QStringLiteral("the client did not connect and write: ") + client->errorString();
+        while (client->bytesToWrite() > 0 && client->waitForBytesWritten(5000)) { }
+        if (client->bytesToWrite() > 0)
+            return QStringLiteral("%1 bytes not written").arg(client->bytesToWrite());
+        if (how == QLatin1String("tcp-half"))
+            ::shutdown(int(client->socketDescriptor()), SHUT_WR);
+        if (how == QLatin1String("tcp")) {
+            client->disconnectFromHost();
+            if (!steps::waitFor([this] { return client->state() == QAbstractSocket::UnconnectedState; }))
+                return QStringLiteral("the client is still connected");
+        }
+        return {};
+    }
+    QString tcpSendsMore(const QByteArray &bytes)
+    {
+        if (client->write(bytes) != bytes.size())
+            return QStringLiteral("the client did not write: ") + client->errorString();
+        while (client->bytesToWrite() > 0 && client->waitForBytesWritten(5000)) { }
+        return client->bytesToWrite() > 0 ? QStringLiteral("%1 bytes not written").arg(client->bytesToWrite())
+                                          : QString();
+    }
+    QString tcpGets(const QByteArray &bytes)
+    {
+        steps::waitFor([&] { return client->bytesAvailable() == bytes.size(); });
+        if (client->bytesAvailable() != bytes.size())
+            return QStringLiteral("%1 bytes came, not %2").arg(client->bytesAvailable()).arg(bytes.size());
+        const QString seen = steps::got(hexOf(client->readAll()), hexOf(bytes));
+        if (!seen.isEmpty())
+            return seen;
+        return steps::waitFor([this] { return client->state() == QAbstractSocket::UnconnectedState; })
+            ? QString()
+            : QStringLiteral("the monitor did not close the client");
+    }
+    QString ends(int code)
+    {
+        if (!finished(*monitor, 10000))
+            return QStringLiteral("the monitor still runs");
+        if (monitor->exitStatus() != QProcess::NormalExit || monitor->exitCode() != code)
+            return QStringLiteral("it ended with %1%2")
+                .arg(monitor->exitCode())
+                .arg(monitor->exitStatus() == QProcess::NormalExit ? "" : " by a crash");
+        return QFileInfo(hostLink).isSymLink() ? QStringLiteral("its host link is still there") : QString();
+    }
+    QString trafficHolds(const QString &text)
+    {
+        // Rows reach the file within a second while the monitor runs.
+        if (steps::waitFor([&] { return trafficText().contains(text); }, 2000))
+            return {};
+        return QStringLiteral("the traffic file ends ") + steps::quoted(trafficText().right(1000));
+    }
+    QString trafficMatches(const QString &pattern)
+    {
+        const QRegularExpression re(pattern);
+        if (steps::waitFor([&] { return re.match(trafficText()).hasMatch(); }, 2000))
+            return {};
+        return QStringLiteral("the traffic file ends ") + steps::quoted(trafficText().right(1000));
+    }
+
+    // The steps of monitor-scripts.txt.
+    steps::Ops ops()
+    {
+        const auto bytes = [](const QString &arg) { return hex(arg.toUtf8()); };
+        const auto tcp = [this, bytes](const char *how) {
+            return [this, bytes, how](const QString &arg) { return tcpSends(QLatin1String(how), bytes(arg)); };
+        };
+        const auto signal = [this](int number) {
+            return [this, number](const QString &) { return ::kill(pid_t(monitor->processId()), number), QString(); };
+        };
+        return {
+            {"start", "[ARGS]", "the monitor starts: its port, host link, TCP port and traffic file given, and these",
+                [this](const QString &arg) { return startWith(arg.split(QLatin1Char(' '), Qt::SkipEmptyParts)); }},
+            {"open", "", "the host opens its end", [this](const QString &) { return openHostEnd(); }},
+            {"close", "", "the host closes its end", [this](const QString &) { return closeHostEnd(); }},
+            {"host", "HEX", "the host writes these bytes",
+                [this, bytes](const QString &arg) { return hostWrites(bytes(arg)); }},
+            {"controller", "HEX", "these bytes reached the controller next",
+                [this, bytes](const QString &arg) { return controllerGets(bytes(arg)); }},
+            {"answer", "HEX", "the controller writes these bytes",
+                [this, bytes](const QString &arg) { return controller->writeAll(bytes(arg)), QString(); }},
+            {"host-gets", "HEX", "the host reads these bytes",
+                [this, bytes](const QString &arg) { return hostGets(bytes(arg)); }},
+            {"tcp", "HEX", "a TCP client sends these bytes and leaves", tcp("tcp")},
+            {"tcp-half", "HEX", "a TCP client sends these bytes and stops sending, waiting for its answer",
+                tcp("tcp-half")},
+            {"tcp-stay", "HEX", "a TCP client sends these bytes and stays", tcp("tcp-stay")},
+            {"tcp-more", "HEX", "the client that stayed sends more",
+                [this, bytes](const QString &arg) { return tcpSendsMore(bytes(arg)); }},
+            {"tcp-idle", "", "another TCP client connects, and sends nothing",
+                [this](const QString &) {
+                    idle->connectToHost(QHostAddress::LocalHost, tcpPort);
+                    return idle->waitForConnected(5000) ? QString() : QStringLiteral("it did not connect");
+                }},
+            {"tcp-gets", "HEX", "the last TCP client gets these bytes, then the monitor closes it",
+                [this, bytes](const QString &arg) { return tcpGets(bytes(arg)); }},
+            {"wait", "MS", "the event loop runs so long",
+                [](const QString &arg) { return QTest::qWait(arg.toInt()), QString(); }},
+            {"running", "", "the monitor runs",
+                [this](const QString &) {
+                    return monitor->state() == QProcess::Running ? QString() : QStringLiteral("it ended");
+                }},
+            {"lose", "", "the controller's line is lost",
+                [this](const QString &) { return controller->close(), QString(); }},
+            {"sigterm", "", "the monitor is sent SIGTERM", signal(SIGTERM)},
+            {"sighup", "", "the monitor is sent SIGHUP", signal(SIGHUP)},
+            {"rss-below", "MB", "the monitor's memory now",
+                [this](const QString &arg) {
+                    const qint64 kB = memoryKb(monitor->processId(), "VmRSS");
+                    return kB > 0 && kB < arg.toLongLong() * 1024 ? QString() : QStringLiteral("%1 kB").arg(kB);
+                }},
+            {"capture", "to|from HEX", "every byte of that side in the capture, as tshark reads it",
+                [this, bytes](const QString &arg) {
+                    const bool to = arg.section(QLatin1Char(' '), 0, 0) == QLatin1String("to");
+                    return steps::got(
+                        hexOf(capturedBytes(capture, to ? 1 : 2)), hexOf(bytes(arg.section(QLatin1Char(' '), 1))));
+                }},
+            {"capture-event", "TEXT", "an event of the capture holds this text",
+                [this](const QString &arg) {
+                    const QStringList events = capturedEvents(capture);
+                    return events.filter(arg).isEmpty()
+                        ? QStringLiteral("got ") + steps::quoted(events.join(QLatin1Char('\n')))
+                        : QString();
+                }},
+            {"ends", "N", "the monitor ends with this exit code, its host link gone",
+                [this](const QString &arg) { return ends(arg.toInt()); }},
+            {"said", "TEXT", "the monitor said this on stderr",
+                [this](const QString &arg) {
+                    const QByteArray said = monitor->readAllStandardError();
+                    return said.contains(arg.toUtf8())
+                        ? QString()
+                        : QStringLiteral("got ") + steps::quoted(QString::fromUtf8(said));
+                }},
+            {"hung-up", "", "reading the host's end says at once that it hung up",
+                [this](const QString &) {
+                    char byte;
+                    return steps::waitFor([&] { return ::read(host, &byte, 1) <= 0 && errno != EAGAIN; })
+                        ? QString()
+                        : QStringLiteral("it reads on");
+                }},
+            {"traffic", "TEXT", "the traffic file holds this text, \\t a tab",
+                [this](const QString &arg) {
+                    return trafficHolds(QString(arg).replace(QLatin1String("\\t"), QLatin1String("\t")));
+                }},
+            {"traffic~", "PATTERN", "the traffic file holds a match",
+                [this](const QString &arg) { return trafficMatches(arg); }},
+        };
+    }
+
 private slots:
     void init()
     {
@@ -143,6 +335,8 @@ private slots:
         tcpPort = probe.serverPort();
         probe.close();
         monitor = new QProcess;
+        client = new QTcpSocket;
+        idle = new QTcpSocket;
     }
 
     void cleanup()
@@ -151,6 +345,10 @@ private slots:
             monitor->terminate();
             finished(*monitor, 5000);
         }
+        if (host >= 0)
+            ::close(host), host = -1;
+        delete client;
+        delete idle;
         delete monitor;
         delete controller;
     }
@@ -210,117 +408,62 @@ private slots:
     }
 
     // A script of host, controller and TCP client steps against one monitor.
-    void hostsAndControllerFollowTheirScripts_data()
-    {
-        QTest::addColumn<QStringList>("steps");
-        for (const auto &[name, steps] : dataSections(QStringLiteral("monitor-scripts.txt")))
-            QTest::newRow(qPrintable(name)) << steps;
-    }
-
+    void hostsAndControllerFollowTheirScripts_data() { steps::addScriptRows(QStringLiteral("monitor-scripts.txt")); }
     void hostsAndControllerFollowTheirScripts()
     {
-        QFETCH(QStringList, steps);
-        int host = -1;
-        QTcpSocket client, idle;
-        char byte;
-        QByteArray job, held;
-        for (int i = 0; job.size() < (1 << 20); ++i)
-            job += QStringLiteral("line %1 of a long job\n").arg(i, 6, 10, QLatin1Char('0')).toLatin1();
-        qsizetype written = 0;
-        for (const QString &step : steps) {
-            const QString op = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
-            const bool carriesBytes = op.startsWith(QLatin1String("host")) || op.startsWith(QLatin1String("tcp"))
-                || op == QLatin1String("controller") || op == QLatin1String("answer");
-            const QByteArray bytes = carriesBytes ? hex(arg.toUtf8()) : QByteArray();
-            if (op == QLatin1String("start")) {
-                QVERIFY(start(arg.split(QLatin1Char(' '), Qt::SkipEmptyParts)));
-            } else if (op == QLatin1String("open")) {
-                QVERIFY((host = openHost()) >= 0);
-            } else if (op == QLatin1String("close")) {
-                ::close(host);
-            } else if (op == QLatin1String("host")) {
-                QCOMPARE(writeFor(host, bytes), bytes.size());
-            } else if (op == QLatin1String("controller")) {
-                QCOMPARE(controller->read(bytes.size()).toHex(' '), bytes.toHex(' '));
-            } else if (op == QLatin1String("answer")) {
-                controller->writeAll(bytes);
-            } else if (op == QLatin1String("host-gets")) {
-                QCOMPARE(readHost(host, bytes.size()).toHex(' '), bytes.toHex(' '));
-            } else if (op == QLatin1String("held")) {
-                // The controller holds the line: the host's writes stop well short of a long job's end.
-                controller->writeAll(hex("13"));
-                QTest::qWait(200);
-                written = writeFor(host, job, 2000);
-                held = controller->read(1 << 20, 200, 100);
-                QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
-            } else if (op == QLatin1String("xon")) { // the rest of the job follows whole
-                controller->writeAll(hex("11"));
-                QVERIFY(held + pass(host, job.mid(written), *controller, job.size() - held.size()) == job);
-            } else if (op == QLatin1String("streams")) { // as two client libraries write them
-                const QByteArray stream = clientStreams();
-                QVERIFY(stream.size() > 90000 && pass(host, stream, *controller, stream.size()) == stream);
-            } else if (op.startsWith(QLatin1String("tcp")) && op != QLatin1String("tcp-gets")
-                && op != QLatin1String("tcp-idle") && op != QLatin1String("tcp-more")) {
-                // "tcp" leaves, "tcp-half" stops sending and waits for its answer, "tcp-stay" stays
-                client.abort();
-                client.connectToHost(QHostAddress::LocalHost, tcpPort);
-                QVERIFY(client.waitForConnected(5000) && client.write(bytes) == bytes.size());
-                while (client.bytesToWrite() > 0 && client.waitForBytesWritten(5000)) { }
-                QCOMPARE(client.bytesToWrite(), qint64(0));
-                if (op == QLatin1String("tcp-half"))
-                    ::shutdown(int(client.socketDescriptor()), SHUT_WR);
-                if (op == QLatin1String("tcp")) {
-                    client.disconnectFromHost();
-                    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
-                }
-            } else if (op == QLatin1String("tcp-more")) { // the client that stayed sends more
-                QVERIFY(client.write(bytes) == bytes.size());
-                while (client.bytesToWrite() > 0 && client.waitForBytesWritten(5000)) { }
-                QCOMPARE(client.bytesToWrite(), qint64(0));
-            } else if (op == QLatin1String("tcp-idle")) { // another client comes, and sends nothing
-                idle.connectToHost(QHostAddress::LocalHost, tcpPort);
-                QVERIFY(idle.waitForConnected(5000));
-            } else if (op == QLatin1String("tcp-gets")) { // then the monitor closes
-                QTRY_COMPARE_WITH_TIMEOUT(client.bytesAvailable(), qint64(bytes.size()), 5000);
-                QCOMPARE(client.readAll(), bytes);
-                QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 5000);
-            } else if (op == QLatin1String("wait")) {
-                QTest::qWait(arg.toInt());
-            } else if (op == QLatin1String("running")) {
-                QCOMPARE(monitor->state(), QProcess::Running);
-            } else if (op == QLatin1String("lose")) {
-                controller->close();
-            } else if (op == QLatin1String("sigterm") || op == QLatin1String("sighup")) {
-                ::kill(pid_t(monitor->processId()), op == QLatin1String("sigterm") ? SIGTERM : SIGHUP);
-            } else if (op == QLatin1String("rss-below")) { // MB of memory, now
-                const qint64 kB = memoryKb(monitor->processId(), "VmRSS");
-                QVERIFY2(kB > 0 && kB < arg.toLongLong() * 1024, qPrintable(QStringLiteral("%1 kB").arg(kB)));
-            } else if (op == QLatin1String("capture")) { // "to HEX" or "from HEX": all of that side, as tshark reads it
-                const QString side = arg.section(QLatin1Char(' '), 0, 0);
-                const QByteArray expected = hex(arg.section(QLatin1Char(' '), 1).toUtf8());
-                QCOMPARE(capturedBytes(capture, side == QLatin1String("to") ? 1 : 2).toHex(' '), expected.toHex(' '));
-            } else if (op == QLatin1String("capture-event")) {
-                const QStringList events = capturedEvents(capture);
-                QVERIFY2(!events.filter(arg).isEmpty(), qPrintable(events.join(QLatin1Char('\n'))));
-            } else if (op == QLatin1String("ends")) { // with this code, its link gone
-                QVERIFY(finished(*monitor, 10000));
-                QVERIFY(monitor->exitStatus() == QProcess::NormalExit && monitor->exitCode() == arg.toInt());
-                QVERIFY(!QFileInfo(hostLink).isSymLink());
-            } else if (op == QLatin1String("said")) {
-                QVERIFY2(monitor->readAllStandardError().contains(arg.toUtf8()), qPrintable(arg));
-            } else if (op == QLatin1String("hung-up")) { // reading the host's end says so at once
-                QTRY_VERIFY(::read(host, &byte, 1) <= 0 && errno != EAGAIN);
-            } else if (op == QLatin1String("traffic")) { // \t a tab
-                const QString text = QString(arg).replace(QLatin1String("\\t"), QLatin1String("\t"));
-                // Rows reach the file within a second while the monitor runs.
-                QTRY_VERIFY2_WITH_TIMEOUT(trafficText().contains(text), qPrintable(trafficText()), 2000);
-            } else if (op == QLatin1String("traffic~")) {
-                QTRY_VERIFY2_WITH_TIMEOUT(
-                    QRegularExpression(arg).match(trafficText()).hasMatch(), qPrintable(trafficText()), 2000);
-            } else {
-                QFAIL(qPrintable(step));
-            }
-        }
+        QFETCH(steps::Script, script);
+        steps::run(ops(), script.steps);
+    }
+
+    void forwardsEveryByteBothWaysFlowControlBytesToo()
+    {
+        VERIFY_STEP(startWith({"--flow", "none"}));
+        VERIFY_STEP(openHostEnd());
+        // The streams two client libraries write pass whole.
+        const QByteArray stream = clientStreams();
+        QVERIFY(stream.size() > 90000 && pass(host, stream, *controller, stream.size()) == stream);
+        const QByteArray answer = hex("12 'ZPC3x 1.0' 0D 0A 13 11 00 FF");
+        controller->writeAll(answer);
+        VERIFY_STEP(hostGets(answer));
+        VERIFY_STEP(closeHostEnd());
+    }
+
+    void holdsTheHostBackWhileTheControllerHolds()
+    {
+        VERIFY_STEP(startWith({}));
+        VERIFY_STEP(openHostEnd());
+        // The controller holds the line: the host's writes stop well short of a long job's end.
+        const QByteArray job = longJob();
+        controller->writeAll(hex("13"));
+        QTest::qWait(200);
+        const qsizetype written = writeFor(host, job, 2000);
+        const QByteArray held = controller->read(1 << 20, 200, 100);
+        QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
+        // It lets go: the rest of the job follows, and it all arrives whole.
+        controller->writeAll(hex("11"));
+        QVERIFY(held + pass(host, job.mid(written), *controller, job.size() - held.size()) == job);
+        VERIFY_STEP(closeHostEnd());
+    }
+
+    void stoppingNamesWhatTheHostsLeftUnread()
+    {
+        VERIFY_STEP(startWith({}));
+        VERIFY_STEP(openHostEnd());
+        // The controller holds the line while the host writes a long job, and a TCP client's job
+        // waits behind it.
+        const QByteArray job = longJob();
+        controller->writeAll(hex("13"));
+        QTest::qWait(200);
+        const qsizetype written = writeFor(host, job, 2000);
+        controller->read(1 << 20, 200, 100);
+        QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
+        VERIFY_STEP(tcpSends(QStringLiteral("tcp-stay"), hex("'Kitchen' 0A")));
+        QTest::qWait(200);
+        ::kill(pid_t(monitor->processId()), SIGTERM);
+        VERIFY_STEP(ends(0));
+        VERIFY_STEP(closeHostEnd());
+        VERIFY_STEP(trafficHolds(QStringLiteral("closed with 8 bytes it sent not passed on")));
+        VERIFY_STEP(trafficMatches(QStringLiteral("\\t\\d+ bytes the host wrote to \\S+ were not passed on")));
     }
 
     void tcpAddressFormsAreServed_data()

@@ -1,6 +1,7 @@
 // The virtual controller's line: pacing, its buffer and flow control, faults, and its window,
 // end to end with the real tool over a pseudo-terminal where the tool is involved.
 #include "SimSupport.h"
+#include "StepScript.h"
 
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
@@ -55,73 +56,152 @@ QStringList logged(const Interpreter &printer, const QStringList &names)
     return out;
 }
 
-// Runs one section of sim-wire.txt on a line model of its own; the file says what each step does
-// and gives.
-void runWireScript(const QStringList &steps)
+// A controller on a line model of its own, step by step, as sim-wire.txt writes it: a step may
+// give something, and "=> WHAT" after it says what it must give, bytes as hex; "=> A..B" a number
+// from A to B.
+class WireSession
 {
+public:
+    WireSession()
+    {
+        ops = {
+            gives("wire", "BAUD BUFFER SPEED FLOW [MS|flat]",
+                "a controller on a line: bit/s, 0 unpaced; bytes; mm/s, 0 as fast as it goes; 1 for XON/XOFF; a "
+                "work clock of its own that is MS later at each reading, or every row at the motor's speed however "
+                "dark",
+                [this](const QStringList &args, const QString &) {
+                    const auto number = [&](int i) { return args.value(i).toDouble(); };
+                    WireSettings settings{int(number(0)), int(number(1)), number(2), number(3) > 0};
+                    settings.flatTiming = args.last() == "flat";
+                    wire.emplace(
+                        printer, settings,
+                        args.size() < 5 || settings.flatTiming
+                            ? WireModel::WorkClock(WireModel::steadyClock)
+                            : [this, ms = int(number(4))] { return now += std::chrono::milliseconds(ms); });
+                    return QByteArray();
+                }),
+            gives("receive", "HEX", "the host's bytes arrive: gives what goes back at once",
+                [this](const QStringList &, const QString &command) {
+                    const QByteArray bytes = hex(command.toLatin1());
+                    for (const LogEntry &e : model.feed(bytes, true).added)
+                        if (e.name == "printerState" || e.name == "transmitRealTimeStatus")
+                            foreseen += QByteArray::fromHex(e.args.section("-> ", 1).toLatin1());
+                    return wire->receive(bytes);
+                }),
+            gives("advance", "S[*N]", "S seconds pass, N times over: gives what goes back meanwhile",
+                [this](const QStringList &args, const QString &) {
+                    const auto [seconds, times] = steps::repeated(args.value(0));
+                    QByteArray back;
+                    for (int i = 0; i < times; ++i)
+                        back += wire->advance(seconds.toDouble());
+                    return back;
+                }),
+            gives("until", "HEX S N", "S seconds at a time, at most N times, until HEX went back: gives all that did",
+                [this](const QStringList &args, const QString &) {
+                    QByteArray back;
+                    for (int i = 0; i < args.value(2).toInt() && !back.contains(hex(args.value(0).toLatin1())); ++i)
+                        back += wire->advance(args.value(1).toDouble());
+                    return back;
+                }),
+            gives("drain", "S N", "S seconds at a time, at most N times, until the buffer is empty",
+                [this](const QStringList &args, const QString &) {
+                    for (int i = 0; i < args.value(1).toInt() && wire->bufferFill() > 0; ++i)
+                        wire->advance(args.value(0).toDouble());
+                    return QByteArray();
+                }),
+            gives("carry", "S*N", "N steps of S seconds, each taking what the pacing allows",
+                [this](const QStringList &args, const QString &) {
+                    const auto [seconds, times] = steps::repeated(args.value(0));
+                    for (int i = 0; i < times; ++i) {
+                        wire->advance(seconds.toDouble());
+                        wire->receive(QByteArray(wire->readAllowance(), 'x'));
+                    }
+                    return QByteArray();
+                }),
+            gives("paper-out", "0|1", "the paper runs out, or is back",
+                [this](const QStringList &args, const QString &) {
+                    return wire->setPaperOut(args.value(0).toInt() > 0), QByteArray();
+                }),
+            gives("cover-open", "0|1", "the cover opens, or closes",
+                [this](const QStringList &args, const QString &) {
+                    return wire->setCoverOpen(args.value(0).toInt() > 0), QByteArray();
+                }),
+            gives("replies", "", "gives what the printer still holds to answer",
+                [this](const QStringList &, const QString &) { return printer.takeReplies(); }),
+            number(
+                "allowance", "what the pacing allows the host to send now", [this] { return wire->readAllowance(); }),
+            number("fill", "the bytes in the buffer", [this] { return wire->bufferFill(); }),
+            number("dropped", "the bytes lost to overflow", [this] { return wire->droppedBytes(); }),
+            number("received", "the bytes the line took", [this] { return wire->receivedBytes(); }),
+            number("held", "1 while XOFF holds the host", [this] { return qint64(wire->isHeld()); }),
+            number("xoffs", "the XOFFs sent", [this] { return wire->xoffCount(); }),
+            number("rows", "the rows printed", [this] { return qint64(printer.paper().rows()); }),
+            number("interpreted", "the bytes interpreted", [this] { return printer.bytesReceived(); }),
+            number("speed", "the print speed the window shows, mm/s",
+                [this] { return qint64(qRound(wire->printSpeed())); }),
+            {"log", "NAME,NAME => TEXT", "gives the arguments of those entries of the log, joined by \" / \"",
+                [this](const QString &arg) {
+                    return checked(arg, logged(printer, arg.section("=>", 0, 0).trimmed().split(',')).join(" / "),
+                        arg.section("=>", 1).trimmed());
+                }},
+            {"agree", "",
+                "every status answer so far is what the tool's model of the controller, given the same bytes, foresees",
+                [this](const QString &) {
+                    // The status bytes: the firmware's text left out.
+                    return checked(QStringLiteral("=>"),
+                        QString::fromLatin1(QByteArray(answered).replace(proto::firmwareReply(0), "").toHex(' ')),
+                        QString::fromLatin1(foreseen.toHex(' ')));
+                }},
+        };
+    }
+    steps::Ops ops;
+
+private:
+    // An operation that gives what went back on the line, bytes as hex.
+    steps::Op gives(const char *name, const char *arguments, const char *description,
+        std::function<QByteArray(const QStringList &args, const QString &command)> act)
+    {
+        return {name, QString::fromLatin1(arguments) + QStringLiteral(" [=> HEX]"), description,
+            [this, act, first = QLatin1String(name) == QLatin1String("wire")](const QString &arg) {
+                if (!first && !wire)
+                    return QStringLiteral("no line: a script starts with \"wire\"");
+                const QString command = arg.section("=>", 0, 0);
+                const QByteArray back = act(command.split(' ', Qt::SkipEmptyParts), command);
+                answered += back;
+                answered.removeIf([](char c) { return c == proto::XON || c == proto::XOFF; });
+                return checked(arg, QString::fromLatin1(back.toHex(' ')),
+                    QString::fromLatin1(hex(arg.section("=>", 1).trimmed().toLatin1()).toHex(' ')));
+            }};
+    }
+    // An operation that gives a number.
+    steps::Op number(const char *name, const char *description, std::function<qint64()> count)
+    {
+        return {name, QStringLiteral("=> N|A..B"), description, [this, count](const QString &arg) {
+                    return wire ? checked(arg, QString::number(count()), arg.section("=>", 1).trimmed())
+                                : QStringLiteral("no line: a script starts with \"wire\"");
+                }};
+    }
+    // What a step that says "=> WANT" saw when it gave otherwise.
+    static QString checked(const QString &step, const QString &given, const QString &expected)
+    {
+        if (!step.contains("=>"))
+            return {};
+        const QString want = step.section("=>", 1).trimmed();
+        const bool inRange = given.toLongLong() >= want.section("..", 0, 0).toLongLong()
+            && given.toLongLong() <= want.section("..", 1).toLongLong();
+        if (want.contains("..") ? inRange : given == expected)
+            return {};
+        return QStringLiteral("gave %1, not %2")
+            .arg(given.isEmpty() ? QStringLiteral("nothing") : given,
+                expected.isEmpty() ? QStringLiteral("nothing") : expected);
+    }
+
     Interpreter printer;
     std::optional<WireModel> wire;
     std::chrono::nanoseconds now{}; // the work clock a step of its own moves on at each reading
     ExpectedPrinter model; // the tool's own model of the controller, given the same bytes
     QByteArray answered, foreseen; // every answer that went back, and every one the model foresaw
-    for (const QString &step : steps) {
-        const QString command = step.section("=>", 0, 0).section(" times ", 0, 0),
-                      want = step.section("=>", 1).trimmed();
-        const int times = qMax(1, step.section("=>", 0, 0).section(" times ", 1).toInt());
-        const QStringList args = command.split(' ', Qt::SkipEmptyParts);
-        const QString verb = args[0];
-        const auto number = [&](int i) { return args.value(i).toDouble(); };
-        QByteArray back; // what went back on the line
-        if (verb == "wire") {
-            WireSettings settings{int(number(1)), int(number(2)), number(3), number(4) > 0};
-            settings.flatTiming = args.last() == "flat";
-            wire.emplace(
-                printer, settings,
-                args.size() < 6 || settings.flatTiming
-                    ? WireModel::WorkClock(WireModel::steadyClock)
-                    : [&now, ms = int(number(5))] { return now += std::chrono::milliseconds(ms); });
-        } else if (verb == "paper-out")
-            wire->setPaperOut(number(1) > 0);
-        else if (verb == "cover-open")
-            wire->setCoverOpen(number(1) > 0);
-        else if (verb == "replies")
-            back = printer.takeReplies();
-        else if (verb == "receive") {
-            const QByteArray bytes = hex(command.mid(8).toLatin1()).repeated(times);
-            back = wire->receive(bytes);
-            for (const LogEntry &e : model.feed(bytes, true).added)
-                if (e.name == "printerState" || e.name == "transmitRealTimeStatus")
-                    foreseen += QByteArray::fromHex(e.args.section("-> ", 1).toLatin1());
-        }
-        for (int i = 0; verb == "advance" && i < times; ++i)
-            back += wire->advance(number(1));
-        for (int i = 0; verb == "until" && i < number(3) && !back.contains(hex(args[1].toLatin1())); ++i)
-            back += wire->advance(number(2));
-        for (int i = 0; verb == "drain" && i < number(2) && wire->bufferFill() > 0; ++i)
-            wire->advance(number(1));
-        for (int i = 0; verb == "carry" && i < number(2); ++i) {
-            wire->advance(number(1));
-            wire->receive(QByteArray(wire->readAllowance(), 'x'));
-        }
-        answered += back;
-        answered.removeIf([](char c) { return c == proto::XON || c == proto::XOFF; });
-        const QMap<QString, qint64> numbers{{"allowance", wire->readAllowance()}, {"fill", wire->bufferFill()},
-            {"dropped", wire->droppedBytes()}, {"received", wire->receivedBytes()}, {"held", wire->isHeld()},
-            {"xoffs", wire->xoffCount()}, {"rows", printer.paper().rows()}, {"interpreted", printer.bytesReceived()},
-            {"speed", qRound(wire->printSpeed())}};
-        const QString got = verb == "log" ? logged(printer, args[1].split(',')).join(" / ")
-            : numbers.contains(verb)      ? QString::number(numbers[verb])
-            : verb == "agree" ? QByteArray(answered).replace(proto::firmwareReply(0), "").toHex(' ') // status bytes
-                              : back.toHex(' ');
-        const QString expected = verb == "log" || numbers.contains(verb) ? want
-            : verb == "agree"                                            ? foreseen.toHex(' ')
-                                                                         : hex(want.toLatin1()).toHex(' ');
-        const bool inRange = got.toLongLong() >= want.section("..", 0, 0).toLongLong()
-            && got.toLongLong() <= want.section("..", 1).toLongLong();
-        QVERIFY2((!step.contains("=>") && verb != "agree") || (want.contains("..") ? inRange : got == expected),
-            qPrintable(QStringLiteral("%1 gave %2, not %3").arg(step, got, expected)));
-    }
-}
+};
 
 } // namespace
 
@@ -132,22 +212,24 @@ class TestSimLine : public QObject
 private slots:
     void lineModelSteps_data()
     {
-        QTest::addColumn<QStringList>("steps");
-        for (const auto &[name, steps] : dataSections(QStringLiteral("sim-wire.txt")))
-            QTest::newRow(qPrintable(name)) << steps;
+        steps::addScriptRows(QStringLiteral("sim-wire.txt"));
         // The tool's streams: each piece, then a second of quiet in which everything prints; the
         // controller must give every query the answer the tool's own model gives it.
-        for (const QStringList &row : dataTable(QStringLiteral("statusagree.txt"))) {
-            QStringList steps{QStringLiteral("wire 0 4096 80 1")};
-            for (const QString &piece : row[1].split(QStringLiteral(" / ")))
-                steps << QStringLiteral("receive ") + piece << QStringLiteral("advance 0.004 times 250");
-            QTest::newRow(qPrintable(row[0])) << steps + QStringList(QStringLiteral("agree"));
+        for (const steps::Line &row : steps::linesOf(QStringLiteral("statusagree.txt"))) {
+            const QStringList fields = row.text.split(QStringLiteral(" | "));
+            steps::Script script{fields[0], {{row.file, row.number, QStringLiteral("wire 0 4096 80 1")}}};
+            for (const QString &piece : fields[1].split(QStringLiteral(" / ")))
+                script.steps << steps::Line{row.file, row.number, QStringLiteral("receive ") + piece}
+                             << steps::Line{row.file, row.number, QStringLiteral("advance 0.004*250")};
+            script.steps << steps::Line{row.file, row.number, QStringLiteral("agree")};
+            QTest::newRow(qPrintable(script.name)) << script;
         }
     }
     void lineModelSteps()
     {
-        QFETCH(QStringList, steps);
-        runWireScript(steps);
+        QFETCH(steps::Script, script);
+        WireSession session;
+        steps::run(session.ops, script.steps);
     }
 
     void toolSeesPaperOutCoverOpenAndUnplug()

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "WindowSteps.h"
 
 #include "app/ExpectedPaperDock.h"
 #include "app/MainWindow.h"
@@ -145,11 +146,12 @@ private slots:
                 order << log.row(i).what;
         QCOMPARE(order, (QStringList{"printStr", "getFirmwareInfo", "getFirmwareInfo: \"ZPC3x 1.0\""}));
     }
-    void answersAreMatchedToTheirQueries_data() { addTableRows(QStringLiteral("answers.txt")); }
+    void answersAreMatchedToTheirQueries_data() { steps::addScriptRows(QStringLiteral("answers.txt")); }
     void answersAreMatchedToTheirQueries()
     {
         // Through a real line: the link notes the queries it hands over and matches what comes.
-        QFETCH(QStringList, row);
+        QFETCH(steps::Script, script);
+        QVERIFY2(script.steps.last().text.startsWith(QLatin1String("answers ")), "a script ends with its answers");
         FarEnd line;
         SerialLink link;
         QVERIFY(link.open(lineTo(line, QSerialPort::NoFlowControl)));
@@ -167,43 +169,54 @@ private slots:
             QCOMPARE(TrafficLog::rowText(log.row(log.rowCount() - 1)).count(QLatin1Char('\t')), 5);
         });
         qint64 received = 0;
-        for (QString step : row[1].split(QLatin1Char('/'))) {
-            step = step.trimmed();
-            if (step == QLatin1String("~") || step == QLatin1String("...")) {
-                QTest::qWait(step == QLatin1String("~") ? QueryMatcher::pauseMs + 100 : QueryMatcher::noAnswerMs + 200);
-                continue;
-            }
-            if (step.endsWith(QLatin1String(" ms"))) { // a quiet of its own length
-                QTest::qWait(step.chopped(3).toInt());
-                continue;
-            }
-            const auto [text, times] = repeatOf(step.mid(1));
-            const QByteArray bytes = hex(text.toLatin1()).repeated(times);
-            if (step.startsWith(QLatin1Char('>'))) {
-                link.write(bytes.constData(), bytes.size());
-                QCOMPARE(line.read(bytes.size()), bytes);
-            } else {
-                line.writeAll(bytes);
-                received += bytes.size();
-                QTRY_COMPARE(link.received().size(), received);
-            }
-        }
-        link.settleAnswers();
-        // Every byte received is in one answer, each answer starting at a byte of its own (a
-        // status taken out of a text starts inside the text's span).
-        std::sort(pieces.begin(), pieces.end());
-        qint64 total = 0;
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            QVERIFY(i == 0 ? pieces[i].first == 0 : pieces[i].first > pieces[i - 1].first);
-            total += pieces[i].second;
-        }
-        QCOMPARE(total, received);
-        QStringList expected;
-        for (const QString &answer : row[2].split(QLatin1Char(';'))) {
-            const auto [text, times] = repeatOf(answer);
-            expected += QStringList(times, text);
-        }
-        QCOMPARE(answers, expected);
+        const auto quiet = [](int ms) { return [ms](const QString &) { return QTest::qWait(ms), QString(); }; };
+        const steps::Ops ops{
+            {"write", "HEX", "the link writes these bytes, and the far end reads them",
+                [&](const QString &arg) {
+                    const QByteArray bytes = hex(arg.toLatin1());
+                    link.write(bytes.constData(), bytes.size());
+                    return steps::got(
+                        QString::fromLatin1(line.read(bytes.size()).toHex(' ')), QString::fromLatin1(bytes.toHex(' ')));
+                }},
+            {"far", "HEX", "the far end writes these bytes, and the link comes to hold all it was sent",
+                [&](const QString &arg) {
+                    const QByteArray bytes = hex(arg.toLatin1());
+                    line.writeAll(bytes);
+                    received += bytes.size();
+                    steps::waitFor([&] { return link.received().size() == received; });
+                    return steps::got(QStringLiteral("%1 bytes").arg(link.received().size()),
+                        QStringLiteral("%1 bytes").arg(received));
+                }},
+            {"pause", "", "a pause longer than a text waits for", quiet(QueryMatcher::pauseMs + 100)},
+            {"quiet", "", "a quiet longer than a query waits for", quiet(QueryMatcher::noAnswerMs + 200)},
+            {"wait", "MS", "a quiet of that length",
+                [](const QString &ms) { return QTest::qWait(ms.toInt()), QString(); }},
+            {"answers", "ANSWER; ANSWER...",
+                "the link settles; every byte received is in one answer, each starting at a byte of its own, and the "
+                "answers are these in words, in order",
+                [&](const QString &arg) {
+                    link.settleAnswers();
+                    // A status taken out of a text starts inside the text's span.
+                    std::sort(pieces.begin(), pieces.end());
+                    qint64 total = 0;
+                    for (qsizetype i = 0; i < pieces.size(); ++i) {
+                        if (i > 0 && pieces[i].first <= pieces[i - 1].first)
+                            return QStringLiteral("two answers start at byte %1").arg(pieces[i].first);
+                        total += pieces[i].second;
+                    }
+                    if (!pieces.isEmpty() && pieces[0].first != 0)
+                        return QStringLiteral("the first answer starts at byte %1").arg(pieces[0].first);
+                    if (total != received)
+                        return QStringLiteral("the answers hold %1 bytes of the %2 received").arg(total).arg(received);
+                    QStringList expected;
+                    for (const QString &answer : arg.split(QLatin1Char(';'))) {
+                        const auto [text, times] = steps::repeated(answer);
+                        expected += QStringList(times, text);
+                    }
+                    return steps::firstDifference(answers, expected);
+                }},
+        };
+        steps::run(ops, script.steps);
     }
     void queriesAreGivenUpOnlyOnceTheyLeftAndTheLineWasQuiet()
     {
@@ -300,7 +313,8 @@ private slots:
         // The same from the send line, through the line and the pane's recorder.
         reconnect();
         const QString bytes = QString::fromLatin1(stream.toHex(' '));
-        if (WindowScript(*w, *peer).run({"set " + bytes, "press pushButtonSend", "sent " + bytes}))
+        if (WindowSession(*w, *peer).run(
+                steps::written(__FILE__, __LINE__, {"set " + bytes, "press pushButtonSend", "sent " + bytes})))
             QTRY_COMPARE(rowsOf(*log(), TrafficRow::Direction::Sent), rows);
     }
     void filterKeepsTheChosenRowAndSaveAsWritesWhatIsShown()

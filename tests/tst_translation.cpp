@@ -2,6 +2,7 @@
 // console texts those of tests/data/jobs.txt, no button text cut. Both programs' --help in either
 // language is a row of the command-line table.
 #include "TestSupport.h"
+#include "WindowSteps.h"
 
 #include "app/MainWindow.h"
 #include "app/MonitorDialog.h"
