@@ -91,7 +91,7 @@ void QueryMatcher::ask(Query query, QList<Answer> &out)
 {
     (query.form == AnswerForm::StatusByte || query.form == AnswerForm::LineText ? realTime : buffered)
         .push_back(std::move(query));
-    if (waiting() <= maxWaiting)
+    if (qsizetype(realTime.size() + buffered.size()) <= maxWaiting)
         return;
     // A far end that answers nothing must not make the list grow without end.
     auto &older = buffered.empty() || (!realTime.empty() && realTime.front().offset < buffered.front().offset)

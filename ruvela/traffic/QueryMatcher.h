@@ -77,7 +77,12 @@ public:
     QList<Answer> cutShort(qint64 nowMs);
     // A new line: nothing asked, nothing pending.
     void reset() { *this = QueryMatcher(); }
-    qsizetype waiting() const { return qsizetype(realTime.size() + buffered.size()); }
+    // Queries that wait for their answers, a DLE EOT whose n may still come among them: the
+    // controller answers it all the same, so whoever sent it is not done yet.
+    qsizetype waiting() const
+    {
+        return qsizetype(realTime.size() + buffered.size()) + (decoder.statusPending() ? 1 : 0);
+    }
     bool callBackOn() const { return callBack; }
 
 private:
