@@ -321,6 +321,17 @@ class TestMonitor : public QObject
         };
     }
 
+    // The controller holds the line with XOFF while the host writes `job` for two seconds: how
+    // much the host could write, and in `held` what reached the controller before the hold.
+    qsizetype writeWhileHeld(const QByteArray &job, QByteArray &held)
+    {
+        controller->writeAll(hex("13"));
+        QTest::qWait(200);
+        const qsizetype written = writeFor(host, job, 2000);
+        held = controller->read(1 << 20, 200, 100);
+        return written;
+    }
+
 private slots:
     void init()
     {
@@ -434,10 +445,8 @@ private slots:
         VERIFY_STEP(openHostEnd());
         // The controller holds the line: the host's writes stop well short of a long job's end.
         const QByteArray job = longJob();
-        controller->writeAll(hex("13"));
-        QTest::qWait(200);
-        const qsizetype written = writeFor(host, job, 2000);
-        const QByteArray held = controller->read(1 << 20, 200, 100);
+        QByteArray held;
+        const qsizetype written = writeWhileHeld(job, held);
         QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
         // It lets go: the rest of the job follows, and it all arrives whole.
         controller->writeAll(hex("11"));
@@ -452,10 +461,8 @@ private slots:
         // The controller holds the line while the host writes a long job, and a TCP client's job
         // waits behind it.
         const QByteArray job = longJob();
-        controller->writeAll(hex("13"));
-        QTest::qWait(200);
-        const qsizetype written = writeFor(host, job, 2000);
-        controller->read(1 << 20, 200, 100);
+        QByteArray held;
+        const qsizetype written = writeWhileHeld(job, held);
         QVERIFY2(written < job.size() / 2, qPrintable(QString::number(written)));
         VERIFY_STEP(tcpSends(QStringLiteral("tcp-stay"), hex("'Kitchen' 0A")));
         QTest::qWait(200);
