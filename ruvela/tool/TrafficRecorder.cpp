@@ -33,18 +33,18 @@ TrafficRecorder::TrafficRecorder(SerialLink &link, ExpectedPrinter &expected, Tr
     connect(&link, &SerialLink::lost, this, [this](const QString &reason, qint64 done, qint64 total) {
         takePausedAnswer();
         const QString reached = this->link.lostReach().exact ? QString::number(done) : tr("at most %1").arg(done);
-        event(
+        note(
             tr("line lost: %1; %2 of %3 bytes of the last run reached the controller").arg(reason, reached).arg(total));
     });
     connect(&link, &SerialLink::sendStopped, this,
         [this](const QString &name, qint64 position, qint64 size, const QString &reason) {
-            event(tr("sending %1 stopped at byte %2 of %3: %4").arg(name).arg(position).arg(size).arg(reason));
+            note(tr("sending %1 stopped at byte %2 of %3: %4").arg(name).arg(position).arg(size).arg(reason));
         });
     connect(&link, &SerialLink::openChanged, this, [this](bool open) {
         // Once for each line: closing a line that is closed already says nothing.
         if (!open && lineOpen) {
             takePausedAnswer();
-            event(tr("closed: %1 bytes sent").arg(this->link.sentTotal()));
+            note(tr("closed: %1 bytes sent").arg(this->link.sentTotal()));
         }
         lineOpen = open;
     });
@@ -69,7 +69,7 @@ void TrafficRecorder::opened(const Settings &settings)
     const QString flow = holdCause == QLatin1String("XOFF") ? tr("XON/XOFF")
         : holdCause.isEmpty()                               ? tr("no flow control")
                                                             : tr("RTS/CTS");
-    event(tr("connected to %1: %2 bit/s, %3").arg(link.portPath()).arg(settings.baudRate).arg(flow));
+    note(tr("connected to %1: %2 bit/s, %3").arg(link.portPath()).arg(settings.baudRate).arg(flow));
     emit sentDecoded();
 }
 
@@ -186,12 +186,12 @@ void TrafficRecorder::held(bool isHeld, qint64 ms)
 {
     const QString cause = holdCause.isEmpty() ? tr("line") : holdCause;
     if (isHeld)
-        event(tr("%1: held").arg(cause));
+        note(tr("%1: held").arg(cause));
     else
-        event(tr("%1: held for %2 s").arg(cause).arg(double(ms) / 1000.0, 0, 'f', 1));
+        note(tr("%1: held for %2 s").arg(cause).arg(double(ms) / 1000.0, 0, 'f', 1));
 }
 
-void TrafficRecorder::event(const QString &text)
+void TrafficRecorder::note(const QString &text)
 {
     inTurn([this, time = now(), text] { log.addEvent(time, text); });
 }

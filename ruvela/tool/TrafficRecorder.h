@@ -33,7 +33,7 @@ public:
     // Every sent byte is named and the last command cannot grow: every row is final.
     bool allSettled() const;
     // An event of the tool's own, such as the monitor's.
-    void note(const QString &text) { event(text); }
+    void note(const QString &text);
 
 signals:
     void sentDecoded(); // the expected paper may have grown
@@ -51,7 +51,6 @@ private:
     void listReceived(qint64 time, const Answer &answer);
     void listEarly(bool all); // the answers whose queries have been listed, or all
     void held(bool held, qint64 ms);
-    void event(const QString &text);
     static qint64 now();
 
     SerialLink &link;
