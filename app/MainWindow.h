@@ -237,8 +237,8 @@ private:
     QDockWidget *macrosPane();
     QDockWidget *trafficPane();
     QDockWidget *expectedPane();
-    // The tab pages scroll when the panes leave them less room than they were laid out in; made
-    // with the first pane.
+    // The tab pages flow and scroll down when the panes leave them less room than they were laid
+    // out in; made with the first pane.
     void letTabsScroll();
     // Grows the window for a pane that opened beside the tabs or under them, and shrinks it by as
     // much when the pane closes.
