@@ -33,7 +33,6 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , statusLabel(new QLabel)
-    , settingsDialog(new SettingsDialog(this)) // opens over the window, not across the screen
     , serialLink(new SerialLink(this))
     , previewLabel(new QLabel)
 {
@@ -90,9 +89,16 @@ void MainWindow::connectActions()
     connect(ui->actionConnect, &QAction::triggered, this, &MainWindow::openSerialPort);
     connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::closeSerialPort);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
-    connect(ui->actionConfigure, &QAction::triggered, settingsDialog, &SettingsDialog::show);
+    connect(ui->actionConfigure, &QAction::triggered, this, [this] { lineSettings()->show(); });
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::about);
     connect(ui->actionAboutQt, &QAction::triggered, qApp, &QApplication::aboutQt);
+}
+
+SettingsDialog *MainWindow::lineSettings()
+{
+    if (!settingsDialog)
+        settingsDialog = new SettingsDialog(this); // opens over the window, not across the screen
+    return settingsDialog;
 }
 
 void MainWindow::showStatus(const QString &text) { statusLabel->setText(text); }
@@ -109,7 +115,9 @@ void MainWindow::about()
 
 void MainWindow::start(const Launch &launch)
 {
-    settingsDialog->choose(launch.choice);
+    const SettingsChoice &choice = launch.choice;
+    if (choice.port || choice.baudRate || choice.dataBits || choice.parity || choice.stopBits || choice.flowControl)
+        lineSettings()->choose(choice);
     if (!launch.place.isEmpty() && screen())
         placedRoom = screenHalf(*screen(), launch.place == QLatin1String("right"));
     const QHash<QString, QAction *> panes{{QStringLiteral("traffic"), trafficAction},
@@ -122,7 +130,7 @@ void MainWindow::start(const Launch &launch)
 
 void MainWindow::openSerialPort()
 {
-    settingsDialog->listPorts();
+    lineSettings()->listPorts();
     const Settings p = settingsDialog->settings();
     startTraffic(); // before the line opens, to hear all of it
     if (serialLink->open(p)) {

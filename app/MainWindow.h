@@ -168,6 +168,8 @@ private slots:
 
 private:
     void connectActions();
+    // The line's settings dialog, made when first needed: the first window never shows it.
+    SettingsDialog *lineSettings();
     void showStatus(const QString &text);
     void showOpen(bool open);
     void showReply(const QString &text);

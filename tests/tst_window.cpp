@@ -159,6 +159,25 @@ private slots:
             {"baudRateBox", {s.baudRate, s.baudRateText}}, {"dataBitsBox", {s.dataBits, s.dataBitsText}}};
         QCOMPARE(got[box], std::make_pair(value, choice));
     }
+    void settingsDialogMadeWhenFirstNeeded()
+    {
+        // The first window never shows the dialog, so starting without a line's settings makes
+        // none (nor lists the ports); Configure opens it over the window.
+        MainWindow window;
+        window.start(Launch());
+        QVERIFY(!window.findChild<SettingsDialog *>());
+        ModalCloser closer;
+        closer.arm();
+        window.findChild<QAction *>("actionConfigure")->trigger();
+        QTRY_VERIFY(closer.done());
+        QVERIFY(window.findChild<SettingsDialog *>());
+        // Asked for a line's settings at start, it is made and holds them.
+        MainWindow chosen;
+        Launch launch;
+        launch.choice.baudRate = 9600;
+        chosen.start(launch);
+        QCOMPARE(chosen.findChild<SettingsDialog *>()->settings().baudRate, 9600);
+    }
     void closingWithoutApplyKeepsTheSettings()
     {
         SettingsDialog d;
