@@ -20,8 +20,9 @@
 #include <QMetaMethod>
 #include <QTextBlock>
 
-// Registers the icons before the first window exists and drops them at exit, as a program
-// with its resources linked in directly would. Q_INIT_RESOURCE must stand outside namespaces.
+// Registers the icons' PNGs before the first window exists and drops them at exit, as a program
+// with its resources linked in directly would; the window draws them from the pixels decoded
+// when it was built. Q_INIT_RESOURCE must stand outside namespaces.
 static void initIcons() { Q_INIT_RESOURCE(ruvela); }
 static void cleanupIcons() { Q_CLEANUP_RESOURCE(ruvela); }
 static const struct IconResources
@@ -91,11 +92,11 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     bindSlotsByName(this); // the form's buttons, to the slots named after them
-    // Given here rather than in the form, which would have the image reader guess their format.
-    ui->actionConnect->setIcon(resourceIcon(QStringLiteral(":/images/connect.png")));
-    ui->actionDisconnect->setIcon(resourceIcon(QStringLiteral(":/images/disconnect.png")));
-    ui->actionConfigure->setIcon(resourceIcon(QStringLiteral(":/images/settings.png")));
-    ui->actionQuit->setIcon(resourceIcon(QStringLiteral(":/images/application-exit.png")));
+    // Given here rather than in the form, which would have the image reader decode them.
+    ui->actionConnect->setIcon(builtIcon("connect"));
+    ui->actionDisconnect->setIcon(builtIcon("disconnect"));
+    ui->actionConfigure->setIcon(builtIcon("settings"));
+    ui->actionQuit->setIcon(builtIcon("application-exit"));
     // A controller that floods the line must not fill memory: the oldest lines give way.
     ui->editRuvela->setMaximumBlockCount(console::maxLines);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));

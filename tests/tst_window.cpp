@@ -92,8 +92,15 @@ private slots:
     void cleanupTestCase() { delete w; }
     void iconsShowAsTheyWouldLoadedAtOnce()
     {
-        for (const char *name : {"actionConnect", "actionDisconnect", "actionConfigure", "actionQuit"})
-            QVERIFY2(w->findChild<QAction *>(name)->icon().availableSizes().contains(QSize(48, 48)), name);
+        // The pictures decoded when the program was built are those of its PNGs.
+        const QList<std::pair<const char *, QString>> pictures{{"actionConnect", ":/images/connect.png"},
+            {"actionDisconnect", ":/images/disconnect.png"}, {"actionConfigure", ":/images/settings.png"},
+            {"actionQuit", ":/images/application-exit.png"}};
+        for (const auto &[name, png] : pictures) {
+            const QIcon icon = w->findChild<QAction *>(name)->icon();
+            QVERIFY2(icon.availableSizes().contains(QSize(48, 48)), name);
+            QCOMPARE(icon.pixmap(48).toImage(), QPixmap::fromImage(QImage(png)).toImage());
+        }
         // A standard icon asked for now and drawn later is the one the style would have given.
         DeferredIconStyle deferred(QStyleFactory::create(QStringLiteral("Fusion")));
         QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
