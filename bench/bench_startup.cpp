@@ -7,6 +7,7 @@
 
 #include "app/Icons.h"
 #include "app/MainWindow.h"
+#include "tool/Launch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,6 +29,8 @@ int probe(int argc, char *argv[], bool tool)
     QWidget *window = tool ? static_cast<QWidget *>(new MainWindow) : new QWidget;
     window->resize(880, 768);
     window->show();
+    if (tool) // as the program goes on, with nothing asked for on its command line
+        static_cast<MainWindow *>(window)->start(Launch());
     // The first turn of the event loop after show() is when the window is on screen.
     QTimer::singleShot(0, &app, &QCoreApplication::quit);
     const int rc = app.exec();

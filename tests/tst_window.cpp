@@ -27,6 +27,60 @@ QString allControlsWhole(MainWindow &window)
     return cut.join(QLatin1Char('\n'));
 }
 
+// Empty when every button of the tab page in view shows whole across the width the page is
+// seen in, with no horizontal scroll bar, and its text whole; else what is cut. The page scrolls
+// down to each button in turn.
+QString pageCut(QTabWidget &tabs, int index)
+{
+    auto *scroller = qobject_cast<QScrollArea *>(tabs.widget(index));
+    QWidget *page = scroller ? scroller->widget() : tabs.widget(index);
+    const QWidget *view = scroller ? scroller->viewport() : page;
+    const QString title = tabs.tabText(index);
+    QStringList cut;
+    if (scroller && scroller->horizontalScrollBar()->isVisible())
+        cut << title + QStringLiteral(" scrolls sideways");
+    const QList<QAbstractButton *> buttons = page->findChildren<QAbstractButton *>();
+    if (buttons.isEmpty())
+        cut << title + QStringLiteral(" has no buttons");
+    for (QAbstractButton *button : buttons) {
+        if (scroller) { // scrolled down to, never sideways
+            scroller->ensureWidgetVisible(button, 0, 0);
+            scroller->horizontalScrollBar()->setValue(0);
+        }
+        const QRect shown(button->mapTo(view, QPoint(0, 0)), button->size());
+        if (shown.left() < 0 || shown.right() >= view->width())
+            cut << QStringLiteral("%1: %2 spans %3 to %4 of %5")
+                       .arg(title, button->objectName())
+                       .arg(shown.left())
+                       .arg(shown.right())
+                       .arg(view->width());
+        // Narrower than it asks for, a button clips its caption.
+        if (button->width() < button->sizeHint().width())
+            cut << QStringLiteral("%1: %2 is %3 wide for a caption that needs %4")
+                       .arg(title, button->objectName())
+                       .arg(button->width())
+                       .arg(button->sizeHint().width());
+        cut << cutOff(button);
+    }
+    cut.removeAll(QString());
+    return cut.join(QLatin1Char('\n'));
+}
+
+// Every widget of the tab pages where it stands.
+QMap<QString, QRect> pageGeometries(MainWindow &window)
+{
+    QMap<QString, QRect> places;
+    auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
+    for (int i = 0; i < tabs->count(); ++i) {
+        auto *scroller = qobject_cast<QScrollArea *>(tabs->widget(i));
+        for (const QWidget *w : (scroller ? scroller->widget() : tabs->widget(i))->findChildren<QWidget *>()) {
+            if (!w->objectName().isEmpty())
+                places.insert(w->objectName(), w->geometry());
+        }
+    }
+    return places;
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -38,8 +92,15 @@ private slots:
     void cleanupTestCase() { delete w; }
     void iconsShowAsTheyWouldLoadedAtOnce()
     {
-        for (const char *name : {"actionConnect", "actionDisconnect", "actionConfigure", "actionQuit"})
-            QVERIFY2(w->findChild<QAction *>(name)->icon().availableSizes().contains(QSize(48, 48)), name);
+        // The pictures decoded when the program was built are those of its PNGs.
+        const QList<std::pair<const char *, QString>> pictures{{"actionConnect", ":/images/connect.png"},
+            {"actionDisconnect", ":/images/disconnect.png"}, {"actionConfigure", ":/images/settings.png"},
+            {"actionQuit", ":/images/application-exit.png"}};
+        for (const auto &[name, png] : pictures) {
+            const QIcon icon = w->findChild<QAction *>(name)->icon();
+            QVERIFY2(icon.availableSizes().contains(QSize(48, 48)), name);
+            QCOMPARE(icon.pixmap(48).toImage(), QPixmap::fromImage(QImage(png)).toImage());
+        }
         // A standard icon asked for now and drawn later is the one the style would have given.
         DeferredIconStyle deferred(QStyleFactory::create(QStringLiteral("Fusion")));
         QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
@@ -105,6 +166,25 @@ private slots:
             {"baudRateBox", {s.baudRate, s.baudRateText}}, {"dataBitsBox", {s.dataBits, s.dataBitsText}}};
         QCOMPARE(got[box], std::make_pair(value, choice));
     }
+    void settingsDialogMadeWhenFirstNeeded()
+    {
+        // The first window never shows the dialog, so starting without a line's settings makes
+        // none (nor lists the ports); Configure opens it over the window.
+        MainWindow window;
+        window.start(Launch());
+        QVERIFY(!window.findChild<SettingsDialog *>());
+        ModalCloser closer;
+        closer.arm();
+        window.findChild<QAction *>("actionConfigure")->trigger();
+        QTRY_VERIFY(closer.done());
+        QVERIFY(window.findChild<SettingsDialog *>());
+        // Asked for a line's settings at start, it is made and holds them.
+        MainWindow chosen;
+        Launch launch;
+        launch.choice.baudRate = 9600;
+        chosen.start(launch);
+        QCOMPARE(chosen.findChild<SettingsDialog *>()->settings().baudRate, 9600);
+    }
     void closingWithoutApplyKeepsTheSettings()
     {
         SettingsDialog d;
@@ -131,6 +211,7 @@ private slots:
         const QSize alone = window.size();
         QCOMPARE(alone, QSize(880, 768));
         QVERIFY2(allControlsWhole(window).isEmpty(), qPrintable(allControlsWhole(window)));
+        const QMap<QString, QRect> designed = pageGeometries(window); // each page laid out once shown
         Launch launch;
         launch.place = QStringLiteral("left");
         launch.panes = Launch::paneNames();
@@ -174,6 +255,63 @@ private slots:
             QVERIFY(window.findChild<QDockWidget *>(dock)->isHidden());
         QTRY_COMPARE(window.size(), alone);
         QVERIFY2(allControlsWhole(window).isEmpty(), qPrintable(allControlsWhole(window)));
+        // Each widget of the pages back where it was laid out.
+        const QMap<QString, QRect> back = pageGeometries(window);
+        for (auto place = designed.begin(); place != designed.end(); ++place)
+            QVERIFY2(back.value(place.key()) == place.value(), qPrintable(place.key()));
+    }
+
+    void everyButtonWholeBesideThePanes_data()
+    {
+        QTest::addColumn<QStringList>("panes");
+        QTest::newRow("none") << QStringList();
+        const QStringList names = Launch::paneNames();
+        for (int chosen = 1; chosen < 1 << names.size(); ++chosen) {
+            QStringList panes;
+            for (int i = 0; i < names.size(); ++i) {
+                if (chosen & 1 << i)
+                    panes << names[i];
+            }
+            QTest::newRow(qPrintable(panes.join(QLatin1Char(',')))) << panes;
+        }
+    }
+    void everyButtonWholeBesideThePanes()
+    {
+        // --show PANES --place left on a 1920 x 1080 screen: the window on its half, and every tab
+        // page's buttons whole across the room the panes leave it, scrolled down to if need be.
+        QFETCH(QStringList, panes);
+        MainWindow window;
+        if (window.screen()->availableGeometry().size() != QSize(1920, 1080))
+            QSKIP("needs a 1920 x 1080 screen, as the offscreen one this test sets up");
+        placeOnHalf(window, false);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Launch launch;
+        launch.place = QStringLiteral("left");
+        launch.panes = panes;
+        window.start(launch);
+        const QHash<QString, QString> docks{{QStringLiteral("traffic"), QStringLiteral("trafficDock")},
+            {QStringLiteral("expected-paper"), QStringLiteral("expectedPaperDock")},
+            {QStringLiteral("macros"), QStringLiteral("macrosDock")}};
+        for (const QString &pane : panes) {
+            QTRY_VERIFY(window.findChild<QDockWidget *>(docks[pane])
+                && window.findChild<QDockWidget *>(docks[pane])->isVisible());
+        }
+        if (!panes.isEmpty())
+            QTRY_VERIFY(window.size() != QSize(880, 768)); // the room made for the panes
+        QTest::qWait(50); // the docks take the size they were given
+
+        const QRect half = screenHalf(*window.screen(), false), frame = window.frameGeometry();
+        // This platform frames no window: the room for a title bar is left all the same.
+        QVERIFY2(frame.height() + 32 <= half.height(), qPrintable(QString::number(frame.height())));
+        QVERIFY2(half.contains(frame),
+            qPrintable(
+                QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+        auto *tabs = window.findChild<QTabWidget *>("mainTabsRuvela");
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            QTRY_VERIFY2_WITH_TIMEOUT(pageCut(*tabs, i).isEmpty(), qPrintable(pageCut(*tabs, i)), 1000);
+        }
     }
 
 private:

@@ -2,19 +2,20 @@
 
 #include <QApplication>
 #include <QIconEngine>
-#include <QImageReader>
 #include <QPainter>
 #include <QPointer>
 #include <QStyleOption>
 
 #include <optional>
 
-QIcon resourceIcon(const QString &path)
+QIcon builtIcon(const char *name)
 {
-    QImageReader reader(path, "png");
-    reader.setAutoDetectImageFormat(false);
-    const QImage image = reader.read();
-    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+    for (const BuiltIcon &icon : builtIcons()) {
+        if (qstrcmp(icon.name, name) == 0)
+            return QIcon(
+                QPixmap::fromImage(QImage(icon.pixels, icon.width, icon.height, icon.bytesPerLine, icon.format)));
+    }
+    return {};
 }
 
 namespace {

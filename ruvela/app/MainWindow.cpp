@@ -17,10 +17,12 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QTextBlock>
 
-// Registers the icons before the first window exists and drops them at exit, as a program
-// with its resources linked in directly would. Q_INIT_RESOURCE must stand outside namespaces.
+// Registers the icons' PNGs before the first window exists and drops them at exit, as a program
+// with its resources linked in directly would; the window draws them from the pixels decoded
+// when it was built. Q_INIT_RESOURCE must stand outside namespaces.
 static void initIcons() { Q_INIT_RESOURCE(ruvela); }
 static void cleanupIcons() { Q_CLEANUP_RESOURCE(ruvela); }
 static const struct IconResources
@@ -29,20 +31,72 @@ static const struct IconResources
     ~IconResources() { cleanupIcons(); }
 } iconResources;
 
+// The toolkit's binding of every on_<object>_<signal> slot to the signal of the child of that name
+// (the first such child, in the order the toolkit searches them), by one look-up per slot rather
+// than a comparison of every slot with every child, which costs the start-up.
+static void bindSlotsByName(QObject *owner)
+{
+    QObjectList objects = owner->findChildren<QObject *>();
+    objects << owner;
+    QHash<QByteArray, QList<int>> named; // where each name stands in that order
+    for (int i = 0; i < objects.size(); ++i) {
+        if (!objects[i]->objectName().isEmpty())
+            named[objects[i]->objectName().toLatin1()].append(i);
+    }
+    const QMetaObject *meta = owner->metaObject();
+    for (int slot = 0; slot < meta->methodCount(); ++slot) {
+        const QMetaMethod method = meta->method(slot);
+        const QByteArray signature = method.methodSignature();
+        if (!signature.startsWith("on_") || method.attributes() & QMetaMethod::Cloned)
+            continue;
+        int senderAt = int(objects.size()), signalIndex = -1;
+        // Every split of the rest into a name and a signal that object has; a name may hold
+        // underscores itself.
+        for (qsizetype split = signature.indexOf('_', 3); split > 3 && split < signature.indexOf('(');
+             split = signature.indexOf('_', split + 1)) {
+            const QByteArray wanted = signature.mid(split + 1);
+            for (int at : named.value(signature.mid(3, split - 3))) {
+                if (at > senderAt)
+                    break;
+                const QMetaObject *senderMeta = objects[at]->metaObject();
+                int found = senderMeta->indexOfSignal(wanted.constData());
+                if (found < 0) { // a signal of that name that passes at least the slot's arguments
+                    const QByteArray name = wanted.left(wanted.indexOf('('));
+                    for (int i = 0; i < senderMeta->methodCount() && found < 0; ++i) {
+                        const QMetaMethod signal = senderMeta->method(i);
+                        if (signal.methodType() == QMetaMethod::Signal && signal.name() == name
+                            && signal.parameterTypes().mid(0, method.parameterCount()) == method.parameterTypes())
+                            found = i;
+                    }
+                }
+                if (found >= 0) {
+                    senderAt = at;
+                    signalIndex = found;
+                    break;
+                }
+            }
+        }
+        if (signalIndex >= 0)
+            QMetaObject::connect(objects[senderAt], signalIndex, owner, slot);
+        else if (signature.lastIndexOf('_', signature.indexOf('(') - 1) > 3)
+            qWarning("QMetaObject::connectSlotsByName: No matching signal for %s", signature.constData());
+    }
+}
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , statusLabel(new QLabel)
-    , settingsDialog(new SettingsDialog(this)) // opens over the window, not across the screen
     , serialLink(new SerialLink(this))
     , previewLabel(new QLabel)
 {
     ui->setupUi(this);
-    // Given here rather than in the form, which would have the image reader guess their format.
-    ui->actionConnect->setIcon(resourceIcon(QStringLiteral(":/images/connect.png")));
-    ui->actionDisconnect->setIcon(resourceIcon(QStringLiteral(":/images/disconnect.png")));
-    ui->actionConfigure->setIcon(resourceIcon(QStringLiteral(":/images/settings.png")));
-    ui->actionQuit->setIcon(resourceIcon(QStringLiteral(":/images/application-exit.png")));
+    bindSlotsByName(this); // the form's buttons, to the slots named after them
+    // Given here rather than in the form, which would have the image reader decode them.
+    ui->actionConnect->setIcon(builtIcon("connect"));
+    ui->actionDisconnect->setIcon(builtIcon("disconnect"));
+    ui->actionConfigure->setIcon(builtIcon("settings"));
+    ui->actionQuit->setIcon(builtIcon("application-exit"));
     // A controller that floods the line must not fill memory: the oldest lines give way.
     ui->editRuvela->setMaximumBlockCount(console::maxLines);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
@@ -90,9 +144,16 @@ void MainWindow::connectActions()
     connect(ui->actionConnect, &QAction::triggered, this, &MainWindow::openSerialPort);
     connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::closeSerialPort);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
-    connect(ui->actionConfigure, &QAction::triggered, settingsDialog, &SettingsDialog::show);
+    connect(ui->actionConfigure, &QAction::triggered, this, [this] { lineSettings()->show(); });
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::about);
     connect(ui->actionAboutQt, &QAction::triggered, qApp, &QApplication::aboutQt);
+}
+
+SettingsDialog *MainWindow::lineSettings()
+{
+    if (!settingsDialog)
+        settingsDialog = new SettingsDialog(this); // opens over the window, not across the screen
+    return settingsDialog;
 }
 
 void MainWindow::showStatus(const QString &text) { statusLabel->setText(text); }
@@ -109,7 +170,9 @@ void MainWindow::about()
 
 void MainWindow::start(const Launch &launch)
 {
-    settingsDialog->choose(launch.choice);
+    const SettingsChoice &choice = launch.choice;
+    if (choice.port || choice.baudRate || choice.dataBits || choice.parity || choice.stopBits || choice.flowControl)
+        lineSettings()->choose(choice);
     if (!launch.place.isEmpty() && screen())
         placedRoom = screenHalf(*screen(), launch.place == QLatin1String("right"));
     const QHash<QString, QAction *> panes{{QStringLiteral("traffic"), trafficAction},
@@ -122,7 +185,7 @@ void MainWindow::start(const Launch &launch)
 
 void MainWindow::openSerialPort()
 {
-    settingsDialog->listPorts();
+    lineSettings()->listPorts();
     const Settings p = settingsDialog->settings();
     startTraffic(); // before the line opens, to hear all of it
     if (serialLink->open(p)) {

@@ -168,6 +168,8 @@ private slots:
 
 private:
     void connectActions();
+    // The line's settings dialog, made when first needed: the first window never shows it.
+    SettingsDialog *lineSettings();
     void showStatus(const QString &text);
     void showOpen(bool open);
     void showReply(const QString &text);
@@ -237,8 +239,8 @@ private:
     QDockWidget *macrosPane();
     QDockWidget *trafficPane();
     QDockWidget *expectedPane();
-    // The tab pages scroll when the panes leave them less room than they were laid out in; made
-    // with the first pane.
+    // The tab pages flow and scroll down when the panes leave them less room than they were laid
+    // out in; made with the first pane.
     void letTabsScroll();
     // Grows the window for a pane that opened beside the tabs or under them, and shrinks it by as
     // much when the pane closes.

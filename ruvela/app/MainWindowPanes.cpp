@@ -1,9 +1,10 @@
 // The panes beside and under the tabs, made when first shown, with the room the window makes for
-// them and gives back; and the tab pages, which scroll when the panes leave them less room than
-// they were laid out in.
+// them and gives back; and the tab pages, which flow and scroll down when the panes leave them
+// less room than they were laid out in.
 #include "app/MainWindow.h"
 
 #include "app/ExpectedPaperDock.h"
+#include "app/FlowPage.h"
 #include "app/MacrosDock.h"
 #include "app/TrafficDock.h"
 #include "serial/SerialLink.h"
@@ -19,25 +20,21 @@
 
 void MainWindow::letTabsScroll()
 {
-    // Each page's widgets stand at fixed places: the page asks for their whole extent, and a
-    // scroll area around it shows what the window leaves room for.
+    // Each page's widgets stand at fixed places. Narrower than they were laid out in, they flow
+    // into fewer columns and the page grows down, where it scrolls.
     QTabWidget *tabs = ui->mainTabsRuvela;
     if (qobject_cast<QScrollArea *>(tabs->widget(0)))
         return; // once
     const int current = tabs->currentIndex();
     for (int i = 0; i < tabs->count(); ++i) {
         QWidget *page = tabs->widget(i);
-        QRect extent;
-        for (QWidget *child : page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-            extent |= child->geometry();
-        page->setMinimumSize(extent.right() + 1, extent.bottom() + 1);
         const QString title = tabs->tabText(i);
         auto *scroller = new QScrollArea;
         scroller->setObjectName(page->objectName() + QStringLiteral("Scroll"));
         scroller->setFrameShape(QFrame::NoFrame);
         scroller->setWidgetResizable(true);
         tabs->removeTab(i);
-        scroller->setWidget(page);
+        scroller->setWidget(new FlowPage(page));
         tabs->insertTab(i, scroller, title);
     }
     tabs->setCurrentIndex(current);

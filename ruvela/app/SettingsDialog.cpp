@@ -50,7 +50,8 @@ Settings SettingsDialog::settings() const { return currentSettings; }
 
 void SettingsDialog::choose(const SettingsChoice &choice)
 {
-    listPorts();
+    if (choice.port) // found among the listed ports, or else Custom
+        listPorts();
     auto select = [](QComboBox *box, const auto &value) {
         if (value)
             box->setCurrentIndex(qMax(0, box->findData(int(*value))));

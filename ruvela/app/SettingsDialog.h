@@ -22,7 +22,8 @@ public:
     ~SettingsDialog() override;
 
     Settings settings() const;
-    // Selects these values, a port not in the list as Custom, and takes them as applied.
+    // Selects these values, a port not in the list as Custom, and takes them as applied. The
+    // ports are listed only for a chosen port, to look it up.
     void choose(const SettingsChoice &choice);
     // Lists the host's serial ports, once: asking the system costs more than the rest of
     // start-up, so it waits until the ports are first needed.
