@@ -5,8 +5,8 @@
 
 #include "app/MainWindow.h"
 #include "demos/Jobs.h"
-#include "simwindow/SimWindow.h"
 #include "simulator/WireModel.h"
+#include "simwindow/SimWindow.h"
 #include "traffic/ExpectedPrinter.h"
 #include "traffic/TrafficLog.h"
 

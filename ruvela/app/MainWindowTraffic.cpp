@@ -30,7 +30,8 @@ void MainWindow::pollStatus()
 {
     // Never behind a job still going out: the answer would come long after it was asked for,
     // and the queries would pile up behind a held line.
-    if (monitoring || !serialLink->isOpen() || serialLink->queued() > 0 || serialLink->runDone() < serialLink->runTotal())
+    if (monitoring || !serialLink->isOpen() || serialLink->queued() > 0
+        || serialLink->runDone() < serialLink->runTotal())
         return;
     serialLink->queryStatus();
 }
