@@ -147,6 +147,26 @@ int FlowPage::flowGrid(QWidget *box, QGridLayout *grid, int width, Plan &plan) c
     return margins.top() + margins.bottom() + flowed * rowHeight + (flowed - 1) * spacing;
 }
 
+QList<QList<QWidget *>> FlowPage::rowsOf(QList<QWidget *> widgets) const
+{
+    std::sort(widgets.begin(), widgets.end(), [this](const QWidget *a, const QWidget *b) {
+        const QRect ra = designed.value(a), rb = designed.value(b);
+        return std::make_pair(ra.top(), ra.left()) < std::make_pair(rb.top(), rb.left());
+    });
+    QList<QList<QWidget *>> rows;
+    int rowBottom = 0;
+    for (QWidget *widget : widgets) {
+        const QRect place = designed.value(widget);
+        if (rows.isEmpty() || place.top() > rowBottom) {
+            rows.append(QList<QWidget *>());
+            rowBottom = place.bottom();
+        }
+        rows.last().append(widget);
+        rowBottom = qMax(rowBottom, place.bottom());
+    }
+    return rows;
+}
+
 int FlowPage::flow(QWidget *box, int width, Plan &plan) const
 {
     if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
@@ -163,22 +183,7 @@ int FlowPage::flow(QWidget *box, int width, Plan &plan) const
         }
         return own.height();
     }
-    // Rows: the widgets beside one another in the form, left to right.
-    std::sort(widgets.begin(), widgets.end(), [this](const QWidget *a, const QWidget *b) {
-        const QRect ra = designed.value(a), rb = designed.value(b);
-        return std::make_pair(ra.top(), ra.left()) < std::make_pair(rb.top(), rb.left());
-    });
-    QList<QList<QWidget *>> rows;
-    int rowBottom = 0;
-    for (QWidget *widget : widgets) {
-        const QRect place = designed.value(widget);
-        if (rows.isEmpty() || place.top() > rowBottom) {
-            rows.append(QList<QWidget *>());
-            rowBottom = place.bottom();
-        }
-        rows.last().append(widget);
-        rowBottom = qMax(rowBottom, place.bottom());
-    }
+    QList<QList<QWidget *>> rows = rowsOf(widgets);
     int left = own.width();
     for (const QWidget *widget : widgets)
         left = qMin(left, designed.value(widget).left());

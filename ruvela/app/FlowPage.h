@@ -47,6 +47,8 @@ private:
     int narrowest(const QWidget *widget) const;
     // The width the grid's buttons take in that many columns (0: as designed).
     int gridWidth(const QGridLayout *grid, int columns) const;
+    // The widgets beside one another in the form, row by row from the top.
+    QList<QList<QWidget *>> rowsOf(QList<QWidget *> widgets) const;
     // The height the box takes at that width, its widgets placed in the plan.
     int flow(QWidget *box, int width, Plan &plan) const;
     int flowGrid(QWidget *box, QGridLayout *grid, int width, Plan &plan) const;
